@@ -1,0 +1,53 @@
+# Set-up: `make run` plays the bundled demo, `make test` builds and runs the tests.
+.PHONY: all deps deps-bench build build-asan run test test-asan bench fuzz clean
+
+JOBS ?= $(shell nproc)
+RELEASE := build/release
+DEMO_DIR := demo
+DEMO_SCRIPT := demo.lscx
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+deps-bench:
+	@bash scripts/install-deps.sh --bench
+
+build: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+
+build-asan: deps
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan -j $(JOBS)
+
+# Plays the demo in a window when a display is there, otherwise renders it headless into out/.
+run: build
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  cd $(DEMO_DIR) && ../$(RELEASE)/apps/tessaline $(DEMO_SCRIPT); \
+	else \
+	  echo "No display: rendering the demo headless into out/"; \
+	  $(RELEASE)/apps/tessaline-render --out out --fps 2 --end 20000 $(DEMO_DIR)/$(DEMO_SCRIPT) && \
+	  echo "Frames written to $$(pwd)/out/"; \
+	fi
+
+test: build
+	ctest --preset release
+
+test-asan: build-asan
+	ctest --preset asan
+
+bench: deps-bench
+	cmake --preset bench >/dev/null
+	cmake --build --preset bench -j $(JOBS)
+	@for b in build/bench/bench/*; do \
+	  if [ -x "$$b" ] && [ -f "$$b" ]; then echo "== $$b"; "$$b" || exit 1; fi; \
+	done
+
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+
+clean:
+	rm -rf build out

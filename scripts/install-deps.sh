@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds, tests and runs with.
+# Idempotent: checks each package with dpkg and only calls apt-get for missing ones.
+# Usage: install-deps.sh [--bench]   (--bench adds the benchmark-only comparison libraries)
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config make
+  libbz2-dev
+  libsdl2-dev
+  libopenmpt-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+  libstb-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth
+  clang-14 libclang-rt-14-dev
+)
+if [[ "${1:-}" == "--bench" ]]; then
+  packages+=(libpixman-1-dev libopencv-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg -s "$p" >/dev/null 2>&1; then missing+=("$p"); fi
+done
+if [[ ${#missing[@]} -eq 0 ]]; then
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+if [[ $(id -u) -ne 0 ]]; then
+  if command -v sudo >/dev/null 2>&1; then SUDO=sudo; else
+    echo "install-deps: run as root: apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
+    exit 1
+  fi
+else
+  SUDO=
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,42 @@
+#include "foundation/Report.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+std::shared_ptr<MessageBoxSink> g_box;
+ReportObserver g_observer;
+bool g_echo = true;
+bool g_fatal = false;
+
+const char* kindWord(ReportKind kind)
+{
+    switch (kind) {
+    case ReportKind::Warning: return "warning";
+    case ReportKind::Error: return "error";
+    case ReportKind::Message: return "message";
+    }
+    return "message";
+}
+} // namespace
+
+void report(ReportKind kind, const char* caption, const char* text)
+{
+    if (!caption) caption = "";
+    if (!text) text = "";
+    if (kind == ReportKind::Error) g_fatal = true;
+    if (g_echo) {
+        size_t n = std::strlen(caption);
+        while (n > 0 && (caption[n - 1] == ' ' || caption[n - 1] == '\t')) --n;
+        std::fprintf(stderr, "%s: [%.*s] %s\n", kindWord(kind), static_cast<int>(n), caption, text);
+        std::fflush(stderr);
+    }
+    if (g_observer) g_observer(kind, caption, text);
+    if (g_box) g_box->show(kind, caption, text);
+}
+
+void setMessageBoxSink(std::shared_ptr<MessageBoxSink> sink) { g_box = std::move(sink); }
+void setReportObserver(ReportObserver observer) { g_observer = std::move(observer); }
+void setReportEcho(bool on) { g_echo = on; }
+bool fatalErrorPosted() { return g_fatal; }
+void clearFatalError() { g_fatal = false; }

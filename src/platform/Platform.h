@@ -1,0 +1,22 @@
+// The process-wide registry of platform back ends. The app installs it once at start-up
+// (SDL back ends in the player, headless ones in the renderer, fakes in tests); engine code
+// reaches the platform only through it.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "platform/Clock.h"
+#include "platform/Window.h"
+
+struct Platform {
+    // The clock every engine part reads. Never null once installed (a SystemClock by default).
+    std::shared_ptr<Clock> clock;
+    // Creates the main window: caption, width, height, full screen. Null when no display exists.
+    std::function<std::unique_ptr<PlatformWindow>(const char*, int, int, bool)> createWindow;
+};
+
+// The installed registry (a system clock and no window until something else is installed).
+Platform& platform();
+// Replaces the registry; returns the previous one so tests can put it back.
+Platform installPlatform(Platform p);
