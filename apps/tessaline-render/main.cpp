@@ -1,1 +1,3 @@
-int main() { return 0; }
+#include "RenderApp.h"
+
+int main(int argc, char** argv) { return runRenderer(argc, argv); }

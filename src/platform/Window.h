@@ -17,8 +17,6 @@ enum class WindowEventType {
     Close,      // the user asked to close the window (close button, window manager)
     Minimized,  // window hidden or minimized: no frames
     Restored,   // window shown, restored or maximized
-    FocusGained,
-    FocusLost,
     KeyDown,    // key pressed or auto-repeated; `key` holds the virtual key code (0 if unmapped)
     DropFile,   // a file dropped onto the window; `path` holds its path
     Quit,       // the platform wants the process to end

@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "foundation/FileTools.h"
+#include "support/TestSupport.h"
+
+TEST(FileTools, EnumerationIsCaseInsensitiveAndOrdered)
+{
+    ReportCapture cap;
+    ScratchDir dir;
+    dir.write("b.lcx", "");
+    dir.write("A.LCX", "");
+    dir.write("c.lcx.bak", "");
+    dir.write("d.txt", "");
+    dir.makeDir("e.lcx");  // directories do not count
+
+    const StringC d(dir.path().c_str());
+    EXPECT_EQ(FileTools::countFiles(d, "lcx"), 2);
+    EXPECT_EQ(std::string(FileTools::getFileName(d, "lcx", 0).getName()), dir.path() + "A.LCX");
+    EXPECT_EQ(std::string(FileTools::getFileName(d, "lcx", 1).getName()), dir.path() + "b.lcx");
+    EXPECT_STREQ(FileTools::getFileName(d, "lcx", 2).getName(), "NULL");
+    EXPECT_STREQ(FileTools::getFileName(StringC((dir.path() + "none/").c_str()), "lcx", 0).getName(), "NULL");
+
+    CurrentDirGuard guard(dir.path());
+    StringC first;
+    ASSERT_TRUE(FileTools::findFirstFile(first, "lcx"));
+    EXPECT_STREQ(first.getName(), "A.LCX");
+    EXPECT_FALSE(FileTools::findFirstFile(first, "lscx"));
+    EXPECT_EQ(cap.count(), 0u);
+}
+
+TEST(FileTools, PathsResolveIgnoringCaseAndBackslashes)
+{
+    ScratchDir dir;
+    dir.write("Data/LCX/Camera.lcx", "payload");
+    EXPECT_EQ(FileTools::resolvePath((dir.path() + "data\\lcx\\CAMERA.LCX").c_str()), dir.path() + "Data/LCX/Camera.lcx");
+    // Nothing matches: the converted path comes back unchanged.
+    EXPECT_EQ(FileTools::resolvePath((dir.path() + "data\\none.lcx").c_str()), dir.path() + "data/none.lcx");
+
+    std::vector<unsigned char> bytes;
+    ASSERT_TRUE(FileTools::readFile((dir.path() + "DATA/lcx/camera.LCX").c_str(), bytes));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "payload");
+    EXPECT_FALSE(FileTools::readFile((dir.path() + "DATA/lcx/camera.LCX").c_str(), bytes, 3));  // over the cap
+    EXPECT_FALSE(FileTools::readFile((dir.path() + "Data").c_str(), bytes));                    // a directory
+
+    // Writing into a directory given in other letter case creates the file there.
+    FILE* f = FileTools::openFile((dir.path() + "DATA\\new.txt").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    EXPECT_TRUE(FileTools::exists((dir.path() + "Data/new.txt").c_str()));
+}
+
+TEST(FileTools, CurrentDirectoryRoundTrip)
+{
+    ReportCapture cap;
+    ScratchDir dir;
+    StringC before;
+    ASSERT_TRUE(FileTools::getCurrentDirectory(before));
+    ASSERT_TRUE(FileTools::setCurrentDirectory(StringC(dir.path().c_str())));
+    StringC now;
+    ASSERT_TRUE(FileTools::getCurrentDirectory(now));
+    EXPECT_EQ(now.getName()[now.length() - 1], '/');
+    EXPECT_FALSE(FileTools::setCurrentDirectory(StringC((dir.path() + "missing/").c_str())));
+    EXPECT_TRUE(cap.has("FileTools:", "Can't setCurrentDirectory !"));
+    ASSERT_TRUE(FileTools::setCurrentDirectory(before));
+}

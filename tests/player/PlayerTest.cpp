@@ -1,0 +1,274 @@
+// The player's logic against the headless platform: keys, drops, script choice, the end of the
+// demo, fps counting, lock failures and the absence of per-frame allocations.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <new>
+
+#include "platform/headless/HeadlessWindow.h"
+#include "player/ScriptPlayer.h"
+#include "support/TestSupport.h"
+
+namespace {
+std::atomic<bool> g_countAllocations{false};
+std::atomic<int> g_allocations{0};
+} // namespace
+
+void* operator new(size_t n)
+{
+    if (g_countAllocations) ++g_allocations;
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+
+namespace {
+
+class PlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_clock = std::make_shared<VirtualClock>();
+        Platform p;
+        installHeadlessPlatform(p, m_clock);
+        m_previous = installPlatform(std::move(p));
+        m_cwd = std::make_unique<CurrentDirGuard>(m_dir.path());
+        playerReset();
+    }
+    void TearDown() override
+    {
+        playerShutdown();
+        playerReset();
+        m_cwd.reset();
+        installPlatform(std::move(m_previous));
+    }
+    void start(const std::string& commandLine = "", bool fullScreen = true)
+    {
+        PlayerOptions o;
+        o.commandLine = commandLine;
+        o.fullScreen = fullScreen;
+        ASSERT_TRUE(playerStartup(o));
+        m_window = lastHeadlessWindow();
+        ASSERT_NE(m_window, nullptr);
+    }
+
+    ScratchDir m_dir;
+    std::shared_ptr<VirtualClock> m_clock;
+    Platform m_previous;
+    std::unique_ptr<CurrentDirGuard> m_cwd;
+    HeadlessWindow* m_window = nullptr;
+};
+
+TEST_F(PlayerTest, StartupMakesScreenAndWorkImage)
+{
+    ReportCapture cap;
+    start();
+    EXPECT_FALSE(m_window->cursorShown);
+    ASSERT_NE(m_window->surface, nullptr);
+    EXPECT_TRUE(m_window->surface->fullScreen);
+    EXPECT_EQ(g_workImage.m_width, 512);
+    EXPECT_EQ(g_workImage.m_height, 256);
+    // No script on the command line nor in the directory: no engine, black frames, no message.
+    EXPECT_EQ(g_scriptEngine, nullptr);
+    EXPECT_EQ(cap.count(), 0u);
+}
+
+TEST_F(PlayerTest, KeysToggleFpsAndScreenAndEscapeCloses)
+{
+    start("", false);
+    auto key = [](int k) { playerWndProc(WindowEvent{WindowEventType::KeyDown, k, {}}); };
+    key(kKeyI);
+    EXPECT_TRUE(g_showFps);
+    key(kKeyF9);
+    EXPECT_FALSE(g_showFps);
+    key(kKeyF9);  // each auto-repeat toggles again
+    key(kKeyF9);
+    key(kKeyF9);
+    EXPECT_TRUE(g_showFps);
+    key(65);  // other keys do nothing
+    EXPECT_TRUE(g_showFps);
+
+    MemoryDisplaySurface* s = m_window->surface;
+    EXPECT_FALSE(s->fullScreen);
+    key(kKeyF12);
+    EXPECT_TRUE(g_screen->isFullScreen());
+    EXPECT_TRUE(s->fullScreen);
+    key(kKeyF12);
+    EXPECT_FALSE(g_screen->isFullScreen());
+    EXPECT_FALSE(s->fullScreen);
+    EXPECT_EQ(s->createCount, 3);  // new surfaces with every switch
+
+    m_window->pushKey(kKeyEscape);
+    EXPECT_EQ(playerRun(), 0);
+    EXPECT_TRUE(m_window->destroyed);
+    EXPECT_FALSE(s->hasSurfaces());
+    g_screen->release();  // a second release is harmless
+}
+
+TEST_F(PlayerTest, MinimizedWindowRendersNothing)
+{
+    start();
+    MemoryDisplaySurface* s = m_window->surface;
+    m_window->push(WindowEvent{WindowEventType::Minimized, 0, {}});
+    WindowEvent e;
+    while (m_window->pollEvent(e)) playerWndProc(e);
+    EXPECT_FALSE(g_active);
+    playerWndProc(WindowEvent{WindowEventType::Restored, 0, {}});
+    EXPECT_TRUE(g_active);
+    EXPECT_EQ(s->presentCount, 0);
+}
+
+TEST_F(PlayerTest, DroppedFilesNeedTheScriptExtension)
+{
+    ReportCapture cap;
+    start();
+    onDropFiles("demo/INTRO.LSCX");
+    EXPECT_TRUE(cap.has("ScriptPlayer:", "Can't load File: demo/INTRO.LSCX"));
+    EXPECT_EQ(cap.reports().back().kind, ReportKind::Message);
+    EXPECT_EQ(g_scriptEngine, nullptr);
+
+    cap.clear();
+    onDropFiles("");
+    EXPECT_EQ(cap.count(), 0u);
+
+    playerWndProc(WindowEvent{WindowEventType::DropFile, 0, "other.lscx"});
+    ASSERT_NE(g_scriptEngine, nullptr);
+    EXPECT_TRUE(cap.has("ScriptEngine :", "Can't open file : other.lscx"));
+}
+
+TEST_F(PlayerTest, ScriptChoiceFromCommandLineAndDirectory)
+{
+    ReportCapture cap;
+    start("first.lscx second.lscx");
+    EXPECT_TRUE(cap.has("ScriptEngine :", "Can't open file : first.lscx"));
+    EXPECT_FALSE(cap.has("ScriptEngine :", "Can't open file : second.lscx"));
+
+    cap.clear();
+    playerShutdown();
+    playerReset();
+    start("my demo.lscx");  // no quoting: the path is cut at the blank
+    EXPECT_TRUE(cap.has("ScriptEngine :", "Can't open file : my"));
+
+    // A path with a directory is read from inside it; the current directory comes back.
+    m_dir.write("sub/found.lscx", "");
+    const auto before = std::filesystem::current_path();
+    cap.clear();
+    EXPECT_TRUE(loadScript("sub/found.lscx"));
+    EXPECT_EQ(cap.count(), 0u);
+    EXPECT_EQ(std::filesystem::current_path(), before);
+    EXPECT_FALSE(loadScript(""));
+
+    // Empty command line: the first script of the current directory.
+    m_dir.write("b.lscx", "");
+    m_dir.write("A.lscx", "");
+    playerShutdown();
+    playerReset();
+    cap.clear();
+    start("");
+    ASSERT_NE(g_scriptEngine, nullptr);
+    EXPECT_EQ(cap.count(), 0u);
+}
+
+TEST_F(PlayerTest, DemoClosesAfter285000Ms)
+{
+    start("none.lscx");
+    m_clock->set(285000);
+    renderFrame(g_screen.get());
+    EXPECT_FALSE(closePending());
+    m_clock->set(285001);
+    renderFrame(g_screen.get());
+    EXPECT_TRUE(closePending());
+    EXPECT_EQ(playerRun(), 0);
+}
+
+TEST_F(PlayerTest, FpsCountsFramesOfTheLastSecond)
+{
+    start();
+    m_clock->set(1000);
+    renderFrame(g_screen.get());
+    EXPECT_EQ(g_fps, 0.0f);  // 1000 ms is not more than 1000 ms
+    m_clock->set(1001);
+    renderFrame(g_screen.get());
+    EXPECT_EQ(g_fps, 2.0f);
+    for (uint32_t t : {1500u, 2000u, 2001u}) {
+        m_clock->set(t);
+        renderFrame(g_screen.get());
+    }
+    EXPECT_EQ(g_fps, 2.0f);
+    m_clock->set(2002);
+    renderFrame(g_screen.get());
+    EXPECT_EQ(g_fps, 4.0f);
+}
+
+TEST_F(PlayerTest, FrameComposition)
+{
+    start();
+    g_showFps = true;
+    renderFrame(g_screen.get());
+    const MemoryDisplaySurface* s = m_window->surface;
+    ASSERT_EQ(s->presentCount, 1);
+    ASSERT_EQ(s->frame.size(), size_t(640 * 480));
+    // The fps line sits at (10, 30): a black box with white text in the top band.
+    bool white = false;
+    for (int y = 30; y < 40; ++y)
+        for (int x = 10; x < 60; ++x) white |= s->frame[size_t(y) * 640 + x] == 0xFFFFFFu;
+    EXPECT_TRUE(white);
+    EXPECT_EQ(s->frame[size_t(30) * 640 + 10], 0u);
+}
+
+TEST_F(PlayerTest, LockFailureRestoresAndSkipsTheFrame)
+{
+    start();
+    m_window->surface->loseSurfaces = true;
+    renderFrame(g_screen.get());
+    EXPECT_EQ(m_window->surface->restoreCount, 1);
+    EXPECT_EQ(m_window->surface->presentCount, 0);
+    renderFrame(g_screen.get());
+    EXPECT_EQ(m_window->surface->presentCount, 1);
+}
+
+TEST_F(PlayerTest, FatalErrorEndsWithCodeOne)
+{
+    ReportCapture cap;
+    start();
+    CImage32Buffered bad(0, 0);
+    EXPECT_EQ(playerRun(), 1);
+}
+
+TEST_F(PlayerTest, ScreenFailureDestroysTheWindow)
+{
+    ReportCapture cap;
+    Platform p;
+    installHeadlessPlatform(p, m_clock);
+    p.createWindow = [](const char*, int, int, bool) -> std::unique_ptr<PlatformWindow> {
+        auto w = std::make_unique<HeadlessWindow>();
+        w->failDisplay = true;
+        return w;
+    };
+    installPlatform(std::move(p));
+    PlayerOptions o;
+    ASSERT_TRUE(playerStartup(o));
+    EXPECT_TRUE(cap.has("directDrawError", "DirectDrawCreateEx FAILED"));
+    EXPECT_TRUE(quitPosted());
+    EXPECT_EQ(playerRun(), 0);
+}
+
+TEST_F(PlayerTest, NoAllocationPerFrame)
+{
+    start("none.lscx");
+    g_showFps = true;
+    for (int i = 0; i < 3; ++i) renderFrame(g_screen.get());
+    g_allocations = 0;
+    g_countAllocations = true;
+    for (int i = 0; i < 50; ++i) {
+        m_clock->advance(39);
+        renderFrame(g_screen.get());
+    }
+    g_countAllocations = false;
+    EXPECT_EQ(g_allocations.load(), 0);
+}
+
+} // namespace
