@@ -17,6 +17,10 @@ public:
     // Warning box with the class name; processing continues.
     virtual void warning(const char* text);
     virtual const char* className() const = 0;
+    // Whether the pixels sit in an owned allocation with two zero rows above and below the image
+    // (PixelAllocation). The blits read the bilinear neighbours there without bounds tests; images
+    // without them (foreign memory) are read through bounds-checked fetches instead.
+    virtual bool hasGuardRows() const { return false; }
 
     int getWidth() const { return m_width; }
     int getHeight() const { return m_height; }
@@ -86,6 +90,7 @@ public:
     CImage32Buffered() = default;
     CImage32Buffered(int width, int height);
     const char* className() const override { return "CImage32Buffered"; }
+    bool hasGuardRows() const override { return m_pAllocation != nullptr; }
 
     // Releases any previous pixels and makes a zero-filled image of this size.
     void create(int width, int height);

@@ -1,0 +1,305 @@
+// Span loops: one loop shape (four pixels per SSE2 step, the scalar twin for the tail and for the
+// forced-scalar path), instantiated per rule, weight source and fetch kind into one table.
+#include "image/BlitSpan.h"
+
+#include <utility>
+
+namespace blit {
+
+using blend::Rule;
+using blend::Weight;
+
+namespace {
+
+// 16.16 coordinate -> integer part and 12-bit fraction (the bilinear weights' precision).
+inline int64_t whole(int64_t c) { return c >> 16; }
+inline uint32_t frac12(int64_t c) { return uint32_t(c >> 4) & 0xFFF; }
+
+// Bilinear weights of four samples, as 16-bit pairs per 32-bit lane:
+// left = (w00, w01), right = (w10, w11), w00 = ((4096 - fx) (4096 - fy)) >> 16 and so on.
+inline void bilinearWeights(__m128i fx, __m128i fy, __m128i& left, __m128i& right)
+{
+    const __m128i fxPair = _mm_or_si128(fx, _mm_slli_epi32(fx, 16));                     // (fx, fx)
+    const __m128i ifxPair = _mm_sub_epi16(_mm_set1_epi16(4096), fxPair);                  // (4096-fx, 4096-fx)
+    const __m128i fyPair = _mm_or_si128(_mm_sub_epi32(_mm_set1_epi32(4096), fy), _mm_slli_epi32(fy, 16));
+    left = _mm_mulhi_epu16(ifxPair, fyPair);  // (4096-fx)(4096-fy)>>16, (4096-fx) fy>>16
+    right = _mm_mulhi_epu16(fxPair, fyPair);  // fx (4096-fy)>>16, fx fy>>16
+}
+
+// One bilinear pixel from its pixel pairs top = (P00, P10) and bottom = (P01, P11) in the low 64
+// bits, with lane K of the weight vectors: four 32-bit channel sums >> 8.
+template <int K>
+inline __m128i bilinearOne(__m128i top, __m128i bottom, __m128i left, __m128i right)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i t = _mm_unpacklo_epi8(top, bottom);  // P00 and P01 interleaved, then P10 and P11
+    const __m128i wl = _mm_shuffle_epi32(left, _MM_SHUFFLE(K, K, K, K));
+    const __m128i wr = _mm_shuffle_epi32(right, _MM_SHUFFLE(K, K, K, K));
+    const __m128i sum = _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(t, zero), wl),
+                                      _mm_madd_epi16(_mm_unpackhi_epi8(t, zero), wr));
+    return _mm_srli_epi32(sum, 8);
+}
+
+inline __m128i packFour(__m128i r0, __m128i r1, __m128i r2, __m128i r3)
+{
+    return _mm_packus_epi16(_mm_packs_epi32(r0, r1), _mm_packs_epi32(r2, r3));
+}
+
+inline __m128i load2(const uint32_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+
+// ---------------------------------------------------------------------------------------------
+// Samplers: one() returns the sample at the current position and steps once; four() returns
+// four samples and steps four times. With kMap they also return the alpha-map pixel at the
+// nearest position (the filter applies to the source only).
+
+template <Fetch F, bool kMap>
+struct Sampler;
+
+template <bool kMap>
+struct Sampler<Fetch::Direct, kMap> {
+    const uint32_t* p;
+    const uint32_t* m;
+    explicit Sampler(const SpanSource& s) : p(s.pixels), m(s.map) {}
+    uint32_t one(uint32_t& mo)
+    {
+        if constexpr (kMap) mo = *m++;
+        return *p++;
+    }
+    __m128i four(__m128i& mo)
+    {
+        if constexpr (kMap) mo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m)), m += 4;
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        p += 4;
+        return s;
+    }
+};
+
+template <bool kMap>
+struct Sampler<Fetch::RowNearest, kMap> {
+    const uint32_t* row;
+    const uint32_t* mrow;
+    int64_t u, du;
+    explicit Sampler(const SpanSource& s)
+        : row(s.pixels + whole(s.v) * s.width), mrow(kMap ? s.map + whole(s.v) * s.width : nullptr), u(s.u),
+          du(s.du)
+    {
+    }
+    uint32_t one(uint32_t& mo)
+    {
+        const int64_t c = whole(u);
+        u += du;
+        if constexpr (kMap) mo = mrow[c];
+        return row[c];
+    }
+    __m128i four(__m128i& mo)
+    {
+        const int64_t c0 = whole(u), c1 = whole(u + du), c2 = whole(u + 2 * du), c3 = whole(u + 3 * du);
+        u += 4 * du;
+        if constexpr (kMap) mo = _mm_setr_epi32(int(mrow[c0]), int(mrow[c1]), int(mrow[c2]), int(mrow[c3]));
+        return _mm_setr_epi32(int(row[c0]), int(row[c1]), int(row[c2]), int(row[c3]));
+    }
+};
+
+template <bool kMap>
+struct Sampler<Fetch::RowBilinear, kMap> {
+    const uint32_t* row;
+    const uint32_t* below;
+    const uint32_t* mrow;
+    int64_t u, du;
+    uint32_t fy;
+    __m128i uLanes, du4, fyLanes;  // low 32 bits of u for the next four samples
+    explicit Sampler(const SpanSource& s)
+        : row(s.pixels + whole(s.v) * s.width), below(row + s.width),
+          mrow(kMap ? s.map + whole(s.v) * s.width : nullptr), u(s.u), du(s.du), fy(frac12(s.v))
+    {
+        uLanes = _mm_setr_epi32(int(uint32_t(u)), int(uint32_t(u + du)), int(uint32_t(u + 2 * du)),
+                                int(uint32_t(u + 3 * du)));
+        du4 = _mm_set1_epi32(int(uint32_t(4 * du)));
+        fyLanes = _mm_set1_epi32(int(fy));
+    }
+    uint32_t one(uint32_t& mo)
+    {
+        const int64_t c = whole(u);
+        const uint32_t fx = frac12(u);
+        u += du;
+        if constexpr (kMap) mo = mrow[c];
+        return blend::scalar::bilinear(row[c], row[c + 1], below[c], below[c + 1], fx, fy);
+    }
+    __m128i four(__m128i& mo)
+    {
+        const int64_t c0 = whole(u), c1 = whole(u + du), c2 = whole(u + 2 * du), c3 = whole(u + 3 * du);
+        u += 4 * du;
+        __m128i left, right;
+        bilinearWeights(_mm_and_si128(_mm_srli_epi32(uLanes, 4), _mm_set1_epi32(0xFFF)), fyLanes, left, right);
+        uLanes = _mm_add_epi32(uLanes, du4);
+        if constexpr (kMap) mo = _mm_setr_epi32(int(mrow[c0]), int(mrow[c1]), int(mrow[c2]), int(mrow[c3]));
+        return packFour(bilinearOne<0>(load2(row + c0), load2(below + c0), left, right),
+                        bilinearOne<1>(load2(row + c1), load2(below + c1), left, right),
+                        bilinearOne<2>(load2(row + c2), load2(below + c2), left, right),
+                        bilinearOne<3>(load2(row + c3), load2(below + c3), left, right));
+    }
+};
+
+// Checked 2D fetches: any linear index outside the image reads as 0.
+struct Checked {
+    const uint32_t* p;
+    uint64_t count;
+    uint32_t at(int64_t i) const { return uint64_t(i) < count ? p[i] : 0u; }
+    // Pixels i and i + 1 in the low 64 bits.
+    __m128i pair(int64_t i) const
+    {
+        if (uint64_t(i) < count - 1) return load2(p + i);
+        return _mm_setr_epi32(int(at(i)), int(at(i + 1)), 0, 0);
+    }
+};
+
+template <bool kMap>
+struct Sampler<Fetch::Nearest2D, kMap> {
+    Checked src, map;
+    int64_t width, u, v, du, dv;
+    explicit Sampler(const SpanSource& s)
+        : src{s.pixels, uint64_t(s.count)}, map{s.map, uint64_t(s.count)}, width(s.width), u(s.u), v(s.v),
+          du(s.du), dv(s.dv)
+    {
+    }
+    uint32_t one(uint32_t& mo)
+    {
+        const int64_t i = whole(v) * width + whole(u);
+        u += du;
+        v += dv;
+        if constexpr (kMap) mo = map.at(i);
+        return src.at(i);
+    }
+    __m128i four(__m128i& mo)
+    {
+        uint32_t m[4] = {}, s[4];
+        for (int k = 0; k < 4; ++k) s[k] = one(m[k]);
+        if constexpr (kMap) mo = _mm_setr_epi32(int(m[0]), int(m[1]), int(m[2]), int(m[3]));
+        return _mm_setr_epi32(int(s[0]), int(s[1]), int(s[2]), int(s[3]));
+    }
+};
+
+template <bool kMap>
+struct Sampler<Fetch::Bilinear2D, kMap> {
+    Checked src, map;
+    int64_t width, u, v, du, dv;
+    explicit Sampler(const SpanSource& s)
+        : src{s.pixels, uint64_t(s.count)}, map{s.map, uint64_t(s.count)}, width(s.width), u(s.u), v(s.v),
+          du(s.du), dv(s.dv)
+    {
+    }
+    uint32_t one(uint32_t& mo)
+    {
+        const int64_t i = whole(v) * width + whole(u);
+        const uint32_t fx = frac12(u), fy = frac12(v);
+        u += du;
+        v += dv;
+        if constexpr (kMap) mo = map.at(i);
+        return blend::scalar::bilinear(src.at(i), src.at(i + 1), src.at(i + width), src.at(i + width + 1), fx, fy);
+    }
+    __m128i four(__m128i& mo)
+    {
+        int64_t idx[4];
+        alignas(16) uint32_t fx[4], fy[4];
+        for (int k = 0; k < 4; ++k) {
+            idx[k] = whole(v) * width + whole(u);
+            fx[k] = frac12(u);
+            fy[k] = frac12(v);
+            u += du;
+            v += dv;
+        }
+        __m128i left, right;
+        bilinearWeights(_mm_load_si128(reinterpret_cast<const __m128i*>(fx)),
+                        _mm_load_si128(reinterpret_cast<const __m128i*>(fy)), left, right);
+        if constexpr (kMap)
+            mo = _mm_setr_epi32(int(map.at(idx[0])), int(map.at(idx[1])), int(map.at(idx[2])), int(map.at(idx[3])));
+        return packFour(bilinearOne<0>(src.pair(idx[0]), src.pair(idx[0] + width), left, right),
+                        bilinearOne<1>(src.pair(idx[1]), src.pair(idx[1] + width), left, right),
+                        bilinearOne<2>(src.pair(idx[2]), src.pair(idx[2] + width), left, right),
+                        bilinearOne<3>(src.pair(idx[3]), src.pair(idx[3] + width), left, right));
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
+// The loop shape, written once.
+
+template <Rule R, Weight W, Fetch F>
+void spanSimd(uint32_t* d, int64_t n, const SpanSource& src)
+{
+    Sampler<F, W == Weight::Map> sampler(src);
+    const __m128i a16 = _mm_set1_epi16(int16_t(src.weight));
+    int64_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128i m = _mm_setzero_si128();
+        const __m128i s = sampler.four(m);
+        __m128i* q = reinterpret_cast<__m128i*>(d + i);
+        if constexpr (R == Rule::Copy) _mm_storeu_si128(q, s);
+        else _mm_storeu_si128(q, blend::blend4<R, W>(_mm_loadu_si128(q), s, m, a16));
+    }
+    for (; i < n; ++i) {
+        uint32_t m = 0;
+        const uint32_t s = sampler.one(m);
+        d[i] = blend::blend1<R, W>(d[i], s, m, src.weight);
+    }
+}
+
+template <Rule R, Weight W, Fetch F>
+void spanScalar(uint32_t* d, int64_t n, const SpanSource& src)
+{
+    Sampler<F, W == Weight::Map> sampler(src);
+    for (int64_t i = 0; i < n; ++i) {
+        uint32_t m = 0;
+        const uint32_t s = sampler.one(m);
+        d[i] = blend::blend1<R, W>(d[i], s, m, src.weight);
+    }
+}
+
+// The table: one row per rule/weight pair of the family, each with every fetch kind in both forms.
+struct KernelRow {
+    Rule rule;
+    Weight weight;
+    SpanFn simd[kFetchCount];
+    SpanFn scalar[kFetchCount];
+};
+
+template <Rule R, Weight W, size_t... F>
+constexpr KernelRow makeRow(std::index_sequence<F...>)
+{
+    return {R, W, {&spanSimd<R, W, Fetch(F)>...}, {&spanScalar<R, W, Fetch(F)>...}};
+}
+template <Rule R, Weight W>
+constexpr KernelRow row()
+{
+    return makeRow<R, W>(std::make_index_sequence<kFetchCount>());
+}
+
+constexpr KernelRow kKernels[] = {
+    row<Rule::Copy, Weight::None>(),
+    row<Rule::Half, Weight::None>(),
+    row<Rule::Weighted, Weight::Opacity>(),
+    row<Rule::Weighted, Weight::Map>(),
+    row<Rule::Weighted, Weight::SourceAlpha>(),
+    row<Rule::Add, Weight::None>(),
+    row<Rule::AddWeighted, Weight::Opacity>(),
+    row<Rule::AddWeighted, Weight::Map>(),
+    row<Rule::Sub, Weight::None>(),
+    row<Rule::SubWeighted, Weight::Opacity>(),
+    row<Rule::SubWeighted, Weight::Map>(),
+    row<Rule::AverageHalves, Weight::None>(),
+};
+
+} // namespace
+
+SpanFn selectSpan(Rule rule, Weight weight, Fetch fetch, bool simd)
+{
+    for (const KernelRow& k : kKernels)
+        if (k.rule == rule && k.weight == weight) return simd ? k.simd[int(fetch)] : k.scalar[int(fetch)];
+    return nullptr;
+}
+
+SpanFn selectSpan(Rule rule, Weight weight, Fetch fetch)
+{
+    return selectSpan(rule, weight, fetch, blend::simdEnabled());
+}
+
+} // namespace blit
