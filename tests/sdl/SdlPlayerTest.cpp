@@ -1,0 +1,66 @@
+// The player over the real SDL window (needs a display; run under Xvfb by ctest): frames, the
+// full-screen switch both ways, and Escape closing with status 0.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/sdl/SdlWindow.h"
+#include "player/ScriptPlayer.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+void pump()
+{
+    WindowEvent e;
+    while (g_window->pollEvent(e)) playerWndProc(e);
+}
+
+void pressKey(SDL_Keycode key)
+{
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = key;
+    SDL_PushEvent(&e);
+}
+
+TEST(SdlPlayer, WindowFramesFullScreenSwitchAndEscape)
+{
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    ReportCapture cap;
+    Platform p;
+    p.clock = std::make_shared<SystemClock>();
+    installSdlPlatform(p);
+    Platform previous = installPlatform(std::move(p));
+    ScratchDir dir;
+    CurrentDirGuard cwd(dir.path());
+    playerReset();
+
+    PlayerOptions o;
+    o.fullScreen = false;
+    ASSERT_TRUE(playerStartup(o));
+    pump();
+    EXPECT_TRUE(g_active);
+    for (int i = 0; i < 3; ++i) renderFrame(g_screen.get());
+    EXPECT_FALSE(g_screen->isFullScreen());
+
+    pressKey(SDLK_F12);
+    pump();
+    EXPECT_TRUE(g_screen->isFullScreen());
+    renderFrame(g_screen.get());
+    pressKey(SDLK_F12);
+    pump();
+    EXPECT_FALSE(g_screen->isFullScreen());
+    renderFrame(g_screen.get());
+
+    pressKey(SDLK_ESCAPE);
+    EXPECT_EQ(playerRun(), 0);
+    EXPECT_EQ(cap.count(), 0u);
+    playerShutdown();
+    playerReset();
+    installPlatform(std::move(previous));
+    SDL_Quit();
+}
+
+} // namespace
