@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/Audio.h"
 #include "platform/Clock.h"
 #include "platform/Window.h"
 
@@ -14,6 +15,18 @@ struct Platform {
     std::shared_ptr<Clock> clock;
     // Creates the main window: caption, width, height, full screen. Null when no display exists.
     std::function<std::unique_ptr<PlatformWindow>(const char*, int, int, bool)> createWindow;
+
+    // --- music (platform/Audio.h) ---
+    // Openers of tracker modules and of streams; music cannot start when neither is installed.
+    MusicDecoderOpener openModule;
+    MusicDecoderOpener openStream;
+    // Whether the music libraries found at run time are at least those built against (back
+    // ends chain their checks). Null: nothing to check.
+    std::function<bool()> musicLibrariesUsable;
+    // Opens the audio device. Null, or `headless` set: music is decoded but not played, and
+    // its position follows `clock`.
+    AudioOutputCreator createAudioOutput;
+    bool headless = false;
 };
 
 // The installed registry (a system clock and no window until something else is installed).

@@ -1,0 +1,50 @@
+#include "music/ClockedPlayback.h"
+
+#include <algorithm>
+#include <array>
+
+ClockedPlayback::ClockedPlayback(std::unique_ptr<MusicDecoder> decoder, bool isModule,
+                                 std::shared_ptr<Clock> clock)
+    : m_isModule(isModule), m_clock(std::move(clock)), m_decoder(std::move(decoder))
+{
+}
+
+void ClockedPlayback::play()
+{
+    if (m_playing) return;
+    m_playing = true;
+    m_anchorTick = m_clock->tickCount();
+}
+
+void ClockedPlayback::setTime(int ms)
+{
+    if (m_isModule) return;
+    m_baseMs = std::max(ms, 0);
+    m_anchorTick = m_clock->tickCount();
+}
+
+int ClockedPlayback::getTime()
+{
+    const uint32_t elapsed = m_playing ? m_clock->tickCount() - m_anchorTick : 0;
+    return static_cast<int>(std::min<int64_t>(m_baseMs + elapsed, INT32_MAX));
+}
+
+float ClockedPlayback::getVU()
+{
+    if (m_isModule) return 0.0f;
+    return levelAt(getTime());
+}
+
+float ClockedPlayback::levelAt(int64_t ms)
+{
+    const int64_t block = ms / kLevelBlockMs;
+    if (block >= kMaxLevelBlocks) return 0.0f;
+    constexpr int kBlockFrames = kMusicRate * kLevelBlockMs / 1000;
+    std::array<float, 2 * kBlockFrames> samples;
+    while (static_cast<int64_t>(m_levels.size()) <= block && !m_decodedToEnd) {
+        const size_t got = m_decoder->read(samples.data(), kBlockFrames);
+        if (got < static_cast<size_t>(kBlockFrames)) m_decodedToEnd = true;
+        m_levels.push_back(peakLevel(samples.data(), got));
+    }
+    return block < static_cast<int64_t>(m_levels.size()) ? m_levels[static_cast<size_t>(block)] : 0.0f;
+}

@@ -1,0 +1,50 @@
+#include "music/PlaybackPosition.h"
+
+#include <algorithm>
+
+#include "music/MusicPlayback.h"
+
+void PlaybackPosition::reset(int64_t baseMs)
+{
+    *this = PlaybackPosition();
+    m_baseMs = baseMs;
+    m_lastAnswer = baseMs;
+}
+
+void PlaybackPosition::onHanded(const float* interleaved, int frames, uint32_t nowMs)
+{
+    if (frames <= 0) return;
+    m_handed += frames;
+    m_lastFrames = frames;
+    m_lastTick = nowMs;
+    // Level blocks of at least 10 ms, at most kMaxVuBlocks of them over the buffer.
+    m_blockFrames = std::max(kMinVuBlockFrames, (frames + kMaxVuBlocks - 1) / kMaxVuBlocks);
+    m_nbBlocks = (frames + m_blockFrames - 1) / m_blockFrames;
+    for (int b = 0; b < m_nbBlocks; ++b) {
+        const int first = b * m_blockFrames;
+        const int count = std::min(m_blockFrames, frames - first);
+        m_peaks[b] = peakLevel(interleaved + 2 * first, static_cast<size_t>(count));
+    }
+}
+
+int64_t PlaybackPosition::framesAt(uint32_t nowMs) const
+{
+    if (m_lastFrames == 0) return 0;
+    const int64_t start = m_handed - m_lastFrames;
+    const uint32_t elapsedMs = nowMs - m_lastTick;  // wraps like the tick count
+    return start + std::min<int64_t>(msToFrames(elapsedMs), m_lastFrames);
+}
+
+int64_t PlaybackPosition::timeMs(uint32_t nowMs)
+{
+    m_lastAnswer = std::max(m_lastAnswer, m_baseMs + framesToMs(framesAt(nowMs)));
+    return m_lastAnswer;
+}
+
+float PlaybackPosition::level(uint32_t nowMs) const
+{
+    if (m_nbBlocks == 0) return 0.0f;
+    const int64_t inBuffer = framesAt(nowMs) - (m_handed - m_lastFrames);
+    const int block = static_cast<int>(std::min<int64_t>(inBuffer / m_blockFrames, m_nbBlocks - 1));
+    return m_peaks[block];
+}

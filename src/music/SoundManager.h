@@ -1,0 +1,45 @@
+// SoundManager: the one music file of a script, loaded as a tracker module or else as a stream,
+// played, positioned, and read back as the demo clock (ms) and a level (VU).
+#pragma once
+
+#include <memory>
+
+#include "foundation/StringC.h"
+
+class AudioOutput;
+class MusicPlayback;
+
+// Plays through the installed audio output (platform().createAudioOutput); headless, or with
+// no output installed, the music is decoded but not played and its time follows
+// platform().clock. Without an audio device it runs the same way with one warning.
+class SoundManager {
+public:
+    SoundManager();
+    ~SoundManager();
+    SoundManager(const SoundManager&) = delete;
+    SoundManager& operator=(const SoundManager&) = delete;
+
+    // Opens the file as a module, else as a stream (the decoders decide, not the extension).
+    // False with a warning (caption "SoundManager") when it is neither or music cannot start.
+    bool load(const StringC& fileName);
+    // Starts the music; nothing without music or when already playing.
+    void play();
+    // Streams only: moves to `ms`, and the time then includes it. Nothing for a module.
+    void setTime(int ms);
+    // Playing position in ms (a module counts from 0); 0 without music.
+    int getTime();
+    // Streams: peak level 0..1 of what is playing now; modules and no music: 0.0.
+    float getVU();
+    // Stops and frees the music and the audio output.
+    void close();
+
+    const StringC& getFileName() const { return m_fileName; }
+    bool isModule() const { return m_pPlayback && m_isModule; }
+    bool isStream() const { return m_pPlayback && !m_isModule; }
+
+private:
+    StringC m_fileName;
+    std::unique_ptr<AudioOutput> m_pOutput;      // opened by load, until a playback takes it
+    std::unique_ptr<MusicPlayback> m_pPlayback;  // null: no music (the module or stream handle)
+    bool m_isModule = false;
+};

@@ -1,0 +1,196 @@
+// SoundManager over an audio device: the position is what was handed to the device, smoothed
+// between callbacks; the device fallbacks; the real SDL output on the dummy driver.
+#include <vector>
+
+#include "MusicFixture.h"
+#include "music/SoundManager.h"
+#include "platform/sdl/SdlAudio.h"
+
+namespace {
+
+// An output whose "device" is the test: it pulls buffers when the test says so.
+struct FakeDevice {
+    AudioSource* source = nullptr;
+    bool paused = true;
+    int opened = 0;
+    int closed = 0;
+    std::vector<float> last;
+
+    // Pulls one buffer as the audio thread would; returns its peak.
+    float pull(int frames)
+    {
+        last.assign(static_cast<size_t>(frames) * 2, 99.0f);
+        if (source && !paused) source->render(last.data(), frames);
+        float peak = 0.0f;
+        for (float v : last) peak = std::max(peak, std::abs(v));
+        return peak;
+    }
+};
+
+class FakeOutput : public AudioOutput {
+public:
+    explicit FakeOutput(FakeDevice& device) : m_device(device) { ++m_device.opened; }
+    ~FakeOutput() override { ++m_device.closed; }
+    void setSource(AudioSource* source) override { m_device.source = source; }
+    void pause(bool paused) override { m_device.paused = paused; }
+
+private:
+    FakeDevice& m_device;
+};
+
+class DeviceTest : public MusicTest {
+protected:
+    void useDevice(AudioOpenStatus status)
+    {
+        platform().headless = false;
+        platform().createAudioOutput = [this, status](AudioOpenStatus& s) -> std::unique_ptr<AudioOutput> {
+            s = status;
+            if (status != AudioOpenStatus::Opened) return nullptr;
+            return std::make_unique<FakeOutput>(m_device);
+        };
+    }
+    FakeDevice m_device;
+};
+
+} // namespace
+
+TEST_F(DeviceTest, PositionIsWhatWasHandedSmoothedBetweenCallbacks)
+{
+    useDevice(AudioOpenStatus::Opened);
+    ReportCapture reports;
+    SoundManager music;
+    ASSERT_TRUE(music.load(writeWav().c_str()));
+    EXPECT_EQ(reports.count(), 0u);
+    music.setTime(toneMiddleMs(2));
+    const int start = toneMiddleMs(2);
+    EXPECT_TRUE(m_device.paused);
+    music.play();
+    EXPECT_FALSE(m_device.paused);
+    EXPECT_EQ(music.getTime(), start);  // nothing handed yet
+
+    // 4410 frames = 100 ms handed; the position moves with the clock inside that buffer only.
+    EXPECT_GT(m_device.pull(4410), 0.5f);
+    EXPECT_EQ(music.getTime(), start);
+    m_clock->advance(40);
+    EXPECT_EQ(music.getTime(), start + 40);
+    m_clock->advance(200);  // the device is late: the clock waits at the end of what it has
+    EXPECT_EQ(music.getTime(), start + 100);
+    m_device.pull(4410);
+    EXPECT_EQ(music.getTime(), start + 100);
+    m_clock->advance(30);
+    EXPECT_EQ(music.getTime(), start + 130);
+
+    // A callback that comes early never moves the position back.
+    m_clock->advance(10);
+    const int before = music.getTime();
+    m_device.pull(441);
+    EXPECT_GE(music.getTime(), before);
+    music.close();
+    EXPECT_EQ(m_device.opened, 1);
+    EXPECT_EQ(m_device.closed, 1);
+}
+
+TEST_F(DeviceTest, LevelIsThatOfTheBufferPlayingNow)
+{
+    useDevice(AudioOpenStatus::Opened);
+    SoundManager music;
+    ASSERT_TRUE(music.load(writeWav().c_str()));
+    // Start 50 ms before the end of tone 0: the buffer holds tone, then silence.
+    music.setTime(MusicGenerator::kToneMs - 50);
+    music.play();
+    EXPECT_EQ(music.getVU(), 0.0f);  // nothing handed yet
+    m_device.pull(4410);
+    EXPECT_GT(music.getVU(), 0.5f);
+    m_clock->advance(70);
+    EXPECT_EQ(music.getVU(), 0.0f);
+
+    // Past the end the device gets silence and the clock keeps going.
+    music.setTime(MusicGenerator::kWavLengthMs - 10);
+    EXPECT_EQ(m_device.pull(4410), 0.0f);
+    m_clock->advance(100);
+    EXPECT_EQ(music.getTime(), MusicGenerator::kWavLengthMs + 90);
+}
+
+TEST_F(DeviceTest, ModuleOnDeviceIgnoresOffsetAndHasNoLevel)
+{
+    useDevice(AudioOpenStatus::Opened);
+    SoundManager music;
+    ASSERT_TRUE(music.load(writeModule().c_str()));
+    music.setTime(3000);
+    music.play();
+    float peak = 0.0f;
+    for (int i = 0; i < 50; ++i) {  // a bar and a half of the song: drums and bass
+        peak = std::max(peak, m_device.pull(1024));
+        m_clock->advance(23);
+    }
+    EXPECT_GT(peak, 0.05f);
+    EXPECT_EQ(music.getVU(), 0.0f);
+    // The device's pace, not the clock's: the start of the last buffer plus the time since.
+    EXPECT_EQ(music.getTime(), 49 * 1024 * 1000 / kMusicRate + 23);
+}
+
+TEST_F(DeviceTest, NoDeviceRunsSilentlyOnTheClockWithOneWarning)
+{
+    useDevice(AudioOpenStatus::NoDevice);
+    ReportCapture reports;
+    SoundManager music;
+    const std::string wav = writeWav();
+    ASSERT_TRUE(music.load(wav.c_str()));
+    ASSERT_EQ(reports.count(), 1u);
+    EXPECT_EQ(reports.reports()[0].caption, "SoundManager");
+    EXPECT_EQ(reports.reports()[0].text, wav + ": load: no audio device, the music runs silently");
+    music.setTime(toneMiddleMs(3) - 1000);
+    music.play();
+    m_clock->advance(1000);
+    EXPECT_EQ(music.getTime(), toneMiddleMs(3));
+    EXPECT_GT(music.getVU(), 0.5f);
+}
+
+TEST_F(DeviceTest, StartupFailuresReportTheirMessages)
+{
+    const std::string wav = writeWav();
+    struct Case {
+        const char* what;
+        std::function<void(Platform&)> breakIt;
+        std::string suffix;
+    };
+    const std::vector<Case> cases = {
+        {"old libraries", [](Platform& p) { p.musicLibrariesUsable = [] { return false; }; },
+         ": load: You are using the wrong DLL version!"},
+        {"no decoders", [](Platform& p) { p.openModule = nullptr; p.openStream = nullptr; },
+         ": load: FSound_Init error !"},
+        {"audio cannot start", [](Platform&) {}, ": load: FSound_Init error !"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        useDevice(AudioOpenStatus::Failed);
+        const Platform saved = platform();
+        c.breakIt(platform());
+        ReportCapture reports;
+        SoundManager music;
+        EXPECT_FALSE(music.load(wav.c_str()));
+        ASSERT_EQ(reports.count(), 1u);
+        EXPECT_EQ(reports.reports()[0].text, wav + c.suffix);
+        EXPECT_STREQ(music.getFileName().getName(), "NULL");  // nothing stored
+        music.play();
+        m_clock->advance(100);
+        EXPECT_EQ(music.getTime(), 0);
+        platform() = saved;
+    }
+}
+
+TEST_F(DeviceTest, SdlOutputOpensAndClosesOnTheDummyDriver)
+{
+    // ctest runs with SDL_AUDIODRIVER=dummy; whichever way the device goes, nothing breaks.
+    installSdlAudioBackend(platform());
+    ReportCapture reports;
+    SoundManager music;
+    ASSERT_TRUE(music.load(writeWav().c_str()));
+    EXPECT_LE(reports.count(), 1u);
+    music.setTime(1000);
+    music.play();
+    EXPECT_GE(music.getTime(), 1000);
+    EXPECT_GE(music.getVU(), 0.0f);
+    music.close();
+    EXPECT_EQ(music.getTime(), 0);
+}
