@@ -12,7 +12,9 @@
 #include "foundation/Report.h"
 #include "image/PngWriter.h"
 #include "platform/Platform.h"
+#include "platform/ffmpeg/FfmpegBackend.h"
 #include "platform/headless/HeadlessWindow.h"
+#include "platform/openmpt/OpenMptBackend.h"
 #include "player/ScriptPlayer.h"
 
 namespace {
@@ -143,6 +145,8 @@ int runRenderer(int argc, char** argv)
     auto clock = std::make_shared<VirtualClock>();
     Platform p;
     installHeadlessPlatform(p, clock);
+    installOpenMptBackend(p);
+    installFfmpegBackend(p);
     installPlatform(std::move(p));
 
     PlayerOptions player;

@@ -7,6 +7,9 @@
 
 #include "foundation/Report.h"
 #include "platform/Platform.h"
+#include "platform/ffmpeg/FfmpegBackend.h"
+#include "platform/openmpt/OpenMptBackend.h"
+#include "platform/sdl/SdlAudio.h"
 #include "platform/sdl/SdlWindow.h"
 #include "player/ScriptPlayer.h"
 
@@ -48,6 +51,9 @@ int main(int argc, char** argv)
     Platform p;
     p.clock = std::make_shared<SystemClock>();
     installSdlPlatform(p);
+    installOpenMptBackend(p);
+    installFfmpegBackend(p);
+    installSdlAudioBackend(p);
     installPlatform(std::move(p));
     if (dialogs) setMessageBoxSink(makeSdlMessageBoxSink());
 

@@ -3,10 +3,42 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "foundation/StringC.h"
+#include "script/RenderData.h"
+#include "script/ScriptControllerManager.h"
+#include "script/ScriptEffect.h"
+#include "script/ScriptLayerManager.h"
+#include "script/ScriptMix.h"
+#include "script/ScriptNamedEntry.h"
+#include "script/ScriptResource.h"
+
+class SoundManager;
 
 class CImage32;
+class ScriptReader;
+
+// Section capacities: a section that reaches its capacity is dropped whole.
+constexpr int MAX_NB_LAYER_DIM = 1000;
+constexpr int MAX_NB_CONTROLLER = 2000;
+constexpr int MAX_NB_IMAGE = 2000;
+constexpr int MAX_NB_RES2D = 1000;
+constexpr int MAX_NB_RES3D = 1000;
+constexpr int MAX_NB_SKYBOX = 1000;
+constexpr int MAX_NB_SCREEN_LAYER = 2000;
+constexpr int MAX_NB_2D_DESC = 2000;
+constexpr int MAX_NB_3D_DESC = 2000;
+constexpr int MAX_NB_SKYBOX_DESC = 2000;
+constexpr int MAX_NB_SPE_LAYER = 2000;
+constexpr int MAX_NB_LAYER_DEP = 2000;
+constexpr int MAX_NB_MIX = 2000;
+constexpr int MAX_NB_EFFECT = 2000;
+constexpr int MAX_NB_MIX_DESC = 2000;
+constexpr int MAX_NB_EFFECT_DESC = 2000;
+constexpr int MAX_NB_LAYER_OPERATION = 2000;
 
 class ScriptEngine {
 public:
@@ -22,11 +54,74 @@ public:
     void start();
     // Demo time in ms: the music position, or the ticks since start without music.
     int getTime() const;
-    // Draws one frame into `frame` (nothing while the script declares no screen layers).
+    // Draws one frame into `frame` (nothing while the script declares no layer operations).
     void render(CImage32* frame);
+
+    // Lookups by name: file order, first match; "NULL" is none without a message.
+    ScriptLayerDimension* findLayerDimension(const StringC& name) const;
+    ScriptControllerFile* findControllerFile(const StringC& name) const;
+    ScriptResource2D* findResource2D(const StringC& name) const;
+    ScriptResource3D* findResource3D(const StringC& name) const;
+    ScriptResourceSkyBox* findResourceSkyBox(const StringC& name) const;
+    RenderDataScreenLayer* findScreenLayer(const StringC& name) const;
+    RenderData3DDesc* find3DDesc(const StringC& name) const;
+    RenderData* find2DOr3DDesc(const StringC& name) const;
+    CImage32* findImageBuffer(const StringC& name) const;
+    ScriptMix* findMix(const StringC& name) const;
+    ScriptMixDesc* findMixDesc(const StringC& name) const;
+    ScriptEffect* findEffect(const StringC& name) const;
+    ScriptEffectDesc* findEffectDesc(const StringC& name) const;
+    RenderData* findRenderData(const StringC& name) const;
+
+    const std::vector<std::unique_ptr<ScriptLayerManager>>& getLayerManagers() const { return m_layerManagers; }
+    int getSpecialLayerCount() const { return m_nbSpecialLayer; }
+    ScriptControllerManager& getControllerManager() { return m_controllerManager; }
+    SoundManager* getSoundManager() const { return m_pSoundManager.get(); }
 
     void* m_hWnd = nullptr;  // the player's window, handed to the mouse input
 
 private:
+    void readMusic(ScriptReader& reader);
+    void readLayerDimensions(const std::vector<std::string>& lines);
+    void readControllers(const std::vector<std::string>& lines);
+    void readImages(const std::vector<std::string>& lines);
+    void readResources2D(const std::vector<std::string>& lines);
+    void readResources3D(const std::vector<std::string>& lines);
+    void readSkyBoxes(const std::vector<std::string>& lines);
+    void createImageLayers();
+    void readScreenLayers(const std::vector<std::string>& lines);
+    void read2DDescs(const std::vector<std::string>& lines);
+    void read3DDescs(const std::vector<std::string>& lines);
+    void readSkyBoxDescs(const std::vector<std::string>& lines);
+    void readLayerDependencies(const std::vector<std::string>& lines);
+    void readMixes(const std::vector<std::string>& lines);
+    void readEffects(const std::vector<std::string>& lines);
+    void readMixDescs(const std::vector<std::string>& lines);
+    void readEffectDescs(const std::vector<std::string>& lines);
+    void buildLayerManagers(const std::vector<std::string>& lines);
+
+    // Declared first so that it goes last: everything else may point into its controllers.
+    ScriptControllerManager m_controllerManager;
+
+    int m_startOffset = 0;
+    std::unique_ptr<SoundManager> m_pSoundManager;  // null when the script names no music
     uint32_t m_startTick = 0;
+
+    std::vector<std::unique_ptr<ScriptLayerDimension>> m_layerDims;
+    std::vector<std::unique_ptr<ScriptControllerFile>> m_controllerFiles;
+    std::vector<std::unique_ptr<ScriptResourceImage>> m_images;
+    std::vector<std::unique_ptr<ScriptResource2D>> m_resources2D;
+    std::vector<std::unique_ptr<ScriptResource3D>> m_resources3D;
+    std::vector<std::unique_ptr<ScriptResourceSkyBox>> m_skyBoxes;
+    std::vector<std::unique_ptr<RenderDataScreenLayer>> m_screenLayers;
+    std::vector<std::unique_ptr<RenderData2DDesc>> m_2DDescs;
+    std::vector<std::unique_ptr<RenderData3DDesc>> m_3DDescs;
+    std::vector<std::unique_ptr<RenderDataSkyBoxDesc>> m_skyBoxDescs;
+    int m_nbSpecialLayer = 0;
+    std::vector<std::unique_ptr<RenderDataImage>> m_imageLayers;
+    std::vector<std::unique_ptr<ScriptMix>> m_mixes;             // null for an unknown type
+    std::vector<std::unique_ptr<ScriptMixDesc>> m_mixDescs;      // null for a failed line
+    std::vector<std::unique_ptr<ScriptEffect>> m_effects;        // null for an unknown type
+    std::vector<std::unique_ptr<ScriptEffectDesc>> m_effectDescs;  // null for a failed line
+    std::vector<std::unique_ptr<ScriptLayerManager>> m_layerManagers;
 };

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/headless/HeadlessAudio.h"
+
 namespace {
 HeadlessWindow* g_lastWindow = nullptr;
 }
@@ -67,6 +69,7 @@ std::unique_ptr<DisplaySurface> HeadlessWindow::createDisplaySurface()
 void installHeadlessPlatform(Platform& p, std::shared_ptr<Clock> clock)
 {
     p.clock = std::move(clock);
+    installHeadlessAudio(p);
     p.createWindow = [](const char*, int, int, bool) -> std::unique_ptr<PlatformWindow> {
         auto w = std::make_unique<HeadlessWindow>();
         // Showing the window makes it active.

@@ -55,6 +55,6 @@ public:
 };
 
 // Installs the headless back ends: a window factory making HeadlessWindows (the last one is
-// reachable through lastHeadlessWindow()) and the given clock.
+// reachable through lastHeadlessWindow()), music without an audio device, and the given clock.
 void installHeadlessPlatform(Platform& p, std::shared_ptr<Clock> clock);
 HeadlessWindow* lastHeadlessWindow();

@@ -1,0 +1,81 @@
+// Render data: what a write operation draws into its layer — a screen layer or image layer
+// (a buffer copied over), 2D and 3D scene descriptions, and the sky box placeholder.
+#pragma once
+
+#include <memory>
+
+#include "image/CImage32.h"
+#include "script/ScriptNamedEntry.h"
+
+class LECXController;
+class ScriptResource2D;
+class ScriptResource3D;
+
+class RenderData : public ScriptNamedEntry {
+public:
+    virtual void render(CImage32* destination) = 0;
+    virtual void setController(LECXController* controller) { (void)controller; }
+    LECXController* getController() const { return m_pController; }
+
+    int m_time = 0;       // demo time of the current write (ms)
+    int m_localTime = 0;  // time since the start of the write window (ms)
+    ScriptLayerDimension m_dimension;
+
+protected:
+    // Reports under "<KIND> <name> :".
+    void warn(const char* kind, const char* text) const;
+    LECXController* m_pController = nullptr;
+};
+
+// Scene frame at 30 frames per second from the start of the write window, shifted by the time
+// offset, looping over the scene's frame count.
+float sceneFrame(int timeOffset, int localTime, float frameCount);
+
+class RenderData2DDesc : public RenderData {
+public:
+    void render(CImage32* destination) override;
+    void addDependency(const StringC& word, RenderData* screenLayer) { (void)word, (void)screenLayer; }
+    int m_timeOffset = 0;
+    int m_camera = 0;
+    ScriptResource2D* m_pResource = nullptr;
+};
+
+class RenderData3DDesc : public RenderData {
+public:
+    void render(CImage32* destination) override;
+    void setController(LECXController* controller) override;
+    void addDependency(const StringC& word, RenderData* screenLayer) { (void)word, (void)screenLayer; }
+    int m_timeOffset = 0;
+    int m_camera = 0;
+    ScriptResource3D* m_pResource = nullptr;
+};
+
+class RenderDataSkyBoxDesc : public RenderData {
+public:
+    void render(CImage32* destination) override { (void)destination; }
+    int m_timeOffset = 0;
+};
+
+// A layer buffer (screen layer or image layer) that render copies into the destination.
+class RenderDataBuffer : public RenderData {
+public:
+    virtual CImage32* getBuffer() const = 0;
+};
+
+class RenderDataScreenLayer : public RenderDataBuffer {
+public:
+    void render(CImage32* destination) override;
+    CImage32* getBuffer() const override { return m_pBuffer.get(); }
+    // Creates the layer's own buffer at the dimension's size.
+    void createBuffer();
+
+private:
+    std::unique_ptr<CImage32Buffered> m_pBuffer;
+};
+
+class RenderDataImage : public RenderDataBuffer {
+public:
+    void render(CImage32* destination) override;
+    CImage32* getBuffer() const override { return m_pBuffer; }
+    CImage32* m_pBuffer = nullptr;  // the image resource's image
+};

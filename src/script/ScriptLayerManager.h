@@ -1,0 +1,70 @@
+// Layer managers: each screen layer's operations, ordered by position and switched by time
+// windows [start, end). Every frame each position runs its first operation whose window holds
+// the time: a clear, a write of render data, an effect, or a mix of another buffer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "image/CImage32.h"
+
+class RenderData;
+class ScriptEffectDesc;
+class ScriptMixDesc;
+
+class ScriptLayerOperation {
+public:
+    virtual ~ScriptLayerOperation() = default;
+    virtual void execute() = 0;
+
+    CImage32* m_pDestination = nullptr;  // set by the manager before execute
+    int m_time = 0;                      // likewise
+    int m_start = 0;
+    int m_end = 0;
+};
+
+class ScriptLayerOperationClear : public ScriptLayerOperation {
+public:
+    explicit ScriptLayerOperationClear(uint32_t colour) : m_colour(colour) {}
+    void execute() override;
+    uint32_t m_colour;
+};
+
+class ScriptLayerOperationWrite : public ScriptLayerOperation {
+public:
+    void execute() override;
+    RenderData* m_pRenderData = nullptr;
+};
+
+class ScriptLayerOperationEffect : public ScriptLayerOperation {
+public:
+    void execute() override;
+    ScriptEffectDesc* m_pEffect = nullptr;
+};
+
+class ScriptLayerOperationMix : public ScriptLayerOperation {
+public:
+    void execute() override;
+    ScriptMixDesc* m_pMix = nullptr;
+    const CImage32* m_pSource = nullptr;
+};
+
+class ScriptLayerPosition {
+public:
+    std::vector<std::unique_ptr<ScriptLayerOperation>> m_operations;  // in script order
+};
+
+class ScriptLayerManager {
+public:
+    // Accepted when there is no destination yet or the new one has the same size.
+    void setDestination(CImage32* image);
+    CImage32* getDestination() const { return m_pDestination; }
+    // Runs, for every position in order, the first operation whose window holds t.
+    void run(int t);
+
+    std::vector<ScriptLayerPosition> m_positions;  // index 0 is position 1
+
+private:
+    CImage32* m_pDestination = nullptr;
+};

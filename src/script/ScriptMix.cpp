@@ -1,0 +1,64 @@
+#include "script/ScriptMix.h"
+
+#include <algorithm>
+
+void ScriptMixBlit::apply(CImage32* destination, const CImage32* source)
+{
+    if (m_opacity == 0.0f || !destination || !source) return;
+    if (!(m_opacity > 0.0f || m_pAlphaMap || source->m_hasAlpha)) return;
+    if (source->m_hasAlpha) {
+        // Only the normal mode draws a source carrying its own alpha.
+        if (m_mode == kMixBlitNormal) source->blitAlpha(destination);
+        return;
+    }
+    switch (m_mode) {
+    case kMixBlitNormal:
+        if (m_pAlphaMap)
+            source->blitAlpha(destination, m_pAlphaMap);
+        else if (m_opacity == 0.5f)
+            source->blitTransDiv(destination);
+        else if (m_opacity == 1.0f)
+            source->blit(destination);
+        else
+            source->blitAlpha(destination, m_opacity);
+        break;
+    case kMixBlitTransSub:
+        if (m_pAlphaMap)
+            source->blitAlphaTransSub(destination, m_pAlphaMap);
+        else if (m_opacity == 1.0f)
+            source->blitTransSub(destination);
+        else
+            source->blitAlphaTransSub(destination, m_opacity);
+        break;
+    default:
+        if (m_pAlphaMap)
+            source->blitAlphaTransAdd(destination, m_pAlphaMap);
+        else if (m_opacity == 1.0f)
+            source->blitTransAdd(destination);
+        else
+            source->blitAlphaTransAdd(destination, m_opacity);
+        break;
+    }
+}
+
+void ScriptMixBlitDesc::setController(LECXController* controller)
+{
+    // Mix controllers arrive with the .lecx controllers.
+    (void)controller;
+}
+
+void ScriptMixBlitDesc::setMix(ScriptMix* mix)
+{
+    m_pMix = mix;
+    m_pBlit = dynamic_cast<ScriptMixBlit*>(mix);
+}
+
+void ScriptMixBlitDesc::apply(CImage32* destination, const CImage32* source)
+{
+    ScriptMixBlit* blit = m_pBlit;
+    if (!blit) return;
+    blit->m_mode = m_mode;
+    blit->m_pAlphaMap = m_pAlphaMap;
+    blit->m_opacity = std::clamp(m_opacity, 0.0f, 1.0f);
+    blit->apply(destination, source);
+}

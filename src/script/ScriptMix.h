@@ -1,0 +1,50 @@
+// Mixes (the blit of one buffer into another) and their descriptors, the named parameter sets
+// a mix operation applies.
+#pragma once
+
+#include "image/CImage32.h"
+#include "script/ScriptNamedEntry.h"
+
+class LECXController;
+
+class ScriptMix : public ScriptNamedEntry {
+public:
+    virtual void apply(CImage32* destination, const CImage32* source) = 0;
+    StringC m_type{"NULL"};
+};
+
+// Blend modes as the script names them.
+enum : int { kMixBlitNormal = 0, kMixBlitTransAdd = 1, kMixBlitTransSub = 3 };
+
+class ScriptMixBlit : public ScriptMix {
+public:
+    ScriptMixBlit() { m_type = "BLIT"; }
+    void apply(CImage32* destination, const CImage32* source) override;
+    float m_opacity = 255.0f;
+    int m_mode = kMixBlitTransAdd;
+    const CImage32* m_pAlphaMap = nullptr;
+};
+
+class ScriptMixDesc : public ScriptNamedEntry {
+public:
+    virtual void setController(LECXController* controller) = 0;
+    virtual void setMix(ScriptMix* mix) = 0;
+    virtual void apply(CImage32* destination, const CImage32* source) = 0;
+    LECXController* m_pController = nullptr;
+    float m_time = 0.0f;     // written by the mix operation: the demo time
+    float m_endTime = 0.0f;  // and the end of its window
+};
+
+class ScriptMixBlitDesc : public ScriptMixDesc {
+public:
+    void setController(LECXController* controller) override;
+    void setMix(ScriptMix* mix) override;
+    void apply(CImage32* destination, const CImage32* source) override;
+    int m_mode = kMixBlitTransAdd;
+    float m_opacity = 1.0f;
+    const CImage32* m_pAlphaMap = nullptr;
+    ScriptMix* m_pMix = nullptr;
+
+private:
+    ScriptMixBlit* m_pBlit = nullptr;  // m_pMix when it is a blit mix
+};

@@ -1,0 +1,57 @@
+// Script resources: files loaded once while the script is read (images, 2D and 3D scenes),
+// the sky box placeholder, and the .lecx controller files.
+#pragma once
+
+#include <memory>
+
+#include "image/CImage32FromData.h"
+#include "script/ScriptNamedEntry.h"
+
+class LECXController;
+
+class ScriptResource : public ScriptNamedEntry {
+public:
+    // Locates the file (findFileInTree replaces the stored name by the path found), then loads it.
+    virtual void load() = 0;
+    StringC m_fileName{"NULL"};
+
+protected:
+    void locate();
+};
+
+class ScriptResourceImage : public ScriptResource {
+public:
+    void load() override;
+    CImage32* getImage() const { return m_pImage.get(); }
+
+private:
+    std::unique_ptr<CImage32FromData> m_pImage;
+};
+
+// 2D and 3D scene resources: their scenes plug in here once the scene engines load them.
+class ScriptResource2D : public ScriptResource {
+public:
+    void load() override;
+};
+
+class ScriptResource3D : public ScriptResource {
+public:
+    void load() override;
+};
+
+// Holds its two file names; loads nothing.
+class ScriptResourceSkyBox : public ScriptResource {
+public:
+    void load() override {}
+    StringC m_fileName2{"NULL"};
+};
+
+// A .lecx controller file and the controller loaded from it.
+class ScriptControllerFile : public ScriptResource {
+public:
+    void load() override;
+    LECXController* getController() const { return m_pController; }
+
+private:
+    LECXController* m_pController = nullptr;
+};
