@@ -30,6 +30,9 @@ struct Variant {
 // blitScaled's selection rules; nothing when that combination draws nothing.
 std::optional<Variant> chooseScaledVariant(int mode, bool sourceAlpha, bool alphaMap, float opacity, bool filter);
 
+// blitRotation's span table (1 adds, 3 subtracts, any other value is normal).
+std::optional<Variant> chooseRotationVariant(int mode, bool sourceAlpha, bool alphaMap, float opacity, bool filter);
+
 // blitScaled's destination rectangle and source stepping, all 16.16 except the pixel counts.
 struct ScaledGeometry {
     int64_t x0 = 0, y0 = 0;            // first destination column and row

@@ -128,3 +128,45 @@ void CImage32External::setData(int width, int height, uint32_t* pixels)
     m_height = height;
     m_pPixels = pixels;
 }
+
+// ---------------------------------------------------------------------------------------------
+// Images made from other images through the blit family
+
+namespace {
+// The source drawn onto a 256x256 image: centred, scaled to fill it, bilinear (the rotating blit).
+void drawScaled256(const CImage32& source, CImage32* target)
+{
+    source.blitRotation(target, 0.0f, 128.0f, 128.0f, 256.0f / float(source.m_width), 256.0f / float(source.m_height),
+                        0, nullptr, 1.0f, true);
+}
+} // namespace
+
+void CImage32Buffered::createScaled256(const CImage32* source)
+{
+    create(256, 256);
+    if (source && source->pixelCount() > 0) drawScaled256(*source, this);
+}
+
+void CImage32Buffered::createCopy(const CImage32* source)
+{
+    if (!source) return;
+    create(source->m_width, source->m_height);
+    source->blit(this);
+}
+
+void CImage32::init256x256Tiled(const CImage32* source)
+{
+    if (m_width != 256 || m_height != 256 || !m_pPixels) {
+        warning("init256x256Tiled: bad dimensions");
+        return;
+    }
+    if (!source) {
+        warning("init256x256Tiled: source NULL");
+        return;
+    }
+    CImage32Buffered scaled(256, 256);
+    if (source->pixelCount() > 0) drawScaled256(*source, &scaled);
+    // Strip order for the texture mapper: 32 strips of 8 columns x 256 rows, one after the other.
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) m_pPixels[(x >> 3) * 2048 + y * 8 + (x & 7)] = scaled.m_pPixels[y * 256 + x];
+}
