@@ -33,6 +33,13 @@ public:
     {
         releaseSurfaces();
         if (fullScreen) {
+            // Cover the display first, so that the window fills it even where no window manager
+            // carries out the full-screen request.
+            SDL_Rect bounds;
+            if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(m_window), &bounds) == 0) {
+                SDL_SetWindowPosition(m_window, bounds.x, bounds.y);
+                SDL_SetWindowSize(m_window, bounds.w, bounds.h);
+            }
             if (SDL_SetWindowFullscreen(m_window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
                 failure = "SetDisplayMode FAILED";
                 return false;
@@ -223,9 +230,12 @@ void installSdlPlatform(Platform& p)
     p.createWindow = [](const char* caption, int width, int height, bool fullScreen) -> std::unique_ptr<PlatformWindow> {
         if (!startVideo()) return nullptr;
         SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
-        Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
-        if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-        SDL_Window* w = SDL_CreateWindow(caption, 100, 100, width, height, flags);
+        // The screen switches it to full screen when it makes its surfaces; a full-screen window
+        // starts out covering the display already.
+        const Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
+        SDL_Rect place{100, 100, width, height};
+        if (fullScreen && SDL_GetDisplayBounds(0, &place) != 0) place = SDL_Rect{100, 100, width, height};
+        SDL_Window* w = SDL_CreateWindow(caption, place.x, place.y, place.w, place.h, flags);
         if (!w) {
             std::fprintf(stderr, "tessaline: cannot create the window: %s\n", SDL_GetError());
             return nullptr;
