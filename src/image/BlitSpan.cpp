@@ -15,34 +15,35 @@ namespace {
 inline int64_t whole(int64_t c) { return c >> 16; }
 inline uint32_t frac12(int64_t c) { return uint32_t(c >> 4) & 0xFFF; }
 
-// Bilinear weights of four samples, as 16-bit pairs per 32-bit lane:
-// left = (w00, w01), right = (w10, w11), w00 = ((4096 - fx) (4096 - fy)) >> 16 and so on.
-inline void bilinearWeights(__m128i fx, __m128i fy, __m128i& left, __m128i& right)
+// Four bilinear samples from their pixel pairs: top[k] = (P00, P10) and bottom[k] = (P01, P11) of
+// sample k in the low 64 bits, with the 12-bit fractions fx and fy of each sample in 32-bit lanes.
+// The bytes are split into (blue, red) and (green, top) 16-bit lanes in place, so each weight
+// multiplies two channels at once; a weight w00 = ((4096 - fx) (4096 - fy)) >> 16 comes from
+// pmulhuw on (4096 - fx) and (4096 - fy) held in both halves of a lane. Products are at most
+// 256 * 255 and the four weights add up to at most 256, so the 16-bit sums are exact.
+inline __m128i bilinearFour(const __m128i top[4], const __m128i bottom[4], __m128i fx, __m128i fy)
 {
-    const __m128i fxPair = _mm_or_si128(fx, _mm_slli_epi32(fx, 16));                     // (fx, fx)
-    const __m128i ifxPair = _mm_sub_epi16(_mm_set1_epi16(4096), fxPair);                  // (4096-fx, 4096-fx)
-    const __m128i fyPair = _mm_or_si128(_mm_sub_epi32(_mm_set1_epi32(4096), fy), _mm_slli_epi32(fy, 16));
-    left = _mm_mulhi_epu16(ifxPair, fyPair);  // (4096-fx)(4096-fy)>>16, (4096-fx) fy>>16
-    right = _mm_mulhi_epu16(fxPair, fyPair);  // fx (4096-fy)>>16, fx fy>>16
-}
-
-// One bilinear pixel from its pixel pairs top = (P00, P10) and bottom = (P01, P11) in the low 64
-// bits, with lane K of the weight vectors: four 32-bit channel sums >> 8.
-template <int K>
-inline __m128i bilinearOne(__m128i top, __m128i bottom, __m128i left, __m128i right)
-{
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i t = _mm_unpacklo_epi8(top, bottom);  // P00 and P01 interleaved, then P10 and P11
-    const __m128i wl = _mm_shuffle_epi32(left, _MM_SHUFFLE(K, K, K, K));
-    const __m128i wr = _mm_shuffle_epi32(right, _MM_SHUFFLE(K, K, K, K));
-    const __m128i sum = _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(t, zero), wl),
-                                      _mm_madd_epi16(_mm_unpackhi_epi8(t, zero), wr));
-    return _mm_srli_epi32(sum, 8);
-}
-
-inline __m128i packFour(__m128i r0, __m128i r1, __m128i r2, __m128i r3)
-{
-    return _mm_packus_epi16(_mm_packs_epi32(r0, r1), _mm_packs_epi32(r2, r3));
+    // Transpose the pairs: t0 = P00 of the four samples, t1 = P10, b0 = P01, b1 = P11.
+    const __m128i tq01 = _mm_unpacklo_epi32(top[0], top[1]), tq23 = _mm_unpacklo_epi32(top[2], top[3]);
+    const __m128i bq01 = _mm_unpacklo_epi32(bottom[0], bottom[1]), bq23 = _mm_unpacklo_epi32(bottom[2], bottom[3]);
+    const __m128i t0 = _mm_unpacklo_epi64(tq01, tq23), t1 = _mm_unpackhi_epi64(tq01, tq23);
+    const __m128i b0 = _mm_unpacklo_epi64(bq01, bq23), b1 = _mm_unpackhi_epi64(bq01, bq23);
+    // Weights, each in both 16-bit halves of its sample's lane.
+    const __m128i c4096 = _mm_set1_epi16(4096);
+    const __m128i fxx = _mm_or_si128(fx, _mm_slli_epi32(fx, 16)), ifxx = _mm_sub_epi16(c4096, fxx);
+    const __m128i fyy = _mm_or_si128(fy, _mm_slli_epi32(fy, 16)), ifyy = _mm_sub_epi16(c4096, fyy);
+    const __m128i w00 = _mm_mulhi_epu16(ifxx, ifyy), w10 = _mm_mulhi_epu16(fxx, ifyy);
+    const __m128i w01 = _mm_mulhi_epu16(ifxx, fyy), w11 = _mm_mulhi_epu16(fxx, fyy);
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
+    auto sum = [&](__m128i p00, __m128i p10, __m128i p01, __m128i p11) {
+        return _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(p00, w00), _mm_mullo_epi16(p10, w10)),
+                             _mm_add_epi16(_mm_mullo_epi16(p01, w01), _mm_mullo_epi16(p11, w11)));
+    };
+    const __m128i br = sum(_mm_and_si128(t0, lowBytes), _mm_and_si128(t1, lowBytes), _mm_and_si128(b0, lowBytes),
+                           _mm_and_si128(b1, lowBytes));
+    const __m128i ga = sum(_mm_srli_epi16(t0, 8), _mm_srli_epi16(t1, 8), _mm_srli_epi16(b0, 8), _mm_srli_epi16(b1, 8));
+    // (sum >> 8) per channel: blue and red shifted down, green and top already in the high bytes.
+    return _mm_or_si128(_mm_srli_epi16(br, 8), _mm_andnot_si128(lowBytes, ga));
 }
 
 inline __m128i load2(const uint32_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
@@ -129,14 +130,12 @@ struct Sampler<Fetch::RowBilinear, kMap> {
     {
         const int64_t c0 = whole(u), c1 = whole(u + du), c2 = whole(u + 2 * du), c3 = whole(u + 3 * du);
         u += 4 * du;
-        __m128i left, right;
-        bilinearWeights(_mm_and_si128(_mm_srli_epi32(uLanes, 4), _mm_set1_epi32(0xFFF)), fyLanes, left, right);
+        const __m128i fx = _mm_and_si128(_mm_srli_epi32(uLanes, 4), _mm_set1_epi32(0xFFF));
         uLanes = _mm_add_epi32(uLanes, du4);
         if constexpr (kMap) mo = _mm_setr_epi32(int(mrow[c0]), int(mrow[c1]), int(mrow[c2]), int(mrow[c3]));
-        return packFour(bilinearOne<0>(load2(row + c0), load2(below + c0), left, right),
-                        bilinearOne<1>(load2(row + c1), load2(below + c1), left, right),
-                        bilinearOne<2>(load2(row + c2), load2(below + c2), left, right),
-                        bilinearOne<3>(load2(row + c3), load2(below + c3), left, right));
+        const __m128i top[4] = {load2(row + c0), load2(row + c1), load2(row + c2), load2(row + c3)};
+        const __m128i bottom[4] = {load2(below + c0), load2(below + c1), load2(below + c2), load2(below + c3)};
+        return bilinearFour(top, bottom, fx, fyLanes);
     }
 };
 
@@ -208,15 +207,13 @@ struct Sampler<Fetch::Bilinear2D, kMap> {
             u += du;
             v += dv;
         }
-        __m128i left, right;
-        bilinearWeights(_mm_load_si128(reinterpret_cast<const __m128i*>(fx)),
-                        _mm_load_si128(reinterpret_cast<const __m128i*>(fy)), left, right);
         if constexpr (kMap)
             mo = _mm_setr_epi32(int(map.at(idx[0])), int(map.at(idx[1])), int(map.at(idx[2])), int(map.at(idx[3])));
-        return packFour(bilinearOne<0>(src.pair(idx[0]), src.pair(idx[0] + width), left, right),
-                        bilinearOne<1>(src.pair(idx[1]), src.pair(idx[1] + width), left, right),
-                        bilinearOne<2>(src.pair(idx[2]), src.pair(idx[2] + width), left, right),
-                        bilinearOne<3>(src.pair(idx[3]), src.pair(idx[3] + width), left, right));
+        const __m128i top[4] = {src.pair(idx[0]), src.pair(idx[1]), src.pair(idx[2]), src.pair(idx[3])};
+        const __m128i bottom[4] = {src.pair(idx[0] + width), src.pair(idx[1] + width), src.pair(idx[2] + width),
+                                   src.pair(idx[3] + width)};
+        return bilinearFour(top, bottom, _mm_load_si128(reinterpret_cast<const __m128i*>(fx)),
+                            _mm_load_si128(reinterpret_cast<const __m128i*>(fy)));
     }
 };
 
