@@ -83,7 +83,7 @@ private:
     void printChunk(const ChunkFileReader& chunk, uint32_t depth, uint32_t fields)
     {
         const int indent = 2 * static_cast<int>(std::min<uint32_t>(depth, kMaxIndent));
-        std::printf("%*s%s%u id %u size %u offset %u fields %u:", indent, "", depth > kMaxIndent ? "~" : "",
+        std::printf("%*s%s[%u] id %u size %u offset %u fields %u:", indent, "", depth > kMaxIndent ? "~" : "",
                     depth, chunk.getIdentifier(), chunk.getSize(), chunk.getStart(), fields);
         const uint8_t* s = m_manager.getStream();
         const uint32_t shown = std::min(fields, kHexBytes);
