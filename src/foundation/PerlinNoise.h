@@ -1,0 +1,64 @@
+// Gradient noise in one, two and three dimensions over 512-entry lattice tables, and fractional
+// Brownian motion built on the one-dimensional noise. Shared by the noise controllers, the row
+// blur effect driven by noise and the noise modifier.
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+class PerlinNoise {
+public:
+    static constexpr int TABLE_SIZE = 512;                  // lattice period B
+    static constexpr int TABLE_ENTRIES = 2 * TABLE_SIZE + 2; // entries 0..513 repeated at 512..1025
+
+    // Builds the tables: seeds the process-wide generator with 548485 (tlSrand) and draws from it,
+    // so the content is always the same and the generator's later sequence depends on it.
+    PerlinNoise();
+
+    float noise1(float x) const;
+    float noise2(float x, float y) const;
+    float noise3(float x, float y, float z) const;
+
+    // Table access, 0 <= i < TABLE_ENTRIES.
+    int permutation(int i) const { return m_permutation[size_t(i)]; }
+    float g1(int i) const { return m_g1[size_t(i)]; }
+    const std::array<float, 2>& g2(int i) const { return m_g2[size_t(i)]; }
+    const std::array<float, 3>& g3(int i) const { return m_g3[size_t(i)]; }
+    const std::array<float, 4>& g4(int i) const { return m_g4[size_t(i)]; }
+
+private:
+    std::array<int, TABLE_ENTRIES> m_permutation{};
+    std::array<float, TABLE_ENTRIES> m_g1{};
+    std::array<std::array<float, 2>, TABLE_ENTRIES> m_g2{};
+    std::array<std::array<float, 3>, TABLE_ENTRIES> m_g3{};
+    std::array<std::array<float, 4>, TABLE_ENTRIES> m_g4{}; // drawn for the sequence, not read
+};
+
+// Fractional Brownian motion (Musgrave): a sum of octaves of noise1, octave i at frequency
+// lacunarity^i weighted w[i] = (lacunarity^i)^-H, plus a partial last octave.
+class FractalNoise {
+public:
+    // Octave counts above this are treated as this many (the weight table has a fixed size).
+    static constexpr int MAX_NB_OCTAVE = 32;
+
+    // Builds the noise tables (reseeding the process-wide generator) and the weights.
+    FractalNoise(double H, double lacunarity, double octaves);
+
+    // Recomputes the weights for these arguments unless H is 0 (then the last weights are kept),
+    // then sums the octaves.
+    double fBm(double x, double H, double lacunarity, double octaves);
+
+    double getH() const { return m_H; }
+    double weight(int i) const { return m_weights[size_t(i)]; }
+    const PerlinNoise& perlin() const { return m_noise; }
+
+private:
+    void computeWeights(double H, double lacunarity, double octaves);
+
+    PerlinNoise m_noise;
+    double m_H = 0.0;
+    // The arguments the weights were last computed for, to skip recomputing identical ones.
+    double m_lacunarity = 0.0;
+    int m_nbWeight = 0;
+    std::array<double, MAX_NB_OCTAVE + 2> m_weights{};
+};

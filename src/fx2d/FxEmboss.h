@@ -1,0 +1,43 @@
+// Relief filter of the render image, in place: each channel becomes 128 plus the difference of the
+// 3-row column sums right and left of the pixel, or (shade mode) the image lit by that relief.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "fx2d/FxPath.h"
+
+class CImage32;
+
+class FxEmboss {
+public:
+    enum Mode { MODE_EMBOSS = 0, MODE_SHADE = 1 };
+
+    FxEmboss(int width, int height);
+
+    // Takes the image to filter (not owned); an image of other dimensions is reported and ignored.
+    void setScreen(CImage32* screen);
+    CImage32* getScreen() const { return m_pScreen; }
+    // Strength of the shading, limited to 0..255.
+    void setIntensity(int intensity);
+    int getIntensity() const { return m_intensity; }
+    // 1 shades, any other value writes the relief.
+    void setMode(int mode) { m_mode = mode; }
+    int getMode() const { return m_mode; }
+
+    // Filters the screen; nothing without one. Pixels beyond the border repeat the edge pixels.
+    void apply();
+    void apply(FxPath path);
+
+private:
+    int m_width;
+    int m_height;
+    int m_intensity = 255;
+    int m_mode = MODE_EMBOSS;
+    CImage32* m_pScreen = nullptr;
+    // Column sums of the three rows around the current one: (width + 2) x 4 channels, the first and
+    // last column repeating their neighbours.
+    std::vector<int16_t> m_workRow;
+    // The unfiltered current and previous rows (row y in slot y & 1), kept while the rows are overwritten.
+    std::vector<uint32_t> m_savedRows;
+};

@@ -1,0 +1,56 @@
+// Radial smear of the render image away from a centre point, in place: each pixel blends itself
+// with its neighbours one step closer to the centre, visited from the centre outwards, so bright
+// pixels stretch into rays.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "fx2d/FxPath.h"
+
+class CImage32;
+
+class FxRadial {
+public:
+    enum Mode { MODE_SMOOTH = 0, MODE_FAST = 1 };
+
+    // Builds the angular weight table for every offset 0 <= dx < width, 0 <= dy < height.
+    FxRadial(int width, int height);
+
+    // Takes the image to filter (not owned); an image of other dimensions is reported and ignored.
+    void setScreen(CImage32* screen);
+    CImage32* getScreen() const { return m_pScreen; }
+    // Share taken from the neighbours, limited to 0..1.
+    void setStrength(float strength);
+    float getStrength() const { return m_strength; }
+    // Extra gain on the neighbours' share, limited to 0..1.
+    void setBoost(float boost);
+    float getBoost() const { return m_boost; }
+    // Truncated to integers, then limited to the image.
+    void setCentre(float x, float y);
+    int getCentreX() const { return m_centreX; }
+    int getCentreY() const { return m_centreY; }
+    // 0 smooth (14-bit factors, 32-bit sums), any other value fast (8-bit factors, 16-bit lanes).
+    void setMode(int mode) { m_mode = mode; }
+    int getMode() const { return m_mode; }
+
+    // Weight of the neighbour along the dominant axis for offset (dx, dy) from the centre: 256 on
+    // the axes, 0 on the diagonals. 0 <= dx < width, 0 <= dy < height.
+    int weight(int dx, int dy) const { return m_weights[size_t(dy) * size_t(m_width) + size_t(dx)]; }
+
+    // Filters the screen; nothing without one.
+    void apply();
+    void apply(FxPath path);
+
+private:
+    int m_width;
+    int m_height;
+    int m_mode = MODE_FAST;
+    float m_strength = 0.9f;
+    float m_boost = 0.08f;
+    int m_centreX;
+    int m_centreY;
+    CImage32* m_pScreen = nullptr;
+    std::vector<int16_t> m_weights; // width x height, row dy holds dx = 0 .. width-1
+};
