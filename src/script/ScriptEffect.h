@@ -1,7 +1,14 @@
 // Effects (a pixel algorithm bound to a buffer size) and their descriptors (named parameter
-// sets an effect operation applies). Several descriptors may share one effect.
+// sets an effect operation applies). Several descriptors may share one effect: each pushes all
+// of its parameters into the effect before it runs.
 #pragma once
 
+#include <memory>
+
+#include "foundation/PerlinNoise.h"
+#include "fx2d/FxEmboss.h"
+#include "fx2d/FxHVBlur.h"
+#include "fx2d/FxRadial.h"
 #include "image/CImage32.h"
 #include "script/ScriptNamedEntry.h"
 
@@ -21,4 +28,135 @@ public:
 
     LECXController* m_pController = nullptr;
     ScriptEffect* m_pEffect = nullptr;
+};
+
+// Script values of the modes.
+enum : int { kHVBlurHorizontal = 0, kHVBlurVertical = 1 };
+enum : int { kDrawNormal = 0, kDrawTransAdd = 1, kDrawTransSub = 2 };
+enum : int { kEmbossRelief = 0, kEmbossShade = 1 };
+enum : int { kRadialSmooth = 0, kRadialFast = 1 };
+enum : int {
+    kColorAdd = 0,
+    kColorSub = 1,
+    kColorMask = 2,
+    kColorInvert = 3,
+    kColorGray = 4,
+    kColorRed = 5,
+    kColorGreen = 6,
+    kColorBlue = 7,
+};
+
+// ---------------------------------------------------------------------------------------------
+// Effects
+
+class ScriptEffectHVBlur : public ScriptEffect {
+public:
+    ScriptEffectHVBlur(int width, int height);
+    void apply(CImage32* destination) override;
+    int m_size = 64;
+    int m_direction = kHVBlurHorizontal;
+    int m_drawMode = kDrawTransAdd;
+    ScriptLayerDimension m_dimension;
+
+private:
+    FxHVBlur m_blur;
+};
+
+class ScriptEffectEmboss : public ScriptEffect {
+public:
+    ScriptEffectEmboss(int width, int height);
+    void apply(CImage32* destination) override;
+    int m_strength = 255;
+    int m_mode = kEmbossRelief;
+    ScriptLayerDimension m_dimension;
+
+private:
+    FxEmboss m_emboss;
+};
+
+class ScriptEffectRadial : public ScriptEffect {
+public:
+    ScriptEffectRadial(int width, int height);
+    void apply(CImage32* destination) override;
+    float m_factorA = 0.9f;
+    float m_factorB = 0.08f;
+    float m_centreX = 20.0f;
+    float m_centreY = 20.0f;
+    int m_mode = kRadialFast;
+    ScriptLayerDimension m_dimension;
+
+private:
+    FxRadial m_radial;
+};
+
+class ScriptEffectColor : public ScriptEffect {
+public:
+    ScriptEffectColor() { m_type = "COLOR"; }
+    void apply(CImage32* destination) override;
+    int m_red = 0;
+    int m_green = 0;
+    int m_blue = 0;
+    int m_mode = kColorAdd;
+};
+
+// Blurs every row of the image horizontally with its own radius, from fractal noise (mode 0) or
+// a cosine wave running with the tick count (mode 1).
+class ScriptEffectDemoSpe01 : public ScriptEffect {
+public:
+    ScriptEffectDemoSpe01();
+    void apply(CImage32* destination) override;
+    float m_phase = 0.0f;
+    float m_intensity = 1.0f;
+    int m_mode = 0;
+
+private:
+    FxHVBlur m_rowBlur;
+    FractalNoise m_noise;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Descriptors
+
+class ScriptEffectHVBlurDesc : public ScriptEffectDesc {
+public:
+    void apply(CImage32* destination) override;
+    int m_size = 64;
+    int m_direction = kHVBlurHorizontal;
+    int m_drawMode = kDrawTransAdd;
+};
+
+class ScriptEffectEmbossDesc : public ScriptEffectDesc {
+public:
+    void apply(CImage32* destination) override;
+    int m_mode = kEmbossRelief;
+    float m_strength = 1.0f;
+};
+
+class ScriptEffectRadialDesc : public ScriptEffectDesc {
+public:
+    void apply(CImage32* destination) override;
+    int m_mode = kRadialFast;
+    float m_factorA = 0.9f;
+    float m_factorB = 0.08f;
+    float m_centreX = 20.0f;
+    float m_centreY = 20.0f;
+};
+
+class ScriptEffectColorDesc : public ScriptEffectDesc {
+public:
+    void setController(LECXController* controller) override;
+    void apply(CImage32* destination) override;
+    int m_mode = kColorAdd;
+    float m_red = 0.0f;  // 0..1, scaled to 0..255 when applied
+    float m_green = 0.0f;
+    float m_blue = 0.0f;
+};
+
+class ScriptEffectDemoSpe01Desc : public ScriptEffectDesc {
+public:
+    void setController(LECXController* controller) override;
+    void apply(CImage32* destination) override;
+    float m_phase = 0.0f;
+    float m_intensity = 1.0f;
+    int m_mode = 0;
 };

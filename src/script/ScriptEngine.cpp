@@ -447,9 +447,36 @@ void ScriptEngine::readEffects(const std::vector<std::string>& lines)
     for (const std::string& line : lines) {
         if (firstWord(line.c_str()) != "desc:") continue;
         Words w;
-        std::sscanf(line.c_str(), "%511s %511s %511s", w.w[0], w.w[1], w.w[2]);
-        warn("createEffect (): can't find IdEffect : ", w[2]);
-        m_effects.push_back(nullptr);
+        std::sscanf(line.c_str(), "%511s %511s %511s %511s", w.w[0], w.w[1], w.w[2], w.w[3]);
+        const std::string type = w.w[2];
+        // The effects working on a buffer take the size of the layer dimension in word 4.
+        auto size = [&](int& width, int& height) {
+            width = height = 0;
+            if (const ScriptLayerDimension* dim = findLayerDimension(w[3])) {
+                width = dim->m_width;
+                height = dim->m_height;
+            }
+        };
+        std::unique_ptr<ScriptEffect> effect;
+        int width = 0, height = 0;
+        if (type == "HVBLUR") {
+            size(width, height);
+            effect = std::make_unique<ScriptEffectHVBlur>(width, height);
+        } else if (type == "EMBOSS") {
+            size(width, height);
+            effect = std::make_unique<ScriptEffectEmboss>(width, height);
+        } else if (type == "RADIAL") {
+            size(width, height);
+            effect = std::make_unique<ScriptEffectRadial>(width, height);
+        } else if (type == "COLOR") {
+            effect = std::make_unique<ScriptEffectColor>();
+        } else if (type == "DEMOSPE01") {
+            effect = std::make_unique<ScriptEffectDemoSpe01>();
+        } else {
+            warn("createEffect (): can't find IdEffect : ", w[2]);
+        }
+        if (effect) effect->m_name = w.w[1];
+        m_effects.push_back(std::move(effect));
     }
 }
 
@@ -493,15 +520,84 @@ void ScriptEngine::readMixDescs(const std::vector<std::string>& lines)
     }
 }
 
+namespace {
+// Index of `word` in `words`, or -1.
+int wordIndex(const char* word, std::initializer_list<const char*> words)
+{
+    int i = 0;
+    for (const char* candidate : words) {
+        if (std::strcmp(word, candidate) == 0) return i;
+        ++i;
+    }
+    return -1;
+}
+} // namespace
+
 void ScriptEngine::readEffectDescs(const std::vector<std::string>& lines)
 {
     for (const std::string& line : lines) {
         if (firstWord(line.c_str()) != "desc:") continue;
+        const std::string text = trimmed(line);
         Words w;
         std::sscanf(line.c_str(), "%511s %511s %511s", w.w[0], w.w[1], w.w[2]);
-        warn("can't find EFFECT : ", w[2]);
-        warn(trimmed(line).c_str());
-        m_effectDescs.push_back(nullptr);
+        ScriptEffect* effect = findEffect(w[2]);
+        const std::string kind = effect && effect->m_type.getName() ? effect->m_type.getName() : "NULL";
+        // A word that names no mode: two messages, then the fallback mode.
+        auto mode = [&](const char* word, std::initializer_list<const char*> words, const char* message,
+                        int fallback) {
+            const int i = wordIndex(word, words);
+            if (i >= 0) return i;
+            warn(message);
+            warn(text.c_str());
+            return fallback;
+        };
+        std::unique_ptr<ScriptEffectDesc> desc;
+        StringC controllerFile("NULL");
+        if (kind == "HVBLUR") {
+            auto d = std::make_unique<ScriptEffectHVBlurDesc>();
+            std::sscanf(line.c_str(), "%511s %511s %511s %511s %511s %511s %d", w.w[0], w.w[1], w.w[2], w.w[3],
+                        w.w[4], w.w[5], &d->m_size);
+            d->m_direction = mode(w.w[4], {"HORIZONTAL", "VERTICAL"}, "hvBlur mode not found", kHVBlurHorizontal);
+            d->m_drawMode =
+                mode(w.w[5], {"NORMAL", "TRANSADD", "TRANSSUB"}, "hvBlur drawMode not found", kDrawTransAdd);
+            desc = std::move(d);
+        } else if (kind == "EMBOSS") {
+            auto d = std::make_unique<ScriptEffectEmbossDesc>();
+            std::sscanf(line.c_str(), "%511s %511s %511s %511s %511s %f", w.w[0], w.w[1], w.w[2], w.w[3], w.w[4],
+                        &d->m_strength);
+            d->m_mode = mode(w.w[4], {"EMBOSS", "SHADE"}, "emboss mode not found", kEmbossRelief);
+            desc = std::move(d);
+        } else if (kind == "RADIAL") {
+            auto d = std::make_unique<ScriptEffectRadialDesc>();
+            std::sscanf(line.c_str(), "%511s %511s %511s %511s %511s %f %f %f %f", w.w[0], w.w[1], w.w[2], w.w[3],
+                        w.w[4], &d->m_factorA, &d->m_factorB, &d->m_centreX, &d->m_centreY);
+            d->m_mode = mode(w.w[4], {"SMOOTH", "FAST"}, "radial mode not found", kRadialFast);
+            desc = std::move(d);
+        } else if (kind == "COLOR") {
+            auto d = std::make_unique<ScriptEffectColorDesc>();
+            std::sscanf(line.c_str(), "%511s %511s %511s %511s %511s %f %f %f", w.w[0], w.w[1], w.w[2], w.w[3],
+                        w.w[4], &d->m_red, &d->m_green, &d->m_blue);
+            d->m_mode = mode(w.w[4], {"ADD", "SUB", "MASK", "INVERT", "GRAY", "RED", "GREEN", "BLUE"},
+                             "color mode not found", kColorInvert);
+            controllerFile = w.w[3];
+            desc = std::move(d);
+        } else if (kind == "DEMOSPE01") {
+            auto d = std::make_unique<ScriptEffectDemoSpe01Desc>();
+            std::sscanf(line.c_str(), "%511s %511s %511s %511s %d", w.w[0], w.w[1], w.w[2], w.w[3], &d->m_mode);
+            controllerFile = w.w[3];
+            desc = std::move(d);
+        } else {
+            warn("can't find EFFECT : ", w[2]);
+            warn(text.c_str());
+            m_effectDescs.push_back(nullptr);
+            continue;
+        }
+        desc->m_name = w.w[1];
+        desc->setEffect(effect);
+        if (const ScriptControllerFile* file = findControllerFile(controllerFile)) {
+            if (file->getController()) desc->setController(file->getController());
+        }
+        m_effectDescs.push_back(std::move(desc));
     }
 }
 

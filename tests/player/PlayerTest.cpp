@@ -11,6 +11,9 @@
 #include "player/ScriptPlayer.h"
 #include "support/TestSupport.h"
 
+// The counting operator new below hands out malloc memory that the matching delete frees.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 namespace {
 std::atomic<bool> g_countAllocations{false};
 std::atomic<int> g_allocations{0};

@@ -1,0 +1,196 @@
+#include "script/ScriptEffect.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/Platform.h"
+#include "script/ScriptControllerLink.h"
+
+namespace {
+// The effect a descriptor drives, when it is of the descriptor's kind.
+template <class T>
+T* effectAs(ScriptEffect* effect)
+{
+    return dynamic_cast<T*>(effect);
+}
+
+int toByte(float value) { return std::clamp(static_cast<int>(value * 255.0f), 0, 255); }
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Effects
+
+ScriptEffectHVBlur::ScriptEffectHVBlur(int width, int height) : m_blur(width, height)
+{
+    m_type = "HVBLUR";
+    m_dimension.m_width = width;
+    m_dimension.m_height = height;
+}
+
+void ScriptEffectHVBlur::apply(CImage32* destination)
+{
+    m_blur.setScreen(destination);
+    if (!destination || m_blur.getScreen() != destination) return;  // refused: other dimensions
+    m_blur.setSize(m_size);
+    m_blur.setVertical(m_direction != 0);
+    m_blur.setMode(m_drawMode == kDrawTransSub ? FxHVBlur::MODE_SUB
+                   : m_drawMode != 0           ? FxHVBlur::MODE_ADD
+                                               : FxHVBlur::MODE_NORMAL);
+    m_blur.apply();
+}
+
+ScriptEffectEmboss::ScriptEffectEmboss(int width, int height) : m_emboss(width, height)
+{
+    m_type = "EMBOSS";
+    m_dimension.m_width = width;
+    m_dimension.m_height = height;
+}
+
+void ScriptEffectEmboss::apply(CImage32* destination)
+{
+    if (!destination) return;
+    m_emboss.setScreen(destination);
+    if (m_emboss.getScreen() != destination) return;
+    m_emboss.setIntensity(std::clamp(m_strength, 0, 255));
+    m_emboss.setMode(m_mode);
+    m_emboss.apply();
+}
+
+ScriptEffectRadial::ScriptEffectRadial(int width, int height) : m_radial(width, height)
+{
+    m_type = "RADIAL";
+    m_dimension.m_width = width;
+    m_dimension.m_height = height;
+}
+
+void ScriptEffectRadial::apply(CImage32* destination)
+{
+    if (!destination) return;
+    m_radial.setScreen(destination);
+    if (m_radial.getScreen() != destination) return;
+    m_radial.setStrength(m_factorA);
+    m_radial.setBoost(m_factorB);
+    m_radial.setCentre(m_centreX, m_centreY);
+    m_radial.setMode(m_mode);
+    m_radial.apply();
+}
+
+void ScriptEffectColor::apply(CImage32* destination)
+{
+    if (!destination) return;
+    const uint32_t colour = uint32_t(m_red) * 65536u + uint32_t(m_green) * 256u + uint32_t(m_blue);
+    switch (m_mode) {
+    case kColorAdd:
+        if (colour != 0) destination->addColor(colour);
+        break;
+    case kColorSub:
+        if (colour != 0) destination->subColor(colour);
+        break;
+    case kColorMask: destination->maskPixel(colour); break;
+    case kColorInvert: destination->invert(); break;
+    case kColorGray: destination->toGrey(); break;
+    case kColorRed: destination->toGreyRed(); break;
+    case kColorGreen: destination->toGreyGreen(); break;
+    case kColorBlue: destination->toGreyBlue(); break;
+    default: break;
+    }
+}
+
+ScriptEffectDemoSpe01::ScriptEffectDemoSpe01() : m_rowBlur(512, 256), m_noise(0.875, 2.0, 6.0)
+{
+    m_type = "DEMOSPE01";
+}
+
+void ScriptEffectDemoSpe01::apply(CImage32* destination)
+{
+    if (!destination) return;
+    m_rowBlur.setScreen(destination);
+    if (m_rowBlur.getScreen() != destination) return;
+    const int rows = destination->m_height;
+    if (m_mode == 0) {
+        const double p = m_noise.perlin().permutation(0);
+        for (int i = 0; i < rows; ++i) {
+            const double n = std::fabs(m_noise.fBm(p + (i + m_phase) * 0.00062469003, 0.06746602, 2.0, 6.0)) * 200.0;
+            const int radius = static_cast<int>(n * m_intensity);
+            if (radius > 1) m_rowBlur.blurRow(i, radius);
+        }
+    } else if (m_mode == 1) {
+        // A wave of four periods down the image, running with the tick count.
+        const double t = platform().clock->tickCount();
+        for (int i = 0; i < rows; ++i) {
+            const int radius =
+                static_cast<int>(std::cos(t * 0.001 * 3.1415927 + double(i) / rows * 25.132742) * 33.0 + 14.0);
+            if (radius > 1) m_rowBlur.blurRow(i, radius);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Descriptors
+
+void ScriptEffectHVBlurDesc::apply(CImage32* destination)
+{
+    auto* effect = effectAs<ScriptEffectHVBlur>(m_pEffect);
+    if (!effect) return;
+    effect->m_size = std::clamp(m_size, 0, 255);
+    effect->m_direction = m_direction;
+    effect->m_drawMode = m_drawMode;
+    effect->apply(destination);
+}
+
+void ScriptEffectEmbossDesc::apply(CImage32* destination)
+{
+    auto* effect = effectAs<ScriptEffectEmboss>(m_pEffect);
+    if (!effect) return;
+    effect->m_strength = static_cast<int>(m_strength * 255.0f);
+    effect->m_mode = m_mode;
+    effect->apply(destination);
+}
+
+void ScriptEffectRadialDesc::apply(CImage32* destination)
+{
+    auto* effect = effectAs<ScriptEffectRadial>(m_pEffect);
+    if (!effect) return;
+    effect->m_factorA = m_factorA;
+    effect->m_factorB = m_factorB;
+    effect->m_centreX = m_centreX;
+    effect->m_centreY = m_centreY;
+    effect->m_mode = m_mode;
+    effect->apply(destination);
+}
+
+void ScriptEffectColorDesc::setController(LECXController* controller)
+{
+    acceptController(controller, kControllerEffectColor, "ScriptEffectColorDesc: ",
+                     "can t set pController with id: %d to EffectColorDesc", this, m_pController);
+}
+
+void ScriptEffectColorDesc::apply(CImage32* destination)
+{
+    auto* effect = effectAs<ScriptEffectColor>(m_pEffect);
+    if (!effect) return;
+    applyController(m_pController);  // refreshes red, green and blue
+    effect->m_red = toByte(m_red);
+    effect->m_green = toByte(m_green);
+    effect->m_blue = toByte(m_blue);
+    effect->m_mode = m_mode;
+    effect->apply(destination);
+}
+
+void ScriptEffectDemoSpe01Desc::setController(LECXController* controller)
+{
+    acceptController(controller, kControllerEffectDemoSpe01, "ScriptEffectDemoSpe01Desc: ",
+                     "can t set pController with id: %d to EffectDemoSpe01Desc", this, m_pController);
+}
+
+void ScriptEffectDemoSpe01Desc::apply(CImage32* destination)
+{
+    auto* effect = effectAs<ScriptEffectDemoSpe01>(m_pEffect);
+    if (!effect) return;
+    effect->m_mode = m_mode;
+    effect->m_phase = m_phase;
+    effect->m_intensity = m_intensity;
+    // The controller's values reach the effect on the next frame.
+    applyController(m_pController);
+    effect->apply(destination);
+}
