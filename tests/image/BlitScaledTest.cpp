@@ -172,7 +172,7 @@ TEST_P(BlitScaled, BilinearWeightsAndGuardRow)
 }
 
 // Every branch of the selection rules, checked on an interior pixel against the rule written out;
-// the combinations the original never drew (source alpha with add, subtract or filtered normal)
+// the combinations that draw nothing (source alpha with add, subtract or filtered normal)
 // draw nothing.
 TEST_P(BlitScaled, SelectionRules)
 {
