@@ -13,7 +13,8 @@ namespace {
 enum class Width { Any, Even };
 
 // Checks the sizes (and the width where required) with fatal reports through the source's error(),
-// then blends the whole image with one span loop.
+// then blends the whole image with one span loop. (error() is a reporting slot that leaves the
+// image unchanged, hence the const_cast on the const source.)
 void sameSize(const CImage32& src, CImage32* dest, const char* name, Width width, Rule rule, Weight weight,
               const CImage32* map, float opacity)
 {
@@ -41,8 +42,6 @@ void sameSize(const CImage32& src, CImage32* dest, const char* name, Width width
 }
 
 } // namespace
-
-// error() is a reporting slot; reporting does not change the image, hence the const_cast above.
 
 void CImage32::blit(CImage32* dest) const
 {

@@ -15,7 +15,7 @@ namespace blit {
 std::optional<Variant> chooseScaledVariant(int mode, bool sourceAlpha, bool alphaMap, float opacity, bool filter)
 {
     if (mode == 0) {
-        // The source's alpha is only honoured unfiltered (filtered draws nothing, as the original).
+        // The source's alpha is only honoured unfiltered; filtered, that combination draws nothing.
         if (sourceAlpha) return filter ? std::nullopt : std::optional<Variant>({Rule::Weighted, Weight::SourceAlpha, false});
         if (alphaMap) return Variant{Rule::Weighted, Weight::Map, false};  // the filter flag is ignored
         if (opacity == 0.5f) return Variant{Rule::Half, Weight::None, filter};

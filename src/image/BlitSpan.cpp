@@ -182,10 +182,17 @@ template <bool kMap>
 struct Sampler<Fetch::Bilinear2D, kMap> {
     Checked src, map;
     int64_t width, u, v, du, dv;
+    __m128i uLanes, vLanes, du4, dv4;  // low 32 bits of u and v for the next four samples
     explicit Sampler(const SpanSource& s)
         : src{s.pixels, uint64_t(s.count)}, map{s.map, uint64_t(s.count)}, width(s.width), u(s.u), v(s.v),
           du(s.du), dv(s.dv)
     {
+        uLanes = _mm_setr_epi32(int(uint32_t(u)), int(uint32_t(u + du)), int(uint32_t(u + 2 * du)),
+                                int(uint32_t(u + 3 * du)));
+        vLanes = _mm_setr_epi32(int(uint32_t(v)), int(uint32_t(v + dv)), int(uint32_t(v + 2 * dv)),
+                                int(uint32_t(v + 3 * dv)));
+        du4 = _mm_set1_epi32(int(uint32_t(4 * du)));
+        dv4 = _mm_set1_epi32(int(uint32_t(4 * dv)));
     }
     uint32_t one(uint32_t& mo)
     {
@@ -199,21 +206,22 @@ struct Sampler<Fetch::Bilinear2D, kMap> {
     __m128i four(__m128i& mo)
     {
         int64_t idx[4];
-        alignas(16) uint32_t fx[4], fy[4];
         for (int k = 0; k < 4; ++k) {
             idx[k] = whole(v) * width + whole(u);
-            fx[k] = frac12(u);
-            fy[k] = frac12(v);
             u += du;
             v += dv;
         }
+        const __m128i mask12 = _mm_set1_epi32(0xFFF);
+        const __m128i fx = _mm_and_si128(_mm_srli_epi32(uLanes, 4), mask12);
+        const __m128i fy = _mm_and_si128(_mm_srli_epi32(vLanes, 4), mask12);
+        uLanes = _mm_add_epi32(uLanes, du4);
+        vLanes = _mm_add_epi32(vLanes, dv4);
         if constexpr (kMap)
             mo = _mm_setr_epi32(int(map.at(idx[0])), int(map.at(idx[1])), int(map.at(idx[2])), int(map.at(idx[3])));
         const __m128i top[4] = {src.pair(idx[0]), src.pair(idx[1]), src.pair(idx[2]), src.pair(idx[3])};
         const __m128i bottom[4] = {src.pair(idx[0] + width), src.pair(idx[1] + width), src.pair(idx[2] + width),
                                    src.pair(idx[3] + width)};
-        return bilinearFour(top, bottom, _mm_load_si128(reinterpret_cast<const __m128i*>(fx)),
-                            _mm_load_si128(reinterpret_cast<const __m128i*>(fy)));
+        return bilinearFour(top, bottom, fx, fy);
     }
 };
 

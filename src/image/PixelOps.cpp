@@ -2,28 +2,17 @@
 
 #include <emmintrin.h>
 
+#include "image/BlendKernels.h"
+
+// The saturating add and subtract are the blend family's add and subtract rules (one kernel per
+// rule in the whole image code); grey, XOR and AND are whole-image operations of their own.
+
 namespace pixelops {
 namespace scalar {
 
 namespace {
-uint32_t addBytes(uint32_t a, uint32_t b)
-{
-    uint32_t r = 0;
-    for (int s = 0; s < 32; s += 8) {
-        const uint32_t v = ((a >> s) & 0xFF) + ((b >> s) & 0xFF);
-        r |= (v > 255 ? 255u : v) << s;
-    }
-    return r;
-}
-uint32_t subBytes(uint32_t a, uint32_t b)
-{
-    uint32_t r = 0;
-    for (int s = 0; s < 32; s += 8) {
-        const int v = int((a >> s) & 0xFF) - int((b >> s) & 0xFF);
-        r |= uint32_t(v < 0 ? 0 : v) << s;
-    }
-    return r;
-}
+uint32_t addBytes(uint32_t a, uint32_t b) { return blend::scalar::apply<blend::Rule::Add>(a, b, 0); }
+uint32_t subBytes(uint32_t a, uint32_t b) { return blend::scalar::apply<blend::Rule::Sub>(a, b, 0); }
 } // namespace
 
 void greyInto(uint32_t* p, int64_t n, uint32_t keepMask)
@@ -65,10 +54,13 @@ void fourAtATime(uint32_t* d, int64_t n, Op op, Tail tail)
     }
     if (i < n) tail(d + i, n - i, i);
 }
+inline __m128i addRule(__m128i d, __m128i s) { return blend::sse2::apply<blend::Rule::Add>(d, s, s, s); }
+inline __m128i subRule(__m128i d, __m128i s) { return blend::sse2::apply<blend::Rule::Sub>(d, s, s, s); }
 } // namespace
 
 void greyInto(uint32_t* p, int64_t n, uint32_t keepMask)
 {
+    if (!blend::simdEnabled()) return scalar::greyInto(p, n, keepMask);  // TL_FORCE_SCALAR
     // Bytes b, g, r of each pixel weighted 5, 16, 11 with pmaddwd, then spread into all bytes.
     const __m128i weights = _mm_setr_epi16(5, 16, 11, 0, 5, 16, 11, 0);
     const __m128i zero = _mm_setzero_si128();
@@ -94,32 +86,36 @@ void greyInto(uint32_t* p, int64_t n, uint32_t keepMask)
 
 void addSaturate(uint32_t* d, int64_t n, const uint32_t* s)
 {
+    if (!blend::simdEnabled()) return scalar::addSaturate(d, n, s);  // TL_FORCE_SCALAR
     fourAtATime(
         d, n,
         [&](__m128i v, int64_t i) {
-            return _mm_adds_epu8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)));
+            return addRule(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)));
         },
         [&](uint32_t* t, int64_t m, int64_t i) { scalar::addSaturate(t, m, s + i); });
 }
 
 void addSaturateValue(uint32_t* d, int64_t n, uint32_t v)
 {
+    if (!blend::simdEnabled()) return scalar::addSaturateValue(d, n, v);  // TL_FORCE_SCALAR
     const __m128i c = _mm_set1_epi32(int(v));
     fourAtATime(
-        d, n, [&](__m128i x, int64_t) { return _mm_adds_epu8(x, c); },
+        d, n, [&](__m128i x, int64_t) { return addRule(x, c); },
         [&](uint32_t* t, int64_t m, int64_t) { scalar::addSaturateValue(t, m, v); });
 }
 
 void subSaturateValue(uint32_t* d, int64_t n, uint32_t v)
 {
+    if (!blend::simdEnabled()) return scalar::subSaturateValue(d, n, v);  // TL_FORCE_SCALAR
     const __m128i c = _mm_set1_epi32(int(v));
     fourAtATime(
-        d, n, [&](__m128i x, int64_t) { return _mm_subs_epu8(x, c); },
+        d, n, [&](__m128i x, int64_t) { return subRule(x, c); },
         [&](uint32_t* t, int64_t m, int64_t) { scalar::subSaturateValue(t, m, v); });
 }
 
 void xorBytes(uint32_t* d, int64_t n, uint32_t v)
 {
+    if (!blend::simdEnabled()) return scalar::xorBytes(d, n, v);  // TL_FORCE_SCALAR
     const __m128i c = _mm_set1_epi32(int(v));
     fourAtATime(
         d, n, [&](__m128i x, int64_t) { return _mm_xor_si128(x, c); },
@@ -128,6 +124,7 @@ void xorBytes(uint32_t* d, int64_t n, uint32_t v)
 
 void andBytes(uint32_t* d, int64_t n, uint32_t v)
 {
+    if (!blend::simdEnabled()) return scalar::andBytes(d, n, v);  // TL_FORCE_SCALAR
     const __m128i c = _mm_set1_epi32(int(v));
     fourAtATime(
         d, n, [&](__m128i x, int64_t) { return _mm_and_si128(x, c); },

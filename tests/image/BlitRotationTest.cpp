@@ -62,7 +62,7 @@ TEST_P(BlitRotation, AngleZeroMatchesTheScaledBlit)
     CImage32Buffered src(16, 8);
     fillRandom(src, 3);
     for (bool filter : {false, true})
-        for (float scale : {2.0f, 0.5f, 4.0f}) {
+        for (float scale : {2.0f, 0.5f, 4.0f, -1.0f, -2.0f}) {
             CImage32Buffered a(64, 48), b(64, 48);
             a.clear(kSentinel);
             b.clear(kSentinel);
@@ -70,6 +70,35 @@ TEST_P(BlitRotation, AngleZeroMatchesTheScaledBlit)
             src.blitRotation(&b, 0, 30, 20, scale, scale, 0, nullptr, 1.0f, filter);
             EXPECT_TRUE(std::equal(a.m_pPixels, a.m_pPixels + 64 * 48, b.m_pPixels)) << scale << " " << filter;
         }
+}
+
+// Anchor (-0.5, -0.5) pins the source's top-left corner to the position at any angle.
+TEST_P(BlitRotation, AnchoredPinsTheCorner)
+{
+    CImage32Buffered src(4, 2), dst(20, 20);
+    fillCoordinates(src, 0x22);
+    dst.clear(kSentinel);
+    src.blitRotationAnchored(&dst, 0, -0.5f, -0.5f, 3, 5, 1, 1, 0, nullptr, 1.0f, false);
+    EXPECT_EQ(at(dst, 3, 5), at(src, 0, 0));
+    EXPECT_EQ(at(dst, 6, 6), at(src, 3, 1));
+    EXPECT_EQ(changedBox(dst, kSentinel).count, 8);
+    // Turned by pi/2 around the pinned corner (10, 10): covers columns 10..11, rows 6..9.
+    dst.clear(kSentinel);
+    src.blitRotationAnchored(&dst, kHalfPi, -0.5f, -0.5f, 10, 10, 1, 1, 0, nullptr, 1.0f, false);
+    const Box b = changedBox(dst, kSentinel);
+    EXPECT_EQ(b.x0, 10);
+    EXPECT_EQ(b.x1, 11);
+    EXPECT_EQ(b.y0, 6);
+    EXPECT_EQ(b.y1, 9);
+    EXPECT_EQ(b.count, 8);
+    // The scaled blit's anchor works the same way.
+    dst.clear(kSentinel);
+    src.blitScaledAnchored(&dst, -0.5f, -0.5f, 3, 5, 2, 2, 0, nullptr, 1.0f, false);
+    const Box c = changedBox(dst, kSentinel);
+    EXPECT_EQ(c.x0, 3);
+    EXPECT_EQ(c.y0, 5);
+    EXPECT_EQ(c.x1, 10);
+    EXPECT_EQ(c.y1, 8);
 }
 
 TEST_P(BlitRotation, AlphaMapOfAnotherSizeWarnsAndDrawsNothing)

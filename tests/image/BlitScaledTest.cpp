@@ -172,8 +172,7 @@ TEST_P(BlitScaled, BilinearWeightsAndGuardRow)
 }
 
 // Every branch of the selection rules, checked on an interior pixel against the rule written out;
-// the combinations the original never drew (source alpha with add, subtract or filtered normal)
-// draw nothing.
+// a source with its alpha flag set draws nothing with add, subtract or filtered normal.
 TEST_P(BlitScaled, SelectionRules)
 {
     using blend::Rule;
