@@ -18,6 +18,8 @@ public:
     // Checks and tokenises the text and classifies its tokens; labels can be bound afterwards.
     // A text that cannot be read is reported and leaves an expression whose value is 0.
     void setExpression(const StringC& text);
+    // The text last given; null when it was null or none was given.
+    const StringC* getExpression() const { return m_expression ? &*m_expression : nullptr; }
 
     // Labels in text order (a name used twice is two labels).
     int getLabelCount() const { return m_elementManager.getLabelCount(); }

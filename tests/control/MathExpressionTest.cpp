@@ -204,8 +204,10 @@ TEST(MathExpression, UnreadableTextsAreReportedAndYieldZero)
 
     {
         ReportCapture cap;
+        e.setExpression("1");
         e.setExpression(StringC());
         EXPECT_TRUE(cap.has(kExpr, "expression NULL"));
+        EXPECT_EQ(e.getExpression(), nullptr);
         EXPECT_FALSE(e.prepare());
         EXPECT_EQ(e.getValue(), 0.0f);
         EXPECT_EQ(cap.count(), 1u);
