@@ -1,0 +1,153 @@
+// Whole-image effects on the 512x256 work image, each with its packed and its scalar loop, and
+// OpenCV's box filter on the same pixels in the same run (single-threaded, like our effects).
+#include <benchmark/benchmark.h>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <random>
+#include <vector>
+
+#include "fx2d/FxEmboss.h"
+#include "fx2d/FxHVBlur.h"
+#include "fx2d/FxRadial.h"
+#include "image/CImage32.h"
+
+namespace {
+
+constexpr int WIDTH = 512;
+constexpr int HEIGHT = 256;
+
+struct WorkImage {
+    std::vector<uint32_t> pixels;
+    CImage32External image;
+    WorkImage() : pixels(size_t(WIDTH) * HEIGHT)
+    {
+        std::mt19937 gen(1234);
+        for (uint32_t& p : pixels) p = uint32_t(gen());
+        image.setData(WIDTH, HEIGHT, pixels.data());
+    }
+};
+
+FxPath pathOf(const benchmark::State& state)
+{
+    return state.range(0) ? FxPath::Scalar : FxPath::Simd;
+}
+
+void setLabel(benchmark::State& state)
+{
+    state.SetLabel(state.range(0) ? "scalar" : "sse2");
+    state.SetItemsProcessed(int64_t(state.iterations()) * WIDTH * HEIGHT);
+}
+
+void FxHVBlurRun(benchmark::State& state, int direction, int mode)
+{
+    WorkImage work;
+    FxHVBlur blur(WIDTH, HEIGHT);
+    blur.setScreen(&work.image);
+    blur.setSize(64);
+    blur.setDirection(direction);
+    blur.setMode(mode);
+    const FxPath path = pathOf(state);
+    for (auto _ : state) {
+        blur.apply(path);
+        benchmark::ClobberMemory();
+    }
+    setLabel(state);
+}
+
+void BM_FxHVBlur_Horizontal64(benchmark::State& state) { FxHVBlurRun(state, 0, 0); }
+void BM_FxHVBlur_Vertical64(benchmark::State& state) { FxHVBlurRun(state, 1, 0); }
+void BM_FxHVBlur_HorizontalAdd64(benchmark::State& state) { FxHVBlurRun(state, 0, 1); }
+
+void BM_FxHVBlur_Both64(benchmark::State& state)
+{
+    WorkImage work;
+    FxHVBlur blur(WIDTH, HEIGHT);
+    blur.setScreen(&work.image);
+    blur.setSize(64);
+    const FxPath path = pathOf(state);
+    for (auto _ : state) {
+        blur.setDirection(0);
+        blur.apply(path);
+        blur.setDirection(1);
+        blur.apply(path);
+        benchmark::ClobberMemory();
+    }
+    setLabel(state);
+}
+
+void BM_FxHVBlur_RowBlurEveryRow(benchmark::State& state)
+{
+    WorkImage work;
+    FxHVBlur blur(WIDTH, HEIGHT);
+    blur.setScreen(&work.image);
+    const FxPath path = pathOf(state);
+    for (auto _ : state) {
+        for (int y = 0; y < HEIGHT; ++y) blur.blurRow(y, 2 + (y * 7) % 60, path);
+        benchmark::ClobberMemory();
+    }
+    setLabel(state);
+}
+
+void CvBlurRun(benchmark::State& state, cv::Size window)
+{
+    WorkImage work;
+    cv::setNumThreads(1);
+    const cv::Mat src(HEIGHT, WIDTH, CV_8UC4, work.pixels.data());
+    cv::Mat dst(HEIGHT, WIDTH, CV_8UC4);
+    for (auto _ : state) {
+        cv::blur(src, dst, window);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * WIDTH * HEIGHT);
+}
+
+void BM_CvBlur_Horizontal64(benchmark::State& state) { CvBlurRun(state, cv::Size(64, 1)); }
+void BM_CvBlur_Vertical64(benchmark::State& state) { CvBlurRun(state, cv::Size(1, 64)); }
+void BM_CvBlur_Both64(benchmark::State& state) { CvBlurRun(state, cv::Size(64, 64)); }
+
+void BM_FxEmboss(benchmark::State& state)
+{
+    WorkImage work;
+    FxEmboss emboss(WIDTH, HEIGHT);
+    emboss.setScreen(&work.image);
+    emboss.setMode(int(state.range(1)));
+    const FxPath path = pathOf(state);
+    for (auto _ : state) {
+        emboss.apply(path);
+        benchmark::ClobberMemory();
+    }
+    setLabel(state);
+}
+
+void BM_FxRadial(benchmark::State& state)
+{
+    WorkImage work;
+    FxRadial radial(WIDTH, HEIGHT);
+    radial.setScreen(&work.image);
+    radial.setMode(int(state.range(1)));
+    radial.setCentre(200.0f, 100.0f);
+    const FxPath path = pathOf(state);
+    for (auto _ : state) {
+        radial.apply(path);
+        benchmark::ClobberMemory();
+    }
+    setLabel(state);
+}
+
+} // namespace
+
+// Argument 0: the loop (0 packed, 1 scalar); for emboss and radial, argument 1: the mode.
+BENCHMARK(BM_FxHVBlur_Horizontal64)->Arg(0)->Arg(1);
+BENCHMARK(BM_CvBlur_Horizontal64);
+BENCHMARK(BM_FxHVBlur_Vertical64)->Arg(0)->Arg(1);
+BENCHMARK(BM_CvBlur_Vertical64);
+BENCHMARK(BM_FxHVBlur_Both64)->Arg(0)->Arg(1);
+BENCHMARK(BM_CvBlur_Both64);
+BENCHMARK(BM_FxHVBlur_HorizontalAdd64)->Arg(0)->Arg(1);
+BENCHMARK(BM_FxHVBlur_RowBlurEveryRow)->Arg(0)->Arg(1);
+BENCHMARK(BM_FxEmboss)->Args({0, 0})->Args({1, 0})->Args({0, 1})->Args({1, 1});
+BENCHMARK(BM_FxRadial)->Args({0, 0})->Args({1, 0})->Args({0, 1})->Args({1, 1});
+
+BENCHMARK_MAIN();
