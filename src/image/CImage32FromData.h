@@ -12,6 +12,7 @@ public:
     // Loads the file; the result of load() is not kept (an image without pixels means failure).
     explicit CImage32FromData(const char* fileName);
     const char* className() const override { return "CImage32FromData"; }
+    bool hasGuardRows() const override { return m_pAllocation != nullptr; }
 
     // Keeps an owned copy of the name; null is a fatal error.
     void setName(const char* text);
