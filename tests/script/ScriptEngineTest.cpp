@@ -4,51 +4,12 @@
 
 #include <string>
 
+#include "ScriptTestUtil.h"
 #include "image/ImageFileWriter.h"
 #include "music/MusicGenerator.h"
 #include "music/SoundManager.h"
-#include "platform/headless/HeadlessWindow.h"
-#include "platform/ffmpeg/FfmpegBackend.h"
-#include "platform/openmpt/OpenMptBackend.h"
-#include "script/ScriptEngine.h"
-#include "support/TestSupport.h"
-#include "ScriptTestUtil.h"
 
 namespace {
-
-class ScriptEngineTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_clock = std::make_shared<VirtualClock>();
-        Platform p;
-        installHeadlessPlatform(p, m_clock);
-        installOpenMptBackend(p);
-        installFfmpegBackend(p);
-        m_previous = installPlatform(std::move(p));
-        m_cwd = std::make_unique<CurrentDirGuard>(m_dir.path());
-    }
-    void TearDown() override
-    {
-        m_cwd.reset();
-        installPlatform(std::move(m_previous));
-    }
-    // Writes the script and loads it into a fresh engine, started at virtual time 0.
-    std::unique_ptr<ScriptEngine> load(const std::string& text)
-    {
-        m_dir.write("test.lscx", text);
-        auto engine = std::make_unique<ScriptEngine>();
-        engine->load("test.lscx");
-        m_clock->set(0);
-        engine->start();
-        return engine;
-    }
-
-    ScratchDir m_dir;
-    std::shared_ptr<VirtualClock> m_clock;
-    Platform m_previous;
-    std::unique_ptr<CurrentDirGuard> m_cwd;
-};
 
 const std::vector<std::string> kOneLayer = {"desc: full 512 256"};
 

@@ -1,9 +1,18 @@
 // Builds script files for tests: every section present, in order, with the given entry lines.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/ffmpeg/FfmpegBackend.h"
+#include "platform/headless/HeadlessWindow.h"
+#include "platform/openmpt/OpenMptBackend.h"
+#include "script/ScriptEngine.h"
+#include "support/TestSupport.h"
 
 inline const std::vector<std::string>& scriptSectionNames()
 {
@@ -26,3 +35,39 @@ inline std::string makeScript(std::map<std::string, std::vector<std::string>> co
     }
     return text;
 }
+
+// Headless platform on a virtual clock, music decoders installed, a scratch current directory.
+class ScriptEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_clock = std::make_shared<VirtualClock>();
+        Platform p;
+        installHeadlessPlatform(p, m_clock);
+        installOpenMptBackend(p);
+        installFfmpegBackend(p);
+        m_previous = installPlatform(std::move(p));
+        m_cwd = std::make_unique<CurrentDirGuard>(m_dir.path());
+    }
+    void TearDown() override
+    {
+        m_cwd.reset();
+        installPlatform(std::move(m_previous));
+    }
+    // Writes the script and loads it into a fresh engine, started at virtual time 0.
+    std::unique_ptr<ScriptEngine> load(const std::string& text)
+    {
+        m_dir.write("test.lscx", text);
+        auto engine = std::make_unique<ScriptEngine>();
+        engine->load("test.lscx");
+        m_clock->set(0);
+        engine->start();
+        return engine;
+    }
+
+    ScratchDir m_dir;
+    std::shared_ptr<VirtualClock> m_clock;
+    Platform m_previous;
+    std::unique_ptr<CurrentDirGuard> m_cwd;
+};
+
