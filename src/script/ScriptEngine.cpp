@@ -267,47 +267,27 @@ void ScriptEngine::readControllers(const std::vector<std::string>& lines)
     }
 }
 
-void ScriptEngine::readImages(const std::vector<std::string>& lines)
+// IMAGE, 2D and 3D lines: name and file; each resource is loaded at once.
+template <class T>
+void readResources(const std::vector<std::string>& lines, std::vector<std::unique_ptr<T>>& table)
 {
     for (const std::string& line : lines) {
         if (firstWord(line.c_str()) != "file:") continue;
         Words w;
         std::sscanf(line.c_str(), "%511s %511s %511s", w.w[0], w.w[1], w.w[2]);
-        auto image = std::make_unique<ScriptResourceImage>();
-        image->m_name = w.w[1];
-        image->m_fileName = w.w[2];
-        image->load();
-        m_images.push_back(std::move(image));
+        auto resource = std::make_unique<T>();
+        resource->m_name = w.w[1];
+        resource->m_fileName = w.w[2];
+        resource->load();
+        table.push_back(std::move(resource));
     }
 }
 
-void ScriptEngine::readResources2D(const std::vector<std::string>& lines)
-{
-    for (const std::string& line : lines) {
-        if (firstWord(line.c_str()) != "file:") continue;
-        Words w;
-        std::sscanf(line.c_str(), "%511s %511s %511s", w.w[0], w.w[1], w.w[2]);
-        auto res = std::make_unique<ScriptResource2D>();
-        res->m_name = w.w[1];
-        res->m_fileName = w.w[2];
-        res->load();
-        m_resources2D.push_back(std::move(res));
-    }
-}
+void ScriptEngine::readImages(const std::vector<std::string>& lines) { readResources(lines, m_images); }
 
-void ScriptEngine::readResources3D(const std::vector<std::string>& lines)
-{
-    for (const std::string& line : lines) {
-        if (firstWord(line.c_str()) != "file:") continue;
-        Words w;
-        std::sscanf(line.c_str(), "%511s %511s %511s", w.w[0], w.w[1], w.w[2]);
-        auto res = std::make_unique<ScriptResource3D>();
-        res->m_name = w.w[1];
-        res->m_fileName = w.w[2];
-        res->load();
-        m_resources3D.push_back(std::move(res));
-    }
-}
+void ScriptEngine::readResources2D(const std::vector<std::string>& lines) { readResources(lines, m_resources2D); }
+
+void ScriptEngine::readResources3D(const std::vector<std::string>& lines) { readResources(lines, m_resources3D); }
 
 void ScriptEngine::readSkyBoxes(const std::vector<std::string>& lines)
 {
