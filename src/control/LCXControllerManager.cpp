@@ -43,6 +43,7 @@ void LCXControllerManager::load(const StringC& fileName, const uint8_t* data, si
 
 void LCXControllerManager::read(ChunkFileReaderManager& manager)
 {
+    m_pController.reset();
     ChunkFileReader root(&manager);
     if (root.getIdentifier() != kRootChunk) {
         reportWarning(kCaption, "not a lcx file");

@@ -61,6 +61,7 @@ void LECXControllerManager::load(const StringC& fileName, const uint8_t* data, s
 
 void LECXControllerManager::read(ChunkFileReaderManager& manager)
 {
+    m_pController.reset();
     ChunkFileReader root(&manager);
     if (root.getIdentifier() != kRootChunk) {
         reportWarning(kCaption, "not a lecx file");
