@@ -8,10 +8,12 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <new>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "control/LCXControllerKeyFramer.h"
 #include "control/LCXControllerManager.h"
@@ -342,6 +344,173 @@ TEST_F(ControllerScriptTest, BlitOpacityReachesTheMixOneFrameLaterAndFramesDoNot
     expected.clear(0);
     white.blitAlpha(&expected, used);
     EXPECT_EQ(at(frame, 10, 10) & 0x00FF00u, at(expected, 10, 10) & 0x00FF00u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Through the programs users run: the authoring tool writes the files, the renderer plays them.
+
+const std::string kRenderer = std::string(TL_BINARY_DIR) + "/apps/tessaline-render";
+const std::string kTool = std::string(TL_BINARY_DIR) + "/tools/tessaline-lcx";
+
+// Runs a command in `dir`; the exit status and what it wrote to stderr.
+std::pair<int, std::string> run(const ScratchDir& dir, const std::string& command)
+{
+    const std::string errFile = dir.path() + "stderr.txt";
+    const std::string cmd = "cd '" + dir.path() + "' && " + command + " 2>'" + errFile + "' >/dev/null";
+    const int rc = std::system(cmd.c_str());
+    std::ifstream in(errFile);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ss.str()};
+}
+
+struct Rgb {
+    int r = -1, g = -1, b = -1;
+};
+
+Rgb pngPixel(const std::string& path, int x, int y)
+{
+    Rgb out;
+    int w = 0, h = 0, channels = 0;
+    unsigned char* data = stbi_load(path.c_str(), &w, &h, &channels, 3);
+    if (!data) return out;
+    if (x < w && y < h) {
+        const unsigned char* p = data + (size_t(y) * w + x) * 3;
+        out = {p[0], p[1], p[2]};
+    }
+    stbi_image_free(data);
+    return out;
+}
+
+TEST(ControllerRenderApp, KeyFramerDrivesABlitOpacityThroughAnExpression)
+{
+    ScratchDir dir;
+    dir.makeDir("data/lcx");
+    // A ramp from 0 to 1 over 1000 ms, restarting every 1000 ms; opacity = ramp, and a colour
+    // effect whose red follows the ramp too (applied before it draws, so without delay).
+    dir.write("ramp.txt", "beats-every 1000 0 4000\nkey 0 0\nkey 1000 1\n");
+    dir.write("fade.txt", "type blit\nOpacity | ramp # the key framer by its file title\n");
+    dir.write("tint.txt", "type color\nRed | ramp / 2\nBlue | time2 / 100000\n");
+    for (const char* args : {"ramp.txt data/lcx/ramp.lcx", "fade.txt fade.lecx", "tint.txt tint.lecx"}) {
+        const auto [status, err] = run(dir, "'" + kTool + "' " + args);
+        ASSERT_EQ(status, 0) << args << ": " << err;
+    }
+    dir.write("show.lscx",
+              makeScript({{"LAYER_DIMENSION", {"desc: full 512 256"}},
+                          {"CONTROLLER", {"file: fade fade.lecx", "file: tint tint.lecx"}},
+                          {"SCREEN_LAYER", {"desc: white full", "desc: screen full"}},
+                          {"MIX", {"desc: blend BLIT"}},
+                          {"EFFECT", {"desc: col COLOR"}},
+                          {"MIX_DESC", {"desc: fade blend fade NORMAL 0.0 NULL"}},
+                          {"EFFECT_DESC", {"desc: tint col tint ADD"}},
+                          {"LAYER_MANAGER",
+                           {"desc: white 1 0 100000 c 0 255 0", "desc: screen 1 0 100000 c 0 0 0",
+                            "desc: screen 2 0 100000 m fade white", "desc: screen 3 0 50000 e tint"}}}));
+    const auto [status, err] = run(dir, "'" + kRenderer + "' --quiet --image work --times 100,250,600,1200 show.lscx");
+    ASSERT_EQ(status, 0) << err;
+    EXPECT_EQ(err, "");
+
+    // The green layer blended over black at the opacity of the frame before; red = ramp / 2
+    // added at once; blue = 50000 / 100000 added.
+    const float opacity[4] = {0.0f, 0.1f, 0.25f, 0.6f};
+    const float ramp[4] = {0.1f, 0.25f, 0.6f, 0.2f};
+    for (int k = 0; k < 4; ++k) {
+        CImage32Buffered green(512, 256), expected(512, 256);
+        green.clear(0x00FF00);
+        expected.clear(0);
+        if (opacity[k] > 0.0f) green.blitAlpha(&expected, opacity[k]);
+        const int expectedGreen = int(expected.m_pPixels[128 * 512 + 256] >> 8 & 0xFF);
+        char name[32];
+        std::snprintf(name, sizeof name, "frames/%06d.png", k);
+        const Rgb p = pngPixel(dir.path() + name, 256, 128);
+        EXPECT_EQ(p.g, expectedGreen) << "frame " << k;
+        EXPECT_EQ(p.r, int(ramp[k] / 2 * 255)) << "frame " << k;
+        EXPECT_EQ(p.b, 127) << "frame " << k;
+    }
+}
+
+TEST(ControllerRenderApp, ToolRefusesBadInputWithItsLine)
+{
+    ScratchDir dir;
+    dir.write("bad.txt", "type blit\nOpacity | ( 1 + 2\nAlpha | 1\nOpacity | 1 | sideways\n");
+    auto [status, err] = run(dir, "'" + kTool + "' bad.txt bad.lecx");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(err.find("bad.txt:2: the expression does not evaluate: ( 1 + 2"), std::string::npos) << err;
+    EXPECT_NE(err.find("bad.txt:3: unknown parameter Alpha (expected one of Opacity)"), std::string::npos) << err;
+    EXPECT_NE(err.find("bad.txt:4: unknown word sideways"), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "bad.lecx"));
+
+    dir.write("kf.txt", "model tcb\nbeats\nkey 1\nspeed 2\n");
+    std::tie(status, err) = run(dir, "'" + kTool + "' kf.txt kf.lcx");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(err.find("kf.txt:1: model takes linear, hermite or bezier"), std::string::npos) << err;
+    EXPECT_NE(err.find("kf.txt:2: beats: no time"), std::string::npos) << err;
+    EXPECT_NE(err.find("kf.txt:3: key: wrong number of words"), std::string::npos) << err;
+    EXPECT_NE(err.find("kf.txt:4: speed does not apply to a keyframer controller"), std::string::npos) << err;
+
+    std::tie(status, err) = run(dir, "'" + kTool + "' kf.txt kf.txt");
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(err.find("usage: tessaline-lcx"), std::string::npos);
+}
+
+TEST(ControllerRenderApp, ToolWritesEveryKindThatLoadsBack)
+{
+    ScratchDir dir;
+    dir.write("noise.txt", "type noise\nseed 12\nfractal on\nroughness 0.5\namplitude 2\n");
+    dir.write("mouse.txt", "type mouse\nchannel right\nrecord take.lcx\nstep 20\nend 4000\nscale 0.5\n");
+    dir.write("bez.txt", "model bezier\nbeats 0 600 300\nkey 500 2 smooth step\nkey 0 1 linear linear\naccumulate on\n");
+    dir.write("scene.txt", "type l3x\nNODE Box01 POSX | time1 * 0.01 | add\n");
+    for (const char* args : {"noise.txt n.lcx", "mouse.txt m.LCX", "bez.txt b.lcx", "scene.txt s.lecx"}) {
+        const auto [status, err] = run(dir, "'" + kTool + "' " + args);
+        ASSERT_EQ(status, 0) << args << ": " << err;
+    }
+    ReportCapture cap;
+    LCXControllerManager m;
+    m.load((dir.path() + "n.lcx").c_str());
+    auto* noise = dynamic_cast<LCXControllerNoise*>(m.getController());
+    ASSERT_NE(noise, nullptr);
+    EXPECT_EQ(noise->m_seed, 12);
+    EXPECT_TRUE(noise->m_fractal);
+    EXPECT_EQ(noise->m_roughness, 0.5f);
+    EXPECT_EQ(noise->m_amplitude, 2.0f);
+
+    m.load((dir.path() + "m.LCX").c_str());
+    auto* mouse = dynamic_cast<LCXControllerMouse*>(m.getController());
+    ASSERT_NE(mouse, nullptr);
+    EXPECT_EQ(mouse->m_channel, 4);
+    EXPECT_TRUE(mouse->m_record);
+    EXPECT_TRUE(mouse->m_recordFileName == "take.lcx");
+    EXPECT_EQ(mouse->m_step, 20);
+    EXPECT_EQ(mouse->m_end, 4000);
+    EXPECT_EQ(mouse->m_scale, 0.5f);
+
+    m.load((dir.path() + "b.lcx").c_str());
+    auto* k = dynamic_cast<LCXControllerKeyFramer*>(m.getController());
+    ASSERT_NE(k, nullptr);
+    EXPECT_EQ(k->getBeats(), (std::vector<float>{0, 300, 600}));  // sorted
+    EXPECT_TRUE(k->m_accumulate);
+    ASSERT_EQ(k->getModel()->getType(), kKeyFramerBezier);
+    const auto* bezier = static_cast<const TrackFloatBezier*>(k->getModel()->getTrack());
+    ASSERT_EQ(bezier->getNbKey(), 2);
+    EXPECT_EQ(bezier->keys()[0].time, 0.0f);  // keys sorted by time
+    EXPECT_EQ(bezier->keys()[0].inType, BEZIER_LINEAR);
+    EXPECT_EQ(bezier->keys()[1].outType, BEZIER_STEP);
+    EXPECT_EQ(k->getValue(1100), 2.0f + 2 * 2.0f);  // the end value, plus it twice for beat 2
+
+    LECXControllerManager e;
+    e.load((dir.path() + "s.lecx").c_str());
+    ASSERT_NE(e.getController(), nullptr);
+    EXPECT_EQ(e.getController()->getType(), kLECXL3X);
+    EXPECT_EQ(e.getController()->getParam(0)->m_mode, 1);
+    EXPECT_EQ(cap.count(), 0u);
+
+    // What --print shows reads back into the same file.
+    for (const char* file : {"b.lcx", "s.lecx"}) {
+        const std::string ext = std::string(file).substr(1);
+        auto [status, err] = run(dir, "'" + kTool + "' --print " + file + " > again.txt && '" + kTool + "' again.txt again" + ext +
+                                          " && cmp " + file + " again" + ext);
+        EXPECT_EQ(status, 0) << file << ": " << err;
+    }
 }
 
 } // namespace
