@@ -135,16 +135,14 @@ void LCXControllerRecordable::writeRecording()
 {
     if (m_nbSample <= 0) return;
     float* s = m_pSample.get();
-    // An unrecorded slot takes the nearest recorded slot before it, else the first one after it.
-    for (int i = 0; i < m_nbSample; ++i) {
-        if (s[i] != SAMPLE_MARKER) continue;
-        int from = i - 1;
-        while (from >= 0 && s[from] == SAMPLE_MARKER) --from;
-        if (from < 0) {
-            from = i + 1;
-            while (from < m_nbSample && s[from] == SAMPLE_MARKER) ++from;
-        }
-        if (from >= 0 && from < m_nbSample) s[i] = s[from];
+    // An unrecorded slot takes the nearest recorded slot before it, else the first one after it
+    // (slots before the first recorded one). One pass each way, so any slot count stays linear.
+    int first = 0;
+    while (first < m_nbSample && s[first] == SAMPLE_MARKER) ++first;
+    if (first < m_nbSample) {
+        for (int i = 0; i < first; ++i) s[i] = s[first];
+        for (int i = first + 1; i < m_nbSample; ++i)
+            if (s[i] == SAMPLE_MARKER) s[i] = s[i - 1];
     }
 
     // One beat at the start; key i at i x step carries slot i.

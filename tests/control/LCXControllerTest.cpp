@@ -521,3 +521,32 @@ TEST(LCXRecording, SettingsThatGiveNoBufferWriteNothing)
     EXPECT_FALSE(std::filesystem::exists(dir.path() + "never.lcx"));
     EXPECT_EQ(capture.count(), 1u);
 }
+
+TEST(LCXRecording, OnlyTheLastSlotRecordedFillsEverySlotInOnePass)
+{
+    // Filling slot by slot with searches both ways would take quadratic time here.
+    ScratchDir dir;
+    const std::string file = dir.path() + "late.lcx";
+    ReportCapture capture;
+    {
+        LCXControllerSound c;
+        c.m_record = true;
+        c.m_recordFileName = file.c_str();
+        c.m_step = 1;
+        c.m_end = 300000;
+        c.initRecording();
+        ASSERT_EQ(c.getSampleCount(), 300000);
+        c.storeSample(299999.5f, 0.75f);
+    }
+    LCXControllerManager back;
+    back.load(file.c_str());
+    auto* k = dynamic_cast<LCXControllerKeyFramer*>(back.getController());
+    ASSERT_NE(k, nullptr);
+    const TrackFloat* track = k->getModel()->getTrack();
+    ASSERT_EQ(track->getNbKey(), 300000);
+    for (int i : {0, 150000, 299999}) {
+        float time = 0, value = 0;
+        track->getKey(i, time, value);
+        EXPECT_EQ(value, 0.75f) << i;
+    }
+}
