@@ -8,6 +8,7 @@
 
 #include "platform/Audio.h"
 #include "platform/Clock.h"
+#include "platform/Mouse.h"
 #include "platform/Window.h"
 
 struct Platform {
@@ -27,6 +28,11 @@ struct Platform {
     // its position follows `clock`.
     AudioOutputCreator createAudioOutput;
     bool headless = false;
+
+    // --- mouse (platform/Mouse.h) ---
+    // Creates the system mouse for mouse controllers. Null (the default): there is no mouse,
+    // mouse controllers read -1 and no position marker is drawn.
+    MouseDeviceCreator createMouse;
 };
 
 // The installed registry (a system clock and no window until something else is installed).

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "foundation/Report.h"
+#include "script/ScriptControllerLink.h"
 #include "script/ScriptResource.h"
 
 void RenderData::warn(const char* kind, const char* text) const
@@ -32,8 +33,9 @@ void RenderData3DDesc::render(CImage32* destination)
 
 void RenderData3DDesc::setController(LECXController* controller)
 {
-    // Only 3D scene parameter controllers are accepted; they arrive with the 3D engine.
-    (void)controller;
+    const std::string caption = std::string("3D_DESC ") + (m_name.getName() ? m_name.getName() : "") + " :";
+    acceptController(controller, kControllerL3X, caption.c_str(), "can t set pController with id: %d to RenderData3DDesc",
+                     this, m_pController);
 }
 
 void RenderDataScreenLayer::createBuffer()

@@ -14,7 +14,9 @@ enum : int {
 
 // Stores the controller in `slot` and makes `target` its target when its type code is
 // `typeCode`; otherwise reports `format` (with the type code for %d) under `caption` and leaves
-// the slot as it was. A null controller is ignored.
+// the slot as it was. A null controller is ignored. `target` is the accepting object:
+// ScriptEffectColorDesc (1), RenderData3DDesc (2), ScriptMixBlitDesc (3) or
+// ScriptEffectDemoSpe01Desc (4).
 void acceptController(LECXController* controller, int typeCode, const char* caption, const char* format,
                       void* target, LECXController*& slot);
 // Lets the controller compute its values and write them into its target; nothing for null.

@@ -6,6 +6,7 @@
 #include "foundation/FileTools.h"
 #include "foundation/Report.h"
 #include "image/CImage32.h"
+#include "control/LECXController.h"
 #include "music/SoundManager.h"
 #include "platform/Platform.h"
 
@@ -263,6 +264,7 @@ void ScriptEngine::readControllers(const std::vector<std::string>& lines)
         file->m_name = w.w[1];
         file->m_fileName = w.w[2];
         file->load();
+        if (file->getController()) m_controllerManager.bind(file->getController());
         m_controllerFiles.push_back(std::move(file));
     }
 }
@@ -364,7 +366,10 @@ void ScriptEngine::read3DDescs(const std::vector<std::string>& lines)
         }
         desc->m_pResource = findResource3D(w[2]);
         if (const ScriptControllerFile* file = findControllerFile(w[4])) {
-            if (file->getController()) desc->setController(file->getController());
+            if (LECXController* controller = file->getController()) {
+                desc->setController(controller);
+                if (desc->getController() == controller) controller->prepareInterface();
+            }
         }
         m_3DDescs.push_back(std::move(desc));
     }
@@ -494,7 +499,10 @@ void ScriptEngine::readMixDescs(const std::vector<std::string>& lines)
         desc->m_opacity = opacity;
         desc->m_pAlphaMap = findImageBuffer(w[6]);
         if (const ScriptControllerFile* file = findControllerFile(w[3])) {
-            if (file->getController()) desc->setController(file->getController());
+            if (LECXController* controller = file->getController()) {
+                desc->setController(controller);
+                if (desc->m_pController == controller) controller->prepareInterface();
+            }
         }
         m_mixDescs.push_back(std::move(desc));
     }
@@ -575,7 +583,10 @@ void ScriptEngine::readEffectDescs(const std::vector<std::string>& lines)
         desc->m_name = w.w[1];
         desc->setEffect(effect);
         if (const ScriptControllerFile* file = findControllerFile(controllerFile)) {
-            if (file->getController()) desc->setController(file->getController());
+            if (LECXController* controller = file->getController()) {
+                desc->setController(controller);
+                if (desc->m_pController == controller) controller->prepareInterface();
+            }
         }
         m_effectDescs.push_back(std::move(desc));
     }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "script/ScriptControllerLink.h"
+
 void ScriptMixBlit::apply(CImage32* destination, const CImage32* source)
 {
     if (m_opacity == 0.0f || !destination || !source) return;
@@ -43,8 +45,8 @@ void ScriptMixBlit::apply(CImage32* destination, const CImage32* source)
 
 void ScriptMixBlitDesc::setController(LECXController* controller)
 {
-    // Mix controllers arrive with the .lecx controllers.
-    (void)controller;
+    acceptController(controller, kControllerMixBlit, "ScriptMixBlitDesc :",
+                     "can t set pController with id: %d to MixBlitDesc", this, m_pController);
 }
 
 void ScriptMixBlitDesc::setMix(ScriptMix* mix)
@@ -60,5 +62,7 @@ void ScriptMixBlitDesc::apply(CImage32* destination, const CImage32* source)
     blit->m_mode = m_mode;
     blit->m_pAlphaMap = m_pAlphaMap;
     blit->m_opacity = std::clamp(m_opacity, 0.0f, 1.0f);
+    // The opacity the controller writes now reaches the mix on the next frame.
+    applyController(m_pController);
     blit->apply(destination, source);
 }

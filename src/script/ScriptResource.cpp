@@ -1,5 +1,7 @@
 #include "script/ScriptResource.h"
 
+#include "control/LECXControllerManager.h"
+
 void ScriptResource::locate()
 {
     if (!m_fileName.isNull()) m_fileName.findFileInTree();
@@ -15,4 +17,22 @@ void ScriptResource2D::load() { locate(); }
 
 void ScriptResource3D::load() { locate(); }
 
-void ScriptControllerFile::load() { locate(); }
+ScriptControllerFile::ScriptControllerFile() = default;
+
+ScriptControllerFile::~ScriptControllerFile() = default;
+
+void ScriptControllerFile::load()
+{
+    locate();
+    m_pManager = std::make_unique<LECXControllerManager>();
+    m_pManager->load(m_fileName);
+    if (LECXController* controller = m_pManager->getController()) {
+        controller->setName(m_name);
+        controller->prepare();
+    }
+}
+
+LECXController* ScriptControllerFile::getController() const
+{
+    return m_pManager ? m_pManager->getController() : nullptr;
+}

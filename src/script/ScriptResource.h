@@ -8,6 +8,7 @@
 #include "script/ScriptNamedEntry.h"
 
 class LECXController;
+class LECXControllerManager;
 
 class ScriptResource : public ScriptNamedEntry {
 public:
@@ -46,12 +47,15 @@ public:
     StringC m_fileName2{"NULL"};
 };
 
-// A .lecx controller file and the controller loaded from it.
+// A .lecx controller file and the controller loaded from it (prepared; the engine binds its
+// inputs). No controller when the file failed to load.
 class ScriptControllerFile : public ScriptResource {
 public:
+    ScriptControllerFile();
+    ~ScriptControllerFile() override;
     void load() override;
-    LECXController* getController() const { return m_pController; }
+    LECXController* getController() const;
 
 private:
-    LECXController* m_pController = nullptr;
+    std::unique_ptr<LECXControllerManager> m_pManager;
 };

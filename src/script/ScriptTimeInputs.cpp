@@ -1,9 +1,10 @@
 #include "script/ScriptTimeInputs.h"
 
+#include "control/LECXController.h"
+
 void setTimeInputs(LECXController* controller, int time, int end)
 {
-    // No .lecx controller kinds are loaded yet; they take their time inputs here.
-    (void)controller;
-    (void)time;
-    (void)end;
+    if (!controller) return;
+    controller->setTime1(static_cast<float>(time));
+    controller->setTime2(static_cast<float>(end));
 }
