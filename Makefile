@@ -28,8 +28,8 @@ run: build
 	  cd $(DEMO_DIR) && ../$(RELEASE)/apps/tessaline $(DEMO_SCRIPT); \
 	else \
 	  echo "No display: rendering the demo headless into out/"; \
-	  $(RELEASE)/apps/tessaline-render --out out --fps 2 --end 20000 $(DEMO_DIR)/$(DEMO_SCRIPT) && \
-	  echo "Frames written to $$(pwd)/out/"; \
+	  mkdir -p out && cd $(DEMO_DIR) && ../$(RELEASE)/apps/tessaline-render --out ../out --fps 2 --end 30000 $(DEMO_SCRIPT) && \
+	  echo "Frames written to $$(cd .. && pwd)/out/"; \
 	fi
 
 test: build

@@ -10,6 +10,7 @@
 #include "platform/ffmpeg/FfmpegBackend.h"
 #include "platform/openmpt/OpenMptBackend.h"
 #include "platform/sdl/SdlAudio.h"
+#include "platform/sdl/SdlMouse.h"
 #include "platform/sdl/SdlWindow.h"
 #include "player/ScriptPlayer.h"
 
@@ -54,6 +55,7 @@ int main(int argc, char** argv)
     installOpenMptBackend(p);
     installFfmpegBackend(p);
     installSdlAudioBackend(p);
+    installSdlMouse(p);
     installPlatform(std::move(p));
     if (dialogs) setMessageBoxSink(makeSdlMessageBoxSink());
 
