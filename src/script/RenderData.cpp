@@ -16,7 +16,8 @@ void RenderData::warn(const char* kind, const char* text) const
 
 float sceneFrame(int timeOffset, int localTime, float frameCount)
 {
-    return std::fmod(static_cast<float>(timeOffset + localTime) * 0.001f * 30.0f, frameCount);
+    // Double arithmetic, as the constants' literals imply; the frame itself is a float.
+    return static_cast<float>(std::fmod((timeOffset + localTime) * 0.001 * 30.0, double(frameCount)));
 }
 
 void RenderData2DDesc::render(CImage32* destination)

@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <string>
 
+#include "../script/ScriptTestUtil.h"
 #include "RenderRunner.h"
+#include "music/MusicGenerator.h"
 
 namespace {
 
@@ -46,6 +48,36 @@ TEST(RenderApp, BadUsageExitsWithTwo)
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_NE(r.err.find("usage: tessaline-render"), std::string::npos) << args;
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(RenderApp, RenderingTwiceGivesTheSameFrames)
+{
+    ScratchDir dir;
+    ASSERT_TRUE(MusicGenerator::writeFile((dir.path() + "song.wav").c_str(), MusicGenerator::makeWav()));
+    dir.write("music.lscx", makeScript({{"MUSIC", {"file: song.wav", "offset: 1000"}},
+                                        {"LAYER_DIMENSION", {"desc: full 512 256"}},
+                                        {"SCREEN_LAYER", {"desc: s full"}},
+                                        {"LAYER_MANAGER", {"desc: s 1 0 1500 c 200 0 0", "desc: s 1 1500 9000 c 0 0 200"}}}));
+    for (const char* out : {"a", "b"}) {
+        const RenderResult r = runRenderer(dir, std::string("--quiet --fps 4 --end 1000 -o ") + out + " music.lscx");
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    for (int k = 0; k < 5; ++k) {
+        char name[16];
+        std::snprintf(name, sizeof name, "/%06d.png", k);
+        const Frame a = readFrame(dir.path() + "a" + name);
+        const Frame b = readFrame(dir.path() + "b" + name);
+        ASSERT_EQ(a.width, 640) << name;
+        EXPECT_EQ(a.pixels, b.pixels) << name;
+    }
+    // The stream's time includes its offset: red before 1500 ms, blue from there on (the bilinear
+    // screen blit's weights sum to a little under one, so 200 shows as 199).
+    EXPECT_EQ(readFrame(dir.path() + "a/000000.png").at(320, 240), 0xC70000u);
+    EXPECT_EQ(readFrame(dir.path() + "a/000002.png").at(320, 240), 0x0000C7u);
 }
 
 } // namespace

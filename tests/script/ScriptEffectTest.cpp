@@ -105,3 +105,16 @@ TEST_F(ScriptEngineTest, EffectLineMessages)
 }
 
 } // namespace
+
+namespace {
+
+TEST(RenderData, SceneFrameRunsAtThirtyPerSecondAndLoops)
+{
+    EXPECT_FLOAT_EQ(sceneFrame(0, 0, 100.0f), 0.0f);        // frame 0 at the start of the window
+    EXPECT_FLOAT_EQ(sceneFrame(0, 500, 100.0f), 15.0f);
+    EXPECT_FLOAT_EQ(sceneFrame(1000, 500, 100.0f), 45.0f);  // shifted by the time offset
+    EXPECT_FLOAT_EQ(sceneFrame(0, 2000, 60.0f), 0.0f);      // (0 + 2000) x 0.03 = 60 frames: wraps to 0
+    EXPECT_FLOAT_EQ(sceneFrame(0, 2100, 60.0f), 3.0f);
+}
+
+} // namespace
