@@ -3,6 +3,7 @@
 #include <string>
 
 #include "control/LCXControllerKeyFramer.h"
+#include "control/ControllerFile.h"
 #include "foundation/Report.h"
 
 namespace {
@@ -44,17 +45,11 @@ void LCXControllerManager::load(const StringC& fileName, const uint8_t* data, si
 void LCXControllerManager::read(ChunkFileReaderManager& manager)
 {
     m_pController.reset();
-    ChunkFileReader root(&manager);
-    if (root.getIdentifier() != kRootChunk) {
-        reportWarning(kCaption, "not a lcx file");
-        return;
-    }
-    ChunkFileReader child;
-    while (root.nextChild(child)) {
-        if (child.getIdentifier() != kControllerChunk) continue;
-        create(child.readInt());
-        if (m_pController) m_pController->load(child);
-    }
+    const bool ok = readControllerChunks(manager, kRootChunk, kControllerChunk, [this](int type, ChunkFileReader& chunk) {
+        create(type);
+        if (m_pController) m_pController->load(chunk);
+    });
+    if (!ok) reportWarning(kCaption, "not a lcx file");
 }
 
 void LCXControllerManager::save(const StringC& fileName) const
@@ -63,14 +58,6 @@ void LCXControllerManager::save(const StringC& fileName) const
         reportWarning(kCaption, "save: no controller");
         return;
     }
-    ChunkFileWriterManager manager(fileName, false);
-    if (!manager.isOpen()) return;
-    ChunkFileWriter root(&manager);
-    root.start(kRootChunk);
-    ChunkFileWriter chunk(&manager);
-    chunk.start(kControllerChunk);
-    chunk.writeInt(m_pController->getType());
-    m_pController->save(manager);
-    chunk.close();
-    root.close();
+    writeControllerFile(fileName, kRootChunk, kControllerChunk, m_pController->getType(),
+                        [this](ChunkFileWriterManager& manager) { m_pController->save(manager); });
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "control/LECXControllerKinds.h"
+#include "control/ControllerFile.h"
 #include "foundation/Report.h"
 
 namespace {
@@ -62,17 +63,11 @@ void LECXControllerManager::load(const StringC& fileName, const uint8_t* data, s
 void LECXControllerManager::read(ChunkFileReaderManager& manager)
 {
     m_pController.reset();
-    ChunkFileReader root(&manager);
-    if (root.getIdentifier() != kRootChunk) {
-        reportWarning(kCaption, "not a lecx file");
-        return;
-    }
-    ChunkFileReader child;
-    while (root.nextChild(child)) {
-        if (child.getIdentifier() != kControllerChunk) continue;
-        create(child.readInt());
-        if (m_pController) m_pController->read(child);
-    }
+    const bool ok = readControllerChunks(manager, kRootChunk, kControllerChunk, [this](int type, ChunkFileReader& chunk) {
+        create(type);
+        if (m_pController) m_pController->read(chunk);
+    });
+    if (!ok) reportWarning(kCaption, "not a lecx file");
 }
 
 void LECXControllerManager::save(const StringC& fileName) const
@@ -81,14 +76,6 @@ void LECXControllerManager::save(const StringC& fileName) const
         reportWarning(kCaption, "save: no controller");
         return;
     }
-    ChunkFileWriterManager manager(fileName, false);
-    if (!manager.isOpen()) return;
-    ChunkFileWriter root(&manager);
-    root.start(kRootChunk);
-    ChunkFileWriter chunk(&manager);
-    chunk.start(kControllerChunk);
-    chunk.writeInt(m_pController->getType());
-    m_pController->write(manager);
-    chunk.close();
-    root.close();
+    writeControllerFile(fileName, kRootChunk, kControllerChunk, m_pController->getType(),
+                        [this](ChunkFileWriterManager& manager) { m_pController->write(manager); });
 }
