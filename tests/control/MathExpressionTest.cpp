@@ -7,6 +7,7 @@
 #include <string>
 
 #include "control/MathExpression.h"
+#include "support/AllocationCounter.h"
 #include "support/TestSupport.h"
 
 #if __has_include("foundation/Random.h")
@@ -14,21 +15,6 @@
 #define TL_HAVE_RANDOM 1
 #endif
 
-// Counts heap allocations while g_countAllocations is set, to show that evaluation allocates
-// nothing. Replaces the global operator new of this test executable.
-namespace {
-bool g_countAllocations = false;
-long g_allocations = 0;
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    if (g_countAllocations) ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    std::abort();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 const char* const kExpr = "MathExpression";
@@ -179,22 +165,26 @@ TEST(MathExpression, EvaluationDoesNotAllocate)
     e.bindLabel(2, &t);
     e.bindLabel(3, &t);
     ASSERT_TRUE(e.prepare());
-    g_allocations = 0;
-    g_countAllocations = true;
     float sum = 0.0f;
-    for (int i = 0; i < 100; ++i) {
-        t = static_cast<float>(i);
-        sum += e.getValue();
+    long allocations = 0;
+    {
+        AllocationCounter counter;
+        for (int i = 0; i < 100; ++i) {
+            t = static_cast<float>(i);
+            sum += e.getValue();
+        }
+        allocations = counter.count();
     }
-    g_countAllocations = false;
-    EXPECT_EQ(g_allocations, 0);
+    EXPECT_EQ(allocations, 0);
     EXPECT_NE(sum, 0.0f);
 
     // The counter does see allocations.
-    g_countAllocations = true;
-    auto probe = std::make_unique<int>(1);
-    g_countAllocations = false;
-    EXPECT_EQ(g_allocations, 1);
+    {
+        AllocationCounter counter;
+        auto probe = std::make_unique<int>(1);
+        allocations = counter.count();
+    }
+    EXPECT_EQ(allocations, 1);
 }
 
 TEST(MathExpression, UnreadableTextsAreReportedAndYieldZero)

@@ -3,33 +3,14 @@
 // on the borders. Also checks that filtering allocates nothing.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <new>
 
 #include "FxTestImage.h"
+#include "support/AllocationCounter.h"
 #include "fx2d/FxEmboss.h"
 #include "fx2d/FxHVBlur.h"
 #include "fx2d/FxRadial.h"
 
-namespace {
-std::atomic<long> g_allocations{0};
-}
-
-void* operator new(size_t size)
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    std::abort();
-}
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, size_t) noexcept
-{
-    std::free(p);
-}
 
 namespace {
 
@@ -114,7 +95,8 @@ TEST(FxParity, FilteringAllocatesNothing)
     radial.setScreen(image.image());
     emboss.setMode(FxEmboss::MODE_SHADE);
 
-    const long before = g_allocations.load();
+    long allocations = 0;
+    AllocationCounter counter;
     for (FxPath path : {FxPath::Simd, FxPath::Scalar}) {
         blur.setSize(64);
         blur.setDirection(0);
@@ -128,5 +110,6 @@ TEST(FxParity, FilteringAllocatesNothing)
         radial.setMode(FxRadial::MODE_FAST);
         radial.apply(path);
     }
-    EXPECT_EQ(g_allocations.load(), before);
+    allocations = counter.count();
+    EXPECT_EQ(allocations, 0);
 }

@@ -2,31 +2,14 @@
 // demo, fps counting, lock failures and the absence of per-frame allocations.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <new>
 
 #include "platform/headless/HeadlessWindow.h"
 #include "player/ScriptPlayer.h"
+#include "support/AllocationCounter.h"
 #include "support/TestSupport.h"
 
-// The counting operator new below hands out malloc memory that the matching delete frees.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-std::atomic<bool> g_countAllocations{false};
-std::atomic<int> g_allocations{0};
-} // namespace
-
-void* operator new(size_t n)
-{
-    if (g_countAllocations) ++g_allocations;
-    if (void* p = std::malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -263,14 +246,16 @@ TEST_F(PlayerTest, NoAllocationPerFrame)
     start("none.lscx");
     g_showFps = true;
     for (int i = 0; i < 3; ++i) renderFrame(g_screen.get());
-    g_allocations = 0;
-    g_countAllocations = true;
-    for (int i = 0; i < 50; ++i) {
-        m_clock->advance(39);
-        renderFrame(g_screen.get());
+    long allocations = 0;
+    {
+        AllocationCounter counter;
+        for (int i = 0; i < 50; ++i) {
+            m_clock->advance(39);
+            renderFrame(g_screen.get());
+        }
+        allocations = counter.count();
     }
-    g_countAllocations = false;
-    EXPECT_EQ(g_allocations.load(), 0);
+    EXPECT_EQ(allocations, 0);
 }
 
 } // namespace

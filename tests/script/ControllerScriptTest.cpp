@@ -6,11 +6,9 @@
 #include <stb_image.h>
 #include <sys/wait.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <new>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -23,25 +21,10 @@
 #include "platform/headless/HeadlessMouse.h"
 #include "platform/headless/HeadlessWindow.h"
 #include "script/ScriptEngine.h"
+#include "support/AllocationCounter.h"
 #include "support/TestSupport.h"
 #include "ScriptTestUtil.h"
 
-// The counting operator new below hands out malloc memory that the matching delete frees.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-std::atomic<bool> g_countAllocations{false};
-std::atomic<int> g_allocations{0};
-} // namespace
-
-void* operator new(size_t n)
-{
-    if (g_countAllocations) ++g_allocations;
-    if (void* p = std::malloc(n ? n : 1)) return p;
-    std::abort();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -323,15 +306,17 @@ TEST_F(ControllerScriptTest, BlitOpacityReachesTheMixOneFrameLaterAndFramesDoNot
     EXPECT_EQ(at(frame, 10, 10) & 0x00FF00u, 0u);
 
     m_clock->set(500);
-    g_allocations = 0;
-    g_countAllocations = true;
-    engine->render(&frame);
-    for (int t = 510; t < 1000; t += 38) {
-        m_clock->set(uint32_t(t));
+    long allocations = 0;
+    {
+        AllocationCounter counter;
         engine->render(&frame);
+        for (int t = 510; t < 1000; t += 38) {
+            m_clock->set(uint32_t(t));
+            engine->render(&frame);
+        }
+        allocations = counter.count();
     }
-    g_countAllocations = false;
-    EXPECT_EQ(g_allocations, 0);
+    EXPECT_EQ(allocations, 0);
 
     m_clock->set(600);
     engine->render(&frame);
