@@ -18,17 +18,24 @@ struct RenderResult {
     std::string err;
 };
 
-// Runs the renderer with `args` inside `dir`; returns its exit status and what it wrote to stderr.
-inline RenderResult runRenderer(const ScratchDir& dir, const std::string& args)
+// Runs a shell command inside `dir`; returns its exit status and what it wrote to stderr.
+inline RenderResult runCommand(const ScratchDir& dir, const std::string& command)
 {
-    const std::string renderer = std::string(TL_BINARY_DIR) + "/apps/tessaline-render";
     const std::string errFile = dir.path() + "stderr.txt";
-    const std::string cmd = "cd '" + dir.path() + "' && '" + renderer + "' " + args + " 2>'" + errFile + "' >/dev/null";
+    const std::string cmd = "cd '" + dir.path() + "' && " + command + " 2>'" + errFile + "' >/dev/null";
     const int rc = std::system(cmd.c_str());
     std::ifstream in(errFile);
     std::stringstream ss;
     ss << in.rdbuf();
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ss.str()};
+}
+
+inline const std::string kRendererPath = std::string(TL_BINARY_DIR) + "/apps/tessaline-render";
+
+// Runs the renderer with `args` inside `dir`.
+inline RenderResult runRenderer(const ScratchDir& dir, const std::string& args)
+{
+    return runCommand(dir, "'" + kRendererPath + "' " + args);
 }
 
 // An RGB frame as 0x00RRGGBB pixels.

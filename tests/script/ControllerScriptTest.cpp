@@ -3,13 +3,9 @@
 // opacities, no allocation per frame, and the same through the real renderer and the
 // authoring tool.
 #include <gtest/gtest.h>
-#include <stb_image.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <tuple>
 
@@ -24,37 +20,18 @@
 #include "support/AllocationCounter.h"
 #include "support/TestSupport.h"
 #include "ScriptTestUtil.h"
+#include "../e2e/RenderRunner.h"
 
 
 namespace {
 
 const char* const kBindCaption = "ScriptControllerManager: ";
 
-class ControllerScriptTest : public ::testing::Test {
+class ControllerScriptTest : public ScriptEngineTest {
 protected:
-    void SetUp() override
+    void extendPlatform(Platform& p) override
     {
-        m_clock = std::make_shared<VirtualClock>();
-        Platform p;
-        installHeadlessPlatform(p, m_clock);
         if (m_withMouse) installHeadlessMouse(p, m_mouse);
-        m_previous = installPlatform(std::move(p));
-        m_cwd = std::make_unique<CurrentDirGuard>(m_dir.path());
-    }
-    void TearDown() override
-    {
-        m_cwd.reset();
-        installPlatform(std::move(m_previous));
-    }
-
-    std::unique_ptr<ScriptEngine> load(const std::string& text)
-    {
-        m_dir.write("test.lscx", text);
-        auto engine = std::make_unique<ScriptEngine>();
-        engine->load("test.lscx");
-        m_clock->set(0);
-        engine->start();
-        return engine;
     }
 
     // A key framer in data/lcx/: one beat at 0, a linear model through the points.
@@ -92,10 +69,6 @@ protected:
 
     bool m_withMouse = false;
     std::shared_ptr<HeadlessMouse> m_mouse = std::make_shared<HeadlessMouse>();
-    ScratchDir m_dir;
-    std::shared_ptr<VirtualClock> m_clock;
-    Platform m_previous;
-    std::unique_ptr<CurrentDirGuard> m_cwd;
 };
 
 class ControllerScriptMouseTest : public ControllerScriptTest {
@@ -334,37 +307,13 @@ TEST_F(ControllerScriptTest, BlitOpacityReachesTheMixOneFrameLaterAndFramesDoNot
 // ---------------------------------------------------------------------------------------------
 // Through the programs users run: the authoring tool writes the files, the renderer plays them.
 
-const std::string kRenderer = std::string(TL_BINARY_DIR) + "/apps/tessaline-render";
 const std::string kTool = std::string(TL_BINARY_DIR) + "/tools/tessaline-lcx";
 
 // Runs a command in `dir`; the exit status and what it wrote to stderr.
 std::pair<int, std::string> run(const ScratchDir& dir, const std::string& command)
 {
-    const std::string errFile = dir.path() + "stderr.txt";
-    const std::string cmd = "cd '" + dir.path() + "' && " + command + " 2>'" + errFile + "' >/dev/null";
-    const int rc = std::system(cmd.c_str());
-    std::ifstream in(errFile);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, ss.str()};
-}
-
-struct Rgb {
-    int r = -1, g = -1, b = -1;
-};
-
-Rgb pngPixel(const std::string& path, int x, int y)
-{
-    Rgb out;
-    int w = 0, h = 0, channels = 0;
-    unsigned char* data = stbi_load(path.c_str(), &w, &h, &channels, 3);
-    if (!data) return out;
-    if (x < w && y < h) {
-        const unsigned char* p = data + (size_t(y) * w + x) * 3;
-        out = {p[0], p[1], p[2]};
-    }
-    stbi_image_free(data);
-    return out;
+    const RenderResult r = runCommand(dir, command);
+    return {r.status, r.err};
 }
 
 TEST(ControllerRenderApp, KeyFramerDrivesABlitOpacityThroughAnExpression)
@@ -391,7 +340,7 @@ TEST(ControllerRenderApp, KeyFramerDrivesABlitOpacityThroughAnExpression)
                           {"LAYER_MANAGER",
                            {"desc: white 1 0 100000 c 0 255 0", "desc: screen 1 0 100000 c 0 0 0",
                             "desc: screen 2 0 100000 m fade white", "desc: screen 3 0 50000 e tint"}}}));
-    const auto [status, err] = run(dir, "'" + kRenderer + "' --quiet --image work --times 100,250,600,1200 show.lscx");
+    const auto [status, err] = run(dir, "'" + kRendererPath + "' --quiet --image work --times 100,250,600,1200 show.lscx");
     ASSERT_EQ(status, 0) << err;
     EXPECT_EQ(err, "");
 
@@ -407,10 +356,12 @@ TEST(ControllerRenderApp, KeyFramerDrivesABlitOpacityThroughAnExpression)
         const int expectedGreen = int(expected.m_pPixels[128 * 512 + 256] >> 8 & 0xFF);
         char name[32];
         std::snprintf(name, sizeof name, "frames/%06d.png", k);
-        const Rgb p = pngPixel(dir.path() + name, 256, 128);
-        EXPECT_EQ(p.g, expectedGreen) << "frame " << k;
-        EXPECT_EQ(p.r, int(ramp[k] / 2 * 255)) << "frame " << k;
-        EXPECT_EQ(p.b, 127) << "frame " << k;
+        const Frame f = readFrame(dir.path() + name);
+        ASSERT_EQ(f.width, 512) << name;
+        const uint32_t p = f.at(256, 128);
+        EXPECT_EQ(int(p >> 8 & 0xFF), expectedGreen) << "frame " << k;
+        EXPECT_EQ(int(p >> 16 & 0xFF), int(ramp[k] / 2 * 255)) << "frame " << k;
+        EXPECT_EQ(int(p & 0xFF), 127) << "frame " << k;
     }
 }
 

@@ -46,6 +46,7 @@ protected:
         installHeadlessPlatform(p, m_clock);
         installOpenMptBackend(p);
         installFfmpegBackend(p);
+        extendPlatform(p);
         m_previous = installPlatform(std::move(p));
         m_cwd = std::make_unique<CurrentDirGuard>(m_dir.path());
     }
@@ -54,6 +55,8 @@ protected:
         m_cwd.reset();
         installPlatform(std::move(m_previous));
     }
+    // Further back ends a fixture wants (a mouse, say).
+    virtual void extendPlatform(Platform& p) { (void)p; }
     // Writes the script and loads it into a fresh engine, started at virtual time 0.
     std::unique_ptr<ScriptEngine> load(const std::string& text)
     {
