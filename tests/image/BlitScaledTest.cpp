@@ -220,24 +220,7 @@ TEST_P(BlitScaled, SelectionRules)
         }
         EXPECT_EQ(v->rule, r.rule);
         EXPECT_EQ(v->weight, r.weight);
-        const uint32_t a = uint32_t(blend::opacityWeight(r.opacity));
-        uint32_t want = 0;
-        for (int i = 0; i < 4; ++i) {
-            const uint32_t db = (d >> 8 * i) & 255, sb = (s >> 8 * i) & 255;
-            const uint32_t w = r.weight == Weight::Map ? (m >> 8 * i) & 255 : r.weight == Weight::Opacity ? a : s >> 24;
-            uint32_t x = 0;
-            switch (r.rule) {
-            case Rule::Copy: x = sb; break;
-            case Rule::Half: x = (db + sb) / 2; break;
-            case Rule::Weighted: x = sb * w / 256 + db * (255 - w) / 256; break;
-            case Rule::Add: x = std::min(255u, db + sb); break;
-            case Rule::AddWeighted: x = std::min(255u, db + sb * w / 256); break;
-            case Rule::Sub: x = db > sb ? db - sb : 0; break;
-            case Rule::SubWeighted: x = db > sb * w / 256 ? db - sb * w / 256 : 0; break;
-            default: break;
-            }
-            want |= x << 8 * i;
-        }
+        const uint32_t want = referenceBlend(r.rule, r.weight, d, s, m, uint32_t(blend::opacityWeight(r.opacity)));
         EXPECT_EQ(at(dst, 3, 3), want);
         EXPECT_EQ(changedBox(dst, d).x0, 2);
     }

@@ -50,6 +50,30 @@ inline Box changedBox(const CImage32& img, uint32_t value)
     return b;
 }
 
+// One pixel of destination d blended with source s by a rule, straight from the rules' formulas:
+// the weight per byte is the map byte (m), the opacity weight (a) or the source's top byte.
+inline uint32_t referenceBlend(blend::Rule rule, blend::Weight weight, uint32_t d, uint32_t s, uint32_t m, uint32_t a)
+{
+    uint32_t want = 0;
+    for (int i = 0; i < 4; ++i) {
+        const uint32_t db = (d >> 8 * i) & 255, sb = (s >> 8 * i) & 255;
+        const uint32_t w = weight == blend::Weight::Map ? (m >> 8 * i) & 255 : weight == blend::Weight::Opacity ? a : s >> 24;
+        uint32_t x = 0;
+        switch (rule) {
+        case blend::Rule::Copy: x = sb; break;
+        case blend::Rule::Half: x = (db + sb) / 2; break;
+        case blend::Rule::Weighted: x = sb * w / 256 + db * (255 - w) / 256; break;
+        case blend::Rule::Add: x = std::min(255u, db + sb); break;
+        case blend::Rule::AddWeighted: x = std::min(255u, db + sb * w / 256); break;
+        case blend::Rule::Sub: x = db > sb ? db - sb : 0; break;
+        case blend::Rule::SubWeighted: x = db > sb * w / 256 ? db - sb * w / 256 : 0; break;
+        default: break;
+        }
+        want |= x << 8 * i;
+    }
+    return want;
+}
+
 inline uint32_t gray(uint32_t b) { return b * 0x01010101u; }
 
 // Runs a test body with SIMD on (param false) and with the scalar twins forced (param true).
