@@ -15,6 +15,7 @@
 #include "control/MouseInput.h"
 #include "music/SoundManager.h"
 #include "platform/headless/HeadlessMouse.h"
+#include "support/ChunkBytes.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -61,33 +62,7 @@ struct FakeMouse {
     std::unique_ptr<MouseInput> input;
 };
 
-// Little-endian chunk stream builder for hand-made files.
-struct Bytes {
-    std::vector<uint8_t> v{0};  // flag byte: plain
-    size_t open(uint16_t id)
-    {
-        const size_t at = v.size();
-        v.push_back(uint8_t(id));
-        v.push_back(uint8_t(id >> 8));
-        for (int i = 0; i < 4; ++i) v.push_back(0);
-        return at;
-    }
-    void close(size_t at)
-    {
-        const uint32_t size = uint32_t(v.size() - at);
-        for (int i = 0; i < 4; ++i) v[at + 2 + i] = uint8_t(size >> (8 * i));
-    }
-    void i32(int32_t x)
-    {
-        for (int i = 0; i < 4; ++i) v.push_back(uint8_t(uint32_t(x) >> (8 * i)));
-    }
-    void f32(float f)
-    {
-        uint32_t x;
-        std::memcpy(&x, &f, 4);
-        i32(int32_t(x));
-    }
-};
+using Bytes = ChunkBytes;
 
 void loadBytes(LCXControllerManager& m, const Bytes& b) { m.load("mem.lcx", b.v.data(), b.v.size()); }
 

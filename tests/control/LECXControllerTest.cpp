@@ -9,6 +9,7 @@
 #include "control/LCXController.h"
 #include "control/LECXControllerKinds.h"
 #include "control/LECXControllerManager.h"
+#include "support/ChunkBytes.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -63,31 +64,7 @@ struct Target {
     float* fields[3] = {&red, &green, &blue};
 };
 
-// Little-endian chunk stream builder for hand-made files.
-struct Bytes {
-    std::vector<uint8_t> v{0};
-    size_t open(uint16_t id)
-    {
-        const size_t at = v.size();
-        v.push_back(uint8_t(id));
-        v.push_back(uint8_t(id >> 8));
-        for (int i = 0; i < 4; ++i) v.push_back(0);
-        return at;
-    }
-    void close(size_t at)
-    {
-        const uint32_t size = uint32_t(v.size() - at);
-        for (int i = 0; i < 4; ++i) v[at + 2 + i] = uint8_t(size >> (8 * i));
-    }
-    void i32(int32_t x)
-    {
-        for (int i = 0; i < 4; ++i) v.push_back(uint8_t(uint32_t(x) >> (8 * i)));
-    }
-    void str(const char* s)
-    {
-        v.insert(v.end(), s, s + std::strlen(s) + 1);
-    }
-};
+using Bytes = ChunkBytes;
 
 } // namespace
 
