@@ -16,6 +16,22 @@ inline void reportWarning(const char* caption, const char* text) { report(Report
 inline void reportError(const char* caption, const char* text) { report(ReportKind::Error, caption, text); }
 inline void reportMessage(const char* caption, const char* text) { report(ReportKind::Message, caption, text); }
 
+// The failure idiom: report, then hand back the neutral result in one statement.
+//   if (!pData) return reportWarning(kCaption, "load: pData NULL", false);
+// In a void function `return reportWarning(kCaption, "...");` does the same.
+template <typename T>
+T reportWarning(const char* caption, const char* text, T neutral)
+{
+    report(ReportKind::Warning, caption, text);
+    return neutral;
+}
+template <typename T>
+T reportError(const char* caption, const char* text, T neutral)
+{
+    report(ReportKind::Error, caption, text);
+    return neutral;
+}
+
 // Message boxes: shown for every report while installed (the player with dialogs on).
 void setMessageBoxSink(std::shared_ptr<MessageBoxSink> sink);
 
