@@ -1,5 +1,5 @@
 # Set-up: `make run` plays the bundled demo, `make test` builds and runs the tests.
-.PHONY: all deps deps-bench build build-asan run test test-asan bench fuzz clean
+.PHONY: all deps deps-bench build build-asan run test test-asan bench fuzz fuzz-corpus clean
 
 JOBS ?= $(shell nproc)
 RELEASE := build/release
@@ -48,6 +48,10 @@ bench: deps-bench
 fuzz: deps
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
+
+# Replays every fuzz target's seed corpus once, under ASan and UBSan.
+fuzz-corpus: fuzz
+	ctest --preset fuzz
 
 clean:
 	rm -rf build out
