@@ -4,22 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "foundation/Random.h"  // "rand" draws from the one process-wide generator
 #include "foundation/Report.h"
-
-// "rand" draws from the process-wide C-runtime-compatible generator. Until that generator is in
-// the tree, a stand-in with the same sequence (and its own state) keeps this file building.
-#if __has_include("foundation/Random.h")
-#include "foundation/Random.h"
-#else
-namespace {
-int tlRand()
-{
-    static uint32_t state = 1;
-    state = state * 214013u + 2531011u;
-    return static_cast<int>((state >> 16) & 0x7FFF);
-}
-} // namespace
-#endif
 
 namespace {
 const char* const kCaption = "MathExpressionElementManager";

@@ -1,8 +1,12 @@
 #include "foundation/StringC.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cstring>
 #include <new>
+#include <set>
+#include <utility>
 #include <string>
 
 #include "foundation/FileTools.h"
@@ -38,6 +42,25 @@ PathParts cutPath(const char* p)
             break;
         }
     return {fileStart, extStart};
+}
+
+// One level of findFileInTree: the file in `dir` itself, then each subdirectory depth first in
+// name order. Every real directory is entered once (device and inode), so directory links
+// that lead back to an ancestor cannot make the search loop.
+bool searchTree(const StringC& dir, const StringC& name, std::set<std::pair<dev_t, ino_t>>& visited, StringC& found)
+{
+    struct stat st;
+    const std::string real = FileTools::resolvePath(dir.getName());
+    if (::stat(real.empty() ? "." : real.c_str(), &st) != 0 || !visited.insert({st.st_dev, st.st_ino}).second)
+        return false;
+    const StringC full = dir + name;
+    if (FileTools::exists(full.getName()) && !FileTools::isDirectory(full.getName())) {
+        found = full;
+        return true;
+    }
+    for (const FileTools::Entry& e : FileTools::listDirectory(dir.getName()))
+        if (e.isDirectory && searchTree(dir + StringC(e.name.c_str()) + "/", name, visited, found)) return true;
+    return false;
 }
 } // namespace
 
@@ -227,21 +250,10 @@ bool StringC::findFileInTree()
     if (!m_pName) return false;
     StringC dir, name;
     splitPath(dir, name);
+    if (name.length() == 0) return false;  // no file to look for: not found, without a search
     if (dir.length() == 0) {
         if (!dir.getCurrentDirectory()) return false;
     }
-    const StringC full = dir + name;
-    if (FileTools::exists(full.getName()) && !FileTools::isDirectory(full.getName())) {
-        *this = full;
-        return true;
-    }
-    for (const FileTools::Entry& e : FileTools::listDirectory(dir.getName())) {
-        if (!e.isDirectory) continue;
-        StringC sub = dir + StringC(e.name.c_str()) + "/" + name;
-        if (sub.findFileInTree()) {
-            *this = sub;
-            return true;
-        }
-    }
-    return false;
+    std::set<std::pair<dev_t, ino_t>> visited;
+    return searchTree(dir, name, visited, *this);
 }
