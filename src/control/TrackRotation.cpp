@@ -35,10 +35,7 @@ Quaternion exponentialOf(const Point3D& v)
 
 void TrackRotationLinear::prepare()
 {
-    if (m_keys.empty()) {
-        trackReport("prepare: no key");
-        return;
-    }
+    if (m_keys.empty()) return trackReport("prepare: no key");
     for (TrackRotationKey& key : m_keys) {
         key.rotation = nonNegative(key.rotation);
         key.q = Quaternion::fromAngleAxis(key.rotation);
@@ -80,10 +77,7 @@ void TrackRotationTCB::setKeyParameters(int index, float bias, float continuity,
 void TrackRotationTCB::prepare()
 {
     const int n = static_cast<int>(m_keys.size());
-    if (n == 0) {
-        trackReport("prepare: no key");
-        return;
-    }
+    if (n == 0) return trackReport("prepare: no key");
     m_simple = true;
     for (int i = 0; i < n; ++i) {
         TrackRotationTCBKey& key = m_keys[i];

@@ -147,14 +147,8 @@ StringC& StringC::operator+=(const char* text) { return *this += StringC(text); 
 
 bool StringC::operator==(const StringC& other) const
 {
-    if (!m_pName) {
-        warn("==: src1 name NULL");
-        return false;
-    }
-    if (!other.m_pName) {
-        warn("==: src2 name NULL");
-        return false;
-    }
+    if (!m_pName) return reportWarning(kCaption, "==: src1 name NULL", false);
+    if (!other.m_pName) return reportWarning(kCaption, "==: src2 name NULL", false);
     if (m_caseSensitive) return std::strcmp(m_pName.get(), other.m_pName.get()) == 0;
     return compareNoCase(m_pName.get(), other.m_pName.get()) == 0;
 }
@@ -237,10 +231,7 @@ void StringC::keepFileTitle()
 bool StringC::getCurrentDirectory()
 {
     StringC dir;
-    if (!FileTools::currentDirectoryText(dir)) {
-        warn("can t getCurrentDirectory !");
-        return false;
-    }
+    if (!FileTools::currentDirectoryText(dir)) return reportWarning(kCaption, "can t getCurrentDirectory !", false);
     *this = dir;
     return true;
 }
