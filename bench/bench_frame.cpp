@@ -49,7 +49,7 @@ void BM_DemoFrame(benchmark::State& state)
         return;
     }
     d.clock->set(uint32_t(state.range(0)));
-    for (auto _ : state) renderFrame(g_screen.get());
+    for (auto _ : state) renderFrame(playerScreen());
 }
 BENCHMARK(BM_DemoFrame)->Arg(1000)->Arg(8000)->Arg(14000)->Arg(20000)->Arg(26000)->Arg(38000)->Arg(50000)
     ->Unit(benchmark::kMicrosecond);

@@ -1,6 +1,9 @@
 #include "RenderApp.h"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +16,7 @@
 #include "image/PngWriter.h"
 #include "platform/Platform.h"
 #include "platform/ffmpeg/FfmpegBackend.h"
+#include "platform/headless/HeadlessMouse.h"
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/openmpt/OpenMptBackend.h"
 #include "player/ScriptPlayer.h"
@@ -116,6 +120,42 @@ int parseOptions(int argc, char** argv, RenderOptions& o)
     return 0;
 }
 
+// The progress line on stderr: on a terminal one line that rewrites itself after every frame;
+// otherwise (a log, a pipe) a plain line at most once a second, and one for the last frame.
+class Progress {
+public:
+    Progress(bool quiet, size_t total) : m_quiet(quiet), m_terminal(::isatty(STDERR_FILENO) == 1), m_total(total) {}
+
+    void frameWritten(size_t count, uint32_t timeMs)
+    {
+        if (m_quiet) return;
+        if (m_terminal) {
+            std::fprintf(stderr, "\rframe %zu/%zu at %u ms", count, m_total, timeMs);
+            m_open = true;
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (count < m_total && m_written && now - m_last < std::chrono::seconds(1)) return;
+        std::fprintf(stderr, "frame %zu/%zu at %u ms\n", count, m_total, timeMs);
+        m_written = true;
+        m_last = now;
+    }
+    // Ends a rewritten line, so that what follows starts on a line of its own.
+    void end()
+    {
+        if (m_open) std::fputc('\n', stderr);
+        m_open = false;
+    }
+
+private:
+    const bool m_quiet;
+    const bool m_terminal;
+    const size_t m_total;
+    bool m_open = false;     // a rewritten line is on the terminal without its line end
+    bool m_written = false;  // a plain line was written at m_last
+    std::chrono::steady_clock::time_point m_last;
+};
+
 } // namespace
 
 int runRenderer(int argc, char** argv)
@@ -145,6 +185,9 @@ int runRenderer(int argc, char** argv)
     auto clock = std::make_shared<VirtualClock>();
     Platform p;
     installHeadlessPlatform(p, clock);
+    // A mouse at rest (position 0, no buttons): mouse controllers read what the player reads
+    // before the mouse is touched, and the input marker is drawn as the player draws it.
+    installHeadlessMouse(p, std::make_shared<HeadlessMouse>());
     installOpenMptBackend(p);
     installFfmpegBackend(p);
     installPlatform(std::move(p));
@@ -158,10 +201,11 @@ int runRenderer(int argc, char** argv)
     }
 
     std::vector<uint8_t> rgb;
+    Progress progress(o.quiet, times.size());
     int code = 0;
     for (size_t k = 0; k < times.size(); ++k) {
         clock->set(times[k]);
-        renderFrame(g_screen.get());
+        renderFrame(playerScreen());
         if (fatalErrorPosted()) {
             code = 1;
             break;
@@ -170,19 +214,22 @@ int runRenderer(int argc, char** argv)
         std::snprintf(name, sizeof name, "/%06zu.png", k);
         const std::string path = o.outDir + name;
         bool ok = false;
-        if (o.workImage)
-            ok = writePngRgb(path.c_str(), g_workImage.m_pPixels, g_workImage.m_width, g_workImage.m_height,
-                             g_workImage.m_width, rgb);
-        else if (g_screen && g_screen->getBackBuffer())
-            ok = writePngRgb(path.c_str(), g_screen->getBackBuffer(), kScreenWidth, kScreenHeight, kScreenWidth, rgb);
+        if (o.workImage) {
+            const CImage32Buffered& work = playerWorkImage();
+            ok = writePngRgb(path.c_str(), work.m_pPixels, work.m_width, work.m_height, work.m_width, rgb);
+        } else if (playerScreen() && playerScreen()->getBackBuffer()) {
+            ok = writePngRgb(path.c_str(), playerScreen()->getBackBuffer(), kScreenWidth, kScreenHeight, kScreenWidth,
+                             rgb);
+        }
         if (!ok) {
-            std::fprintf(stderr, "\ntessaline-render: cannot write %s\n", path.c_str());
+            progress.end();
+            std::fprintf(stderr, "tessaline-render: cannot write %s\n", path.c_str());
             code = 1;
             break;
         }
-        if (!o.quiet) std::fprintf(stderr, "\rframe %zu/%zu at %u ms", k + 1, times.size(), times[k]);
+        progress.frameWritten(k + 1, times[k]);
     }
-    if (!o.quiet) std::fprintf(stderr, "\n");
+    progress.end();
     playerShutdown();
     return code;
 }

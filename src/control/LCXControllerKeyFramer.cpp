@@ -74,10 +74,7 @@ float LCXControllerKeyFramer::getValue(float t)
 
 void LCXControllerKeyFramer::createBeatPosition(const LCXKeyFramerPoint* pPoint, int nbPoint)
 {
-    if (!pPoint) {
-        reportWarning(kCaption, "createBeatPosition: pPoint NULL");
-        return;
-    }
+    if (!pPoint) return reportWarning(kCaption, "createBeatPosition: pPoint NULL");
     if (nbPoint <= 0) return;
     if (size_t(nbPoint) != m_beat.size()) m_beat.assign(size_t(nbPoint), 0.0f);
     for (int i = 0; i < nbPoint; ++i) m_beat[size_t(i)] = pPoint[i].time;
@@ -110,10 +107,7 @@ TrackFloat* LCXControllerKeyFramer::prepareTrack(int kind, int nbPoint)
 
 void LCXControllerKeyFramer::createInterpolationModelLinear(const LCXKeyFramerPoint* pPoint, int nbPoint)
 {
-    if (!pPoint) {
-        reportWarning(kCaption, "createInterpolationModelLinear: pPoint NULL");
-        return;
-    }
+    if (!pPoint) return reportWarning(kCaption, "createInterpolationModelLinear: pPoint NULL");
     if (nbPoint <= 0) return;
     TrackFloat* track = prepareTrack(kKeyFramerLinear, nbPoint);
     if (!track) return;
@@ -124,10 +118,7 @@ void LCXControllerKeyFramer::createInterpolationModelLinear(const LCXKeyFramerPo
 
 void LCXControllerKeyFramer::createInterpolationModelHermite(const LCXKeyFramerPoint* pPoint, int nbPoint)
 {
-    if (!pPoint) {
-        reportWarning(kCaption, "createInterpolationModelHermite: pPoint NULL");
-        return;
-    }
+    if (!pPoint) return reportWarning(kCaption, "createInterpolationModelHermite: pPoint NULL");
     if (nbPoint <= 0) return;
     TrackFloat* track = prepareTrack(kKeyFramerHermite, nbPoint);
     if (!track) return;
@@ -138,10 +129,7 @@ void LCXControllerKeyFramer::createInterpolationModelHermite(const LCXKeyFramerP
 
 void LCXControllerKeyFramer::createInterpolationModelBezier(const LCXKeyFramerPoint* pPoint, int nbPoint)
 {
-    if (!pPoint) {
-        reportWarning(kCaption, "createInterpolationModelBezier: pPoint NULL");
-        return;
-    }
+    if (!pPoint) return reportWarning(kCaption, "createInterpolationModelBezier: pPoint NULL");
     if (nbPoint <= 0) return;
     auto* track = static_cast<TrackFloatBezier*>(prepareTrack(kKeyFramerBezier, nbPoint));
     if (!track) return;

@@ -54,10 +54,7 @@ void LCXControllerManager::read(ChunkFileReaderManager& manager)
 
 void LCXControllerManager::save(const StringC& fileName) const
 {
-    if (!m_pController) {
-        reportWarning(kCaption, "save: no controller");
-        return;
-    }
+    if (!m_pController) return reportWarning(kCaption, "save: no controller");
     writeControllerFile(fileName, kRootChunk, kControllerChunk, m_pController->getType(),
                         [this](ChunkFileWriterManager& manager) { m_pController->save(manager); });
 }

@@ -43,20 +43,11 @@ void MathExpression::clear()
 void MathExpression::setExpression(const StringC& text)
 {
     clear();
-    if (text.isNull()) {
-        warn("expression NULL");
-        return;
-    }
+    if (text.isNull()) return reportWarning(kCaption, "expression NULL");
     m_expression.emplace(text);
     const int len = text.length();
-    if (len <= 0) {
-        warn("expression len <= 0");
-        return;
-    }
-    if (len > MAX_LEN_EXPRESSION) {
-        warn("expression len > MAX_LEN_EXPRESSION");
-        return;
-    }
+    if (len <= 0) return reportWarning(kCaption, "expression len <= 0");
+    if (len > MAX_LEN_EXPRESSION) return reportWarning(kCaption, "expression len > MAX_LEN_EXPRESSION");
 
     // Commas are reported but kept: they stay inside their token, which then reads as a label.
     const char* s = text.getName();
@@ -82,10 +73,7 @@ void MathExpression::setExpression(const StringC& text)
 
     // Only the blank separates tokens: tabs, commas and the like stay part of a token.
     m_nbStringElement = forEachToken(spaced, [](size_t, size_t) {});
-    if (m_nbStringElement == 0) {
-        warn("m_nbStringElement == 0");
-        return;
-    }
+    if (m_nbStringElement == 0) return reportWarning(kCaption, "m_nbStringElement == 0");
     m_stringElement = std::make_unique<StringC[]>(static_cast<size_t>(m_nbStringElement));
     int nb = 0;
     const int count = m_nbStringElement;

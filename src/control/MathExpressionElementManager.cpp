@@ -4,22 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "foundation/Random.h"  // "rand" draws from the one process-wide generator
 #include "foundation/Report.h"
-
-// "rand" draws from the process-wide C-runtime-compatible generator. Until that generator is in
-// the tree, a stand-in with the same sequence (and its own state) keeps this file building.
-#if __has_include("foundation/Random.h")
-#include "foundation/Random.h"
-#else
-namespace {
-int tlRand()
-{
-    static uint32_t state = 1;
-    state = state * 214013u + 2531011u;
-    return static_cast<int>((state >> 16) & 0x7FFF);
-}
-} // namespace
-#endif
 
 namespace {
 const char* const kCaption = "MathExpressionElementManager";
@@ -99,14 +85,8 @@ void MathExpressionElementManager::clear()
 bool MathExpressionElementManager::init(const StringC* pStr, int nbElement)
 {
     clear();
-    if (!pStr) {
-        warn("pStr: NULL");
-        return false;
-    }
-    if (nbElement <= 0) {
-        warn("init: nbElement <= 0");
-        return false;
-    }
+    if (!pStr) return reportWarning(kCaption, "pStr: NULL", false);
+    if (nbElement <= 0) return reportWarning(kCaption, "init: nbElement <= 0", false);
 
     // Element 0 is the implicit outer group, the last one the closing element that ends it.
     const int last = nbElement + 1;
@@ -231,10 +211,7 @@ bool MathExpressionElementManager::firstPass()
     stack.reserve(m_group.size());
     stack.push_back(0);
     for (int i = 1; i <= last; ++i) {
-        if (stack.empty()) {
-            warn("prepareGroup: groupSize <= 0");
-            return false;
-        }
+        if (stack.empty()) return reportWarning(kCaption, "prepareGroup: groupSize <= 0", false);
         MathExpressionElement& e = m_element[i];
         if (isOperand(e.m_kind)) {
             ++m_group[m_element[stack.back()].m_group].m_nbOperand;
@@ -245,22 +222,14 @@ bool MathExpressionElementManager::firstPass()
         } else if (e.m_kind == MathExpressionKind::Function) {
             // The closing element after the last token ends the outer group, so a function that
             // is the last token has nothing to apply to.
-            if (i + 1 >= last) {
-                warn("prepareGroup: function call as last param !!!!");
-                return false;
-            }
+            if (i + 1 >= last) return reportWarning(kCaption, "prepareGroup: function call as last param !!!!", false);
             const MathExpressionElement& next = m_element[i + 1];
-            if (next.m_kind != MathExpressionKind::Group) {
-                warn("prepareGroup: function call without '(' !!!");
-                return false;
-            }
+            if (next.m_kind != MathExpressionKind::Group)
+                return reportWarning(kCaption, "prepareGroup: function call without '(' !!!", false);
             m_group[next.m_group].m_function = e.m_function;
         }
     }
-    if (!stack.empty()) {
-        warn("prepareGroup: bad order/number of '(' and ')'");
-        return false;
-    }
+    if (!stack.empty()) return reportWarning(kCaption, "prepareGroup: bad order/number of '(' and ')'", false);
     return true;
 }
 
@@ -269,10 +238,7 @@ bool MathExpressionElementManager::buildOperandArrays()
 {
     int total = 0;
     for (MathExpressionGroup& g : m_group) {
-        if (g.m_nbOperand <= 0) {
-            warn("prepareGroup: nbElement <= 0");
-            return false;
-        }
+        if (g.m_nbOperand <= 0) return reportWarning(kCaption, "prepareGroup: nbElement <= 0", false);
         g.m_firstOperand = total;
         total += g.m_nbOperand;
     }
@@ -301,10 +267,8 @@ bool MathExpressionElementManager::secondPass()
             operand.m_pValue = e.m_pValue;
             if (k < group.m_nbOperand - 1) {
                 const int after = (e.m_kind == MathExpressionKind::Group ? e.m_closingIndex : i) + 1;
-                if (m_element[after].m_kind != MathExpressionKind::Operator) {
-                    warn("prepareGroup: can't find operator");
-                    return false;
-                }
+                if (m_element[after].m_kind != MathExpressionKind::Operator)
+                    return reportWarning(kCaption, "prepareGroup: can't find operator", false);
                 operand.m_operation = m_element[after].m_operation;
             }
             if (e.m_kind == MathExpressionKind::Group) stack.push_back(i);
@@ -312,10 +276,7 @@ bool MathExpressionElementManager::secondPass()
             stack.pop_back();
         }
     }
-    if (!stack.empty()) {
-        warn("prepareGroup: bad order/number of '(' and ')'");
-        return false;
-    }
+    if (!stack.empty()) return reportWarning(kCaption, "prepareGroup: bad order/number of '(' and ')'", false);
     return true;
 }
 

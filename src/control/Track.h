@@ -62,9 +62,36 @@ int trackSegmentEarlier(const std::vector<Key>& k, float t)
     return i;
 }
 
+// One description of a key's stored fields serves both directions. A key type lists them, in
+// file order, in `template <class IO, class K> static void fields(IO& io, K& key)`; with a
+// TrackKeyReader the fields are filled from a chunk, with a TrackKeyWriter they are written.
+class TrackKeyReader {
+public:
+    explicit TrackKeyReader(ChunkFileReader& r) : m_r(r) {}
+    void time(float& t) { t = static_cast<float>(m_r.readInt()); }
+    void field(float& v) { v = m_r.readFloat(); }
+    void field(int16_t& v) { v = m_r.readShort(); }
+    void field(Point3D& v) { v = m_r.readPoint3D(); }
+
+private:
+    ChunkFileReader& m_r;
+};
+
+class TrackKeyWriter {
+public:
+    explicit TrackKeyWriter(ChunkFileWriter& w) : m_w(w) {}
+    void time(float t) { m_w.writeInt(Track::fileTime(t)); }
+    void field(float v) { m_w.writeFloat(v); }
+    void field(int16_t v) { m_w.writeShort(v); }
+    void field(const Point3D& v) { m_w.writePoint3D(v); }
+
+private:
+    ChunkFileWriter& m_w;
+};
+
 // The key array every track class shares. Key is the in-memory key (its default member values
-// are those createKey gives); the class supplies readKey, writeKey and the bytes one key takes
-// in a file (used to refuse a count the chunk cannot hold).
+// are those createKey gives, its fields() its file layout); FileKeyBytes is the bytes one key
+// takes in a file (used to refuse a count the chunk cannot hold).
 template <class Base, class Key, int FileKeyBytes>
 class TrackKeyed : public Base {
 public:
@@ -89,7 +116,8 @@ public:
         ChunkFileWriter w(&manager);
         w.start(1);
         w.writeInt(this->m_nbKey);
-        for (const Key& key : m_keys) writeKey(w, key);
+        TrackKeyWriter io(w);
+        for (const Key& key : m_keys) Key::fields(io, key);
         w.close();
     }
 
@@ -105,7 +133,8 @@ public:
             }
             createKey(count);
             if (count <= 0) continue;
-            for (Key& key : m_keys) readKey(child, key);
+            TrackKeyReader io(child);
+            for (Key& key : m_keys) Key::fields(io, key);
         }
         this->prepare();
     }
@@ -114,9 +143,6 @@ public:
 
 protected:
     using Base::Base;
-
-    virtual void readKey(ChunkFileReader& r, Key& key) = 0;
-    virtual void writeKey(ChunkFileWriter& w, const Key& key) const = 0;
 
     // setKey's checks, in the order and with the texts of the messages.
     bool checkSet(int i) const

@@ -14,18 +14,6 @@ float TrackFloatHermite::getValue(float time)
     return trackinterp::hermiteValue<TrackFloatKey, float>(m_keys, time);
 }
 
-void TrackFloatLinear::readKey(ChunkFileReader& r, TrackFloatKey& key)
-{
-    key.time = static_cast<float>(r.readInt());
-    key.value = r.readFloat();
-}
-
-void TrackFloatLinear::writeKey(ChunkFileWriter& w, const TrackFloatKey& key) const
-{
-    w.writeInt(fileTime(key.time));
-    w.writeFloat(key.value);
-}
-
 // --- TCB -------------------------------------------------------------------------------------
 
 void TrackFloatTCB::prepare() { trackinterp::tcbPrepare(m_keys); }
@@ -40,28 +28,6 @@ void TrackFloatTCB::setKey(int index, float time, float value, float bias, float
     key = TrackFloatTCBKey{time, value, bias, continuity, tension, easeFrom, easeTo, 0.0f, 0.0f};
 }
 
-void TrackFloatTCB::readKey(ChunkFileReader& r, TrackFloatTCBKey& key)
-{
-    key.time = static_cast<float>(r.readInt());
-    key.value = r.readFloat();
-    key.bias = r.readFloat();
-    key.continuity = r.readFloat();
-    key.tension = r.readFloat();
-    key.easeFrom = r.readFloat();
-    key.easeTo = r.readFloat();
-}
-
-void TrackFloatTCB::writeKey(ChunkFileWriter& w, const TrackFloatTCBKey& key) const
-{
-    w.writeInt(fileTime(key.time));
-    w.writeFloat(key.value);
-    w.writeFloat(key.bias);
-    w.writeFloat(key.continuity);
-    w.writeFloat(key.tension);
-    w.writeFloat(key.easeFrom);
-    w.writeFloat(key.easeTo);
-}
-
 // --- bezier ----------------------------------------------------------------------------------
 
 void TrackFloatBezier::setKey(int index, float time, float value, int inType, int outType, float inTangent,
@@ -70,30 +36,6 @@ void TrackFloatBezier::setKey(int index, float time, float value, int inType, in
     if (!checkSet(index)) return;
     m_keys[index] = TrackFloatBezierKey{time,      value,    static_cast<int16_t>(inType), static_cast<int16_t>(outType),
                                         inTangent, inLength, outTangent,                   outLength};
-}
-
-void TrackFloatBezier::readKey(ChunkFileReader& r, TrackFloatBezierKey& key)
-{
-    key.time = static_cast<float>(r.readInt());
-    key.value = r.readFloat();
-    key.inTangent = r.readFloat();
-    key.inLength = r.readFloat();
-    key.inType = r.readShort();
-    key.outTangent = r.readFloat();
-    key.outLength = r.readFloat();
-    key.outType = r.readShort();
-}
-
-void TrackFloatBezier::writeKey(ChunkFileWriter& w, const TrackFloatBezierKey& key) const
-{
-    w.writeInt(fileTime(key.time));
-    w.writeFloat(key.value);
-    w.writeFloat(key.inTangent);
-    w.writeFloat(key.inLength);
-    w.writeShort(key.inType);
-    w.writeFloat(key.outTangent);
-    w.writeFloat(key.outLength);
-    w.writeShort(key.outType);
 }
 
 // Tangents are slopes (value per time unit). An in tangent is a backward slope: it points from

@@ -18,6 +18,14 @@ protected:
 struct TrackFloatKey {
     float time = 0.0f;
     float value = 0.0f;
+
+    // Stored: time, value.
+    template <class IO, class K>
+    static void fields(IO& io, K& key)
+    {
+        io.time(key.time);
+        io.field(key.value);
+    }
 };
 
 struct TrackFloatTCBKey {
@@ -30,6 +38,19 @@ struct TrackFloatTCBKey {
     float easeTo = 0.0f;
     float outTangent = 0.0f;
     float inTangent = 0.0f;
+
+    // Stored: time, value, bias, continuity, tension, ease from, ease to.
+    template <class IO, class K>
+    static void fields(IO& io, K& key)
+    {
+        io.time(key.time);
+        io.field(key.value);
+        io.field(key.bias);
+        io.field(key.continuity);
+        io.field(key.tension);
+        io.field(key.easeFrom);
+        io.field(key.easeTo);
+    }
 };
 
 // Bezier tangent types of a key's in and out side.
@@ -51,6 +72,20 @@ struct TrackFloatBezierKey {
     float inLength = 0.001f;
     float outTangent = 0.0f;
     float outLength = 0.001f;
+
+    // Stored: time, value, then the in side (tangent, length, type) and the out side.
+    template <class IO, class K>
+    static void fields(IO& io, K& key)
+    {
+        io.time(key.time);
+        io.field(key.value);
+        io.field(key.inTangent);
+        io.field(key.inLength);
+        io.field(key.inType);
+        io.field(key.outTangent);
+        io.field(key.outLength);
+        io.field(key.outType);
+    }
 };
 
 // Shared key access of the float tracks (time and value of any key layout).
@@ -83,8 +118,6 @@ public:
 
 protected:
     TrackFloatLinear(int type) : TrackFloatKeyed(type) {}
-    void readKey(ChunkFileReader& r, TrackFloatKey& key) override;
-    void writeKey(ChunkFileWriter& w, const TrackFloatKey& key) const override;
 };
 
 class TrackFloatHermite : public TrackFloatLinear {
@@ -104,8 +137,6 @@ public:
                 float easeTo);
 
 protected:
-    void readKey(ChunkFileReader& r, TrackFloatTCBKey& key) override;
-    void writeKey(ChunkFileWriter& w, const TrackFloatTCBKey& key) const override;
 };
 
 class TrackFloatBezier : public TrackFloatKeyed<TrackFloatBezierKey, 28> {
@@ -118,8 +149,6 @@ public:
                 float outTangent, float outLength);
 
 protected:
-    void readKey(ChunkFileReader& r, TrackFloatBezierKey& key) override;
-    void writeKey(ChunkFileWriter& w, const TrackFloatBezierKey& key) const override;
 
 private:
     float customValue(int i, float t, float u);

@@ -17,6 +17,14 @@ protected:
 struct TrackPoint3DKey {
     float time = 0.0f;
     Point3D value;
+
+    // Stored: time, value.
+    template <class IO, class K>
+    static void fields(IO& io, K& key)
+    {
+        io.time(key.time);
+        io.field(key.value);
+    }
 };
 
 struct TrackPoint3DTCBKey {
@@ -29,6 +37,19 @@ struct TrackPoint3DTCBKey {
     float easeTo = 0.0f;
     Point3D outTangent;
     Point3D inTangent;
+
+    // Stored: time, value, bias, continuity, tension, ease from, ease to.
+    template <class IO, class K>
+    static void fields(IO& io, K& key)
+    {
+        io.time(key.time);
+        io.field(key.value);
+        io.field(key.bias);
+        io.field(key.continuity);
+        io.field(key.tension);
+        io.field(key.easeFrom);
+        io.field(key.easeTo);
+    }
 };
 
 template <class Key, int FileKeyBytes>
@@ -61,8 +82,6 @@ public:
 
 protected:
     TrackPoint3DLinear(int type) : TrackPoint3DKeyed(type) {}
-    void readKey(ChunkFileReader& r, TrackPoint3DKey& key) override;
-    void writeKey(ChunkFileWriter& w, const TrackPoint3DKey& key) const override;
 };
 
 class TrackPoint3DHermite : public TrackPoint3DLinear {
@@ -82,6 +101,4 @@ public:
                 float easeFrom, float easeTo);
 
 protected:
-    void readKey(ChunkFileReader& r, TrackPoint3DTCBKey& key) override;
-    void writeKey(ChunkFileWriter& w, const TrackPoint3DTCBKey& key) const override;
 };

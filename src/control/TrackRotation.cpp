@@ -29,34 +29,13 @@ Quaternion exponentialOf(const Point3D& v)
     q.exponential();
     return q;
 }
-
-void readRotation(ChunkFileReader& r, float& time, AngleAxis& rotation)
-{
-    time = static_cast<float>(r.readInt());
-    rotation.angle = r.readFloat();
-    rotation.x = r.readFloat();
-    rotation.y = r.readFloat();
-    rotation.z = r.readFloat();
-}
-
-void writeRotation(ChunkFileWriter& w, float time, const AngleAxis& rotation)
-{
-    w.writeInt(Track::fileTime(time));
-    w.writeFloat(rotation.angle);
-    w.writeFloat(rotation.x);
-    w.writeFloat(rotation.y);
-    w.writeFloat(rotation.z);
-}
 } // namespace
 
 // --- linear ----------------------------------------------------------------------------------
 
 void TrackRotationLinear::prepare()
 {
-    if (m_keys.empty()) {
-        trackReport("prepare: no key");
-        return;
-    }
+    if (m_keys.empty()) return trackReport("prepare: no key");
     for (TrackRotationKey& key : m_keys) {
         key.rotation = nonNegative(key.rotation);
         key.q = Quaternion::fromAngleAxis(key.rotation);
@@ -81,13 +60,6 @@ Quaternion TrackRotationLinear::getValue(float time)
     return Quaternion::slerpShortest(m_keys[i].q, m_keys[i + 1].q, (time - m_keys[i].time) / dt);
 }
 
-void TrackRotationLinear::readKey(ChunkFileReader& r, TrackRotationKey& key) { readRotation(r, key.time, key.rotation); }
-
-void TrackRotationLinear::writeKey(ChunkFileWriter& w, const TrackRotationKey& key) const
-{
-    writeRotation(w, key.time, key.rotation);
-}
-
 // --- TCB -------------------------------------------------------------------------------------
 
 void TrackRotationTCB::setKeyParameters(int index, float bias, float continuity, float tension, float easeFrom,
@@ -105,10 +77,7 @@ void TrackRotationTCB::setKeyParameters(int index, float bias, float continuity,
 void TrackRotationTCB::prepare()
 {
     const int n = static_cast<int>(m_keys.size());
-    if (n == 0) {
-        trackReport("prepare: no key");
-        return;
-    }
+    if (n == 0) return trackReport("prepare: no key");
     m_simple = true;
     for (int i = 0; i < n; ++i) {
         TrackRotationTCBKey& key = m_keys[i];
@@ -196,24 +165,4 @@ Quaternion TrackRotationTCB::getValue(float time)
     const float u = ease(dt != 0.0f ? (time - a.time) / dt : 0.0f, a.easeFrom, b.easeTo);
     if (!m_simple && (b.revolutions != 0 || b.angle > kNearTurn)) return multiTurnValue(i, u);
     return squad(a.q, a.outControl, b.inControl, b.q, u);
-}
-
-void TrackRotationTCB::readKey(ChunkFileReader& r, TrackRotationTCBKey& key)
-{
-    readRotation(r, key.time, key.rotation);
-    key.bias = r.readFloat();
-    key.continuity = r.readFloat();
-    key.tension = r.readFloat();
-    key.easeFrom = r.readFloat();
-    key.easeTo = r.readFloat();
-}
-
-void TrackRotationTCB::writeKey(ChunkFileWriter& w, const TrackRotationTCBKey& key) const
-{
-    writeRotation(w, key.time, key.rotation);
-    w.writeFloat(key.bias);
-    w.writeFloat(key.continuity);
-    w.writeFloat(key.tension);
-    w.writeFloat(key.easeFrom);
-    w.writeFloat(key.easeTo);
 }

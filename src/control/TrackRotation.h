@@ -22,6 +22,17 @@ struct TrackRotationKey {
     float time = 0.0f;
     AngleAxis rotation;
     Quaternion q;
+
+    // Stored: time, then the rotation as authored (angle, axis x, y, z).
+    template <class IO, class K>
+    static void fields(IO& io, K& key)
+    {
+        io.time(key.time);
+        io.field(key.rotation.angle);
+        io.field(key.rotation.x);
+        io.field(key.rotation.y);
+        io.field(key.rotation.z);
+    }
 };
 
 struct TrackRotationTCBKey {
@@ -41,6 +52,22 @@ struct TrackRotationTCBKey {
     // The key's own rotation with a non-negative angle below one turn.
     Point3D axis;
     float angle = 0.0f;
+
+    // Stored: time, the rotation as authored (angle, axis), bias, continuity, tension, ease from, ease to.
+    template <class IO, class K>
+    static void fields(IO& io, K& key)
+    {
+        io.time(key.time);
+        io.field(key.rotation.angle);
+        io.field(key.rotation.x);
+        io.field(key.rotation.y);
+        io.field(key.rotation.z);
+        io.field(key.bias);
+        io.field(key.continuity);
+        io.field(key.tension);
+        io.field(key.easeFrom);
+        io.field(key.easeTo);
+    }
 };
 
 template <class Key, int FileKeyBytes>
@@ -77,8 +104,6 @@ public:
     Quaternion getValue(float time) override;
 
 protected:
-    void readKey(ChunkFileReader& r, TrackRotationKey& key) override;
-    void writeKey(ChunkFileWriter& w, const TrackRotationKey& key) const override;
 };
 
 class TrackRotationTCB : public TrackRotationKeyed<TrackRotationTCBKey, 40> {
@@ -92,8 +117,6 @@ public:
     bool isSimple() const { return m_simple; }
 
 protected:
-    void readKey(ChunkFileReader& r, TrackRotationTCBKey& key) override;
-    void writeKey(ChunkFileWriter& w, const TrackRotationTCBKey& key) const override;
 
 private:
     Quaternion multiTurnValue(int i, float u) const;

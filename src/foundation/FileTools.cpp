@@ -63,19 +63,14 @@ bool FileTools::currentDirectoryText(StringC& out)
 
 bool FileTools::getCurrentDirectory(StringC& out)
 {
-    if (!currentDirectoryText(out)) {
-        reportMessage(kCaption, "Can't getCurrentDirectory !");
-        return false;
-    }
+    if (!currentDirectoryText(out)) return reportMessage(kCaption, "Can't getCurrentDirectory !", false);
     return true;
 }
 
 bool FileTools::setCurrentDirectory(const StringC& directory)
 {
-    if (directory.isNull() || ::chdir(resolvePath(directory.getName()).c_str()) != 0) {
-        reportMessage(kCaption, "Can't setCurrentDirectory !");
-        return false;
-    }
+    if (directory.isNull() || ::chdir(resolvePath(directory.getName()).c_str()) != 0)
+        return reportMessage(kCaption, "Can't setCurrentDirectory !", false);
     return true;
 }
 

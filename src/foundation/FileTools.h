@@ -13,33 +13,33 @@ class FileTools {
 public:
     static bool getCurrentDirectory(StringC& out);
     // The current directory with a trailing '/', without any message on failure.
-    static bool currentDirectoryText(StringC& out);
+    [[nodiscard]] static bool currentDirectoryText(StringC& out);
     static bool setCurrentDirectory(const StringC& directory);
     // First file of the current directory named "*." + extension (bare name); false if none.
-    static bool findFirstFile(StringC& out, const StringC& extension);
+    [[nodiscard]] static bool findFirstFile(StringC& out, const StringC& extension);
     // Files of `directory` (ending with a separator) named "*." + extension.
-    static int countFiles(const StringC& directory, const StringC& extension);
+    [[nodiscard]] static int countFiles(const StringC& directory, const StringC& extension);
     // directory + name of the index-th such file, or "NULL".
-    static StringC getFileName(const StringC& directory, const StringC& extension, int index);
+    [[nodiscard]] static StringC getFileName(const StringC& directory, const StringC& extension, int index);
 
     // --- the one file-lookup routine every loader uses ---
     // The path with '\' turned into '/', then resolved ignoring case where it does not exist as
     // written. Returns the best path to try (the converted one when nothing matches).
-    static std::string resolvePath(const char* path);
+    [[nodiscard]] static std::string resolvePath(const char* path);
     // Whether the (resolved) path names an existing entry.
-    static bool exists(const char* path);
-    static bool isDirectory(const char* path);
+    [[nodiscard]] static bool exists(const char* path);
+    [[nodiscard]] static bool isDirectory(const char* path);
     // fopen of the resolved path (for writing, the directory part is resolved).
-    static FILE* openFile(const char* path, const char* mode);
+    [[nodiscard]] static FILE* openFile(const char* path, const char* mode);
     // Reads a whole file; false when it cannot be opened or read, or is larger than maxBytes.
-    static bool readFile(const char* path, std::vector<unsigned char>& data,
+    [[nodiscard]] static bool readFile(const char* path, std::vector<unsigned char>& data,
                          size_t maxBytes = size_t(1) << 30);
     // Names of a directory's entries in case-insensitive order ("." and ".." left out).
     struct Entry {
         std::string name;
         bool isDirectory;
     };
-    static std::vector<Entry> listDirectory(const char* directory);
+    [[nodiscard]] static std::vector<Entry> listDirectory(const char* directory);
 };
 
 // Case-insensitive byte comparison (ASCII letters), like the original platform's _stricmp.

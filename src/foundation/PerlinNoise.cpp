@@ -76,6 +76,15 @@ float lerp(float t, float a, float b)
     return a + t * (b - a);
 }
 
+// Octave counts as the weight table holds them: NaN and counts beyond MAX_NB_OCTAVE are limited
+// (the table holds MAX_NB_OCTAVE + 2 weights), as are counts below -1.
+double clampOctaves(double octaves)
+{
+    if (!(octaves <= double(FractalNoise::MAX_NB_OCTAVE))) return double(FractalNoise::MAX_NB_OCTAVE);
+    if (!(octaves >= -1.0)) return -1.0;
+    return octaves;
+}
+
 } // namespace
 
 PerlinNoise::PerlinNoise()
@@ -166,7 +175,7 @@ float PerlinNoise::noise3(float x, float y, float z) const
 
 FractalNoise::FractalNoise(double H, double lacunarity, double octaves)
 {
-    computeWeights(H, lacunarity, octaves);
+    computeWeights(H, lacunarity, clampOctaves(octaves));
 }
 
 void FractalNoise::computeWeights(double H, double lacunarity, double octaves)
@@ -188,9 +197,7 @@ void FractalNoise::computeWeights(double H, double lacunarity, double octaves)
 
 double FractalNoise::fBm(double x, double H, double lacunarity, double octaves)
 {
-    // NaN and counts beyond the table are limited; the table holds MAX_NB_OCTAVE + 2 weights.
-    if (!(octaves <= double(MAX_NB_OCTAVE))) octaves = double(MAX_NB_OCTAVE);
-    if (!(octaves >= -1.0)) octaves = -1.0;
+    octaves = clampOctaves(octaves);
     if (H != 0.0) computeWeights(H, lacunarity, octaves);
 
     double value = 0.0;

@@ -31,6 +31,12 @@ T reportError(const char* caption, const char* text, T neutral)
     report(ReportKind::Error, caption, text);
     return neutral;
 }
+template <typename T>
+T reportMessage(const char* caption, const char* text, T neutral)
+{
+    report(ReportKind::Message, caption, text);
+    return neutral;
+}
 
 // Message boxes: shown for every report while installed (the player with dialogs on).
 void setMessageBoxSink(std::shared_ptr<MessageBoxSink> sink);

@@ -1,8 +1,12 @@
 #include "foundation/StringC.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cstring>
 #include <new>
+#include <set>
+#include <utility>
 #include <string>
 
 #include "foundation/FileTools.h"
@@ -38,6 +42,25 @@ PathParts cutPath(const char* p)
             break;
         }
     return {fileStart, extStart};
+}
+
+// One level of findFileInTree: the file in `dir` itself, then each subdirectory depth first in
+// name order. Every real directory is entered once (device and inode), so directory links
+// that lead back to an ancestor cannot make the search loop.
+bool searchTree(const StringC& dir, const StringC& name, std::set<std::pair<dev_t, ino_t>>& visited, StringC& found)
+{
+    struct stat st;
+    const std::string real = FileTools::resolvePath(dir.getName());
+    if (::stat(real.empty() ? "." : real.c_str(), &st) != 0 || !visited.insert({st.st_dev, st.st_ino}).second)
+        return false;
+    const StringC full = dir + name;
+    if (FileTools::exists(full.getName()) && !FileTools::isDirectory(full.getName())) {
+        found = full;
+        return true;
+    }
+    for (const FileTools::Entry& e : FileTools::listDirectory(dir.getName()))
+        if (e.isDirectory && searchTree(dir + StringC(e.name.c_str()) + "/", name, visited, found)) return true;
+    return false;
 }
 } // namespace
 
@@ -124,14 +147,8 @@ StringC& StringC::operator+=(const char* text) { return *this += StringC(text); 
 
 bool StringC::operator==(const StringC& other) const
 {
-    if (!m_pName) {
-        warn("==: src1 name NULL");
-        return false;
-    }
-    if (!other.m_pName) {
-        warn("==: src2 name NULL");
-        return false;
-    }
+    if (!m_pName) return reportWarning(kCaption, "==: src1 name NULL", false);
+    if (!other.m_pName) return reportWarning(kCaption, "==: src2 name NULL", false);
     if (m_caseSensitive) return std::strcmp(m_pName.get(), other.m_pName.get()) == 0;
     return compareNoCase(m_pName.get(), other.m_pName.get()) == 0;
 }
@@ -214,10 +231,7 @@ void StringC::keepFileTitle()
 bool StringC::getCurrentDirectory()
 {
     StringC dir;
-    if (!FileTools::currentDirectoryText(dir)) {
-        warn("can t getCurrentDirectory !");
-        return false;
-    }
+    if (!FileTools::currentDirectoryText(dir)) return reportWarning(kCaption, "can t getCurrentDirectory !", false);
     *this = dir;
     return true;
 }
@@ -227,21 +241,10 @@ bool StringC::findFileInTree()
     if (!m_pName) return false;
     StringC dir, name;
     splitPath(dir, name);
+    if (name.length() == 0) return false;  // no file to look for: not found, without a search
     if (dir.length() == 0) {
         if (!dir.getCurrentDirectory()) return false;
     }
-    const StringC full = dir + name;
-    if (FileTools::exists(full.getName()) && !FileTools::isDirectory(full.getName())) {
-        *this = full;
-        return true;
-    }
-    for (const FileTools::Entry& e : FileTools::listDirectory(dir.getName())) {
-        if (!e.isDirectory) continue;
-        StringC sub = dir + StringC(e.name.c_str()) + "/" + name;
-        if (sub.findFileInTree()) {
-            *this = sub;
-            return true;
-        }
-    }
-    return false;
+    std::set<std::pair<dev_t, ino_t>> visited;
+    return searchTree(dir, name, visited, *this);
 }

@@ -31,7 +31,9 @@ private:
     bool m_playing = false;
     // Lock order: m_decodeMutex, then m_positionMutex. The engine thread takes the decode
     // lock only to seek; reading the time and level takes the position lock alone, which the
-    // audio thread holds only to publish a buffer.
+    // audio thread holds only to publish a buffer. The clock is read before the lock, so a
+    // reading may precede the tick of a buffer published in between; the position counts such
+    // a reading as the start of that buffer.
     std::mutex m_decodeMutex;
     std::mutex m_positionMutex;
     PlaybackPosition m_position;

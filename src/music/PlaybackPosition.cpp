@@ -31,8 +31,11 @@ int64_t PlaybackPosition::framesAt(uint32_t nowMs) const
 {
     if (m_lastFrames == 0) return 0;
     const int64_t start = m_handed - m_lastFrames;
-    const uint32_t elapsedMs = nowMs - m_lastTick;  // wraps like the tick count
-    return start + std::min<int64_t>(msToFrames(elapsedMs), m_lastFrames);
+    // Wraps like the tick count. A reading taken just before the audio thread stored a later
+    // tick comes out negative: the new buffer has only begun.
+    const int32_t elapsedMs = static_cast<int32_t>(nowMs - m_lastTick);
+    if (elapsedMs <= 0) return start;
+    return start + std::min<int64_t>(msToFrames(static_cast<uint32_t>(elapsedMs)), m_lastFrames);
 }
 
 int64_t PlaybackPosition::timeMs(uint32_t nowMs)

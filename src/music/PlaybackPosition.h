@@ -17,7 +17,8 @@ public:
     // (their block peaks become the level while they play).
     void onHanded(const float* interleaved, int frames, uint32_t nowMs);
     // Position in ms at `nowMs`: the start of the last buffer plus the time since it was
-    // handed, never past its end and never below an earlier answer.
+    // handed (none when `nowMs` is before that), never past its end and never below an
+    // earlier answer.
     int64_t timeMs(uint32_t nowMs);
     // Peak level of the part of the last buffer playing at `nowMs` (0 before any buffer).
     float level(uint32_t nowMs) const;

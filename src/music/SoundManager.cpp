@@ -9,10 +9,11 @@
 namespace {
 const char* const kCaption = "SoundManager";
 
-void warn(const StringC& fileName, const char* suffix)
+// Reports the file name followed by the suffix; false for the caller to hand back.
+bool warn(const StringC& fileName, const char* suffix)
 {
     const StringC text = fileName + StringC(suffix);
-    reportWarning(kCaption, text.getName());
+    return reportWarning(kCaption, text.getName(), false);
 }
 } // namespace
 
@@ -27,23 +28,16 @@ bool SoundManager::load(const StringC& fileName)
     Platform& p = platform();
 
     // The libraries found at run time must be at least those we were built against.
-    if (p.musicLibrariesUsable && !p.musicLibrariesUsable()) {
-        warn(name, ": load: You are using the wrong DLL version!");
-        return false;
-    }
+    if (p.musicLibrariesUsable && !p.musicLibrariesUsable())
+        return warn(name, ": load: You are using the wrong DLL version!");
     // Start the sound system: a decoder back end, and the audio device unless headless.
-    if (!p.openModule && !p.openStream) {
-        warn(name, ": load: FSound_Init error !");
-        return false;
-    }
+    if (!p.openModule && !p.openStream) return warn(name, ": load: FSound_Init error !");
     if (!p.headless && p.createAudioOutput) {
         AudioOpenStatus status = AudioOpenStatus::Failed;
         m_pOutput = p.createAudioOutput(status);
         if (status != AudioOpenStatus::Opened) m_pOutput.reset();
-        if (status == AudioOpenStatus::Failed) {
-            warn(name, ": load: FSound_Init error !");
-            return false;
-        }
+        if (status == AudioOpenStatus::Failed)
+            return warn(name, ": load: FSound_Init error !");
         if (!m_pOutput) {
             warn(name, ": load: no audio device, the music runs silently");
         }

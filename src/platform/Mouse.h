@@ -26,7 +26,7 @@ public:
     virtual int buttonCount() const = 0;
     // Reads the motion since the last read and the buttons. False when the device could not be
     // read (lost or not acquired); `state` is then unspecified.
-    virtual bool read(MouseState& state) = 0;
+    [[nodiscard]] virtual bool read(MouseState& state) = 0;
     // Takes the device again after a failed read.
     virtual MouseAcquireResult acquire() = 0;
 };

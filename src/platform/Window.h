@@ -34,7 +34,7 @@ class DisplaySurface {
 public:
     virtual ~DisplaySurface() = default;
     // Creates the surfaces for full screen or windowed mode; false and a message text on failure.
-    virtual bool createSurfaces(bool fullScreen, std::string& failure) = 0;
+    [[nodiscard]] virtual bool createSurfaces(bool fullScreen, std::string& failure) = 0;
     // Drops the surfaces (called before a mode change and on release). Harmless twice.
     virtual void releaseSurfaces() = 0;
     // Shows a frame of 0x00RRGGBB pixels; pitch in bytes. Called once per frame after unlock.
@@ -49,7 +49,7 @@ class PlatformWindow {
 public:
     virtual ~PlatformWindow() = default;
     // Takes the next pending event without waiting; false when none is pending.
-    virtual bool pollEvent(WindowEvent& event) = 0;
+    [[nodiscard]] virtual bool pollEvent(WindowEvent& event) = 0;
     // Rests until an event arrives or the time runs out (used while the window is inactive).
     virtual void waitEvent(int timeoutMs) = 0;
     // Destroys the window; pollEvent keeps working and reports nothing more for it.

@@ -7,22 +7,9 @@
 #include "foundation/Report.h"
 #include "platform/Platform.h"
 
-CImage32Buffered g_workImage;
-CImage32External g_screenImage;
-std::unique_ptr<ScriptEngine> g_scriptEngine;
-std::unique_ptr<DirectDrawScreen> g_screen;
-std::unique_ptr<PlatformWindow> g_window;
-bool g_active = false;
-bool g_showFps = false;
-int g_frameCounter = 0;
-uint32_t g_lastFpsTick = 0;
-float g_fps = 0.0f;
-
 namespace {
-bool g_closePosted = false;
-bool g_quitPosted = false;
-int g_quitCode = 0;
-bool g_windowDestroyed = false;
+// The one player state; reset replaces it whole.
+std::unique_ptr<PlayerState> g_player = std::make_unique<PlayerState>();
 
 Clock& playerClock() { return *platform().clock; }
 
@@ -36,48 +23,43 @@ StringC firstToken(const std::string& commandLine)
 }
 } // namespace
 
-void postClose() { g_closePosted = true; }
+PlayerState& playerState() { return *g_player; }
+
+DirectDrawScreen* playerScreen() { return g_player->screen.get(); }
+
+const CImage32Buffered& playerWorkImage() { return g_player->workImage; }
+
+void postClose() { g_player->closePosted = true; }
 
 void postQuit(int code)
 {
-    if (g_quitPosted) return;
-    g_quitPosted = true;
-    g_quitCode = code;
+    PlayerState& s = *g_player;
+    if (s.quitPosted) return;
+    s.quitPosted = true;
+    s.quitCode = code;
 }
 
-bool quitPosted() { return g_quitPosted; }
+bool quitPosted() { return g_player->quitPosted; }
 
-bool closePending() { return g_closePosted; }
+bool closePending() { return g_player->closePosted; }
 
 void destroyMainWindow()
 {
-    if (g_windowDestroyed) return;
-    g_windowDestroyed = true;
-    if (g_screen) g_screen->release();
-    if (g_window) g_window->destroy();
+    PlayerState& s = *g_player;
+    if (s.windowDestroyed) return;
+    s.windowDestroyed = true;
+    if (s.screen) s.screen->release();
+    if (s.window) s.window->destroy();
     postQuit(0);
 }
 
-void playerReset()
-{
-    g_scriptEngine.reset();
-    g_screen.reset();
-    g_window.reset();
-    g_active = false;
-    g_showFps = false;
-    g_frameCounter = 0;
-    g_lastFpsTick = 0;
-    g_fps = 0.0f;
-    g_closePosted = false;
-    g_quitPosted = false;
-    g_quitCode = 0;
-    g_windowDestroyed = false;
-}
+void playerReset() { g_player = std::make_unique<PlayerState>(); }
 
 bool loadScript(const StringC& path)
 {
     if (path.isNull() || path.length() == 0) return false;
-    g_scriptEngine.reset();  // stops the old script's music
+    PlayerState& s = *g_player;
+    s.scriptEngine.reset();  // stops the old script's music
 
     StringC previousDirectory;
     FileTools::getCurrentDirectory(previousDirectory);
@@ -86,12 +68,12 @@ bool loadScript(const StringC& path)
     const bool changeDirectory = directory.length() > 0;
     if (changeDirectory) FileTools::setCurrentDirectory(directory);
 
-    g_scriptEngine = std::make_unique<ScriptEngine>();
-    g_scriptEngine->m_hWnd = g_window.get();
-    g_scriptEngine->load(file);
+    s.scriptEngine = std::make_unique<ScriptEngine>();
+    s.scriptEngine->m_hWnd = s.window.get();
+    s.scriptEngine->load(file);
 
     if (changeDirectory && !previousDirectory.isNull()) FileTools::setCurrentDirectory(previousDirectory);
-    g_scriptEngine->start();
+    s.scriptEngine->start();
     return true;
 }
 
@@ -110,25 +92,26 @@ void onDropFiles(const std::string& firstPath)
 void drawFpsText(int time)
 {
     char line[64];
-    std::snprintf(line, sizeof line, "fps: %d %d", static_cast<int>(g_fps), time);
-    if (g_screen) g_screen->drawText(line, 10, 30);
+    std::snprintf(line, sizeof line, "fps: %d %d", static_cast<int>(g_player->fps), time);
+    if (g_player->screen) g_player->screen->drawText(line, 10, 30);
 }
 
 void composeFrame()
 {
-    if (g_scriptEngine)
-        g_scriptEngine->render(&g_workImage);
+    PlayerState& s = *g_player;
+    if (s.scriptEngine)
+        s.scriptEngine->render(&s.workImage);
     else
-        g_workImage.clear(0);
+        s.workImage.clear(0);
     // Without a script there is no engine to ask for the time: the line shows 0.
-    if (g_showFps) drawFpsText(g_scriptEngine ? g_scriptEngine->getTime() : 0);
+    if (s.showFps) drawFpsText(s.scriptEngine ? s.scriptEngine->getTime() : 0);
 
-    g_workImage.clearTopRow();
-    g_workImage.clearBottomRow();
-    g_workImage.clearLeftColumn();
-    g_workImage.blitScaled(&g_screenImage, 320.0f, 240.0f, 1.24f, 1.3f, 0, nullptr, 1.0f, true);
+    s.workImage.clearTopRow();
+    s.workImage.clearBottomRow();
+    s.workImage.clearLeftColumn();
+    s.workImage.blitScaled(&s.screenImage, 320.0f, 240.0f, 1.24f, 1.3f, 0, nullptr, 1.0f, true);
 
-    if (g_scriptEngine && g_scriptEngine->getTime() > kDemoEndMs) postClose();
+    if (s.scriptEngine && s.scriptEngine->getTime() > kDemoEndMs) postClose();
 }
 
 void renderFrame(DirectDrawScreen* screen)
@@ -139,15 +122,17 @@ void renderFrame(DirectDrawScreen* screen)
         screen->restore();
         return;
     }
-    g_screenImage.setData(kScreenWidth, kScreenHeight, memory);
+    PlayerState& s = *g_player;
+    s.screenImage.setData(kScreenWidth, kScreenHeight, memory);
 
     // The fps value is the plain count of frames in the last interval of more than 1000 ms.
+    // The first frame closes an interval at once, so the line reads 1 from the start.
     const uint32_t now = playerClock().tickCount();
-    ++g_frameCounter;
-    if (now - g_lastFpsTick > 1000) {
-        g_lastFpsTick = now;
-        g_fps = static_cast<float>(g_frameCounter);
-        g_frameCounter = 0;
+    ++s.frameCounter;
+    if (!s.lastFpsTick || now - *s.lastFpsTick > 1000) {
+        s.lastFpsTick = now;
+        s.fps = static_cast<float>(s.frameCounter);
+        s.frameCounter = 0;
     }
 
     composeFrame();
@@ -157,6 +142,7 @@ void renderFrame(DirectDrawScreen* screen)
 
 void playerWndProc(const WindowEvent& event)
 {
+    PlayerState& s = *g_player;
     switch (event.type) {
     case WindowEventType::Close:
     case WindowEventType::Quit:
@@ -164,18 +150,18 @@ void playerWndProc(const WindowEvent& event)
         destroyMainWindow();
         break;
     case WindowEventType::Minimized:
-        g_active = false;
+        s.active = false;
         break;
     case WindowEventType::Restored:
-        g_active = true;
+        s.active = true;
         break;
     case WindowEventType::KeyDown:
         switch (event.key) {
         case kKeyEscape: postClose(); break;
         case kKeyI:
-        case kKeyF9: g_showFps = !g_showFps; break;
+        case kKeyF9: s.showFps = !s.showFps; break;
         case kKeyF12:
-            if (g_screen) g_screen->toggleFullScreen();
+            if (s.screen) s.screen->toggleFullScreen();
             break;
         default: break;
         }
@@ -188,15 +174,16 @@ void playerWndProc(const WindowEvent& event)
 
 bool playerStartup(const PlayerOptions& options)
 {
+    PlayerState& s = *g_player;
     auto& createWindow = platform().createWindow;
-    g_window = createWindow ? createWindow(kWindowCaption, kScreenWidth, kScreenHeight, options.fullScreen) : nullptr;
-    if (!g_window) return false;
-    const int desktopDepth = g_window->desktopBitDepth();
+    s.window = createWindow ? createWindow(kWindowCaption, kScreenWidth, kScreenHeight, options.fullScreen) : nullptr;
+    if (!s.window) return false;
+    const int desktopDepth = s.window->desktopBitDepth();
 
-    g_screen = std::make_unique<DirectDrawScreen>();
-    g_screen->init(g_window.get(), kScreenWidth, kScreenHeight, kFullScreenDepth, desktopDepth, options.fullScreen);
-    g_window->showCursor(false);
-    g_workImage.create(kWorkWidth, kWorkHeight);
+    s.screen = std::make_unique<DirectDrawScreen>();
+    s.screen->init(s.window.get(), kScreenWidth, kScreenHeight, kFullScreenDepth, desktopDepth, options.fullScreen);
+    s.window->showCursor(false);
+    s.workImage.create(kWorkWidth, kWorkHeight);
 
     StringC path = options.scriptPath.empty() ? firstToken(options.commandLine) : StringC(options.scriptPath.c_str());
     if (path.isNull()) {
@@ -211,41 +198,43 @@ int playerRun()
 {
     WindowEvent event;
     for (;;) {
+        PlayerState& s = *g_player;
         // Posted messages and all waiting window events come before any frame.
         if (fatalErrorPosted()) {
-            g_quitPosted = true;
-            g_quitCode = 1;
+            s.quitPosted = true;
+            s.quitCode = 1;
         }
-        if (g_quitPosted) break;
-        if (g_closePosted) {
-            g_closePosted = false;
+        if (s.quitPosted) break;
+        if (s.closePosted) {
+            s.closePosted = false;
             playerWndProc(WindowEvent{WindowEventType::Close, 0, {}});
             continue;
         }
-        if (g_window && !g_windowDestroyed && g_window->pollEvent(event)) {
+        if (s.window && !s.windowDestroyed && s.window->pollEvent(event)) {
             playerWndProc(event);
             continue;
         }
-        if (!g_active) {
-            if (g_window) g_window->waitEvent(10);
+        if (!s.active) {
+            if (s.window) s.window->waitEvent(10);
             continue;
         }
         // One frame, then wait until the frame period has passed since it began.
         const uint32_t frameStart = playerClock().timeMs();
-        renderFrame(g_screen.get());
+        renderFrame(s.screen.get());
         for (;;) {
             const float elapsed = static_cast<float>(playerClock().timeMs() - frameStart);
             if (elapsed >= kPlayerFrameMs) break;
             playerClock().sleepMs(static_cast<uint32_t>(std::ceil(kPlayerFrameMs - elapsed)));
         }
     }
-    return g_quitCode;
+    return g_player->quitCode;
 }
 
 void playerShutdown()
 {
-    g_scriptEngine.reset();
-    if (g_screen) g_screen->release();
-    g_screen.reset();
-    g_window.reset();
+    PlayerState& s = *g_player;
+    s.scriptEngine.reset();
+    if (s.screen) s.screen->release();
+    s.screen.reset();
+    s.window.reset();
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,17 +25,31 @@ constexpr int kDemoEndMs = 285000;
 constexpr const char* kScriptExtension = "lscx";
 constexpr const char* kWindowCaption = "Loading : 'Tessaline' - Party Version";
 
-// Player state, one instance each for the process.
-extern CImage32Buffered g_workImage;    // 512x256 render target of the script engine
-extern CImage32External g_screenImage;  // 640x480 view of the locked back buffer
-extern std::unique_ptr<ScriptEngine> g_scriptEngine;
-extern std::unique_ptr<DirectDrawScreen> g_screen;
-extern std::unique_ptr<PlatformWindow> g_window;
-extern bool g_active;
-extern bool g_showFps;
-extern int g_frameCounter;
-extern uint32_t g_lastFpsTick;
-extern float g_fps;
+// The player's state: one instance for the process, made anew by playerReset.
+// Member order is destruction order reversed: the engine goes first, the window last.
+struct PlayerState {
+    std::unique_ptr<PlatformWindow> window;
+    std::unique_ptr<DirectDrawScreen> screen;
+    CImage32Buffered workImage;    // 512x256 render target of the script engine
+    CImage32External screenImage;  // 640x480 view of the locked back buffer
+    std::unique_ptr<ScriptEngine> scriptEngine;
+    bool active = false;           // frames are rendered only while set
+    bool showFps = false;
+    int frameCounter = 0;          // frames since the last fps update
+    // Tick of the last fps update; none before the first frame, which therefore shows 1 at once.
+    std::optional<uint32_t> lastFpsTick;
+    float fps = 0.0f;              // frames counted in the last completed interval
+    bool closePosted = false;      // a close request waits for the loop
+    bool quitPosted = false;       // the loop ends with quitCode
+    int quitCode = 0;
+    bool windowDestroyed = false;
+};
+
+// The process's player state (tests read and set it).
+PlayerState& playerState();
+// What the headless renderer saves: the screen (null before start-up) and the work image.
+DirectDrawScreen* playerScreen();
+const CImage32Buffered& playerWorkImage();
 
 struct PlayerOptions {
     bool fullScreen = true;

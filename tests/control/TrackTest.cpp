@@ -85,6 +85,19 @@ TEST(Track, LinearAndHermiteNumbers)
                     0.5f * 2 + 0.5f * 4 + (u * u * u - 2 * u * u + u) * m0 + (u * u * u - u * u) * m1);
     EXPECT_EQ(hermite.getValue(40), 4.0f) << "a key time gives the key's value";
 
+    // Keys 10 and 10 share a time: at 10 both kinds take the later segment (10 -> 20, u = 0), the
+    // second key's value 7, with no zero-length interval; the earlier one would give 5.
+    for (TrackFloat* track : std::initializer_list<TrackFloat*>{&linear, &hermite}) {
+        track->createKey(4);
+        const float shared[] = {0, 10, 10, 20}, at[] = {0, 5, 7, 9};
+        for (int i = 0; i < 4; ++i) track->setKey(i, shared[i], at[i]);
+        EXPECT_EQ(track->getValue(10), 7.0f);
+    }
+    EXPECT_EQ(capture.count(), 0u);
+    // Hermite at 15: p0 7, p1 9, tangents (9 - 5)/2 and (9 - 7)/2, u = 0.5:
+    // 7 * 0.5 + 9 * 0.5 + 2 * 0.125 + 1 * -0.125.
+    EXPECT_FLOAT_EQ(hermite.getValue(15), 8.125f);
+
     TrackPoint3DLinear points;
     points.createKey(2);
     points.setKey(0, 0, {0, 10, -4});
@@ -114,6 +127,12 @@ TEST(Track, TCBAndEase)
     }
     EXPECT_EQ(Track::ease(0.3f, 0, 0), 0.3f);
     EXPECT_FLOAT_EQ(Track::ease(0.5f, 2.0f, 0.0f), 0.25f) << "eases summing above 1 are scaled down";
+    // Different eases a = 0.2, b = 0.3: k = 1 / (2 - a - b) = 2/3; between a and 1 - b the curve is
+    // k (2u - a), which meets k/a u^2 at u = a.
+    EXPECT_FLOAT_EQ(Track::ease(0.5f, 0.2f, 0.3f), 1.6f / 3);
+    EXPECT_FLOAT_EQ(Track::ease(0.6f, 0.2f, 0.3f), 2.0f / 3);
+    EXPECT_FLOAT_EQ(Track::ease(0.5f, 0.3f, 0.2f), 1.4f / 3);
+    EXPECT_FLOAT_EQ(Track::ease(0.2f, 0.2f, 0.3f), 0.4f / 3);
     // No ease on the far side: u = 1 reaches 1 (the plain formula gives 0/0 there).
     EXPECT_EQ(Track::ease(1.0f, 0.5f, 0.0f), 1.0f);
 

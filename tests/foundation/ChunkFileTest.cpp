@@ -324,6 +324,8 @@ TEST(ChunkFile, MalformedStreamsEndTheWalk)
         {Bytes().u8(0).chunk(1, 18).chunk(2, 0).u32(0).u16(0).v, "nextChild: chunk size below 6"},
         {Bytes().u8(0).chunk(1, 18).chunk(2, 5).u32(0).u16(0).v, "nextChild: chunk size below 6"},
         {Bytes().u8(0).chunk(1, 18).chunk(2, 13).u32(0).u16(0).v, "nextChild: chunk reaches past its parent"},
+        // Past its parent's end (12) but inside the stream (20 bytes).
+        {Bytes().u8(0).chunk(1, 12).chunk(2, 10).u32(0).u32(0).v, "nextChild: chunk reaches past its parent"},
         {Bytes().u8(0).chunk(1, 1000).chunk(2, 500).v, "nextChild: chunk reaches past its parent"},
         {Bytes().u8(0).chunk(1, 0xFFFFFFFF).chunk(2, 0xFFFFFFF0).v, "nextChild: chunk reaches past its parent"},
     };

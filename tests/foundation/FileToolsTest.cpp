@@ -1,3 +1,4 @@
+// Directory helpers: enumeration in case-insensitive order, case-blind path resolution, the current directory.
 #include <gtest/gtest.h>
 
 #include <cstdio>

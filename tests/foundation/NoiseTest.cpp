@@ -1,6 +1,9 @@
+// The process-wide random generator, the gradient noise tables and functions, fractional Brownian motion.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <utility>
 
 #include "foundation/PerlinNoise.h"
 #include "foundation/Random.h"
@@ -79,27 +82,103 @@ TEST(PerlinNoise, NoiseFollowsTheLattice)
     }
 }
 
+// An independent build of the one-dimensional noise: the classic runtime generator seeded with
+// 548485, the documented draw order (g1, then gradients of 2, 3 and 4 components redrawn while
+// longer than 1, then the shuffle), the coordinate in single precision, the rest in double.
+class ReferenceNoise {
+public:
+    ReferenceNoise()
+    {
+        for (int i = 0; i < 512; ++i) {
+            m_p[i] = i;
+            m_g1[i] = component();
+            for (int n = 2; n <= 4; ++n) {
+                float length2 = 0.0f;
+                do {
+                    length2 = 0.0f;
+                    for (int k = 0; k < n; ++k) {
+                        const float c = component();
+                        length2 += c * c;
+                    }
+                } while (length2 > 1.0f);
+            }
+        }
+        for (int i = 511; i > 0; --i) std::swap(m_p[i], m_p[next() % 512]);
+        for (int i = 0; i < 514; ++i) {
+            m_p[512 + i] = m_p[i];
+            m_g1[512 + i] = m_g1[i];
+        }
+    }
+    double noise1(double x) const
+    {
+        const float t = float(x) + 10000.0f;
+        const int cell = int(t);
+        const int b0 = cell & 511;
+        const double r0 = double(t) - cell;
+        const double s = r0 * r0 * (3.0 - 2.0 * r0);
+        const double u = r0 * m_g1[m_p[b0]];
+        const double v = (r0 - 1.0) * m_g1[m_p[(b0 + 1) & 511]];
+        return u + s * (v - u);
+    }
+    // Octaves at frequency lacunarity^i weighted (lacunarity^i)^-H, then the partial one.
+    double fBm(double x, double H, double lacunarity, double octaves) const
+    {
+        double value = 0.0;
+        int i = 0;
+        for (; i < octaves; ++i) value += noise1(x * std::pow(lacunarity, i)) * std::pow(lacunarity, -H * i);
+        const double rest = octaves - std::floor(octaves);
+        return value + rest * noise1(x * std::pow(lacunarity, i)) * std::pow(lacunarity, -H * i);
+    }
+    int p(int i) const { return m_p[i]; }
+    float g1(int i) const { return m_g1[i]; }
+
+private:
+    int next()
+    {
+        m_state = m_state * 214013u + 2531011u;
+        return int((m_state >> 16) & 0x7FFF);
+    }
+    float component() { return float(next() % 1024 - 512) / 512.0f; }
+
+    uint32_t m_state = 548485;
+    int m_p[1026];
+    float m_g1[1026];
+};
+
 TEST(FractalNoise, SumsWeightedOctaves)
 {
+    const ReferenceNoise reference;
     FractalNoise fractal(0.875, 2.0, 6.0);
-    const PerlinNoise& n = fractal.perlin();
+    for (int i = 0; i < 1026; ++i) {
+        ASSERT_EQ(fractal.perlin().permutation(i), reference.p(i)) << i;
+        ASSERT_EQ(fractal.perlin().g1(i), reference.g1(i)) << i;
+    }
     // w[i] = (2^i)^-H
     EXPECT_DOUBLE_EQ(fractal.weight(0), 1.0);
     EXPECT_DOUBLE_EQ(fractal.weight(3), std::pow(8.0, -0.875));
 
-    const double x = 0.37;
-    double expected = 0.0;
-    for (int i = 0; i < 3; ++i) expected += double(n.noise1(float(x * std::pow(2.0, i)))) * std::pow(2.0, -0.5 * i);
-    EXPECT_DOUBLE_EQ(fractal.fBm(x, 0.5, 2.0, 3.0), expected);
-    EXPECT_EQ(fractal.getH(), 0.5);
+    for (double x : {0.37, -5.2, 123.456}) {
+        EXPECT_NEAR(fractal.perlin().noise1(float(x)), reference.noise1(x), 1e-6) << x;
+        EXPECT_NEAR(fractal.fBm(x, 0.5, 2.0, 3.0), reference.fBm(x, 0.5, 2.0, 3.0), 1e-6) << x;
+        EXPECT_EQ(fractal.getH(), 0.5);
+        // 2.5 octaves: the loop runs while i < 2.5 (three octaves), then half of a fourth.
+        EXPECT_NEAR(fractal.fBm(x, 0.5, 2.0, 2.5), reference.fBm(x, 0.5, 2.0, 3.0) +
+                                                       0.5 * reference.noise1(x * 8.0) * std::pow(8.0, -0.5), 1e-6) << x;
+        // H = 0 keeps the last weights (those of H = 0.5) instead of weights of 1.
+        EXPECT_NEAR(fractal.fBm(x, 0.0, 2.0, 3.0), reference.fBm(x, 0.5, 2.0, 3.0), 1e-6) << x;
+        EXPECT_EQ(fractal.getH(), 0.5);
+    }
+}
 
-    // 2.5 octaves: the loop runs while i < 2.5 (three octaves), then half of a fourth.
-    const double partial = expected + 0.5 * double(n.noise1(float(x * 8.0))) * std::pow(8.0, -0.5);
-    EXPECT_DOUBLE_EQ(fractal.fBm(x, 0.5, 2.0, 2.5), partial);
-
-    // H = 0 keeps the last weights (those of H = 0.5) instead of weights of 1.
-    EXPECT_DOUBLE_EQ(fractal.fBm(x, 0.0, 2.0, 3.0), expected);
-    EXPECT_EQ(fractal.getH(), 0.5);
+TEST(FractalNoise, OctaveCountsBeyondTheTableAreLimited)
+{
+    // Built with 40 octaves (or NaN), the weights are those of 32; H = 0 in fBm keeps them.
+    const ReferenceNoise reference;
+    for (double octaves : {40.0, 1e9, std::nan("")}) {
+        FractalNoise fractal(0.25, 1.5, octaves);
+        EXPECT_DOUBLE_EQ(fractal.weight(33), std::pow(1.5, -0.25 * 33)) << octaves;
+        EXPECT_NEAR(fractal.fBm(0.37, 0.0, 1.5, 40.0), reference.fBm(0.37, 0.25, 1.5, 32.0), 1e-6) << octaves;
+    }
 }
 
 TEST(FractalNoise, ConstructionRebuildsTheTablesFromTheSeed)

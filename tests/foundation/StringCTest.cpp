@@ -1,5 +1,7 @@
+// StringC: null strings, the case flag, tokens, path parts and the search of a file in a tree.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "foundation/StringC.h"
@@ -135,4 +137,27 @@ TEST(StringC, FindFileInTree)
     ASSERT_TRUE(bare.findFileInTree());
     EXPECT_NE(std::string(bare.getName()).find("/z/target2.txt"), std::string::npos);
     EXPECT_EQ(cap.count(), 0u);
+}
+
+TEST(StringC, FindFileInTreeEntersEachDirectoryOnce)
+{
+    // Two links back to the top make the tree infinite; each real directory is searched once,
+    // and the name order still decides: "A" (a link to "b") comes before "b" itself.
+    ScratchDir dir;
+    dir.write("b/c/target.txt", "x");
+    std::filesystem::create_directory_symlink(dir.path() + "b", dir.path() + "A");
+    std::filesystem::create_directory_symlink(dir.path(), dir.path() + "b/up1");
+    std::filesystem::create_directory_symlink(dir.path(), dir.path() + "b/c/up2");
+    StringC missing((dir.path() + "nothing.txt").c_str());
+    EXPECT_FALSE(missing.findFileInTree());
+    StringC found((dir.path() + "target.txt").c_str());
+    ASSERT_TRUE(found.findFileInTree());
+    EXPECT_EQ(std::string(found.getName()), dir.path() + "A/c/target.txt");
+
+    // No file name: not found, the text unchanged.
+    for (const std::string& text : {std::string(), dir.path()}) {
+        StringC empty(text.c_str());
+        EXPECT_FALSE(empty.findFileInTree());
+        EXPECT_EQ(std::string(empty.getName()), text);
+    }
 }

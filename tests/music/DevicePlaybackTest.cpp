@@ -1,5 +1,15 @@
 // SoundManager over an audio device: the position is what was handed to the device, smoothed
 // between callbacks; the device fallbacks; the real SDL output on the dummy driver.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "MusicFixture.h"
@@ -88,6 +98,48 @@ TEST_F(DeviceTest, PositionIsWhatWasHandedSmoothedBetweenCallbacks)
     music.close();
     EXPECT_EQ(m_device.opened, 1);
     EXPECT_EQ(m_device.closed, 1);
+}
+
+// A clock that hands out its reading and then, once, lets the audio thread publish a buffer
+// a millisecond later, before the reader takes the position lock.
+class RacingClock : public VirtualClock {
+public:
+    std::function<void()> afterRead;
+    uint32_t timeMs() override
+    {
+        const uint32_t now = VirtualClock::timeMs();
+        if (auto hook = std::exchange(afterRead, nullptr)) {
+            advance(1);
+            hook();
+        }
+        return now;
+    }
+};
+
+TEST_F(DeviceTest, ABufferPublishedAfterTheClockReadingHasJustBegun)
+{
+    auto clock = std::make_shared<RacingClock>();
+    platform().clock = clock;
+    useDevice(AudioOpenStatus::Opened);
+    SoundManager music;
+    ASSERT_TRUE(music.load(writeWav().c_str()));
+    // Buffers of 100 ms from 150 ms before the end of tone 0: the second is tone, then gap.
+    const int start = MusicGenerator::kToneMs - 150;
+    music.setTime(start);
+    music.play();
+    m_device.pull(4410);
+    clock->advance(100);
+    // Read at the end of the first buffer while the second is published: the level of its first
+    // (loud) block, not of its last (silent) one.
+    clock->afterRead = [this] { m_device.pull(4410); };
+    EXPECT_GT(music.getVU(), 0.5f);
+    // The same for the time: the start of the third buffer, not its end; and the time goes on
+    // from there instead of standing still.
+    clock->advance(99);
+    clock->afterRead = [this] { m_device.pull(4410); };
+    EXPECT_EQ(music.getTime(), start + 200);
+    clock->advance(10);
+    EXPECT_EQ(music.getTime(), start + 210);
 }
 
 TEST_F(DeviceTest, LevelIsThatOfTheBufferPlayingNow)
@@ -193,4 +245,35 @@ TEST_F(DeviceTest, SdlOutputOpensAndClosesOnTheDummyDriver)
     EXPECT_GE(music.getVU(), 0.0f);
     music.close();
     EXPECT_EQ(music.getTime(), 0);
+}
+
+TEST_F(DeviceTest, AudioProbingWritesNothingOfItsOwn)
+{
+    // The ALSA driver (ctest picks the dummy one): whether a device opens or not, nothing but our
+    // own reports may reach stderr, none of the audio system's lines.
+    const char* before = std::getenv("SDL_AUDIODRIVER");
+    const std::string previous = before ? before : "";
+    ::setenv("SDL_AUDIODRIVER", "alsa", 1);
+    installSdlAudioBackend(platform());
+    const std::string errPath = m_dir.path() + "stderr.txt";
+    std::fflush(stderr);
+    const int savedErr = ::dup(2);
+    const int file = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(file, 2);
+    {
+        ReportCapture reports;
+        SoundManager music;
+        music.load(writeWav().c_str());
+    }
+    std::fflush(stderr);
+    ::dup2(savedErr, 2);
+    ::close(savedErr);
+    ::close(file);
+    if (before)
+        ::setenv("SDL_AUDIODRIVER", previous.c_str(), 1);
+    else
+        ::unsetenv("SDL_AUDIODRIVER");
+    std::ifstream in(errPath);
+    const std::string err((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(err, "");
 }

@@ -4,7 +4,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <vector>
 
+#include "../script/ScriptTestUtil.h"
 #include "platform/headless/HeadlessWindow.h"
 #include "player/ScriptPlayer.h"
 #include "support/AllocationCounter.h"
@@ -55,10 +58,10 @@ TEST_F(PlayerTest, StartupMakesScreenAndWorkImage)
     EXPECT_FALSE(m_window->cursorShown);
     ASSERT_NE(m_window->surface, nullptr);
     EXPECT_TRUE(m_window->surface->fullScreen);
-    EXPECT_EQ(g_workImage.m_width, 512);
-    EXPECT_EQ(g_workImage.m_height, 256);
+    EXPECT_EQ(playerState().workImage.m_width, 512);
+    EXPECT_EQ(playerState().workImage.m_height, 256);
     // No script on the command line nor in the directory: no engine, black frames, no message.
-    EXPECT_EQ(g_scriptEngine, nullptr);
+    EXPECT_EQ(playerState().scriptEngine, nullptr);
     EXPECT_EQ(cap.count(), 0u);
 }
 
@@ -67,30 +70,30 @@ TEST_F(PlayerTest, KeysToggleFpsAndScreenAndEscapeCloses)
     start("", false);
     auto key = [](int k) { playerWndProc(WindowEvent{WindowEventType::KeyDown, k, {}}); };
     key(kKeyI);
-    EXPECT_TRUE(g_showFps);
+    EXPECT_TRUE(playerState().showFps);
     key(kKeyF9);
-    EXPECT_FALSE(g_showFps);
+    EXPECT_FALSE(playerState().showFps);
     key(kKeyF9);  // each auto-repeat toggles again
     key(kKeyF9);
     key(kKeyF9);
-    EXPECT_TRUE(g_showFps);
+    EXPECT_TRUE(playerState().showFps);
     key(65);  // other keys do nothing
-    EXPECT_TRUE(g_showFps);
+    EXPECT_TRUE(playerState().showFps);
 
     MemoryDisplaySurface* s = m_window->surface;
     EXPECT_FALSE(s->fullScreen);
     key(kKeyF12);
-    EXPECT_TRUE(g_screen->isFullScreen());
+    EXPECT_TRUE(playerScreen()->isFullScreen());
     EXPECT_TRUE(s->fullScreen);
     key(kKeyF12);
-    EXPECT_FALSE(g_screen->isFullScreen());
+    EXPECT_FALSE(playerScreen()->isFullScreen());
     EXPECT_FALSE(s->fullScreen);
     EXPECT_EQ(s->createCount, 3);  // new surfaces with every switch
 
     m_window->pushKey(kKeyEscape);
     EXPECT_EQ(playerRun(), 0);
     EXPECT_TRUE(m_window->destroyed);  // the close released the screen and its surfaces
-    g_screen->release();               // a second release is harmless
+    playerScreen()->release();               // a second release is harmless
 }
 
 TEST_F(PlayerTest, MinimizedWindowRendersNothing)
@@ -100,9 +103,9 @@ TEST_F(PlayerTest, MinimizedWindowRendersNothing)
     m_window->push(WindowEvent{WindowEventType::Minimized, 0, {}});
     WindowEvent e;
     while (m_window->pollEvent(e)) playerWndProc(e);
-    EXPECT_FALSE(g_active);
+    EXPECT_FALSE(playerState().active);
     playerWndProc(WindowEvent{WindowEventType::Restored, 0, {}});
-    EXPECT_TRUE(g_active);
+    EXPECT_TRUE(playerState().active);
     EXPECT_EQ(s->presentCount, 0);
 }
 
@@ -113,14 +116,14 @@ TEST_F(PlayerTest, DroppedFilesNeedTheScriptExtension)
     onDropFiles("demo/INTRO.LSCX");
     EXPECT_TRUE(cap.has("ScriptPlayer:", "Can't load File: demo/INTRO.LSCX"));
     EXPECT_EQ(cap.reports().back().kind, ReportKind::Message);
-    EXPECT_EQ(g_scriptEngine, nullptr);
+    EXPECT_EQ(playerState().scriptEngine, nullptr);
 
     cap.clear();
     onDropFiles("");
     EXPECT_EQ(cap.count(), 0u);
 
     playerWndProc(WindowEvent{WindowEventType::DropFile, 0, "other.lscx"});
-    ASSERT_NE(g_scriptEngine, nullptr);
+    ASSERT_NE(playerState().scriptEngine, nullptr);
     EXPECT_TRUE(cap.has("ScriptEngine :", "Can't open file : other.lscx"));
 }
 
@@ -153,7 +156,7 @@ TEST_F(PlayerTest, ScriptChoiceFromCommandLineAndDirectory)
     playerReset();
     cap.clear();
     start("");
-    ASSERT_NE(g_scriptEngine, nullptr);
+    ASSERT_NE(playerState().scriptEngine, nullptr);
     EXPECT_EQ(cap.count(), 0u);
 }
 
@@ -161,10 +164,10 @@ TEST_F(PlayerTest, DemoClosesAfter285000Ms)
 {
     start("none.lscx");
     m_clock->set(285000);
-    renderFrame(g_screen.get());
+    renderFrame(playerScreen());
     EXPECT_FALSE(closePending());
     m_clock->set(285001);
-    renderFrame(g_screen.get());
+    renderFrame(playerScreen());
     EXPECT_TRUE(closePending());
     EXPECT_EQ(playerRun(), 0);
 }
@@ -172,27 +175,32 @@ TEST_F(PlayerTest, DemoClosesAfter285000Ms)
 TEST_F(PlayerTest, FpsCountsFramesOfTheLastSecond)
 {
     start();
-    m_clock->set(1000);
-    renderFrame(g_screen.get());
-    EXPECT_EQ(g_fps, 0.0f);  // 1000 ms is not more than 1000 ms
-    m_clock->set(1001);
-    renderFrame(g_screen.get());
-    EXPECT_EQ(g_fps, 2.0f);
-    for (uint32_t t : {1500u, 2000u, 2001u}) {
+    const float& fps = playerState().fps;
+    // The tick count starts with the process; the first frame already shows 1.
+    m_clock->set(5);
+    renderFrame(playerScreen());
+    EXPECT_EQ(fps, 1.0f);
+    m_clock->set(1005);
+    renderFrame(playerScreen());
+    EXPECT_EQ(fps, 1.0f);  // 1000 ms is not more than 1000 ms
+    m_clock->set(1006);
+    renderFrame(playerScreen());
+    EXPECT_EQ(fps, 2.0f);
+    for (uint32_t t : {1500u, 2006u}) {
         m_clock->set(t);
-        renderFrame(g_screen.get());
+        renderFrame(playerScreen());
     }
-    EXPECT_EQ(g_fps, 2.0f);
-    m_clock->set(2002);
-    renderFrame(g_screen.get());
-    EXPECT_EQ(g_fps, 4.0f);
+    EXPECT_EQ(fps, 2.0f);
+    m_clock->set(2007);
+    renderFrame(playerScreen());
+    EXPECT_EQ(fps, 3.0f);
 }
 
 TEST_F(PlayerTest, FrameComposition)
 {
     start();
-    g_showFps = true;
-    renderFrame(g_screen.get());
+    playerState().showFps = true;
+    renderFrame(playerScreen());
     const MemoryDisplaySurface* s = m_window->surface;
     ASSERT_EQ(s->presentCount, 1);
     ASSERT_EQ(s->frame.size(), size_t(640 * 480));
@@ -208,10 +216,10 @@ TEST_F(PlayerTest, LockFailureRestoresAndSkipsTheFrame)
 {
     start();
     m_window->surface->loseSurfaces = true;
-    renderFrame(g_screen.get());
+    renderFrame(playerScreen());
     EXPECT_EQ(m_window->surface->restoreCount, 1);
     EXPECT_EQ(m_window->surface->presentCount, 0);
-    renderFrame(g_screen.get());
+    renderFrame(playerScreen());
     EXPECT_EQ(m_window->surface->presentCount, 1);
 }
 
@@ -221,6 +229,94 @@ TEST_F(PlayerTest, FatalErrorEndsWithCodeOne)
     start();
     CImage32Buffered bad(0, 0);
     EXPECT_EQ(playerRun(), 1);
+}
+
+// A headless window whose surface calls back after every present and which counts its waits.
+class ObservedWindow : public HeadlessWindow {
+public:
+    class Surface : public MemoryDisplaySurface {
+    public:
+        explicit Surface(ObservedWindow& window) : m_window(window) {}
+        void present(const uint32_t* pixels, int width, int height, int pitchBytes) override
+        {
+            MemoryDisplaySurface::present(pixels, width, height, pitchBytes);
+            m_window.onPresent();
+        }
+
+    private:
+        ObservedWindow& m_window;
+    };
+    void waitEvent(int) override { onWait(++waits); }
+    std::unique_ptr<DisplaySurface> createDisplaySurface() override
+    {
+        auto s = std::make_unique<Surface>(*this);
+        surface = s.get();
+        return s;
+    }
+    std::function<void()> onPresent;
+    std::function<void(int)> onWait;
+    int waits = 0;
+};
+
+TEST_F(PlayerTest, LoopPacesFramesDrainsEventsAndWaitsWhileInactive)
+{
+    // Red until 550 ms of script time, blue from there on (200 shows as 199 after the screen blit).
+    m_dir.write("demo.lscx", makeScript({{"LAYER_DIMENSION", {"desc: full 512 256"}},
+                                         {"SCREEN_LAYER", {"desc: s full"}},
+                                         {"LAYER_MANAGER", {"desc: s 1 0 550 c 200 0 0", "desc: s 1 550 9000 c 0 0 200"}}}));
+    ObservedWindow* window = nullptr;
+    platform().createWindow = [&window](const char*, int, int, bool) -> std::unique_ptr<PlatformWindow> {
+        auto w = std::make_unique<ObservedWindow>();
+        w->push(WindowEvent{WindowEventType::Restored, 0, {}});
+        window = w.get();
+        return w;
+    };
+    m_clock->set(1000);
+    PlayerOptions o;
+    o.commandLine = "demo.lscx";
+    ASSERT_TRUE(playerStartup(o));
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(playerState().scriptEngine, nullptr);
+
+    struct Frame {
+        uint32_t start;
+        size_t pendingEvents;
+        bool showFps;
+        int waits;
+        uint32_t centre;
+    };
+    std::vector<Frame> frames;
+    window->onPresent = [&] {
+        frames.push_back({m_clock->timeMs(), window->events.size(), playerState().showFps, window->waits,
+                          window->surface->frame[240 * 640 + 320]});
+        if (frames.size() == 1) {
+            // Three toggles and a minimize wait; all are handled before the next frame.
+            for (int i = 0; i < 3; ++i) window->pushKey(kKeyI);
+            window->push(WindowEvent{WindowEventType::Minimized, 0, {}});
+        } else if (frames.size() == 3) {
+            window->pushKey(kKeyEscape);
+        }
+    };
+    // While minimized the loop rests; the third rest ends with the window restored 500 ms later.
+    window->onWait = [&](int n) {
+        if (n < 3) return;
+        m_clock->advance(500);
+        window->push(WindowEvent{WindowEventType::Restored, 0, {}});
+    };
+    EXPECT_EQ(playerRun(), 0);
+
+    ASSERT_EQ(frames.size(), 3u);
+    // Whole-millisecond timer: no frame starts less than 39 ms after the one before.
+    const uint32_t starts[] = {1000, 1039 + 500, 1539 + 39};
+    const uint32_t colours[] = {0xC70000u, 0xC70000u, 0x0000C7u};
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(frames[i].start, starts[i]);
+        EXPECT_EQ(frames[i].pendingEvents, 0u);
+        EXPECT_EQ(frames[i].showFps, i > 0);
+        EXPECT_EQ(frames[i].waits, i > 0 ? 3 : 0);
+        EXPECT_EQ(frames[i].centre, colours[i]);
+    }
 }
 
 TEST_F(PlayerTest, ScreenFailureDestroysTheWindow)
@@ -244,14 +340,14 @@ TEST_F(PlayerTest, ScreenFailureDestroysTheWindow)
 TEST_F(PlayerTest, NoAllocationPerFrame)
 {
     start("none.lscx");
-    g_showFps = true;
-    for (int i = 0; i < 3; ++i) renderFrame(g_screen.get());
+    playerState().showFps = true;
+    for (int i = 0; i < 3; ++i) renderFrame(playerScreen());
     long allocations = 0;
     {
         AllocationCounter counter;
         for (int i = 0; i < 50; ++i) {
             m_clock->advance(39);
-            renderFrame(g_screen.get());
+            renderFrame(playerScreen());
         }
         allocations = counter.count();
     }

@@ -14,7 +14,7 @@ namespace {
 void pump()
 {
     WindowEvent e;
-    while (g_window->pollEvent(e)) playerWndProc(e);
+    while (playerState().window->pollEvent(e)) playerWndProc(e);
 }
 
 void pressKey(SDL_Keycode key)
@@ -41,18 +41,18 @@ TEST(SdlPlayer, WindowFramesFullScreenSwitchAndEscape)
     o.fullScreen = false;
     ASSERT_TRUE(playerStartup(o));
     pump();
-    EXPECT_TRUE(g_active);
-    for (int i = 0; i < 3; ++i) renderFrame(g_screen.get());
-    EXPECT_FALSE(g_screen->isFullScreen());
+    EXPECT_TRUE(playerState().active);
+    for (int i = 0; i < 3; ++i) renderFrame(playerScreen());
+    EXPECT_FALSE(playerScreen()->isFullScreen());
 
     pressKey(SDLK_F12);
     pump();
-    EXPECT_TRUE(g_screen->isFullScreen());
-    renderFrame(g_screen.get());
+    EXPECT_TRUE(playerScreen()->isFullScreen());
+    renderFrame(playerScreen());
     pressKey(SDLK_F12);
     pump();
-    EXPECT_FALSE(g_screen->isFullScreen());
-    renderFrame(g_screen.get());
+    EXPECT_FALSE(playerScreen()->isFullScreen());
+    renderFrame(playerScreen());
 
     pressKey(SDLK_ESCAPE);
     EXPECT_EQ(playerRun(), 0);

@@ -1,4 +1,5 @@
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <cstring>
 
@@ -8,6 +9,28 @@
 namespace {
 
 constexpr Uint16 kDeviceFrames = 1024;  // about 23 ms a callback
+
+// ALSA's error handler, declared here so that no ALSA header is needed.
+using AlsaErrorHandler = void (*)(const char* file, int line, const char* function, int err, const char* fmt, ...);
+using AlsaSetErrorHandler = int (*)(AlsaErrorHandler handler);
+
+void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// While SDL probes for a device, ALSA writes its own error lines to stderr (eight of them on a
+// machine without a sound card) before our one warning says the music runs silently. Its
+// error handler is process-wide in the library SDL loads at run time: we load the same library
+// (no link to it; nothing happens when it is absent), install a silent handler and keep the
+// library loaded so the handler stays in place. SDL still reports every failure itself.
+void quietAlsa()
+{
+    static const bool done = [] {
+        if (void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL))
+            if (auto set = reinterpret_cast<AlsaSetErrorHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+                set(&ignoreAlsaError);
+        return true;
+    }();
+    (void)done;
+}
 
 class SdlAudioOutput : public AudioOutput {
 public:
@@ -19,6 +42,7 @@ public:
 
     AudioOpenStatus open()
     {
+        quietAlsa();
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return AudioOpenStatus::Failed;
         SDL_AudioSpec want{};
         want.freq = kMusicRate;

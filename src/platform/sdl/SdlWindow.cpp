@@ -2,11 +2,13 @@
 
 #include <SDL.h>
 
-#include <cstdio>
 #include <string>
+
+#include "foundation/Report.h"
 
 namespace {
 
+const char* const kCaption = "SdlWindow";
 SDL_Window* g_messageParent = nullptr;
 
 // Virtual key codes of the original platform for the keys SDL reports.
@@ -205,10 +207,8 @@ private:
 bool startVideo()
 {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "tessaline: cannot start the display: %s\n", SDL_GetError());
-        return false;
-    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return reportError(kCaption, (std::string("cannot start the display: ") + SDL_GetError()).c_str(), false);
     return true;
 }
 
@@ -236,10 +236,7 @@ void installSdlPlatform(Platform& p)
         SDL_Rect place{100, 100, width, height};
         if (fullScreen && SDL_GetDisplayBounds(0, &place) != 0) place = SDL_Rect{100, 100, width, height};
         SDL_Window* w = SDL_CreateWindow(caption, place.x, place.y, place.w, place.h, flags);
-        if (!w) {
-            std::fprintf(stderr, "tessaline: cannot create the window: %s\n", SDL_GetError());
-            return nullptr;
-        }
+        if (!w) return reportError(kCaption, (std::string("cannot create the window: ") + SDL_GetError()).c_str(), nullptr);
         return std::make_unique<SdlPlayerWindow>(w);
     };
 }
