@@ -4,13 +4,26 @@
 #include <cstdarg>
 #include <cstdio>
 
-int clampItemCount(const ChunkFileReader& r, int64_t count, const char* caption, const char* what)
+int countItems(const ChunkFileReader& r, uint16_t itemId)
+{
+    ChunkFileReaderManager* m = r.getManager();
+    if (!m) return 0;
+    const uint32_t offset = m->getOffset();
+    ChunkFileReader walk = r, child;
+    int n = 0;
+    while (walk.nextChild(child)) n += child.getIdentifier() == itemId;
+    m->setOffset(offset);
+    return n;
+}
+
+int clampItemCount(const ChunkFileReader& r, int64_t count, int present, const char* caption, const char* what)
 {
     if (count <= 0) return 0;
     const int64_t room = r.getRemaining() / kL3xChunkHeader;
-    if (count <= room) return static_cast<int>(count);
+    const int64_t limit = std::min<int64_t>(room, int64_t(present) + kMaxMissingItems);
+    if (count <= limit) return static_cast<int>(count);
     reportWarning(caption, (std::string(what) + ": count larger than its chunk").c_str());
-    return static_cast<int>(room);
+    return static_cast<int>(limit);
 }
 
 std::vector<uint8_t> readPayload(const ChunkFileReader& r)

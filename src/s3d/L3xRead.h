@@ -24,9 +24,18 @@ inline bool countFits(const ChunkFileReader& r, int64_t count, uint32_t bytesEac
     return count >= 0 && static_cast<uint64_t>(count) * bytesEach <= r.getRemaining();
 }
 
-// The largest count of item chunks the rest of the chunk can hold: `count` itself when it
-// fits, otherwise the bound (with a report naming `what`).
-int clampItemCount(const ChunkFileReader& r, int64_t count, const char* caption, const char* what);
+// Items a list may announce beyond those it holds: they stay default-constructed, and this
+// keeps a few bytes of file from asking for thousands of empty objects.
+inline constexpr int kMaxMissingItems = 16;
+
+// How many children with `itemId` the chunk holds after its own fields (the reader's walk is
+// left where it was).
+int countItems(const ChunkFileReader& r, uint16_t itemId);
+
+// The number of items to make for a list announcing `count` and holding `present`: `count`
+// when the chunk has room for it and it exceeds `present` by at most kMaxMissingItems,
+// otherwise that bound (with a report naming `what`).
+int clampItemCount(const ChunkFileReader& r, int64_t count, int present, const char* caption, const char* what);
 
 // Loads a track slot (a track manager record) into `slot`, replacing what it held.
 template <class Manager>
@@ -50,7 +59,7 @@ template <class T, class LoadItem>
 void loadCountedList(ChunkFileReader& list, int64_t count, uint16_t itemId, std::vector<T>& items,
                      const char* caption, const char* what, const char* extraText, LoadItem loadItem)
 {
-    const int n = clampItemCount(list, count, caption, what);
+    const int n = clampItemCount(list, count, countItems(list, itemId), caption, what);
     items.clear();
     items.resize(static_cast<size_t>(n));
     if (n == 0) return;

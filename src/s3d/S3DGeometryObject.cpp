@@ -62,7 +62,8 @@ void S3DGeometryObject::loadWeights(ChunkFileReader& r)
 
 void S3DGeometryObject::loadModifiers(ChunkFileReader& r)
 {
-    const int n = clampItemCount(r, readCount16(r), caption().c_str(), "load: modifier stack");
+    const int n = clampItemCount(r, readCount16(r), countItems(r, kL3xModifierItem), caption().c_str(),
+                                 "load: modifier stack");
     m_modifiers.clear();
     m_modifiers.reserve(size_t(n));
     ChunkFileReader item;

@@ -186,7 +186,8 @@ void S3DMaterial::load(ChunkFileReader& r)
             child.readString(m_name);
         } else if (child.getIdentifier() == kL3xSubMaterialList) {
             const int32_t count = child.readInt();
-            const int n = clampItemCount(child, count, kCaption, "load: sub-material list");
+            const int n = clampItemCount(child, count, countItems(child, kL3xSubMaterialItem), kCaption,
+                                         "load: sub-material list");
             m_subMaterials.clear();
             m_subMaterials.resize(size_t(n));
             size_t next = 0;
