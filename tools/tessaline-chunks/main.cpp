@@ -6,7 +6,7 @@
 // A chunk's own fields come before its children and their layout depends on the file kind, so
 // the tool finds the children itself: the first payload offset from which the rest of the
 // payload splits exactly into chunks of at least 6 bytes. A payload with no such offset is
-// shown as fields only.
+// shown as fields only. In .l3x files (root 0xD0CE) each chunk is also named after its record.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "foundation/ChunkFile.h"
+#include "s3d/L3xFormat.h"
 
 namespace {
 const char* const kTool = "tessaline-chunks";
@@ -23,6 +24,7 @@ const int kMaxIndent = 32;
 struct Node {
     uint32_t start;
     uint32_t depth;
+    const L3xChunkKind* kind;  // the .l3x record, null when unknown
 };
 
 uint32_t readU32(const uint8_t* s, uint32_t size, uint64_t at)
@@ -37,21 +39,25 @@ public:
 
     void print()
     {
-        std::vector<Node> stack{{0, 0}};
+        m_manager.setOffset(0);
+        const bool l3x = ChunkFileReader(&m_manager).getIdentifier() == kL3xRoot;
+        std::vector<Node> stack{{0, 0, l3x ? &l3xRootKind() : nullptr}};
         while (!stack.empty()) {
             const Node node = stack.back();
             stack.pop_back();
             m_manager.setOffset(node.start);
             ChunkFileReader chunk(&m_manager);
             const uint32_t fields = childrenStart(chunk.getStart(), chunk.getSize());
-            printChunk(chunk, node.depth, fields);
+            printChunk(chunk, node.depth, fields, node.kind);
             if (fields == chunk.getSize() - 6) continue;
             // The reader walks from the end of the fields; children go on the stack in reverse
             // so that they print in file order.
             m_manager.setOffset(chunk.getStart() + 6 + fields);
             std::vector<Node> children;
             ChunkFileReader child;
-            while (chunk.nextChild(child)) children.push_back({child.getStart(), node.depth + 1});
+            while (chunk.nextChild(child))
+                children.push_back({child.getStart(), node.depth + 1,
+                                    node.kind ? l3xFindChild(*node.kind, child.getIdentifier()) : nullptr});
             stack.insert(stack.end(), children.rbegin(), children.rend());
         }
     }
@@ -80,11 +86,12 @@ private:
         return payload;
     }
 
-    void printChunk(const ChunkFileReader& chunk, uint32_t depth, uint32_t fields)
+    void printChunk(const ChunkFileReader& chunk, uint32_t depth, uint32_t fields, const L3xChunkKind* kind)
     {
         const int indent = 2 * static_cast<int>(std::min<uint32_t>(depth, kMaxIndent));
-        std::printf("%*s%s[%u] id %u size %u offset %u fields %u:", indent, "", depth > kMaxIndent ? "~" : "",
-                    depth, chunk.getIdentifier(), chunk.getSize(), chunk.getStart(), fields);
+        std::printf("%*s%s[%u] id %u%s%s size %u offset %u fields %u:", indent, "", depth > kMaxIndent ? "~" : "",
+                    depth, chunk.getIdentifier(), kind ? " " : "", kind ? kind->name : "", chunk.getSize(),
+                    chunk.getStart(), fields);
         const uint8_t* s = m_manager.getStream();
         const uint32_t shown = std::min(fields, kHexBytes);
         for (uint32_t i = 0; i < shown; ++i) std::printf(" %02x", s[chunk.getStart() + 6 + i]);

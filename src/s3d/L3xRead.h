@@ -1,0 +1,76 @@
+// Helpers every .l3x record loader shares: counts checked against the bytes that must hold
+// them, optional tracks, raw payload copies of records whose meaning comes later, and the
+// one way a counted list of item chunks is loaded.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/TrackManager.h"
+#include "foundation/ChunkFile.h"
+#include "foundation/Report.h"
+
+// The smallest chunk: an item of a list needs at least its header.
+inline constexpr uint32_t kL3xChunkHeader = 6;
+
+// An unsigned 16-bit count read from the file.
+inline int readCount16(ChunkFileReader& r) { return static_cast<uint16_t>(r.readShort()); }
+
+// True when `count` elements of `bytesEach` bytes fit in what is left of the chunk.
+inline bool countFits(const ChunkFileReader& r, int64_t count, uint32_t bytesEach)
+{
+    return count >= 0 && static_cast<uint64_t>(count) * bytesEach <= r.getRemaining();
+}
+
+// Items a list may announce beyond those it holds: they stay default-constructed, and this
+// keeps a few bytes of file from asking for thousands of empty objects.
+inline constexpr int kMaxMissingItems = 16;
+
+// How many children with `itemId` the chunk holds after its own fields (the reader's walk is
+// left where it was).
+int countItems(const ChunkFileReader& r, uint16_t itemId);
+
+// The number of items to make for a list announcing `count` and holding `present`: `count`
+// when the chunk has room for it and it exceeds `present` by at most kMaxMissingItems,
+// otherwise that bound (with a report naming `what`).
+int clampItemCount(const ChunkFileReader& r, int64_t count, int present, const char* caption, const char* what);
+
+// Loads a track slot (a track manager record) into `slot`, replacing what it held.
+template <class Manager>
+void loadTrack(ChunkFileReader& r, std::unique_ptr<Manager>& slot)
+{
+    slot = std::make_unique<Manager>();
+    slot->load(r);
+}
+
+// The payload of a chunk (own fields and children), clamped to the stream.
+std::vector<uint8_t> readPayload(const ChunkFileReader& r);
+
+// printf-style formatting of a message text (the messages with a %d or %s).
+std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Loads a list chunk whose own field is a count, then item children with `itemId`: exactly
+// `count` items are made (bounded by what the chunk can hold, else reported naming `what`) and
+// loaded in order; each item beyond them reports `extraText`, or is ignored when it is null.
+// Other children are ignored.
+template <class T, class LoadItem>
+void loadCountedList(ChunkFileReader& list, int64_t count, uint16_t itemId, std::vector<T>& items,
+                     const char* caption, const char* what, const char* extraText, LoadItem loadItem)
+{
+    const int n = clampItemCount(list, count, countItems(list, itemId), caption, what);
+    items.clear();
+    items.resize(static_cast<size_t>(n));
+    if (n == 0) return;
+    size_t next = 0;
+    ChunkFileReader child;
+    while (list.nextChild(child)) {
+        if (child.getIdentifier() != itemId) continue;
+        if (next >= items.size()) {
+            if (extraText) reportWarning(caption, extraText);
+            continue;
+        }
+        loadItem(items[next++], child);
+    }
+}

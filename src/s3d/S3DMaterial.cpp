@@ -1,0 +1,210 @@
+#include "s3d/S3DMaterial.h"
+
+#include "s3d/L3xFormat.h"
+#include "s3d/L3xRead.h"
+
+namespace {
+const char* const kCaption = "S3DMaterial warning:";
+}
+
+bool S3DTextureMap::hasFile() const { return !m_fileName.isNull() && !(m_fileName == "NULL"); }
+
+void S3DTextureMap::load(ChunkFileReader& r)
+{
+    ChunkFileReader child, item;
+    while (r.nextChild(child)) {
+        if (child.getIdentifier() == kL3xTextureValues) {
+            while (child.nextChild(item)) {
+                switch (item.getIdentifier()) {
+                case 10: item.readString(m_fileName); break;
+                case 11: m_cropU = item.readFloat(); break;
+                case 12: m_cropV = item.readFloat(); break;
+                case 13: m_cropW = item.readFloat(); break;
+                case 14: m_cropH = item.readFloat(); break;
+                case 15: m_offsetU = item.readFloat(); break;
+                case 16: m_offsetV = item.readFloat(); break;
+                case 17: m_tileU = item.readFloat(); break;
+                case 18: m_tileV = item.readFloat(); break;
+                case 19: m_angle = item.readFloat(); break;
+                case 20: m_useTransform = item.readInt(); break;
+                case 21: m_environmentMap = item.readInt(); break;
+                case 22: m_textureMode = item.readInt(); break;
+                case 23: m_generator = item.readInt(); break;
+                case 24: m_value24 = item.readFloat(); break;
+                case 25: m_value25 = item.readInt(); break;
+                case 26: m_value26 = item.readFloat(); break;
+                case 27: m_value27 = item.readInt(); break;
+                case 28: m_value28 = item.readInt(); break;
+                case 29: m_useCrop = item.readInt(); break;
+                default: break;
+                }
+            }
+        } else if (child.getIdentifier() == kL3xTextureTracks) {
+            while (child.nextChild(item)) {
+                const int slot = item.getIdentifier() - kL3xTextureFirstTrack;
+                if (slot >= 0 && slot < kNbTrack) loadTrack(item, m_pTrack[slot]);
+            }
+        }
+    }
+}
+
+void S3DTextureMap::update(float time)
+{
+    float* const target[kNbTrack] = {&m_offsetU, &m_offsetV, &m_tileU, &m_generatorValue[0],
+                                     &m_tileV, &m_angle, &m_generatorValue[1], &m_generatorValue[2]};
+    for (int i = 0; i < kNbTrack; ++i) {
+        const bool generatorSlot = i == 3 || i == 6 || i == 7;
+        if (m_pTrack[i] && (!generatorSlot || m_generator != 0)) *target[i] = m_pTrack[i]->getValue(time);
+    }
+}
+
+void S3DParamBlock::load(ChunkFileReader& r)
+{
+    ChunkFileReader child, item;
+    while (r.nextChild(child)) {
+        if (child.getIdentifier() == kL3xParamValues) {
+            while (child.nextChild(item)) {
+                const int slot = item.getIdentifier() - kL3xParamFirst;
+                if (slot < 0 || slot >= m_nbValue) continue;
+                if (m_textAt12 && item.getIdentifier() == kL3xParams2Text) item.readString(m_text);
+                else m_value[slot] = item.readFloat();
+            }
+        } else if (child.getIdentifier() == kL3xParamTracks) {
+            while (child.nextChild(item)) {
+                const int slot = item.getIdentifier() - kL3xParamFirst - 100;
+                if (slot >= 0 && slot < m_nbValue) loadTrack(item, m_pTrack[slot]);
+            }
+        }
+    }
+}
+
+void S3DParamBlock::update(float time)
+{
+    for (int i = 0; i < m_nbValue; ++i)
+        if (m_pTrack[i]) m_value[i] = m_pTrack[i]->getValue(time);
+}
+
+void S3DSubMaterial::loadShading(ChunkFileReader& r)
+{
+    ChunkFileReader child, item;
+    while (r.nextChild(child)) {
+        if (child.getIdentifier() == kL3xShadingValues) {
+            while (child.nextChild(item)) {
+                switch (item.getIdentifier()) {
+                case kL3xShadingPaletteEnabled: m_paletteEnabled = item.readInt(); break;
+                case kL3xShadingTwoSided: m_twoSided = item.readInt(); break;
+                case kL3xShadingOpacityKind: m_opacityKind = item.readInt(); break;
+                case kL3xShadingBlendMode: m_blendMode = item.readInt(); break;
+                case kL3xShadingOpacity: m_opacity = item.readFloat(); break;
+                case kL3xShadingBilinear: m_bilinear = item.readInt(); break;
+                case kL3xShadingValue16: m_value16 = item.readInt(); break;
+                case kL3xShadingAmbient: m_ambient = item.readPoint3D(); break;
+                case kL3xShadingDiffuse: m_diffuse = item.readPoint3D(); break;
+                case kL3xShadingSpecular: m_specular = item.readPoint3D(); break;
+                case kL3xShadingValue20: m_value20 = item.readFloat(); break;
+                case kL3xShadingSpecularPower: m_specularPower = item.readFloat(); break;
+                case kL3xShadingTexture1: m_texture1.load(item); break;
+                case kL3xShadingTexture2: m_texture2.load(item); break;
+                default: break;
+                }
+            }
+        } else if (child.getIdentifier() == kL3xShadingTracks) {
+            while (child.nextChild(item)) {
+                switch (item.getIdentifier()) {
+                case kL3xShadingOpacityTrack: loadTrack(item, m_pOpacityTrack); break;
+                case kL3xShadingAmbientTrack: loadTrack(item, m_pAmbientTrack); break;
+                case kL3xShadingDiffuseTrack: loadTrack(item, m_pDiffuseTrack); break;
+                case kL3xShadingSpecularTrack: loadTrack(item, m_pSpecularTrack); break;
+                default: break;
+                }
+            }
+        }
+    }
+    m_paletteDirty = 1;
+}
+
+void S3DSubMaterial::load(ChunkFileReader& r)
+{
+    ChunkFileReader child;
+    while (r.nextChild(child)) {
+        switch (child.getIdentifier()) {
+        case kL3xSubName: child.readString(m_name); break;
+        case kL3xSubShading: loadShading(child); break;
+        case kL3xSubParams1: m_params1.load(child); break;
+        case kL3xSubParams2: m_params2.load(child); break;
+        case kL3xSubTexture: m_texture3.load(child); break;
+        default: break;
+        }
+    }
+}
+
+void S3DSubMaterial::update(float time)
+{
+    if (m_pOpacityTrack) setOpacity(m_pOpacityTrack->getValue(time));
+    if (m_pAmbientTrack) setAmbient(m_pAmbientTrack->getValue(time));
+    if (m_pDiffuseTrack) setDiffuse(m_pDiffuseTrack->getValue(time));
+    if (m_pSpecularTrack) setSpecular(m_pSpecularTrack->getValue(time));
+    m_texture1.update(time);
+    m_params1.update(time);
+    m_params2.update(time);
+    m_texture3.update(time);
+}
+
+void S3DSubMaterial::setOpacity(float v)
+{
+    if (v == m_opacity) return;
+    m_opacity = v;
+    m_paletteDirty = 1;
+}
+
+void S3DSubMaterial::setAmbient(const Point3D& c)
+{
+    if (c == m_ambient) return;
+    m_ambient = c;
+    m_paletteDirty = 1;
+}
+
+void S3DSubMaterial::setDiffuse(const Point3D& c)
+{
+    if (c == m_diffuse) return;
+    m_diffuse = c;
+    m_paletteDirty = 1;
+}
+
+void S3DSubMaterial::setSpecular(const Point3D& c)
+{
+    if (c == m_specular) return;
+    m_specular = c;
+    m_paletteDirty = 1;
+}
+
+void S3DMaterial::load(ChunkFileReader& r)
+{
+    ChunkFileReader child;
+    while (r.nextChild(child)) {
+        if (child.getIdentifier() == kL3xMaterialName) {
+            child.readString(m_name);
+        } else if (child.getIdentifier() == kL3xSubMaterialList) {
+            const int32_t count = child.readInt();
+            const int n = clampItemCount(child, count, countItems(child, kL3xSubMaterialItem), kCaption,
+                                         "load: sub-material list");
+            m_subMaterials.clear();
+            m_subMaterials.resize(size_t(n));
+            size_t next = 0;
+            ChunkFileReader item;
+            while (child.nextChild(item))
+                if (item.getIdentifier() == kL3xSubMaterialItem && next < m_subMaterials.size())
+                    m_subMaterials[next++].load(item);
+        }
+    }
+}
+
+void S3DMaterial::update(float time)
+{
+    for (S3DSubMaterial& s : m_subMaterials) s.update(time);
+}
+
+void S3DMaterial::prepare()
+{
+    for (S3DSubMaterial& s : m_subMaterials) s.prepare();
+}

@@ -1,0 +1,126 @@
+// Materials as the scene file carries them: a material is a named list of sub-materials; a
+// sub-material holds its shading block (flags, colours, opacity, two texture maps, tracks),
+// two parameter blocks and a third texture map. Palettes, texture images and drawing build on
+// these records later; here they are read, stored and animated.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "control/TrackManager.h"
+#include "foundation/ChunkFile.h"
+#include "foundation/Point3D.h"
+#include "foundation/StringC.h"
+
+class S3DTextureMap {
+public:
+    enum { kNbTrack = 8 };  // tracks 110 … 117
+
+    // Child 1 values (10 file name, 11 … 29), child 100 tracks (110 … 117).
+    void load(ChunkFileReader& r);
+    // Offsets, tiles and angle from their tracks (an empty track gives 0), the generator
+    // values only while the generator flag is set.
+    void update(float time);
+    bool hasFile() const;
+
+    StringC m_fileName = "NULL";
+    float m_cropU = 0.0f, m_cropV = 0.0f, m_cropW = 1.0f, m_cropH = 1.0f;
+    float m_offsetU = 0.0f, m_offsetV = 0.0f;
+    float m_tileU = 1.0f, m_tileV = 1.0f;
+    float m_angle = 0.0f;
+    int32_t m_useTransform = 0;
+    int32_t m_environmentMap = 0;
+    int32_t m_textureMode = 0;
+    int32_t m_generator = 0;
+    // Values 24 … 28, stored as read.
+    float m_value24 = 1.0f;
+    int32_t m_value25 = 1;
+    float m_value26 = 1.0f;
+    int32_t m_value27 = 0;
+    int32_t m_value28 = 0;
+    int32_t m_useCrop = 0;
+    // Driven by tracks 113, 116 and 117 while the generator flag is set.
+    float m_generatorValue[3] = {0.0f, 0.0f, 0.0f};
+    std::unique_ptr<TrackManagerFloat> m_pTrack[kNbTrack];
+};
+
+// A parameter block of a sub-material: float values from id 10 (one of them, id 12 of the
+// second block, a string instead) with a float track each at id + 100.
+class S3DParamBlock {
+public:
+    enum { kMaxValue = 9 };
+    S3DParamBlock(int nbValue, bool textAt12) : m_nbValue(nbValue), m_textAt12(textAt12) {}
+
+    void load(ChunkFileReader& r);
+    void update(float time);
+
+    int m_nbValue;
+    bool m_textAt12;
+    float m_value[kMaxValue] = {};
+    StringC m_text = "NULL";
+    std::unique_ptr<TrackManagerFloat> m_pTrack[kMaxValue];
+};
+
+class S3DSubMaterial {
+public:
+    // 1 name, 2 shading block, 3 and 4 parameter blocks, 5 texture map.
+    void load(ChunkFileReader& r);
+    // The shading tracks, the first texture map's, the parameter blocks' and the third map's.
+    void update(float time);
+    // Palette and UV transforms are rebuilt here once drawing needs them.
+    void prepare() {}
+
+    // Setters that mark the palette for rebuilding when the value changes.
+    void setOpacity(float v);
+    void setAmbient(const Point3D& c);
+    void setDiffuse(const Point3D& c);
+    void setSpecular(const Point3D& c);
+
+    StringC m_name = "NULL";
+    int32_t m_paletteDirty = 1;
+    int32_t m_negative = 0;
+    int32_t m_paletteEnabled = 0;
+    int32_t m_twoSided = 0;
+    int32_t m_opacityKind = 0;
+    int32_t m_blendMode = 0;
+    float m_opacity = 1.0f;
+    int32_t m_bilinear = 0;
+    int32_t m_value16 = 0;
+    Point3D m_ambient;
+    Point3D m_diffuse{1.0f, 1.0f, 1.0f};
+    Point3D m_specular;
+    float m_value20 = 0.8f;
+    float m_specularPower = 20.0f;
+    S3DTextureMap m_texture1;  // chunk 22
+    S3DTextureMap m_texture2;  // chunk 23
+    std::unique_ptr<TrackManagerFloat> m_pOpacityTrack;
+    std::unique_ptr<TrackManagerPoint3D> m_pAmbientTrack;
+    std::unique_ptr<TrackManagerPoint3D> m_pDiffuseTrack;
+    std::unique_ptr<TrackManagerPoint3D> m_pSpecularTrack;
+    S3DParamBlock m_params1{7, false};
+    S3DParamBlock m_params2{9, true};
+    S3DTextureMap m_texture3;  // chunk 5
+
+private:
+    void loadShading(ChunkFileReader& r);
+};
+
+class S3DMaterial {
+public:
+    S3DMaterial() = default;
+    // Move-only, so that the material array never tries to copy sub-materials.
+    S3DMaterial(S3DMaterial&&) = default;
+    S3DMaterial& operator=(S3DMaterial&&) = default;
+
+    // 101 name; 200 the sub-material list (i32 count, items 201; extra items ignored).
+    void load(ChunkFileReader& r);
+    void update(float time);
+    void prepare();
+
+    int getCount() const { return static_cast<int>(m_subMaterials.size()); }
+    S3DSubMaterial* getSubMaterial(int i) { return i >= 0 && i < getCount() ? &m_subMaterials[size_t(i)] : nullptr; }
+
+    StringC m_name = "NULL";
+    std::vector<S3DSubMaterial> m_subMaterials;
+};

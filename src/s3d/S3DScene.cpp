@@ -1,0 +1,171 @@
+#include "s3d/S3DScene.h"
+
+#include "foundation/ChunkFile.h"
+#include "image/CImage32.h"
+#include "s3d/L3xFormat.h"
+#include "s3d/L3xRead.h"
+
+namespace {
+const char* const kCaption = "S3DScene warning:";
+// The "not so much camera" message shows once per run.
+bool s_cameraIndexWarningPending = true;
+}
+
+void S3DScene::load(const StringC& fileName)
+{
+    ChunkFileReaderManager manager(fileName);
+    read(manager);
+}
+
+void S3DScene::load(const StringC& fileName, const uint8_t* data, size_t size)
+{
+    ChunkFileReaderManager manager(fileName, data, size);
+    read(manager);
+}
+
+void S3DScene::read(ChunkFileReaderManager& manager)
+{
+    if (!manager.hasBuffer()) return;  // the manager has reported why
+    manager.setOffset(0);
+    ChunkFileReader root(&manager);
+    if (root.getIdentifier() != kL3xRoot) return reportWarning(kCaption, "not a l3x file");
+
+    ChunkFileReader child;
+    while (root.nextChild(child)) {
+        switch (child.getIdentifier()) {
+        case kL3xAnimationLength: m_animationLength = uint16_t(child.readShort()); break;
+        case kL3xTriObjectList:
+            loadCountedList(child, readCount16(child), kL3xTriObjectItem, m_triObjects, kCaption,
+                            "loading TriObject error", "loading TriObject error",
+                            [](S3DTriObject& o, ChunkFileReader& r) { o.load(r); });
+            break;
+        case kL3xShapeList:
+            loadCountedList(child, readCount16(child), kL3xShapeItem, m_shapes, kCaption, "loading Shape error",
+                            "loading Shape error", [](std::unique_ptr<S3DShape>& slot, ChunkFileReader& r) {
+                                const int kind = r.readByte();
+                                slot = S3DShape::create(kind);
+                                if (!slot)
+                                    return reportWarning(kCaption, formatText("unknow shape type: %d", kind).c_str());
+                                slot->load(r);
+                            });
+            break;
+        case kL3xLightList:
+            loadCountedList(child, readCount16(child), kL3xLightItem, m_lights, kCaption, "loading Light error",
+                            "loading Light error", [](S3DLight& o, ChunkFileReader& r) { o.load(r); });
+            break;
+        case kL3xCameraList:
+            loadCountedList(child, readCount16(child), kL3xCameraItem, m_cameras, kCaption, "loading camera error",
+                            "loading camera error", [](S3DCamera& o, ChunkFileReader& r) { o.load(r); });
+            break;
+        case kL3xMaterialList:
+            loadCountedList(child, readCount16(child), kL3xMaterialItem, m_materials, kCaption,
+                            "loading material error", "loading material error",
+                            [](S3DMaterial& o, ChunkFileReader& r) { o.load(r); });
+            break;
+        case kL3xWSModifierList:
+            loadCountedList(child, readCount16(child), kL3xWSModifierItem, m_wsModifiers, kCaption,
+                            "loading WSMModifier error", "loading WSMModifier error",
+                            [](S3DWSModifier& o, ChunkFileReader& r) { o.load(r); });
+            break;
+        case kL3xDummyList:
+            loadCountedList(child, readCount16(child), kL3xDummyItem, m_dummies, kCaption, "loading Dummy error",
+                            "loading Dummy error", [](S3DDummy& o, ChunkFileReader& r) { o.load(r); });
+            break;
+        case kL3xSceneOption1: m_option1 = child.readInt(); break;
+        case kL3xSceneOption2: m_option2 = child.readInt(); break;
+        case kL3xSceneName: child.readString(m_name); break;
+        default: break;
+        }
+    }
+    if (m_cameras.empty()) reportWarning(kCaption, "no camera to render the scene !");
+    link();
+}
+
+void S3DScene::setViewPort(ViewPort* viewPort)
+{
+    if (!viewPort) return reportWarning(kCaption, "setViewPort: viewPort NULL");
+    CImage32* screen = viewPort->getScreen();
+    if (!screen) return reportWarning(kCaption, "setViewPort: screen NULL");
+    const CImage32* current = m_pViewPort ? m_pViewPort->getScreen() : nullptr;
+    if (current && current->getWidth() == screen->getWidth() && current->getHeight() == screen->getHeight()) return;
+    for (S3DCamera& c : m_cameras) c.setScreen(float(screen->getWidth()), float(screen->getHeight()));
+    m_pViewPort = viewPort;
+}
+
+void S3DScene::setCamera(int index)
+{
+    if (m_cameras.empty()) return;
+    if (index < 0 || index >= getNbCamera()) {
+        if (s_cameraIndexWarningPending) {
+            s_cameraIndexWarningPending = false;
+            reportWarning(kCaption, "setCamera: not so much camera");
+        }
+        return;
+    }
+    m_currentCamera = index;
+    m_cameraChanged = 1;
+}
+
+void S3DScene::createShape(int nb)
+{
+    if (nb < 0) return reportWarning(kCaption, "createShape: nb < 0");
+    m_shapes.clear();
+    m_shapes.resize(size_t(nb));
+}
+
+void S3DScene::createShapeKind(int i, int kind)
+{
+    if (i < 0 || i >= getNbShape()) return;
+    m_shapes[size_t(i)] = S3DShape::create(kind);
+    if (!m_shapes[size_t(i)]) reportWarning(kCaption, formatText("unknow shape type: %d", kind).c_str());
+}
+
+void S3DScene::update(float time)
+{
+    m_time = time;
+    if (m_cameras.empty()) return;
+    for (S3DMaterial& m : m_materials) m.update(time);
+    for (S3DDummy& d : m_dummies) d.m_header.m_node.update(time);
+    for (S3DWSModifier& w : m_wsModifiers) w.update(time);
+    for (S3DTriObject& o : m_triObjects) o.update(time);
+    for (S3DCamera& c : m_cameras) c.update(time);
+    for (S3DLight& l : m_lights) l.update(time);
+    const S3DCamera* camera = &m_cameras[size_t(m_currentCamera)];
+    for (auto& s : m_shapes)
+        if (s) s->update(time, camera);
+}
+
+void S3DScene::prepare()
+{
+    if (m_cameras.empty()) return;
+    for (S3DDummy& d : m_dummies) d.m_header.m_node.refresh();
+    for (S3DTriObject& o : m_triObjects) o.m_header.m_node.refresh();
+    for (S3DWSModifier& w : m_wsModifiers) w.m_header.m_node.refresh();
+    for (S3DCamera& c : m_cameras) {
+        c.m_header.m_node.refresh();
+        c.m_target.m_node.refresh();
+    }
+    for (S3DLight& l : m_lights) {
+        l.m_header.m_node.refresh();
+        l.m_target.m_node.refresh();
+    }
+    for (auto& s : m_shapes)
+        if (s) s->m_header.m_node.refresh();
+    // Parents come first in the list, so each parent is already in world space.
+    for (S3DObjectHeader* h : m_linked) h->m_node.compose(h->m_pParent->m_node);
+
+    for (S3DMaterial& m : m_materials) m.prepare();
+    for (S3DCamera& c : m_cameras) c.prepare();
+    const S3DCamera& camera = m_cameras[size_t(m_currentCamera)];
+    for (S3DLight& l : m_lights) l.prepare(camera);
+    for (S3DWSModifier& w : m_wsModifiers) w.prepare();
+    for (S3DTriObject& o : m_triObjects) o.prepare(camera);
+    for (auto& s : m_shapes)
+        if (s) s->prepare(camera);
+}
+
+void S3DScene::render()
+{
+    if (m_cameras.empty() || !m_pViewPort) return;
+    // The draw manager takes the current camera and the view port here once it exists.
+}

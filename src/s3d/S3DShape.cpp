@@ -1,0 +1,57 @@
+#include "s3d/S3DShape.h"
+
+#include "s3d/L3xFormat.h"
+#include "s3d/L3xRead.h"
+
+std::unique_ptr<S3DShape> S3DShape::create(int kind)
+{
+    if (kind < 1 || kind > 3) return nullptr;
+    return std::unique_ptr<S3DShape>(new S3DShape(kind));
+}
+
+void S3DShape::load(ChunkFileReader& r)
+{
+    ChunkFileReader child;
+    while (r.nextChild(child)) {
+        if (child.getIdentifier() == kL3xShapeCommon) loadCommon(child);
+        else if (child.getIdentifier() == kL3xShapeKindData && m_kind != 1) m_kindData = readPayload(child);
+    }
+}
+
+void S3DShape::loadCommon(ChunkFileReader& r)
+{
+    ChunkFileReader child, item;
+    while (r.nextChild(child)) {
+        if (loadCommonChild(child)) continue;
+        if (child.getIdentifier() == kL3xOption0) {
+            m_option = child.readInt();
+        } else if (child.getIdentifier() == kL3xVertexData) {
+            while (child.nextChild(item)) {
+                if (item.getIdentifier() == kL3xVertexPositions) {
+                    loadPositions(item);
+                } else if (item.getIdentifier() == kL3xVertexWeights) {
+                    loadWeights(item);
+                } else if (item.getIdentifier() == kL3xVertexExtra && getNbVertex() > 0) {
+                    if (!countFits(item, getNbVertex(), 2)) {
+                        warn("load: fewer vertex values than vertices");
+                        continue;
+                    }
+                    m_vertexValues.resize(size_t(getNbVertex()));
+                    for (int16_t& v : m_vertexValues) v = item.readShort();
+                }
+            }
+        }
+    }
+}
+
+void S3DShape::update(float time, const S3DCamera* camera)
+{
+    (void)camera;
+    m_header.m_node.update(time);
+    for (auto& m : m_modifiers) m->update(time);
+}
+
+void S3DShape::prepare(const S3DCamera& camera)
+{
+    (void)camera;
+}

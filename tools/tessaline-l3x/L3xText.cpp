@@ -1,0 +1,718 @@
+// Text <-> chunk tree for tessaline-l3x, driven by the record description of src/s3d/L3xFormat.
+#include "L3xText.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "foundation/ChunkFile.h"
+#include "s3d/L3xFormat.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Track records: per value type and kind, the file layout of one key.
+//   t time (i32), f float, y bezier tangent type (i16)
+
+const char* const kTrackKindNames[] = {"", "linear", "hermite", "tcb", "bezier"};
+const char* const kTangentNames[] = {"smooth", "linear", "step", "fast", "slow", "custom"};
+
+const char* keyLayout(L3xTrackKind type, int kind)
+{
+    switch (type) {
+    case L3xTrackKind::Float:
+        return kind == 1 || kind == 2 ? "tf" : kind == 3 ? "tffffff" : kind == 4 ? "tfffyffy" : nullptr;
+    case L3xTrackKind::Point:
+        return kind == 1 || kind == 2 ? "tfff" : kind == 3 ? "tffffffff" : nullptr;
+    case L3xTrackKind::Rotation: return kind == 1 ? "tffff" : kind == 3 ? "tfffffffff" : nullptr;
+    default: return nullptr;
+    }
+}
+
+int layoutBytes(const char* layout)
+{
+    int n = 0;
+    for (const char* c = layout; *c; ++c) n += *c == 'y' ? 2 : 4;
+    return n;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Encoding
+
+void put8(std::vector<uint8_t>& b, uint32_t v) { b.push_back(uint8_t(v)); }
+void put16(std::vector<uint8_t>& b, uint32_t v)
+{
+    b.push_back(uint8_t(v));
+    b.push_back(uint8_t(v >> 8));
+}
+void put32(std::vector<uint8_t>& b, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
+}
+void putF(std::vector<uint8_t>& b, float f)
+{
+    uint32_t v;
+    std::memcpy(&v, &f, 4);
+    put32(b, v);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tokens
+
+struct Token {
+    std::string text;
+    bool quoted = false;
+    int line = 0;
+    bool is(const char* s) const { return !quoted && text == s; }
+};
+
+bool tokenize(const std::string& in, std::vector<Token>& out, std::string& error)
+{
+    int line = 1;
+    for (size_t i = 0; i < in.size();) {
+        const char c = in[i];
+        if (c == '\n') {
+            ++line;
+            ++i;
+        } else if (c == ' ' || c == '\t' || c == '\r') {
+            ++i;
+        } else if (c == '#') {
+            while (i < in.size() && in[i] != '\n') ++i;
+        } else if (c == '{' || c == '}' || c == '[' || c == ']') {
+            out.push_back({std::string(1, c), false, line});
+            ++i;
+        } else if (c == '"') {
+            Token t{"", true, line};
+            for (++i;; ++i) {
+                if (i >= in.size() || in[i] == '\n') return error = std::to_string(line) + ": unterminated string", false;
+                if (in[i] == '"') break;
+                if (in[i] == '\\' && i + 1 < in.size()) {
+                    ++i;
+                    if (in[i] == 'x' && i + 2 < in.size()) {
+                        t.text += char(std::strtol(in.substr(i + 1, 2).c_str(), nullptr, 16));
+                        i += 2;
+                        continue;
+                    }
+                }
+                t.text += in[i];
+            }
+            ++i;
+            out.push_back(t);
+        } else {
+            Token t{"", false, line};
+            while (i < in.size() && !std::strchr(" \t\r\n#{}[]\"", in[i])) t.text += in[i++];
+            out.push_back(t);
+        }
+    }
+    return true;
+}
+
+bool toInteger(const std::string& s, long long lo, long long hi, long long& out)
+{
+    if (s.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(s.c_str(), &end, 0);
+    if (*end || errno == ERANGE || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+bool toFloat(const std::string& s, float& out)
+{
+    if (s.empty()) return false;
+    char* end = nullptr;
+    out = std::strtof(s.c_str(), &end);
+    return !*end;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Parser
+
+class Parser {
+public:
+    Parser(std::vector<Token> tokens, std::string fileName) : m_t(std::move(tokens)), m_file(std::move(fileName)) {}
+
+    bool parseTop(L3xChunk& root)
+    {
+        static const L3xChunkKind top = {0, "", "", &l3xRootKind(), 1, L3xTrackKind::None, 0};
+        std::vector<L3xChunk> chunks;
+        while (m_pos < m_t.size())
+            if (!statement(top, chunks)) return false;
+        if (chunks.size() != 1) return fail("the text must hold exactly one root statement (scene)");
+        root = std::move(chunks[0]);
+        return true;
+    }
+
+    std::string m_error;
+
+private:
+    bool fail(const std::string& message)
+    {
+        const int line = m_pos < m_t.size() ? m_t[m_pos].line : (m_t.empty() ? 0 : m_t.back().line);
+        m_error = m_file + ":" + std::to_string(line) + ": " + message;
+        return false;
+    }
+    const Token* peek() const { return m_pos < m_t.size() ? &m_t[m_pos] : nullptr; }
+    bool next(Token& t, const char* what)
+    {
+        if (m_pos >= m_t.size()) return fail(std::string("expected ") + what + " before the end");
+        t = m_t[m_pos++];
+        return true;
+    }
+    bool expect(const char* s)
+    {
+        Token t;
+        if (!next(t, s)) return false;
+        if (!t.is(s)) {
+            --m_pos;
+            return fail(std::string("expected ") + s + ", found " + t.text);
+        }
+        return true;
+    }
+    bool integer(long long lo, long long hi, long long& v, const char* what)
+    {
+        Token t;
+        if (!next(t, what)) return false;
+        if (t.quoted || !toInteger(t.text, lo, hi, v)) {
+            --m_pos;
+            return fail(std::string("expected ") + what + " (" + std::to_string(lo) + " to " + std::to_string(hi) + "), found " + t.text);
+        }
+        return true;
+    }
+    bool number(float& v)
+    {
+        Token t;
+        if (!next(t, "a number")) return false;
+        if (t.quoted || !toFloat(t.text, v)) {
+            --m_pos;
+            return fail("expected a number, found " + t.text);
+        }
+        return true;
+    }
+    bool peekIsValue() const
+    {
+        const Token* t = peek();
+        return t && !t->quoted && t->text != "{" && t->text != "}" && t->text != "[" && t->text != "]";
+    }
+
+    bool hexBytes(std::vector<uint8_t>& out)
+    {
+        if (!expect("[")) return false;
+        while (peek() && !peek()->is("]")) {
+            long long v = 0;
+            Token t = *peek();
+            if (!toInteger("0x" + t.text, 0, 255, v)) return fail("expected a hex byte, found " + t.text);
+            ++m_pos;
+            out.push_back(uint8_t(v));
+        }
+        return expect("]");
+    }
+
+    // One field of the code; arrays are bracketed. Counted arrays write their count first.
+    bool field(char code, std::vector<uint8_t>& b)
+    {
+        long long v = 0;
+        float f = 0;
+        switch (code) {
+        case 'b': return integer(0, 255, v, "a byte") && (put8(b, uint32_t(v)), true);
+        case 'h': return integer(-32768, 65535, v, "a 16-bit value") && (put16(b, uint32_t(v)), true);
+        case 'i': return integer(-2147483648LL, 4294967295LL, v, "a 32-bit integer") && (put32(b, uint32_t(v)), true);
+        case 'f': return number(f) && (putF(b, f), true);
+        case 'p': return floats(3, b);
+        case 'a': return floats(4, b);
+        case 'm': return floats(12, b);
+        case 's': {
+            Token t;
+            if (!next(t, "a string")) return false;
+            if (!t.quoted && !peekIsValueToken(t)) return --m_pos, fail("expected a string, found " + t.text);
+            if (t.text.size() > size_t(kChunkMaxString)) return fail("strings hold at most 255 characters");
+            if (t.text.find('\0') != std::string::npos) return fail("strings cannot hold a zero byte");
+            b.insert(b.end(), t.text.begin(), t.text.end());
+            b.push_back(0);
+            return true;
+        }
+        case 'P': case 'T': case 'X': case 'F': case 'Q': case 'S': case 'Y': {
+            const bool counted = code == 'P' || code == 'T' || code == 'X';
+            const int group = code == 'P' || code == 'Q' || code == 'X' || code == 'Y' ? 3 : code == 'T' ? 2 : 1;
+            const bool shorts = code == 'X' || code == 'S' || code == 'Y';
+            std::vector<uint8_t> values;
+            if (!expect("[")) return false;
+            size_t n = 0;
+            while (peek() && !peek()->is("]")) {
+                if (shorts) {
+                    if (!integer(-32768, 65535, v, "a 16-bit value")) return false;
+                    put16(values, uint32_t(v));
+                } else {
+                    if (!number(f)) return false;
+                    putF(values, f);
+                }
+                ++n;
+            }
+            if (!expect("]")) return false;
+            if (n % size_t(group) != 0) return fail("the array needs groups of " + std::to_string(group) + " values");
+            if (counted) {
+                if (n / size_t(group) > 65535) return fail("at most 65535 elements");
+                put16(b, uint32_t(n / size_t(group)));
+            }
+            b.insert(b.end(), values.begin(), values.end());
+            return true;
+        }
+        default: return fail(std::string("bad field code ") + code);
+        }
+    }
+    static bool peekIsValueToken(const Token& t) { return !t.quoted && t.text != "{" && t.text != "}" && t.text != "[" && t.text != "]"; }
+
+    bool floats(int n, std::vector<uint8_t>& b)
+    {
+        for (int i = 0; i < n; ++i) {
+            float f = 0;
+            if (!number(f)) return false;
+            putF(b, f);
+        }
+        return true;
+    }
+
+    bool trackSlot(const L3xChunkKind& kind, std::vector<L3xChunk>& out)
+    {
+        Token t;
+        if (!next(t, "a track kind")) return false;
+        int trackKind = 0;
+        for (int k = 1; k <= 4; ++k)
+            if (t.text == kTrackKindNames[k] || t.text == std::to_string(k)) trackKind = k;
+        const char* layout = keyLayout(kind.track, trackKind);
+        if (!layout) return --m_pos, fail("no track kind " + t.text + " for " + kind.name);
+        if (!expect("{")) return false;
+        std::vector<uint8_t> keys;
+        uint32_t count = 0;
+        while (peek() && peek()->is("key")) {
+            ++m_pos;
+            for (const char* c = layout; *c; ++c) {
+                long long v = 0;
+                if (*c == 't') {
+                    if (!integer(-2147483648LL, 2147483647LL, v, "an integer time")) return false;
+                    put32(keys, uint32_t(v));
+                } else if (*c == 'y') {
+                    const Token* w = peek();
+                    int type = -1;
+                    for (int k = 0; w && k < 6; ++k)
+                        if (w->text == kTangentNames[k]) type = k;
+                    if (type >= 0) {
+                        ++m_pos;
+                        put16(keys, uint32_t(type));
+                    } else {
+                        if (!integer(-32768, 65535, v, "a tangent type")) return false;
+                        put16(keys, uint32_t(v));
+                    }
+                } else if (!field('f', keys)) {
+                    return false;
+                }
+            }
+            ++count;
+        }
+        if (!expect("}")) return false;
+        L3xChunk inner{1, {}, {}};
+        put32(inner.fields, count);
+        inner.fields.insert(inner.fields.end(), keys.begin(), keys.end());
+        L3xChunk track{1, {uint8_t(trackKind)}, {}};
+        track.children.push_back(std::move(inner));
+        L3xChunk slot{kind.id, {}, {}};
+        slot.children.push_back(std::move(track));
+        out.push_back(std::move(slot));
+        return true;
+    }
+
+    bool objGeometry(bool triObject, std::vector<L3xChunk>& out)
+    {
+        Token t;
+        if (!next(t, "an OBJ file name")) return false;
+        std::string path = t.text;
+        const size_t slash = m_file.find_last_of('/');
+        if (!path.empty() && path[0] != '/' && slash != std::string::npos) path = m_file.substr(0, slash + 1) + path;
+        ObjGeometry g;
+        std::string error;
+        if (!readObj(path, g, error)) return fail(error);
+        L3xChunk vertices{kL3xVertexData, {}, {}};
+        L3xChunk positions{kL3xVertexPositions, {}, {}};
+        put16(positions.fields, uint32_t(g.positions.size() / 3));
+        for (float f : g.positions) putF(positions.fields, f);
+        vertices.children.push_back(std::move(positions));
+        if (triObject && !g.uvs.empty()) {
+            L3xChunk uvs{kL3xTextureVertices, {}, {}};
+            put16(uvs.fields, uint32_t(g.uvs.size() / 2));
+            for (float f : g.uvs) putF(uvs.fields, f);
+            vertices.children.push_back(std::move(uvs));
+        }
+        out.push_back(std::move(vertices));
+        if (!triObject) return true;
+        L3xChunk faceData{kL3xFaceData, {}, {}};
+        L3xChunk faces{kL3xFaces, {}, {}}, uvFaces{kL3xTextureFaces, {}, {}}, subs{kL3xFaceSubMaterials, {}, {}};
+        put16(faces.fields, uint32_t(g.faces.size() / 3));
+        for (int i : g.faces) put16(faces.fields, uint32_t(i));
+        for (int i : g.uvFaces) put16(uvFaces.fields, uint32_t(i));
+        for (int i : g.subMaterials) put16(subs.fields, uint32_t(i));
+        faceData.children.push_back(std::move(faces));
+        if (!g.uvFaces.empty()) faceData.children.push_back(std::move(uvFaces));
+        faceData.children.push_back(std::move(subs));
+        out.push_back(std::move(faceData));
+        return true;
+    }
+
+    bool block(const L3xChunkKind& parent, std::vector<L3xChunk>& out)
+    {
+        if (!expect("{")) return false;
+        while (peek() && !peek()->is("}"))
+            if (!statement(parent, out)) return false;
+        return expect("}");
+    }
+
+    bool statement(const L3xChunkKind& parent, std::vector<L3xChunk>& out)
+    {
+        Token name;
+        if (!next(name, "a record name")) return false;
+        if (name.quoted) return --m_pos, fail("expected a record name, found \"" + name.text + "\"");
+        if (name.text == "chunk") {
+            long long id = 0;
+            L3xChunk c;
+            if (!integer(0, 65535, id, "a chunk id") || !expect("bytes") || !hexBytes(c.fields)) return false;
+            c.id = uint16_t(id);
+            out.push_back(std::move(c));
+            return true;
+        }
+        const bool triObject = parent.id == kL3xTriObjectItem && std::strcmp(parent.name, "triObject") == 0;
+        const bool shape = parent.id == kL3xShapeCommon && std::strcmp(parent.name, "common") == 0;
+        if (name.text == "obj" && (triObject || shape)) return objGeometry(triObject, out);
+
+        const L3xChunkKind* kind = l3xFindChild(parent, name.text.c_str());
+        if (!kind) return --m_pos, fail("unknown record " + name.text + (parent.name[0] ? " in " + std::string(parent.name) : ""));
+        if (peek() && peek()->is("bytes")) {
+            ++m_pos;
+            L3xChunk c{kind->id, {}, {}};
+            if (!hexBytes(c.fields)) return false;
+            out.push_back(std::move(c));
+            return true;
+        }
+        if (kind->track != L3xTrackKind::None) return trackSlot(*kind, out);
+        if (!kind->fields) return fail(std::string(kind->name) + " takes bytes [ ... ]");
+
+        L3xChunk c{kind->id, {}, {}};
+        long long count = 0;
+        size_t countAt = 0;
+        bool count32 = false, autoCount = false;
+        for (const char* code = kind->fields; *code; ++code) {
+            if (*code == 'n' || *code == 'N') {
+                // Given as a number, or counted from the items when left out.
+                count32 = *code == 'N';
+                countAt = c.fields.size();
+                autoCount = !peekIsValue();
+                if (!autoCount && !integer(count32 ? -2147483648LL : 0, count32 ? 2147483647LL : 65535, count, "a count"))
+                    return false;
+                (count32 ? put32 : put16)(c.fields, uint32_t(count));
+                continue;
+            }
+            if (!field(*code, c.fields)) return false;
+        }
+        if (peek() && peek()->is("{")) {
+            if (!kind->children) return fail(std::string(kind->name) + " has no records inside");
+            if (!block(*kind, c.children)) return false;
+        }
+        if (autoCount) {
+            uint32_t n = 0;
+            for (const L3xChunk& child : c.children) n += child.id == kind->listItem;
+            std::vector<uint8_t> patch;
+            (count32 ? put32 : put16)(patch, n);
+            std::copy(patch.begin(), patch.end(), c.fields.begin() + long(countAt));
+        }
+        out.push_back(std::move(c));
+        return true;
+    }
+
+    std::vector<Token> m_t;
+    std::string m_file;
+    size_t m_pos = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Printer
+
+class Printer {
+public:
+    Printer(const uint8_t* s, uint32_t size) : m_s(s), m_size(size) {}
+
+    // Prints the chunk at `at` (its header and size already checked to lie inside the stream).
+    void chunk(uint32_t at, const L3xChunkKind* kind, int indent)
+    {
+        const uint16_t id = rd16(at);
+        const uint32_t end = at + rd32(at + 2);
+        const uint32_t begin = at + 6;
+        const std::string pad(size_t(indent) * 2, ' ');
+        if (!kind) return bytes(pad + "chunk " + std::to_string(id), begin, end, indent);
+        if (kind->track != L3xTrackKind::None && track(*kind, begin, end, pad)) return;
+        if (!kind->fields || kind->track != L3xTrackKind::None) return bytes(pad + kind->name, begin, end, indent);
+
+        std::string text = pad + kind->name;
+        uint32_t p = begin;
+        long long declared = 0;
+        bool hasCount = false;
+        for (const char* code = kind->fields; *code; ++code) {
+            if (*code == 'n' || *code == 'N') {
+                if (p + (*code == 'n' ? 2u : 4u) > end) return bytes(pad + kind->name, begin, end, indent);
+                hasCount = true;
+                declared = *code == 'n' ? rd16(p) : int32_t(rd32(p));
+                p += *code == 'n' ? 2 : 4;
+                continue;
+            }
+            if (!field(*code, p, end, text, pad)) return bytes(pad + kind->name, begin, end, indent);
+        }
+        std::vector<uint32_t> children;
+        if (!split(p, end, children) || (!children.empty() && !kind->children))
+            return bytes(pad + kind->name, begin, end, indent);
+        if (hasCount) {
+            long long actual = 0;
+            for (uint32_t c : children) actual += rd16(c) == kind->listItem;
+            if (declared != actual) (text += ' ') += std::to_string(declared);
+        }
+        if (children.empty() && !kind->children) return line(text);
+        if (children.empty()) return line(text + " {}");
+        line(text + " {");
+        for (uint32_t c : children) chunk(c, l3xFindChild(*kind, rd16(c)), indent + 1);
+        line(pad + "}");
+    }
+
+    std::string m_out;
+
+private:
+    uint16_t rd16(uint32_t at) const { return uint16_t(m_s[at] | m_s[at + 1] << 8); }
+    uint32_t rd32(uint32_t at) const
+    {
+        return uint32_t(m_s[at]) | uint32_t(m_s[at + 1]) << 8 | uint32_t(m_s[at + 2]) << 16 | uint32_t(m_s[at + 3]) << 24;
+    }
+    float rdF(uint32_t at) const
+    {
+        const uint32_t v = rd32(at);
+        float f;
+        std::memcpy(&f, &v, 4);
+        return f;
+    }
+    // The shortest text that reads back as the same float.
+    static std::string num(float f)
+    {
+        char b[32];
+        for (int precision = 6; precision <= 9; ++precision) {
+            std::snprintf(b, sizeof b, "%.*g", precision, double(f));
+            if (std::strtof(b, nullptr) == f || std::isnan(f)) break;
+        }
+        return b;
+    }
+    void line(const std::string& s) { m_out += s + "\n"; }
+
+    // Splits [p, end) into whole chunks; false when it does not split exactly.
+    bool split(uint32_t p, uint32_t end, std::vector<uint32_t>& out) const
+    {
+        while (p < end) {
+            if (end - p < 6) return false;
+            const uint32_t size = rd32(p + 2);
+            if (size < 6 || size > end - p) return false;
+            out.push_back(p);
+            p += size;
+        }
+        return true;
+    }
+
+    void bytes(const std::string& head, uint32_t begin, uint32_t end, int indent)
+    {
+        std::string text = head + " bytes [";
+        for (uint32_t i = begin; i < end; ++i) {
+            if ((i - begin) % 32 == 0 && end - begin > 32) {
+                line(text);
+                text = std::string(size_t(indent) * 2 + 2, ' ');
+            } else {
+                text += " ";
+            }
+            char h[4];
+            std::snprintf(h, sizeof h, "%02x", m_s[i]);
+            text += h;
+        }
+        if (end - begin > 32) {
+            line(text);
+            text = std::string(size_t(indent) * 2, ' ');
+        } else {
+            text += " ";
+        }
+        line(text + "]");
+    }
+
+    static std::string quote(const uint8_t* s, size_t n)
+    {
+        std::string q = "\"";
+        for (size_t i = 0; i < n; ++i) {
+            const unsigned char c = s[i];
+            if (c == '"' || c == '\\') {
+                q += '\\';
+                q += char(c);
+            } else if (c < 32 || c >= 127) {
+                char h[8];
+                std::snprintf(h, sizeof h, "\\x%02x", c);
+                q += h;
+            } else {
+                q += char(c);
+            }
+        }
+        return q + "\"";
+    }
+
+    // Appends the field's text; false when the bytes do not hold it.
+    bool field(char code, uint32_t& p, uint32_t end, std::string& text, const std::string& pad)
+    {
+        const auto room = [&](uint64_t n) { return uint64_t(p) + n <= end; };
+        switch (code) {
+        case 'b':
+            if (!room(1)) return false;
+            (text += ' ') += std::to_string(m_s[p++]);
+            return true;
+        case 'h':
+            if (!room(2)) return false;
+            (text += ' ') += std::to_string(rd16(p));
+            p += 2;
+            return true;
+        case 'i':
+            if (!room(4)) return false;
+            (text += ' ') += std::to_string(int32_t(rd32(p)));
+            p += 4;
+            return true;
+        case 'f': case 'p': case 'a': case 'm': {
+            const int n = code == 'f' ? 1 : code == 'p' ? 3 : code == 'a' ? 4 : 12;
+            if (!room(4u * n)) return false;
+            for (int i = 0; i < n; ++i, p += 4) (text += ' ') += num(rdF(p));
+            return true;
+        }
+        case 's': {
+            uint32_t z = p;
+            while (z < end && z - p < uint32_t(kChunkMaxString) + 1 && m_s[z]) ++z;
+            if (z >= end || m_s[z]) return false;
+            (text += ' ') += quote(m_s + p, z - p);
+            p = z + 1;
+            return true;
+        }
+        default: break;
+        }
+        // Arrays.
+        const bool counted = code == 'P' || code == 'T' || code == 'X';
+        const int group = code == 'P' || code == 'Q' || code == 'X' || code == 'Y' ? 3 : code == 'T' ? 2 : 1;
+        const uint32_t width = code == 'X' || code == 'S' || code == 'Y' ? 2 : 4;
+        uint64_t n = 0;
+        if (counted) {
+            if (!room(2)) return false;
+            n = rd16(p);
+            p += 2;
+            if (!room(n * group * width)) return false;
+        } else {
+            // The rest of the chunk, in whole groups.
+            if ((end - p) % (group * width) != 0) return false;
+            n = (end - p) / (group * width);
+        }
+        if (n == 0) {
+            text += " []";
+            return true;
+        }
+        text += " [";
+        // One element a line; single values twelve a line.
+        const int perLine = group == 1 ? 12 : 1;
+        for (uint64_t e = 0; e < n; ++e) {
+            if (e % perLine == 0) text += "\n" + pad + "  ";
+            else text += " ";
+            for (int k = 0; k < group; ++k, p += width) {
+                if (k) text += " ";
+                text += width == 2 ? std::to_string(rd16(p)) : num(rdF(p));
+            }
+        }
+        text += "\n" + pad + "]";
+        return true;
+    }
+
+    // The track slot in its text form when it holds exactly one well-formed track record.
+    bool track(const L3xChunkKind& kind, uint32_t begin, uint32_t end, const std::string& pad)
+    {
+        std::vector<uint32_t> outer, inner;
+        if (!split(begin, end, outer) || outer.size() != 1 || rd16(outer[0]) != 1) return false;
+        const uint32_t t = outer[0], tEnd = t + rd32(t + 2);
+        if (tEnd - t < 7) return false;
+        const int trackKind = m_s[t + 6];
+        const char* layout = keyLayout(kind.track, trackKind);
+        if (!layout || !split(t + 7, tEnd, inner) || inner.size() != 1 || rd16(inner[0]) != 1) return false;
+        const uint32_t k = inner[0], kEnd = k + rd32(k + 2);
+        if (kEnd - k < 10) return false;
+        const uint32_t count = rd32(k + 6);
+        if (uint64_t(count) * uint64_t(layoutBytes(layout)) != kEnd - k - 10) return false;
+        line(pad + kind.name + " " + kTrackKindNames[trackKind] + " {");
+        uint32_t p = k + 10;
+        for (uint32_t i = 0; i < count; ++i) {
+            std::string text = pad + "  key";
+            for (const char* c = layout; *c; ++c) {
+                if (*c == 't') {
+                    (text += ' ') += std::to_string(int32_t(rd32(p)));
+                    p += 4;
+                } else if (*c == 'y') {
+                    const uint16_t v = rd16(p);
+                    (text += ' ') += (v < 6 ? std::string(kTangentNames[v]) : std::to_string(v));
+                    p += 2;
+                } else {
+                    (text += ' ') += num(rdF(p));
+                    p += 4;
+                }
+            }
+            line(text);
+        }
+        line(pad + "}");
+        return true;
+    }
+
+    const uint8_t* m_s;
+    uint32_t m_size;
+};
+
+void writeChunk(ChunkFileWriterManager& m, const L3xChunk& c)
+{
+    ChunkFileWriter w(&m);
+    w.start(c.id);
+    for (uint8_t b : c.fields) w.writeByte(b);
+    for (const L3xChunk& child : c.children) writeChunk(m, child);
+    w.close();
+}
+
+} // namespace
+
+bool parseL3xText(const std::string& text, const std::string& fileName, L3xChunk& root, std::string& error)
+{
+    std::vector<Token> tokens;
+    if (!tokenize(text, tokens, error)) {
+        error = fileName + ":" + error;
+        return false;
+    }
+    Parser parser(std::move(tokens), fileName);
+    if (parser.parseTop(root)) return true;
+    error = parser.m_error;
+    return false;
+}
+
+bool writeL3xFile(const L3xChunk& root, const std::string& path, bool compress)
+{
+    ChunkFileWriterManager manager(path.c_str(), compress);
+    if (!manager.isOpen()) return false;
+    writeChunk(manager, root);
+    return true;
+}
+
+std::string printL3xStream(const uint8_t* stream, uint32_t size)
+{
+    Printer printer(stream, size);
+    if (size < 6) return std::string();
+    const uint32_t rootSize = uint32_t(stream[2]) | uint32_t(stream[3]) << 8 | uint32_t(stream[4]) << 16 |
+                              uint32_t(stream[5]) << 24;
+    if (rootSize < 6 || rootSize > size) return std::string();
+    const uint16_t id = uint16_t(stream[0] | stream[1] << 8);
+    printer.chunk(0, id == kL3xRoot ? &l3xRootKind() : nullptr, 0);
+    return printer.m_out;
+}
