@@ -12,6 +12,7 @@
 #include "foundation/StringC.h"
 
 class LCXController;
+class LECXTarget;
 
 // Type codes of the .lecx controller kinds.
 enum : int {
@@ -49,6 +50,9 @@ public:
     virtual int getParamCount() const = 0;
     // Ties every parameter to its place in the target; called once a descriptor accepted it.
     virtual void prepareInterface() = 0;
+    // Makes `target` what apply writes into (null: none). A later call re-targets the controller.
+    virtual void setTarget(LECXTarget* target) { m_pTarget = target; }
+    LECXTarget* getTarget() const { return m_pTarget; }
 
     int getType() const { return m_type; }
     const StringC& getName() const { return m_name; }
@@ -86,6 +90,7 @@ protected:
 
     StringC m_name{"NULL"};
     int m_type;
+    LECXTarget* m_pTarget = nullptr;  // not owned
     std::vector<std::unique_ptr<LECXControllerParam>> m_param;
     std::unique_ptr<MathExpression[]> m_pExpression;  // one per parameter once prepared
     std::vector<float> m_value;                        // sized once by prepare, never resized
