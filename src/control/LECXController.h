@@ -61,7 +61,7 @@ public:
     int getNbParam() const { return static_cast<int>(m_param.size()); }
     LECXControllerParam* getParam(int i) const;
     // Appends a parameter ("NULL", "NULL", 0) and returns it; null at MAX_NB_PARAM.
-    LECXControllerParam* addParam();
+    [[nodiscard]] LECXControllerParam* addParam();
 
     // Builds one expression per parameter, binds "time1" and "time2", and lists the other
     // labels as inputs (distinct names, in order of first appearance).

@@ -7,7 +7,7 @@
 #include "image/CImage32.h"
 #include "music/SoundManager.h"
 #include "platform/Platform.h"
-#include "script/ScriptEngineReport.h"
+#include "script/ScriptEntryLine.h"
 #include "script/ScriptLineReader.h"
 
 // The script's sections, in the order the file must hold them. Loading walks the table once:

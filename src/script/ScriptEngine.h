@@ -57,20 +57,20 @@ public:
     void render(CImage32* frame);
 
     // Lookups by name: file order, first match; "NULL" is none without a message.
-    ScriptLayerDimension* findLayerDimension(const StringC& name) const;
-    ScriptControllerFile* findControllerFile(const StringC& name) const;
-    ScriptResource2D* findResource2D(const StringC& name) const;
-    ScriptResource3D* findResource3D(const StringC& name) const;
-    ScriptResourceSkyBox* findResourceSkyBox(const StringC& name) const;
-    RenderDataScreenLayer* findScreenLayer(const StringC& name) const;
-    RenderData3DDesc* find3DDesc(const StringC& name) const;
-    RenderData* find2DOr3DDesc(const StringC& name) const;
-    CImage32* findImageBuffer(const StringC& name) const;
-    ScriptMix* findMix(const StringC& name) const;
-    ScriptMixDesc* findMixDesc(const StringC& name) const;
-    ScriptEffect* findEffect(const StringC& name) const;
-    ScriptEffectDesc* findEffectDesc(const StringC& name) const;
-    RenderData* findRenderData(const StringC& name) const;
+    [[nodiscard]] ScriptLayerDimension* findLayerDimension(const StringC& name) const;
+    [[nodiscard]] ScriptControllerFile* findControllerFile(const StringC& name) const;
+    [[nodiscard]] ScriptResource2D* findResource2D(const StringC& name) const;
+    [[nodiscard]] ScriptResource3D* findResource3D(const StringC& name) const;
+    [[nodiscard]] ScriptResourceSkyBox* findResourceSkyBox(const StringC& name) const;
+    [[nodiscard]] RenderDataScreenLayer* findScreenLayer(const StringC& name) const;
+    [[nodiscard]] RenderData3DDesc* find3DDesc(const StringC& name) const;
+    [[nodiscard]] RenderData* find2DOr3DDesc(const StringC& name) const;
+    [[nodiscard]] CImage32* findImageBuffer(const StringC& name) const;
+    [[nodiscard]] ScriptMix* findMix(const StringC& name) const;
+    [[nodiscard]] ScriptMixDesc* findMixDesc(const StringC& name) const;
+    [[nodiscard]] ScriptEffect* findEffect(const StringC& name) const;
+    [[nodiscard]] ScriptEffectDesc* findEffectDesc(const StringC& name) const;
+    [[nodiscard]] RenderData* findRenderData(const StringC& name) const;
 
     const std::vector<std::unique_ptr<ScriptLayerManager>>& getLayerManagers() const { return m_layerManagers; }
     int getSpecialLayerCount() const { return m_nbSpecialLayer; }

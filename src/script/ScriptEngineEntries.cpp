@@ -1,6 +1,7 @@
-// The entry readers of the script's sections, one per section, and the tables that pick the
-// effect, mix, descriptor and layer operation a line names: data first, the first matching row
-// wins, the general path (unknown word: a report and a null entry) last.
+// The entry readers of the script's sections, one per section (LAYER_MANAGER's are in
+// ScriptEngineLayers.cpp), and the tables that pick the effect, mix and descriptor a line names:
+// data first, the first matching row wins, the general path (unknown word: a report and a null
+// entry) last.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -10,16 +11,12 @@
 #include "foundation/FileTools.h"
 #include "music/SoundManager.h"
 #include "script/ScriptEngine.h"
-#include "script/ScriptEngineReport.h"
+#include "script/ScriptEntryLine.h"
 #include "script/ScriptLineReader.h"
 
 namespace {
 
-// The words of an entry line, read with a scanf format of string fields into w[0], w[1], ...
-struct Words {
-    char w[10][kScriptLineChars] = {};
-    StringC operator[](int i) const { return StringC(w[i]); }
-};
+using Words = ScriptWords;
 
 // Index of `word` in `words`; a word that names none is reported with the line (two messages)
 // and gives the fallback.
@@ -39,8 +36,7 @@ int modeWord(const char* word, std::initializer_list<const char*> words, const c
 // ---------------------------------------------------------------------------------------------
 // EFFECT types: the three that work on a buffer take the size of the layer dimension in word 4.
 
-struct EffectKind {
-    const char* type;
+struct EffectMaker {
     bool sized;
     std::unique_ptr<ScriptEffect> (*make)(int width, int height);
 };
@@ -56,12 +52,12 @@ std::unique_ptr<ScriptEffect> makeUnsized(int, int)
     return std::make_unique<T>();
 }
 
-const EffectKind kEffectKinds[] = {
-    {"HVBLUR", true, makeSized<ScriptEffectHVBlur>},
-    {"EMBOSS", true, makeSized<ScriptEffectEmboss>},
-    {"RADIAL", true, makeSized<ScriptEffectRadial>},
-    {"COLOR", false, makeUnsized<ScriptEffectColor>},
-    {"DEMOSPE01", false, makeUnsized<ScriptEffectDemoSpe01>},
+const std::pair<const char*, EffectMaker> kEffectKinds[] = {
+    {"HVBLUR", {true, makeSized<ScriptEffectHVBlur>}},
+    {"EMBOSS", {true, makeSized<ScriptEffectEmboss>}},
+    {"RADIAL", {true, makeSized<ScriptEffectRadial>}},
+    {"COLOR", {false, makeUnsized<ScriptEffectColor>}},
+    {"DEMOSPE01", {false, makeUnsized<ScriptEffectDemoSpe01>}},
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -169,77 +165,6 @@ std::unique_ptr<ScriptMixDesc> readBlitDesc(const ScriptEngine& engine, const st
 const std::pair<const char*, MixDescReader> kMixDescKinds[] = {
     {"BLIT", readBlitDesc},
 };
-
-// ---------------------------------------------------------------------------------------------
-// LAYER_MANAGER operation types: the letter in word 6 picks the further words.
-
-using OperationReader = std::unique_ptr<ScriptLayerOperation> (*)(const ScriptEngine& engine, const std::string& line);
-
-std::unique_ptr<ScriptLayerOperation> readClear(const ScriptEngine&, const std::string& line)
-{
-    Words w;
-    int position = 0, start = 0, end = 0, r = 0, g = 0, b = 0;
-    std::sscanf(line.c_str(), "%511s %511s %d %d %d %511s %d %d %d", w.w[0], w.w[1], &position, &start, &end, w.w[5],
-                &r, &g, &b);
-    return std::make_unique<ScriptLayerOperationClear>(uint32_t(r) * 65536u + uint32_t(g) * 256u + uint32_t(b));
-}
-
-std::unique_ptr<ScriptLayerOperation> readWrite(const ScriptEngine& engine, const std::string& line)
-{
-    Words w;
-    int position = 0, start = 0, end = 0;
-    std::sscanf(line.c_str(), "%511s %511s %d %d %d %511s %511s", w.w[0], w.w[1], &position, &start, &end, w.w[5],
-                w.w[6]);
-    auto op = std::make_unique<ScriptLayerOperationWrite>();
-    op->m_pRenderData = engine.findRenderData(w[6]);
-    return op;
-}
-
-std::unique_ptr<ScriptLayerOperation> readMixOperation(const ScriptEngine& engine, const std::string& line)
-{
-    Words w;
-    int position = 0, start = 0, end = 0;
-    std::sscanf(line.c_str(), "%511s %511s %d %d %d %511s %511s %511s", w.w[0], w.w[1], &position, &start, &end,
-                w.w[5], w.w[6], w.w[7]);
-    auto op = std::make_unique<ScriptLayerOperationMix>();
-    op->m_pMix = engine.findMixDesc(w[6]);
-    op->m_pSource = engine.findImageBuffer(w[7]);
-    return op;
-}
-
-std::unique_ptr<ScriptLayerOperation> readEffectOperation(const ScriptEngine& engine, const std::string& line)
-{
-    Words w;
-    int position = 0, start = 0, end = 0;
-    std::sscanf(line.c_str(), "%511s %511s %d %d %d %511s %511s", w.w[0], w.w[1], &position, &start, &end, w.w[5],
-                w.w[6]);
-    auto op = std::make_unique<ScriptLayerOperationEffect>();
-    op->m_pEffect = engine.findEffectDesc(w[6]);
-    return op;
-}
-
-const std::pair<const char*, OperationReader> kOperationKinds[] = {
-    {"c", readClear},
-    {"w", readWrite},
-    {"m", readMixOperation},
-    {"e", readEffectOperation},
-};
-
-const char* kindWord(const EffectKind& row) { return row.type; }
-template <class Reader>
-const char* kindWord(const std::pair<const char*, Reader>& row)
-{
-    return row.first;
-}
-
-// The first row of a kind table whose word is `word`, or null.
-template <class Row, size_t N>
-const Row* findKind(const Row (&table)[N], const char* word)
-{
-    for (const Row& row : table)
-        if (std::strcmp(kindWord(row), word) == 0) return &row;
-    return nullptr;
-}
 
 const char* typeWord(const StringC& type) { return type.getName() ? type.getName() : "NULL"; }
 
@@ -443,10 +368,10 @@ void ScriptEngine::readEffect(const std::string& line)
     Words w;
     std::sscanf(line.c_str(), "%511s %511s %511s %511s", w.w[0], w.w[1], w.w[2], w.w[3]);
     std::unique_ptr<ScriptEffect> effect;
-    if (const EffectKind* kind = findKind(kEffectKinds, w.w[2])) {
+    if (const auto* kind = findKind(kEffectKinds, w.w[2])) {
         ScriptLayerDimension size;
-        if (kind->sized) copyLayerDimension(size, w[3]);
-        effect = kind->make(size.m_width, size.m_height);
+        if (kind->second.sized) copyLayerDimension(size, w[3]);
+        effect = kind->second.make(size.m_width, size.m_height);
         effect->m_name = w.w[1];
     } else {
         warnScript("createEffect (): can't find IdEffect : ", w[2]);
@@ -489,72 +414,4 @@ void ScriptEngine::readEffectDesc(const std::string& line)
     desc->setEffect(effect);
     attachController(*desc, controllerFile);
     m_effectDescs.push_back(std::move(desc));
-}
-
-void ScriptEngine::readLayerOperation(const std::string& line) { m_operationLines.push_back(line); }
-
-void ScriptEngine::buildLayerManagers()
-{
-    // The lines are read once: layer name and position of each.
-    struct Line {
-        std::string layer;
-        int position = 0;
-        const std::string* text = nullptr;
-    };
-    std::vector<Line> lines;
-    lines.reserve(m_operationLines.size());
-    for (const std::string& text : m_operationLines) {
-        Words w;
-        Line l;
-        std::sscanf(text.c_str(), "%511s %511s %d", w.w[0], w.w[1], &l.position);
-        l.layer = w.w[1];
-        l.text = &text;
-        lines.push_back(std::move(l));
-    }
-
-    if (!lines.empty())
-        for (const auto& layer : m_screenLayers) {
-            auto manager = std::make_unique<ScriptLayerManager>();
-            manager->setDestination(layer->getBuffer());
-            // Lines below position 1 are reported (once per screen layer) and skipped; the
-            // positions of this layer's lines, ascending, each once.
-            std::vector<int> positions;
-            for (const Line& l : lines) {
-                if (l.position < 1) {
-                    warnScript(withoutLineEnd(*l.text).c_str());
-                    warnScript("position must be >= 1");
-                } else if (layer->m_name == l.layer.c_str()) {
-                    positions.push_back(l.position);
-                }
-            }
-            std::sort(positions.begin(), positions.end());
-            positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
-            manager->m_positions.resize(positions.size());
-            for (size_t i = 0; i < positions.size(); ++i) manager->m_positions[i].m_position = positions[i];
-
-            // The operations, in file order within each position.
-            for (const Line& l : lines) {
-                if (l.position < 1 || !(layer->m_name == l.layer.c_str())) continue;
-                Words w;
-                int position = 0, start = 0, end = 0;
-                std::sscanf(l.text->c_str(), "%511s %511s %d %d %d %511s", w.w[0], w.w[1], &position, &start, &end,
-                            w.w[5]);
-                std::unique_ptr<ScriptLayerOperation> op;
-                if (const auto* kind = findKind(kOperationKinds, w.w[5])) {
-                    op = kind->second(*this, *l.text);
-                } else {
-                    warnScript(withoutLineEnd(*l.text).c_str());
-                    warnScript("can t find operation");
-                    op = std::make_unique<ScriptLayerOperationClear>(0xFF00FFu);
-                }
-                op->m_start = start;
-                op->m_end = end;
-                const size_t index = size_t(std::lower_bound(positions.begin(), positions.end(), l.position) -
-                                            positions.begin());
-                manager->m_positions[index].m_operations.push_back(std::move(op));
-            }
-            m_layerManagers.push_back(std::move(manager));
-        }
-    m_operationLines.clear();
-    m_operationLines.shrink_to_fit();
 }

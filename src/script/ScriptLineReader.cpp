@@ -1,6 +1,6 @@
 #include "script/ScriptLineReader.h"
 
-#include "script/ScriptEngineReport.h"
+#include "script/ScriptEntryLine.h"
 
 namespace {
 constexpr int kSearchLimit = 10000;  // lines a search reads before it complains
