@@ -33,9 +33,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     controller->prepareGroups();
 
-    float fields[LECXControllerSimple::MAX_NB_FIELD] = {};
-    float* targets[LECXControllerSimple::MAX_NB_FIELD] = {&fields[0], &fields[1], &fields[2]};
-    if (auto* simple = dynamic_cast<LECXControllerSimple*>(controller)) simple->setTarget(fields, targets);
+    // Every name the controller asks for gets the next of three floats.
+    struct : LECXTarget {
+        float fields[3] = {};
+        int next = 0;
+        float* findTargetValue(const char*) override { return &fields[next++ % 3]; }
+    } target;
+    controller->setTarget(controller->getType() == kLECXL3X ? nullptr : &target);
     controller->prepareInterface();
 
     const float times[] = {0.0f, 250.0f, -7.0f, 1e20f, std::numeric_limits<float>::quiet_NaN()};

@@ -44,10 +44,7 @@ void LECXController::read(ChunkFileReader& chunk12)
             while (list.nextChild(chunk)) {
                 if (chunk.getIdentifier() != kParamChunk) continue;
                 LECXControllerParam* param = addParam();
-                if (!param) {
-                    reportWarning(kCaption, "read: too many parameters");
-                    return;
-                }
+                if (!param) return reportWarning(kCaption, "read: too many parameters");
                 ChunkFileReader field;
                 while (chunk.nextChild(field)) {
                     switch (field.getIdentifier()) {

@@ -12,6 +12,7 @@
 #include "foundation/StringC.h"
 
 class LCXController;
+class LECXTarget;
 
 // Type codes of the .lecx controller kinds.
 enum : int {
@@ -49,6 +50,9 @@ public:
     virtual int getParamCount() const = 0;
     // Ties every parameter to its place in the target; called once a descriptor accepted it.
     virtual void prepareInterface() = 0;
+    // Makes `target` what apply writes into (null: none). A later call re-targets the controller.
+    virtual void setTarget(LECXTarget* target) { m_pTarget = target; }
+    LECXTarget* getTarget() const { return m_pTarget; }
 
     int getType() const { return m_type; }
     const StringC& getName() const { return m_name; }
@@ -57,7 +61,7 @@ public:
     int getNbParam() const { return static_cast<int>(m_param.size()); }
     LECXControllerParam* getParam(int i) const;
     // Appends a parameter ("NULL", "NULL", 0) and returns it; null at MAX_NB_PARAM.
-    LECXControllerParam* addParam();
+    [[nodiscard]] LECXControllerParam* addParam();
 
     // Builds one expression per parameter, binds "time1" and "time2", and lists the other
     // labels as inputs (distinct names, in order of first appearance).
@@ -86,6 +90,7 @@ protected:
 
     StringC m_name{"NULL"};
     int m_type;
+    LECXTarget* m_pTarget = nullptr;  // not owned
     std::vector<std::unique_ptr<LECXControllerParam>> m_param;
     std::unique_ptr<MathExpression[]> m_pExpression;  // one per parameter once prepared
     std::vector<float> m_value;                        // sized once by prepare, never resized

@@ -8,6 +8,7 @@
 
 namespace {
 
+const char* const kL3XCaption = "LECXControllerL3X";
 const char* const kColorNames[] = {"Red", "Green", "Blue"};
 const char* const kMixBlitNames[] = {"Opacity"};
 const char* const kDemoSpe01Names[] = {"Intensity", "Phase"};
@@ -53,10 +54,10 @@ LECXControllerSimple::LECXControllerSimple(int type, const char* caption, const 
 {
 }
 
-void LECXControllerSimple::setTarget(const void* owner, float* const* fields)
+void LECXControllerSimple::setTarget(LECXTarget* target)
 {
-    m_pTarget = owner;
-    for (int k = 0; k < m_nbName; ++k) m_field[k] = owner && fields ? fields[k] : nullptr;
+    m_pTarget = target;
+    for (int k = 0; k < m_nbName; ++k) m_field[k] = target ? target->findTargetValue(m_names[k]) : nullptr;
 }
 
 void LECXControllerSimple::prepareInterface()
@@ -108,16 +109,13 @@ LECXControllerEffectDemoSpe01::LECXControllerEffectDemoSpe01()
 
 void LECXControllerL3X::prepareInterface()
 {
-    if (!m_pScene) {
-        reportWarning("LECXControllerL3X", "can t prepare controller Interface: m_pScene NULL");
-        return;
-    }
+    if (!m_pTarget) return reportWarning(kL3XCaption, "can t prepare controller Interface: m_pScene NULL");
     m_nbParamObject = createParamObjects();
 }
 
 void LECXControllerL3X::apply()
 {
-    if (!m_pScene || m_nbParamObject <= 0) return;
+    if (!m_pTarget || m_nbParamObject <= 0) return;
     evaluate();
     applyParamObjects();
 }

@@ -5,17 +5,15 @@
 #include <vector>
 
 #include "control/LECXController.h"
+#include "control/LECXTarget.h"
 
-class S3DScene;
-
-// A kind whose target is a descriptor: each name of its table is one float field of the target.
+// A kind whose target is a descriptor: each name of its table is one float value of the target.
 class LECXControllerSimple : public LECXController {
 public:
     static constexpr int MAX_NB_FIELD = 3;
 
-    // Makes `owner` the target; fields[k] is the field of table name k (getParamCount() of them).
-    void setTarget(const void* owner, float* const* fields);
-    const void* getTarget() const { return m_pTarget; }
+    // Makes `target` the target and finds its value for every name of the table.
+    void setTarget(LECXTarget* target) override;
 
     // One binding per parameter: its value and the index of its name in the table (a name not
     // in the table is reported and drives nothing).
@@ -36,8 +34,7 @@ private:
     const char* m_caption;
     const char* const* m_names;
     int m_nbName;
-    const void* m_pTarget = nullptr;
-    float* m_field[MAX_NB_FIELD] = {nullptr, nullptr, nullptr};
+    float* m_field[MAX_NB_FIELD] = {nullptr, nullptr, nullptr};  // the target's value of name k
     std::vector<Binding> m_binding;
 };
 
@@ -61,16 +58,15 @@ public:
 
 // Type 2: drives a 3D scene through one parameter object per parameter. The parameters are
 // loaded, bound and evaluated here; the 3D engine supplies the parameter objects by registering
-// a subclass that overrides createParamObjects and applyParamObjects.
+// a subclass that overrides createParamObjects and applyParamObjects, and its scene is the
+// target, reached by parameter name like every other target.
 class LECXControllerL3X : public LECXController {
 public:
     static constexpr int NB_PARAM_NAME = 69;
 
     LECXControllerL3X() : LECXController(kLECXL3X) {}
-    void setScene(S3DScene* scene) { m_pScene = scene; }
-    S3DScene* getScene() const { return m_pScene; }
 
-    // Without a scene reports; otherwise creates the parameter objects.
+    // Without a target scene reports; otherwise creates the parameter objects.
     void prepareInterface() override;
     // Nothing while there are no parameter objects.
     void apply() override;
@@ -79,11 +75,10 @@ public:
     int getNbParamObject() const { return m_nbParamObject; }
 
 protected:
-    // Creates the parameter objects for m_pScene and returns their count (none here).
+    // Creates the parameter objects for the target scene and returns their count (none here).
     virtual int createParamObjects() { return 0; }
     // Writes every parameter object's value into the scene.
     virtual void applyParamObjects() {}
 
-    S3DScene* m_pScene = nullptr;
     int m_nbParamObject = 0;
 };

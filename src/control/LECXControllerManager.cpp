@@ -72,10 +72,7 @@ void LECXControllerManager::read(ChunkFileReaderManager& manager)
 
 void LECXControllerManager::save(const StringC& fileName) const
 {
-    if (!m_pController) {
-        reportWarning(kCaption, "save: no controller");
-        return;
-    }
+    if (!m_pController) return reportWarning(kCaption, "save: no controller");
     writeControllerFile(fileName, kRootChunk, kControllerChunk, m_pController->getType(),
                         [this](ChunkFileWriterManager& manager) { m_pController->write(manager); });
 }

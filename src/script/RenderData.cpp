@@ -1,10 +1,10 @@
 #include "script/RenderData.h"
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 #include "foundation/Report.h"
+#include "image/ImageFileLoader.h"
 #include "script/ScriptControllerLink.h"
 #include "script/ScriptResource.h"
 
@@ -16,8 +16,13 @@ void RenderData::warn(const char* kind, const char* text) const
 
 float sceneFrame(int timeOffset, int localTime, float frameCount)
 {
-    // Double arithmetic, as the constants' literals imply; the frame itself is a float.
-    return static_cast<float>(std::fmod((timeOffset + localTime) * 0.001 * 30.0, double(frameCount)));
+    if (!(frameCount > 0.0f)) return 0.0f;  // no frames to loop over (fmod would give NaN)
+    // Double arithmetic, as the constants' literals imply; the frame itself is a float. The
+    // remainder lies strictly inside the count, but rounding it to float can reach the count
+    // itself, which is frame 0 again.
+    const float frame =
+        static_cast<float>(std::fmod((double(timeOffset) + localTime) * 0.001 * 30.0, double(frameCount)));
+    return std::fabs(frame) < frameCount ? frame : 0.0f;
 }
 
 void RenderData2DDesc::render(CImage32* destination)
@@ -35,34 +40,38 @@ void RenderData3DDesc::render(CImage32* destination)
 void RenderData3DDesc::setController(LECXController* controller)
 {
     const std::string caption = std::string("3D_DESC ") + (m_name.getName() ? m_name.getName() : "") + " :";
-    acceptController(controller, kControllerL3X, caption.c_str(), "can t set pController with id: %d to RenderData3DDesc",
-                     this, m_pController);
+    // The target is the description's scene: none until 3D scenes load, so the controller's
+    // interface then reports that it has no scene to drive.
+    acceptController(controller, kLECXL3X, caption.c_str(), "can t set pController with id: %d to RenderData3DDesc",
+                     nullptr, m_pController);
 }
 
 void RenderDataScreenLayer::createBuffer()
 {
-    // A negative size is as unusable as 0: report it rather than end the program.
-    if (m_dimension.m_width <= 0 || m_dimension.m_height <= 0) {
-        warn("SCREEN_LAYER ", "bad dimensions for creating buffer");
-        return;
-    }
-    m_pBuffer = std::make_unique<CImage32Buffered>(m_dimension.m_width, m_dimension.m_height);
+    // A negative size is as unusable as 0, and a size beyond the image pixel cap (with the two
+    // guard rows above and below that every owned image carries) cannot be allocated: both are
+    // reported rather than ending the program.
+    const int width = m_dimension.m_width;
+    const int height = m_dimension.m_height;
+    if (width <= 0 || height <= 0 || int64_t(width) * (int64_t(height) + 4) > kMaxImagePixels)
+        return warn(kKind, "bad dimensions for creating buffer");
+    m_pBuffer = std::make_unique<CImage32Buffered>(width, height);
 }
 
-void RenderDataScreenLayer::render(CImage32* destination)
+void RenderDataBuffer::warnOnce(const char* text)
 {
-    if (!m_pBuffer) {
-        warn("SCREEN_LAYER ", "m_pBuffer NULL");
-        return;
-    }
-    m_pBuffer->blit(destination);
+    if (m_reported) return;
+    m_reported = true;
+    warn(m_kind, text);
 }
 
-void RenderDataImage::render(CImage32* destination)
+void RenderDataBuffer::render(CImage32* destination)
 {
-    if (!m_pBuffer) {
-        warn("IMAGE ", "render using m_pBuffer NULL");
-        return;
-    }
-    m_pBuffer->blit(destination);
+    const CImage32* buffer = getBuffer();
+    if (!buffer) return warnOnce(m_missingText);
+    if (!destination) return;
+    // Sizes come from the script: a mismatch is the script's mistake, reported, not fatal.
+    if (destination->m_width != buffer->m_width || destination->m_height != buffer->m_height)
+        return warnOnce("blit: must be same dimensions");
+    buffer->blit(destination);
 }

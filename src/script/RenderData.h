@@ -15,6 +15,8 @@ class RenderData : public ScriptNamedEntry {
 public:
     virtual void render(CImage32* destination) = 0;
     virtual void setController(LECXController* controller) { (void)controller; }
+    // LAYER_DEPENDENCY lines reach the 2D and 3D descriptions here; no kind acts on them.
+    virtual void addDependency(const StringC& word, RenderData* screenLayer) { (void)word, (void)screenLayer; }
     LECXController* getController() const { return m_pController; }
 
     int m_time = 0;       // demo time of the current write (ms)
@@ -28,13 +30,13 @@ protected:
 };
 
 // Scene frame at 30 frames per second from the start of the write window, shifted by the time
-// offset, looping over the scene's frame count.
-float sceneFrame(int timeOffset, int localTime, float frameCount);
+// offset, looping over the scene's frame count: always below the count, 0 for a scene without
+// frames.
+[[nodiscard]] float sceneFrame(int timeOffset, int localTime, float frameCount);
 
 class RenderData2DDesc : public RenderData {
 public:
     void render(CImage32* destination) override;
-    void addDependency(const StringC& word, RenderData* screenLayer) { (void)word, (void)screenLayer; }
     int m_timeOffset = 0;
     int m_camera = 0;
     ScriptResource2D* m_pResource = nullptr;
@@ -44,7 +46,6 @@ class RenderData3DDesc : public RenderData {
 public:
     void render(CImage32* destination) override;
     void setController(LECXController* controller) override;
-    void addDependency(const StringC& word, RenderData* screenLayer) { (void)word, (void)screenLayer; }
     int m_timeOffset = 0;
     int m_camera = 0;
     ScriptResource3D* m_pResource = nullptr;
@@ -56,26 +57,38 @@ public:
     int m_timeOffset = 0;
 };
 
-// A layer buffer (screen layer or image layer) that render copies into the destination.
+// A layer buffer (screen layer or image layer) that render copies into the destination. A missing
+// buffer, or one of another size than the destination, is reported once and draws nothing.
 class RenderDataBuffer : public RenderData {
 public:
+    void render(CImage32* destination) override;
     virtual CImage32* getBuffer() const = 0;
+
+protected:
+    RenderDataBuffer(const char* kind, const char* missingText) : m_kind(kind), m_missingText(missingText) {}
+
+private:
+    void warnOnce(const char* text);
+    const char* m_kind;
+    const char* m_missingText;
+    bool m_reported = false;
 };
 
 class RenderDataScreenLayer : public RenderDataBuffer {
 public:
-    void render(CImage32* destination) override;
+    RenderDataScreenLayer() : RenderDataBuffer(kKind, "m_pBuffer NULL") {}
     CImage32* getBuffer() const override { return m_pBuffer.get(); }
     // Creates the layer's own buffer at the dimension's size.
     void createBuffer();
 
 private:
+    static constexpr const char* kKind = "SCREEN_LAYER ";
     std::unique_ptr<CImage32Buffered> m_pBuffer;
 };
 
 class RenderDataImage : public RenderDataBuffer {
 public:
-    void render(CImage32* destination) override;
+    RenderDataImage() : RenderDataBuffer("IMAGE ", "render using m_pBuffer NULL") {}
     CImage32* getBuffer() const override { return m_pBuffer; }
-    CImage32* m_pBuffer = nullptr;  // the image resource's image
+    CImage32* m_pBuffer = nullptr;  // the image resource's image; null while it has no pixels
 };

@@ -1,23 +1,22 @@
 // How descriptors and scene descriptions take a .lecx controller: each accepts one kind only,
-// identified by the controller's type code, and runs it before drawing.
+// identified by the controller's type code, becomes its target and runs it before drawing.
 #pragma once
 
-class LECXController;
+#include <initializer_list>
+#include <utility>
 
-// Type codes of the .lecx controller kinds.
-enum : int {
-    kControllerEffectColor = 1,
-    kControllerL3X = 2,
-    kControllerMixBlit = 3,
-    kControllerEffectDemoSpe01 = 4,
-};
+#include "control/LECXController.h"
+#include "control/LECXTarget.h"
 
 // Stores the controller in `slot` and makes `target` its target when its type code is
 // `typeCode`; otherwise reports `format` (with the type code for %d) under `caption` and leaves
-// the slot as it was. A null controller is ignored. `target` is the accepting object:
-// ScriptEffectColorDesc (1), RenderData3DDesc (2), ScriptMixBlitDesc (3) or
-// ScriptEffectDemoSpe01Desc (4).
+// the slot as it was. A null controller is ignored.
 void acceptController(LECXController* controller, int typeCode, const char* caption, const char* format,
-                      void* target, LECXController*& slot);
+                      LECXTarget* target, LECXController*& slot);
 // Lets the controller compute its values and write them into its target; nothing for null.
-void applyController(LECXController* controller);
+inline void applyController(LECXController* controller)
+{
+    if (controller) controller->apply();
+}
+// A target's lookup of its values: the value listed under `name`, or null.
+[[nodiscard]] float* findNamedValue(const char* name, std::initializer_list<std::pair<const char*, float*>> values);

@@ -11,6 +11,10 @@
 #include "image/CImage32.h"
 #include "platform/Platform.h"
 
+namespace {
+const char* const kCaption = "ScriptControllerManager: ";
+} // namespace
+
 ScriptControllerManager::ScriptControllerManager() = default;
 
 ScriptControllerManager::~ScriptControllerManager()
@@ -77,7 +81,7 @@ void ScriptControllerManager::bind(LECXController* controller)
             controller->setInputController(i, found);
         } else if (!(name == "time1") && !(name == "time2")) {
             const std::string text = std::string("cant find LCX controller: ") + (name.getName() ? name.getName() : "");
-            reportWarning("ScriptControllerManager: ", text.c_str());
+            reportWarning(kCaption, text.c_str());
         }
     }
     controller->prepareGroups();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "foundation/Saturate.h"
 #include "platform/Platform.h"
 #include "script/ScriptControllerLink.h"
 
@@ -14,7 +15,8 @@ T* effectAs(ScriptEffect* effect)
     return dynamic_cast<T*>(effect);
 }
 
-int toByte(float value) { return std::clamp(static_cast<int>(value * 255.0f), 0, 255); }
+// A colour amount 0..1 as a byte: scaled, truncated, limited (huge, infinite and NaN amounts included).
+int toByte(float value) { return std::clamp(saturateToInt(value * 255.0f), 0, 255); }
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -111,7 +113,7 @@ void ScriptEffectDemoSpe01::apply(CImage32* destination)
         const double p = m_noise.perlin().permutation(0);
         for (int i = 0; i < rows; ++i) {
             const double n = std::fabs(m_noise.fBm(p + (i + m_phase) * 0.00062469003, 0.06746602, 2.0, 6.0)) * 200.0;
-            const int radius = static_cast<int>(n * m_intensity);
+            const int radius = saturateToInt(n * m_intensity);
             if (radius > 1) m_rowBlur.blurRow(i, radius);
         }
     } else if (m_mode == 1) {
@@ -142,7 +144,7 @@ void ScriptEffectEmbossDesc::apply(CImage32* destination)
 {
     auto* effect = effectAs<ScriptEffectEmboss>(m_pEffect);
     if (!effect) return;
-    effect->m_strength = static_cast<int>(m_strength * 255.0f);
+    effect->m_strength = saturateToInt(m_strength * 255.0f);
     effect->m_mode = m_mode;
     effect->apply(destination);
 }
@@ -161,8 +163,13 @@ void ScriptEffectRadialDesc::apply(CImage32* destination)
 
 void ScriptEffectColorDesc::setController(LECXController* controller)
 {
-    acceptController(controller, kControllerEffectColor, "ScriptEffectColorDesc: ",
+    acceptController(controller, kLECXEffectColor, "ScriptEffectColorDesc: ",
                      "can t set pController with id: %d to EffectColorDesc", this, m_pController);
+}
+
+float* ScriptEffectColorDesc::findTargetValue(const char* name)
+{
+    return findNamedValue(name, {{"Red", &m_red}, {"Green", &m_green}, {"Blue", &m_blue}});
 }
 
 void ScriptEffectColorDesc::apply(CImage32* destination)
@@ -179,8 +186,13 @@ void ScriptEffectColorDesc::apply(CImage32* destination)
 
 void ScriptEffectDemoSpe01Desc::setController(LECXController* controller)
 {
-    acceptController(controller, kControllerEffectDemoSpe01, "ScriptEffectDemoSpe01Desc: ",
+    acceptController(controller, kLECXEffectDemoSpe01, "ScriptEffectDemoSpe01Desc: ",
                      "can t set pController with id: %d to EffectDemoSpe01Desc", this, m_pController);
+}
+
+float* ScriptEffectDemoSpe01Desc::findTargetValue(const char* name)
+{
+    return findNamedValue(name, {{"Intensity", &m_intensity}, {"Phase", &m_phase}});
 }
 
 void ScriptEffectDemoSpe01Desc::apply(CImage32* destination)

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "control/LECXTarget.h"
 #include "foundation/PerlinNoise.h"
 #include "fx2d/FxEmboss.h"
 #include "fx2d/FxHVBlur.h"
@@ -25,6 +26,7 @@ public:
     virtual void setController(LECXController* controller) { (void)controller; }
     virtual void setEffect(ScriptEffect* effect) { m_pEffect = effect; }
     virtual void apply(CImage32* destination) = 0;
+    LECXController* getController() const { return m_pController; }
 
     LECXController* m_pController = nullptr;
     ScriptEffect* m_pEffect = nullptr;
@@ -142,20 +144,24 @@ public:
     float m_centreY = 20.0f;
 };
 
-class ScriptEffectColorDesc : public ScriptEffectDesc {
+// Driven by a colour controller through "Red", "Green" and "Blue".
+class ScriptEffectColorDesc : public ScriptEffectDesc, public LECXTarget {
 public:
     void setController(LECXController* controller) override;
     void apply(CImage32* destination) override;
+    float* findTargetValue(const char* name) override;
     int m_mode = kColorAdd;
     float m_red = 0.0f;  // 0..1, scaled to 0..255 when applied
     float m_green = 0.0f;
     float m_blue = 0.0f;
 };
 
-class ScriptEffectDemoSpe01Desc : public ScriptEffectDesc {
+// Driven by a DEMOSPE01 controller through "Intensity" and "Phase".
+class ScriptEffectDemoSpe01Desc : public ScriptEffectDesc, public LECXTarget {
 public:
     void setController(LECXController* controller) override;
     void apply(CImage32* destination) override;
+    float* findTargetValue(const char* name) override;
     float m_phase = 0.0f;
     float m_intensity = 1.0f;
     int m_mode = 0;

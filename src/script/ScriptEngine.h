@@ -19,7 +19,6 @@
 class SoundManager;
 
 class CImage32;
-class ScriptReader;
 
 // Section capacities: a section that reaches its capacity is dropped whole.
 constexpr int MAX_NB_LAYER_DIM = 1000;
@@ -58,20 +57,20 @@ public:
     void render(CImage32* frame);
 
     // Lookups by name: file order, first match; "NULL" is none without a message.
-    ScriptLayerDimension* findLayerDimension(const StringC& name) const;
-    ScriptControllerFile* findControllerFile(const StringC& name) const;
-    ScriptResource2D* findResource2D(const StringC& name) const;
-    ScriptResource3D* findResource3D(const StringC& name) const;
-    ScriptResourceSkyBox* findResourceSkyBox(const StringC& name) const;
-    RenderDataScreenLayer* findScreenLayer(const StringC& name) const;
-    RenderData3DDesc* find3DDesc(const StringC& name) const;
-    RenderData* find2DOr3DDesc(const StringC& name) const;
-    CImage32* findImageBuffer(const StringC& name) const;
-    ScriptMix* findMix(const StringC& name) const;
-    ScriptMixDesc* findMixDesc(const StringC& name) const;
-    ScriptEffect* findEffect(const StringC& name) const;
-    ScriptEffectDesc* findEffectDesc(const StringC& name) const;
-    RenderData* findRenderData(const StringC& name) const;
+    [[nodiscard]] ScriptLayerDimension* findLayerDimension(const StringC& name) const;
+    [[nodiscard]] ScriptControllerFile* findControllerFile(const StringC& name) const;
+    [[nodiscard]] ScriptResource2D* findResource2D(const StringC& name) const;
+    [[nodiscard]] ScriptResource3D* findResource3D(const StringC& name) const;
+    [[nodiscard]] ScriptResourceSkyBox* findResourceSkyBox(const StringC& name) const;
+    [[nodiscard]] RenderDataScreenLayer* findScreenLayer(const StringC& name) const;
+    [[nodiscard]] RenderData3DDesc* find3DDesc(const StringC& name) const;
+    [[nodiscard]] RenderData* find2DOr3DDesc(const StringC& name) const;
+    [[nodiscard]] CImage32* findImageBuffer(const StringC& name) const;
+    [[nodiscard]] ScriptMix* findMix(const StringC& name) const;
+    [[nodiscard]] ScriptMixDesc* findMixDesc(const StringC& name) const;
+    [[nodiscard]] ScriptEffect* findEffect(const StringC& name) const;
+    [[nodiscard]] ScriptEffectDesc* findEffectDesc(const StringC& name) const;
+    [[nodiscard]] RenderData* findRenderData(const StringC& name) const;
 
     const std::vector<std::unique_ptr<ScriptLayerManager>>& getLayerManagers() const { return m_layerManagers; }
     int getSpecialLayerCount() const { return m_nbSpecialLayer; }
@@ -81,24 +80,38 @@ public:
     void* m_hWnd = nullptr;  // the player's window, handed to the mouse input
 
 private:
-    void readMusic(ScriptReader& reader);
-    void readLayerDimensions(const std::vector<std::string>& lines);
-    void readControllers(const std::vector<std::string>& lines);
-    void readImages(const std::vector<std::string>& lines);
-    void readResources2D(const std::vector<std::string>& lines);
-    void readResources3D(const std::vector<std::string>& lines);
-    void readSkyBoxes(const std::vector<std::string>& lines);
+    friend struct ScriptSection;
+
+    // Entry readers, one per section (ScriptEngineEntries.cpp): each reads one entry line.
+    void readMusic(const std::string& line);
+    void readLayerDimension(const std::string& line);
+    void readController(const std::string& line);
+    void readImage(const std::string& line);
+    void readResource2D(const std::string& line);
+    void readResource3D(const std::string& line);
+    void readSkyBox(const std::string& line);
+    void readScreenLayer(const std::string& line);
+    void read2DDesc(const std::string& line);
+    void read3DDesc(const std::string& line);
+    void readSkyBoxDesc(const std::string& line);
+    void readSpecialLayer(const std::string& line);
+    void readLayerDependency(const std::string& line);
+    void readMix(const std::string& line);
+    void readEffect(const std::string& line);
+    void readMixDesc(const std::string& line);
+    void readEffectDesc(const std::string& line);
+    void readLayerOperation(const std::string& line);
+    // Steps that follow a section, whether it was found or not.
+    void loadControllerDirectory();
     void createImageLayers();
-    void readScreenLayers(const std::vector<std::string>& lines);
-    void read2DDescs(const std::vector<std::string>& lines);
-    void read3DDescs(const std::vector<std::string>& lines);
-    void readSkyBoxDescs(const std::vector<std::string>& lines);
-    void readLayerDependencies(const std::vector<std::string>& lines);
-    void readMixes(const std::vector<std::string>& lines);
-    void readEffects(const std::vector<std::string>& lines);
-    void readMixDescs(const std::vector<std::string>& lines);
-    void readEffectDescs(const std::vector<std::string>& lines);
-    void buildLayerManagers(const std::vector<std::string>& lines);
+    void buildLayerManagers();
+
+    // The size of the layer dimension `name` (0 x 0 when it is not found).
+    void copyLayerDimension(ScriptLayerDimension& to, const StringC& name) const;
+    // Hands the controller of the controller file `name`, when there is one, to `target` (a
+    // descriptor or scene description); a controller it accepts prepares its interface.
+    template <class T>
+    void attachController(T& target, const StringC& name) const;
 
     // Declared first so that it goes last: everything else may point into its controllers.
     ScriptControllerManager m_controllerManager;
@@ -106,6 +119,8 @@ private:
     int m_startOffset = 0;
     std::unique_ptr<SoundManager> m_pSoundManager;  // null when the script names no music
     uint32_t m_startTick = 0;
+    bool m_musicFileRead = false;    // MUSIC takes the first "file:" and "offset:" lines
+    bool m_musicOffsetRead = false;
 
     std::vector<std::unique_ptr<ScriptLayerDimension>> m_layerDims;
     std::vector<std::unique_ptr<ScriptControllerFile>> m_controllerFiles;
@@ -124,4 +139,5 @@ private:
     std::vector<std::unique_ptr<ScriptEffect>> m_effects;        // null for an unknown type
     std::vector<std::unique_ptr<ScriptEffectDesc>> m_effectDescs;  // null for a failed line
     std::vector<std::unique_ptr<ScriptLayerManager>> m_layerManagers;
+    std::vector<std::string> m_operationLines;  // LAYER_MANAGER lines, while the script is read
 };

@@ -1,5 +1,8 @@
 #include "script/ScriptLayerManager.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "foundation/Report.h"
 #include "script/RenderData.h"
 #include "script/ScriptEffect.h"
@@ -10,10 +13,8 @@ void ScriptLayerManager::setDestination(CImage32* image)
 {
     if (!image) return;
     if (m_pDestination &&
-        (image->m_width != m_pDestination->m_width || image->m_height != m_pDestination->m_height)) {
-        reportWarning("ScriptLayerManager :", "setDestination: different dimensions !");
-        return;
-    }
+        (image->m_width != m_pDestination->m_width || image->m_height != m_pDestination->m_height))
+        return reportWarning("ScriptLayerManager :", "setDestination: different dimensions !");
     m_pDestination = image;
 }
 
@@ -31,6 +32,13 @@ void ScriptLayerManager::run(int t)
     }
 }
 
+void ScriptLayerOperation::warnOnce(const char* caption, const char* text)
+{
+    if (m_reported) return;
+    m_reported = true;
+    reportWarning(caption, text);
+}
+
 void ScriptLayerOperationClear::execute()
 {
     if (m_pDestination) m_pDestination->clear(m_colour);
@@ -38,41 +46,27 @@ void ScriptLayerOperationClear::execute()
 
 void ScriptLayerOperationWrite::execute()
 {
-    if (!m_pRenderData) {
-        reportWarning("ScriptLayerOperationWrite :", "m_pRenderData NULL");
-        return;
-    }
+    if (!m_pRenderData) return warnOnce("ScriptLayerOperationWrite :", "m_pRenderData NULL");
     setTimeInputs(m_pRenderData->getController(), m_time, m_end);
     m_pRenderData->m_time = m_time;
-    m_pRenderData->m_localTime = m_time - m_start;
+    // start <= time here; the difference of two script ints may still pass the int range.
+    m_pRenderData->m_localTime = int(std::min<int64_t>(int64_t(m_time) - m_start, INT_MAX));
     m_pRenderData->render(m_pDestination);
 }
 
 void ScriptLayerOperationEffect::execute()
 {
-    if (!m_pEffect) {
-        reportWarning("ScriptLayerOperationEffect :", "m_pEffect NULL");
-        return;
-    }
+    if (!m_pEffect) return warnOnce("ScriptLayerOperationEffect :", "m_pEffect NULL");
     setTimeInputs(m_pEffect->m_pController, m_time, m_end);
     m_pEffect->apply(m_pDestination);
 }
 
 void ScriptLayerOperationMix::execute()
 {
-    const char* const caption = "ScriptLayerOperationMix :";
-    if (!m_pDestination) {
-        reportWarning(caption, "no destination buffer set");
-        return;
-    }
-    if (!m_pSource) {
-        reportWarning(caption, "no src buffer set");
-        return;
-    }
-    if (!m_pMix) {
-        reportWarning(caption, "m_pMix NULL");
-        return;
-    }
+    const char* const kCaption = "ScriptLayerOperationMix :";
+    if (!m_pDestination) return warnOnce(kCaption, "no destination buffer set");
+    if (!m_pSource) return warnOnce(kCaption, "no src buffer set");
+    if (!m_pMix) return warnOnce(kCaption, "m_pMix NULL");
     setTimeInputs(m_pMix->m_pController, m_time, m_end);
     m_pMix->m_time = static_cast<float>(m_time);
     m_pMix->m_endTime = static_cast<float>(m_end);

@@ -22,6 +22,14 @@ public:
     int m_time = 0;                      // likewise
     int m_start = 0;
     int m_end = 0;
+
+protected:
+    // What the operation lacks (a buffer, a descriptor) is reported on its first run only: the
+    // lack does not change from frame to frame.
+    void warnOnce(const char* caption, const char* text);
+
+private:
+    bool m_reported = false;
 };
 
 class ScriptLayerOperationClear : public ScriptLayerOperation {
@@ -52,6 +60,7 @@ public:
 
 class ScriptLayerPosition {
 public:
+    int m_position = 1;                                                // from 1
     std::vector<std::unique_ptr<ScriptLayerOperation>> m_operations;  // in script order
 };
 
@@ -63,7 +72,9 @@ public:
     // Runs, for every position in order, the first operation whose window holds t.
     void run(int t);
 
-    std::vector<ScriptLayerPosition> m_positions;  // index 0 is position 1
+    // Only the positions that have operations, in ascending order: a position number is any
+    // int of the script, so the gaps between them are never stored nor walked.
+    std::vector<ScriptLayerPosition> m_positions;
 
 private:
     CImage32* m_pDestination = nullptr;

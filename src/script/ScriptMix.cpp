@@ -2,17 +2,32 @@
 
 #include <algorithm>
 
+#include "foundation/Report.h"
 #include "script/ScriptControllerLink.h"
+
+namespace {
+const char* const kCaption = "ScriptMixBlit :";
+} // namespace
+
+void ScriptMixBlit::warnOnce(const char* text)
+{
+    if (m_reported) return;
+    m_reported = true;
+    reportWarning(kCaption, text);
+}
 
 void ScriptMixBlit::apply(CImage32* destination, const CImage32* source)
 {
     if (m_opacity == 0.0f || !destination || !source) return;
     if (!(m_opacity > 0.0f || m_pAlphaMap || source->m_hasAlpha)) return;
-    if (source->m_hasAlpha) {
-        // Only the normal mode draws a source carrying its own alpha.
-        if (m_mode == kMixBlitNormal) source->blitAlpha(destination);
-        return;
-    }
+    // Only the normal mode draws a source carrying its own alpha.
+    if (source->m_hasAlpha && m_mode != kMixBlitNormal) return;
+    // The same-size blits stop the program on these mismatches; here they come from the script.
+    if (source->m_width != destination->m_width || source->m_height != destination->m_height)
+        return warnOnce("apply: source and destination of different dimensions");
+    const bool anyWidth = source->m_hasAlpha || (m_mode == kMixBlitNormal && !m_pAlphaMap && m_opacity == 1.0f);
+    if (!anyWidth && (source->m_width & 1)) return warnOnce("apply: width must be even");
+    if (source->m_hasAlpha) return source->blitAlpha(destination);
     switch (m_mode) {
     case kMixBlitNormal:
         if (m_pAlphaMap)
@@ -45,9 +60,11 @@ void ScriptMixBlit::apply(CImage32* destination, const CImage32* source)
 
 void ScriptMixBlitDesc::setController(LECXController* controller)
 {
-    acceptController(controller, kControllerMixBlit, "ScriptMixBlitDesc :",
+    acceptController(controller, kLECXMixBlit, "ScriptMixBlitDesc :",
                      "can t set pController with id: %d to MixBlitDesc", this, m_pController);
 }
+
+float* ScriptMixBlitDesc::findTargetValue(const char* name) { return findNamedValue(name, {{"Opacity", &m_opacity}}); }
 
 void ScriptMixBlitDesc::setMix(ScriptMix* mix)
 {

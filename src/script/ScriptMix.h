@@ -2,6 +2,7 @@
 // a mix operation applies.
 #pragma once
 
+#include "control/LECXTarget.h"
 #include "image/CImage32.h"
 #include "script/ScriptNamedEntry.h"
 
@@ -16,6 +17,9 @@ public:
 // Blend modes as the script names them.
 enum : int { kMixBlitNormal = 0, kMixBlitTransAdd = 1, kMixBlitTransSub = 3 };
 
+// Blends the source into the destination by mode, opacity and alpha map. Buffers the script
+// pairs badly (other sizes, or an odd width where the blend works on pixel pairs) are reported
+// once and not drawn.
 class ScriptMixBlit : public ScriptMix {
 public:
     ScriptMixBlit() { m_type = "BLIT"; }
@@ -23,6 +27,10 @@ public:
     float m_opacity = 255.0f;
     int m_mode = kMixBlitTransAdd;
     const CImage32* m_pAlphaMap = nullptr;
+
+private:
+    void warnOnce(const char* text);
+    bool m_reported = false;
 };
 
 class ScriptMixDesc : public ScriptNamedEntry {
@@ -30,16 +38,19 @@ public:
     virtual void setController(LECXController* controller) = 0;
     virtual void setMix(ScriptMix* mix) = 0;
     virtual void apply(CImage32* destination, const CImage32* source) = 0;
+    LECXController* getController() const { return m_pController; }
     LECXController* m_pController = nullptr;
     float m_time = 0.0f;     // written by the mix operation: the demo time
     float m_endTime = 0.0f;  // and the end of its window
 };
 
-class ScriptMixBlitDesc : public ScriptMixDesc {
+// Driven by a mix blit controller through "Opacity".
+class ScriptMixBlitDesc : public ScriptMixDesc, public LECXTarget {
 public:
     void setController(LECXController* controller) override;
     void setMix(ScriptMix* mix) override;
     void apply(CImage32* destination, const CImage32* source) override;
+    float* findTargetValue(const char* name) override;
     int m_mode = kMixBlitTransAdd;
     float m_opacity = 1.0f;
     const CImage32* m_pAlphaMap = nullptr;

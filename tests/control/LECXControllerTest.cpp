@@ -59,9 +59,14 @@ void prepareAndBind(LECXController& c, const std::vector<std::pair<std::string, 
     c.prepareGroups();
 }
 
-struct Target {
+// A colour target: its values found by the colour kind's names.
+struct Target : LECXTarget {
     float red = -1, green = -1, blue = -1;
-    float* fields[3] = {&red, &green, &blue};
+    float* findTargetValue(const char* name) override
+    {
+        const std::string n = name;
+        return n == "Red" ? &red : n == "Green" ? &green : n == "Blue" ? &blue : nullptr;
+    }
 };
 
 using Bytes = ChunkBytes;
@@ -177,7 +182,7 @@ TEST(LECXController, ApplyReadsEachInputOnceAtTime1AndWritesTheTarget)
     EXPECT_EQ(kf.queries, 0);
     EXPECT_EQ(target.red, -1.0f);
 
-    c.setTarget(&target, target.fields);
+    c.setTarget(&target);
     c.setTime1(1.5f);
     c.setTime2(10.0f);
     c.apply();
@@ -198,12 +203,17 @@ TEST(LECXController, InterfaceNamesAndEmptyControllers)
     c.prepareInterface();
     EXPECT_TRUE(capture.has("LECXControllerEffectDemoSpe01", "can t find param type: Speed"));
     EXPECT_EQ(c.getNbBinding(), 3);
-    float intensity = 0, phase = 0;
-    float* fields[] = {&intensity, &phase};
-    c.setTarget(&c, fields);
+    struct : LECXTarget {
+        float intensity = 0, phase = 0;
+        float* findTargetValue(const char* name) override
+        {
+            return std::string(name) == "Intensity" ? &intensity : std::string(name) == "Phase" ? &phase : nullptr;
+        }
+    } spe;
+    c.setTarget(&spe);
     c.apply();
-    EXPECT_EQ(intensity, 4.0f);
-    EXPECT_EQ(phase, 2.0f);
+    EXPECT_EQ(spe.intensity, 4.0f);
+    EXPECT_EQ(spe.phase, 2.0f);
 
     // Names are exact.
     capture.clear();
@@ -219,7 +229,7 @@ TEST(LECXController, InterfaceNamesAndEmptyControllers)
     empty.prepareGroups();
     empty.prepareInterface();
     Target target;
-    empty.setTarget(&target, target.fields);
+    empty.setTarget(&target);
     empty.apply();
     EXPECT_EQ(target.red, -1.0f);
 
@@ -237,7 +247,7 @@ TEST(LECXController, BrokenExpressionsYieldTheirDefinedValues)
     prepareAndBind(c, {});
     c.prepareInterface();
     Target target;
-    c.setTarget(&target, target.fields);
+    c.setTarget(&target);
     c.apply();
     EXPECT_EQ(target.red, 1.0f);
     EXPECT_EQ(target.green, 0.0f);

@@ -50,4 +50,29 @@ TEST(EffectRender, EveryEffectKindOnAUniformPicture)
     EXPECT_EQ(frame(6).at(256, 128), 0x204060u);
 }
 
+// A far position, a picture whose file is missing (written and mixed) and a colour amount far
+// past 1: the demo goes on, every frame is written, the missing picture is reported once.
+TEST(EffectRender, HostileScriptStillRendersEveryFrame)
+{
+    ScratchDir dir;
+    dir.write("hostile.lscx",
+              makeScript({{"LAYER_DIMENSION", {"desc: full 512 256"}},
+                          {"IMAGE", {"file: lost nothere.tga"}},
+                          {"SCREEN_LAYER", {"desc: s full"}},
+                          {"MIX", {"desc: blend BLIT"}},
+                          {"EFFECT", {"desc: colour COLOR"}},
+                          {"MIX_DESC", {"desc: add blend NULL TRANSADD 1.0 NULL"}},
+                          {"EFFECT_DESC", {"desc: hot colour NULL ADD 1e10 0 0"}},
+                          {"LAYER_MANAGER",
+                           {"desc: s 1 0 10000 c 0 0 64", "desc: s 2 0 10000 w lost", "desc: s 3 0 10000 m add lost",
+                            "desc: s 2000000000 0 10000 e hot"}}}));
+    const RenderResult r = runRenderer(dir, "--quiet --image work --times 0,100,200 hostile.lscx");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string once = "warning: [IMAGE lost :] render using m_pBuffer NULL";
+    EXPECT_NE(r.err.find(once), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(once), r.err.rfind(once));
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(readFrame(dir.path() + "frames/00000" + std::to_string(k) + ".png").at(256, 128), 0xFF0040u) << k;
+}
+
 } // namespace

@@ -216,7 +216,7 @@ TEST_F(ControllerScriptTest, DescriptorsRefuseOtherKindsWithTheirMessages)
     EXPECT_NE(engine->findEffectDesc("rightspe")->m_pController, nullptr);
     // The accepted controller targets the descriptor that took it.
     auto* color = static_cast<LECXControllerSimple*>(engine->findControllerFile("color")->getController());
-    EXPECT_EQ(color->getTarget(), engine->findEffectDesc("rightcol"));
+    EXPECT_EQ(color->getTarget(), static_cast<ScriptEffectColorDesc*>(engine->findEffectDesc("rightcol")));
     EXPECT_EQ(color->getNbBinding(), 1);
 }
 

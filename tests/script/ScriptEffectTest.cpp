@@ -1,6 +1,11 @@
 // Effects and their descriptors as scripts declare them: parameters, sharing, limits, messages.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
 #include "ScriptTestUtil.h"
 #include "image/ImageFileWriter.h"
 
@@ -104,6 +109,95 @@ TEST_F(ScriptEngineTest, EffectLineMessages)
     EXPECT_EQ(desc->m_size, 64);
 }
 
+// A 512x256 picture that changes along every row and from row to row.
+std::unique_ptr<CImage32Buffered> stripes()
+{
+    auto image = std::make_unique<CImage32Buffered>(512, 256);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 512; ++x) image->setPixel(x, y, uint32_t(((x * 37) ^ (y * 11)) & 0xFF) * 0x010101u);
+    return image;
+}
+
+TEST_F(ScriptEngineTest, RowWaveBlursEachRowByItsOwnRadius)
+{
+    ReportCapture cap;
+    const auto stripesImage = stripes();
+    const CImage32Buffered& picture = *stripesImage;
+    ASSERT_TRUE(writeTga((m_dir.path() + "stripes.tga").c_str(), picture, TgaFormat::Raw24));
+    auto engine = load(makeScript({{"LAYER_DIMENSION", {"desc: full 512 256"}},
+                                   {"IMAGE", {"file: pic stripes.tga"}},
+                                   {"SCREEN_LAYER", {"desc: s full"}},
+                                   {"EFFECT", {"desc: rows DEMOSPE01"}},
+                                   {"EFFECT_DESC", {"desc: wave rows NULL 1"}},
+                                   {"LAYER_MANAGER", {"desc: s 1 0 1000 w pic", "desc: s 2 0 1000 e wave"}}}));
+    EXPECT_EQ(cap.count(), 0u);
+    CImage32Buffered frame(512, 256);
+    m_clock->set(700);
+    engine->render(&frame);
+
+    // Radius of row i at tick t: cos(t pi / 1000 + i / 256 x 8 pi) x 33 + 14, truncated; rows
+    // above 1 get the row blur with that radius, the others stay as they were.
+    CImage32Buffered expected(512, 256);
+    expected.createCopy(&picture);
+    FxHVBlur rowBlur(512, 256);
+    rowBlur.setScreen(&expected);
+    int blurred = 0;
+    for (int i = 0; i < 256; ++i) {
+        const int radius = int(std::cos(700 * 0.001 * 3.1415927 + i / 256.0 * 25.132742) * 33.0 + 14.0);
+        if (radius > 1) rowBlur.blurRow(i, radius), ++blurred;
+    }
+    EXPECT_GT(blurred, 60);
+    EXPECT_LT(blurred, 220);
+    for (int i = 0; i < 512 * 256; ++i) ASSERT_EQ(frame.m_pPixels[i], expected.m_pPixels[i]) << i;
+}
+
+TEST(ScriptDescriptor, AmountsBeyondTheIntRangeSaturate)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    ScriptEffectColor colour;
+    ScriptEffectColorDesc colourDesc;
+    colourDesc.setEffect(&colour);
+    colourDesc.m_red = 1e10f;
+    colourDesc.m_green = nan;
+    colourDesc.m_blue = -1e10f;
+    colourDesc.apply(nullptr);
+    EXPECT_EQ(colour.m_red, 255);
+    EXPECT_EQ(colour.m_green, 0);
+    EXPECT_EQ(colour.m_blue, 0);
+
+    ScriptEffectEmboss emboss(8, 8);
+    ScriptEffectEmbossDesc embossDesc;
+    embossDesc.setEffect(&emboss);
+    embossDesc.m_strength = 1e10f;
+    embossDesc.apply(nullptr);
+    EXPECT_EQ(emboss.m_strength, INT_MAX);
+    embossDesc.m_strength = nan;
+    embossDesc.apply(nullptr);
+    EXPECT_EQ(emboss.m_strength, 0);
+
+    // An infinite intensity blurs every row of non-zero noise with the widest window (row 0 sits on
+    // the noise lattice, where it is 0); NaN blurs none.
+    const auto stripesImage = stripes();
+    const CImage32Buffered& picture = *stripesImage;
+    ScriptEffectDemoSpe01 rows;
+    ScriptEffectDemoSpe01Desc rowsDesc;
+    rowsDesc.setEffect(&rows);
+    CImage32Buffered image(512, 256);
+    image.createCopy(&picture);
+    rowsDesc.m_intensity = nan;
+    rowsDesc.apply(&image);
+    EXPECT_EQ(std::memcmp(image.m_pPixels, picture.m_pPixels, 512 * 256 * 4), 0);
+    rowsDesc.m_intensity = std::numeric_limits<float>::infinity();
+    rowsDesc.apply(&image);
+    CImage32Buffered expected(512, 256);
+    expected.createCopy(&picture);
+    FxHVBlur rowBlur(512, 256);
+    rowBlur.setScreen(&expected);
+    rowBlur.blurRow(1, INT_MAX);
+    EXPECT_NE(std::memcmp(expected.m_pPixels + 512, picture.m_pPixels + 512, 512 * 4), 0);
+    EXPECT_EQ(std::memcmp(image.m_pPixels + 512, expected.m_pPixels + 512, 512 * 4), 0);
+}
+
 } // namespace
 
 namespace {
@@ -115,6 +209,9 @@ TEST(RenderData, SceneFrameRunsAtThirtyPerSecondAndLoops)
     EXPECT_FLOAT_EQ(sceneFrame(1000, 500, 100.0f), 45.0f);  // shifted by the time offset
     EXPECT_FLOAT_EQ(sceneFrame(0, 2000, 60.0f), 0.0f);      // (0 + 2000) x 0.03 = 60 frames: wraps to 0
     EXPECT_FLOAT_EQ(sceneFrame(0, 2100, 60.0f), 3.0f);
+    // 4100 ms x 0.03 lies a hair below 123 in double, which rounds to 123 in float: frame 0.
+    EXPECT_EQ(sceneFrame(0, 4100, 123.0f), 0.0f);
+    EXPECT_EQ(sceneFrame(0, 100, 0.0f), 0.0f);  // a scene without frames stays at 0, not NaN
 }
 
 } // namespace

@@ -159,15 +159,191 @@ TEST_F(ScriptEngineTest, ImagesMixesAndWrites)
     EXPECT_NE(engine->findRenderData("pic"), nullptr);
 }
 
-TEST_F(ScriptEngineTest, EndOfFileInsideASectionDropsItAndTheRest)
+// The script with the block of section `name` moved to the end of the file, or removed.
+std::string withSectionMoved(std::string text, const std::string& name, bool keep)
+{
+    const size_t from = text.find("<" + name + ">");
+    const std::string close = "</" + name + ">\n";
+    const size_t to = text.find(close, from) + close.size();
+    const std::string block = text.substr(from, to - from);
+    text.erase(from, to - from);
+    return keep ? text + block : text;
+}
+
+size_t countOf(const ReportCapture& cap, const std::string& caption, const std::string& text)
+{
+    size_t n = 0;
+    for (const CapturedReport& r : cap.reports()) n += r.caption == caption && r.text == text;
+    return n;
+}
+
+TEST_F(ScriptEngineTest, SectionsAreFoundOnlyForwardAndAnUnclosedOneIsNamed)
 {
     ReportCapture cap;
-    std::string text = makeScript({{"LAYER_DIMENSION", kOneLayer}, {"SCREEN_LAYER", {"desc: s full"}}});
-    text = text.substr(0, text.find("</SCREEN_LAYER>"));
-    auto engine = load(text);
+    const std::string text = makeScript({{"LAYER_DIMENSION", kOneLayer},
+                                         {"SCREEN_LAYER", {"desc: s full"}},
+                                         {"MIX", {"desc: m BLIT"}},
+                                         {"LAYER_MANAGER", {"desc: s 1 0 100 c 1 2 3"}}});
+    // SCREEN_LAYER last: its search passes over the sections before it, whose own searches then
+    // run to the end of the file; every section after it in the order is lost with them.
+    auto engine = load(withSectionMoved(text, "SCREEN_LAYER", true));
     EXPECT_NE(engine->findLayerDimension("full"), nullptr);
-    EXPECT_EQ(engine->findScreenLayer("s"), nullptr);
+    EXPECT_NE(engine->findScreenLayer("s"), nullptr);
+    EXPECT_EQ(engine->findMix("m"), nullptr);
+    EXPECT_TRUE(engine->getLayerManagers().empty());
+    // A missing section loses the ones after it just the same.
+    engine = load(withSectionMoved(text, "SPE_LAYER", false));
+    EXPECT_NE(engine->findScreenLayer("s"), nullptr);
+    EXPECT_EQ(engine->findMix("m"), nullptr);
+    EXPECT_TRUE(engine->getLayerManagers().empty());
     EXPECT_EQ(cap.count(), 0u);
+
+    // Cut short inside a section: what was read stays, and the section is named.
+    engine = load(text.substr(0, text.find("</SCREEN_LAYER>")));
+    EXPECT_NE(engine->findScreenLayer("s"), nullptr);
+    EXPECT_TRUE(cap.has("ScriptEngine :", "<SCREEN_LAYER> not closed: end of file before </SCREEN_LAYER>"));
+    EXPECT_EQ(cap.count(), 1u);
+    // A misspelt closing tag: the lines up to the end of the file belong to the section.
+    cap.clear();
+    std::string misspelt = text;
+    misspelt.replace(misspelt.find("</MIX>"), 6, "</MXI>");
+    engine = load(misspelt);
+    EXPECT_NE(engine->findMix("m"), nullptr);
+    EXPECT_TRUE(engine->getLayerManagers().empty());
+    EXPECT_TRUE(cap.has("ScriptEngine :", "<MIX> not closed: end of file before </MIX>"));
+}
+
+TEST_F(ScriptEngineTest, LongLinesAndTheSearchLimit)
+{
+    ReportCapture cap;
+    // 511 characters make a line; the rest of a longer one is read as the next line.
+    std::string first = "desc: a 4 4";
+    first.resize(511, ' ');
+    auto engine = load(makeScript({{"LAYER_DIMENSION", {first + "desc: b 8 8"}}}));
+    ASSERT_NE(engine->findLayerDimension("a"), nullptr);
+    ASSERT_NE(engine->findLayerDimension("b"), nullptr);
+    EXPECT_EQ(engine->findLayerDimension("b")->m_width, 8);
+    EXPECT_EQ(cap.count(), 0u);
+
+    // The search for <MUSIC> reads the junk, the script's first line and the tag: past 10000
+    // lines, each line it reads is reported.
+    auto junk = [](int n) {
+        std::string t;
+        for (int i = 0; i < n; ++i) t += "junk\n";
+        return t;
+    };
+    engine = load(junk(9998) + makeScript({}));  // the tag is line 10000
+    EXPECT_EQ(cap.count(), 0u);
+    engine = load(junk(10001) + makeScript({}));  // the tag is line 10003
+    EXPECT_EQ(countOf(cap, "infinite loop", "searchExpression"), 3u);
+    EXPECT_EQ(cap.count(), 3u);
+}
+
+TEST_F(ScriptEngineTest, SceneSkyBoxSpecialAndDependencySections)
+{
+    ReportCapture cap;
+    auto engine = load(makeScript({{"LAYER_DIMENSION", kOneLayer},
+                                   {"2D", {"file: flat flat.l2d"}},
+                                   {"SKYBOX", {"file: sky a.tga b.tga"}},
+                                   {"SCREEN_LAYER", {"desc: back full"}},
+                                   {"2D_DESC", {"desc: d2 flat full any 250 2", "desc: lost2 nothing full any 0 0"}},
+                                   {"3D_DESC", {"desc: d3 NULL full NULL 0 0"}},
+                                   {"SKYBOX_DESC", {"desc: sd sky full d3 40", "desc: sd2 nosky full no3d 0"}},
+                                   {"SPE_LAYER", {"desc: x y z", "desc: u v w"}},
+                                   {"LAYER_DEPENDENCY",
+                                    {"desc: back word d2", "desc: back word nodesc", "desc: nolayer word d3"}},
+                                   {"LAYER_MANAGER", {"desc: back 1 0 100 c 9 9 9", "desc: back 2 0 100 w sd"}}}));
+    EXPECT_TRUE(cap.has("ScriptEngine :", "Can't find ressource2D: nothing"));
+    EXPECT_TRUE(cap.has("ScriptEngine :", "Can't find ressourceSkyBox: nosky"));
+    EXPECT_TRUE(cap.has("ScriptEngine :", "Can't find 3D_DESC: no3d"));
+    EXPECT_TRUE(cap.has("ScriptEngine :", "Can't find 2D_DESC/3D_DESC: nodesc"));
+    EXPECT_TRUE(cap.has("ScriptEngine :", "Can't find SCREEN_LAYER: nolayer"));
+    EXPECT_EQ(cap.count(), 5u);
+
+    auto* d2 = dynamic_cast<RenderData2DDesc*>(engine->find2DOr3DDesc("d2"));
+    ASSERT_NE(d2, nullptr);
+    EXPECT_EQ(d2->m_pResource, engine->findResource2D("flat"));
+    EXPECT_EQ(d2->m_timeOffset, 250);
+    EXPECT_EQ(d2->m_camera, 2);
+    EXPECT_EQ(d2->m_dimension.m_width, 512);
+    ASSERT_NE(engine->findResourceSkyBox("sky"), nullptr);
+    EXPECT_TRUE(engine->findResourceSkyBox("sky")->m_fileName2 == "b.tga");
+    auto* sky = dynamic_cast<RenderDataSkyBoxDesc*>(engine->findRenderData("sd"));
+    ASSERT_NE(sky, nullptr);
+    EXPECT_EQ(sky->m_timeOffset, 40);
+    EXPECT_EQ(sky->m_dimension.m_height, 256);
+    EXPECT_EQ(engine->getSpecialLayerCount(), 2);
+    EXPECT_EQ(engine->findRenderData("x"), nullptr);  // special layers hold no objects
+
+    // Writing the sky box description draws nothing over the clear.
+    CImage32Buffered frame(512, 256);
+    m_clock->set(10);
+    engine->render(&frame);
+    EXPECT_EQ(frame.m_pPixels[0], 0x090909u);
+}
+
+TEST_F(ScriptEngineTest, LookupsTakeTheFirstEntryOfAName)
+{
+    ReportCapture cap;
+    auto engine = load(makeScript({{"LAYER_DIMENSION", {"desc: d 4 2", "desc: d 8 6"}},
+                                   {"SCREEN_LAYER", {"desc: x d"}},
+                                   {"2D_DESC", {"desc: x NULL d any 0 0"}}}));
+    ASSERT_NE(engine->findLayerDimension("d"), nullptr);
+    EXPECT_EQ(engine->findLayerDimension("d")->m_width, 4);
+    // Across tables, the first table searched wins.
+    EXPECT_EQ(engine->findRenderData("x"), engine->findScreenLayer("x"));
+    EXPECT_EQ(engine->findImageBuffer("x")->m_width, 4);
+}
+
+TEST_F(ScriptEngineTest, FarPositionsKeepOnlyTheirOperations)
+{
+    ReportCapture cap;
+    auto engine = load(makeScript({{"LAYER_DIMENSION", kOneLayer},
+                                   {"SCREEN_LAYER", {"desc: screen full"}},
+                                   {"LAYER_MANAGER",
+                                    {"desc: screen 2000000000 0 1000 c 255 0 0", "desc: screen 7 0 1000 c 0 0 255",
+                                     "desc: screen 7 500 1000 c 0 255 0"}}}));
+    ASSERT_EQ(engine->getLayerManagers().size(), 1u);
+    const auto& positions = engine->getLayerManagers()[0]->m_positions;
+    ASSERT_EQ(positions.size(), 2u);
+    EXPECT_EQ(positions[0].m_position, 7);
+    EXPECT_EQ(positions[0].m_operations.size(), 2u);
+    EXPECT_EQ(positions[1].m_position, 2000000000);
+    CImage32Buffered frame(512, 256);
+    engine->render(&frame);
+    EXPECT_EQ(frame.m_pPixels[0], 0xFF0000u);  // the far position draws last
+}
+
+TEST_F(ScriptEngineTest, MissingPicturesAndMismatchedBuffersDrawNothing)
+{
+    ReportCapture cap;
+    clearFatalError();
+    m_dir.write("bad.tga", "xx");
+    auto engine = load(makeScript({{"LAYER_DIMENSION", {"desc: full 512 256", "desc: small 64 32", "desc: odd 63 32"}},
+                                   {"IMAGE", {"file: lost nothere.tga", "file: broken bad.tga"}},
+                                   {"SCREEN_LAYER",
+                                    {"desc: tiny small", "desc: odd1 odd", "desc: odd2 odd", "desc: front full"}},
+                                   {"MIX", {"desc: blend BLIT", "desc: blend2 BLIT"}},
+                                   {"MIX_DESC", {"desc: add blend NULL TRANSADD 1.0", "desc: add2 blend2 NULL TRANSADD"}},
+                                   {"LAYER_MANAGER",
+                                    {"desc: odd1 1 0 1000 m add2 odd2",  // odd width: pairs of pixels
+                                     "desc: front 1 0 1000 c 0 0 9",
+                                     "desc: front 2 0 1000 w lost", "desc: front 3 0 1000 m add broken",
+                                     "desc: front 4 0 1000 w tiny", "desc: front 5 0 1000 m add tiny"}}}));
+    cap.clear();
+    CImage32Buffered frame(512, 256);
+    for (int t : {0, 10, 20}) {
+        m_clock->set(uint32_t(t));
+        engine->render(&frame);
+    }
+    EXPECT_FALSE(fatalErrorPosted());
+    EXPECT_EQ(frame.m_pPixels[0], 0x000009u);
+    EXPECT_EQ(countOf(cap, "IMAGE lost :", "render using m_pBuffer NULL"), 1u);
+    EXPECT_EQ(countOf(cap, "ScriptLayerOperationMix :", "no src buffer set"), 1u);
+    EXPECT_EQ(countOf(cap, "SCREEN_LAYER tiny :", "blit: must be same dimensions"), 1u);
+    EXPECT_EQ(countOf(cap, "ScriptMixBlit :", "apply: source and destination of different dimensions"), 1u);
+    EXPECT_EQ(countOf(cap, "ScriptMixBlit :", "apply: width must be even"), 1u);
+    EXPECT_EQ(cap.count(), 5u);
 }
 
 TEST_F(ScriptEngineTest, MusicDrivesTheClock)
