@@ -439,7 +439,7 @@ private:
 
 class Printer {
 public:
-    Printer(const uint8_t* s, uint32_t size) : m_s(s), m_size(size) {}
+    explicit Printer(const uint8_t* s) : m_s(s) {}
 
     // Prints the chunk at `at` (its header and size already checked to lie inside the stream).
     void chunk(uint32_t at, const L3xChunkKind* kind, int indent)
@@ -670,7 +670,6 @@ private:
     }
 
     const uint8_t* m_s;
-    uint32_t m_size;
 };
 
 void writeChunk(ChunkFileWriterManager& m, const L3xChunk& c)
@@ -707,7 +706,7 @@ bool writeL3xFile(const L3xChunk& root, const std::string& path, bool compress)
 
 std::string printL3xStream(const uint8_t* stream, uint32_t size)
 {
-    Printer printer(stream, size);
+    Printer printer(stream);
     if (size < 6) return std::string();
     const uint32_t rootSize = uint32_t(stream[2]) | uint32_t(stream[3]) << 8 | uint32_t(stream[4]) << 16 |
                               uint32_t(stream[5]) << 24;
