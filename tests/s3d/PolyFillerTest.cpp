@@ -147,6 +147,19 @@ TEST(PolyFiller, DegenerateInputDrawsNothing)
     c.filler.drawPolygon(wild, 4);
 }
 
+TEST(PolyFiller, OneScanlineEdgesStepByTheReciprocal)
+{
+    // The left edge covers only scanline 1 (y 0.5 .. 1.25): its step is (3 px * floor(2^30 / 0.75 px))
+    // >> 14 = 262140, so x = 1 + 2^-16 + 0.5 * step lands just below 3 and pixel 3 is the first
+    // drawn; the exact step of 4 px per scanline would put it just above 3 and start at pixel 4.
+    Counter c;
+    const float u = 1.0f / 65536;
+    const RasterVertex t[] = {vtx(1 + u, 0.5f), vtx(4 + u, 1.25f), vtx(10, 1.25f)};
+    c.filler.drawPolygon(t, 3);
+    EXPECT_EQ(c.canvas.at(2, 1), 0u);
+    EXPECT_EQ(c.canvas.at(3, 1), 1u);
+}
+
 TEST(PolyFiller, InterpolatesExactValuesAndDepth)
 {
     // Index field q = 4x + 8y + 16 and depth w = 0.25 + x/64 + y/128, sampled at pixel (x, y).
