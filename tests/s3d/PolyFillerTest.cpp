@@ -213,8 +213,13 @@ TEST(PolyFiller, BlendingTestsDepthWithoutWritingIt)
         const RasterVertex s[] = {vtx(0, 0, w), vtx(0, 8, w), vtx(8, 8, w), vtx(8, 0, w)};
         f.drawPolygon(s, 4);
     };
-    f.setMaterial(&solid);
+    const Solid first(0x00123456);
+    const RasterMaterial under = material(first.entry);
+    f.setMaterial(&under);
     square(0.5f);
+    f.setMaterial(&solid);
+    square(0.5f);  // the same depth passes the test (>=)
+    EXPECT_EQ(c.at(4, 4), 0x00808080u);
     EXPECT_EQ(c.depthAt(4, 4), 0x80000000u);
     f.setMaterial(&blended);
     square(0.25f);  // behind: unchanged
