@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "foundation/Report.h"
+#include "foundation/Saturate.h"
 #include "image/BlendKernels.h"
 
 using polyspan::Combine;
@@ -16,16 +17,14 @@ namespace {
 
 // Vertices beyond +-16384 pixels are held there, and values to +-32767, so every fixed-point
 // product of the engine stays inside 64 bits.
-constexpr double kMaxPixel = 16384.0;
-constexpr double kMaxValue = 32767.0;
+constexpr int64_t kMaxPixel = int64_t(16384) << 16;
+constexpr int64_t kMaxValue = int64_t(32767) << 16;
 
-// Float to fixed point with round to nearest, held to +-limit (in the float's units); NaN gives 0.
-int64_t toFixed(float v, double scale, double limit)
+// Float to 16.16 with round to nearest, held to +-limit; NaN gives 0.
+int64_t toFixed(float v, int64_t limit)
 {
-    double d = double(v);
-    if (!(d == d)) d = 0;
-    d = d < -limit ? -limit : d > limit ? limit : d;
-    return std::llrint(d * scale);
+    const int64_t f = saturateToInt(std::nearbyint(double(v) * 65536.0));
+    return f < -limit ? -limit : f > limit ? limit : f;
 }
 
 // w = 1/z as 0.32: held to 0 .. 2^32 - 1 (w = 1, z = 1, would not fit the cell).
@@ -202,18 +201,18 @@ void PolyFiller::drawPolygon(const RasterVertex* vertices, int n, int paletteInd
     for (int i = 0; i < n; ++i) {
         const RasterVertex& v = vertices[i];
         FixedVertex& f = m_vertex[i];
-        f.x = toFixed(v.x, 65536.0, kMaxPixel);
-        f.y = toFixed(v.y, 65536.0, kMaxPixel);
+        f.x = toFixed(v.x, kMaxPixel);
+        f.y = toFixed(v.y, kMaxPixel);
         f.z = depthFixed(v.w);
         switch (m_layout) {
         case Layout::Flat: break;
         case Layout::Values:
-            for (int k = 0; k < m_nbValues; ++k) f.q[k] = toFixed(v.value[k], 65536.0, kMaxValue);
+            for (int k = 0; k < m_nbValues; ++k) f.q[k] = toFixed(v.value[k], kMaxValue);
             break;
         case Layout::FlatLit:
             f.q[0] = index << 16;
-            f.q[1] = toFixed(v.value[0], 65536.0, kMaxValue);
-            f.q[2] = toFixed(v.value[1], 65536.0, kMaxValue);
+            f.q[1] = toFixed(v.value[0], kMaxValue);
+            f.q[2] = toFixed(v.value[1], kMaxValue);
             break;
         case Layout::Perspective: {
             // w, u w, v w; u and v held like the other values so that the products stay finite

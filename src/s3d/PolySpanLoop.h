@@ -62,6 +62,7 @@ struct SrcFlat {
     uint32_t colour;
     SrcFlat(const SpanRun&, const SpanContext& c) : colour(c.flat) {}
     uint32_t next(uint32_t&, uint32_t&) const { return colour; }
+    void skip(uint32_t) {}
 };
 
 struct SrcPalette {
@@ -69,6 +70,7 @@ struct SrcPalette {
     const uint32_t* palette;
     uint32_t q, dq;
     SrcPalette(const SpanRun& r, const SpanContext& c) : palette(c.palette), q(r.q[0]), dq(r.dq[0]) {}
+    void skip(uint32_t k) { q += k * dq; }
     uint32_t next(uint32_t&, uint32_t&)
     {
         const uint32_t s = palette[paletteIndex(q)];
@@ -85,6 +87,7 @@ struct SrcPaletteWeight {
         : palette(c.palette), q(r.q[0]), dq(r.dq[0]), w(r.q[1]), dw(r.dq[1])
     {
     }
+    void skip(uint32_t k) { q += k * dq, w += k * dw; }
     uint32_t next(uint32_t& m, uint32_t&)
     {
         const uint32_t s = palette[paletteIndex(q)];
@@ -137,6 +140,7 @@ struct SrcTexture {
     const SpanContext& ctx;
     uint32_t u, du, v, dv;
     SrcTexture(const SpanRun& r, const SpanContext& c) : ctx(c), u(r.q[0]), du(r.dq[0]), v(r.q[1]), dv(r.dq[1]) {}
+    void skip(uint32_t k) { u += k * du, v += k * dv; }
     uint32_t next(uint32_t& m, uint32_t&)
     {
         const uint32_t t = fetchTexel<kBilinear>(ctx, u, v);
@@ -169,6 +173,7 @@ struct SrcPerspective {
         : ctx(c), w(r.f[0]), dw(r.df[0]), uw(r.f[1]), duw(r.df[1]), vw(r.f[2]), dvw(r.df[2])
     {
     }
+    void skip(uint32_t k) { i += int(k); }
     uint32_t next(uint32_t& m, uint32_t&)
     {
         // Values at pixel i from the span start (not summed step by step), so rounding does not drift.
@@ -218,6 +223,7 @@ struct SrcLitTexture {
         : ctx(c), q(r.q[0]), dq(r.dq[0]), u(r.q[1]), du(r.dq[1]), v(r.q[2]), dv(r.dq[2])
     {
     }
+    void skip(uint32_t k) { q += k * dq, u += k * du, v += k * dv; }
     uint32_t next(uint32_t& m, uint32_t& keep)
     {
         const uint32_t c = ctx.palette[paletteIndex(q)];
@@ -276,12 +282,15 @@ struct Span {
         else return m;
     }
 
-    // One pixel: the scalar twin's body and the SIMD loop's tail.
+    // One pixel: the scalar twin's body and the SIMD loop's tail. A pixel behind the stored depth
+    // only steps the source.
     static void one(const SpanRun& r, const SpanContext& c, Src& src, int i, uint32_t z)
     {
+        if constexpr (Dm != DepthMode::Off) {
+            if (z < r.depth[i]) return src.skip(1);
+        }
         uint32_t m = 0, keep = 1;
         const uint32_t s = src.next(m, keep);
-        if constexpr (Dm != DepthMode::Off) keep &= uint32_t(z >= r.depth[i]);
         if (!keep) return;
         r.dst[i] = blend::blend1<R::rule, R::weight>(r.dst[i], s, mapOf(m, c), c.alpha);
         if constexpr (Dm == DepthMode::TestWrite) r.depth[i] = z;
@@ -307,6 +316,20 @@ struct Span {
         const __m128i dz4 = _mm_set1_epi32(int32_t(4 * r.dz));
         int i = 0;
         for (; i + 4 <= r.n; i += 4) {
+            // Depth first: four pixels all behind the stored depths only step the source.
+            __m128i pass = ones, zb = zero;
+            __m128i* zp = nullptr;
+            if constexpr (Dm != DepthMode::Off) {
+                // drawn where z >= stored, i.e. not (stored > z)
+                zp = reinterpret_cast<__m128i*>(r.depth + i);
+                zb = _mm_loadu_si128(zp);
+                pass = _mm_andnot_si128(_mm_cmpgt_epi32(_mm_xor_si128(zb, bias), zl), ones);
+                if (_mm_movemask_epi8(pass) == 0) {
+                    src.skip(4);
+                    zl = _mm_add_epi32(zl, dz4);
+                    continue;
+                }
+            }
             alignas(16) uint32_t s[4], m[4] = {}, keep[4] = {1, 1, 1, 1};
             if constexpr (requires { src.nextFour(s, m); }) {
                 src.nextFour(s, m);
@@ -326,18 +349,9 @@ struct Span {
             const __m128i d = _mm_loadu_si128(dp);
             __m128i out = blend::blend4<R::rule, R::weight>(d, sv, _mm_load_si128(reinterpret_cast<const __m128i*>(m)), a16);
             if constexpr (kMasked) {
-                __m128i pass = ones;
                 if constexpr (Src::kStencil)
                     pass = _mm_andnot_si128(_mm_cmpeq_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(keep)), zero),
-                                            ones);
-                __m128i* zp = nullptr;
-                __m128i zb = zero;
-                if constexpr (Dm != DepthMode::Off) {
-                    // drawn where z >= stored, i.e. not (stored > z)
-                    zp = reinterpret_cast<__m128i*>(r.depth + i);
-                    zb = _mm_loadu_si128(zp);
-                    pass = _mm_andnot_si128(_mm_cmpgt_epi32(_mm_xor_si128(zb, bias), zl), pass);
-                }
+                                            pass);
                 out = _mm_or_si128(_mm_and_si128(pass, out), _mm_andnot_si128(pass, d));
                 if constexpr (Dm == DepthMode::TestWrite)
                     _mm_storeu_si128(zp, _mm_or_si128(_mm_and_si128(pass, _mm_xor_si128(zl, bias)),
