@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "s3d/PolyFiller.h"
+#include "support/AllocationCounter.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -190,7 +191,11 @@ TEST(PolyFiller, InterpolatesExactValuesAndDepth)
     g.setDestination(&quad.image);
     g.setZBuffer(&quad.depth);
     const RasterVertex r[] = {v(0.5f, 0.25f), v(0.5f, 12.25f), v(12.5f, 12.25f), v(12.5f, 0.25f)};
-    g.drawPolygon(r, 4);
+    {
+        AllocationCounter allocations;
+        g.drawPolygon(r, 4);
+        EXPECT_EQ(allocations.count(), 0);
+    }
     EXPECT_EQ(quad.at(0, 7), 0u);
     EXPECT_EQ(quad.at(1, 1), 28u * 0x010101u);
     EXPECT_EQ(quad.at(3, 7), 84u * 0x010101u);
