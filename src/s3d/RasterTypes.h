@@ -23,7 +23,9 @@ struct RasterVertex {
 };
 
 // A texture image as the filler samples it. Width and height are powers of two, maskU = width - 1,
-// maskV = height - 1, shiftU = log2(width); a view that disagrees is not sampled.
+// maskV = height - 1, shiftU = log2(width); a view that disagrees is not sampled. Every sampling
+// reads this image; the texture's 256x256 strip copy is not read by the filler, so nearest and
+// bilinear texels are the image's own in every blend mode.
 struct RasterTexture {
     const uint32_t* pixels = nullptr;  // row 0, rows of width pixels, 0x00RRGGBB
     int width = 0, height = 0;
