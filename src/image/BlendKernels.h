@@ -180,6 +180,40 @@ inline void weights(__m128i s, __m128i m, __m128i a16, __m128i& wlo, __m128i& wh
     }
 }
 
+// Four bilinear samples from their pixel pairs: top[k] = (P00, P10) and bottom[k] = (P01, P11) of
+// sample k in the low 64 bits, with the 12-bit fractions fx and fy of each sample in 32-bit lanes.
+// The bytes are split into (blue, red) and (green, top) 16-bit lanes in place, so each weight
+// multiplies two channels at once; a weight w00 = ((4096 - fx) (4096 - fy)) >> 16 comes from
+// pmulhuw on (4096 - fx) and (4096 - fy) held in both halves of a lane. Products are at most
+// 256 * 255 and the four weights add up to at most 256, so the 16-bit sums are exact.
+inline __m128i bilinearFour(const __m128i top[4], const __m128i bottom[4], __m128i fx, __m128i fy)
+{
+    // Transpose the pairs: t0 = P00 of the four samples, t1 = P10, b0 = P01, b1 = P11.
+    const __m128i tq01 = _mm_unpacklo_epi32(top[0], top[1]), tq23 = _mm_unpacklo_epi32(top[2], top[3]);
+    const __m128i bq01 = _mm_unpacklo_epi32(bottom[0], bottom[1]), bq23 = _mm_unpacklo_epi32(bottom[2], bottom[3]);
+    const __m128i t0 = _mm_unpacklo_epi64(tq01, tq23), t1 = _mm_unpackhi_epi64(tq01, tq23);
+    const __m128i b0 = _mm_unpacklo_epi64(bq01, bq23), b1 = _mm_unpackhi_epi64(bq01, bq23);
+    // Weights, each in both 16-bit halves of its sample's lane.
+    const __m128i c4096 = _mm_set1_epi16(4096);
+    const __m128i fxx = _mm_or_si128(fx, _mm_slli_epi32(fx, 16)), ifxx = _mm_sub_epi16(c4096, fxx);
+    const __m128i fyy = _mm_or_si128(fy, _mm_slli_epi32(fy, 16)), ifyy = _mm_sub_epi16(c4096, fyy);
+    const __m128i w00 = _mm_mulhi_epu16(ifxx, ifyy), w10 = _mm_mulhi_epu16(fxx, ifyy);
+    const __m128i w01 = _mm_mulhi_epu16(ifxx, fyy), w11 = _mm_mulhi_epu16(fxx, fyy);
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
+    auto sum = [&](__m128i p00, __m128i p10, __m128i p01, __m128i p11) {
+        return _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(p00, w00), _mm_mullo_epi16(p10, w10)),
+                             _mm_add_epi16(_mm_mullo_epi16(p01, w01), _mm_mullo_epi16(p11, w11)));
+    };
+    const __m128i br = sum(_mm_and_si128(t0, lowBytes), _mm_and_si128(t1, lowBytes), _mm_and_si128(b0, lowBytes),
+                           _mm_and_si128(b1, lowBytes));
+    const __m128i ga = sum(_mm_srli_epi16(t0, 8), _mm_srli_epi16(t1, 8), _mm_srli_epi16(b0, 8), _mm_srli_epi16(b1, 8));
+    // (sum >> 8) per channel: blue and red shifted down, green and top already in the high bytes.
+    return _mm_or_si128(_mm_srli_epi16(br, 8), _mm_andnot_si128(lowBytes, ga));
+}
+
+// Pixels p[0] and p[1] in the low 64 bits.
+inline __m128i load2(const uint32_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+
 } // namespace sse2
 
 // One rule with its weight source, on four pixels (SSE2) or one (scalar).

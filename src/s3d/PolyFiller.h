@@ -1,0 +1,150 @@
+// The polygon filler: convex screen polygons of up to nine vertices into a 32-bit image, with or
+// without a 1/z depth buffer, one kind per set of interpolated values. All kinds share one
+// scanline engine (16.16 edge walking with pre-stepping, constant gradients for triangles) and
+// differ in the values they carry and the span routines setMaterial picks for them.
+//
+// Fill convention: scanlines ceil(y_top) .. ceil(y_bottom) - 1, pixels ceil(x_left) ..
+// ceil(x_right) - 1, so an edge shared by two polygons is drawn once. Vertices must run
+// counter-clockwise on the screen (y down: top, lower left, lower right); the other winding
+// draws nothing.
+#pragma once
+
+#include <cstdint>
+
+#include "s3d/PolySpan.h"
+#include "s3d/RasterTypes.h"
+
+class PolyFiller {
+public:
+    static constexpr const char* kCaption = "PolyFiller warning:";
+
+    PolyFiller(const PolyFiller&) = delete;
+    PolyFiller& operator=(const PolyFiller&) = delete;
+    virtual ~PolyFiller() = default;
+
+    // The target image (not owned). Reports and keeps the previous one when it is null, has no
+    // size or no pixels. A depth buffer of another size than the new image is let go.
+    void setDestination(const RasterImage* image);
+    // The depth buffer (not owned): null is ignored; another size than the destination is
+    // reported and not taken; one without cells is reported and leaves the filler without one.
+    void setZBuffer(const RasterDepth* zBuffer);
+    // The sub-material to draw with: its palette, opacity and pixel operation, and the two span
+    // routines (without and with depth) this kind draws it with. The same material again changes
+    // nothing; null (or a material this kind cannot draw) makes the filler draw nothing.
+    virtual void setMaterial(const RasterMaterial* material) = 0;
+    // Draws a convex polygon of n vertices (n >= 10 draws nothing). paletteIndex is the flat
+    // kinds' one index per polygon (held to 0..255).
+    void drawPolygon(const RasterVertex* vertices, int n, int paletteIndex = 0);
+
+    bool hasMaterial() const { return m_materialValid; }
+    int getWidth() const { return m_width; }
+    int getHeight() const { return m_height; }
+    const uint32_t* getZBuffer() const { return m_pZBuffer; }
+
+protected:
+    // How a kind's vertices become the engine's values.
+    enum class Layout : uint8_t {
+        Flat,         // no values; one palette colour per polygon
+        Values,       // value[0 .. nbValues - 1] as 16.16
+        FlatLit,      // the polygon's palette index as a constant first value, then value[0], value[1]
+        Perspective,  // w, u * w, v * w as floats
+    };
+    PolyFiller(Layout layout, int nbValues) : m_layout(layout), m_nbValues(nbValues) {}
+
+    // Common part of setMaterial: false when nothing more is to be done (the same material, or
+    // none). Otherwise the material is current, its palette and alpha taken, and the pixel
+    // operation of its blend mode, opacity kind and opacity is in m_op.
+    bool takeMaterial(const RasterMaterial* material);
+    // Picks the two span routines for a key (its depth field is set here); a key the table does
+    // not have leaves the filler without a material.
+    void chooseSpans(polyspan::SpanKey key, polyspan::PixelOp depthOp);
+    // Takes the material's texture for sampling; false when it is missing or inconsistent.
+    bool takeTexture(const RasterTexture& texture);
+    // Whether bilinear sampling is possible: asked for, and the texture has guard rows.
+    bool bilinearTexture() const { return m_material.bilinear && m_material.texture.guardRows; }
+
+    RasterMaterial m_material;
+    bool m_materialValid = false;
+    polyspan::PixelOp m_op = polyspan::PixelOp::Replace;
+
+private:
+    template <int NQ, bool kPersp, bool kTriangle>
+    void rasterize(int n);
+
+    const Layout m_layout;
+    const int m_nbValues;
+    uint32_t* m_pDestination = nullptr;
+    uint32_t* m_pZBuffer = nullptr;
+    int m_width = 0, m_height = 0;
+    polyspan::SpanContext m_ctx;
+    polyspan::PolySpanFn m_spanNoDepth = nullptr, m_spanDepth = nullptr;
+    // Vertex buffer of the polygon being drawn, in fixed point.
+    struct FixedVertex {
+        int64_t x, y, z;               // 16.16, 16.16, 0.32
+        int64_t q[kMaxRasterValues];   // 16.16
+        float f[kMaxRasterValues];     // perspective: w, u * w, v * w
+    };
+    FixedVertex m_vertex[kMaxPolygonVertices];
+};
+
+// One palette colour per polygon.
+class FlatFiller : public PolyFiller {
+public:
+    FlatFiller() : PolyFiller(Layout::Flat, 0) {}
+    void setMaterial(const RasterMaterial* material) override;
+};
+
+// The palette by an interpolated light index.
+class GouraudFiller : public PolyFiller {
+public:
+    GouraudFiller() : PolyFiller(Layout::Values, 1) {}
+    void setMaterial(const RasterMaterial* material) override;
+};
+
+// The palette by light index, weighed against the destination by a second value 0..255: the
+// pixel operation takes its weighted form with weight value * k / 256 (k 256 for replace, add and
+// subtract, 128 for the average, the opacity for the opacity-weighted operations).
+class TwoValueFiller : public PolyFiller {
+public:
+    TwoValueFiller() : PolyFiller(Layout::Values, 2) {}
+    void setMaterial(const RasterMaterial* material) override;
+};
+
+// The texture at interpolated (u, v), nearest or bilinear. A texture with its own opacity weighs
+// each texel by its top byte, as TwoValueFiller weighs by its second value.
+class TwoValueTextureFiller : public PolyFiller {
+public:
+    TwoValueTextureFiller() : PolyFiller(Layout::Values, 2) {}
+    void setMaterial(const RasterMaterial* material) override;
+};
+
+// Light index and (u, v): the palette colour c and the texel t meet by the material's opacity
+// kind (1..3, or 101..103 for FlatTextureFiller): 2 stencil (c where t is nonzero); 3 in the
+// normal blend mode the texel weighs c against the destination per byte (nearest texel); else by
+// the texture mode: 0 max(0, t - c) (its palette is built inverted), 1 t * c >> 8, other
+// min(255, t + c), then the pixel operation.
+class ThreeValueFiller : public PolyFiller {
+public:
+    ThreeValueFiller() : PolyFiller(Layout::Values, 3) {}
+    void setMaterial(const RasterMaterial* material) override;
+
+protected:
+    ThreeValueFiller(Layout layout, int nbValues) : PolyFiller(layout, nbValues) {}
+};
+
+// (u, v) with one palette index per polygon, combined as ThreeValueFiller does.
+class FlatTextureFiller : public ThreeValueFiller {
+public:
+    FlatTextureFiller() : ThreeValueFiller(Layout::FlatLit, 3) {}
+};
+
+// Perspective-correct (u, v): u w, v w and w interpolated as floats, divided per pixel.
+class PerspectiveFiller : public PolyFiller {
+public:
+    PerspectiveFiller() : PolyFiller(Layout::Perspective, 0) {}
+    void setMaterial(const RasterMaterial* material) override;
+};
+
+// The filler of the linked-image drawing: no drawing of its own, it fills as GouraudFiller does
+// (the light index); the linked image is not drawn.
+class LinkedImageFiller : public GouraudFiller {};
