@@ -44,11 +44,16 @@ PathParts cutPath(const char* p)
     return {fileStart, extStart};
 }
 
+// A search enters at most this many directories: a name whose directory part is the file
+// system's root ("\\data\\x.tga" from data authored elsewhere) must not walk the whole disk.
+constexpr size_t kMaxSearchDirectories = 4096;
+
 // One level of findFileInTree: the file in `dir` itself, then each subdirectory depth first in
 // name order. Every real directory is entered once (device and inode), so directory links
 // that lead back to an ancestor cannot make the search loop.
 bool searchTree(const StringC& dir, const StringC& name, std::set<std::pair<dev_t, ino_t>>& visited, StringC& found)
 {
+    if (visited.size() >= kMaxSearchDirectories) return false;
     struct stat st;
     const std::string real = FileTools::resolvePath(dir.getName());
     if (::stat(real.empty() ? "." : real.c_str(), &st) != 0 || !visited.insert({st.st_dev, st.st_ino}).second)
@@ -246,5 +251,10 @@ bool StringC::findFileInTree()
         if (!dir.getCurrentDirectory()) return false;
     }
     std::set<std::pair<dev_t, ino_t>> visited;
-    return searchTree(dir, name, visited, *this);
+    if (searchTree(dir, name, visited, *this)) return true;
+    if (visited.size() >= kMaxSearchDirectories) {
+        const StringC text = StringC("findFileInTree: search stopped after 4096 directories: ") + *this;
+        reportWarning(kCaption, text.getName());
+    }
+    return false;
 }

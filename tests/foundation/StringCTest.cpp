@@ -161,3 +161,17 @@ TEST(StringC, FindFileInTreeEntersEachDirectoryOnce)
         EXPECT_EQ(std::string(empty.getName()), text);
     }
 }
+
+TEST(StringC, FindFileInTreeGivesUpOnHugeTrees)
+{
+    // A search from the file system's root would otherwise walk the whole disk: past 4096
+    // directories it stops, reports, and the text stays as it was.
+    ScratchDir dir;
+    for (int i = 0; i < 4100; ++i) std::filesystem::create_directory(dir.path() + "d" + std::to_string(i));
+    ReportCapture cap;
+    const std::string text = dir.path() + "nothing.txt";
+    StringC missing(text.c_str());
+    EXPECT_FALSE(missing.findFileInTree());
+    EXPECT_EQ(std::string(missing.getName()), text);
+    EXPECT_TRUE(cap.has("StringC", "findFileInTree: search stopped after 4096 directories: " + text));
+}

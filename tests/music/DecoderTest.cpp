@@ -61,3 +61,14 @@ TEST_F(MusicTest, GeneratedWavDecodesToItsTonesAndSeeksExactly)
     std::vector<float> chunk(2 * 300);
     EXPECT_EQ(decoder->read(chunk.data(), 300), 0u);
 }
+
+TEST_F(MusicTest, StreamWithAnAbsurdSampleRateIsRefused)
+{
+    // A 400-sample 8-bit WAV whose header claims 520 MHz: converting it would build a filter of
+    // gigabytes, so the stream does not open.
+    std::vector<uint8_t> wav = {'R', 'I', 'F', 'F', 0xB4, 1, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
+                                16, 0, 0, 0, 1, 0, 1, 0, 0x40, 0, 0, 0x1F, 0x40, 0, 0, 0x1F,
+                                1, 0, 8, 0, 'd', 'a', 't', 'a', 0x90, 1, 0, 0};
+    wav.resize(wav.size() + 400, 0x80);
+    EXPECT_FALSE(platform().openStream(write("fast.wav", wav)));
+}

@@ -18,6 +18,7 @@ namespace {
 
 // A decoded frame larger than this is taken for damage and ends the stream.
 constexpr int kMaxFrameSamples = 1 << 20;
+constexpr int kMaxInputRate = 768000;  // the highest rate audio files use
 
 // Decodes one audio stream of a file into 44100 Hz stereo float, on demand, frame by frame.
 class FfmpegStreamDecoder : public MusicDecoder {
@@ -100,7 +101,9 @@ private:
     bool openResampler(int rate, int format, const AVChannelLayout& layout)
     {
         swr_free(&m_resampler);
-        if (rate <= 0 || format < 0 || layout.nb_channels <= 0) return false;
+        // The converter's filter grows with the rate ratio: a header claiming hundreds of MHz
+        // would take gigabytes and minutes, so rates beyond any real audio are refused.
+        if (rate <= 0 || rate > kMaxInputRate || format < 0 || layout.nb_channels <= 0) return false;
         AVChannelLayout in{};
         if (layout.order == AV_CHANNEL_ORDER_UNSPEC)
             av_channel_layout_default(&in, layout.nb_channels);
