@@ -15,8 +15,8 @@ PixelAllocation PixelAllocation::make(int width, int height)
 {
     PixelAllocation a;
     if (width <= 0 || height <= 0) return a;
+    if (int64_t(width) * height > kMaxImagePixels) return a;
     const uint64_t count = uint64_t(width) * (uint64_t(height) + 4);
-    if (count > (uint64_t(1) << 26)) return a;  // 256 MiB: far beyond any real layer, texture or image
     a.memory.reset(new (std::nothrow) uint32_t[count]());
     if (a.memory) a.pixels = a.memory.get() + 2 * size_t(width);
     return a;

@@ -77,8 +77,12 @@ public:
     uint32_t* m_pPixels = nullptr;   // row 0, or null while the image has no pixels
 };
 
+// The image pixel cap: no image, loaded file or effect work buffer is sized beyond this many
+// pixels (256 MiB of pixels, far beyond any real layer, texture or picture).
+constexpr int64_t kMaxImagePixels = int64_t(1) << 26;
+
 // Owned pixel memory: width x (height + 4) zero pixels, the image starting two rows in, so two
-// zero guard rows lie above and below it. Null when the size is not positive or too large.
+// zero guard rows lie above and below it. Null when the size is not positive or above the cap.
 struct PixelAllocation {
     std::unique_ptr<uint32_t[]> memory;
     uint32_t* pixels = nullptr;

@@ -64,8 +64,8 @@ struct DecodeContext {
 
 bool dimensionsAllowed(uint64_t width, uint64_t height)
 {
-    return width > 0 && height > 0 && width <= uint64_t(kMaxImageSide) && height <= uint64_t(kMaxImageSide) &&
-           width * height <= uint64_t(kMaxImagePixels);
+    // Sides come from 16-bit fields (BMP, TGA) or stb's checked header, so the product cannot wrap.
+    return width > 0 && height > 0 && width * height <= uint64_t(kMaxImagePixels);
 }
 
 // Checks the claimed size and gives `out` a zero-filled image of it; reports when it cannot.
