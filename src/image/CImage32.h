@@ -16,6 +16,20 @@ public:
     virtual void error(const char* text);
     // Warning box with the class name; processing continues.
     virtual void warning(const char* text);
+    // The failure idiom through these slots: `return warning("text", false);` reports, then hands
+    // back the neutral result.
+    template <typename T>
+    T error(const char* text, T neutral)
+    {
+        error(text);
+        return neutral;
+    }
+    template <typename T>
+    T warning(const char* text, T neutral)
+    {
+        warning(text);
+        return neutral;
+    }
     virtual const char* className() const = 0;
     // Whether the pixels sit in an owned allocation with two zero rows above and below the image
     // (PixelAllocation). The blits read the bilinear neighbours there without bounds tests; images

@@ -34,5 +34,5 @@ struct DecodedImage {
 // every report goes through `reporter` (warning() for damaged data, error() for the unsupported
 // TGA modes). True when the whole image was decoded. On false, `out` is either empty or holds a
 // run-length image cut short by the end of the data (its missing pixels stay 0).
-bool decodeImageData(ImageFileType type, const uint8_t* data, size_t size, const char* name,
+[[nodiscard]] bool decodeImageData(ImageFileType type, const uint8_t* data, size_t size, const char* name,
                      CImage32& reporter, DecodedImage& out);

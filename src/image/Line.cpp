@@ -142,7 +142,8 @@ struct WuRow {
 template <Rule R>
 constexpr WuRow wuRow(int mode)
 {
-    return {mode, {{&drawWu<R, false, false>, &drawWu<R, false, true>}, {&drawWu<R, true, false>, &drawWu<R, true, true>}}};
+    return {mode,
+            {{&drawWu<R, false, false>, &drawWu<R, false, true>}, {&drawWu<R, true, false>, &drawWu<R, true, true>}}};
 }
 constexpr WuRow kWuLoops[] = {
     wuRow<Rule::Weighted>(0),

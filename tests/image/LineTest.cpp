@@ -125,8 +125,9 @@ TEST_P(Lines, DepthStepsTheShortWayAcrossTheWrap)
     std::vector<int32_t> depth(200, lineDepth(0.35f));
     for (bool reversed : {false, true}) {
         img.clear(0);
-        drawLine(&img, depth.data(),
-                 reversed ? line(18, 5, 2, 5, 0xFFFFFFFFu, 0, 0.51f, 0.49f) : line(2, 5, 18, 5, 0xFFFFFFFFu, 0, 0.49f, 0.51f));
+        const LineDesc l = reversed ? line(18, 5, 2, 5, 0xFFFFFFFFu, 0, 0.51f, 0.49f)
+                                    : line(2, 5, 18, 5, 0xFFFFFFFFu, 0, 0.49f, 0.51f);
+        drawLine(&img, depth.data(), l);
         EXPECT_EQ(at(img, 7, 5), 0xFEFEFEFEu) << reversed;
         EXPECT_EQ(at(img, 13, 5), 0u) << reversed;
     }
