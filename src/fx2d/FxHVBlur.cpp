@@ -312,16 +312,16 @@ struct BlurRow {
     ColumnsFn columns[kSimdLevelCount];
 };
 template <int Mode>
-constexpr BlurRow blurRow(int mode)
+constexpr BlurRow loopsFor(int mode)
 {
     return {mode,
             {&rowsKernel<ScalarLanes, Mode>, &rowsKernel<SimdLanes, Mode>},
             {&columnsKernel<ScalarLanes, Mode>, &columnsKernel<SimdLanes, Mode>}};
 }
 constexpr BlurRow kBlurLoops[] = {
-    blurRow<FxHVBlur::MODE_ADD>(FxHVBlur::MODE_ADD),
-    blurRow<FxHVBlur::MODE_SUB>(FxHVBlur::MODE_SUB),
-    blurRow<FxHVBlur::MODE_NORMAL>(kAnyMode),
+    loopsFor<FxHVBlur::MODE_ADD>(FxHVBlur::MODE_ADD),
+    loopsFor<FxHVBlur::MODE_SUB>(FxHVBlur::MODE_SUB),
+    loopsFor<FxHVBlur::MODE_NORMAL>(kAnyMode),
 };
 
 } // namespace

@@ -3,14 +3,11 @@
 // borders. Also checks that filtering allocates nothing.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "FxTestImage.h"
 #include "support/AllocationCounter.h"
 #include "fx2d/FxEmboss.h"
 #include "fx2d/FxHVBlur.h"
 #include "fx2d/FxRadial.h"
-
 
 namespace {
 
@@ -27,7 +24,8 @@ TEST(FxParity, BlurLevelsAgree)
         for (int size : {0, 1, 2, 3, 6, 10, 64, 300, 1000, 70000, 0x7FFFFFFF})
             for (int direction : {0, 1})
                 for (int mode : {0, 1, 2, 7}) {
-                    SCOPED_TRACE(testing::Message() << "blur " << shape[0] << "x" << shape[1] << " size " << size);
+                    SCOPED_TRACE(testing::Message() << "blur " << shape[0] << "x" << shape[1] << " size " << size
+                                                 << " direction " << direction << " mode " << mode);
                     blur.setSize(size);
                     blur.setDirection(direction);
                     blur.setMode(mode);
