@@ -20,14 +20,17 @@ namespace {
 const char* const kCaption = "FxEmboss : ";
 
 struct ScalarLanes {
-    // Column sums of pixels from..width-1, one channel at a time.
-    static void columnSums(const uint32_t* up, const uint32_t* mid, const uint32_t* down, int16_t* sums, int width,
-                           int from = 0)
+    // The four channel sums of column x.
+    static void columnSum(const uint32_t* up, const uint32_t* mid, const uint32_t* down, int16_t* sums, int x)
     {
-        for (int x = from; x < width; ++x)
-            for (int c = 0; c < 4; ++c)
-                sums[4 * x + c] = int16_t(((up[x] >> (8 * c)) & 0xFF) + ((mid[x] >> (8 * c)) & 0xFF) +
-                                          ((down[x] >> (8 * c)) & 0xFF));
+        for (int c = 0; c < 4; ++c)
+            sums[4 * x + c] =
+                int16_t(((up[x] >> (8 * c)) & 0xFF) + ((mid[x] >> (8 * c)) & 0xFF) + ((down[x] >> (8 * c)) & 0xFF));
+    }
+
+    static void columnSums(const uint32_t* up, const uint32_t* mid, const uint32_t* down, int16_t* sums, int width)
+    {
+        for (int x = 0; x < width; ++x) columnSum(up, mid, down, sums, x);
     }
 
     template <bool Shade>
@@ -68,7 +71,7 @@ struct SimdLanes {
             const __m128i c = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(down + x)), zero);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 4 * x), _mm_add_epi16(_mm_add_epi16(a, b), c));
         }
-        ScalarLanes::columnSums(up, mid, down, sums, width, x);
+        if (x < width) ScalarLanes::columnSum(up, mid, down, sums, x);
     }
 
     // Relief bytes of pixels x, x + 1 from the padded sums (column x of the image is sums index x + 1).
