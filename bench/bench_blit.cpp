@@ -11,6 +11,7 @@
 #include "image/BlendKernels.h"
 #include "image/CImage32.h"
 #include "image/Line.h"
+#include "image/SimdLevel.h"
 
 namespace {
 
@@ -43,8 +44,8 @@ Images& images()
 
 // Runs a body with the SSE2 kernels or with the scalar twins forced.
 struct ScalarScope {
-    explicit ScalarScope(bool scalar) { blend::setForceScalar(scalar); }
-    ~ScalarScope() { blend::setForceScalar(false); }
+    explicit ScalarScope(bool scalar) { forceSimdLevel(scalar ? SimdLevel::Scalar : SimdLevel::Sse2); }
+    ~ScalarScope() { resetSimdLevel(); }
 };
 
 constexpr int64_t kScaledPixels = int64_t(635) * 333;  // columns 3..637, rows 74..406

@@ -12,45 +12,50 @@
 #include "fx2d/FxHVBlur.h"
 #include "fx2d/FxRadial.h"
 #include "image/CImage32.h"
+#include "image/SimdLevel.h"
 
 namespace {
 
-constexpr int WIDTH = 512;
-constexpr int HEIGHT = 256;
+constexpr int kWidth = 512;
+constexpr int kHeight = 256;
 
 struct WorkImage {
     std::vector<uint32_t> pixels;
     CImage32External image;
-    WorkImage() : pixels(size_t(WIDTH) * HEIGHT)
+    WorkImage() : pixels(size_t(kWidth) * kHeight)
     {
         std::mt19937 gen(1234);
         for (uint32_t& p : pixels) p = uint32_t(gen());
-        image.setData(WIDTH, HEIGHT, pixels.data());
+        image.setData(kWidth, kHeight, pixels.data());
     }
 };
 
-FxPath pathOf(const benchmark::State& state)
-{
-    return state.range(0) ? FxPath::Scalar : FxPath::Simd;
-}
+// Runs a benchmark at the SIMD level its first argument names (0 SSE2, 1 scalar).
+struct LevelScope {
+    explicit LevelScope(const benchmark::State& state)
+    {
+        forceSimdLevel(state.range(0) ? SimdLevel::Scalar : SimdLevel::Sse2);
+    }
+    ~LevelScope() { resetSimdLevel(); }
+};
 
 void setLabel(benchmark::State& state)
 {
     state.SetLabel(state.range(0) ? "scalar" : "sse2");
-    state.SetItemsProcessed(int64_t(state.iterations()) * WIDTH * HEIGHT);
+    state.SetItemsProcessed(int64_t(state.iterations()) * kWidth * kHeight);
 }
 
 void FxHVBlurRun(benchmark::State& state, int direction, int mode)
 {
     WorkImage work;
-    FxHVBlur blur(WIDTH, HEIGHT);
+    FxHVBlur blur(kWidth, kHeight);
     blur.setScreen(&work.image);
     blur.setSize(64);
     blur.setDirection(direction);
     blur.setMode(mode);
-    const FxPath path = pathOf(state);
+    const LevelScope level(state);
     for (auto _ : state) {
-        blur.apply(path);
+        blur.apply();
         benchmark::ClobberMemory();
     }
     setLabel(state);
@@ -63,15 +68,15 @@ void BM_FxHVBlur_HorizontalAdd64(benchmark::State& state) { FxHVBlurRun(state, 0
 void BM_FxHVBlur_Both64(benchmark::State& state)
 {
     WorkImage work;
-    FxHVBlur blur(WIDTH, HEIGHT);
+    FxHVBlur blur(kWidth, kHeight);
     blur.setScreen(&work.image);
     blur.setSize(64);
-    const FxPath path = pathOf(state);
+    const LevelScope level(state);
     for (auto _ : state) {
         blur.setDirection(0);
-        blur.apply(path);
+        blur.apply();
         blur.setDirection(1);
-        blur.apply(path);
+        blur.apply();
         benchmark::ClobberMemory();
     }
     setLabel(state);
@@ -80,11 +85,11 @@ void BM_FxHVBlur_Both64(benchmark::State& state)
 void BM_FxHVBlur_RowBlurEveryRow(benchmark::State& state)
 {
     WorkImage work;
-    FxHVBlur blur(WIDTH, HEIGHT);
+    FxHVBlur blur(kWidth, kHeight);
     blur.setScreen(&work.image);
-    const FxPath path = pathOf(state);
+    const LevelScope level(state);
     for (auto _ : state) {
-        for (int y = 0; y < HEIGHT; ++y) blur.blurRow(y, 2 + (y * 7) % 60, path);
+        for (int y = 0; y < kHeight; ++y) blur.blurRow(y, 2 + (y * 7) % 60);
         benchmark::ClobberMemory();
     }
     setLabel(state);
@@ -94,13 +99,13 @@ void CvBlurRun(benchmark::State& state, cv::Size window)
 {
     WorkImage work;
     cv::setNumThreads(1);
-    const cv::Mat src(HEIGHT, WIDTH, CV_8UC4, work.pixels.data());
-    cv::Mat dst(HEIGHT, WIDTH, CV_8UC4);
+    const cv::Mat src(kHeight, kWidth, CV_8UC4, work.pixels.data());
+    cv::Mat dst(kHeight, kWidth, CV_8UC4);
     for (auto _ : state) {
         cv::blur(src, dst, window);
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(int64_t(state.iterations()) * WIDTH * HEIGHT);
+    state.SetItemsProcessed(int64_t(state.iterations()) * kWidth * kHeight);
 }
 
 void BM_CvBlur_Horizontal64(benchmark::State& state) { CvBlurRun(state, cv::Size(64, 1)); }
@@ -110,12 +115,12 @@ void BM_CvBlur_Both64(benchmark::State& state) { CvBlurRun(state, cv::Size(64, 6
 void BM_FxEmboss(benchmark::State& state)
 {
     WorkImage work;
-    FxEmboss emboss(WIDTH, HEIGHT);
+    FxEmboss emboss(kWidth, kHeight);
     emboss.setScreen(&work.image);
     emboss.setMode(int(state.range(1)));
-    const FxPath path = pathOf(state);
+    const LevelScope level(state);
     for (auto _ : state) {
-        emboss.apply(path);
+        emboss.apply();
         benchmark::ClobberMemory();
     }
     setLabel(state);
@@ -124,13 +129,13 @@ void BM_FxEmboss(benchmark::State& state)
 void BM_FxRadial(benchmark::State& state)
 {
     WorkImage work;
-    FxRadial radial(WIDTH, HEIGHT);
+    FxRadial radial(kWidth, kHeight);
     radial.setScreen(&work.image);
     radial.setMode(int(state.range(1)));
     radial.setCentre(200.0f, 100.0f);
-    const FxPath path = pathOf(state);
+    const LevelScope level(state);
     for (auto _ : state) {
-        radial.apply(path);
+        radial.apply();
         benchmark::ClobberMemory();
     }
     setLabel(state);

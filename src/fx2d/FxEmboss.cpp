@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "foundation/Report.h"
 #include "image/CImage32.h"
+#include "image/KernelTable.h"
 
 // Per channel, rows y - 1, y, y + 1 unfiltered (edges repeated):
 //   S(x) = P(x, y-1) + P(x, y) + P(x, y+1)              0..765
@@ -17,10 +17,50 @@
 
 namespace {
 
-const char* const CAPTION = "FxEmboss : ";
+const char* const kCaption = "FxEmboss : ";
+
+struct ScalarLanes {
+    // The four channel sums of column x.
+    static void columnSum(const uint32_t* up, const uint32_t* mid, const uint32_t* down, int16_t* sums, int x)
+    {
+        for (int c = 0; c < 4; ++c)
+            sums[4 * x + c] =
+                int16_t(((up[x] >> (8 * c)) & 0xFF) + ((mid[x] >> (8 * c)) & 0xFF) + ((down[x] >> (8 * c)) & 0xFF));
+    }
+
+    static void columnSums(const uint32_t* up, const uint32_t* mid, const uint32_t* down, int16_t* sums, int width)
+    {
+        for (int x = 0; x < width; ++x) columnSum(up, mid, down, sums, x);
+    }
+
+    template <bool Shade>
+    static uint32_t pixel(const int16_t* sums, const uint32_t* mid, int x, int intensity)
+    {
+        int g[4];
+        for (int c = 0; c < 4; ++c) g[c] = std::clamp(128 + sums[4 * (x + 2) + c] - sums[4 * x + c], 0, 255);
+        uint32_t out = 0;
+        if constexpr (!Shade) {
+            for (int c = 0; c < 4; ++c) out |= uint32_t(g[c]) << (8 * c);
+        } else {
+            const int l = ((5 * g[0] + 16 * g[1] + 11 * g[2]) >> 5) - 128;
+            const int delta = (intensity * l) >> 8;
+            for (int c = 0; c < 4; ++c) {
+                const int p = int((mid[x] >> (8 * c)) & 0xFF);
+                out |= uint32_t(std::clamp(p + delta, 0, 255)) << (8 * c);
+            }
+        }
+        return out;
+    }
+
+    template <bool Shade>
+    static void row(const int16_t* sums, const uint32_t* mid, uint32_t* out, int width, int intensity)
+    {
+        for (int x = 0; x < width; ++x) out[x] = pixel<Shade>(sums, mid, x, intensity);
+    }
+};
 
 struct SimdLanes {
-    // Two pixels per step, channels in 16-bit lanes.
+    // Two pixels per step, channels in 16-bit lanes; an odd last pixel by the scalar twin.
     static void columnSums(const uint32_t* up, const uint32_t* mid, const uint32_t* down, int16_t* sums, int width)
     {
         const __m128i zero = _mm_setzero_si128();
@@ -31,10 +71,7 @@ struct SimdLanes {
             const __m128i c = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(down + x)), zero);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 4 * x), _mm_add_epi16(_mm_add_epi16(a, b), c));
         }
-        for (; x < width; ++x)
-            for (int c = 0; c < 4; ++c)
-                sums[4 * x + c] = int16_t(((up[x] >> (8 * c)) & 0xFF) + ((mid[x] >> (8 * c)) & 0xFF) +
-                                          ((down[x] >> (8 * c)) & 0xFF));
+        if (x < width) ScalarLanes::columnSum(up, mid, down, sums, x);
     }
 
     // Relief bytes of pixels x, x + 1 from the padded sums (column x of the image is sums index x + 1).
@@ -72,53 +109,9 @@ struct SimdLanes {
                 _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(r, r));
             }
         }
-        if (x < width) out[x] = scalarPixel<Shade>(sums, mid, x, intensity);
-    }
-
-    template <bool Shade>
-    static uint32_t scalarPixel(const int16_t* sums, const uint32_t* mid, int x, int intensity);
-};
-
-struct ScalarLanes {
-    static void columnSums(const uint32_t* up, const uint32_t* mid, const uint32_t* down, int16_t* sums, int width)
-    {
-        for (int x = 0; x < width; ++x)
-            for (int c = 0; c < 4; ++c)
-                sums[4 * x + c] = int16_t(((up[x] >> (8 * c)) & 0xFF) + ((mid[x] >> (8 * c)) & 0xFF) +
-                                          ((down[x] >> (8 * c)) & 0xFF));
-    }
-
-    template <bool Shade>
-    static uint32_t pixel(const int16_t* sums, const uint32_t* mid, int x, int intensity)
-    {
-        int g[4];
-        for (int c = 0; c < 4; ++c) g[c] = std::clamp(128 + sums[4 * (x + 2) + c] - sums[4 * x + c], 0, 255);
-        uint32_t out = 0;
-        if constexpr (!Shade) {
-            for (int c = 0; c < 4; ++c) out |= uint32_t(g[c]) << (8 * c);
-        } else {
-            const int l = ((5 * g[0] + 16 * g[1] + 11 * g[2]) >> 5) - 128;
-            const int delta = (intensity * l) >> 8;
-            for (int c = 0; c < 4; ++c) {
-                const int p = int((mid[x] >> (8 * c)) & 0xFF);
-                out |= uint32_t(std::clamp(p + delta, 0, 255)) << (8 * c);
-            }
-        }
-        return out;
-    }
-
-    template <bool Shade>
-    static void row(const int16_t* sums, const uint32_t* mid, uint32_t* out, int width, int intensity)
-    {
-        for (int x = 0; x < width; ++x) out[x] = pixel<Shade>(sums, mid, x, intensity);
+        if (x < width) out[x] = ScalarLanes::pixel<Shade>(sums, mid, x, intensity);
     }
 };
-
-template <bool Shade>
-uint32_t SimdLanes::scalarPixel(const int16_t* sums, const uint32_t* mid, int x, int intensity)
-{
-    return ScalarLanes::pixel<Shade>(sums, mid, x, intensity);
-}
 
 template <class L, bool Shade>
 void embossT(uint32_t* pixels, int width, int height, int intensity, int16_t* sums, uint32_t* saved)
@@ -136,22 +129,24 @@ void embossT(uint32_t* pixels, int width, int height, int intensity, int16_t* su
     }
 }
 
+// The loops by mode (the last row, relief, takes every other mode) at every SIMD level.
+using EmbossFn = void (*)(uint32_t*, int, int, int, int16_t*, uint32_t*);
+struct EmbossRow {
+    int mode;
+    EmbossFn loops[kSimdLevelCount];
+};
+constexpr EmbossRow kEmbossLoops[] = {
+    {FxEmboss::MODE_SHADE, {&embossT<ScalarLanes, true>, &embossT<SimdLanes, true>}},
+    {kAnyMode, {&embossT<ScalarLanes, false>, &embossT<SimdLanes, false>}},
+};
+
 } // namespace
 
-FxEmboss::FxEmboss(int width, int height) : m_width(width), m_height(height)
+FxEmboss::FxEmboss(int width, int height) : FxEffect(kCaption, width, height)
 {
-    if (width <= 0 || height <= 0) return;
+    if (!usable()) return;
     m_workRow.resize(size_t(width + 2) * 4);
     m_savedRows.resize(size_t(width) * 2);
-}
-
-void FxEmboss::setScreen(CImage32* screen)
-{
-    if (screen && (screen->m_width != m_width || screen->m_height != m_height)) {
-        reportWarning(CAPTION, "setScreen: not same dimensions as the constructor one");
-        return;
-    }
-    m_pScreen = screen;
 }
 
 void FxEmboss::setIntensity(int intensity)
@@ -161,21 +156,7 @@ void FxEmboss::setIntensity(int intensity)
 
 void FxEmboss::apply()
 {
-    apply(fxDefaultPath());
-}
-
-void FxEmboss::apply(FxPath path)
-{
     if (!m_pScreen || !m_pScreen->m_pPixels || m_workRow.empty()) return;
-    uint32_t* pixels = m_pScreen->m_pPixels;
-    int16_t* sums = m_workRow.data();
-    uint32_t* saved = m_savedRows.data();
-    const bool shade = m_mode == MODE_SHADE;
-    if (path == FxPath::Simd) {
-        if (shade) embossT<SimdLanes, true>(pixels, m_width, m_height, m_intensity, sums, saved);
-        else embossT<SimdLanes, false>(pixels, m_width, m_height, m_intensity, sums, saved);
-    } else {
-        if (shade) embossT<ScalarLanes, true>(pixels, m_width, m_height, m_intensity, sums, saved);
-        else embossT<ScalarLanes, false>(pixels, m_width, m_height, m_intensity, sums, saved);
-    }
+    const EmbossFn emboss = loopForLevel(rowForMode(kEmbossLoops, m_mode).loops, simdLevel());
+    emboss(m_pScreen->m_pPixels, m_width, m_height, m_intensity, m_workRow.data(), m_savedRows.data());
 }

@@ -5,19 +5,15 @@
 #include <cstdint>
 #include <vector>
 
-#include "fx2d/FxPath.h"
+#include "fx2d/FxEffect.h"
 
-class CImage32;
-
-class FxEmboss {
+class FxEmboss : public FxEffect {
 public:
     enum Mode { MODE_EMBOSS = 0, MODE_SHADE = 1 };
 
+    // Dimensions beyond the image pixel cap are reported; the filter then does nothing.
     FxEmboss(int width, int height);
 
-    // Takes the image to filter (not owned); an image of other dimensions is reported and ignored.
-    void setScreen(CImage32* screen);
-    CImage32* getScreen() const { return m_pScreen; }
     // Strength of the shading, limited to 0..255.
     void setIntensity(int intensity);
     int getIntensity() const { return m_intensity; }
@@ -27,14 +23,10 @@ public:
 
     // Filters the screen; nothing without one. Pixels beyond the border repeat the edge pixels.
     void apply();
-    void apply(FxPath path);
 
 private:
-    int m_width;
-    int m_height;
     int m_intensity = 255;
     int m_mode = MODE_EMBOSS;
-    CImage32* m_pScreen = nullptr;
     // Column sums of the three rows around the current one: (width + 2) x 4 channels, the first and
     // last column repeating their neighbours.
     std::vector<int16_t> m_workRow;

@@ -7,6 +7,7 @@
 
 #include "foundation/Report.h"
 #include "image/CImage32.h"
+#include "image/KernelTable.h"
 #include "image/PixelOps.h"
 
 // Running window sums live in unsigned 16-bit saturating lanes: each step adds the entering pixel
@@ -16,8 +17,8 @@
 
 namespace {
 
-const char* const CAPTION = "FxHVBlur : ";
-constexpr int MAX_WINDOW = 65536;
+const char* const kCaption = "FxHVBlur : ";
+constexpr int kMaxWindow = 65536;
 
 // ---- lane policies: eight 16-bit lanes hold the four channels of two pixels ----------------------
 
@@ -285,35 +286,42 @@ struct ColumnPass {
     }
 };
 
-// Picks the kernel for a mode once per call.
-template <class L, template <class, int> class Kernel, class... Args>
-void byMode(int mode, Args&&... args)
+template <class L, int Mode>
+void rowsKernel(uint32_t* pixels, int width, int firstRow, int lastRow, int h, const FxHVBlur::Divisor& d,
+                uint64_t* line)
 {
-    switch (mode) {
-    case FxHVBlur::MODE_ADD: Kernel<L, FxHVBlur::MODE_ADD>::run(args...); break;
-    case FxHVBlur::MODE_SUB: Kernel<L, FxHVBlur::MODE_SUB>::run(args...); break;
-    default: Kernel<L, FxHVBlur::MODE_NORMAL>::run(args...); break;
-    }
+    const typename L::Div div(d);
+    blurRowsT<L, Mode>(pixels, width, firstRow, lastRow, h, div, line);
 }
 
 template <class L, int Mode>
-struct RowsKernel {
-    static void run(uint32_t* pixels, int width, int firstRow, int lastRow, int h, const FxHVBlur::Divisor& d,
-                    uint64_t* line)
-    {
-        const typename L::Div div(d);
-        blurRowsT<L, Mode>(pixels, width, firstRow, lastRow, h, div, line);
-    }
-};
+void columnsKernel(uint32_t* pixels, int width, int height, int h, const FxHVBlur::Divisor& d, uint16_t* sums,
+                   uint32_t* saved)
+{
+    const typename L::Div div(d);
+    ColumnPass<L, Mode>{pixels, width, height, h, div, sums, saved, std::min(h, height)}.run();
+}
 
-template <class L, int Mode>
-struct ColumnsKernel {
-    static void run(uint32_t* pixels, int width, int height, int h, const FxHVBlur::Divisor& d, uint16_t* sums,
-                    uint32_t* saved)
-    {
-        const typename L::Div div(d);
-        ColumnPass<L, Mode>{pixels, width, height, h, div, sums, saved, std::min(h, height)}.run();
-    }
+// The loops by mode (the last row takes every other mode), along rows and along columns, at every
+// SIMD level.
+using RowsFn = void (*)(uint32_t*, int, int, int, int, const FxHVBlur::Divisor&, uint64_t*);
+using ColumnsFn = void (*)(uint32_t*, int, int, int, const FxHVBlur::Divisor&, uint16_t*, uint32_t*);
+struct BlurRow {
+    int mode;
+    RowsFn rows[kSimdLevelCount];
+    ColumnsFn columns[kSimdLevelCount];
+};
+template <int Mode>
+constexpr BlurRow loopsFor(int mode)
+{
+    return {mode,
+            {&rowsKernel<ScalarLanes, Mode>, &rowsKernel<SimdLanes, Mode>},
+            {&columnsKernel<ScalarLanes, Mode>, &columnsKernel<SimdLanes, Mode>}};
+}
+constexpr BlurRow kBlurLoops[] = {
+    loopsFor<FxHVBlur::MODE_ADD>(FxHVBlur::MODE_ADD),
+    loopsFor<FxHVBlur::MODE_SUB>(FxHVBlur::MODE_SUB),
+    loopsFor<FxHVBlur::MODE_NORMAL>(kAnyMode),
 };
 
 } // namespace
@@ -321,7 +329,7 @@ struct ColumnsKernel {
 FxHVBlur::Divisor FxHVBlur::Divisor::make(int size)
 {
     Divisor d;
-    d.n = std::min(size, MAX_WINDOW);
+    d.n = std::min(size, kMaxWindow);
     if (d.n & 1) d.n += 1;
     if (d.n < 1) return d;
     int high = 0;
@@ -338,24 +346,14 @@ FxHVBlur::Divisor FxHVBlur::Divisor::make(int size)
     return d;
 }
 
-FxHVBlur::FxHVBlur(int width, int height)
-    : m_width(width), m_height(height), m_divisor(Divisor::make(64))
+FxHVBlur::FxHVBlur(int width, int height) : FxEffect(kCaption, width, height), m_divisor(Divisor::make(64))
 {
-    if (width <= 0) reportWarning(CAPTION, "width <= 0");
-    if (height <= 0) reportWarning(CAPTION, "height <= 0");
-    if (width <= 0 || height <= 0) return;
+    if (width <= 0) reportWarning(kCaption, "width <= 0");
+    if (height <= 0) reportWarning(kCaption, "height <= 0");
+    if (!usable()) return;
     m_line.resize(size_t(width));
     m_columnSums.resize(size_t(width + 1) * 4);
     m_savedRows.resize(size_t(width) * size_t(height));
-}
-
-void FxHVBlur::setScreen(CImage32* screen)
-{
-    if (screen && (screen->m_width != m_width || screen->m_height != m_height)) {
-        reportWarning(CAPTION, "setScreen: not same dimensions as the constructor one");
-        return;
-    }
-    m_pScreen = screen;
 }
 
 void FxHVBlur::setSize(int size)
@@ -365,74 +363,36 @@ void FxHVBlur::setSize(int size)
 
 bool FxHVBlur::ready() const
 {
-    return m_pScreen && m_pScreen->m_pPixels && !m_line.empty();
+    if (!m_pScreen) return reportWarning(kCaption, "m_pScreen NULL", false);
+    return m_pScreen->m_pPixels && !m_line.empty();
 }
 
 void FxHVBlur::apply()
 {
-    apply(fxDefaultPath());
-}
-
-void FxHVBlur::apply(FxPath path)
-{
-    if (!m_pScreen) {
-        reportWarning(CAPTION, "m_pScreen NULL");
-        return;
-    }
     if (!ready()) return;
-    if (m_divisor.n < 1) {
-        applyWithoutWindow(m_pScreen->m_pPixels, int64_t(m_width) * m_height, path);
-        return;
-    }
-    if (m_direction == HORIZONTAL) blurRows(0, m_height - 1, m_divisor, path);
-    else blurColumns(path);
+    if (m_divisor.n < 1) return applyWithoutWindow(m_pScreen->m_pPixels, int64_t(m_width) * m_height);
+    if (m_direction == HORIZONTAL) return blurRows(0, m_height - 1, m_divisor);
+    const ColumnsFn columns = loopForLevel(rowForMode(kBlurLoops, m_mode).columns, simdLevel());
+    columns(m_pScreen->m_pPixels, m_width, m_height, m_divisor.n / 2, m_divisor, m_columnSums.data(),
+            m_savedRows.data());
 }
 
 void FxHVBlur::blurRow(int y, int size)
 {
-    blurRow(y, size, fxDefaultPath());
-}
-
-void FxHVBlur::blurRow(int y, int size, FxPath path)
-{
-    if (!m_pScreen) {
-        reportWarning(CAPTION, "m_pScreen NULL");
-        return;
-    }
     if (!ready() || y < 0 || y >= m_height) return;
     const Divisor divisor = Divisor::make(size);
-    if (divisor.n < 1) applyWithoutWindow(m_pScreen->m_pPixels + int64_t(y) * m_width, m_width, path);
-    else blurRows(y, y, divisor, path);
+    if (divisor.n < 1) applyWithoutWindow(m_pScreen->m_pPixels + int64_t(y) * m_width, m_width);
+    else blurRows(y, y, divisor);
 }
 
-void FxHVBlur::applyWithoutWindow(uint32_t* pixels, int64_t count, FxPath path) const
+void FxHVBlur::applyWithoutWindow(uint32_t* pixels, int64_t count) const
 {
-    if (m_mode == MODE_ADD) {
-        if (path == FxPath::Simd) pixelops::addSaturate(pixels, count, pixels);
-        else pixelops::scalar::addSaturate(pixels, count, pixels);
-    } else if (m_mode == MODE_SUB) {
-        std::fill(pixels, pixels + count, 0u);
-    }
+    if (m_mode == MODE_ADD) pixelops::addSaturate(pixels, count, pixels);
+    else if (m_mode == MODE_SUB) std::fill(pixels, pixels + count, 0u);
 }
 
-void FxHVBlur::blurRows(int firstRow, int lastRow, const Divisor& divisor, FxPath path)
+void FxHVBlur::blurRows(int firstRow, int lastRow, const Divisor& divisor)
 {
-    const int h = divisor.n / 2;
-    uint32_t* pixels = m_pScreen->m_pPixels;
-    if (path == FxPath::Simd)
-        byMode<SimdLanes, RowsKernel>(m_mode, pixels, m_width, firstRow, lastRow, h, divisor, m_line.data());
-    else
-        byMode<ScalarLanes, RowsKernel>(m_mode, pixels, m_width, firstRow, lastRow, h, divisor, m_line.data());
-}
-
-void FxHVBlur::blurColumns(FxPath path)
-{
-    const int h = m_divisor.n / 2;
-    uint32_t* pixels = m_pScreen->m_pPixels;
-    if (path == FxPath::Simd)
-        byMode<SimdLanes, ColumnsKernel>(m_mode, pixels, m_width, m_height, h, m_divisor, m_columnSums.data(),
-                                         m_savedRows.data());
-    else
-        byMode<ScalarLanes, ColumnsKernel>(m_mode, pixels, m_width, m_height, h, m_divisor, m_columnSums.data(),
-                                           m_savedRows.data());
+    const RowsFn rows = loopForLevel(rowForMode(kBlurLoops, m_mode).rows, simdLevel());
+    rows(m_pScreen->m_pPixels, m_width, firstRow, lastRow, divisor.n / 2, divisor, m_line.data());
 }

@@ -5,11 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "fx2d/FxPath.h"
+#include "fx2d/FxEffect.h"
 
-class CImage32;
-
-class FxHVBlur {
+class FxHVBlur : public FxEffect {
 public:
     enum Direction { HORIZONTAL = 0, VERTICAL = 1 };
     enum Mode { MODE_NORMAL = 0, MODE_ADD = 1, MODE_SUB = 2 };
@@ -32,12 +30,9 @@ public:
         }
     };
 
-    // The image given to setScreen must be width x height; a width or height below 1 is reported.
+    // The image given to setScreen must be width x height; a width or height below 1 is reported,
+    // and so are dimensions beyond the image pixel cap (the blur then does nothing).
     FxHVBlur(int width, int height);
-
-    // Takes the image to filter (not owned); an image of other dimensions is reported and ignored.
-    void setScreen(CImage32* screen);
-    CImage32* getScreen() const { return m_pScreen; }
 
     // Window length n (odd sizes are raised by one); below 1 see apply().
     void setSize(int size);
@@ -55,26 +50,21 @@ public:
     // Filters the whole screen. With n < 1 nothing is averaged: mode 1 doubles every byte
     // (saturating), mode 2 clears the image, mode 0 leaves it. Without screen reports "m_pScreen NULL".
     void apply();
-    void apply(FxPath path);
 
     // Horizontal blur of row y alone with window size (same rules as setSize, the engine's size
     // is kept) in the current mode: the per-row blur of the noise-driven row effect. Rows outside
     // the image are ignored.
     void blurRow(int y, int size);
-    void blurRow(int y, int size, FxPath path);
 
 private:
-    bool ready() const;
-    void blurRows(int firstRow, int lastRow, const Divisor& divisor, FxPath path);
-    void blurColumns(FxPath path);
-    void applyWithoutWindow(uint32_t* pixels, int64_t count, FxPath path) const;
+    // Whether there is a screen to filter; reports "m_pScreen NULL" when not.
+    [[nodiscard]] bool ready() const;
+    void blurRows(int firstRow, int lastRow, const Divisor& divisor);
+    void applyWithoutWindow(uint32_t* pixels, int64_t count) const;
 
-    int m_width;
-    int m_height;
     int m_direction = HORIZONTAL;
     int m_mode = MODE_NORMAL;
     Divisor m_divisor;
-    CImage32* m_pScreen = nullptr;
     // Two rows saved interleaved (pixel x of the upper row in the low half), read while the rows
     // are overwritten.
     std::vector<uint64_t> m_line;

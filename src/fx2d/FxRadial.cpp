@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "foundation/Report.h"
 #include "image/CImage32.h"
+#include "image/KernelTable.h"
 
 // For pixel P at offset (dx, dy) from the centre, A is the neighbour one step closer along the
 // dominant axis (horizontal when |dx| >= |dy|), D the one a step closer on both axes, and
@@ -24,7 +24,7 @@
 
 namespace {
 
-const char* const CAPTION = "FxRadial : ";
+const char* const kCaption = "FxRadial : ";
 
 struct Factors {
     int e, f; // smooth, 14-bit
@@ -152,6 +152,17 @@ void radialT(uint32_t* pixels, int width, int height, int cx, int cy, const int1
     }
 }
 
+// The loops by mode (the last row, fast, takes every other mode) at every SIMD level.
+using RadialFn = void (*)(uint32_t*, int, int, int, int, const int16_t*, const Factors&);
+struct RadialRow {
+    int mode;
+    RadialFn loops[kSimdLevelCount];
+};
+constexpr RadialRow kRadialLoops[] = {
+    {FxRadial::MODE_SMOOTH, {&radialT<ScalarLanes, true>, &radialT<SimdLanes, true>}},
+    {kAnyMode, {&radialT<ScalarLanes, false>, &radialT<SimdLanes, false>}},
+};
+
 float clampUnit(float v)
 {
     return v >= 0.0f ? std::min(v, 1.0f) : 0.0f; // NaN gives 0
@@ -167,9 +178,9 @@ int clampCoordinate(float v, int size)
 } // namespace
 
 FxRadial::FxRadial(int width, int height)
-    : m_width(width), m_height(height), m_centreX(width / 2), m_centreY(height / 2)
+    : FxEffect(kCaption, width, height), m_centreX(width / 2), m_centreY(height / 2)
 {
-    if (width <= 0 || height <= 0) return;
+    if (!usable()) return;
     m_weights.resize(size_t(width) * size_t(height));
     for (int dy = 0; dy < height; ++dy) {
         for (int dx = 0; dx < width; ++dx) {
@@ -184,15 +195,6 @@ FxRadial::FxRadial(int width, int height)
             m_weights[size_t(dy) * size_t(width) + size_t(dx)] = int16_t(weight);
         }
     }
-}
-
-void FxRadial::setScreen(CImage32* screen)
-{
-    if (screen && (screen->m_width != m_width || screen->m_height != m_height)) {
-        reportWarning(CAPTION, "setScreen: not same dimensions as the constructor one");
-        return;
-    }
-    m_pScreen = screen;
 }
 
 void FxRadial::setStrength(float strength)
@@ -213,25 +215,12 @@ void FxRadial::setCentre(float x, float y)
 
 void FxRadial::apply()
 {
-    apply(fxDefaultPath());
-}
-
-void FxRadial::apply(FxPath path)
-{
     if (!m_pScreen || !m_pScreen->m_pPixels || m_weights.empty()) return;
     Factors f;
     f.e = int((1.0f - m_strength) * 16384.0f);
     f.f = int((m_strength + m_boost) * 16384.0f);
     f.m = int((1.0f - m_strength) * 256.0f);
     f.a = int((m_strength + m_boost) * 256.0f);
-    uint32_t* pixels = m_pScreen->m_pPixels;
-    const int16_t* weights = m_weights.data();
-    const bool smooth = m_mode == MODE_SMOOTH;
-    if (path == FxPath::Simd) {
-        if (smooth) radialT<SimdLanes, true>(pixels, m_width, m_height, m_centreX, m_centreY, weights, f);
-        else radialT<SimdLanes, false>(pixels, m_width, m_height, m_centreX, m_centreY, weights, f);
-    } else {
-        if (smooth) radialT<ScalarLanes, true>(pixels, m_width, m_height, m_centreX, m_centreY, weights, f);
-        else radialT<ScalarLanes, false>(pixels, m_width, m_height, m_centreX, m_centreY, weights, f);
-    }
+    const RadialFn radial = loopForLevel(rowForMode(kRadialLoops, m_mode).loops, simdLevel());
+    radial(m_pScreen->m_pPixels, m_width, m_height, m_centreX, m_centreY, m_weights.data(), f);
 }

@@ -7,20 +7,16 @@
 #include <cstdint>
 #include <vector>
 
-#include "fx2d/FxPath.h"
+#include "fx2d/FxEffect.h"
 
-class CImage32;
-
-class FxRadial {
+class FxRadial : public FxEffect {
 public:
     enum Mode { MODE_SMOOTH = 0, MODE_FAST = 1 };
 
-    // Builds the angular weight table for every offset 0 <= dx < width, 0 <= dy < height.
+    // Builds the angular weight table for every offset 0 <= dx < width, 0 <= dy < height; none
+    // beyond the image pixel cap (reported; the filter then does nothing).
     FxRadial(int width, int height);
 
-    // Takes the image to filter (not owned); an image of other dimensions is reported and ignored.
-    void setScreen(CImage32* screen);
-    CImage32* getScreen() const { return m_pScreen; }
     // Share taken from the neighbours, limited to 0..1.
     void setStrength(float strength);
     float getStrength() const { return m_strength; }
@@ -41,16 +37,12 @@ public:
 
     // Filters the screen; nothing without one.
     void apply();
-    void apply(FxPath path);
 
 private:
-    int m_width;
-    int m_height;
     int m_mode = MODE_FAST;
     float m_strength = 0.9f;
     float m_boost = 0.08f;
     int m_centreX;
     int m_centreY;
-    CImage32* m_pScreen = nullptr;
     std::vector<int16_t> m_weights; // width x height, row dy holds dx = 0 .. width-1
 };

@@ -34,12 +34,6 @@ enum class Weight : uint8_t {
 
 constexpr bool isWeighted(Rule r) { return r == Rule::Weighted || r == Rule::AddWeighted || r == Rule::SubWeighted; }
 
-// Whether the SSE2 kernels run: false when TL_FORCE_SCALAR=1 was set at start-up (read once) or
-// a test forced the scalar path.
-bool simdEnabled();
-// Test hook: forces the scalar twins on (true) or goes back to the start-up choice (false).
-void setForceScalar(bool force);
-
 // Opacity weight a: opacity * 255 rounded to the nearest integer, kept within 0..255.
 int opacityWeight(float opacity);
 

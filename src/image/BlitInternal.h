@@ -45,6 +45,6 @@ std::optional<ScaledGeometry> scaledGeometry(int srcW, int srcH, int dstW, int d
 
 // Whether linear pixel indices first..last (relative to row 0) lie inside the image's memory:
 // its guard rows count when it has them.
-bool readsInside(const CImage32& image, int64_t first, int64_t last);
+[[nodiscard]] bool readsInside(const CImage32& image, int64_t first, int64_t last);
 
 } // namespace blit

@@ -110,10 +110,8 @@ void CImage32::blitRotation(CImage32* dest, float angle, float centreX, float ce
 {
     using namespace blit;
     if (!dest) return;
-    if (alphaMap && (alphaMap->m_width != m_width || alphaMap->m_height != m_height)) {
-        const_cast<CImage32*>(this)->warning("blitRotation src and alpha map dimensions are different");
-        return;
-    }
+    if (alphaMap && (alphaMap->m_width != m_width || alphaMap->m_height != m_height))
+        return const_cast<CImage32*>(this)->warning("blitRotation src and alpha map dimensions are different");
     if (pixelCount() <= 0 || dest->pixelCount() <= 0 || (alphaMap && !alphaMap->m_pPixels)) return;
     if (!std::isfinite(angle) || !std::isfinite(centreX) || !std::isfinite(centreY) || !std::isfinite(scaleX) ||
         !std::isfinite(scaleY))

@@ -19,14 +19,10 @@ void sameSize(const CImage32& src, CImage32* dest, const char* name, Width width
               const CImage32* map, float opacity)
 {
     if (!dest) return;
-    if (dest->m_width != src.m_width || dest->m_height != src.m_height) {
-        const_cast<CImage32&>(src).error((std::string(name) + ": must be same dimensions").c_str());
-        return;
-    }
-    if (width == Width::Even && (src.m_width & 1)) {
-        const_cast<CImage32&>(src).error((std::string(name) + ": width must be even").c_str());
-        return;
-    }
+    if (dest->m_width != src.m_width || dest->m_height != src.m_height)
+        return const_cast<CImage32&>(src).error((std::string(name) + ": must be same dimensions").c_str());
+    if (width == Width::Even && (src.m_width & 1))
+        return const_cast<CImage32&>(src).error((std::string(name) + ": width must be even").c_str());
     const int64_t n = src.pixelCount();
     if (n <= 0 || dest->pixelCount() <= 0) return;
     // The map is taken to have the source's size; one with fewer pixels is not read past its end.

@@ -1,8 +1,10 @@
 // Span loops: one loop shape (four pixels per SSE2 step, the scalar twin for the tail and for the
-// forced-scalar path), instantiated per rule, weight source and fetch kind into one table.
+// scalar level), instantiated per rule, weight source and fetch kind into one table.
 #include "image/BlitSpan.h"
 
 #include <utility>
+
+#include "image/KernelTable.h"
 
 namespace blit {
 
@@ -229,18 +231,17 @@ void spanScalar(uint32_t* d, int64_t n, const SpanSource& src)
     }
 }
 
-// The table: one row per rule/weight pair of the family, each with every fetch kind in both forms.
+// The table: one row per rule/weight pair of the family, each with every fetch kind at every level.
 struct KernelRow {
     Rule rule;
     Weight weight;
-    SpanFn simd[kFetchCount];
-    SpanFn scalar[kFetchCount];
+    SpanFn loops[kFetchCount][kSimdLevelCount];  // [fetch][level]
 };
 
 template <Rule R, Weight W, size_t... F>
 constexpr KernelRow makeRow(std::index_sequence<F...>)
 {
-    return {R, W, {&spanSimd<R, W, Fetch(F)>...}, {&spanScalar<R, W, Fetch(F)>...}};
+    return {R, W, {{&spanScalar<R, W, Fetch(F)>, &spanSimd<R, W, Fetch(F)>}...}};
 }
 template <Rule R, Weight W>
 constexpr KernelRow row()
@@ -265,16 +266,16 @@ constexpr KernelRow kKernels[] = {
 
 } // namespace
 
-SpanFn selectSpan(Rule rule, Weight weight, Fetch fetch, bool simd)
+SpanFn selectSpan(Rule rule, Weight weight, Fetch fetch, SimdLevel level)
 {
     for (const KernelRow& k : kKernels)
-        if (k.rule == rule && k.weight == weight) return simd ? k.simd[int(fetch)] : k.scalar[int(fetch)];
+        if (k.rule == rule && k.weight == weight) return loopForLevel(k.loops[int(fetch)], level);
     return nullptr;
 }
 
 SpanFn selectSpan(Rule rule, Weight weight, Fetch fetch)
 {
-    return selectSpan(rule, weight, fetch, blend::simdEnabled());
+    return selectSpan(rule, weight, fetch, simdLevel());
 }
 
 } // namespace blit

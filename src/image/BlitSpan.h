@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "image/BlendKernels.h"
+#include "image/SimdLevel.h"
 
 namespace blit {
 
@@ -35,10 +36,10 @@ struct SpanSource {
 
 using SpanFn = void (*)(uint32_t* dst, int64_t n, const SpanSource& src);
 
-// The span loop for a rule, weight source and fetch kind: the SSE2 form, or the scalar twin when
-// blend::simdEnabled() is false. Null for a rule/weight pair the family does not have.
+// The span loop for a rule, weight source and fetch kind at the process's SIMD level. Null for a
+// rule/weight pair the family does not have.
 SpanFn selectSpan(blend::Rule rule, blend::Weight weight, Fetch fetch);
-// The same, asking for one form explicitly (parity tests).
-SpanFn selectSpan(blend::Rule rule, blend::Weight weight, Fetch fetch, bool simd);
+// The same at a given level (parity tests).
+SpanFn selectSpan(blend::Rule rule, blend::Weight weight, Fetch fetch, SimdLevel level);
 
 } // namespace blit

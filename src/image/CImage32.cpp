@@ -15,8 +15,8 @@ PixelAllocation PixelAllocation::make(int width, int height)
 {
     PixelAllocation a;
     if (width <= 0 || height <= 0) return a;
+    if (int64_t(width) * height > kMaxImagePixels) return a;
     const uint64_t count = uint64_t(width) * (uint64_t(height) + 4);
-    if (count > (uint64_t(1) << 26)) return a;  // 256 MiB: far beyond any real layer, texture or image
     a.memory.reset(new (std::nothrow) uint32_t[count]());
     if (a.memory) a.pixels = a.memory.get() + 2 * size_t(width);
     return a;
@@ -39,10 +39,7 @@ void CImage32::toGreyBlue() { pixelops::greyInto(m_pPixels, pixelCount(), 0x0000
 void CImage32::invert()
 {
     if (pixelCount() < 1) return;
-    if (m_width & 1) {
-        warning("invert: width must be even");
-        return;
-    }
+    if (m_width & 1) return warning("invert: width must be even");
     pixelops::xorBytes(m_pPixels, pixelCount(), 0xFFFFFFFFu);
 }
 
@@ -54,10 +51,7 @@ void CImage32::subColor(uint32_t value) { pixelops::subSaturateValue(m_pPixels, 
 
 void CImage32::maskPixel(uint32_t mask)
 {
-    if (m_width & 1) {
-        warning("maskPixel: width must be even");
-        return;
-    }
+    if (m_width & 1) return warning("maskPixel: width must be even");
     pixelops::andBytes(m_pPixels, pixelCount(), mask);
 }
 
@@ -98,15 +92,9 @@ CImage32Buffered::CImage32Buffered(int width, int height) { create(width, height
 
 void CImage32Buffered::create(int width, int height)
 {
-    if (width <= 0 || height <= 0) {
-        error("dimensions must be greater than zero");
-        return;
-    }
+    if (width <= 0 || height <= 0) return error("dimensions must be greater than zero");
     PixelAllocation a = PixelAllocation::make(width, height);
-    if (!a.pixels) {
-        error("create: can t allocate memory");
-        return;
-    }
+    if (!a.pixels) return error("create: can t allocate memory");
     m_pAllocation = std::move(a.memory);
     m_pPixels = a.pixels;
     m_width = width;
@@ -116,14 +104,8 @@ void CImage32Buffered::create(int width, int height)
 
 void CImage32External::setData(int width, int height, uint32_t* pixels)
 {
-    if (!pixels) {
-        error("pixelData NULL");
-        return;
-    }
-    if (width <= 0 || height <= 0) {
-        error("dimensions must be greater than zero");
-        return;
-    }
+    if (!pixels) return error("pixelData NULL");
+    if (width <= 0 || height <= 0) return error("dimensions must be greater than zero");
     m_width = width;
     m_height = height;
     m_pPixels = pixels;
@@ -156,14 +138,8 @@ void CImage32Buffered::createCopy(const CImage32* source)
 
 void CImage32::init256x256Tiled(const CImage32* source)
 {
-    if (m_width != 256 || m_height != 256 || !m_pPixels) {
-        warning("init256x256Tiled: bad dimensions");
-        return;
-    }
-    if (!source) {
-        warning("init256x256Tiled: source NULL");
-        return;
-    }
+    if (m_width != 256 || m_height != 256 || !m_pPixels) return warning("init256x256Tiled: bad dimensions");
+    if (!source) return warning("init256x256Tiled: source NULL");
     CImage32Buffered scaled(256, 256);
     if (source->pixelCount() > 0) drawScaled256(*source, &scaled);
     // Strip order for the texture mapper: 32 strips of 8 columns x 256 rows, one after the other.

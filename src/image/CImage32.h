@@ -16,6 +16,20 @@ public:
     virtual void error(const char* text);
     // Warning box with the class name; processing continues.
     virtual void warning(const char* text);
+    // The failure idiom through these slots: `return warning("text", false);` reports, then hands
+    // back the neutral result.
+    template <typename T>
+    T error(const char* text, T neutral)
+    {
+        error(text);
+        return neutral;
+    }
+    template <typename T>
+    T warning(const char* text, T neutral)
+    {
+        warning(text);
+        return neutral;
+    }
     virtual const char* className() const = 0;
     // Whether the pixels sit in an owned allocation with two zero rows above and below the image
     // (PixelAllocation). The blits read the bilinear neighbours there without bounds tests; images
@@ -77,8 +91,12 @@ public:
     uint32_t* m_pPixels = nullptr;   // row 0, or null while the image has no pixels
 };
 
+// The image pixel cap: no image, loaded file or effect work buffer is sized beyond this many
+// pixels (256 MiB of pixels, far beyond any real layer, texture or picture).
+constexpr int64_t kMaxImagePixels = int64_t(1) << 26;
+
 // Owned pixel memory: width x (height + 4) zero pixels, the image starting two rows in, so two
-// zero guard rows lie above and below it. Null when the size is not positive or too large.
+// zero guard rows lie above and below it. Null when the size is not positive or above the cap.
 struct PixelAllocation {
     std::unique_ptr<uint32_t[]> memory;
     uint32_t* pixels = nullptr;

@@ -7,14 +7,11 @@
 #include "foundation/FileTools.h"
 #include "image/ImageFileLoader.h"
 
-CImage32FromData::CImage32FromData(const char* fileName) { load(fileName); }
+CImage32FromData::CImage32FromData(const char* fileName) { (void)load(fileName); }
 
 void CImage32FromData::setName(const char* text)
 {
-    if (!text) {
-        error("setName: NULL");
-        return;
-    }
+    if (!text) return error("setName: NULL");
     const size_t length = std::strlen(text) + 1;
     m_pFileName = std::make_unique<char[]>(length);
     std::memcpy(m_pFileName.get(), text, length);
@@ -31,16 +28,11 @@ void CImage32FromData::releasePixels()
 
 bool CImage32FromData::load(const char* fileName)
 {
-    if (!fileName) {
-        error("load: NULL name");
-        return false;
-    }
+    if (!fileName) return error("load: NULL name", false);
     setName(fileName);
     const ImageFileType type = imageFileTypeFromName(fileName);
-    if (type == ImageFileType::Unknown) {
-        error(formatFileMessage("file %s: extension not supported", fileName).c_str());
-        return false;
-    }
+    if (type == ImageFileType::Unknown)
+        return error(formatFileMessage("file %s: extension not supported", fileName).c_str(), false);
     releasePixels();
 
     std::vector<unsigned char> data;
@@ -50,8 +42,8 @@ bool CImage32FromData::load(const char* fileName)
         const std::string path = FileTools::resolvePath(fileName);
         const bool tooLarge = std::filesystem::is_regular_file(path, ec) &&
                               std::filesystem::file_size(path, ec) > kMaxImageFileBytes && !ec;
-        warning(formatFileMessage(tooLarge ? "file %s: too large" : "cant load file %s", fileName).c_str());
-        return false;
+        const char* format = tooLarge ? "file %s: too large" : "cant load file %s";
+        return warning(formatFileMessage(format, fileName).c_str(), false);
     }
 
     DecodedImage decoded;

@@ -22,7 +22,7 @@ public:
     // Fills the image from the file, chosen by the last three letters of its name (BMP, TGA,
     // JPG, PNG, any case). True when the whole image was read. Unreadable or damaged files are
     // warnings and leave the image without pixels, or with the part that could be decoded.
-    bool load(const char* fileName);
+    [[nodiscard]] bool load(const char* fileName);
 
 private:
     void releasePixels();

@@ -55,8 +55,15 @@ struct DecodeContext {
     const char* name;
     CImage32& reporter;
 
-    void warning(const char* format) const { reporter.warning(formatFileMessage(format, name).c_str()); }
-    void error(const char* format) const { reporter.error(formatFileMessage(format, name).c_str()); }
+    // Report through the image, then hand back `neutral` (the failure idiom).
+    bool warning(const char* format, bool neutral) const
+    {
+        return reporter.warning(formatFileMessage(format, name).c_str(), neutral);
+    }
+    bool error(const char* format, bool neutral) const
+    {
+        return reporter.error(formatFileMessage(format, name).c_str(), neutral);
+    }
     bool has(uint64_t offset, uint64_t bytes) const { return offset <= size && bytes <= size - offset; }
     unsigned u16(size_t offset) const { return data[offset] | unsigned(data[offset + 1]) << 8; }
     uint32_t u32(size_t offset) const { return u16(offset) | uint32_t(u16(offset + 2)) << 16; }
@@ -64,22 +71,16 @@ struct DecodeContext {
 
 bool dimensionsAllowed(uint64_t width, uint64_t height)
 {
-    return width > 0 && height > 0 && width <= uint64_t(kMaxImageSide) && height <= uint64_t(kMaxImageSide) &&
-           width * height <= uint64_t(kMaxImagePixels);
+    // Sides come from 16-bit fields (BMP, TGA) or stb's checked header, so the product cannot wrap.
+    return width > 0 && height > 0 && width * height <= uint64_t(kMaxImagePixels);
 }
 
 // Checks the claimed size and gives `out` a zero-filled image of it; reports when it cannot.
 bool allocate(const DecodeContext& ctx, uint64_t width, uint64_t height, DecodedImage& out)
 {
-    if (!dimensionsAllowed(width, height)) {
-        ctx.warning(kBadDimensions);
-        return false;
-    }
+    if (!dimensionsAllowed(width, height)) return ctx.warning(kBadDimensions, false);
     out.allocation = PixelAllocation::make(int(width), int(height));
-    if (!out.allocation.pixels) {
-        ctx.warning(kCannotAllocate);
-        return false;
-    }
+    if (!out.allocation.pixels) return ctx.warning(kCannotAllocate, false);
     out.width = int(width);
     out.height = int(height);
     return true;
@@ -126,22 +127,13 @@ private:
 bool decodeBmp(const DecodeContext& ctx, DecodedImage& out)
 {
     constexpr size_t kHeaderBytes = 54;
-    if (!ctx.has(0, kHeaderBytes)) {
-        ctx.warning(kTruncated);
-        return false;
-    }
+    if (!ctx.has(0, kHeaderBytes)) return ctx.warning(kTruncated, false);
     const uint64_t width = ctx.u32(18) & 0xFFFF;
     const uint64_t height = ctx.u32(22) & 0xFFFF;
-    if (!dimensionsAllowed(width, height)) {
-        ctx.warning(kBadDimensions);
-        return false;
-    }
+    if (!dimensionsAllowed(width, height)) return ctx.warning(kBadDimensions, false);
     // 3 w + (w mod 4) is the row rounded up to a multiple of 4 bytes.
     const uint64_t rowBytes = width * 3 + width % 4;
-    if (!ctx.has(kHeaderBytes, rowBytes * height)) {
-        ctx.warning(kTruncated);
-        return false;
-    }
+    if (!ctx.has(kHeaderBytes, rowBytes * height)) return ctx.warning(kTruncated, false);
     if (!allocate(ctx, width, height, out)) return false;
     if (width & 1) ctx.reporter.warning("width uneven");
 
@@ -202,17 +194,13 @@ bool decodeTgaRle(const DecodeContext& ctx, size_t pos, TgaPixelReader<Bytes> re
         pos += size_t(wanted) * Bytes;
     }
     if (writer.remaining() == 0) return true;
-    ctx.warning(kTruncated);
-    return false;
+    return ctx.warning(kTruncated, false);
 }
 
 bool decodeTga(const DecodeContext& ctx, DecodedImage& out)
 {
     constexpr size_t kHeaderBytes = 18;
-    if (!ctx.has(0, kHeaderBytes)) {
-        ctx.warning(kTruncated);
-        return false;
-    }
+    if (!ctx.has(0, kHeaderBytes)) return ctx.warning(kTruncated, false);
     const unsigned idLength = ctx.data[0];
     const unsigned imageType = ctx.data[2];
     const unsigned colourMapLength = ctx.u16(5);
@@ -221,29 +209,18 @@ bool decodeTga(const DecodeContext& ctx, DecodedImage& out)
     const unsigned depth = ctx.data[16];
 
     if ((depth != 8 && depth != 24) ||
-        (imageType != 1 && imageType != 2 && imageType != 9 && imageType != 10)) {
-        ctx.error(kModeNotSupported);
-        return false;
-    }
+        (imageType != 1 && imageType != 2 && imageType != 9 && imageType != 10))
+        return ctx.error(kModeNotSupported, false);
     const bool colourMapped = imageType == 1 || imageType == 9;
-    if (colourMapped != (depth == 8)) {
-        ctx.warning(kTypeDepthMismatch);
-        return false;
-    }
-    if (!dimensionsAllowed(width, height)) {
-        ctx.warning(kBadDimensions);
-        return false;
-    }
+    if (colourMapped != (depth == 8)) return ctx.warning(kTypeDepthMismatch, false);
+    if (!dimensionsAllowed(width, height)) return ctx.warning(kBadDimensions, false);
 
     // Depth 8 always reads 256 palette entries, whatever the colour map length says; depth 24
     // skips colour map length x 3 bytes.
     uint32_t palette[256];
     size_t pos = kHeaderBytes + idLength;
     const uint64_t tableBytes = depth == 8 ? 768 : uint64_t(colourMapLength) * 3;
-    if (!ctx.has(pos, tableBytes)) {
-        ctx.warning(kTruncated);
-        return false;
-    }
+    if (!ctx.has(pos, tableBytes)) return ctx.warning(kTruncated, false);
     if (depth == 8)
         for (int i = 0; i < 256; ++i) palette[i] = pixelFromBgr(ctx.data + pos + 3 * i);
     pos += tableBytes;
@@ -255,10 +232,7 @@ bool decodeTga(const DecodeContext& ctx, DecodedImage& out)
     const uint64_t pixels = width * height;
     const bool rle = imageType >= 9;
     const uint64_t packets = (available + bytesPerPixel) / (1 + bytesPerPixel);
-    if (rle ? pixels > packets * 128 : pixels * bytesPerPixel > available) {
-        ctx.warning(kTruncated);
-        return false;
-    }
+    if (rle ? pixels > packets * 128 : pixels * bytesPerPixel > available) return ctx.warning(kTruncated, false);
     if (!allocate(ctx, width, height, out)) return false;
 
     if (depth == 8) {
@@ -288,26 +262,15 @@ struct StbFree {
 
 bool decodeWithStb(const DecodeContext& ctx, DecodedImage& out)
 {
-    if (ctx.size > size_t(INT_MAX) || !looksLikeJpegOrPng(ctx)) {
-        ctx.warning(kCannotDecode);
-        return false;
-    }
+    if (ctx.size > size_t(INT_MAX) || !looksLikeJpegOrPng(ctx)) return ctx.warning(kCannotDecode, false);
     const int length = int(ctx.size);
     int width = 0, height = 0, channels = 0;
-    if (!stbi_info_from_memory(ctx.data, length, &width, &height, &channels)) {
-        ctx.warning(kCannotDecode);
-        return false;
-    }
-    if (width <= 0 || height <= 0 || !dimensionsAllowed(uint64_t(width), uint64_t(height))) {
-        ctx.warning(kBadDimensions);
-        return false;
-    }
+    if (!stbi_info_from_memory(ctx.data, length, &width, &height, &channels)) return ctx.warning(kCannotDecode, false);
+    if (width <= 0 || height <= 0 || !dimensionsAllowed(uint64_t(width), uint64_t(height)))
+        return ctx.warning(kBadDimensions, false);
     std::unique_ptr<unsigned char, StbFree> rgb(
         stbi_load_from_memory(ctx.data, length, &width, &height, &channels, 3));
-    if (!rgb) {
-        ctx.warning(kCannotDecode);
-        return false;
-    }
+    if (!rgb) return ctx.warning(kCannotDecode, false);
     if (!allocate(ctx, uint64_t(width), uint64_t(height), out)) return false;
     // stb gives red, green, blue bytes, top row first.
     const unsigned char* p = rgb.get();

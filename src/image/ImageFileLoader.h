@@ -11,11 +11,9 @@
 
 enum class ImageFileType { Unknown, Bmp, Tga, Jpg, Png };
 
-// Limits on what a file may claim. A side above kMaxImageSide or more than kMaxImagePixels pixels
-// is refused before anything is allocated (the largest image is 256 MiB of pixels); files larger
-// than kMaxImageFileBytes are not read.
-constexpr int kMaxImageSide = 16384;
-constexpr int64_t kMaxImagePixels = int64_t(1) << 26;
+// Limits on what a file may claim. More than kMaxImagePixels pixels (CImage32.h) is refused
+// before anything is allocated; any side the formats can hold (up to 65535) is fine within it.
+// Files larger than kMaxImageFileBytes are not read.
 constexpr size_t kMaxImageFileBytes = size_t(1) << 28;
 
 // By the last three characters of the name, ignoring case: "BMP", "TGA", "JPG", "PNG".
@@ -36,5 +34,5 @@ struct DecodedImage {
 // every report goes through `reporter` (warning() for damaged data, error() for the unsupported
 // TGA modes). True when the whole image was decoded. On false, `out` is either empty or holds a
 // run-length image cut short by the end of the data (its missing pixels stay 0).
-bool decodeImageData(ImageFileType type, const uint8_t* data, size_t size, const char* name,
+[[nodiscard]] bool decodeImageData(ImageFileType type, const uint8_t* data, size_t size, const char* name,
                      CImage32& reporter, DecodedImage& out);

@@ -8,6 +8,7 @@
 
 #include "image/BlendKernels.h"
 #include "image/CImage32.h"
+#include "image/KernelTable.h"
 
 using blend::Rule;
 using blend::Weight;
@@ -132,12 +133,23 @@ void drawWu(const Target& t, const WuLine& l)
 
 using WuFn = void (*)(const Target&, const WuLine&);
 
+// The inner routines by mode (the last row takes every other mode), each with and without the
+// depth test, at every SIMD level.
+struct WuRow {
+    int mode;
+    WuFn loops[2][kSimdLevelCount];  // [depth test][level]
+};
 template <Rule R>
-WuFn pick(bool depth, bool simd)
+constexpr WuRow wuRow(int mode)
 {
-    if (depth) return simd ? &drawWu<R, true, true> : &drawWu<R, true, false>;
-    return simd ? &drawWu<R, false, true> : &drawWu<R, false, false>;
+    return {mode,
+            {{&drawWu<R, false, false>, &drawWu<R, false, true>}, {&drawWu<R, true, false>, &drawWu<R, true, true>}}};
 }
+constexpr WuRow kWuLoops[] = {
+    wuRow<Rule::Weighted>(0),
+    wuRow<Rule::AddWeighted>(1),
+    wuRow<Rule::SubWeighted>(kAnyMode),
+};
 
 } // namespace
 
@@ -164,7 +176,9 @@ void drawLineNoClip(CImage32* dest, const int32_t* depth, float x0, float y0, fl
     l.slope = (Y1 - Y0) * 65536 / extent;
     l.z0 = Z0;
     l.z1 = Z1;
-    l.zStep = (int64_t(Z1) - Z0) * 65536 / extent;
+    // Depths live modulo 2^32: the step takes the short way round, so a line whose ends lie on
+    // both sides of the wrap does not run through the whole range (int32_t(z) wraps it back).
+    l.zStep = int64_t(int32_t(uint32_t(Z1) - uint32_t(Z0))) * 65536 / extent;
     // 3./4. End points: the nearest integer major position, the minor coordinate there, and the
     // gap factors 1 - fraction(x0 + 0.5) and fraction(x1 + 0.5).
     l.p0 = (X0 + 0x8000) >> 16;
@@ -175,11 +189,7 @@ void drawLineNoClip(CImage32* dest, const int32_t* depth, float x0, float y0, fl
     l.gap1 = (X1 + 0x8000) & 0xFFFF;
 
     const Target t{dest->m_pPixels, depth, colour};
-    const bool simd = blend::simdEnabled();
-    const WuFn fn = mode == 0 ? pick<Rule::Weighted>(depth != nullptr, simd)
-                  : mode == 1 ? pick<Rule::AddWeighted>(depth != nullptr, simd)
-                              : pick<Rule::SubWeighted>(depth != nullptr, simd);
-    fn(t, l);
+    loopForLevel(rowForMode(kWuLoops, mode).loops[depth != nullptr], simdLevel())(t, l);
 }
 
 void drawLine(CImage32* dest, const int32_t* depth, const LineDesc& line)

@@ -20,7 +20,7 @@ int32_t lineDepth(float z);
 
 // Clips the end points to the one-pixel margin 1 <= x <= width - 2, 1 <= y <= height - 2, so that
 // the second pixel of every pair exists. Returns whether anything is left to draw.
-bool clipLine(const CImage32* dest, float& x0, float& y0, float& x1, float& y1);
+[[nodiscard]] bool clipLine(const CImage32* dest, float& x0, float& y0, float& x1, float& y1);
 
 // Draws without clipping; both end points must lie inside the margin of clipLine. depth is a
 // buffer of dest's width x height signed values (or null): a pixel is written only where the

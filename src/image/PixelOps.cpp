@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include "image/BlendKernels.h"
+#include "image/SimdLevel.h"
 
 // The saturating add and subtract are the blend family's add and subtract rules (one kernel per
 // rule in the whole image code); grey, XOR and AND are whole-image operations of their own.
@@ -60,7 +61,7 @@ inline __m128i subRule(__m128i d, __m128i s) { return blend::sse2::apply<blend::
 
 void greyInto(uint32_t* p, int64_t n, uint32_t keepMask)
 {
-    if (!blend::simdEnabled()) return scalar::greyInto(p, n, keepMask);  // TL_FORCE_SCALAR
+    if (simdLevel() == SimdLevel::Scalar) return scalar::greyInto(p, n, keepMask);
     // Bytes b, g, r of each pixel weighted 5, 16, 11 with pmaddwd, then spread into all bytes.
     const __m128i weights = _mm_setr_epi16(5, 16, 11, 0, 5, 16, 11, 0);
     const __m128i zero = _mm_setzero_si128();
@@ -86,7 +87,7 @@ void greyInto(uint32_t* p, int64_t n, uint32_t keepMask)
 
 void addSaturate(uint32_t* d, int64_t n, const uint32_t* s)
 {
-    if (!blend::simdEnabled()) return scalar::addSaturate(d, n, s);  // TL_FORCE_SCALAR
+    if (simdLevel() == SimdLevel::Scalar) return scalar::addSaturate(d, n, s);
     fourAtATime(
         d, n,
         [&](__m128i v, int64_t i) {
@@ -97,7 +98,7 @@ void addSaturate(uint32_t* d, int64_t n, const uint32_t* s)
 
 void addSaturateValue(uint32_t* d, int64_t n, uint32_t v)
 {
-    if (!blend::simdEnabled()) return scalar::addSaturateValue(d, n, v);  // TL_FORCE_SCALAR
+    if (simdLevel() == SimdLevel::Scalar) return scalar::addSaturateValue(d, n, v);
     const __m128i c = _mm_set1_epi32(int(v));
     fourAtATime(
         d, n, [&](__m128i x, int64_t) { return addRule(x, c); },
@@ -106,7 +107,7 @@ void addSaturateValue(uint32_t* d, int64_t n, uint32_t v)
 
 void subSaturateValue(uint32_t* d, int64_t n, uint32_t v)
 {
-    if (!blend::simdEnabled()) return scalar::subSaturateValue(d, n, v);  // TL_FORCE_SCALAR
+    if (simdLevel() == SimdLevel::Scalar) return scalar::subSaturateValue(d, n, v);
     const __m128i c = _mm_set1_epi32(int(v));
     fourAtATime(
         d, n, [&](__m128i x, int64_t) { return subRule(x, c); },
@@ -115,7 +116,7 @@ void subSaturateValue(uint32_t* d, int64_t n, uint32_t v)
 
 void xorBytes(uint32_t* d, int64_t n, uint32_t v)
 {
-    if (!blend::simdEnabled()) return scalar::xorBytes(d, n, v);  // TL_FORCE_SCALAR
+    if (simdLevel() == SimdLevel::Scalar) return scalar::xorBytes(d, n, v);
     const __m128i c = _mm_set1_epi32(int(v));
     fourAtATime(
         d, n, [&](__m128i x, int64_t) { return _mm_xor_si128(x, c); },
@@ -124,7 +125,7 @@ void xorBytes(uint32_t* d, int64_t n, uint32_t v)
 
 void andBytes(uint32_t* d, int64_t n, uint32_t v)
 {
-    if (!blend::simdEnabled()) return scalar::andBytes(d, n, v);  // TL_FORCE_SCALAR
+    if (simdLevel() == SimdLevel::Scalar) return scalar::andBytes(d, n, v);
     const __m128i c = _mm_set1_epi32(int(v));
     fourAtATime(
         d, n, [&](__m128i x, int64_t) { return _mm_and_si128(x, c); },

@@ -1,5 +1,5 @@
-// Packed per-byte operations over runs of pixels, used by the whole-image operations.
-// Each exists as an SSE2 loop and as a scalar twin; tests compare the two bit for bit.
+// Packed per-byte operations over runs of pixels, used by the whole-image operations. Each runs
+// as an SSE2 loop or as its scalar twin, by the process's SIMD level; both give the same bytes.
 #pragma once
 
 #include <cstdint>
@@ -24,14 +24,5 @@ void subSaturateValue(uint32_t* d, int64_t n, uint32_t v);
 void xorBytes(uint32_t* d, int64_t n, uint32_t v);
 // d = d AND v.
 void andBytes(uint32_t* d, int64_t n, uint32_t v);
-
-namespace scalar {
-void greyInto(uint32_t* p, int64_t n, uint32_t keepMask);
-void addSaturate(uint32_t* d, int64_t n, const uint32_t* s);
-void addSaturateValue(uint32_t* d, int64_t n, uint32_t v);
-void subSaturateValue(uint32_t* d, int64_t n, uint32_t v);
-void xorBytes(uint32_t* d, int64_t n, uint32_t v);
-void andBytes(uint32_t* d, int64_t n, uint32_t v);
-} // namespace scalar
 
 } // namespace pixelops

@@ -1,5 +1,6 @@
-// Test images for the effect engines: exactly width x height pixels in their own vector, so the
-// address sanitizer sees any read or write outside the image.
+// Test images for the effect engines (exactly width x height pixels in their own vector, so the
+// address sanitizer sees any read or write outside the image) and the one way the tests run an
+// effect: at every SIMD level, which must agree.
 #pragma once
 
 #include <cstdint>
@@ -7,10 +8,15 @@
 #include <vector>
 
 #include "image/CImage32.h"
+#include "support/SimdLevels.h"
 
 class TestImage {
 public:
     TestImage(int width, int height, uint32_t fill = 0) : m_pixels(size_t(width) * size_t(height), fill)
+    {
+        m_image.setData(width, height, m_pixels.data());
+    }
+    TestImage(int width, int height, const std::vector<uint32_t>& pixels) : m_pixels(pixels)
     {
         m_image.setData(width, height, m_pixels.data());
     }
@@ -65,4 +71,19 @@ inline int channel(uint32_t pixel, int c)
 inline uint32_t grey(int v)
 {
     return uint32_t(v) * 0x01010101u;
+}
+
+// The effect, as configured, applied to a copy of the source at every SIMD level (every level must
+// give the scalar result); returns the result. The effect is left without screen.
+template <class Effect>
+TestImage filtered(Effect& effect, const TestImage& source)
+{
+    const std::vector<uint32_t> pixels = atEveryLevel([&] {
+        TestImage copy(source);
+        effect.setScreen(copy.image());
+        effect.apply();
+        effect.setScreen(nullptr);
+        return copy.pixels();
+    });
+    return TestImage(source.width(), source.height(), pixels);
 }

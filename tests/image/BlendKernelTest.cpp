@@ -15,22 +15,6 @@ using blend::Weight;
 
 namespace {
 
-// Reference formulas, written independently of the kernels, one byte at a time.
-uint32_t reference(Rule r, uint32_t d, uint32_t s, uint32_t w)
-{
-    switch (r) {
-    case Rule::Copy: return s;
-    case Rule::Half: return (d + s) / 2;
-    case Rule::Weighted: return s * w / 256 + d * (255 - w) / 256;
-    case Rule::Add: return std::min(255u, d + s);
-    case Rule::AddWeighted: return std::min(255u, d + s * w / 256);
-    case Rule::Sub: return d > s ? d - s : 0;
-    case Rule::SubWeighted: return d > s * w / 256 ? d - s * w / 256 : 0;
-    case Rule::AverageHalves: return d / 2 + s / 2;
-    }
-    return 0;
-}
-
 struct Pair {
     Rule rule;
     Weight weight;
@@ -41,25 +25,6 @@ const Pair kPairs[] = {
     {Rule::AddWeighted, Weight::Opacity}, {Rule::AddWeighted, Weight::Map},  {Rule::Sub, Weight::None},
     {Rule::SubWeighted, Weight::Opacity}, {Rule::SubWeighted, Weight::Map},  {Rule::AverageHalves, Weight::None},
 };
-
-uint32_t weightByte(Weight w, uint32_t s, uint32_t m, uint32_t a, int byte)
-{
-    switch (w) {
-    case Weight::Opacity: return a;
-    case Weight::Map: return (m >> (8 * byte)) & 0xFF;
-    case Weight::SourceAlpha: return s >> 24;
-    default: return 0;
-    }
-}
-
-uint32_t referencePixel(Pair p, uint32_t d, uint32_t s, uint32_t m, uint32_t a)
-{
-    uint32_t out = 0;
-    for (int i = 0; i < 4; ++i)
-        out |= reference(p.rule, (d >> (8 * i)) & 0xFF, (s >> (8 * i)) & 0xFF, weightByte(p.weight, s, m, a, i))
-               << (8 * i);
-    return out;
-}
 
 // Runs one rule/weight pair on four pixels through the SSE2 kernel.
 template <Rule R, Weight W>
@@ -130,7 +95,7 @@ TEST(BlendKernels, SimdEqualsScalarEqualsReferenceOnRandomPixels)
             const uint32_t a = round < 256 ? uint32_t(round) : rng() & 0xFF;
             k.simd(d, s, m, a, out);
             for (int i = 0; i < 4; ++i) {
-                const uint32_t want = referencePixel(k.pair, d[i], s[i], m[i], a);
+                const uint32_t want = referenceBlend(k.pair.rule, k.pair.weight, d[i], s[i], m[i], a);
                 ASSERT_EQ(k.scalar(d[i], s[i], m[i], a), want) << int(k.pair.rule) << "/" << int(k.pair.weight);
                 ASSERT_EQ(out[i], want) << int(k.pair.rule) << "/" << int(k.pair.weight) << " lane " << i;
             }
@@ -138,7 +103,7 @@ TEST(BlendKernels, SimdEqualsScalarEqualsReferenceOnRandomPixels)
     }
 }
 
-// Every span loop of the table (every rule/weight pair x every fetch kind) in its SSE2 form
+// Every span loop of the table (every rule/weight pair x every fetch kind) at the SSE2 level
 // equals its scalar twin, on random sources, maps, destinations and positions.
 TEST(BlendKernels, EverySpanLoopEqualsItsScalarTwin)
 {
@@ -148,8 +113,8 @@ TEST(BlendKernels, EverySpanLoopEqualsItsScalarTwin)
     fillRandom(map, 2);
     for (const Pair& p : kPairs) {
         for (int f = 0; f < blit::kFetchCount; ++f) {
-            const blit::SpanFn simd = blit::selectSpan(p.rule, p.weight, blit::Fetch(f), true);
-            const blit::SpanFn scalar = blit::selectSpan(p.rule, p.weight, blit::Fetch(f), false);
+            const blit::SpanFn simd = blit::selectSpan(p.rule, p.weight, blit::Fetch(f), SimdLevel::Sse2);
+            const blit::SpanFn scalar = blit::selectSpan(p.rule, p.weight, blit::Fetch(f), SimdLevel::Scalar);
             ASSERT_TRUE(simd && scalar);
             for (int round = 0; round < 60; ++round) {
                 blit::SpanSource s;
@@ -176,15 +141,16 @@ TEST(BlendKernels, EverySpanLoopEqualsItsScalarTwin)
     }
 }
 
-TEST(BlendKernels, ForceScalarHookSwitchesTheSelection)
+TEST(BlendKernels, TheProcessLevelPicksTheSpanLoop)
 {
-    blend::setForceScalar(true);
-    EXPECT_FALSE(blend::simdEnabled());
-    EXPECT_EQ(blit::selectSpan(Rule::Copy, Weight::None, blit::Fetch::Direct),
-              blit::selectSpan(Rule::Copy, Weight::None, blit::Fetch::Direct, false));
-    blend::setForceScalar(false);
-    EXPECT_EQ(blit::selectSpan(Rule::Copy, Weight::None, blit::Fetch::Direct),
-              blit::selectSpan(Rule::Copy, Weight::None, blit::Fetch::Direct, blend::simdEnabled()));
+    for (SimdLevel level : kAllSimdLevels) {
+        SimdLevelScope scope(level);
+        EXPECT_EQ(simdLevel(), level);
+        EXPECT_EQ(blit::selectSpan(Rule::Copy, Weight::None, blit::Fetch::Direct),
+                  blit::selectSpan(Rule::Copy, Weight::None, blit::Fetch::Direct, level));
+    }
+    EXPECT_NE(blit::selectSpan(Rule::Copy, Weight::None, blit::Fetch::Direct, SimdLevel::Scalar),
+              blit::selectSpan(Rule::Copy, Weight::None, blit::Fetch::Direct, SimdLevel::Sse2));
     EXPECT_EQ(blit::selectSpan(Rule::Half, Weight::Map, blit::Fetch::Direct), nullptr);
 }
 

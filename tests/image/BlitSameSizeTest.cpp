@@ -13,7 +13,7 @@ using namespace blittest;
 
 namespace {
 
-class BlitSameSize : public BothPaths {};
+class BlitSameSize : public AtEveryLevel {};
 
 TEST_P(BlitSameSize, ExactBytes)
 {
@@ -149,6 +149,6 @@ TEST_P(BlitSameSize, NullDestinationDoesNothing)
     EXPECT_EQ(capture.count(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, BlitSameSize, ::testing::Bool(), pathName);
+INSTANTIATE_TEST_SUITE_P(Paths, BlitSameSize, ::testing::ValuesIn(kAllSimdLevels), levelName);
 
 } // namespace

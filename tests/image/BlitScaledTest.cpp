@@ -1,5 +1,5 @@
 // blitScaled: the geometry (extent, reject, clip, 16.16 rounding, ceil of edges, stepping), the
-// bilinear filter and the selection rules, on both the SSE2 and the scalar path.
+// bilinear filter and the selection rules, at every SIMD level.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -13,7 +13,7 @@ using namespace blittest;
 
 namespace {
 
-class BlitScaled : public BothPaths {};
+class BlitScaled : public AtEveryLevel {};
 
 // The player's screen blit: 512x256 centred at (320, 240), x1.24 x1.3, onto 640x480.
 TEST_P(BlitScaled, PlayerScreenExtentFilteredAndUnfiltered)
@@ -158,15 +158,11 @@ TEST_P(BlitScaled, BilinearWeightsAndGuardRow)
     src.m_pPixels[3] = gray(40);
     dst.clear(kSentinel);
     src.blitScaled(&dst, 4, 4, 4, 4, 0, nullptr, 1.0f, true);
+    // Linear indices past the 4 pixels are the zero guard row.
+    auto pixel = [&](int64_t i) { return i < 4 ? src.m_pPixels[i] : 0u; };
     for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) {
-            const uint32_t u = uint32_t(x) * 16384, v = uint32_t(y) * 16384;
-            const int i = int(v >> 16) * 2 + int(u >> 16);
-            const uint32_t p00 = src.m_pPixels[i], p10 = src.m_pPixels[i + 1];
-            const uint32_t p01 = src.m_pPixels[i + 2], p11 = src.m_pPixels[i + 3];  // guard row reads 0
-            const uint32_t want = blend::scalar::bilinear(p00, p10, p01, p11, (u >> 4) & 4095, (v >> 4) & 4095);
-            EXPECT_EQ(at(dst, x, y), want) << x << "," << y;
-        }
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(at(dst, x, y), referenceBilinear(pixel, 2, x * 16384, y * 16384)) << x << "," << y;
     // Pixel (1, 0): fx = 1024, w00 = 3072 * 4096 >> 16 = 192, w10 = 64: (64 * 200) >> 8 = 50.
     EXPECT_EQ(at(dst, 1, 0), gray(50));
 }
@@ -226,7 +222,7 @@ TEST_P(BlitScaled, SelectionRules)
     }
 }
 
-// Random positions, scales (mirrored too) and variants: SSE2 and scalar agree, and a map of
+// Random positions, scales (mirrored too) and variants: every SIMD level agrees, and a map of
 // another size is not drawn with.
 TEST(BlitScaledRandom, SimdEqualsScalar)
 {
@@ -242,14 +238,13 @@ TEST(BlitScaledRandom, SimdEqualsScalar)
         const float opacities[] = {1.0f, 0.5f, 0.3f};
         const float opacity = opacities[rng() % 3];
         src.m_hasAlpha = (rng() % 4) == 0;
-        CImage32Buffered a(50, 40), b(50, 40);
-        fillRandom(a, round);
-        fillRandom(b, round);
-        src.blitScaled(&a, cx, cy, sx, sy, mode, useMap ? &map : nullptr, opacity, filter);
-        blend::setForceScalar(true);
-        src.blitScaled(&b, cx, cy, sx, sy, mode, useMap ? &map : nullptr, opacity, filter);
-        blend::setForceScalar(false);
-        ASSERT_TRUE(std::equal(a.m_pPixels, a.m_pPixels + 2000, b.m_pPixels)) << round;
+        SCOPED_TRACE(round);
+        atEveryLevel([&] {
+            CImage32Buffered a(50, 40);
+            fillRandom(a, round);
+            src.blitScaled(&a, cx, cy, sx, sy, mode, useMap ? &map : nullptr, opacity, filter);
+            return std::vector<uint32_t>(a.m_pPixels, a.m_pPixels + 2000);
+        });
     }
     src.m_hasAlpha = 0;
     CImage32Buffered dst(20, 20);
@@ -282,6 +277,6 @@ TEST_P(BlitScaled, ExternalSourceMatchesBufferedSource)
         }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, BlitScaled, ::testing::Bool(), pathName);
+INSTANTIATE_TEST_SUITE_P(Paths, BlitScaled, ::testing::ValuesIn(kAllSimdLevels), levelName);
 
 } // namespace

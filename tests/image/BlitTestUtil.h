@@ -1,5 +1,5 @@
-// Helpers of the blit and line tests: seeded random images, sentinel-filled destinations, and a
-// fixture that runs each test once with the SSE2 kernels and once with their scalar twins.
+// Helpers of the blit and line tests: seeded random images, sentinel-filled destinations, and the
+// blend rules and bilinear filter written out independently of the kernels.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 
 #include "image/BlendKernels.h"
 #include "image/CImage32.h"
+#include "support/SimdLevels.h"
 
 namespace blittest {
 
@@ -67,22 +68,34 @@ inline uint32_t referenceBlend(blend::Rule rule, blend::Weight weight, uint32_t 
         case blend::Rule::AddWeighted: x = std::min(255u, db + sb * w / 256); break;
         case blend::Rule::Sub: x = db > sb ? db - sb : 0; break;
         case blend::Rule::SubWeighted: x = db > sb * w / 256 ? db - sb * w / 256 : 0; break;
-        default: break;
+        case blend::Rule::AverageHalves: x = db / 2 + sb / 2; break;
         }
         want |= x << 8 * i;
     }
     return want;
 }
 
+// The bilinear sample at 16.16 source position (u, v) of an image, from the filter's definition:
+// fractions fx, fy are the top 12 fraction bits, the weights ((4096 - fx)(4096 - fy)) >> 16 and so
+// on, each channel (sum of weight x byte) >> 8. `at(i)` gives the pixel at linear index i (the
+// neighbours are i + 1, i + width and i + width + 1, wherever that lands in memory).
+template <class PixelAt>
+uint32_t referenceBilinear(PixelAt at, int64_t width, int64_t u, int64_t v)
+{
+    const int64_t fx = (u & 0xFFFF) >> 4, fy = (v & 0xFFFF) >> 4;
+    const int64_t i = (v >> 16) * width + (u >> 16);
+    const int64_t weight[4] = {((4096 - fx) * (4096 - fy)) >> 16, (fx * (4096 - fy)) >> 16, ((4096 - fx) * fy) >> 16,
+                               (fx * fy) >> 16};
+    const uint32_t pixel[4] = {at(i), at(i + 1), at(i + width), at(i + width + 1)};
+    uint32_t out = 0;
+    for (int c = 0; c < 4; ++c) {
+        int64_t sum = 0;
+        for (int k = 0; k < 4; ++k) sum += weight[k] * ((pixel[k] >> (8 * c)) & 255);
+        out |= uint32_t(sum >> 8) << (8 * c);
+    }
+    return out;
+}
+
 inline uint32_t gray(uint32_t b) { return b * 0x01010101u; }
-
-// Runs a test body with SIMD on (param false) and with the scalar twins forced (param true).
-class BothPaths : public ::testing::TestWithParam<bool> {
-protected:
-    void SetUp() override { blend::setForceScalar(GetParam()); }
-    void TearDown() override { blend::setForceScalar(false); }
-};
-
-inline std::string pathName(const ::testing::TestParamInfo<bool>& info) { return info.param ? "Scalar" : "Simd"; }
 
 } // namespace blittest

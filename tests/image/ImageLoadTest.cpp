@@ -112,6 +112,30 @@ TEST(ImageLoad, BmpRoundTripsAndOddWidthsWarn)
     }
 }
 
+TEST(ImageLoad, SidesUpTo65535LoadWithinThePixelCap)
+{
+    ScratchDir dir;
+    ReportCapture cap;
+    // TGA 65535 x 1, raw 24-bit: the last pixel is blue 3, green 2, red 1.
+    std::string tga = tgaHeader(2, 24, 65535, 1) + std::string(65534 * 3, '\0') + "\x03\x02\x01";
+    CImage32FromData wide(dir.write("wide.tga", tga).c_str());
+    ASSERT_NE(wide.m_pPixels, nullptr);
+    EXPECT_EQ(wide.m_width, 65535);
+    EXPECT_EQ(wide.m_pPixels[65534], 0x010203u);
+
+    // BMP 2 x 40000: the first file row is the bottom row (width 2: rows of 6 + 2 bytes).
+    std::string bmp(54, '\0');
+    bmp[18] = 2;
+    bmp[22] = char(40000 & 0xFF);
+    bmp[23] = char(40000 >> 8);
+    bmp += std::string("\x10\x20\x30\x40\x50\x60") + "PP" + std::string(39999 * 8, '\0');
+    CImage32FromData tall(dir.write("tall.bmp", bmp).c_str());
+    ASSERT_NE(tall.m_pPixels, nullptr);
+    EXPECT_EQ(tall.m_height, 40000);
+    EXPECT_EQ(tall.m_pPixels[2 * 39999 + 1], 0x605040u);
+    EXPECT_EQ(cap.count(), 0u);
+}
+
 TEST(ImageLoad, PaletteValuesAndRowsBottomFirst)
 {
     ScratchDir dir;

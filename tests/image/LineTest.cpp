@@ -1,5 +1,5 @@
 // Anti-aliased lines: clipping to the one-pixel margin, coverage, zero length, the strict
-// read-only depth test, the three modes, and SSE2/scalar parity of the six inner routines.
+// read-only depth test, the three modes, and the six inner routines equal at every SIMD level.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -14,7 +14,7 @@ using namespace blittest;
 
 namespace {
 
-class Lines : public BothPaths {};
+class Lines : public AtEveryLevel {};
 
 LineDesc line(float x0, float y0, float x1, float y1, uint32_t colour, int mode, float z0 = 0, float z1 = 0)
 {
@@ -116,6 +116,23 @@ TEST_P(Lines, StrictReadOnlyDepthTest)
     EXPECT_EQ(at(img, 16, 5), 0xFEFEFEFEu);
 }
 
+TEST_P(Lines, DepthStepsTheShortWayAcrossTheWrap)
+{
+    // 0.49 -> 2104533975 and 0.51 -> -2104533975 in buffer form: the short way (+0.02 x 2^32 over
+    // 16 pixels) stays above 0.35 (1503238554) until it wraps at the middle; the long way
+    // (-0.98 x 2^32) would already be below it at x = 7 (2104533975 - 5 x 263066746).
+    CImage32Buffered img(20, 10);
+    std::vector<int32_t> depth(200, lineDepth(0.35f));
+    for (bool reversed : {false, true}) {
+        img.clear(0);
+        const LineDesc l = reversed ? line(18, 5, 2, 5, 0xFFFFFFFFu, 0, 0.51f, 0.49f)
+                                    : line(2, 5, 18, 5, 0xFFFFFFFFu, 0, 0.49f, 0.51f);
+        drawLine(&img, depth.data(), l);
+        EXPECT_EQ(at(img, 7, 5), 0xFEFEFEFEu) << reversed;
+        EXPECT_EQ(at(img, 13, 5), 0u) << reversed;
+    }
+}
+
 TEST_P(Lines, ModesNormalAddAndEveryOtherSubtracts)
 {
     for (int mode : {0, 1, 2, 3, -7}) {
@@ -149,7 +166,7 @@ TEST_P(Lines, SteepAndShallowCoverageSumsToAboutOnePixel)
     }
 }
 
-// The six inner routines, SSE2 against scalar, on random lines with and without depth.
+// The six inner routines at every SIMD level, on random lines with and without depth.
 TEST(LinesRandom, SimdEqualsScalar)
 {
     std::mt19937 rng(5);
@@ -159,14 +176,13 @@ TEST(LinesRandom, SimdEqualsScalar)
     for (int round = 0; round < 400; ++round) {
         const LineDesc l = line(coord(rng), coord(rng), coord(rng), coord(rng), rng(), int(rng() % 4), z(rng), z(rng));
         const int32_t* buffer = (round & 1) ? depth.data() : nullptr;
-        CImage32Buffered a(40, 30), b(40, 30);
-        fillRandom(a, round);
-        fillRandom(b, round);
-        drawLine(&a, buffer, l);
-        blend::setForceScalar(true);
-        drawLine(&b, buffer, l);
-        blend::setForceScalar(false);
-        ASSERT_TRUE(std::equal(a.m_pPixels, a.m_pPixels + 1200, b.m_pPixels)) << round;
+        SCOPED_TRACE(round);
+        atEveryLevel([&] {
+            CImage32Buffered a(40, 30);
+            fillRandom(a, round);
+            drawLine(&a, buffer, l);
+            return std::vector<uint32_t>(a.m_pPixels, a.m_pPixels + 1200);
+        });
         // Nothing outside the image's memory is written: three sentinel rows on either side.
         std::vector<uint32_t> memory(40 * 36, kSentinel);
         CImage32External c;
@@ -179,6 +195,6 @@ TEST(LinesRandom, SimdEqualsScalar)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, Lines, ::testing::Bool(), pathName);
+INSTANTIATE_TEST_SUITE_P(Paths, Lines, ::testing::ValuesIn(kAllSimdLevels), levelName);
 
 } // namespace
