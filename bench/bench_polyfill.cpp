@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "image/BlendKernels.h"
+#include "image/SimdLevel.h"
 #include "s3d/PolyFiller.h"
 
 namespace {
@@ -66,8 +67,11 @@ struct Target {
 };
 
 struct ScalarScope {
-    explicit ScalarScope(bool scalar) { blend::setForceScalar(scalar); }
-    ~ScalarScope() { blend::setForceScalar(false); }
+    explicit ScalarScope(bool scalar)
+    {
+        if (scalar) forceSimdLevel(SimdLevel::Scalar);
+    }
+    ~ScalarScope() { resetSimdLevel(); }
 };
 
 enum class Kind { Flat, Gouraud, Texture, LitTexture, Perspective };

@@ -2,13 +2,14 @@
 #include "s3d/PolySpan.h"
 
 #include "image/BlendKernels.h"
+#include "image/SimdLevel.h"
 #include "s3d/PolySpanLoop.h"
 
 namespace polyspan {
 
 namespace {
 // The one place the filler asks the process-wide SIMD switch.
-bool simdWanted() { return blend::simdEnabled(); }
+bool simdWanted() { return simdLevel() != SimdLevel::Scalar; }
 } // namespace
 
 PixelOp choosePixelOp(int blendMode, int opacityKind, float opacity)
