@@ -88,6 +88,26 @@ void S3DDepthLists::finish()
     m_entries.assign(m_triangles.size() + m_points.size() + m_lines.size(), S3DSortEntry{});
 }
 
+int S3DDepthLists::computeKeys()
+{
+    // Every item held goes in: with one kind present that is the one list, with more the merged
+    // one. Lines alone are drawn sorted like the other kinds.
+    if (m_entries.size() != m_triangles.size() + m_points.size() + m_lines.size()) finish();
+    S3DSortEntry* e = m_entries.data();
+    int n = 0;
+    for (size_t i = 0; i < m_triangles.size(); ++i) {
+        const S3DTriangleItem& t = m_triangles[i];
+        e[n++] = {(t.vertex[0]->w + t.vertex[1]->w + t.vertex[2]->w) * 0.33333334f, 1, int(i)};
+    }
+    for (size_t i = 0; i < m_points.size(); ++i) e[n++] = {m_points[i].vertex->w, 2, int(i)};
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        const S3DLineItem& l = m_lines[i];
+        e[n++] = {(l.vertex[0]->w + l.vertex[1]->w) * 0.5f - 10.0f, 3, int(i)};
+    }
+    sortByKeyDecreasing(e, n);
+    return n;
+}
+
 S3DDrawManager::S3DDrawManager() = default;
 
 void S3DDrawManager::setup(const S3DCamera* camera, ViewPort* viewPort)
@@ -160,20 +180,8 @@ void S3DDrawManager::drawPoint(const S3DProjectedVertex& p, uint32_t colour)
 void S3DDrawManager::drawDepthLists(S3DDepthLists& lists)
 {
     if (!ready() || lists.empty()) return;
-    // Every item held goes in: with one kind present that is the one list, with more the merged
-    // one. Lines alone are drawn sorted like the other kinds.
-    S3DSortEntry* e = lists.m_entries.data();
-    int n = 0;
-    for (size_t i = 0; i < lists.m_triangles.size(); ++i) {
-        const S3DTriangleItem& t = lists.m_triangles[i];
-        e[n++] = {(t.vertex[0]->w + t.vertex[1]->w + t.vertex[2]->w) * 0.33333334f, 1, int(i)};
-    }
-    for (size_t i = 0; i < lists.m_points.size(); ++i) e[n++] = {lists.m_points[i].vertex->w, 2, int(i)};
-    for (size_t i = 0; i < lists.m_lines.size(); ++i) {
-        const S3DLineItem& l = lists.m_lines[i];
-        e[n++] = {(l.vertex[0]->w + l.vertex[1]->w) * 0.5f - 10.0f, 3, int(i)};
-    }
-    sortByKeyDecreasing(e, n);
+    const int n = lists.computeKeys();
+    const S3DSortEntry* e = lists.m_entries.data();
     for (int k = 0; k < n; ++k) {
         switch (e[k].kind) {
         case 1: {

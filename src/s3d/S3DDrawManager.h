@@ -78,6 +78,9 @@ public:
     // Whether more than one kind is present (the merged list is used).
     bool merged() const { return m_merged; }
     void clear();
+    // Keys from the current projected vertices (triangle (w0 + w1 + w2) / 3, point w, line
+    // (w0 + w1) / 2 - 10) into the entries, sorted nearest first; returns their count.
+    int computeKeys();
 
     std::vector<S3DTriangleItem> m_triangles;
     std::vector<S3DPointItem> m_points;
