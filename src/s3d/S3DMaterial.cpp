@@ -1,13 +1,67 @@
 #include "s3d/S3DMaterial.h"
 
+#include <cmath>
+#include <strings.h>
+
+#include <cstring>
+
+#include "foundation/FileTools.h"
+#include "foundation/Saturate.h"
 #include "s3d/L3xFormat.h"
 #include "s3d/L3xRead.h"
 
 namespace {
 const char* const kCaption = "S3DMaterial warning:";
+
+bool endsWithAvi(const char* name)
+{
+    const size_t n = std::strlen(name);
+    return n >= 4 && strcasecmp(name + n - 4, ".avi") == 0;
+}
 }
 
 bool S3DTextureMap::hasFile() const { return !m_fileName.isNull() && !(m_fileName == "NULL"); }
+
+void S3DTextureMap::loadTexture(const StringC& baseDirectory)
+{
+    m_pTexture.reset();
+    m_hasUVMatrix = false;
+    if (!hasFile() || m_fileName.length() == 0) return;
+    StringC path = m_fileName;
+    const char* name = m_fileName.getName();
+    const bool absolute = name[0] == '/';
+    if (!absolute && !baseDirectory.isNull() && baseDirectory.length() > 0 &&
+        FileTools::exists((baseDirectory + m_fileName).getName()))
+        path = baseDirectory + m_fileName;
+    else if (!FileTools::exists(name))
+        (void)path.findFileInTree();  // not found: the image reports the name as written
+    if (endsWithAvi(name)) {
+        auto video = std::make_unique<S3DTextureAvi>();
+        if (video->open(path.getName())) m_pTexture = std::move(video);
+        return;
+    }
+    auto texture = std::make_unique<S3DTexture32>();
+    if (texture->load(path.getName(), m_useCrop != 0, m_cropU, m_cropV, m_cropW, m_cropH))
+        m_pTexture = std::move(texture);
+}
+
+void S3DTextureMap::prepare()
+{
+    if (m_useTransform == 0 || !m_pTexture) return;
+    // With a = -angle the rows are (tileU cos a, tileU sin a), (-tileV sin a, tileV cos a);
+    // the offset moves (offsetU + 0.5, offsetV + 0.5) onto (0.5, 0.5).
+    const float a = -m_angle;
+    const float c = std::cos(a), s = std::sin(a);
+    const float m00 = m_tileU * c, m01 = m_tileU * s, m10 = -m_tileV * s, m11 = m_tileV * c;
+    const float cu = m_offsetU + 0.5f, cv = m_offsetV + 0.5f;
+    m_uv[0] = m00;
+    m_uv[1] = m01;
+    m_uv[2] = 0.5f - m00 * cu - m01 * cv;
+    m_uv[3] = m10;
+    m_uv[4] = m11;
+    m_uv[5] = 0.5f - m10 * cu - m11 * cv;
+    m_hasUVMatrix = true;
+}
 
 void S3DTextureMap::load(ChunkFileReader& r)
 {
@@ -150,6 +204,46 @@ void S3DSubMaterial::update(float time)
     m_texture3.update(time);
 }
 
+void S3DSubMaterial::buildPalette()
+{
+    const float c = 255.0f * m_opacity;
+    const float ambient[3] = {m_ambient.x, m_ambient.y, m_ambient.z};
+    const float diffuse[3] = {m_diffuse.x, m_diffuse.y, m_diffuse.z};
+    const float specular[3] = {m_specular.x, m_specular.y, m_specular.z};
+    for (int n = 0; n < 256; ++n) {
+        const float b = std::cos(float(n) * 0.0061359233f);  // n pi / 512
+        const float s = std::pow(b, m_specularPower);
+        uint32_t entry = 0;
+        for (int k = 0; k < 3; ++k) {
+            const int v = saturateToInt(c * ambient[k] + c * diffuse[k] * b + c * specular[k] * s);
+            entry = entry << 8 | uint32_t(v < 0 ? 0 : v > 255 ? 255 : v);
+        }
+        m_palette[255 - n] = m_negative ? 0xFFFFFFu - entry : entry;
+    }
+    m_paletteDirty = 0;
+}
+
+void S3DSubMaterial::prepare()
+{
+    if (m_paletteEnabled != 0 && m_paletteDirty != 0) buildPalette();
+    m_texture1.prepare();
+    m_texture3.prepare();
+    m_raster.palette = m_palette;
+    m_raster.blendMode = m_blendMode;
+    m_raster.opacity = m_opacity;
+    m_raster.opacityKind = m_opacityKind;
+    m_raster.textureMode = m_texture1.m_textureMode;
+    m_raster.bilinear = m_bilinear != 0;
+    m_raster.texture = m_texture1.getTexture() ? m_texture1.getTexture()->raster() : RasterTexture{};
+}
+
+void S3DSubMaterial::loadTextures(const StringC& baseDirectory)
+{
+    m_texture1.loadTexture(baseDirectory);
+    m_texture2.loadTexture(baseDirectory);
+    m_texture3.loadTexture(baseDirectory);
+}
+
 void S3DSubMaterial::setOpacity(float v)
 {
     if (v == m_opacity) return;
@@ -207,4 +301,9 @@ void S3DMaterial::update(float time)
 void S3DMaterial::prepare()
 {
     for (S3DSubMaterial& s : m_subMaterials) s.prepare();
+}
+
+void S3DMaterial::loadTextures(const StringC& baseDirectory)
+{
+    for (S3DSubMaterial& s : m_subMaterials) s.loadTextures(baseDirectory);
 }

@@ -1,7 +1,8 @@
 // Materials as the scene file carries them: a material is a named list of sub-materials; a
 // sub-material holds its shading block (flags, colours, opacity, two texture maps, tracks),
-// two parameter blocks and a third texture map. Palettes, texture images and drawing build on
-// these records later; here they are read, stored and animated.
+// two parameter blocks and a third texture map. A sub-material's 256-entry palette (ambient,
+// diffuse and specular over the light index) and its texture maps' UV transforms are rebuilt
+// by prepare; the filler reads them through the sub-material's RasterMaterial.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,8 @@
 #include "foundation/ChunkFile.h"
 #include "foundation/Point3D.h"
 #include "foundation/StringC.h"
+#include "s3d/RasterTypes.h"
+#include "s3d/S3DTexture.h"
 
 class S3DTextureMap {
 public:
@@ -23,6 +26,22 @@ public:
     // values only while the generator flag is set.
     void update(float time);
     bool hasFile() const;
+    // Loads the texture named by the file name (nothing for "NULL"): a name ending in ".avi"
+    // opens a video texture, any other an image file, cropped when useCrop is set. A relative
+    // name is looked for in `baseDirectory` (the scene file's), then in the tree below the
+    // current directory.
+    void loadTexture(const StringC& baseDirectory);
+    // The UV matrix from offsets, tiles and angle, when useTransform is set and there is a
+    // texture: (offsetU + 0.5, offsetV + 0.5) maps to (0.5, 0.5).
+    void prepare();
+    // u' = u a + v b + c, v' = u d + v e + f (the identity until prepare computes one).
+    void transformUV(float u, float v, float& uo, float& vo) const
+    {
+        uo = u * m_uv[0] + v * m_uv[1] + m_uv[2];
+        vo = u * m_uv[3] + v * m_uv[4] + m_uv[5];
+    }
+    const S3DTexture32* getTexture() const { return m_pTexture.get(); }
+    bool hasUVMatrix() const { return m_hasUVMatrix; }
 
     StringC m_fileName = "NULL";
     float m_cropU = 0.0f, m_cropV = 0.0f, m_cropW = 1.0f, m_cropH = 1.0f;
@@ -43,6 +62,9 @@ public:
     // Driven by tracks 113, 116 and 117 while the generator flag is set.
     float m_generatorValue[3] = {0.0f, 0.0f, 0.0f};
     std::unique_ptr<TrackManagerFloat> m_pTrack[kNbTrack];
+    std::unique_ptr<S3DTexture32> m_pTexture;  // S3DTextureAvi for ".avi" names
+    float m_uv[6] = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f};
+    bool m_hasUVMatrix = false;
 };
 
 // A parameter block of a sub-material: float values from id 10 (one of them, id 12 of the
@@ -68,8 +90,16 @@ public:
     void load(ChunkFileReader& r);
     // The shading tracks, the first texture map's, the parameter blocks' and the third map's.
     void update(float time);
-    // Palette and UV transforms are rebuilt here once drawing needs them.
-    void prepare() {}
+    // Rebuilds the palette when it is enabled and dirty, the UV matrices of the first shading
+    // texture map and the third map, and the filler's view of this sub-material.
+    void prepare();
+    // The 256 entries: for n = 0 .. 255, b = cos(n pi / 512), s = b^specularPower, each channel
+    // 255 opacity (ambient + diffuse b + specular s) truncated and held to 0 .. 255, inverted
+    // when negative, stored at 255 - n (index 255 fully lit). Clears paletteDirty.
+    void buildPalette();
+    // Texture maps 22, 23 and 5.
+    void loadTextures(const StringC& baseDirectory);
+    const RasterMaterial& raster() const { return m_raster; }
 
     // Setters that mark the palette for rebuilding when the value changes.
     void setOpacity(float v);
@@ -101,8 +131,10 @@ public:
     S3DParamBlock m_params1{7, false};
     S3DParamBlock m_params2{9, true};
     S3DTextureMap m_texture3;  // chunk 5
+    uint32_t m_palette[256] = {};
 
 private:
+    RasterMaterial m_raster;
     void loadShading(ChunkFileReader& r);
 };
 
@@ -117,6 +149,7 @@ public:
     void load(ChunkFileReader& r);
     void update(float time);
     void prepare();
+    void loadTextures(const StringC& baseDirectory);
 
     int getCount() const { return static_cast<int>(m_subMaterials.size()); }
     S3DSubMaterial* getSubMaterial(int i) { return i >= 0 && i < getCount() ? &m_subMaterials[size_t(i)] : nullptr; }

@@ -15,12 +15,23 @@ void S3DScene::load(const StringC& fileName)
 {
     ChunkFileReaderManager manager(fileName);
     read(manager);
+    loadTextures(fileName);
+    link();
 }
 
 void S3DScene::load(const StringC& fileName, const uint8_t* data, size_t size)
 {
     ChunkFileReaderManager manager(fileName, data, size);
     read(manager);
+    loadTextures(fileName);
+    link();
+}
+
+void S3DScene::loadTextures(const StringC& fileName)
+{
+    StringC directory, file;
+    if (!fileName.isNull()) fileName.splitPath(directory, file);
+    for (S3DMaterial& m : m_materials) m.loadTextures(directory);
 }
 
 void S3DScene::read(ChunkFileReaderManager& manager)
@@ -71,14 +82,13 @@ void S3DScene::read(ChunkFileReaderManager& manager)
             loadCountedList(child, readCount16(child), kL3xDummyItem, m_dummies, kCaption, "loading Dummy error",
                             "loading Dummy error", [](S3DDummy& o, ChunkFileReader& r) { o.load(r); });
             break;
-        case kL3xSceneOption1: m_option1 = child.readInt(); break;
+        case kL3xSceneOption1: m_depthBuffer = child.readInt(); break;
         case kL3xSceneOption2: m_option2 = child.readInt(); break;
         case kL3xSceneName: child.readString(m_name); break;
         default: break;
         }
     }
     if (m_cameras.empty()) reportWarning(kCaption, "no camera to render the scene !");
-    link();
 }
 
 void S3DScene::setViewPort(ViewPort* viewPort)
@@ -167,5 +177,13 @@ void S3DScene::prepare()
 void S3DScene::render()
 {
     if (m_cameras.empty() || !m_pViewPort) return;
-    // The draw manager takes the current camera and the view port here once it exists.
+    m_drawManager.setup(&m_cameras[size_t(m_currentCamera)], m_pViewPort);
+    if (!m_drawManager.ready()) return;
+    for (S3DTriObject& o : m_triObjects) o.drawFirstPass(m_drawManager);
+    for (S3DTriObject& o : m_triObjects) {
+        o.drawSecondPass(m_drawManager);
+        o.drawOwnLists(m_drawManager);
+    }
+    // Shapes have no drawing of their own; their vertices are point items of the lists below.
+    m_drawManager.drawDepthLists(m_depthLists);
 }

@@ -10,7 +10,9 @@
 #include <memory>
 #include <vector>
 
+#include "control/LECXTarget.h"
 #include "s3d/S3DCamera.h"
+#include "s3d/S3DDrawManager.h"
 #include "s3d/S3DLight.h"
 #include "s3d/S3DMaterial.h"
 #include "s3d/S3DModifier.h"
@@ -21,9 +23,12 @@
 
 class ChunkFileReaderManager;
 
-class S3DScene {
+// The scene is what a 3D description's L3X controller drives: the controller finds objects,
+// modifiers, lights, cameras and materials through the lookups below, not by value names.
+class S3DScene : public LECXTarget {
 public:
     S3DScene() = default;
+    virtual ~S3DScene() = default;
     S3DScene(const S3DScene&) = delete;
     S3DScene& operator=(const S3DScene&) = delete;
 
@@ -46,8 +51,17 @@ public:
     // Node matrices, hierarchy (parent before child), materials, cameras, lights, world-space
     // modifiers, tri objects and shapes for the current camera. Nothing without a camera.
     void prepare();
-    // Drawing arrives with the rasteriser; without a camera it does nothing either way.
+    // Draws into the view port: the draw manager takes the current camera and the view port;
+    // every tri object's first pass; every tri object's second pass and own lines; the shapes;
+    // then the depth-ordered lists, nearest first. Nothing without a camera or view port.
     void render();
+
+    // No value is reached by name on the scene itself.
+    float* findTargetValue(const char* name) override
+    {
+        (void)name;
+        return nullptr;
+    }
 
     // Lookups: exact, case-sensitive, first match in file order; "NULL" or "" gives null.
     S3DObjectHeader* findObject(const char* name);
@@ -73,6 +87,7 @@ public:
     ViewPort* getViewPort() const { return m_pViewPort; }
     // Objects with a parent, parents before their children.
     const std::vector<S3DObjectHeader*>& getLinkedObjects() const { return m_linked; }
+    const S3DDepthLists& getDepthLists() const { return m_depthLists; }
 
     // Arrays are sized once at load and never resized, so pointers into them stay valid.
     std::vector<S3DTriObject> m_triObjects;
@@ -84,8 +99,10 @@ public:
     std::vector<S3DMaterial> m_materials;
     std::vector<S3DTriObject*> m_depthSorted;  // objects drawn through the depth-ordered lists
     uint16_t m_animationLength = 0;
-    int32_t m_option1 = 1;  // chunk 500: stored, no effect on drawing yet
-    int32_t m_option2 = 0;  // chunk 501
+    // Chunk 500: whether the scene draws with a depth buffer (a 3D description's view port owns
+    // one only when it is nonzero).
+    int32_t m_depthBuffer = 1;
+    int32_t m_option2 = 0;  // chunk 501: stored, no effect on drawing
     StringC m_name = "NULL";
     int m_cameraChanged = 0;
 
@@ -93,11 +110,15 @@ private:
     void read(ChunkFileReaderManager& manager);
     void link();
     void linkHierarchy();
+    // Texture maps of every material, relative names first in the scene file's directory.
+    void loadTextures(const StringC& fileName);
     // Every object header the hierarchy and findObject know, in findObject's search order.
     std::vector<S3DObjectHeader*> objectHeaders();
 
     ViewPort* m_pViewPort = nullptr;
     std::vector<S3DObjectHeader*> m_linked;
+    S3DDrawManager m_drawManager;
+    S3DDepthLists m_depthLists;
     int m_currentCamera = 0;
     float m_time = 0.0f;
 };

@@ -182,11 +182,23 @@ void S3DScene::link()
     // 6. Hierarchy.
     linkHierarchy();
 
-    // 7. Skin bones and morph targets are hidden, and 8. objects register with the draw
-    // manager, once those exist. 9. The depth-sorted objects:
+    // 7. Skin bones and morph targets are hidden here once they exist.
+
+    // 8. Tri objects set up their drawing: per-frame arrays, draw operations, outlines.
+    for (S3DTriObject& o : m_triObjects) o.setupDrawing();
+
+    // 9. The depth-ordered lists: the transparent polygons and outlines of depth-sorted
+    // objects, and the vertices of shapes with a material as points (their fully lit colour).
     m_depthSorted.clear();
+    m_depthLists.clear();
     for (S3DTriObject& o : m_triObjects)
-        if (o.isDepthSorted()) m_depthSorted.push_back(&o);
+        if (o.isDepthSorted()) {
+            m_depthSorted.push_back(&o);
+            o.addDepthItems(m_depthLists);
+        }
+    for (auto& s : m_shapes)
+        if (s) s->addDepthItems(m_depthLists);
+    m_depthLists.finish();
 }
 
 // Resolves parent names and orders the objects with a parent so that every parent comes

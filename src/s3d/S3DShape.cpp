@@ -1,6 +1,7 @@
 #include "s3d/S3DShape.h"
 
 #include "s3d/L3xFormat.h"
+#include "s3d/S3DCamera.h"
 #include "s3d/L3xRead.h"
 
 std::unique_ptr<S3DShape> S3DShape::create(int kind)
@@ -53,5 +54,20 @@ void S3DShape::update(float time, const S3DCamera* camera)
 
 void S3DShape::prepare(const S3DCamera& camera)
 {
-    (void)camera;
+    if (m_projected.size() != m_vertices.size()) return;
+    Matrix toCamera;
+    Matrix::multiply(toCamera, m_header.m_node.matrix(), camera.m_viewMatrix);
+    for (size_t i = 0; i < m_vertices.size(); ++i) {
+        m_projected[i] = projectVertex(camera, toCamera.transform(m_vertices[i]));
+        // A hidden shape keeps its points out of the picture.
+        if (!m_visible) m_projected[i].clip |= S3DProjectedVertex::kClipNear;
+    }
+}
+
+void S3DShape::addDepthItems(S3DDepthLists& lists)
+{
+    S3DSubMaterial* sub = m_pMaterial ? m_pMaterial->getSubMaterial(0) : nullptr;
+    if (!sub || m_vertices.empty()) return;
+    m_projected.assign(m_vertices.size(), S3DProjectedVertex{});
+    for (const S3DProjectedVertex& p : m_projected) lists.m_points.push_back({&p, &sub->m_palette[255]});
 }

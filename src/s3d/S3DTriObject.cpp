@@ -116,15 +116,6 @@ void S3DTriObject::update(float time)
     for (auto& m : m_modifiers) m->update(time);
 }
 
-void S3DTriObject::prepare(const S3DCamera& camera)
-{
-    (void)camera;
-    m_hasMaterial = m_pMaterial && m_pMaterial->getCount() > 0;
-    if (!m_visible || !m_hasMaterial) return;
-    // The modifier stack and the transformation into camera space run here once the
-    // modifiers and the pipeline exist.
-}
-
 void S3DTriObject::prepareMaterial()
 {
     if (!m_pMaterial) return reportWarning(caption().c_str(), "prepareMaterial: m_pMaterial NULL");

@@ -6,6 +6,8 @@
 #include "foundation/Report.h"
 #include "image/ImageFileLoader.h"
 #include "script/ScriptControllerLink.h"
+#include "s3d/S3DScene.h"
+#include "s3d/ViewPort.h"
 #include "script/ScriptResource.h"
 
 void RenderData::warn(const char* kind, const char* text) const
@@ -31,19 +33,43 @@ void RenderData2DDesc::render(CImage32* destination)
     (void)destination;
 }
 
+RenderData3DDesc::RenderData3DDesc() = default;
+
+RenderData3DDesc::~RenderData3DDesc() = default;
+
+void RenderData3DDesc::createViewPort()
+{
+    m_pViewPort = std::make_unique<ViewPort>();
+    m_pViewPort->setScreen(m_dimension.m_width, m_dimension.m_height);
+}
+
+void RenderData3DDesc::setResource(ScriptResource3D* resource)
+{
+    m_pResource = resource;
+    m_pScene = resource ? resource->getScene() : nullptr;
+    if (!m_pScene || !m_pViewPort) return;
+    m_pViewPort->m_ownsZBuffer = m_pScene->m_depthBuffer != 0;
+    if (!m_pViewPort->m_ownsZBuffer) m_pViewPort->releaseZBuffer();
+}
+
 void RenderData3DDesc::render(CImage32* destination)
 {
-    // The 3D scene engine draws here once 3D scenes load.
-    (void)destination;
+    if (!m_pScene || !m_pViewPort || !destination) return;
+    m_pViewPort->clearZBuffer();
+    m_pViewPort->setScreen(destination);
+    m_pScene->setViewPort(m_pViewPort.get());
+    m_pScene->setCamera(m_camera);
+    m_pScene->update(sceneFrame(m_timeOffset, m_localTime, float(m_pScene->m_animationLength)));
+    applyController(m_pController);
+    m_pScene->prepare();
+    m_pScene->render();
 }
 
 void RenderData3DDesc::setController(LECXController* controller)
 {
     const std::string caption = std::string("3D_DESC ") + (m_name.getName() ? m_name.getName() : "") + " :";
-    // The target is the description's scene: none until 3D scenes load, so the controller's
-    // interface then reports that it has no scene to drive.
     acceptController(controller, kLECXL3X, caption.c_str(), "can t set pController with id: %d to RenderData3DDesc",
-                     nullptr, m_pController);
+                     m_pScene, m_pController);
 }
 
 void RenderDataScreenLayer::createBuffer()

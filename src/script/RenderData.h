@@ -10,6 +10,8 @@
 class LECXController;
 class ScriptResource2D;
 class ScriptResource3D;
+class S3DScene;
+class ViewPort;
 
 class RenderData : public ScriptNamedEntry {
 public:
@@ -42,13 +44,31 @@ public:
     ScriptResource2D* m_pResource = nullptr;
 };
 
+// Draws a 3D scene into the destination through its own view port (and depth buffer).
 class RenderData3DDesc : public RenderData {
 public:
+    RenderData3DDesc();
+    ~RenderData3DDesc() override;
+    // Creates the view port at the dimension's size (after the dimension is stored).
+    void createViewPort();
+    // Takes the resource's scene; the view port owns a depth buffer only when the scene draws
+    // with one (else it is released).
+    void setResource(ScriptResource3D* resource);
+    // Clears the depth buffer, takes the destination as the view port's screen, then the
+    // scene's setViewPort, setCamera, update(frame), the controller, prepare and render.
     void render(CImage32* destination) override;
+    // Accepts the L3X controller (type code 2) only and makes the scene its target.
     void setController(LECXController* controller) override;
+    S3DScene* getScene() const { return m_pScene; }
+    ViewPort* getViewPort() const { return m_pViewPort.get(); }
+
     int m_timeOffset = 0;
     int m_camera = 0;
     ScriptResource3D* m_pResource = nullptr;
+
+private:
+    S3DScene* m_pScene = nullptr;
+    std::unique_ptr<ViewPort> m_pViewPort;
 };
 
 class RenderDataSkyBoxDesc : public RenderData {

@@ -320,7 +320,8 @@ void ScriptEngine::read3DDesc(const std::string& line)
                 &desc->m_timeOffset, &desc->m_camera);
     desc->m_name = w.w[1];
     copyLayerDimension(desc->m_dimension, w[3]);
-    desc->m_pResource = findResource3D(w[2]);
+    desc->createViewPort();
+    desc->setResource(findResource3D(w[2]));
     attachController(*desc, w[4]);
     m_3DDescs.push_back(std::move(desc));
 }

@@ -1,6 +1,7 @@
 #include "script/ScriptResource.h"
 
 #include "control/LECXControllerManager.h"
+#include "s3d/S3DScene.h"
 
 void ScriptResource::locate()
 {
@@ -15,7 +16,16 @@ void ScriptResourceImage::load()
 
 void ScriptResource2D::load() { locate(); }
 
-void ScriptResource3D::load() { locate(); }
+ScriptResource3D::ScriptResource3D() = default;
+
+ScriptResource3D::~ScriptResource3D() = default;
+
+void ScriptResource3D::load()
+{
+    locate();
+    m_pScene = std::make_unique<S3DScene>();
+    m_pScene->load(m_fileName);
+}
 
 ScriptControllerFile::ScriptControllerFile() = default;
 

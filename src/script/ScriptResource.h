@@ -9,6 +9,7 @@
 
 class LECXController;
 class LECXControllerManager;
+class S3DScene;
 
 class ScriptResource : public ScriptNamedEntry {
 public:
@@ -29,15 +30,23 @@ private:
     std::unique_ptr<CImage32FromData> m_pImage;
 };
 
-// 2D and 3D scene resources: their scenes plug in here once the scene engines load them.
+// 2D scene resource: its scene plugs in here once the 2D scene engine loads it.
 class ScriptResource2D : public ScriptResource {
 public:
     void load() override;
 };
 
+// A 3D scene loaded from its .l3x file. A missing or broken file is reported by the scene,
+// which keeps what it could read (possibly nothing); the demo goes on.
 class ScriptResource3D : public ScriptResource {
 public:
+    ScriptResource3D();
+    ~ScriptResource3D() override;
     void load() override;
+    S3DScene* getScene() const { return m_pScene.get(); }
+
+private:
+    std::unique_ptr<S3DScene> m_pScene;
 };
 
 // Holds its two file names; loads nothing.

@@ -174,6 +174,8 @@ const char* const kText = R"(scene {
 TEST(L3xRoundTrip, ValuesLoadAsWrittenAndPrintGivesTheTextBack)
 {
     ScratchDir dir;
+    // The scene's texture: a 2x2 uncompressed 24-bit picture.
+    dir.write("tex.tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\2\0\2\0\x18\x20", 18) + std::string(12, '\x40'));
     ReportCapture reports;
     std::unique_ptr<S3DScene> scene = sceneFromText(dir, kText);
     EXPECT_EQ(reports.count(), 0u) << (reports.count() ? reports.reports()[0].text : "");

@@ -1,0 +1,461 @@
+// A tri object's frame: prepare (deformation hooks, camera space, normals, projection, light
+// values, back-face test) and drawing (draw operations per sub-material and pass, polygons
+// through the clipper when a corner needs it, outline lines).
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "foundation/Report.h"
+#include "foundation/Saturate.h"
+#include "s3d/S3DCamera.h"
+#include "s3d/S3DDrawManager.h"
+#include "s3d/S3DLight.h"
+#include "s3d/S3DTriObject.h"
+
+namespace {
+
+Point3D cross(const Point3D& a, const Point3D& b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+float dot(const Point3D& a, const Point3D& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+Point3D normalized(const Point3D& v)
+{
+    const float len = std::sqrt(dot(v, v));
+    return len > 0.0f ? Point3D{v.x / len, v.y / len, v.z / len} : Point3D{};
+}
+
+// 0 at or beyond far, 1 nearer than near, linear between.
+float distanceFactor(float d, float nearAtt, float farAtt)
+{
+    if (d >= farAtt) return 0.0f;
+    if (d < nearAtt) return 1.0f;
+    return 1.0f - (d - nearAtt) / (farAtt - nearAtt);
+}
+
+float clampLight(float v) { return v < 0.001f ? 0.001f : v > 1.0f ? 1.0f : v; }
+
+// A light moved into the object's space, with what its type needs per vertex.
+struct ObjectLight {
+    const S3DLight* light;
+    Point3D position;
+    Point3D direction;  // unit, from the light to its target (spot)
+    Matrix depthAlong;  // looking from the light at its target (directional)
+};
+
+// The light value of one light at vertex p with unit normal n (zero: no normal).
+float lightValue(const ObjectLight& o, const Point3D& p, const Point3D& n)
+{
+    const S3DLight& l = *o.light;
+    if (l.m_type == 3) {
+        const Matrix& m = o.depthAlong;
+        const float t = p.x * m.m[0][2] + p.y * m.m[1][2] + p.z * m.m[2][2] + m.m[3][2];
+        return distanceFactor(t, l.m_nearAttenuation, l.m_farAttenuation) * l.m_intensity;
+    }
+    const Point3D delta = p - o.position;
+    const float dist = std::sqrt(dot(delta, delta));
+    const float factor = distanceFactor(dist, l.m_nearAttenuation, l.m_farAttenuation);
+    if (l.m_type != 2) return factor * l.m_intensity;
+    const float d = dist < 0.001f ? 0.001f : dist;
+    const Point3D lv{delta.x / d, delta.y / d, delta.z / d};
+    float value = factor;
+    // A vertex without a normal (on no face) takes the cone and distance alone.
+    if (n.x != 0.0f || n.y != 0.0f || n.z != 0.0f) {
+        const float r = dot(n, lv);
+        if (r < 0.0f) return 0.0f;
+        value *= r;
+    }
+    const float c = dot(o.direction, lv);
+    const float alpha = std::acos(c < -1.0f ? -1.0f : c > 1.0f ? 1.0f : c);
+    if (alpha >= l.m_falloff) return 0.0f;
+    if (alpha >= l.m_hotspot) value *= 1.0f - (alpha - l.m_hotspot) / (l.m_falloff - l.m_hotspot);
+    return value * l.m_intensity;
+}
+
+// Line blend of a sub-material's blend mode: 0 normal, 3 subtract, any other add.
+int lineMode(int blendMode) { return blendMode == 0 ? 0 : blendMode == 3 ? 2 : 1; }
+
+} // namespace
+
+// --- deformation hooks ------------------------------------------------------------------------
+
+bool S3DTriObject::applyModifierStack()
+{
+    // Skin and morph deformation, then the modifier stack (in its stack order, with the soft
+    // selection bindings) turn m_restVertices into m_vertices here. Until they are wired the
+    // current positions stay the rest positions.
+    return false;
+}
+
+bool S3DTriObject::applyWorldSpaceBindings()
+{
+    // The world-space modifier bindings deform m_cameraVertices here, in camera space.
+    return false;
+}
+
+// --- set-up -------------------------------------------------------------------------------------
+
+void S3DTriObject::computeNormals(const std::vector<Point3D>& positions, std::vector<Point3D>& normals) const
+{
+    for (Point3D& n : normals) n = Point3D{};
+    // Area-weighted face normals (B - A) x (C - A) summed per vertex.
+    for (const S3DFace& f : m_faces) {
+        const Point3D& a = positions[f.vertex[0]];
+        const Point3D n = cross(positions[f.vertex[1]] - a, positions[f.vertex[2]] - a);
+        for (uint16_t v : f.vertex) normals[v] = normals[v] + n;
+    }
+    for (Point3D& n : normals) n = normalized(n);
+}
+
+void S3DTriObject::setupDrawing()
+{
+    const size_t n = size_t(getNbVertex());
+    m_normals.assign(n, Point3D{});
+    m_cameraVertices.assign(n, Point3D{});
+    m_cameraNormals.assign(n, Point3D{});
+    m_projected.assign(n, S3DProjectedVertex{});
+    m_lightning.assign(n, 1.0f);
+    m_facingAway.assign(m_faces.size(), 0);
+    computeNormals(m_vertices, m_normals);
+    buildDrawOperations();
+}
+
+const float* S3DTriObject::findVertexChannel(const char* name, bool& perTextureVertex)
+{
+    perTextureVertex = false;
+    if (isNoneName(name)) return nullptr;
+    if (std::strcmp(name, "lightning") == 0) return m_lightning.data();
+    if (std::strcmp(name, "softSelection") == 0 && !m_softSelection.empty()) return m_softSelection.data();
+    if (std::strcmp(name, "opacityMap") == 0) {
+        if (m_textureVertices.empty()) return reportWarning(caption().c_str(), "vertexChannelOpacityMap needs mapping UV",
+                                                            static_cast<const float*>(nullptr));
+        m_opacityMapWanted = true;
+        m_opacityMap.assign(m_textureVertices.size(), 0.0f);
+        perTextureVertex = true;
+        return m_opacityMap.data();
+    }
+    // The named channel records are kept as read; no named channel is found among them yet.
+    return reportWarning(caption().c_str(), (std::string("Can t find valid vertex channel: ") + name).c_str(),
+                         static_cast<const float*>(nullptr));
+}
+
+void S3DTriObject::buildDrawOperations()
+{
+    m_drawOps.clear();
+    m_lines.clear();
+    if (!m_pMaterial) return;
+    // The links of the shading block: the first is the object's first parameter block (enable
+    // flag, invert flag, the name of the second value's channel), the second its first texture
+    // layer (enable flag and an image).
+    const S3DValueBlock& link1 = m_paramBlocks[0];
+    const bool firstLink = link1.value1 != 0;
+    const bool secondLink = m_textureLayers[0].value1 != 0;
+    const int pairing = m_option[1];
+
+    for (int s = 0; s < m_pMaterial->getCount(); ++s) {
+        S3DSubMaterial* sub = m_pMaterial->getSubMaterial(s);
+        if (sub->m_paletteEnabled == 0) continue;
+        S3DDrawOp op;
+        op.pSubMaterial = sub;
+        op.kind = drawKindFor(firstLink, secondLink, sub->m_opacityKind);
+        op.secondPass = !(sub->m_opacityKind != 20 && sub->m_blendMode == 0 && sub->m_opacity == 1.0f);
+        if ((sub->m_opacityKind == 1 || sub->m_opacityKind == 101) && op.kind != kDrawTwoValue &&
+            op.kind != kDrawLinkedImage && sub->m_texture1.m_textureMode == 0) {
+            // A texel darkens the lit colour through an inverted palette.
+            sub->m_negative = 1;
+            sub->m_paletteDirty = 1;
+        }
+        if (op.kind == kDrawTwoValue) {
+            op.pSecondValue = findVertexChannel(link1.text.getName(), op.secondPerTextureVertex);
+            op.invertSecond = link1.value2 != 0;
+        }
+        for (size_t f = 0; f < m_faces.size(); ++f) {
+            const S3DFace& face = m_faces[f];
+            if (face.pSubMaterial != sub) continue;
+            S3DPolygon p;
+            p.face = uint16_t(f);
+            for (int k = 0; k < 3; ++k) {
+                p.vertex[k] = face.vertex[k];
+                p.textureVertex[k] = face.textureVertex[k];
+            }
+            if (pairing == 1 && f % 2 == 1 && m_faces[f - 1].pSubMaterial == sub) continue;  // merged below
+            if (pairing == 1 && f % 2 == 0 && f + 1 < m_faces.size() && m_faces[f + 1].pSubMaterial == sub) {
+                // The pair's quad: the second face's far corner goes in at the edge they share.
+                const S3DFace& g = m_faces[f + 1];
+                bool merged = false;
+                for (int k = 0; k < 3 && !merged; ++k) {
+                    const uint16_t a = face.vertex[k], b = face.vertex[(k + 1) % 3];
+                    for (int j = 0; j < 3 && !merged; ++j) {
+                        if (g.vertex[j] != b || g.vertex[(j + 1) % 3] != a) continue;
+                        const int far = (j + 2) % 3;
+                        int c = 0;
+                        for (int i = 0; i < 3; ++i) {
+                            p.vertex[c] = face.vertex[i];
+                            p.textureVertex[c++] = face.textureVertex[i];
+                            if (i == k) {
+                                p.vertex[c] = g.vertex[far];
+                                p.textureVertex[c++] = g.textureVertex[far];
+                            }
+                        }
+                        p.n = 4;
+                        merged = true;
+                    }
+                }
+                if (!merged) {
+                    // Faces of a pair without a common edge stay two triangles.
+                    op.polygons.push_back(p);
+                    S3DPolygon q;
+                    q.face = uint16_t(f + 1);
+                    for (int k = 0; k < 3; ++k) {
+                        q.vertex[k] = g.vertex[k];
+                        q.textureVertex[k] = g.textureVertex[k];
+                    }
+                    op.polygons.push_back(q);
+                    continue;
+                }
+            }
+            // Outlines: 2 marks every edge, 3 the first two (the closing edge of a fan-split
+            // quad stays unmarked).
+            if (pairing == 2) p.edges = 0x7;
+            else if (pairing == 3) p.edges = 0x3;
+            op.polygons.push_back(p);
+        }
+        if (op.polygons.empty()) continue;
+        for (const S3DPolygon& p : op.polygons)
+            for (int k = 0; k < p.n; ++k)
+                if (p.edges & (1 << k)) {
+                    S3DLineItem line;
+                    line.vertex[0] = &m_projected[p.vertex[k]];
+                    line.vertex[1] = &m_projected[p.vertex[(k + 1) % p.n]];
+                    line.colour = &sub->m_palette[255];
+                    line.mode = lineMode(sub->m_blendMode);
+                    m_lines.push_back(line);
+                }
+        m_drawOps.push_back(std::move(op));
+    }
+}
+
+// --- prepare ------------------------------------------------------------------------------------
+
+void S3DTriObject::computeOpacityMap()
+{
+    const S3DSubMaterial* sub = m_pMaterial->getSubMaterial(0);
+    const S3DTextureMap& map = sub->m_texture3;
+    const S3DTexture32* texture = map.getTexture();
+    if (!texture || !texture->isPowerOfTwo()) return;
+    const RasterTexture& t = texture->raster();
+    for (size_t i = 0; i < m_textureVertices.size(); ++i) {
+        float u = m_textureVertices[i].u, v = m_textureVertices[i].v;
+        if (map.hasUVMatrix()) map.transformUV(u, v, u, v);
+        const uint32_t x = uint32_t(saturateToInt(std::floor(u * float(t.width)))) & t.maskU;
+        const uint32_t y = uint32_t(saturateToInt(std::floor((1.0f - v) * float(t.height)))) & t.maskV;
+        const uint32_t c = t.pixels[(y << t.shiftU) + x];
+        m_opacityMap[i] = float((c >> 16 & 0xFF) + (c >> 8 & 0xFF) + (c & 0xFF)) * 0.0013071896f;
+    }
+}
+
+void S3DTriObject::computeLightValues()
+{
+    // Lights in the object's own space: positions through the inverse world matrix.
+    const Matrix inverse = m_header.m_node.matrix().inverse();
+    bool first = true;
+    for (const S3DLight* light : m_lights) {
+        if (!light) continue;
+        ObjectLight o{light, inverse.transform(light->m_worldPosition), {}, Matrix::identity()};
+        if (light->usesTarget()) {
+            const Point3D target = inverse.transform(light->m_targetWorldPosition);
+            o.direction = normalized(target - o.position);
+            if (light->m_type == 3) o.depthAlong = Matrix::lookAt(o.position, target, 0.0f);
+        }
+        // The first light writes (held to at most 1; a directional one to 0.001 .. 1), every
+        // further one adds and the sum is held to 0.001 .. 1.
+        for (size_t i = 0; i < m_vertices.size(); ++i) {
+            const float v = lightValue(o, m_vertices[i], m_normals[i]);
+            if (!first) m_lightning[i] = clampLight(m_lightning[i] + v);
+            else m_lightning[i] = light->m_type == 3 ? clampLight(v) : (v > 1.0f ? 1.0f : v);
+        }
+        first = false;
+    }
+}
+
+void S3DTriObject::prepare(const S3DCamera& camera)
+{
+    m_hasMaterial = m_pMaterial && m_pMaterial->getCount() > 0;
+    if (!m_visible || !m_hasMaterial || m_projected.size() != m_vertices.size()) return;
+
+    // 1. Channels that come from textures.
+    if (m_opacityMapWanted) computeOpacityMap();
+    // 2. Skin, morph and the modifier stack, in object space.
+    const bool stackMoved = !m_stack.empty() && applyModifierStack();
+    // 3. Camera space: p' = p (world view).
+    Matrix toCamera;
+    Matrix::multiply(toCamera, m_header.m_node.matrix(), camera.m_viewMatrix);
+    for (size_t i = 0; i < m_vertices.size(); ++i) m_cameraVertices[i] = toCamera.transform(m_vertices[i]);
+    // 4. World-space modifiers, in camera space.
+    const bool wsMoved = !m_wsBindings.empty() && applyWorldSpaceBindings();
+    // 5. Normals: from the moved positions, or turned with the rotation part.
+    if (stackMoved) computeNormals(m_vertices, m_normals);
+    if (wsMoved) computeNormals(m_cameraVertices, m_cameraNormals);
+    else
+        for (size_t i = 0; i < m_normals.size(); ++i) m_cameraNormals[i] = normalized(toCamera.transformVector(m_normals[i]));
+
+    // 6. Projection, with a one-pixel guard band.
+    for (size_t i = 0; i < m_cameraVertices.size(); ++i) m_projected[i] = projectVertex(camera, m_cameraVertices[i]);
+
+    // 7. Light values.
+    computeLightValues();
+
+    // 8. Back-face test. A face whose (B - A) x (C - A) points towards the eye (N . A < 0) faces
+    // away: those are the faces whose corners run clockwise on the screen, which the filler's
+    // span rule does not fill.
+    for (size_t f = 0; f < m_faces.size(); ++f) {
+        const Point3D& a = m_cameraVertices[m_faces[f].vertex[0]];
+        const Point3D n = cross(m_cameraVertices[m_faces[f].vertex[1]] - a, m_cameraVertices[m_faces[f].vertex[2]] - a);
+        m_facingAway[f] = dot(n, a) < 0.0f;
+    }
+    // 9. The texture layers (chunks 2200 … 2202) carry no per-frame work of their own.
+}
+
+// --- drawing ------------------------------------------------------------------------------------
+
+void S3DTriObject::drawPolygon(S3DDrawManager& manager, PolyFiller& filler, const S3DDrawOp& op,
+                               const S3DPolygon& polygon)
+{
+    if (m_facingAway[polygon.face] && op.pSubMaterial->m_twoSided == 0) return;
+    // A face drawn from behind takes its first and third corners exchanged, which reverses its
+    // winding (for a quad too: a b c d becomes c b a d).
+    int order[4] = {0, 1, 2, 3};
+    if (m_facingAway[polygon.face]) std::swap(order[0], order[2]);
+    const int n = polygon.n;
+
+    const int kind = op.kind;
+    const bool textured = kindUsesTexture(kind);
+    const S3DTextureMap& map = op.pSubMaterial->m_texture1;
+    const S3DTexture32* texture = map.getTexture();
+    const float texW = texture ? texture->getWidth() : 0.0f, texH = texture ? texture->getHeight() : 0.0f;
+
+    S3DClipVertex corner[4];
+    uint8_t clip = 0;
+    for (int c = 0; c < n; ++c) {
+        const int k = order[c];
+        const uint16_t v = polygon.vertex[k];
+        const float light = m_lightning[v] * 255.0f;
+        float* q = corner[c].value;
+        float u = 0.0f, t = 0.0f;
+        if (textured) {
+            if (map.m_environmentMap != 0) {
+                u = (m_cameraNormals[v].x + 1.0f) * 0.5f;
+                t = (m_cameraNormals[v].y + 1.0f) * 0.5f;
+            } else if (m_hasTextureFaces) {
+                const S3DTextureVertex& tv = m_textureVertices[polygon.textureVertex[k]];
+                u = tv.u;
+                t = tv.v;
+            }
+            if (map.hasUVMatrix()) map.transformUV(u, t, u, t);
+            if (map.m_generator != 0) {
+                u += map.m_generatorValue[0];
+                t += map.m_generatorValue[1];
+            }
+            u *= texW;
+            t = (1.0f - t) * texH;
+        }
+        switch (kind) {
+        case kDrawTwoValue: {
+            float second = 1.0f;
+            if (op.pSecondValue) second = op.pSecondValue[op.secondPerTextureVertex ? polygon.textureVertex[k] : v];
+            q[0] = light;
+            q[1] = op.invertSecond ? 255.0f - second * 255.0f : second * 255.0f;
+            break;
+        }
+        case kDrawLitTexture:
+            q[0] = light;
+            q[1] = u;
+            q[2] = t;
+            break;
+        case kDrawTexture:
+        case kDrawPerspective:
+        case kDrawFlatTexture:
+            q[0] = u;
+            q[1] = t;
+            break;
+        default: q[0] = light; break;
+        }
+        corner[c].p = m_cameraVertices[v];
+        clip |= m_projected[v].clip;
+    }
+    // The flat kinds: one index per face from its three light values.
+    const int flatIndex =
+        int(std::lround((m_lightning[polygon.vertex[0]] + m_lightning[polygon.vertex[1]] + m_lightning[polygon.vertex[2]]) *
+                        84.9915f));
+
+    RasterVertex out[S3DClipper::kMaxWork];
+    if (clip == 0) {
+        for (int c = 0; c < n; ++c) {
+            const S3DProjectedVertex& p = m_projected[polygon.vertex[order[c]]];
+            out[c].x = p.x;
+            out[c].y = p.y;
+            out[c].w = p.w;
+            for (int k = 0; k < kMaxRasterValues; ++k) out[c].value[k] = corner[c].value[k];
+        }
+        return filler.drawPolygon(out, n, flatIndex);
+    }
+    const int m = manager.clipper().clip(corner, n, kMaxRasterValues, out);
+    if (m > 0) filler.drawPolygon(out, m, flatIndex);
+}
+
+void S3DTriObject::drawOperation(S3DDrawManager& manager, int operation)
+{
+    const S3DDrawOp& op = m_drawOps[size_t(operation)];
+    PolyFiller* filler = manager.filler(op.kind, op.pSubMaterial->raster());
+    if (!filler) return;
+    for (const S3DPolygon& p : op.polygons) drawPolygon(manager, *filler, op, p);
+}
+
+void S3DTriObject::drawPolygonItem(S3DDrawManager& manager, int operation, int polygon)
+{
+    if (!m_visible || !m_hasMaterial || operation < 0 || operation >= int(m_drawOps.size())) return;
+    const S3DDrawOp& op = m_drawOps[size_t(operation)];
+    if (polygon < 0 || polygon >= int(op.polygons.size())) return;
+    PolyFiller* filler = manager.filler(op.kind, op.pSubMaterial->raster());
+    if (filler) drawPolygon(manager, *filler, op, op.polygons[size_t(polygon)]);
+}
+
+void S3DTriObject::drawFirstPass(S3DDrawManager& manager)
+{
+    if (!m_visible || !m_hasMaterial) return;
+    for (size_t i = 0; i < m_drawOps.size(); ++i)
+        if (!m_drawOps[i].secondPass) drawOperation(manager, int(i));
+}
+
+void S3DTriObject::drawSecondPass(S3DDrawManager& manager)
+{
+    if (!m_visible || !m_hasMaterial || isDepthSorted()) return;
+    for (size_t i = 0; i < m_drawOps.size(); ++i)
+        if (m_drawOps[i].secondPass) drawOperation(manager, int(i));
+}
+
+void S3DTriObject::drawOwnLists(S3DDrawManager& manager)
+{
+    if (!m_visible || !m_hasMaterial || isDepthSorted()) return;
+    for (const S3DLineItem& l : m_lines) manager.drawLine(*l.vertex[0], *l.vertex[1], *l.colour, l.mode);
+}
+
+void S3DTriObject::addDepthItems(S3DDepthLists& lists)
+{
+    for (size_t i = 0; i < m_drawOps.size(); ++i) {
+        const S3DDrawOp& op = m_drawOps[i];
+        if (!op.secondPass) continue;
+        for (size_t p = 0; p < op.polygons.size(); ++p) {
+            S3DTriangleItem item;
+            item.object = this;
+            item.operation = int(i);
+            item.polygon = int(p);
+            for (int k = 0; k < 3; ++k) item.vertex[k] = &m_projected[op.polygons[p].vertex[k]];
+            lists.m_triangles.push_back(item);
+        }
+    }
+    lists.m_lines.insert(lists.m_lines.end(), m_lines.begin(), m_lines.end());
+}
