@@ -101,6 +101,11 @@ public:
     S3DParamBlock m_params1{7, false};
     S3DParamBlock m_params2{9, true};
     S3DTextureMap m_texture3;  // chunk 5
+    // Driven by the 3D parameter controllers: the line colour (0x00RRGGBB) and the special
+    // palette parameter with its flag (set once a controller wrote it).
+    uint32_t m_lineColour = 0x00FFFFFF;
+    float m_paletteSpecialParam = 0.0f;
+    int32_t m_paletteSpecialParamSet = 0;
 
 private:
     void loadShading(ChunkFileReader& r);

@@ -8,8 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
+#include "control/LECXController.h"
+#include "control/LECXTarget.h"
 #include "s3d/S3DCamera.h"
 #include "s3d/S3DLight.h"
 #include "s3d/S3DMaterial.h"
@@ -21,9 +24,14 @@
 
 class ChunkFileReaderManager;
 
-class S3DScene {
+// The scene is the target of the 3D parameter controllers (type 2), which find its objects
+// by name themselves.
+class S3DScene : public LECXTarget {
 public:
     S3DScene() = default;
+    virtual ~S3DScene() = default;
+    float* findTargetValue(const char* name) override { (void)name; return nullptr; }
+    int getTargetKind() const override { return kLECXL3X; }
     S3DScene(const S3DScene&) = delete;
     S3DScene& operator=(const S3DScene&) = delete;
 
@@ -92,6 +100,7 @@ public:
 private:
     void read(ChunkFileReaderManager& manager);
     void link();
+    void linkSkinAndMorph(const std::vector<S3DGeometryObject*>& geometry, std::unordered_set<const S3DObjectHeader*>& hidden);
     void linkHierarchy();
     // Every object header the hierarchy and findObject know, in findObject's search order.
     std::vector<S3DObjectHeader*> objectHeaders();
