@@ -2,7 +2,11 @@
 // rules on hand-computed vertices, and entries that point past what exists.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "SceneFromText.h"
+#include "support/AllocationCounter.h"
 #include "s3d/S3DMorph.h"
 #include "s3d/S3DSkin.h"
 
@@ -87,6 +91,37 @@ TEST(Morph, ActiveTargetsAddAndSmallWeightsChangeNothing)
     EXPECT_EQ(morphModifier.getNbActive(), 0);
     EXPECT_EQ(m->m_vertices[0], Point3D(0, 0, 0));
     EXPECT_EQ(m->m_vertices[1], Point3D(1, 0, 0));
+}
+
+TEST(ModifierDemo, BundledSceneMatchesItsTextAndMoves)
+{
+    const std::string dir = std::string(TL_SOURCE_DIR) + "/demo/scenes/";
+    ScratchDir scratch;
+    ASSERT_EQ(runL3xTool(scratch, "--compress '" + dir + "bend.txt' out.l3x"), 0);
+    const auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(bytes(scratch.path() + "out.l3x"), bytes(dir + "bend.l3x")) << "bend.l3x is stale";
+    ReportCapture reports;
+    S3DScene scene;
+    scene.load((dir + "bend.l3x").c_str());
+    EXPECT_EQ(reports.count(), 0u);
+    // At frame 150 the morph weight is 1: the cube has become the spike.
+    scene.update(150);
+    scene.prepare();
+    S3DTriObject* cube = scene.findTriObject("morpher");
+    const S3DTriObject* spike = scene.findTriObject("spike");
+    cube->m_modifierStack.applyObjectSpace(*cube);
+    for (int i = 0; i < 8; ++i) EXPECT_NEAR((cube->m_vertices[size_t(i)] - spike->m_restVertices[size_t(i)]).length(), 0.0f, 1e-4f);
+    EXPECT_FALSE(spike->m_visible);
+
+    // Every deformed object again, a frame later: nothing is allocated.
+    scene.update(151);
+    scene.prepare();
+    AllocationCounter counter;
+    for (S3DTriObject& o : scene.m_triObjects) o.m_modifierStack.applyObjectSpace(o);
+    EXPECT_EQ(counter.count(), 0);
 }
 
 } // namespace
