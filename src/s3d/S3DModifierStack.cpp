@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "foundation/Report.h"
@@ -38,7 +39,8 @@ void applyWorldSpaceStep(const S3DStackStep& step, const Matrix& viewMatrix, Poi
 
 const float* findBindingWeights(const S3DSoftBinding& binding, const S3DGeometryObject& object)
 {
-    if (!binding.useChannel || !(binding.channelName == "softSelection")) return nullptr;
+    const char* channel = binding.channelName.getName();
+    if (!binding.useChannel || !channel || std::strcmp(channel, "softSelection") != 0) return nullptr;
     if (object.m_softSelection.size() != object.m_restVertices.size() || object.m_softSelection.empty()) return nullptr;
     return object.m_softSelection.data();
 }

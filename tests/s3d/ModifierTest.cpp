@@ -170,6 +170,27 @@ TEST(ModifierStack, SoftSelectionBlendsAndLaterModifiersSeeTheCurrentBounds)
     EXPECT_EQ(current[1], rest[1]);
 }
 
+TEST(ModifierStack, StackOrderFromAFileNamesModifiersAndWeightChannels)
+{
+    ScratchDir dir;
+    ReportCapture reports;
+    // Index "-3" counts as 0; the inverted soft selection weighs vertex 0 by 0.75 and vertex 1
+    // by 0. The skew's extent is 4, so k = 0.5.
+    auto scene = sceneFromText(dir, "scene { triObjects {\n"
+                                    " triObject { header { name \"a\" }\n"
+                                    "  vertices { positions [ 0 2 0  0 -2 0 ] softSelection [ 0.25 1 ] }\n"
+                                    "  modifiers { modifier 9 { parameters { axis 1 amount 2 } } }\n"
+                                    "  stack { entry { modifier \"-3\" softSelection { useChannel 1 invert 1"
+                                    " channel \"softSelection\" } } } }\n"
+                                    " triObject { header { name \"b\" } stack { entry { modifier \"1\" } } }\n"
+                                    "} }\n");
+    EXPECT_TRUE(reports.has("S3DTriObject warning: b", "can t find modifier: 1"));
+    S3DTriObject& a = *scene->findTriObject("a");
+    a.m_modifierStack.applyObjectSpace(a);
+    expectNear(a.m_vertices[0], {0.75f, 2, 0});
+    expectNear(a.m_vertices[1], {0, -2, 0});
+}
+
 TEST(ModifierStack, WorldSpaceModifiersWorkInCameraSpace)
 {
     // A twist about the world y axis seen by a camera at x = 3 (view = translation(-3, 0, 0)):
