@@ -1,7 +1,10 @@
 #include "s3d/L3xFormat.h"
 
+#include <array>
 #include <cstring>
 #include <iterator>
+
+#include "s3d/S3DModifierRecord.h"
 
 namespace {
 using K = L3xChunkKind;
@@ -87,7 +90,8 @@ const K kSubMaterial[] = {leaf(1, "name", "s"), group(2, "shading", KIDS(kShadin
 const K kSubMaterials[] = {group(201, "subMaterial", KIDS(kSubMaterial))};
 const K kMaterial[] = {leaf(101, "name", "s"), list(200, "subMaterials", "N", 201, KIDS(kSubMaterials))};
 
-// Modifiers (their parameter records are kept as bytes here).
+// Modifiers: the gizmo, then the parameter record and its tracks as the type's table has them
+// (types without a table keep both as bytes); skin and morph have records of their own.
 const K kGizmoValues[] = {leaf(101, "tm", "m"), leaf(102, "position", "p"), leaf(103, "offset", "p"),
                           leaf(104, "scale", "p"), leaf(105, "rotation", "a")};
 const K kGizmoTracks[] = {track(202, "position", T::Point), track(203, "offset", T::Point),
@@ -95,6 +99,55 @@ const K kGizmoTracks[] = {track(202, "position", T::Point), track(203, "offset",
 const K kGizmo[] = {group(100, "values", KIDS(kGizmoValues)), group(200, "tracks", KIDS(kGizmoTracks))};
 const K kModifier[] = {group(1, "gizmo", KIDS(kGizmo)), raw(50, "parameters"), raw(201, "parameterTracks")};
 const K kModifiers[] = {{2001, "modifier", "b", KIDS(kModifier), T::None, 0}};
+
+template <size_t N>
+constexpr std::array<K, N> parameterKinds(const S3DModifierField (&fields)[N])
+{
+    std::array<K, N> out{};
+    for (size_t i = 0; i < N; ++i) out[i] = leaf(fields[i].id, fields[i].name, fields[i].fields);
+    return out;
+}
+template <size_t N>
+constexpr std::array<K, N> trackKinds(const S3DModifierTrackField (&fields)[N])
+{
+    std::array<K, N> out{};
+    for (size_t i = 0; i < N; ++i) out[i] = track(fields[i].id, fields[i].name, T::Float);
+    return out;
+}
+#define TL_MODIFIER_KIND(name, params, tracks)                                                             \
+    constexpr auto name##Params = parameterKinds(s3dmod::params);                                          \
+    constexpr auto name##Tracks = trackKinds(s3dmod::tracks);                                              \
+    const K name[] = {group(1, "gizmo", KIDS(kGizmo)),                                                     \
+                      group(50, "parameters", name##Params.data(), int(name##Params.size())),              \
+                      group(201, "parameterTracks", name##Tracks.data(), int(name##Tracks.size()))};
+TL_MODIFIER_KIND(kBend, kBendParams, kBendTracks)
+TL_MODIFIER_KIND(kStretch, kStretchParams, kStretchTracks)
+TL_MODIFIER_KIND(kNoise, kNoiseParams, kNoiseTracks)
+TL_MODIFIER_KIND(kWave, kWaveParams, kWaveTracks)
+TL_MODIFIER_KIND(kTwist, kTwistParams, kTwistTracks)
+TL_MODIFIER_KIND(kTaper, kTaperParams, kTaperTracks)
+TL_MODIFIER_KIND(kSkew, kSkewParams, kSkewTracks)
+TL_MODIFIER_KIND(kSpherify, kSpherifyParams, kSpherifyTracks)
+TL_MODIFIER_KIND(kMelt, kMeltParams, kMeltTracks)
+TL_MODIFIER_KIND(kRipple, kRippleParams, kRippleTracks)
+#undef TL_MODIFIER_KIND
+
+const K kSkinParams[] = {leaf(70, "skinTM", "m"), leaf(100, "bones", "B"), leaf(200, "vertices", "W")};
+const K kSkin[] = {group(50, "parameters", KIDS(kSkinParams))};
+const K kMorphTargetValues[] = {leaf(101, "name", "s"), leaf(102, "weight", "f")};
+const K kMorphTargetTracks[] = {track(301, "weight", T::Float)};
+const K kMorphTarget[] = {group(50, "values", KIDS(kMorphTargetValues)), group(250, "tracks", KIDS(kMorphTargetTracks))};
+const K kMorphTargets[] = {group(101, "target", KIDS(kMorphTarget))};
+const K kMorphParams[] = {list(100, "targets", "n", 101, KIDS(kMorphTargets))};
+const K kMorph[] = {group(50, "parameters", KIDS(kMorphParams))};
+
+// The modifier item's description per type byte (index = type, 1 to 12).
+const K kTypedModifiers[] = {
+    group(0, "modifier", KIDS(kModifier)),  group(0, "modifier", KIDS(kSkin)),    group(0, "modifier", KIDS(kMorph)),
+    group(0, "modifier", KIDS(kBend)),      group(0, "modifier", KIDS(kStretch)), group(0, "modifier", KIDS(kNoise)),
+    group(0, "modifier", KIDS(kWave)),      group(0, "modifier", KIDS(kTwist)),   group(0, "modifier", KIDS(kTaper)),
+    group(0, "modifier", KIDS(kSkew)),      group(0, "modifier", KIDS(kSpherify)), group(0, "modifier", KIDS(kMelt)),
+    group(0, "modifier", KIDS(kRipple))};
 
 // Geometry records shared by tri objects and shapes.
 const K kBinding[] = {leaf(1, "useChannel", "i"), leaf(2, "invert", "i"), leaf(3, "channel", "s")};
@@ -166,6 +219,13 @@ const K kRoot = group(kL3xRoot, "scene", KIDS(kScene));
 } // namespace
 
 const L3xChunkKind& l3xRootKind() { return kRoot; }
+
+const L3xChunkKind& l3xChildrenByType(const L3xChunkKind& kind, int type)
+{
+    const bool modifier = &kind == &kModifiers[0] || &kind == &kWSModifier[1];
+    if (!modifier || type < 1 || type >= int(std::size(kTypedModifiers))) return modifier ? kTypedModifiers[0] : kind;
+    return kTypedModifiers[type];
+}
 
 const L3xChunkKind* l3xFindChild(const L3xChunkKind& parent, uint16_t id)
 {

@@ -88,7 +88,9 @@ inline constexpr uint16_t kL3xParams2Text = 12;
 //   n an i16 count and N an i32 count of the children that are the list's items (listItem);
 //   P an i16 count then that many points; T an i16 count then (u, v) pairs;
 //   X an i16 count then triples of i16; F, Q, S, Y: floats, points, i16 values or i16 triples
-//   filling the rest of the chunk (their count comes from an earlier record).
+//   filling the rest of the chunk (their count comes from an earlier record);
+//   B an i16 count then per bone a string and a matrix; W an i32 count then per vertex an i16 n
+//   and n pairs (float weight, i16 bone index).
 // Track slots (float, point or rotation track records) have the track kind set instead.
 enum class L3xTrackKind : uint8_t { None, Float, Point, Rotation };
 
@@ -104,6 +106,9 @@ struct L3xChunkKind {
 
 // The root chunk's description.
 const L3xChunkKind& l3xRootKind();
+// The kind whose children describe a chunk of `kind` whose first byte is `type`: for modifier
+// items, the record of that modifier type; for every other kind, the kind itself.
+const L3xChunkKind& l3xChildrenByType(const L3xChunkKind& kind, int type);
 // The child kind of `parent` with that id, or null.
 const L3xChunkKind* l3xFindChild(const L3xChunkKind& parent, uint16_t id);
 // The child kind of `parent` with that name, or null.

@@ -62,8 +62,9 @@ void S3DGeometryObject::loadWeights(ChunkFileReader& r)
 
 void S3DGeometryObject::loadModifiers(ChunkFileReader& r)
 {
-    const int n = clampItemCount(r, readCount16(r), countItems(r, kL3xModifierItem), caption().c_str(),
-                                 "load: modifier stack");
+    // The count first: counting the items walks the children that follow it.
+    const int count = readCount16(r);
+    const int n = clampItemCount(r, count, countItems(r, kL3xModifierItem), caption().c_str(), "load: modifier stack");
     m_modifiers.clear();
     m_modifiers.reserve(size_t(n));
     ChunkFileReader item;

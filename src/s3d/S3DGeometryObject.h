@@ -11,6 +11,7 @@
 
 #include "s3d/S3DMaterial.h"
 #include "s3d/S3DModifier.h"
+#include "s3d/S3DModifierStack.h"
 #include "s3d/S3DNode.h"
 
 class S3DLight;
@@ -66,6 +67,7 @@ public:
     std::vector<std::unique_ptr<S3DModifier>> m_modifiers;
     std::vector<S3DStackEntry> m_stack;
     std::vector<S3DWSBinding> m_wsBindings;
+    S3DModifierStack m_modifierStack;  // the stack order and bindings resolved at linking
     std::vector<StringC> m_lightNames;
     std::vector<S3DLight*> m_lights;  // resolved at linking (null for names not found)
     // Vertex channel records (chunks 2041, 2051, 2061), kept as read until channels arrive.

@@ -132,6 +132,11 @@ public:
     S3DParamBlock m_params2{9, true};
     S3DTextureMap m_texture3;  // chunk 5
     uint32_t m_palette[256] = {};
+    // Driven by the 3D parameter controllers: the line colour (0x00RRGGBB) and the special
+    // palette parameter with its flag (set once a controller wrote it).
+    uint32_t m_lineColour = 0x00FFFFFF;
+    float m_paletteSpecialParam = 0.0f;
+    int32_t m_paletteSpecialParamSet = 0;
 
 private:
     RasterMaterial m_raster;

@@ -1,34 +1,99 @@
-// Modifiers as the scene holds them: the common frame every type shares (type, bounds,
-// centre) and the world-space modifier object. The deformations and the records of each
-// type arrive with the modifier work; until then an item keeps its type and skips its record.
+// Modifiers: the frame every type shares (type, bounds, centre, the gizmo with its tracks and
+// matrices, float values and byte options driven by tracks) and the world-space modifier
+// object. A modifier deforms plain arrays of points; the kinds live in S3DModifierKinds.h,
+// skin and morph in S3DSkin.h and S3DMorph.h, the stack evaluation in S3DModifierStack.h.
 #pragma once
 
 #include <memory>
 
+#include "control/TrackManager.h"
+#include "s3d/S3DModifierRecord.h"
 #include "s3d/S3DNode.h"
 
 class S3DModifier {
 public:
-    explicit S3DModifier(int type) : m_type(type) {}
-    virtual ~S3DModifier() = default;
+    explicit S3DModifier(int type);
+    virtual ~S3DModifier();
 
-    // Reads the modifier's record (the children after its type byte); nothing is read yet.
-    virtual void load(ChunkFileReader& r) { (void)r; }
-    virtual void update(float time) { (void)time; }
-    virtual void prepare() {}
+    // Reads the modifier's record (the children after its type byte): 1 the gizmo, 50 the
+    // parameter record and 201 its tracks, as the type's record table describes them.
+    virtual void load(ChunkFileReader& r);
+    // The gizmo tracks (an empty point slot gives (0, 0, 0), an empty rotation (0, 0, 0, 1)),
+    // then every parameter track (an empty slot gives 0).
+    virtual void update(float time);
+    // The gizmo matrices, then the type's constants.
+    virtual void prepare();
+    // Deforms `count` points from `in` into `out` (they may be the same array). With `weights`
+    // each point blends p' = (1 - w)·p + w·deform(p), w taken as 1 - w when `invert` is set.
+    // The base leaves the points as they are.
+    virtual void apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert);
+    // One point (vertex index 0 for the kinds that follow vertices).
+    virtual Point3D deform(const Point3D& p) const { return p; }
 
     int getType() const { return m_type; }
+    bool usesBoundingBox() const { return m_usesBoundingBox; }
     // Types that deform in the space of a gizmo: 3 to 9, 11 and 12.
     static bool isGizmoType(int type) { return (type >= 3 && type <= 9) || type == 11 || type == 12; }
+    // The camera's view matrix, for modifiers acting in camera space.
+    void setOwnerMatrix(const Matrix& m) { m_ownerMatrix = m; }
+    // Sets the bounds from the points' box (left as they are when there are none).
+    void setBoundsFrom(const Point3D* points, int count);
 
     Point3D m_boundsMin{-100.0f, -100.0f, -100.0f};
     Point3D m_boundsMax{100.0f, 100.0f, 100.0f};
     Point3D m_center;
     bool m_worldSpace = false;
 
+    Matrix m_gizmoTM = Matrix::identity();
+    Point3D m_gizmoPosition;
+    Point3D m_gizmoOffset;
+    Point3D m_gizmoScale{1.0f, 1.0f, 1.0f};
+    Quaternion m_gizmoRotation;
+    std::unique_ptr<TrackManagerPoint3D> m_pGizmoPositionTrack;
+    std::unique_ptr<TrackManagerPoint3D> m_pGizmoOffsetTrack;
+    std::unique_ptr<TrackManagerPoint3D> m_pGizmoScaleTrack;
+    std::unique_ptr<TrackManagerRotation> m_pGizmoRotationTrack;
+
+    Matrix m_gizmoInverse = Matrix::identity();
+    Matrix m_toGizmo = Matrix::identity();
+    Matrix m_fromGizmo = Matrix::identity();
+    Matrix m_ownerMatrix = Matrix::identity();
+
+    // The type's values and options (their meaning per type: S3DModifierRecord.h).
+    float m_value[s3dmod::kMaxValue] = {};
+    uint8_t m_option[s3dmod::kMaxOption] = {};
+
+protected:
+    // The gizmo part of prepare (modifier space from object space, or from camera space for
+    // world-space modifiers); the kinds append their axis rotation and then call finishGizmo.
+    void prepareGizmo();
+    // fromGizmo = inverse(toGizmo).
+    void finishGizmo() { m_fromGizmo = m_toGizmo.inverse(); }
+    // The type's constants; nothing in the base.
+    virtual void prepareKind() {}
+    // The chosen axis: 0 X, 1 Y, 2 Z (other values act as Y).
+    int axis() const { return m_option[0] <= 2 ? m_option[0] : 1; }
+    // Bounds corners in gizmo-TM space: lo = (min + centre)·gizmoTM, hi = (max + centre)·gizmoTM.
+    void boundsInGizmoTM(Point3D& lo, Point3D& hi) const;
+    // hi[axis] - lo[axis].
+    float extent() const;
+    // Reads one child of the parameter record into its value or option; false when unknown.
+    virtual void loadParameter(ChunkFileReader& item);
+    virtual void loadParameterTrack(ChunkFileReader& item);
+
+    bool m_usesBoundingBox = false;
+    const S3DModifierRecord* m_pRecord = nullptr;
+    std::unique_ptr<TrackManagerFloat> m_pTrack[s3dmod::kMaxValue];  // by track index of the record
+
 private:
+    void loadGizmo(ChunkFileReader& r);
     int m_type;
 };
+
+// Soft selection: p' = (1 - w)·p + w·d.
+inline Point3D softBlend(const Point3D& p, const Point3D& d, float w) { return p * (1.0f - w) + d * w; }
+
+inline float component(const Point3D& p, int axis) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; }
 
 // The modifier of a type known to objects (1 to 11), or null.
 std::unique_ptr<S3DModifier> createObjectModifier(int type);
@@ -40,11 +105,25 @@ public:
     // The item: 1 header; 100 the modifier (type byte, then its record). An unknown type is
     // reported and leaves the item without modifier; a second 100 replaces the first.
     void load(ChunkFileReader& r);
-    void update(float time);
+    // The node, the modifier's tracks, then the node's position, scale and rotation become the
+    // gizmo's offset, scale and rotation.
+    void update(float time)
+    {
+        m_header.m_node.update(time);
+        updateModifier(time);
+    }
+    // The node's animation alone (the gizmo follows it).
+    void updateNode(float time);
+    // The modifier's animation alone (the gizmo still follows the node).
+    void updateModifier(float time);
     void prepare();
 
     S3DModifier* getModifier() const { return m_pModifier.get(); }
 
     S3DObjectHeader m_header;
     std::unique_ptr<S3DModifier> m_pModifier;
+
+private:
+    // The node's position, scale and rotation become the gizmo's offset, scale and rotation.
+    void followNode();
 };

@@ -8,8 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
+#include "control/LECXController.h"
 #include "control/LECXTarget.h"
 #include "s3d/S3DCamera.h"
 #include "s3d/S3DDrawManager.h"
@@ -29,6 +31,14 @@ class S3DScene : public LECXTarget {
 public:
     S3DScene() = default;
     virtual ~S3DScene() = default;
+    // No value is reached by name on the scene itself: the L3X controller, the one kind made
+    // for it, finds objects, modifiers, lights, cameras and materials through the lookups.
+    float* findTargetValue(const char* name) override
+    {
+        (void)name;
+        return nullptr;
+    }
+    int getTargetKind() const override { return kLECXL3X; }
     S3DScene(const S3DScene&) = delete;
     S3DScene& operator=(const S3DScene&) = delete;
 
@@ -55,13 +65,6 @@ public:
     // every tri object's first pass; every tri object's second pass and own lines; the shapes;
     // then the depth-ordered lists, nearest first. Nothing without a camera or view port.
     void render();
-
-    // No value is reached by name on the scene itself.
-    float* findTargetValue(const char* name) override
-    {
-        (void)name;
-        return nullptr;
-    }
 
     // Lookups: exact, case-sensitive, first match in file order; "NULL" or "" gives null.
     S3DObjectHeader* findObject(const char* name);
@@ -109,6 +112,7 @@ public:
 private:
     void read(ChunkFileReaderManager& manager);
     void link();
+    void linkSkinAndMorph(const std::vector<S3DGeometryObject*>& geometry, std::unordered_set<const S3DObjectHeader*>& hidden);
     void linkHierarchy();
     // Texture maps of every material, relative names first in the scene file's directory.
     void loadTextures(const StringC& fileName);

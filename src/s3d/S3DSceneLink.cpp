@@ -1,10 +1,14 @@
 // The scene's lookups by name and the linking steps that run once after loading.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "s3d/L3xRead.h"
+#include "s3d/S3DMorph.h"
 #include "s3d/S3DScene.h"
+#include "s3d/S3DSkin.h"
 
 namespace {
 const char* const kCaption = "S3DScene warning:";
@@ -138,15 +142,19 @@ S3DMaterial* S3DScene::getMaterial(int index)
 
 void S3DScene::link()
 {
-    // 1. Skin and morph resolve their bones and targets here once they exist.
-
-    // 2. World-space modifiers used by tri objects and shapes.
-    std::unordered_map<std::string, S3DWSModifier*> wsByName;
-    for (S3DWSModifier& w : m_wsModifiers) indexFirst(wsByName, w.m_header.m_name, &w);
     std::vector<S3DGeometryObject*> geometry;
     for (S3DTriObject& o : m_triObjects) geometry.push_back(&o);
     for (auto& s : m_shapes)
         if (s) geometry.push_back(s.get());
+
+    // 1. Skin bones and morph targets by name; the stack order of every object.
+    std::unordered_set<const S3DObjectHeader*> hidden;
+    linkSkinAndMorph(geometry, hidden);
+    for (S3DGeometryObject* o : geometry) o->m_modifierStack.build(*o);
+
+    // 2. World-space modifiers used by tri objects and shapes.
+    std::unordered_map<std::string, S3DWSModifier*> wsByName;
+    for (S3DWSModifier& w : m_wsModifiers) indexFirst(wsByName, w.m_header.m_name, &w);
     for (S3DGeometryObject* o : geometry) {
         for (S3DWSBinding& b : o->m_wsBindings) {
             const auto it = isNoneName(b.name) ? wsByName.end() : wsByName.find(b.name.getName());
@@ -182,7 +190,9 @@ void S3DScene::link()
     // 6. Hierarchy.
     linkHierarchy();
 
-    // 7. Skin bones and morph targets are hidden here once they exist.
+    // 7. Objects named as skin bones or morph targets are not drawn.
+    for (S3DGeometryObject* o : geometry)
+        if (hidden.count(&o->m_header)) o->m_visible = false;
 
     // 8. Tri objects set up their drawing: per-frame arrays, draw operations, outlines.
     for (S3DTriObject& o : m_triObjects) o.setupDrawing();
@@ -199,6 +209,42 @@ void S3DScene::link()
     for (auto& s : m_shapes)
         if (s) s->addDepthItems(m_depthLists);
     m_depthLists.finish();
+}
+
+// Every skin's bones take the world matrices of the objects they name, and every morph's
+// targets the rest positions of the tri objects they name; the objects named are listed in
+// `hidden`.
+void S3DScene::linkSkinAndMorph(const std::vector<S3DGeometryObject*>& geometry,
+                                std::unordered_set<const S3DObjectHeader*>& hidden)
+{
+    for (S3DGeometryObject* o : geometry) {
+        for (auto& m : o->m_modifiers) {
+            if (m->getType() == 1) {
+                auto& skin = static_cast<S3DModifierSkin&>(*m);
+                skin.setObjectMatrix(&o->m_header.m_node.matrix());
+                for (int b = 0; b < skin.getNbBone(); ++b) {
+                    S3DObjectHeader* bone = findObject(skin.getBoneName(b));
+                    if (!bone) {
+                        reportWarning(kCaption, "cant find bone");
+                        continue;
+                    }
+                    skin.setBoneMatrix(&bone->m_node.matrix(), b);
+                    hidden.insert(bone);
+                }
+            } else if (m->getType() == 2) {
+                auto& morph = static_cast<S3DModifierMorph&>(*m);
+                for (int t = 0; t < morph.getNbTarget(); ++t) {
+                    S3DTriObject* target = findTriObject(morph.getTargetName(t));
+                    if (!target) {
+                        reportWarning(kCaption, "cant find morph target");
+                        continue;
+                    }
+                    morph.setTargetVertex(t, target->m_restVertices.data(), int(target->m_restVertices.size()));
+                    hidden.insert(&target->m_header);
+                }
+            }
+        }
+    }
 }
 
 // Resolves parent names and orders the objects with a parent so that every parent comes

@@ -234,6 +234,43 @@ private:
             b.push_back(0);
             return true;
         }
+        case 'B': {
+            // Bones: [ "name" m00 … m32 … ]
+            std::vector<uint8_t> values;
+            uint32_t n = 0;
+            if (!expect("[")) return false;
+            while (peek() && !peek()->is("]")) {
+                if (!field('s', values) || !floats(12, values)) return false;
+                ++n;
+            }
+            if (!expect("]")) return false;
+            if (n > 65535) return fail("at most 65535 bones");
+            put16(b, n);
+            b.insert(b.end(), values.begin(), values.end());
+            return true;
+        }
+        case 'W': {
+            // Skin vertices: [ n weight bone … ] per vertex.
+            std::vector<uint8_t> values;
+            uint32_t n = 0;
+            if (!expect("[")) return false;
+            while (peek() && !peek()->is("]")) {
+                long long pairs = 0;
+                if (!integer(0, 65535, pairs, "a bone count")) return false;
+                put16(values, uint32_t(pairs));
+                for (long long k = 0; k < pairs; ++k) {
+                    if (!number(f)) return false;
+                    putF(values, f);
+                    if (!integer(-32768, 65535, v, "a bone index")) return false;
+                    put16(values, uint32_t(v));
+                }
+                ++n;
+            }
+            if (!expect("]")) return false;
+            put32(b, n);
+            b.insert(b.end(), values.begin(), values.end());
+            return true;
+        }
         case 'P': case 'T': case 'X': case 'F': case 'Q': case 'S': case 'Y': {
             const bool counted = code == 'P' || code == 'T' || code == 'X';
             const int group = code == 'P' || code == 'Q' || code == 'X' || code == 'Y' ? 3 : code == 'T' ? 2 : 1;
@@ -416,7 +453,7 @@ private:
         }
         if (peek() && peek()->is("{")) {
             if (!kind->children) return fail(std::string(kind->name) + " has no records inside");
-            if (!block(*kind, c.children)) return false;
+            if (!block(l3xChildrenByType(*kind, c.fields.empty() ? 0 : c.fields[0]), c.children)) return false;
         }
         if (autoCount) {
             uint32_t n = 0;
@@ -477,7 +514,8 @@ public:
         if (children.empty() && !kind->children) return line(text);
         if (children.empty()) return line(text + " {}");
         line(text + " {");
-        for (uint32_t c : children) chunk(c, l3xFindChild(*kind, rd16(c)), indent + 1);
+        const L3xChunkKind& typed = l3xChildrenByType(*kind, begin < end ? m_s[begin] : 0);
+        for (uint32_t c : children) chunk(c, l3xFindChild(typed, rd16(c)), indent + 1);
         line(pad + "}");
     }
 
@@ -596,6 +634,7 @@ private:
             p = z + 1;
             return true;
         }
+        case 'B': case 'W': return boneOrWeightList(code, p, end, text, pad);
         default: break;
         }
         // Arrays.
@@ -629,6 +668,33 @@ private:
             }
         }
         text += "\n" + pad + "]";
+        return true;
+    }
+
+    // Skin bones (B: i16 count, per bone a string and a matrix) or skin vertices (W: i32 count,
+    // per vertex an i16 n and n pairs of float and i16), one element a line.
+    bool boneOrWeightList(char code, uint32_t& p, uint32_t end, std::string& text, const std::string& pad)
+    {
+        const auto room = [&](uint64_t n) { return uint64_t(p) + n <= end; };
+        if (!room(code == 'B' ? 2 : 4)) return false;
+        const uint32_t n = code == 'B' ? rd16(p) : rd32(p);
+        p += code == 'B' ? 2 : 4;
+        std::string out = " [";
+        for (uint32_t e = 0; e < n; ++e) {
+            out += "\n" + pad + " ";
+            if (code == 'B') {
+                if (!field('s', p, end, out, pad) || !field('m', p, end, out, pad)) return false;
+                continue;
+            }
+            if (!room(2)) return false;
+            const uint32_t pairs = rd16(p);
+            p += 2;
+            if (!room(uint64_t(pairs) * 6)) return false;
+            (out += ' ') += std::to_string(pairs);
+            for (uint32_t k = 0; k < pairs; ++k, p += 6)
+                ((out += ' ') += num(rdF(p)) + ' ') += std::to_string(rd16(p + 4));
+        }
+        text += n ? out + "\n" + pad + "]" : " []";
         return true;
     }
 

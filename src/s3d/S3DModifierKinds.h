@@ -1,0 +1,192 @@
+// The gizmo modifiers: bend, stretch, noise, wave, twist, taper, skew, spherify, melt and the
+// world-space ripple (type 12). Each works on g = p · toGizmo (gy along the chosen axis) and
+// returns g' · fromGizmo; the loop over a point array is written once (S3DGizmoKind) with the
+// soft-selection blend chosen once per call.
+#pragma once
+
+#include <memory>
+
+#include "foundation/PerlinNoise.h"
+#include "s3d/S3DModifier.h"
+
+// The modifier of a gizmo type (3 to 12), or null.
+std::unique_ptr<S3DModifier> createGizmoModifier(int type);
+
+template <class Kind>
+class S3DGizmoKind : public S3DModifier {
+public:
+    using S3DModifier::S3DModifier;
+
+    void apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert) override
+    {
+        const Kind& kind = static_cast<const Kind&>(*this);
+        if (!weights) {
+            for (int i = 0; i < count; ++i) out[i] = kind.deformPoint(in[i]);
+        } else if (!invert) {
+            for (int i = 0; i < count; ++i) out[i] = softBlend(in[i], kind.deformPoint(in[i]), weights[i]);
+        } else {
+            for (int i = 0; i < count; ++i) out[i] = softBlend(in[i], kind.deformPoint(in[i]), 1.0f - weights[i]);
+        }
+    }
+    Point3D deform(const Point3D& p) const override { return static_cast<const Kind&>(*this).deformPoint(p); }
+};
+
+class S3DModifierBend : public S3DGizmoKind<S3DModifierBend> {
+public:
+    S3DModifierBend();
+    float& angle() { return m_value[0]; }
+    float& direction() { return m_value[1]; }
+    Point3D deformPoint(const Point3D& p) const;
+    float getRadius() const { return m_radius; }
+
+private:
+    void prepareKind() override;
+    float m_radius = 0.0f;
+};
+
+class S3DModifierTaper : public S3DGizmoKind<S3DModifierTaper> {
+public:
+    S3DModifierTaper();
+    float& amount() { return m_value[0]; }
+    float& curve() { return m_value[1]; }
+    Point3D deformPoint(const Point3D& p) const;
+
+private:
+    void prepareKind() override;
+    float m_extent = 0.0f;
+};
+
+class S3DModifierTwist : public S3DGizmoKind<S3DModifierTwist> {
+public:
+    S3DModifierTwist();
+    float& angle() { return m_value[0]; }
+    float& bias() { return m_value[1]; }
+    Point3D deformPoint(const Point3D& p) const;
+    float getExponent() const { return m_exponent; }
+    float getBiasK() const { return m_k; }
+
+private:
+    void prepareKind() override;
+    float m_extent = 0.0f;
+    float m_angle = 0.0f;
+    float m_anglePerUnit = 0.0f;
+    float m_exponent = 1.0f;
+    float m_k = 0.5f;
+    bool m_biased = false;
+};
+
+class S3DModifierSkew : public S3DGizmoKind<S3DModifierSkew> {
+public:
+    S3DModifierSkew();
+    float& amount() { return m_value[0]; }
+    float& direction() { return m_value[1]; }
+    Point3D deformPoint(const Point3D& p) const;
+    float getFactor() const { return m_k; }
+
+private:
+    void prepareKind() override;
+    float m_k = 0.0f;
+};
+
+class S3DModifierStretch : public S3DGizmoKind<S3DModifierStretch> {
+public:
+    S3DModifierStretch();
+    float& stretch() { return m_value[0]; }
+    float& amplify() { return m_value[1]; }
+    Point3D deformPoint(const Point3D& p) const;
+
+private:
+    void prepareKind() override;
+    float m_lo = 0.0f, m_hi = 0.0f;
+};
+
+class S3DModifierSpherify : public S3DGizmoKind<S3DModifierSpherify> {
+public:
+    S3DModifierSpherify();
+    float& percent() { return m_value[0]; }
+    Point3D deformPoint(const Point3D& p) const;
+    const Point3D& getSphereCenter() const { return m_c; }
+    float getSphereRadius() const { return m_radius; }
+
+private:
+    void prepareKind() override;
+    Point3D m_c;
+    float m_radius = 0.0f;
+    float m_p = 0.0f;
+};
+
+class S3DModifierWave : public S3DGizmoKind<S3DModifierWave> {
+public:
+    S3DModifierWave();
+    float& amplitude1() { return m_value[0]; }
+    float& amplitude2() { return m_value[1]; }
+    float& waveLength() { return m_value[2]; }
+    float& phase() { return m_value[3]; }
+    float& decay() { return m_value[4]; }
+    Point3D deformPoint(const Point3D& p) const;
+};
+
+// Noise: option 0 seed, 1 octaves, 2 phase flag. With two octaves or more the displacement is
+// the sum of octaves of noise3 at doubling frequencies, weighted by a fractal noise's weights
+// (roughness as its H); the seed, octaves and roughness from the file are clamped to what the
+// noise tables hold.
+class S3DModifierNoise : public S3DGizmoKind<S3DModifierNoise> {
+public:
+    S3DModifierNoise();
+    ~S3DModifierNoise() override;
+    void load(ChunkFileReader& r) override;
+    float& scale() { return m_value[2]; }
+    float& phase() { return m_value[3]; }
+    float& strengthX() { return m_value[4]; }
+    float& strengthY() { return m_value[5]; }
+    float& strengthZ() { return m_value[6]; }
+    Point3D deformPoint(const Point3D& p) const;
+    int getOctaves() const { return m_nbOctave; }
+
+private:
+    void prepareKind() override;
+    float noise(float x, float y) const;
+
+    const PerlinNoise* m_pPerlin = nullptr;
+    std::unique_ptr<FractalNoise> m_pFractal;
+    int m_nbOctave = 1;
+    float m_weight[FractalNoise::MAX_NB_OCTAVE] = {1.0f};
+    float m_k = 1.0f;
+    float m_c = 0.0f;
+};
+
+// Melt (our own): the part of the object along the axis sinks towards its floor (its lowest
+// point, or its highest with option 1 set) by amount percent, and spreads sideways by spread
+// percent of how far it sank, divided by solidity (values below 0.01 count as 0.01):
+//   h = gy - floor, h' = h·(1 - a), a = clamp(amount/100, 0, 1);
+//   r = 1 + spread/100 · (h - h')/height / solidity; gx' = r·gx, gz' = r·gz.
+class S3DModifierMelt : public S3DGizmoKind<S3DModifierMelt> {
+public:
+    S3DModifierMelt();
+    float& amount() { return m_value[0]; }
+    float& spread() { return m_value[1]; }
+    float& solidity() { return m_value[2]; }
+    Point3D deformPoint(const Point3D& p) const;
+
+private:
+    void prepareKind() override;
+    float m_floor = 0.0f, m_height = 0.0f, m_a = 0.0f, m_spread = 0.0f, m_sign = 1.0f;
+};
+
+// The world-space ripple (type 12, our own): a whole-mesh operation that pushes every point
+// away from the centroid of the points along the line from it, by
+//   s = amplitude·e^(-decay·ρ)·sin(2π(phase + ρ/waveLength)), ρ the distance to the centroid,
+// then adds a jitter of (rand() mod 10000) × 0.0002 to each coordinate (in modifier space).
+class S3DModifierRipple : public S3DModifier {
+public:
+    S3DModifierRipple();
+    float& amplitude() { return m_value[0]; }
+    float& waveLength() { return m_value[1]; }
+    float& phase() { return m_value[2]; }
+    float& decay() { return m_value[3]; }
+    void apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert) override;
+    Point3D deform(const Point3D& p) const override;
+
+private:
+    Point3D ripple(const Point3D& g, const Point3D& centroid) const;
+};
