@@ -1,6 +1,7 @@
 #include "script/ScriptResource.h"
 
 #include "control/LECXControllerManager.h"
+#include "fx2d/S2DScene.h"
 
 void ScriptResource::locate()
 {
@@ -13,7 +14,16 @@ void ScriptResourceImage::load()
     m_pImage = std::make_unique<CImage32FromData>(m_fileName.getName());
 }
 
-void ScriptResource2D::load() { locate(); }
+ScriptResource2D::ScriptResource2D() = default;
+
+ScriptResource2D::~ScriptResource2D() = default;
+
+void ScriptResource2D::load()
+{
+    locate();
+    m_pScene = std::make_unique<S2DScene>();
+    m_pScene->load(m_fileName.getName());
+}
 
 void ScriptResource3D::load() { locate(); }
 

@@ -8,6 +8,7 @@
 #include "script/ScriptNamedEntry.h"
 
 class LECXController;
+class S2DScene;
 class LECXControllerManager;
 
 class ScriptResource : public ScriptNamedEntry {
@@ -29,11 +30,19 @@ private:
     std::unique_ptr<CImage32FromData> m_pImage;
 };
 
-// 2D and 3D scene resources: their scenes plug in here once the scene engines load them.
+// A 2D scene file and the scene loaded from it (empty when the file did not load).
 class ScriptResource2D : public ScriptResource {
 public:
+    ScriptResource2D();
+    ~ScriptResource2D() override;
     void load() override;
+    S2DScene* getScene() const { return m_pScene.get(); }
+
+private:
+    std::unique_ptr<S2DScene> m_pScene;
 };
+
+// 3D scene resources: their scenes plug in here once the scene engine loads them.
 
 class ScriptResource3D : public ScriptResource {
 public:
