@@ -153,4 +153,9 @@ std::unique_ptr<VideoDecoder> openVideo(const std::string& path)
 
 } // namespace
 
-void installFfmpegVideoBackend(Platform& platform) { platform.openVideo = openVideo; }
+void installFfmpegVideoBackend(Platform& platform)
+{
+    // Failures come back as our own reports; FFmpeg's log would only repeat them.
+    av_log_set_level(AV_LOG_QUIET);
+    platform.openVideo = openVideo;
+}

@@ -53,6 +53,7 @@ FfmpegVideoWriter::~FfmpegVideoWriter()
 
 bool FfmpegVideoWriter::open(const std::string& path, VideoCodecKind kind, int width, int height, int fps)
 {
+    if (av_log_get_level() > AV_LOG_ERROR) av_log_set_level(AV_LOG_ERROR);
     m_state = std::make_unique<State>();
     State& s = *m_state;
     auto failed = [this](const char* text) {
