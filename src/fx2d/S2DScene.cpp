@@ -218,9 +218,10 @@ void S2DScene::loadStream(const uint8_t* data, size_t size)
 {
     clear();
     ByteStream s(data, size);
-    auto fail = [this](const char* text) {
+    // A stream that ends early is reported as such, whichever part was being read.
+    auto fail = [this, &s](const char* text) {
         clear();
-        reportWarning(kCaption, text);
+        reportWarning(kCaption, s.overrun() ? "load: file truncated" : text);
     };
 
     m_header = s.u16();
