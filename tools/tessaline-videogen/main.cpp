@@ -1,10 +1,11 @@
 // tessaline-videogen: renders a short animation of our own and encodes it as an AVI file through
 // FFmpeg's encoders (for the bundled demo, the tests' and the fuzzers' inputs).
 //
-//   tessaline-videogen [--codec raw|mjpeg|mpeg4] [--size WxH] [--frames N] [--fps F] OUTPUT.avi
+//   tessaline-videogen [--codec raw|mjpeg|mpeg4] [--size WxH] [--frames N] [--fps F] [--quality Q]
+//                      OUTPUT.avi
 //
-// The animation: a ring of eight coloured discs turning round a soft glow, on black. Frames are
-// drawn by integer arithmetic, so they are the same on every machine (the encoding may not be).
+// The animation: a ring of eight coloured discs turning round a soft glow, on black. The disc
+// centres are rounded to 1/256 pixel once per frame and the pixels drawn in integers.
 // Exit status: 0 written, 1 when the file could not be written, 2 for bad usage.
 #include <cmath>
 #include <cstdint>
@@ -19,8 +20,9 @@
 
 namespace {
 const char* const kUsage =
-    "usage: tessaline-videogen [--codec raw|mjpeg|mpeg4] [--size WxH] [--frames N] [--fps F] OUTPUT.avi\n"
-    "defaults: --codec mjpeg --size 64x64 --frames 30 --fps 30\n";
+    "usage: tessaline-videogen [--codec raw|mjpeg|mpeg4] [--size WxH] [--frames N] [--fps F] [--quality Q]\n"
+    "                          OUTPUT.avi\n"
+    "defaults: --codec mjpeg --size 64x64 --frames 30 --fps 30 --quality 2 (1 best .. 31 smallest)\n";
 
 int usage()
 {
@@ -64,7 +66,7 @@ void drawFrame(std::vector<uint32_t>& pixels, int w, int h, int index, int count
 int main(int argc, char** argv)
 {
     std::string codecName = "mjpeg";
-    int w = 64, h = 64, frames = 30, fps = 30;
+    int w = 64, h = 64, frames = 30, fps = 30, quality = 2;
     const char* output = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -80,13 +82,16 @@ int main(int argc, char** argv)
             frames = std::atoi(argv[++i]);
         } else if (a == "--fps" && hasValue) {
             fps = std::atoi(argv[++i]);
+        } else if (a == "--quality" && hasValue) {
+            quality = std::atoi(argv[++i]);
         } else if (!output && a.rfind("--", 0) != 0) {
             output = argv[i];
         } else {
             return usage();
         }
     }
-    if (!output || w < 2 || h < 2 || w > 4096 || h > 4096 || frames < 1 || frames > 100000 || fps < 1 || fps > 1000)
+    if (!output || w < 2 || h < 2 || w > 4096 || h > 4096 || frames < 1 || frames > 100000 || fps < 1 || fps > 1000 ||
+        quality < 1 || quality > 31)
         return usage();
     VideoCodecKind codec;
     if (codecName == "raw") codec = VideoCodecKind::Raw;
@@ -95,7 +100,7 @@ int main(int argc, char** argv)
     else return usage();
 
     FfmpegVideoWriter writer;
-    if (!writer.open(output, codec, w, h, fps)) {
+    if (!writer.open(output, codec, w, h, fps, quality)) {
         std::fprintf(stderr, "tessaline-videogen: %s: %s\n", output, writer.error().c_str());
         return 1;
     }

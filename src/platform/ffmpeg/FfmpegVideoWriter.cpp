@@ -51,7 +51,8 @@ FfmpegVideoWriter::~FfmpegVideoWriter()
     if (m_state) close();
 }
 
-bool FfmpegVideoWriter::open(const std::string& path, VideoCodecKind kind, int width, int height, int fps)
+bool FfmpegVideoWriter::open(const std::string& path, VideoCodecKind kind, int width, int height, int fps,
+                             int quality)
 {
     if (av_log_get_level() > AV_LOG_ERROR) av_log_set_level(AV_LOG_ERROR);
     m_state = std::make_unique<State>();
@@ -61,7 +62,7 @@ bool FfmpegVideoWriter::open(const std::string& path, VideoCodecKind kind, int w
         m_state.reset();
         return false;
     };
-    if (width <= 0 || height <= 0 || fps <= 0) return failed("bad size or rate");
+    if (width <= 0 || height <= 0 || fps <= 0 || quality < 1 || quality > 31) return failed("bad size, rate or quality");
     if (avformat_alloc_output_context2(&s.format, nullptr, "avi", path.c_str()) < 0) return failed("no avi muxer");
     const AVCodecID id = kind == VideoCodecKind::Raw     ? AV_CODEC_ID_RAWVIDEO
                          : kind == VideoCodecKind::Mjpeg ? AV_CODEC_ID_MJPEG
@@ -80,9 +81,9 @@ bool FfmpegVideoWriter::open(const std::string& path, VideoCodecKind kind, int w
                                                        : AV_PIX_FMT_YUV420P;
     s.codec->thread_count = 1;
     if (kind != VideoCodecKind::Raw) {
-        // Near-lossless quality: small files still, and decoded pixels close to the source.
+        // A fixed quantiser: 2 keeps decoded pixels close to the source.
         s.codec->flags |= AV_CODEC_FLAG_QSCALE;
-        s.codec->global_quality = FF_QP2LAMBDA * 2;
+        s.codec->global_quality = FF_QP2LAMBDA * quality;
         s.codec->gop_size = 12;
         s.codec->max_b_frames = 0;
     }
@@ -116,6 +117,7 @@ bool FfmpegVideoWriter::writeFrame(const uint32_t* pixels)
     const int srcStride[4] = {s.codec->width * 4, 0, 0, 0};
     sws_scale(s.scaler, src, srcStride, 0, s.codec->height, s.frame->data, s.frame->linesize);
     s.frame->pts = s.next++;
+    s.frame->quality = s.codec->global_quality;  // the fixed quantiser applies per frame
     if (s.encode(s.frame)) return true;
     m_error = "cannot encode a frame";
     return false;

@@ -19,8 +19,9 @@ public:
     FfmpegVideoWriter(const FfmpegVideoWriter&) = delete;
     FfmpegVideoWriter& operator=(const FfmpegVideoWriter&) = delete;
 
-    // Creates the file; false (with error() set) when it cannot.
-    bool open(const std::string& path, VideoCodecKind codec, int width, int height, int fps);
+    // Creates the file; false (with error() set) when it cannot. `quality` is the lossy codecs'
+    // quantiser, 1 (best) to 31 (smallest).
+    bool open(const std::string& path, VideoCodecKind codec, int width, int height, int fps, int quality = 2);
     // Encodes one frame of width x height pixels 0x00RRGGBB, top row first.
     bool writeFrame(const uint32_t* pixels);
     // Flushes the encoder and finishes the file.
