@@ -204,6 +204,12 @@ int runRenderer(int argc, char** argv)
     Progress progress(o.quiet, times.size());
     int code = 0;
     for (size_t k = 0; k < times.size(); ++k) {
+        // A fatal error (also one posted while the script loaded) ends the run before the next
+        // frame, as the player's loop does.
+        if (fatalErrorPosted()) {
+            code = 1;
+            break;
+        }
         clock->set(times[k]);
         renderFrame(playerScreen());
         if (fatalErrorPosted()) {

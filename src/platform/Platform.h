@@ -9,6 +9,7 @@
 #include "platform/Audio.h"
 #include "platform/Clock.h"
 #include "platform/Mouse.h"
+#include "platform/Video.h"
 #include "platform/Window.h"
 
 struct Platform {
@@ -33,6 +34,10 @@ struct Platform {
     // Creates the system mouse for mouse controllers. Null (the default): there is no mouse,
     // mouse controllers read -1 and no position marker is drawn.
     MouseDeviceCreator createMouse;
+
+    // --- video (platform/Video.h) ---
+    // Opens the video stream of a file for CAvi. Null: no video can be opened.
+    VideoDecoderOpener openVideo;
 };
 
 // The installed registry (a system clock and no window until something else is installed).

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "foundation/Report.h"
+#include "fx2d/S2DScene.h"
 #include "image/ImageFileLoader.h"
 #include "script/ScriptControllerLink.h"
 #include "s3d/S3DScene.h"
@@ -29,8 +30,15 @@ float sceneFrame(int timeOffset, int localTime, float frameCount)
 
 void RenderData2DDesc::render(CImage32* destination)
 {
-    // The 2D scene engine draws here once 2D scenes load.
-    (void)destination;
+    S2DScene* scene = m_pResource ? m_pResource->getScene() : nullptr;
+    if (!scene || !destination || scene->getNbCamera() == 0) return;  // reported when loaded
+    if (!scene->setCamera(m_camera)) {
+        if (!m_cameraReported) warn("2D_DESC ", "setCamera: camera index out of range");
+        m_cameraReported = true;
+        return;
+    }
+    scene->update(sceneFrame(m_timeOffset, m_localTime, static_cast<float>(scene->getNbFrame())));
+    scene->render(destination);
 }
 
 RenderData3DDesc::RenderData3DDesc() = default;

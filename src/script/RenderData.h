@@ -36,12 +36,16 @@ protected:
 // frames.
 [[nodiscard]] float sceneFrame(int timeOffset, int localTime, float frameCount);
 
+// Draws its 2D scene at the scene frame of the write, through the camera of its index.
 class RenderData2DDesc : public RenderData {
 public:
     void render(CImage32* destination) override;
     int m_timeOffset = 0;
     int m_camera = 0;
     ScriptResource2D* m_pResource = nullptr;
+
+private:
+    bool m_cameraReported = false;
 };
 
 // Draws a 3D scene into the destination through its own view port (and depth buffer).

@@ -2,6 +2,7 @@
 
 #include "control/LECXControllerManager.h"
 #include "s3d/S3DScene.h"
+#include "fx2d/S2DScene.h"
 
 void ScriptResource::locate()
 {
@@ -14,7 +15,16 @@ void ScriptResourceImage::load()
     m_pImage = std::make_unique<CImage32FromData>(m_fileName.getName());
 }
 
-void ScriptResource2D::load() { locate(); }
+ScriptResource2D::ScriptResource2D() = default;
+
+ScriptResource2D::~ScriptResource2D() = default;
+
+void ScriptResource2D::load()
+{
+    locate();
+    m_pScene = std::make_unique<S2DScene>();
+    m_pScene->load(m_fileName.getName());
+}
 
 ScriptResource3D::ScriptResource3D() = default;
 

@@ -8,6 +8,7 @@
 #include "script/ScriptNamedEntry.h"
 
 class LECXController;
+class S2DScene;
 class LECXControllerManager;
 class S3DScene;
 
@@ -30,10 +31,16 @@ private:
     std::unique_ptr<CImage32FromData> m_pImage;
 };
 
-// 2D scene resource: its scene plugs in here once the 2D scene engine loads it.
+// A 2D scene file and the scene loaded from it (empty when the file did not load).
 class ScriptResource2D : public ScriptResource {
 public:
+    ScriptResource2D();
+    ~ScriptResource2D() override;
     void load() override;
+    S2DScene* getScene() const { return m_pScene.get(); }
+
+private:
+    std::unique_ptr<S2DScene> m_pScene;
 };
 
 // A 3D scene loaded from its .l3x file. A missing or broken file is reported by the scene,

@@ -258,7 +258,8 @@ TEST_F(ScriptEngineTest, SceneSkyBoxSpecialAndDependencySections)
     EXPECT_TRUE(cap.has("ScriptEngine :", "Can't find 3D_DESC: no3d"));
     EXPECT_TRUE(cap.has("ScriptEngine :", "Can't find 2D_DESC/3D_DESC: nodesc"));
     EXPECT_TRUE(cap.has("ScriptEngine :", "Can't find SCREEN_LAYER: nolayer"));
-    EXPECT_EQ(cap.count(), 5u);
+    EXPECT_TRUE(cap.has("S2DScene :", "load: can't open file flat.l2d"));
+    EXPECT_EQ(cap.count(), 6u);
 
     auto* d2 = dynamic_cast<RenderData2DDesc*>(engine->find2DOr3DDesc("d2"));
     ASSERT_NE(d2, nullptr);

@@ -6,6 +6,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
 }
 
 #include <algorithm>
@@ -290,7 +291,8 @@ bool librariesUsable()
     return versionUsable(avformat_version(), LIBAVFORMAT_VERSION_INT) &&
            versionUsable(avcodec_version(), LIBAVCODEC_VERSION_INT) &&
            versionUsable(avutil_version(), LIBAVUTIL_VERSION_INT) &&
-           versionUsable(swresample_version(), LIBSWRESAMPLE_VERSION_INT);
+           versionUsable(swresample_version(), LIBSWRESAMPLE_VERSION_INT) &&
+           versionUsable(swscale_version(), LIBSWSCALE_VERSION_INT);
 }
 
 } // namespace
@@ -300,6 +302,7 @@ void installFfmpegBackend(Platform& platform)
     // Failures come back as our own reports; FFmpeg's log would only repeat them.
     av_log_set_level(AV_LOG_QUIET);
     platform.openStream = openStream;
+    installFfmpegVideoBackend(platform);
     auto previous = platform.musicLibrariesUsable;
     platform.musicLibrariesUsable = [previous] { return (!previous || previous()) && librariesUsable(); };
 }

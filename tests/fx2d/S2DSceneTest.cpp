@@ -1,0 +1,232 @@
+// S2DScene: the stream read by hand-built bytes, video frames and opacity by scene time, sprite
+// lookup, hierarchy, projection with the 0.2 rule, and malformed streams.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fx2d/S2DFormat.h"
+#include "fx2d/S2DScene.h"
+#include "support/FakeVideo.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+struct Stream {
+    std::vector<uint8_t> v;
+    Stream& u8(int x)
+    {
+        v.push_back(uint8_t(x));
+        return *this;
+    }
+    Stream& u16(int x) { return u8(x).u8(x >> 8); }
+    Stream& f32(float f)
+    {
+        uint32_t x;
+        std::memcpy(&x, &f, 4);
+        return u16(int(x & 0xFFFF)).u16(int(x >> 16));
+    }
+    Stream& str(const char* s)
+    {
+        v.insert(v.end(), s, s + std::strlen(s) + 1);
+        return *this;
+    }
+    // A linear float track of (time, value) keys; none: an empty one.
+    Stream& linear(std::initializer_list<std::pair<int, float>> keys)
+    {
+        u8(1).u16(int(keys.size()));
+        for (auto [t, value] : keys) u16(t).f32(value);
+        return *this;
+    }
+    // A point track with one key (constant), or none.
+    Stream& point(const float* p)
+    {
+        if (!p) return u8(0).u16(0);
+        return u8(1).u16(1).u16(0).f32(p[0]).f32(p[1]).f32(p[2]);
+    }
+    Stream& sprite(const char* image, std::initializer_list<std::pair<int, float>> opacity = {})
+    {
+        return str("s").u8(0).str(image).u8(0).str("NULL").u8(0).linear(opacity);
+    }
+};
+
+uint32_t colour(int i) { return 0x100000u * uint32_t(i + 1) + 0x37u; }
+
+// Scenes of one camera; sprite nodes given by their sprite indices.
+Stream header(int frames, std::initializer_list<int> spriteIndices)
+{
+    Stream s;
+    s.u16(frames).u16(int(spriteIndices.size()));
+    for (int i : spriteIndices) s.u16(i);
+    s.u16(1).linear({}).linear({});
+    return s;
+}
+
+class S2DSceneTest : public ::testing::Test {
+protected:
+    FakeVideoPlatform m_video{{{"ten.avi", FakeVideo::solid(2, 2, 10, colour)},
+                               {"red.avi", FakeVideo::solid(2, 2, 1, [](int) { return 0xFF0000u; })}}};
+};
+
+TEST_F(S2DSceneTest, VideoFrameOpacityAndSpriteIndexFollowTheStream)
+{
+    ReportCapture cap;
+    Stream s = header(40, {0, 5});  // the second node's sprite index is beyond the one sprite
+    s.u16(1).sprite("ten.avi", {{0, 1.7f}, {10, -0.2f}});
+    S2DScene scene;
+    scene.loadStream(s.v.data(), s.v.size());
+    EXPECT_EQ(cap.count(), 0u);
+    EXPECT_EQ(scene.getNbFrame(), 40);
+    ASSERT_EQ(scene.nodes().size(), 2u);
+    EXPECT_NE(scene.nodes()[0].m_pSprite, nullptr);
+    EXPECT_EQ(scene.nodes()[1].m_pSprite, nullptr);
+
+    const S2DSprite& sprite = *scene.sprites()[0];
+    scene.update(13.0f);
+    EXPECT_EQ(sprite.m_image.current()->m_pPixels[0], colour(3));
+    EXPECT_EQ(sprite.m_opacity, 0.0f);  // past the last key: -0.2, limited to 0
+    scene.update(0.5f);
+    EXPECT_EQ(sprite.m_image.current()->m_pPixels[0], colour(0));
+    EXPECT_EQ(sprite.m_opacity, 1.0f);  // 1.7 - 0.095, limited to 1
+
+    // Drawn at full opacity at the centre (the node and the camera sit at the origin, so the
+    // node maps to the centre); at opacity 0 nothing is drawn.
+    CImage32Buffered image(8, 4);
+    scene.render(&image);
+    EXPECT_EQ(image.m_pPixels[1 * 8 + 3], colour(0));
+    EXPECT_EQ(image.m_pPixels[2 * 8 + 4], colour(0));
+    EXPECT_EQ(image.m_pPixels[0], 0u);
+    image.clear(0);
+    scene.update(10.0f);
+    scene.render(&image);
+    for (int i = 0; i < 32; ++i) EXPECT_EQ(image.m_pPixels[i], 0u);
+}
+
+// The lit pixels' bounding box and count, of one colour.
+struct Lit {
+    int minX = 1 << 30, minY = 1 << 30, maxX = -1, maxY = -1, count = 0;
+};
+Lit litPixels(const CImage32& image, uint32_t value)
+{
+    Lit l;
+    for (int y = 0; y < image.m_height; ++y) {
+        for (int x = 0; x < image.m_width; ++x) {
+            if (image.m_pPixels[y * image.m_width + x] != value) continue;
+            l.minX = std::min(l.minX, x), l.maxX = std::max(l.maxX, x);
+            l.minY = std::min(l.minY, y), l.maxY = std::max(l.maxY, y);
+            ++l.count;
+        }
+    }
+    return l;
+}
+
+TEST_F(S2DSceneTest, ProjectionAndTheNearlyVerticalViewRule)
+{
+    // Seen from (0, 0, -10) towards the origin with a 90 degree field of view on 64x32: f = 1,
+    // both factors 32. Node 0 at (5.15625, 0.15625, 0) lands on (48.5, 15.5), node 1 at
+    // (0.15625, 0.15625, 0) on (32.5, 15.5): their 2x2 sprites cover pixels 48..49 and 32..33 of
+    // rows 15..16.
+    const float p0[3] = {5.15625f, 0.15625f, 0}, p1[3] = {0.15625f, 0.15625f, 0}, eye[3] = {0, 0, -10};
+    Stream s = header(10, {0, 1});
+    s.u16(2).sprite("ten.avi").sprite("red.avi");
+    s.v.insert(s.v.end(), kS2DTransformTag, kS2DTransformTag + 4);
+    s.str("a").str("NULL").point(p0).point(nullptr).point(nullptr);
+    s.str("b").str("NULL").point(p1).point(nullptr).point(nullptr);
+    s.str("cam").str("cam.target").point(eye).point(nullptr);
+    S2DScene scene;
+    scene.loadStream(s.v.data(), s.v.size());
+    scene.update(0.0f);
+    CImage32Buffered image(64, 32);
+    scene.render(&image);
+    const Lit a = litPixels(image, colour(0)), b = litPixels(image, 0xFF0000);
+    EXPECT_EQ(a.count, 4);
+    EXPECT_EQ(a.minX, 48);
+    EXPECT_NEAR(a.minY, 15, 1);  // the blit's rounding of a half-pixel centre is its own
+    EXPECT_EQ(b.count, 4);
+    EXPECT_EQ(b.minX, 32);
+    EXPECT_EQ(b.minY, a.minY);
+
+    // Eye at the origin, target (0.1, 0.05, 0): the view is tilted to (0.1, 0.2, 0), so node 0 at
+    // (1, 2, 0) is straight ahead, at the centre, and node 1 at (2, 1, 0), on the untilted
+    // direction, is not.
+    const float q0[3] = {1, 2, 0}, q1[3] = {2, 1, 0}, origin[3] = {0, 0, 0}, target[3] = {0.1f, 0.05f, 0};
+    Stream t = header(10, {0, 1});
+    t.u16(2).sprite("ten.avi").sprite("red.avi");
+    t.v.insert(t.v.end(), kS2DTransformTag, kS2DTransformTag + 4);
+    t.str("a").str("NULL").point(q0).point(nullptr).point(nullptr);
+    t.str("b").str("NULL").point(q1).point(nullptr).point(nullptr);
+    t.str("cam").str("cam.target").point(origin).point(target);
+    scene.loadStream(t.v.data(), t.v.size());
+    scene.update(0.0f);
+    image.clear(0);
+    scene.render(&image);
+    const Lit c = litPixels(image, colour(0)), d = litPixels(image, 0xFF0000);
+    EXPECT_EQ(c.count, 4);
+    EXPECT_NEAR(c.minX, 31, 1);
+    EXPECT_NEAR(c.minY, 15, 1);
+    EXPECT_TRUE(d.count == 0 || std::abs(d.minX - 31) > 4 || std::abs(d.minY - 15) > 4);
+}
+
+TEST_F(S2DSceneTest, ParentsComposeAndCyclesAreCut)
+{
+    ReportCapture cap;
+    const float one[3] = {1, 0, 0}, two[3] = {0, 2, 0};
+    // child -> parent -> cam.target (moved to (0, 2, 0)); loop1 <-> loop2 form a cycle.
+    Stream s = header(10, {0, 0, 0, 0});
+    s.u16(0);
+    s.v.insert(s.v.end(), kS2DTransformTag, kS2DTransformTag + 4);
+    s.str("child").str("parent").point(one).point(nullptr).point(nullptr);
+    s.str("parent").str("cam.target").point(one).point(nullptr).point(nullptr);
+    s.str("loop1").str("loop2").point(nullptr).point(nullptr).point(nullptr);
+    s.str("loop2").str("loop1").point(nullptr).point(nullptr).point(nullptr);
+    s.str("cam").str("cam.target").point(nullptr).point(two);
+    S2DScene scene;
+    scene.loadStream(s.v.data(), s.v.size());
+    EXPECT_TRUE(cap.has("S2DScene :", "resolve: parent cycle"));
+    EXPECT_EQ(cap.count(), 1u);
+    for (int frame = 0; frame < 2; ++frame) {  // world positions do not accumulate over frames
+        scene.update(float(frame));
+        const Point3D p = scene.nodes()[0].m_node.worldPosition();
+        EXPECT_FLOAT_EQ(p.x, 2.0f);
+        EXPECT_FLOAT_EQ(p.y, 2.0f);
+    }
+}
+
+TEST_F(S2DSceneTest, MalformedStreamsAreReportedAndLeaveAnEmptyScene)
+{
+    Stream good = header(10, {0});
+    good.u16(1).sprite("ten.avi", {{0, 1.0f}});
+    for (size_t cut = 0; cut < good.v.size(); ++cut) {
+        ReportCapture cap;
+        S2DScene scene;
+        scene.loadStream(good.v.data(), cut);
+        EXPECT_EQ(scene.nodes().size(), 0u) << cut;
+        EXPECT_EQ(scene.getNbCamera(), 0);
+        EXPECT_TRUE(cap.has("S2DScene :", "load: file truncated")) << cut;
+    }
+    {
+        ReportCapture cap;
+        Stream s;
+        s.u16(10).u16(0).u16(0).u16(0);
+        S2DScene scene;
+        scene.loadStream(s.v.data(), s.v.size());
+        EXPECT_TRUE(cap.has("S2DScene :", "loadCamera: no camera found"));
+        CImage32Buffered image(4, 4);
+        scene.render(&image);  // no camera: nothing drawn, nothing more reported
+        EXPECT_EQ(cap.count(), 1u);
+    }
+    {
+        ReportCapture cap;
+        Stream s;
+        s.u16(10).u16(0).u16(1).u8(9).u16(0).linear({});
+        S2DScene scene;
+        scene.loadStream(s.v.data(), s.v.size());
+        EXPECT_TRUE(cap.has("TrackManagerFloat :", "unknow type"));
+        EXPECT_EQ(scene.getNbCamera(), 0);
+    }
+}
+
+} // namespace
