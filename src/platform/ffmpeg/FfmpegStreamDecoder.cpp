@@ -13,6 +13,7 @@ extern "C" {
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/ffmpeg/FfmpegMediaWriter.h"
 
 namespace {
 
@@ -297,6 +298,7 @@ void installFfmpegBackend(Platform& platform)
     // Failures come back as our own reports; FFmpeg's log would only repeat them.
     av_log_set_level(AV_LOG_QUIET);
     platform.openStream = openStream;
+    platform.openMediaWriter = openFfmpegMediaWriter;
     auto previous = platform.musicLibrariesUsable;
     platform.musicLibrariesUsable = [previous] { return (!previous || previous()) && librariesUsable(); };
 }
