@@ -324,6 +324,9 @@ int runRenderer(int argc, char** argv)
         return 1;
     }
 
+    // Ctrl-C ends the run between two frames, so a capture removes its unfinished files.
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
     Capture media;
     if (capture) {
         // The music from where the engine's clock stands at the first frame.
@@ -348,12 +351,12 @@ int runRenderer(int argc, char** argv)
         if (!opened) {
             std::fprintf(stderr, "tessaline-render: %s\n", failure.c_str());
             playerShutdown();
+            std::signal(SIGINT, SIG_DFL);
+            std::signal(SIGTERM, SIG_DFL);
             return 1;
         }
     }
 
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
     std::unique_ptr<RenderProfile> profile;
     if (o.profile) profile = std::make_unique<RenderProfile>(playerState().scriptEngine.get(), total);
 
