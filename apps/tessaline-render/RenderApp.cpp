@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -12,8 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "Capture.h"
+#include "Profile.h"
 #include "foundation/Report.h"
 #include "image/PngWriter.h"
+#include "music/SoundManager.h"
 #include "platform/Platform.h"
 #include "platform/ffmpeg/FfmpegBackend.h"
 #include "platform/headless/HeadlessMouse.h"
@@ -24,19 +30,73 @@
 namespace {
 
 const char* const kUsage =
-    "usage: tessaline-render [-o DIR] [--fps F] [--start MS] [--end MS] [--times T1,T2,...]\n"
-    "                        [--image screen|work] [--quiet] SCRIPT\n";
+    "usage: tessaline-render [-o DIR] [--fps F|N/D] [--start MS] [--end MS] [--times T1,T2,...]\n"
+    "                        [--image screen|work] [--quiet] [--profile]\n"
+    "                        [--video FILE.mp4|.mkv|.webm [--lossless]] [--wav FILE] [--force] SCRIPT\n";
+
+// Frame rates are kept as fractions, so 30000/1001 times its frames exactly.
+constexpr long long kMaxFpsTerm = 1000000;
 
 struct RenderOptions {
     std::string outDir = "frames";
-    double fps = 26.0;
+    bool outDirGiven = false;
+    long long fpsNum = 26;
+    long long fpsDen = 1;
     long long start = 0;
     long long end = 285000;
     std::vector<long long> times;
     bool workImage = false;
     bool quiet = false;
+    bool profile = false;
+    std::string video;
+    MediaContainer container = MediaContainer::Mp4;
+    bool lossless = false;
+    std::string wav;
+    bool force = false;
     std::string script;
 };
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void onInterrupt(int) { g_interrupted = 1; }
+
+long long gcd(long long a, long long b) { return b == 0 ? a : gcd(b, a % b); }
+
+// "N", "N/D" or a decimal "I.F" (up to six decimals): a positive fraction of bounded terms.
+bool parseFps(const char* text, long long& num, long long& den)
+{
+    const std::string s(text ? text : "");
+    const size_t slash = s.find('/');
+    auto digits = [](const std::string& d) {
+        return !d.empty() && d.size() <= 9 && std::all_of(d.begin(), d.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+    };
+    if (slash != std::string::npos) {
+        const std::string a = s.substr(0, slash), b = s.substr(slash + 1);
+        if (!digits(a) || !digits(b)) return false;
+        num = std::stoll(a);
+        den = std::stoll(b);
+    } else {
+        const size_t dot = s.find('.');
+        const std::string whole = s.substr(0, dot);
+        const std::string fraction = dot == std::string::npos ? "" : s.substr(dot + 1);
+        if (!digits(whole.empty() ? "0" : whole) || (dot != std::string::npos && !digits(fraction)) || fraction.size() > 6)
+            return false;
+        den = 1;
+        for (size_t i = 0; i < fraction.size(); ++i) den *= 10;
+        num = (whole.empty() ? 0 : std::stoll(whole)) * den + (fraction.empty() ? 0 : std::stoll(fraction));
+    }
+    if (num <= 0 || den <= 0) return false;
+    const long long g = gcd(num, den);
+    num /= g;
+    den /= g;
+    return num <= kMaxFpsTerm && den <= kMaxFpsTerm;
+}
+
+std::string lowerExtension(const std::string& path)
+{
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
 
 bool parseInt(const char* text, long long& out)
 {
@@ -83,11 +143,22 @@ int parseOptions(int argc, char** argv, RenderOptions& o)
         if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--out") == 0) {
             if (!value(v) || !*v) return bad("-o needs a directory");
             o.outDir = v;
+            o.outDirGiven = true;
         } else if (std::strcmp(a, "--fps") == 0) {
-            char* endp = nullptr;
-            if (!value(v)) return bad("--fps needs a number");
-            o.fps = std::strtod(v, &endp);
-            if (*endp != '\0' || !(o.fps > 0.0) || !std::isfinite(o.fps)) return bad("--fps must be a positive number");
+            if (!value(v) || !parseFps(v, o.fpsNum, o.fpsDen))
+                return bad("--fps needs a positive number or N/D (at most 1000000 each)");
+        } else if (std::strcmp(a, "--video") == 0) {
+            if (!value(v) || !*v) return bad("--video needs a file");
+            o.video = v;
+        } else if (std::strcmp(a, "--wav") == 0) {
+            if (!value(v) || !*v) return bad("--wav needs a file");
+            o.wav = v;
+        } else if (std::strcmp(a, "--lossless") == 0) {
+            o.lossless = true;
+        } else if (std::strcmp(a, "--force") == 0) {
+            o.force = true;
+        } else if (std::strcmp(a, "--profile") == 0) {
+            o.profile = true;
         } else if (std::strcmp(a, "--start") == 0) {
             if (!value(v) || !parseInt(v, o.start)) return bad("--start needs milliseconds");
         } else if (std::strcmp(a, "--end") == 0) {
@@ -117,26 +188,50 @@ int parseOptions(int argc, char** argv, RenderOptions& o)
     }
     if (o.script.empty()) return bad("no script given");
     if (o.times.empty() && o.end < o.start) return bad("--end lies before --start");
+    if (!o.video.empty()) {
+        const std::string ext = lowerExtension(o.video);
+        if (ext == ".mp4")
+            o.container = MediaContainer::Mp4;
+        else if (ext == ".mkv")
+            o.container = MediaContainer::Matroska;
+        else if (ext == ".webm")
+            o.container = MediaContainer::WebM;
+        else
+            return bad("--video needs a .mp4, .mkv or .webm file");
+    }
+    if (o.lossless && (o.video.empty() || o.container != MediaContainer::Matroska))
+        return bad("--lossless needs --video with a .mkv file");
+    if ((!o.video.empty() || !o.wav.empty()) && !o.times.empty()) return bad("--video and --wav take a span, not --times");
+    if (!o.video.empty() && o.video == o.wav) return bad("--video and --wav name the same file");
     return 0;
 }
 
 // The progress line on stderr: on a terminal one line that rewrites itself after every frame;
 // otherwise (a log, a pipe) a plain line at most once a second, and one for the last frame.
+// The speed is frames per second of work and, for a span, how many times faster than real time.
 class Progress {
 public:
-    Progress(bool quiet, size_t total) : m_quiet(quiet), m_terminal(::isatty(STDERR_FILENO) == 1), m_total(total) {}
+    Progress(bool quiet, size_t total, double fps)
+        : m_quiet(quiet), m_terminal(::isatty(STDERR_FILENO) == 1), m_total(total), m_fps(fps),
+          m_begin(std::chrono::steady_clock::now())
+    {
+    }
 
     void frameWritten(size_t count, uint32_t timeMs)
     {
         if (m_quiet) return;
-        if (m_terminal) {
-            std::fprintf(stderr, "\rframe %zu/%zu at %u ms", count, m_total, timeMs);
-            m_open = true;
-            return;
-        }
         const auto now = std::chrono::steady_clock::now();
-        if (count < m_total && m_written && now - m_last < std::chrono::seconds(1)) return;
-        std::fprintf(stderr, "frame %zu/%zu at %u ms\n", count, m_total, timeMs);
+        if (!m_terminal && count < m_total && m_written && now - m_last < std::chrono::seconds(1)) return;
+        const double seconds = std::chrono::duration<double>(now - m_begin).count();
+        const double rate = seconds > 0.0 ? double(count) / seconds : 0.0;
+        char speed[64] = "";
+        if (m_fps > 0.0)
+            std::snprintf(speed, sizeof speed, ", %.1f frames/s (%.2fx)", rate, rate / m_fps);
+        else
+            std::snprintf(speed, sizeof speed, ", %.1f frames/s", rate);
+        std::fprintf(stderr, "%sframe %zu/%zu at %u ms%s%s", m_terminal ? "\r" : "", count, m_total, timeMs, speed,
+                     m_terminal ? "\x1b[K" : "\n");
+        m_open = m_terminal;
         m_written = true;
         m_last = now;
     }
@@ -151,6 +246,8 @@ private:
     const bool m_quiet;
     const bool m_terminal;
     const size_t m_total;
+    const double m_fps;  // 0 for listed times
+    const std::chrono::steady_clock::time_point m_begin;
     bool m_open = false;     // a rewritten line is on the terminal without its line end
     bool m_written = false;  // a plain line was written at m_last
     std::chrono::steady_clock::time_point m_last;
@@ -158,29 +255,56 @@ private:
 
 } // namespace
 
+namespace {
+
+// The file exists and --force was not given: say so (the file is left as it is).
+bool refuseOverwrite(const std::string& path, bool force)
+{
+    std::error_code ec;
+    if (path.empty() || force || !std::filesystem::exists(path, ec)) return false;
+    std::fprintf(stderr, "tessaline-render: %s exists; --force overwrites it\n", path.c_str());
+    return true;
+}
+
+// Frames of a span: times start + floor(k * 1000 * den / num) up to `end`, inclusive for image
+// sequences; a capture's span [start, end) holds (end - start) x fps frames, rounded up.
+size_t spanFrames(const RenderOptions& o, bool endExclusive)
+{
+    const __int128 span = __int128(o.end - o.start) + (endExclusive ? 0 : 1);
+    const __int128 den = __int128(1000) * o.fpsDen;
+    const __int128 count = (span * o.fpsNum + den - 1) / den;
+    return static_cast<size_t>(std::min<__int128>(count, SIZE_MAX));
+}
+
+uint32_t spanTime(const RenderOptions& o, size_t k)
+{
+    return static_cast<uint32_t>(o.start + static_cast<long long>(__int128(k) * 1000 * o.fpsDen / o.fpsNum));
+}
+
+} // namespace
+
 int runRenderer(int argc, char** argv)
 {
     RenderOptions o;
     if (const int rc = parseOptions(argc, argv, o)) return rc;
+    const bool capture = !o.video.empty() || !o.wav.empty();
+    // Images are written unless the run is a capture or a profile, or when -o asks for them.
+    const bool images = o.outDirGiven || (!capture && !o.profile);
+    const bool renderFrames = images || !o.video.empty() || o.profile;
+    if (refuseOverwrite(o.video, o.force) || refuseOverwrite(o.wav, o.force)) return 1;
 
-    std::error_code ec;
-    std::filesystem::create_directories(o.outDir, ec);
-    if (!std::filesystem::is_directory(o.outDir)) {
-        std::fprintf(stderr, "tessaline-render: cannot create %s\n", o.outDir.c_str());
-        return 1;
-    }
-
-    // The frame times: the listed ones, or start + floor(k * 1000 / fps) up to end inclusive.
-    std::vector<uint32_t> times;
-    if (!o.times.empty()) {
-        for (long long t : o.times) times.push_back(uint32_t(t));
-    } else {
-        for (long long k = 0;; ++k) {
-            const long long t = o.start + static_cast<long long>(std::floor(double(k) * 1000.0 / o.fps));
-            if (t > o.end) break;
-            times.push_back(uint32_t(t));
+    if (images) {
+        std::error_code ec;
+        std::filesystem::create_directories(o.outDir, ec);
+        if (!std::filesystem::is_directory(o.outDir)) {
+            std::fprintf(stderr, "tessaline-render: cannot create %s\n", o.outDir.c_str());
+            return 1;
         }
     }
+
+    // The frame times: the listed ones, or those of the span.
+    const size_t total = o.times.empty() ? spanFrames(o, capture) : o.times.size();
+    auto timeOf = [&](size_t k) { return o.times.empty() ? spanTime(o, k) : uint32_t(o.times[k]); };
 
     auto clock = std::make_shared<VirtualClock>();
     Platform p;
@@ -200,42 +324,110 @@ int runRenderer(int argc, char** argv)
         return 1;
     }
 
+    // Ctrl-C ends the run between two frames, so a capture removes its unfinished files.
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    Capture media;
+    if (capture) {
+        // The music from where the engine's clock stands at the first frame.
+        std::unique_ptr<MusicDecoder> music;
+        const ScriptEngine* engine = playerState().scriptEngine.get();
+        if (engine && engine->getSoundManager()) {
+            clock->set(timeOf(0));
+            music = engine->getSoundManager()->openDecoder(engine->getTime());
+        }
+        CaptureRequest request;
+        request.videoPath = o.video;
+        request.container = o.container;
+        request.lossless = o.lossless;
+        request.wavPath = o.wav;
+        request.fpsNum = static_cast<int>(o.fpsNum);
+        request.fpsDen = static_cast<int>(o.fpsDen);
+        request.width = kScreenWidth;
+        request.height = kScreenHeight;
+        std::string failure, note;
+        const bool opened = media.open(request, std::move(music), failure, note);
+        if (!note.empty()) std::fprintf(stderr, "tessaline-render: %s\n", note.c_str());
+        if (!opened) {
+            std::fprintf(stderr, "tessaline-render: %s\n", failure.c_str());
+            playerShutdown();
+            std::signal(SIGINT, SIG_DFL);
+            std::signal(SIGTERM, SIG_DFL);
+            return 1;
+        }
+    }
+
+    std::unique_ptr<RenderProfile> profile;
+    if (o.profile) profile = std::make_unique<RenderProfile>(playerState().scriptEngine.get(), total);
+
     std::vector<uint8_t> rgb;
-    Progress progress(o.quiet, times.size());
+    Progress progress(o.quiet, total, o.times.empty() ? double(o.fpsNum) / double(o.fpsDen) : 0.0);
     int code = 0;
-    for (size_t k = 0; k < times.size(); ++k) {
-        // A fatal error (also one posted while the script loaded) ends the run before the next
-        // frame, as the player's loop does.
+    for (size_t k = 0; k < total; ++k) {
+        // A fatal error (also one posted while the script loaded, such as a video that cannot
+        // be opened) ends the run before the next frame, as the player's loop does.
         if (fatalErrorPosted()) {
             code = 1;
             break;
         }
-        clock->set(times[k]);
-        renderFrame(playerScreen());
-        if (fatalErrorPosted()) {
-            code = 1;
-            break;
-        }
-        char name[32];
-        std::snprintf(name, sizeof name, "/%06zu.png", k);
-        const std::string path = o.outDir + name;
-        bool ok = false;
-        if (o.workImage) {
-            const CImage32Buffered& work = playerWorkImage();
-            ok = writePngRgb(path.c_str(), work.m_pPixels, work.m_width, work.m_height, work.m_width, rgb);
-        } else if (playerScreen() && playerScreen()->getBackBuffer()) {
-            ok = writePngRgb(path.c_str(), playerScreen()->getBackBuffer(), kScreenWidth, kScreenHeight, kScreenWidth,
-                             rgb);
-        }
-        if (!ok) {
+        if (g_interrupted) {
             progress.end();
-            std::fprintf(stderr, "tessaline-render: cannot write %s\n", path.c_str());
+            std::fprintf(stderr, "tessaline-render: interrupted\n");
             code = 1;
             break;
         }
-        progress.frameWritten(k + 1, times[k]);
+        const uint32_t t = timeOf(k);
+        clock->set(t);
+        if (renderFrames) {
+            if (profile) profile->frameStarts(t);
+            renderFrame(playerScreen());
+            if (profile) profile->frameEnded();
+            if (fatalErrorPosted()) {
+                code = 1;
+                break;
+            }
+        }
+        const uint32_t* screen = playerScreen() ? playerScreen()->getBackBuffer() : nullptr;
+        if (images) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/%06zu.png", k);
+            const std::string path = o.outDir + name;
+            bool ok = false;
+            if (o.workImage) {
+                const CImage32Buffered& work = playerWorkImage();
+                ok = writePngRgb(path.c_str(), work.m_pPixels, work.m_width, work.m_height, work.m_width, rgb);
+            } else if (screen) {
+                ok = writePngRgb(path.c_str(), screen, kScreenWidth, kScreenHeight, kScreenWidth, rgb);
+            }
+            if (!ok) {
+                progress.end();
+                std::fprintf(stderr, "tessaline-render: cannot write %s\n", path.c_str());
+                code = 1;
+                break;
+            }
+        }
+        if (capture && !media.addFrame(screen, kScreenWidth)) {
+            progress.end();
+            std::fprintf(stderr, "tessaline-render: encoding failed at frame %zu\n", k);
+            code = 1;
+            break;
+        }
+        progress.frameWritten(k + 1, t);
     }
     progress.end();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    if (code == 0 && capture) {
+        std::string failure;
+        if (!media.finish(failure)) {
+            std::fprintf(stderr, "tessaline-render: %s\n", failure.c_str());
+            code = 1;
+        }
+    }
+    if (profile) {
+        profile->print(stdout);
+        profile.reset();
+    }
     playerShutdown();
     return code;
 }

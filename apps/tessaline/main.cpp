@@ -16,21 +16,52 @@
 
 namespace {
 const char* const kUsage =
-    "usage: tessaline [--windowed] [--no-dialogs] [--help] [--version] [SCRIPT ...]\n"
+    "usage: tessaline [--windowed|--fullscreen] [--start MS] [--dev] [--no-dialogs] [--help] [--version]\n"
+    "                 [SCRIPT ...]\n"
     "  Plays SCRIPT (.lscx), or the first .lscx of the current directory.\n"
     "  --windowed    start in a 640x480 window instead of full screen\n"
+    "  --fullscreen  start full screen (the default, except with --dev)\n"
+    "  --start MS    music and clock start MS milliseconds into the demo\n"
+    "  --dev         authoring mode (in a window unless --fullscreen): Space pauses, Left/Right seek\n"
+    "                1 s (with Shift 10 s), [ and ] set a loop that L switches, R reloads the\n"
+    "                script, S saves the work image beside it; a line shows time, beat and fps\n"
     "  --no-dialogs  write messages to stderr only, without message boxes\n"
     "  Keys: Escape quits, I or F9 shows the fps line, F12 switches full screen / window.\n";
+
+// Milliseconds: digits only, at most 2^31 - 1.
+bool parseMs(const char* text, int& out)
+{
+    if (!text || !*text) return false;
+    long long v = 0;
+    for (const char* c = text; *c; ++c) {
+        if (*c < '0' || *c > '9') return false;
+        v = v * 10 + (*c - '0');
+        if (v > 0x7FFFFFFF) return false;
+    }
+    out = static_cast<int>(v);
+    return true;
+}
 }
 
 int main(int argc, char** argv)
 {
     PlayerOptions options;
     bool dialogs = true;
+    int windowChoice = 0;  // -1 windowed, 1 full screen, 0 the default
     int i = 1;
     for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
         if (std::strcmp(argv[i], "--windowed") == 0) {
-            options.fullScreen = false;
+            windowChoice = -1;
+        } else if (std::strcmp(argv[i], "--fullscreen") == 0) {
+            windowChoice = 1;
+        } else if (std::strcmp(argv[i], "--dev") == 0) {
+            options.dev = true;
+        } else if (std::strcmp(argv[i], "--start") == 0) {
+            if (i + 1 >= argc || !parseMs(argv[i + 1], options.startMs)) {
+                std::fprintf(stderr, "tessaline: --start needs milliseconds\n%s", kUsage);
+                return 2;
+            }
+            ++i;
         } else if (std::strcmp(argv[i], "--no-dialogs") == 0) {
             dialogs = false;
         } else if (std::strcmp(argv[i], "--help") == 0) {
@@ -44,6 +75,7 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+    options.fullScreen = windowChoice == 0 ? !options.dev : windowChoice > 0;
     for (; i < argc; ++i) {
         if (!options.commandLine.empty()) options.commandLine += ' ';
         options.commandLine += argv[i];

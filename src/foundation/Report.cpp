@@ -8,6 +8,7 @@ std::shared_ptr<MessageBoxSink> g_box;
 ReportObserver g_observer;
 bool g_echo = true;
 bool g_fatal = false;
+unsigned long g_count = 0;
 
 const char* kindWord(ReportKind kind)
 {
@@ -24,6 +25,7 @@ void report(ReportKind kind, const char* caption, const char* text)
 {
     if (!caption) caption = "";
     if (!text) text = "";
+    ++g_count;
     if (kind == ReportKind::Error) g_fatal = true;
     if (g_echo) {
         size_t n = std::strlen(caption);
@@ -38,5 +40,6 @@ void report(ReportKind kind, const char* caption, const char* text)
 void setMessageBoxSink(std::shared_ptr<MessageBoxSink> sink) { g_box = std::move(sink); }
 void setReportObserver(ReportObserver observer) { g_observer = std::move(observer); }
 void setReportEcho(bool on) { g_echo = on; }
+unsigned long reportCount() { return g_count; }
 bool fatalErrorPosted() { return g_fatal; }
 void clearFatalError() { g_fatal = false; }

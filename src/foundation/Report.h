@@ -47,6 +47,9 @@ void setReportObserver(ReportObserver observer);
 // Whether the stderr line is written (tests may silence it; on by default).
 void setReportEcho(bool on);
 
+// Reports made so far in this process (the player's reload tells a clean load by it).
+unsigned long reportCount();
+
 // Fatal errors post exit code 1; the main loop ends the program when it sees it.
 bool fatalErrorPosted();
 void clearFatalError();

@@ -18,14 +18,26 @@ void ClockedPlayback::play()
 
 void ClockedPlayback::setTime(int ms)
 {
-    if (m_isModule) return;
+    if (!m_isModule) seek(ms);
+}
+
+void ClockedPlayback::seek(int ms)
+{
     m_baseMs = std::max(ms, 0);
+    m_anchorTick = m_clock->tickCount();
+}
+
+void ClockedPlayback::pause(bool paused)
+{
+    if (paused == m_paused) return;
+    if (paused) m_baseMs = getTime();
+    m_paused = paused;
     m_anchorTick = m_clock->tickCount();
 }
 
 int ClockedPlayback::getTime()
 {
-    const uint32_t elapsed = m_playing ? m_clock->tickCount() - m_anchorTick : 0;
+    const uint32_t elapsed = m_playing && !m_paused ? m_clock->tickCount() - m_anchorTick : 0;
     return static_cast<int>(std::min<int64_t>(m_baseMs + elapsed, INT32_MAX));
 }
 

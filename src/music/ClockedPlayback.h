@@ -19,6 +19,8 @@ public:
 
     void play() override;
     void setTime(int ms) override;
+    void seek(int ms) override;
+    void pause(bool paused) override;
     int getTime() override;
     float getVU() override;
 
@@ -31,8 +33,9 @@ private:
     const std::shared_ptr<Clock> m_clock;
     std::unique_ptr<MusicDecoder> m_decoder;  // read from the start, in order, for the levels
     bool m_playing = false;
+    bool m_paused = false;      // the time holds at m_baseMs
     int64_t m_baseMs = 0;       // position when the clock was anchored
-    uint32_t m_anchorTick = 0;  // clock reading at play or at the last setTime while playing
+    uint32_t m_anchorTick = 0;  // clock reading at play, at the last setTime or seek, at resume
     std::vector<float> m_levels;
     bool m_decodedToEnd = false;
 };

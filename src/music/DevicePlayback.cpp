@@ -21,12 +21,31 @@ void DevicePlayback::play()
 {
     if (m_playing) return;
     m_playing = true;
-    m_output->pause(false);
+    if (!m_paused) m_output->pause(false);
 }
 
 void DevicePlayback::setTime(int ms)
 {
-    if (m_isModule) return;
+    if (!m_isModule) seek(ms);
+}
+
+void DevicePlayback::pause(bool paused)
+{
+    if (paused == m_paused) return;
+    m_paused = paused;
+    if (paused) {
+        // The device has taken more than it has played: the decoder goes back to what is heard
+        // now, so that the music resumes exactly where the time holds.
+        const int now = getTime();
+        m_output->pause(true);
+        seek(now);
+    } else if (m_playing) {
+        m_output->pause(false);
+    }
+}
+
+void DevicePlayback::seek(int ms)
+{
     ms = std::max(ms, 0);
     std::lock_guard decodeLock(m_decodeMutex);
     m_decoder->seek(ms);  // past the end (or unseekable) the decoder is at its end: silence

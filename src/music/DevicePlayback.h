@@ -19,6 +19,8 @@ public:
 
     void play() override;
     void setTime(int ms) override;
+    void seek(int ms) override;
+    void pause(bool paused) override;
     int getTime() override;
     float getVU() override;
 
@@ -29,6 +31,7 @@ private:
     const std::shared_ptr<Clock> m_clock;
     std::unique_ptr<MusicDecoder> m_decoder;
     bool m_playing = false;
+    bool m_paused = false;
     // Lock order: m_decodeMutex, then m_positionMutex. The engine thread takes the decode
     // lock only to seek; reading the time and level takes the position lock alone, which the
     // audio thread holds only to publish a buffer. The clock is read before the lock, so a

@@ -14,6 +14,10 @@ public:
     virtual void play() = 0;
     // Moves a stream to `ms` (negative means 0); the time then counts from there.
     virtual void setTime(int ms) = 0;
+    // Moves a stream or a module to `ms` (negative means 0): the authoring mode's seek.
+    virtual void seek(int ms) = 0;
+    // Holds the music and its time where they are, or lets them go on from there.
+    virtual void pause(bool paused) = 0;
     // Playing position in ms; never runs backwards between two setTime calls.
     virtual int getTime() = 0;
     // Peak level 0..1 of what is playing now.

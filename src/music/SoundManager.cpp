@@ -56,6 +56,7 @@ bool SoundManager::load(const StringC& fileName)
         return false;
     }
 
+    m_path = path;
     if (m_pOutput) {
         m_pPlayback = std::make_unique<DevicePlayback>(std::move(decoder), m_isModule, std::move(m_pOutput),
                                                        p.clock);
@@ -74,6 +75,26 @@ void SoundManager::play()
 void SoundManager::setTime(int ms)
 {
     if (m_pPlayback) m_pPlayback->setTime(ms);
+}
+
+void SoundManager::seek(int ms)
+{
+    if (m_pPlayback) m_pPlayback->seek(ms);
+}
+
+void SoundManager::pause(bool paused)
+{
+    if (m_pPlayback) m_pPlayback->pause(paused);
+}
+
+std::unique_ptr<MusicDecoder> SoundManager::openDecoder(int ms) const
+{
+    if (!m_pPlayback) return nullptr;
+    const MusicDecoderOpener& open = m_isModule ? platform().openModule : platform().openStream;
+    std::unique_ptr<MusicDecoder> decoder = open ? open(m_path) : nullptr;
+    // Past the end the decoder stays at its end: the capture gets silence.
+    if (decoder && ms > 0) (void)decoder->seek(ms);
+    return decoder;
 }
 
 int SoundManager::getTime() { return m_pPlayback ? m_pPlayback->getTime() : 0; }

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "foundation/StringC.h"
 
 class AudioOutput;
+class MusicDecoder;
 class MusicPlayback;
 
 // Plays through the installed audio output (platform().createAudioOutput); headless, or with
@@ -26,6 +28,13 @@ public:
     void play();
     // Streams only: moves to `ms`, and the time then includes it. Nothing for a module.
     void setTime(int ms);
+    // Streams and modules: moves the music to `ms` (the authoring mode's seek).
+    void seek(int ms);
+    // Holds the music and its time, or lets them go on.
+    void pause(bool paused);
+    // A second decoder of the same file at `ms` (the music rendered offline for a capture);
+    // null without music.
+    [[nodiscard]] std::unique_ptr<MusicDecoder> openDecoder(int ms) const;
     // Playing position in ms (a module counts from 0); 0 without music.
     int getTime();
     // Streams: peak level 0..1 of what is playing now; modules and no music: 0.0.
@@ -39,6 +48,7 @@ public:
 
 private:
     StringC m_fileName;
+    std::string m_path;                          // the file as the decoder opened it
     std::unique_ptr<AudioOutput> m_pOutput;      // opened by load, until a playback takes it
     std::unique_ptr<MusicPlayback> m_pPlayback;  // null: no music (the module or stream handle)
     bool m_isModule = false;

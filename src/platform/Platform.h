@@ -9,6 +9,7 @@
 #include "platform/Audio.h"
 #include "platform/Clock.h"
 #include "platform/Mouse.h"
+#include "platform/MediaWriter.h"
 #include "platform/Video.h"
 #include "platform/Window.h"
 
@@ -29,6 +30,10 @@ struct Platform {
     // its position follows `clock`.
     AudioOutputCreator createAudioOutput;
     bool headless = false;
+
+    // --- captures (platform/MediaWriter.h) ---
+    // Opens a video or sound file for writing. Null: captures are not available.
+    MediaWriterOpener openMediaWriter;
 
     // --- mouse (platform/Mouse.h) ---
     // Creates the system mouse for mouse controllers. Null (the default): there is no mouse,

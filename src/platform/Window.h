@@ -11,6 +11,15 @@ enum : int {
     kKeyI = 73,
     kKeyF9 = 120,
     kKeyF12 = 123,
+    // The authoring mode's keys.
+    kKeySpace = 32,
+    kKeyLeft = 37,
+    kKeyRight = 39,
+    kKeyL = 76,
+    kKeyR = 82,
+    kKeyS = 83,
+    kKeyOpenBracket = 219,
+    kKeyCloseBracket = 221,
 };
 
 enum class WindowEventType {
@@ -26,6 +35,7 @@ struct WindowEvent {
     WindowEventType type = WindowEventType::Close;
     int key = 0;
     std::string path;
+    bool shift = false;  // KeyDown: a Shift key is held
 };
 
 // Where a finished 640x480 32-bit frame is shown. Surfaces are created per mode and

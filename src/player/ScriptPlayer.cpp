@@ -1,10 +1,15 @@
 #include "player/ScriptPlayer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
+#include "control/LCXControllerKeyFramer.h"
 #include "foundation/FileTools.h"
 #include "foundation/Report.h"
+#include "image/PngWriter.h"
+#include "music/SoundManager.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -53,7 +58,31 @@ void destroyMainWindow()
     postQuit(0);
 }
 
-void playerReset() { g_player = std::make_unique<PlayerState>(); }
+// Puts the platform clock back when the player had put its demo clock in its place.
+void restorePlatformClock()
+{
+    PlayerState& s = *g_player;
+    if (s.demoClock && platform().clock == s.demoClock) platform().clock = s.demoClock->base();
+    s.demoClock.reset();
+}
+
+void playerReset()
+{
+    restorePlatformClock();
+    g_player = std::make_unique<PlayerState>();
+}
+
+namespace {
+// The beats of the first key framer that has some: what the overlay counts.
+std::vector<float> findBeats(ScriptEngine& engine)
+{
+    ScriptControllerManager& controllers = engine.getControllerManager();
+    for (int i = 0; i < controllers.getCount(); ++i)
+        if (auto* k = dynamic_cast<const LCXControllerKeyFramer*>(controllers.getController(i)))
+            if (k->getBeatCount() > 0) return k->getBeats();
+    return {};
+}
+} // namespace
 
 bool loadScript(const StringC& path)
 {
@@ -74,6 +103,13 @@ bool loadScript(const StringC& path)
 
     if (changeDirectory && !previousDirectory.isNull()) FileTools::setCurrentDirectory(previousDirectory);
     s.scriptEngine->start();
+    s.startTick = playerClock().tickCount();
+    s.scriptPath = path.getName();
+    if (s.dev) {
+        s.beats = findBeats(*s.scriptEngine);
+        // A paused demo stays paused across a new script.
+        if (s.paused && s.scriptEngine->getSoundManager()) s.scriptEngine->getSoundManager()->pause(true);
+    }
     return true;
 }
 
@@ -99,12 +135,15 @@ void drawFpsText(int time)
 void composeFrame()
 {
     PlayerState& s = *g_player;
+    // A loop section on: past its end the demo goes back to its start.
+    if (s.looping && s.scriptEngine && demoTime() >= s.loopEnd) seekDemo(s.loopStart - demoTime());
     if (s.scriptEngine)
         s.scriptEngine->render(&s.workImage);
     else
         s.workImage.clear(0);
     // Without a script there is no engine to ask for the time: the line shows 0.
     if (s.showFps) drawFpsText(s.scriptEngine ? s.scriptEngine->getTime() : 0);
+    if (s.dev) drawDevOverlay();
 
     s.workImage.clearTopRow();
     s.workImage.clearBottomRow();
@@ -126,8 +165,9 @@ void renderFrame(DirectDrawScreen* screen)
     s.screenImage.setData(kScreenWidth, kScreenHeight, memory);
 
     // The fps value is the plain count of frames in the last interval of more than 1000 ms.
-    // The first frame closes an interval at once, so the line reads 1 from the start.
-    const uint32_t now = playerClock().tickCount();
+    // The first frame closes an interval at once, so the line reads 1 from the start. It counts
+    // on the system's ticks, which a paused demo clock does not hold.
+    const uint32_t now = s.demoClock ? s.demoClock->base()->tickCount() : playerClock().tickCount();
     ++s.frameCounter;
     if (!s.lastFpsTick || now - *s.lastFpsTick > 1000) {
         s.lastFpsTick = now;
@@ -163,7 +203,9 @@ void playerWndProc(const WindowEvent& event)
         case kKeyF12:
             if (s.screen) s.screen->toggleFullScreen();
             break;
-        default: break;
+        default:
+            if (s.dev) devKey(event);
+            break;
         }
         break;
     case WindowEventType::DropFile:
@@ -175,6 +217,12 @@ void playerWndProc(const WindowEvent& event)
 bool playerStartup(const PlayerOptions& options)
 {
     PlayerState& s = *g_player;
+    s.dev = options.dev;
+    if (options.dev || options.startMs > 0) {
+        // The demo clock stands in for the platform's until shutdown.
+        s.demoClock = std::make_shared<DemoClock>(platform().clock);
+        platform().clock = s.demoClock;
+    }
     auto& createWindow = platform().createWindow;
     s.window = createWindow ? createWindow(kWindowCaption, kScreenWidth, kScreenHeight, options.fullScreen) : nullptr;
     if (!s.window) return false;
@@ -191,6 +239,7 @@ bool playerStartup(const PlayerOptions& options)
         if (FileTools::findFirstFile(found, StringC(kScriptExtension))) path = found;
     }
     if (!path.isNull()) loadScript(path);
+    if (options.startMs > 0) seekDemo(options.startMs);
     return true;
 }
 
@@ -237,4 +286,146 @@ void playerShutdown()
     if (s.screen) s.screen->release();
     s.screen.reset();
     s.window.reset();
+    restorePlatformClock();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The authoring mode
+
+int demoTime()
+{
+    const PlayerState& s = *g_player;
+    return s.scriptEngine ? s.scriptEngine->getTime() : 0;
+}
+
+void seekDemo(int deltaMs)
+{
+    PlayerState& s = *g_player;
+    if (!s.scriptEngine || !s.demoClock) return;
+    // The demo's own time (the renderer's virtual time) does not go below its start.
+    const int64_t elapsed = static_cast<int32_t>(s.demoClock->tickCount() - s.startTick);
+    const int64_t target = std::max<int64_t>(0, elapsed + deltaMs);
+    const int32_t delta = static_cast<int32_t>(target - elapsed);
+    SoundManager* music = s.scriptEngine->getSoundManager();
+    const int musicTime = music ? music->getTime() : 0;
+    s.demoClock->shift(delta);
+    if (music) music->seek(musicTime + delta);
+}
+
+void pauseDemo(bool paused)
+{
+    PlayerState& s = *g_player;
+    if (!s.demoClock || paused == s.paused) return;
+    s.paused = paused;
+    s.demoClock->pause(paused);
+    if (s.scriptEngine && s.scriptEngine->getSoundManager()) s.scriptEngine->getSoundManager()->pause(paused);
+}
+
+bool reloadScript()
+{
+    PlayerState& s = *g_player;
+    if (s.scriptPath.empty()) return false;
+    const StringC path(s.scriptPath.c_str());
+    // A trial load first, without an audio device (the running demo holds it): the running demo
+    // is replaced only by a script that loads without a single report.
+    const unsigned long reportsBefore = reportCount();
+    const bool fatalBefore = fatalErrorPosted();
+    {
+        Platform& p = platform();
+        const bool headless = p.headless;
+        p.headless = true;
+        StringC previousDirectory, directory, file;
+        FileTools::getCurrentDirectory(previousDirectory);
+        path.splitPath(directory, file);
+        if (directory.length() > 0) FileTools::setCurrentDirectory(directory);
+        {
+            ScriptEngine trial;
+            trial.m_hWnd = s.window.get();
+            trial.load(file);
+        }
+        if (directory.length() > 0 && !previousDirectory.isNull()) FileTools::setCurrentDirectory(previousDirectory);
+        p.headless = headless;
+    }
+    const unsigned long problems = reportCount() - reportsBefore;
+    if (problems > 0) {
+        if (!fatalBefore) clearFatalError();  // the running demo goes on
+        char text[96];
+        std::snprintf(text, sizeof text, "reload: %lu report(s), the running demo goes on", problems);
+        s.note = text;
+        return reportWarning("ScriptPlayer:", text, false);
+    }
+    const int keep = demoTime();
+    loadScript(path);
+    seekDemo(keep - demoTime());
+    s.note = "reloaded";
+    return true;
+}
+
+std::string saveWorkImage()
+{
+    PlayerState& s = *g_player;
+    if (s.scriptPath.empty()) return {};
+    // The script path may use either separator.
+    std::string script = s.scriptPath;
+    std::replace(script.begin(), script.end(), '\\', '/');
+    const std::filesystem::path p(script);
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, "-%06d.png", std::max(demoTime(), 0));
+    std::filesystem::path out = p.parent_path() / p.stem();
+    out += suffix;
+    std::vector<uint8_t> rgb;
+    if (!writePngRgb(out.string().c_str(), s.workImage.m_pPixels, s.workImage.m_width, s.workImage.m_height,
+                     s.workImage.m_width, rgb)) {
+        s.note = "cannot write " + out.filename().string();
+        return {};
+    }
+    s.note = "saved " + out.filename().string();
+    std::fprintf(stderr, "tessaline: saved %s\n", out.string().c_str());
+    return out.string();
+}
+
+void drawDevOverlay()
+{
+    PlayerState& s = *g_player;
+    if (!s.screen) return;
+    const int t = demoTime();
+    char beat[24] = "-";
+    if (!s.beats.empty()) {
+        // Beats at or before the time, so the first beat counts 1 from its own time on.
+        const size_t passed = std::upper_bound(s.beats.begin(), s.beats.end(), static_cast<float>(t)) - s.beats.begin();
+        std::snprintf(beat, sizeof beat, "%zu/%zu", passed, s.beats.size());
+    }
+    char loop[48] = "loop -";
+    if (s.loopStart >= 0 || s.loopEnd >= 0)
+        std::snprintf(loop, sizeof loop, "loop %s %.3f-%.3f", s.looping ? "on" : "off", s.loopStart / 1000.0,
+                      s.loopEnd / 1000.0);
+    char line[160];
+    std::snprintf(line, sizeof line, "%s %9.3f s  beat %-9s %3d fps  %s  %s", s.paused ? "||" : "> ", t / 1000.0, beat,
+                  static_cast<int>(s.fps), loop, s.note.c_str());
+    // A line of constant length, so a shorter one leaves nothing of the last behind.
+    char padded[96];
+    std::snprintf(padded, sizeof padded, "%-88.88s", line);
+    s.screen->drawText(padded, 10, 456);
+}
+
+void devKey(const WindowEvent& event)
+{
+    PlayerState& s = *g_player;
+    const int step = event.shift ? 10000 : 1000;
+    switch (event.key) {
+    case kKeySpace: pauseDemo(!s.paused); break;
+    case kKeyLeft: seekDemo(-step); break;
+    case kKeyRight: seekDemo(step); break;
+    case kKeyOpenBracket: s.loopStart = demoTime(); break;
+    case kKeyCloseBracket: s.loopEnd = demoTime(); break;
+    case kKeyL:
+        if (s.loopStart >= 0 && s.loopStart < s.loopEnd)
+            s.looping = !s.looping;
+        else
+            s.note = "set [ before ] first";
+        break;
+    case kKeyR: reloadScript(); break;
+    case kKeyS: saveWorkImage(); break;
+    default: break;
+    }
 }

@@ -11,6 +11,7 @@
 #include "foundation/StringC.h"
 #include "image/CImage32.h"
 #include "platform/Window.h"
+#include "player/DemoClock.h"
 #include "player/DirectDrawScreen.h"
 #include "script/ScriptEngine.h"
 
@@ -43,6 +44,18 @@ struct PlayerState {
     bool quitPosted = false;       // the loop ends with quitCode
     int quitCode = 0;
     bool windowDestroyed = false;
+
+    // The authoring mode (--dev) and --start.
+    std::shared_ptr<DemoClock> demoClock;  // the platform clock while set (dev mode or a start time)
+    bool dev = false;
+    bool paused = false;
+    int loopStart = -1;                    // demo times set by [ and ], -1 while unset
+    int loopEnd = -1;
+    bool looping = false;
+    std::string scriptPath;                // the script that runs: reloaded by R, pictures beside it
+    uint32_t startTick = 0;                // demo tick when the script started
+    std::vector<float> beats;              // the first key framer's beats: the overlay's beat count
+    std::string note;                      // the last authoring action's outcome, on the overlay
 };
 
 // The process's player state (tests read and set it).
@@ -55,6 +68,8 @@ struct PlayerOptions {
     bool fullScreen = true;
     std::string commandLine;  // the script part of the command line, split as the player does
     std::string scriptPath;   // when set: this exact path is loaded instead (the headless renderer)
+    int startMs = 0;          // music and clock start this far into the demo
+    bool dev = false;         // the authoring mode's keys and overlay line
 };
 
 // Start-up: window, screen, cursor, work image, script choice and load. False when no window
@@ -73,6 +88,21 @@ void onDropFiles(const std::string& firstPath);
 void renderFrame(DirectDrawScreen* screen);
 void composeFrame();
 void drawFpsText(int time);
+// The authoring mode. The demo's time: the script engine's, 0 without one.
+int demoTime();
+// Moves the demo (music and clock) by `deltaMs`, not before its start.
+void seekDemo(int deltaMs);
+void pauseDemo(bool paused);
+// Loads the running script anew; when the new load reports anything the running demo goes on
+// (the reports say why) and false comes back. The demo time and pause are kept.
+bool reloadScript();
+// Writes the work image as SCRIPTTITLE-TIME.png beside the script; the path, or empty on failure.
+std::string saveWorkImage();
+// The overlay line: time, beat and fps, pause and loop state, the last note.
+void drawDevOverlay();
+// A key of the authoring mode.
+void devKey(const WindowEvent& event);
+
 // The window procedure: one event.
 void playerWndProc(const WindowEvent& event);
 

@@ -25,7 +25,13 @@ void ScriptLayerManager::run(int t)
             if (op->m_start <= t && t < op->m_end) {
                 op->m_pDestination = m_pDestination;
                 op->m_time = t;
-                op->execute();
+                if (LayerOperationObserver* observer = s_pObserver) {
+                    observer->operationStarts();
+                    op->execute();
+                    observer->operationEnded(*this, position, *op);
+                } else {
+                    op->execute();
+                }
                 break;
             }
         }

@@ -64,8 +64,23 @@ public:
     std::vector<std::unique_ptr<ScriptLayerOperation>> m_operations;  // in script order
 };
 
+class ScriptLayerManager;
+
+// Profiling hook: told around every operation that runs. Set by an app (the renderer's
+// --profile); while none is set, running costs one test per operation.
+class LayerOperationObserver {
+public:
+    virtual ~LayerOperationObserver() = default;
+    virtual void operationStarts() = 0;
+    virtual void operationEnded(const ScriptLayerManager& manager, const ScriptLayerPosition& position,
+                                const ScriptLayerOperation& operation) = 0;
+};
+
 class ScriptLayerManager {
 public:
+    // The process-wide observer (null: none). The caller keeps it alive while it is set.
+    static void setObserver(LayerOperationObserver* observer) { s_pObserver = observer; }
+
     // Accepted when there is no destination yet or the new one has the same size.
     void setDestination(CImage32* image);
     CImage32* getDestination() const { return m_pDestination; }
@@ -78,4 +93,5 @@ public:
 
 private:
     CImage32* m_pDestination = nullptr;
+    static inline LayerOperationObserver* s_pObserver = nullptr;
 };

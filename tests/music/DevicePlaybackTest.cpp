@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -276,4 +277,51 @@ TEST_F(DeviceTest, AudioProbingWritesNothingOfItsOwn)
     std::ifstream in(errPath);
     const std::string err((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(err, "");
+}
+
+TEST_F(DeviceTest, PauseHoldsTheTimeAndResumesWhereItHeld)
+{
+    useDevice(AudioOpenStatus::Opened);
+    SoundManager music;
+    ASSERT_TRUE(music.load(writeWav().c_str()));
+    // 150 ms before the end of tone 0; the device takes 200 ms while 100 ms are heard.
+    const int start = MusicGenerator::kToneMs - 150;
+    music.setTime(start);
+    music.play();
+    m_device.pull(4410);
+    m_clock->advance(100);
+    m_device.pull(4410);
+    music.pause(true);
+    EXPECT_TRUE(m_device.paused);
+    EXPECT_EQ(music.getTime(), start + 100);
+    m_clock->advance(500);
+    EXPECT_EQ(music.getTime(), start + 100);
+    music.seek(start + 80);  // seeking while paused
+    EXPECT_EQ(music.getTime(), start + 80);
+
+    // Resumed, the next buffer starts at the held time (70 ms of tone 0), not after what the
+    // device had taken before (the gap).
+    music.pause(false);
+    EXPECT_FALSE(m_device.paused);
+    m_device.pull(4410);
+    EXPECT_GT(*std::max_element(m_device.last.begin(), m_device.last.begin() + 2 * 441), 0.5f);
+    EXPECT_EQ(music.getTime(), start + 80);
+}
+
+TEST_F(MusicTest, SeekMovesModulesAsWellAndPauseHoldsTheClockedTime)
+{
+    SoundManager music;
+    ASSERT_TRUE(music.load(writeModule().c_str()));
+    music.play();
+    music.setTime(5000);  // a module ignores setTime
+    EXPECT_EQ(music.getTime(), 0);
+    music.seek(5000);
+    EXPECT_EQ(music.getTime(), 5000);
+    m_clock->advance(250);
+    music.pause(true);
+    m_clock->advance(1000);
+    EXPECT_EQ(music.getTime(), 5250);
+    music.pause(false);
+    m_clock->advance(10);
+    EXPECT_EQ(music.getTime(), 5260);
 }

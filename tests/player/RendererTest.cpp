@@ -62,12 +62,16 @@ TEST(Renderer, ProgressInAFileIsPlainLines)
     dir.write("empty.lscx", "");
     const RenderResult r = runRenderer(dir, "--fps 10 --end 250 empty.lscx");
     ASSERT_EQ(r.status, 0) << r.err;
-    // No carriage returns; the first and the last frame at least, each on a line of its own.
+    // No carriage returns; the first and the last frame at least, each on a line of its own
+    // that ends with the speed.
     EXPECT_EQ(r.err.find('\r'), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.rfind("frame 1/3 at 0 ms\n", 0), 0u) << r.err;
-    const std::string last = "frame 3/3 at 200 ms\n";
-    ASSERT_GE(r.err.size(), last.size());
-    EXPECT_EQ(r.err.substr(r.err.size() - last.size()), last) << r.err;
+    EXPECT_EQ(r.err.rfind("frame 1/3 at 0 ms, ", 0), 0u) << r.err;
+    const size_t last = r.err.rfind("frame 3/3 at 200 ms, ");
+    ASSERT_NE(last, std::string::npos) << r.err;
+    const std::string line = r.err.substr(last);
+    EXPECT_EQ(line.find('\n'), line.size() - 1) << r.err;
+    EXPECT_NE(line.find(" frames/s ("), std::string::npos) << r.err;
+    EXPECT_EQ(line.substr(line.size() - 3), "x)\n") << r.err;
 }
 
 } // namespace

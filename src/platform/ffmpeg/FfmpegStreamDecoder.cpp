@@ -14,6 +14,7 @@ extern "C" {
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/ffmpeg/FfmpegMediaWriter.h"
 
 namespace {
 
@@ -303,6 +304,7 @@ void installFfmpegBackend(Platform& platform)
     av_log_set_level(AV_LOG_QUIET);
     platform.openStream = openStream;
     installFfmpegVideoBackend(platform);
+    platform.openMediaWriter = openFfmpegMediaWriter;
     auto previous = platform.musicLibrariesUsable;
     platform.musicLibrariesUsable = [previous] { return (!previous || previous()) && librariesUsable(); };
 }

@@ -18,6 +18,11 @@ int virtualKey(SDL_Keycode k)
     case SDLK_ESCAPE: return 27;
     case SDLK_F9: return 120;
     case SDLK_F12: return 123;
+    case SDLK_SPACE: return 32;
+    case SDLK_LEFT: return 37;
+    case SDLK_RIGHT: return 39;
+    case SDLK_LEFTBRACKET: return 219;
+    case SDLK_RIGHTBRACKET: return 221;
     default: break;
     }
     if (k >= SDLK_a && k <= SDLK_z) return 'A' + (k - SDLK_a);
@@ -156,6 +161,7 @@ private:
     {
         out.path.clear();
         out.key = 0;
+        out.shift = false;
         switch (e.type) {
         case SDL_QUIT:
             out.type = WindowEventType::Close;
@@ -178,6 +184,7 @@ private:
         case SDL_KEYDOWN:  // auto-repeat included
             out.type = WindowEventType::KeyDown;
             out.key = virtualKey(e.key.keysym.sym);
+            out.shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
             return true;
         case SDL_DROPBEGIN:
             m_dropTaken = false;
