@@ -55,6 +55,8 @@ void S3DShape::update(float time, const S3DCamera* camera)
 void S3DShape::prepare(const S3DCamera& camera)
 {
     if (m_projected.size() != m_vertices.size()) return;
+    // The modifier stack deforms the rest positions in object space.
+    if (!m_stack.empty()) m_modifierStack.applyObjectSpace(*this);
     Matrix toCamera;
     Matrix::multiply(toCamera, m_header.m_node.matrix(), camera.m_viewMatrix);
     for (size_t i = 0; i < m_vertices.size(); ++i) {

@@ -110,7 +110,7 @@ private:
     // Skin and morph, then the modifier stack, in object space: m_restVertices -> m_vertices.
     bool applyModifierStack();
     // The world-space modifier bindings, on the camera-space positions.
-    bool applyWorldSpaceBindings();
+    bool applyWorldSpaceBindings(const S3DCamera& camera);
 
     void computeNormals(const std::vector<Point3D>& positions, std::vector<Point3D>& normals) const;
     void computeLightValues();

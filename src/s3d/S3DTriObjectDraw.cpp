@@ -84,16 +84,17 @@ int lineMode(int blendMode) { return blendMode == 0 ? 0 : blendMode == 3 ? 2 : 1
 
 bool S3DTriObject::applyModifierStack()
 {
-    // Skin and morph deformation, then the modifier stack (in its stack order, with the soft
-    // selection bindings) turn m_restVertices into m_vertices here. Until they are wired the
-    // current positions stay the rest positions.
-    return false;
+    // Skin and morph deformation and the modifier stack (in its stack order, with the soft
+    // selection bindings) turn m_restVertices into m_vertices.
+    m_modifierStack.applyObjectSpace(*this);
+    return true;
 }
 
-bool S3DTriObject::applyWorldSpaceBindings()
+bool S3DTriObject::applyWorldSpaceBindings(const S3DCamera& camera)
 {
-    // The world-space modifier bindings deform m_cameraVertices here, in camera space.
-    return false;
+    // The world-space modifier bindings deform the camera-space points in place.
+    m_modifierStack.applyWorldSpace(camera.m_viewMatrix, m_cameraVertices.data(), int(m_cameraVertices.size()));
+    return true;
 }
 
 // --- set-up -------------------------------------------------------------------------------------
@@ -295,7 +296,7 @@ void S3DTriObject::prepare(const S3DCamera& camera)
     Matrix::multiply(toCamera, m_header.m_node.matrix(), camera.m_viewMatrix);
     for (size_t i = 0; i < m_vertices.size(); ++i) m_cameraVertices[i] = toCamera.transform(m_vertices[i]);
     // 4. World-space modifiers, in camera space.
-    const bool wsMoved = !m_wsBindings.empty() && applyWorldSpaceBindings();
+    const bool wsMoved = !m_wsBindings.empty() && applyWorldSpaceBindings(camera);
     // 5. Normals: from the moved positions, or turned with the rotation part.
     if (stackMoved) computeNormals(m_vertices, m_normals);
     if (wsMoved) computeNormals(m_cameraVertices, m_cameraNormals);

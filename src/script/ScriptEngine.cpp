@@ -7,6 +7,7 @@
 #include "image/CImage32.h"
 #include "music/SoundManager.h"
 #include "platform/Platform.h"
+#include "s3d/LECXControllerL3XParam.h"
 #include "script/ScriptEntryLine.h"
 #include "script/ScriptLineReader.h"
 
@@ -83,7 +84,9 @@ R* lookup(const StringC& name, const char* message, const std::vector<std::uniqu
 
 } // namespace
 
-ScriptEngine::ScriptEngine() = default;
+// The 3D scene controllers (type 2) come from the scene engine, which registers its kind with
+// the controller factory before any .lecx file of the script is read.
+ScriptEngine::ScriptEngine() { registerLECXControllerL3X(); }
 
 ScriptEngine::~ScriptEngine()
 {
