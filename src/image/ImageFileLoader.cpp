@@ -256,6 +256,21 @@ bool looksLikeJpegOrPng(const DecodeContext& ctx)
            (ctx.has(0, sizeof kPng) && std::memcmp(ctx.data, kPng, sizeof kPng) == 0);
 }
 
+// Whether every chunk of a PNG lies inside the data. The decoder takes a chunk's stated length
+// on trust and grows its buffer to it, so a few bytes claiming a gigabyte would allocate one.
+bool pngChunksInside(const DecodeContext& ctx)
+{
+    size_t at = 8;
+    while (ctx.has(at, 8)) {
+        const uint8_t* c = ctx.data + at;
+        const uint64_t length = uint64_t(c[0]) << 24 | uint64_t(c[1]) << 16 | uint64_t(c[2]) << 8 | c[3];
+        if (length > ctx.size - at - 8 || ctx.size - at - 8 - length < 4) return false;
+        if (std::memcmp(c + 4, "IEND", 4) == 0) return true;
+        at += size_t(length) + 12;
+    }
+    return true;  // a cut-short file is the decoder's to refuse
+}
+
 struct StbFree {
     void operator()(unsigned char* p) const { stbi_image_free(p); }
 };
@@ -263,6 +278,7 @@ struct StbFree {
 bool decodeWithStb(const DecodeContext& ctx, DecodedImage& out)
 {
     if (ctx.size > size_t(INT_MAX) || !looksLikeJpegOrPng(ctx)) return ctx.warning(kCannotDecode, false);
+    if (ctx.data[0] == 0x89 && !pngChunksInside(ctx)) return ctx.warning(kCannotDecode, false);
     const int length = int(ctx.size);
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(ctx.data, length, &width, &height, &channels)) return ctx.warning(kCannotDecode, false);

@@ -90,6 +90,11 @@ TEST(ImageLoadMalformed, EachDamageGivesOneReportAndNoPixels)
          "image type and depth do not match"},
         {"garbage.png", std::string("\x89PNG\r\n\x1A\n", 8) + std::string(40, 'x'), ReportKind::Warning,
          "cannot decode"},
+        // A 2 x 2 PNG whose data chunk claims 1.2 GB: refused before the decoder allocates it.
+        {"bigchunk.png",
+         std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\0\x02\0\0\0\x02\x08\x02\0\0\0\xFD\xD4\x9A\0"
+                     "\x4A\0\0\x11IDATx\x9C\x63\xF8", 45),
+         ReportKind::Warning, "cannot decode"},
         {"text.jpg", "hello", ReportKind::Warning, "cannot decode"},
         {"huge.jpg", hugeJpg, ReportKind::Warning, "bad dimensions"},
     };
