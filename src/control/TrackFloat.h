@@ -55,19 +55,19 @@ struct TrackFloatTCBKey {
 
 // Bezier tangent types of a key's in and out side.
 enum TrackBezierType : int16_t {
-    BEZIER_SMOOTH = 0,
-    BEZIER_LINEAR = 1,
-    BEZIER_STEP = 2,
-    BEZIER_FAST = 3,
-    BEZIER_SLOW = 4,
-    BEZIER_CUSTOM = 5,
+    kBezierSmooth = 0,
+    kBezierLinear = 1,
+    kBezierStep = 2,
+    kBezierFast = 3,
+    kBezierSlow = 4,
+    kBezierCustom = 5,
 };
 
 struct TrackFloatBezierKey {
     float time = 0.0f;
     float value = 0.0f;
-    int16_t inType = BEZIER_SMOOTH;
-    int16_t outType = BEZIER_SMOOTH;
+    int16_t inType = kBezierSmooth;
+    int16_t outType = kBezierSmooth;
     float inTangent = 0.0f;
     float inLength = 0.001f;
     float outTangent = 0.0f;

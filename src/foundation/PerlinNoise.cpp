@@ -76,11 +76,11 @@ float lerp(float t, float a, float b)
     return a + t * (b - a);
 }
 
-// Octave counts as the weight table holds them: NaN and counts beyond MAX_NB_OCTAVE are limited
-// (the table holds MAX_NB_OCTAVE + 2 weights), as are counts below -1.
+// Octave counts as the weight table holds them: NaN and counts beyond kMaxOctave are limited
+// (the table holds kMaxOctave + 2 weights), as are counts below -1.
 double clampOctaves(double octaves)
 {
-    if (!(octaves <= double(FractalNoise::MAX_NB_OCTAVE))) return double(FractalNoise::MAX_NB_OCTAVE);
+    if (!(octaves <= double(FractalNoise::kMaxOctave))) return double(FractalNoise::kMaxOctave);
     if (!(octaves >= -1.0)) return -1.0;
     return octaves;
 }

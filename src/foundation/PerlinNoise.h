@@ -39,7 +39,7 @@ private:
 class FractalNoise {
 public:
     // Octave counts above this are treated as this many (the weight table has a fixed size).
-    static constexpr int MAX_NB_OCTAVE = 32;
+    static constexpr int kMaxOctave = 32;
 
     // Builds the noise tables (reseeding the process-wide generator) and the weights.
     FractalNoise(double H, double lacunarity, double octaves);
@@ -60,5 +60,5 @@ private:
     // The arguments the weights were last computed for, to skip recomputing identical ones.
     double m_lacunarity = 0.0;
     int m_nbWeight = 0;
-    std::array<double, MAX_NB_OCTAVE + 2> m_weights{};
+    std::array<double, kMaxOctave + 2> m_weights{};
 };

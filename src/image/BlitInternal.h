@@ -28,10 +28,10 @@ struct Variant {
 };
 
 // blitScaled's selection rules; nothing when that combination draws nothing.
-std::optional<Variant> chooseScaledVariant(int mode, bool sourceAlpha, bool alphaMap, float opacity, bool filter);
+std::optional<Variant> chooseScaledVariant(BlendMode mode, bool sourceAlpha, bool alphaMap, float opacity, bool filter);
 
-// blitRotation's span table (1 adds, 3 subtracts, any other value is normal).
-std::optional<Variant> chooseRotationVariant(int mode, bool sourceAlpha, bool alphaMap, float opacity, bool filter);
+// blitRotation's span table (add, subtract, any other value is normal).
+std::optional<Variant> chooseRotationVariant(BlendMode mode, bool sourceAlpha, bool alphaMap, float opacity, bool filter);
 
 // blitScaled's destination rectangle and source stepping, all 16.16 except the pixel counts.
 struct ScaledGeometry {

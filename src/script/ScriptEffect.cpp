@@ -34,10 +34,8 @@ void ScriptEffectHVBlur::apply(CImage32* destination)
     m_blur.setScreen(destination);
     if (!destination || m_blur.getScreen() != destination) return;  // refused: other dimensions
     m_blur.setSize(m_size);
-    m_blur.setVertical(m_direction != 0);
-    m_blur.setMode(m_drawMode == kDrawTransSub ? FxHVBlur::MODE_SUB
-                   : m_drawMode != 0           ? FxHVBlur::MODE_ADD
-                                               : FxHVBlur::MODE_NORMAL);
+    m_blur.setDirection(m_direction);
+    m_blur.setMode(m_drawMode);
     m_blur.apply();
 }
 
@@ -109,14 +107,14 @@ void ScriptEffectDemoSpe01::apply(CImage32* destination)
     m_rowBlur.setScreen(destination);
     if (m_rowBlur.getScreen() != destination) return;
     const int rows = destination->m_height;
-    if (m_mode == 0) {
+    if (m_mode == kRowBlurNoise) {
         const double p = m_noise.perlin().permutation(0);
         for (int i = 0; i < rows; ++i) {
             const double n = std::fabs(m_noise.fBm(p + (i + m_phase) * 0.00062469003, 0.06746602, 2.0, 6.0)) * 200.0;
             const int radius = saturateToInt(n * m_intensity);
             if (radius > 1) m_rowBlur.blurRow(i, radius);
         }
-    } else if (m_mode == 1) {
+    } else if (m_mode == kRowBlurWave) {
         // A wave of four periods down the image, running with the tick count.
         const double t = platform().clock->tickCount();
         for (int i = 0; i < rows; ++i) {
