@@ -251,7 +251,7 @@ float LCXControllerNoise::getValue(float t)
 {
     if (!m_dirty) return m_value;
     m_dirty = false;
-    const float b = float(m_noise.perlin().permutation(m_seed & (PerlinNoise::TABLE_SIZE - 1)));
+    const float b = float(m_noise.perlin().permutation(m_seed & (PerlinNoise::kTableSize - 1)));
     const float x = b + t * m_speed * 0.005f;
     float n = m_fractal ? float(m_noise.fBm(x, 1.0 - double(m_roughness), kNoiseLacunarity, kNoiseOctaves))
                         : m_noise.perlin().noise1(x);

@@ -10,16 +10,16 @@
 
 // A binary operator: "+" 0, "-" 1, "*" 2, "/" 3, "%" 4; 255 while unset.
 struct MathExpressionOperation {
-    static constexpr uint8_t ADD = 0;
-    static constexpr uint8_t SUB = 1;
-    static constexpr uint8_t MUL = 2;
-    static constexpr uint8_t DIV = 3;
-    static constexpr uint8_t MOD = 4;
-    static constexpr uint8_t UNSET = 255;
+    static constexpr uint8_t kAdd = 0;
+    static constexpr uint8_t kSub = 1;
+    static constexpr uint8_t kMul = 2;
+    static constexpr uint8_t kDiv = 3;
+    static constexpr uint8_t kMod = 4;
+    static constexpr uint8_t kUnset = 255;
 
-    uint8_t m_code = UNSET;
+    uint8_t m_code = kUnset;
 
-    bool isSet() const { return m_code != UNSET; }
+    bool isSet() const { return m_code != kUnset; }
     // Sets the code from an operator token; false when the token is not an operator.
     bool init(const char* token);
     // a op b in floats. Division and remainder by 0 give a; an unset code gives a.
@@ -28,13 +28,13 @@ struct MathExpressionOperation {
 
 // A function applied to a group's result: "cos" 0, "sin" 1 (radians); 255 while unset.
 struct MathExpressionFunction {
-    static constexpr uint8_t COS = 0;
-    static constexpr uint8_t SIN = 1;
-    static constexpr uint8_t UNSET = 255;
+    static constexpr uint8_t kCos = 0;
+    static constexpr uint8_t kSin = 1;
+    static constexpr uint8_t kUnset = 255;
 
-    uint8_t m_code = UNSET;
+    uint8_t m_code = kUnset;
 
-    bool isSet() const { return m_code != UNSET; }
+    bool isSet() const { return m_code != kUnset; }
     bool init(const char* token);
     // function(x); an unset code gives x.
     float apply(float x) const;

@@ -8,8 +8,8 @@
 
 class PerlinNoise {
 public:
-    static constexpr int TABLE_SIZE = 512;                  // lattice period B
-    static constexpr int TABLE_ENTRIES = 2 * TABLE_SIZE + 2; // entries 0..513 repeated at 512..1025
+    static constexpr int kTableSize = 512;                  // lattice period B
+    static constexpr int kTableEntries = 2 * kTableSize + 2; // entries 0..513 repeated at 512..1025
 
     // Builds the tables: seeds the process-wide generator with 548485 (tlSrand) and draws from it,
     // so the content is always the same and the generator's later sequence depends on it.
@@ -19,7 +19,7 @@ public:
     float noise2(float x, float y) const;
     float noise3(float x, float y, float z) const;
 
-    // Table access, 0 <= i < TABLE_ENTRIES.
+    // Table access, 0 <= i < kTableEntries.
     int permutation(int i) const { return m_permutation[size_t(i)]; }
     float g1(int i) const { return m_g1[size_t(i)]; }
     const std::array<float, 2>& g2(int i) const { return m_g2[size_t(i)]; }
@@ -27,11 +27,11 @@ public:
     const std::array<float, 4>& g4(int i) const { return m_g4[size_t(i)]; }
 
 private:
-    std::array<int, TABLE_ENTRIES> m_permutation{};
-    std::array<float, TABLE_ENTRIES> m_g1{};
-    std::array<std::array<float, 2>, TABLE_ENTRIES> m_g2{};
-    std::array<std::array<float, 3>, TABLE_ENTRIES> m_g3{};
-    std::array<std::array<float, 4>, TABLE_ENTRIES> m_g4{}; // drawn for the sequence, not read
+    std::array<int, kTableEntries> m_permutation{};
+    std::array<float, kTableEntries> m_g1{};
+    std::array<std::array<float, 2>, kTableEntries> m_g2{};
+    std::array<std::array<float, 3>, kTableEntries> m_g3{};
+    std::array<std::array<float, 4>, kTableEntries> m_g4{}; // drawn for the sequence, not read
 };
 
 // Fractional Brownian motion (Musgrave): a sum of octaves of noise1, octave i at frequency

@@ -51,32 +51,44 @@ enum : int { kRowBlurNoise = 0, kRowBlurWave = 1 };
 // ---------------------------------------------------------------------------------------------
 // Effects
 
-class ScriptEffectHVBlur : public ScriptEffect {
+// An effect built for one buffer size, kept as the layer dimension it was made with.
+class ScriptEffectSized : public ScriptEffect {
+public:
+    ScriptLayerDimension m_dimension;
+
+protected:
+    ScriptEffectSized(const char* type, int width, int height)
+    {
+        m_type = type;
+        m_dimension.m_width = width;
+        m_dimension.m_height = height;
+    }
+};
+
+class ScriptEffectHVBlur : public ScriptEffectSized {
 public:
     ScriptEffectHVBlur(int width, int height);
     void apply(CImage32* destination) override;
     int m_size = 64;
     FxHVBlur::Direction m_direction = FxHVBlur::Direction::Horizontal;
     BlendMode m_drawMode = kBlendAdd;
-    ScriptLayerDimension m_dimension;
 
 private:
     FxHVBlur m_blur;
 };
 
-class ScriptEffectEmboss : public ScriptEffect {
+class ScriptEffectEmboss : public ScriptEffectSized {
 public:
     ScriptEffectEmboss(int width, int height);
     void apply(CImage32* destination) override;
     int m_strength = 255;
     FxEmboss::Mode m_mode = FxEmboss::Mode::Emboss;
-    ScriptLayerDimension m_dimension;
 
 private:
     FxEmboss m_emboss;
 };
 
-class ScriptEffectRadial : public ScriptEffect {
+class ScriptEffectRadial : public ScriptEffectSized {
 public:
     ScriptEffectRadial(int width, int height);
     void apply(CImage32* destination) override;
@@ -85,7 +97,6 @@ public:
     float m_centreX = 20.0f;
     float m_centreY = 20.0f;
     FxRadial::Mode m_mode = FxRadial::Mode::Fast;
-    ScriptLayerDimension m_dimension;
 
 private:
     FxRadial m_radial;
