@@ -21,7 +21,7 @@ struct MathExpressionOperation {
 
     bool isSet() const { return m_code != kUnset; }
     // Sets the code from an operator token; false when the token is not an operator.
-    bool init(const char* token);
+    [[nodiscard]] bool init(const char* token);
     // a op b in floats. Division and remainder by 0 give a; an unset code gives a.
     float apply(float a, float b) const;
 };
@@ -35,7 +35,7 @@ struct MathExpressionFunction {
     uint8_t m_code = kUnset;
 
     bool isSet() const { return m_code != kUnset; }
-    bool init(const char* token);
+    [[nodiscard]] bool init(const char* token);
     // function(x); an unset code gives x.
     float apply(float x) const;
 };
@@ -93,7 +93,7 @@ public:
 
     // Checks the labels and builds every group's operand chain. On any failure it warns, stops,
     // and the expression then evaluates to 1.0 (the outer group's initial result).
-    bool prepareGroup();
+    [[nodiscard]] bool prepareGroup();
     bool isPrepared() const { return m_state == State::Prepared; }
 
     // Inner groups first, then the groups containing them; the outer group's result. 0 when
@@ -103,11 +103,11 @@ public:
 private:
     enum class State { Empty, Classified, Prepared, Stopped };
 
-    bool firstPass();
-    bool buildOperandArrays();
-    bool secondPass();
+    [[nodiscard]] bool firstPass();
+    [[nodiscard]] bool buildOperandArrays();
+    [[nodiscard]] bool secondPass();
     bool checkChains() const;
-    bool stop();
+    [[nodiscard]] bool stop();
 
     std::vector<MathExpressionElement> m_element;
     std::vector<MathExpressionGroup> m_group;  // in order of their opening parenthesis, outer first

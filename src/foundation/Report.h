@@ -48,5 +48,5 @@ void setReportObserver(ReportObserver observer);
 void setReportEcho(bool on);
 
 // Fatal errors post exit code 1; the main loop ends the program when it sees it.
-bool fatalErrorPosted();
+[[nodiscard]] bool fatalErrorPosted();
 void clearFatalError();
