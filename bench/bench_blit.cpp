@@ -63,7 +63,7 @@ void scaled(benchmark::State& state, ScaledCase c)
     ScalarScope scope(state.range(1) != 0);
     im.src.m_hasAlpha = c.alphaFlag;
     for (auto _ : state) {
-        im.src.blitScaled(&im.dst, kCentreX, kCentreY, kScaleX, kScaleY, c.mode, c.map ? &im.map : nullptr, c.opacity,
+        im.src.blitScaled(&im.dst, kCentreX, kCentreY, kScaleX, kScaleY, BlendMode(c.mode), c.map ? &im.map : nullptr, c.opacity,
                           filter);
         benchmark::DoNotOptimize(im.screen.data());
     }
@@ -89,7 +89,7 @@ void playerScreenBlit(benchmark::State& state)
 {
     Images& im = images();
     for (auto _ : state) {
-        im.src.blitScaled(&im.dst, kCentreX, kCentreY, kScaleX, kScaleY, 0, nullptr, 1.0f, true);
+        im.src.blitScaled(&im.dst, kCentreX, kCentreY, kScaleX, kScaleY, kBlendNormal, nullptr, 1.0f, true);
         benchmark::DoNotOptimize(im.screen.data());
     }
     state.SetItemsProcessed(state.iterations() * kScaledPixels);
@@ -122,7 +122,7 @@ void rotation(benchmark::State& state, ScaledCase c)
     const bool filter = state.range(0) != 0;
     im.src.m_hasAlpha = c.alphaFlag;
     for (auto _ : state) {
-        im.src.blitRotation(&im.dst, 0.3f, kCentreX, kCentreY, kScaleX, kScaleY, c.mode, c.map ? &im.map : nullptr,
+        im.src.blitRotation(&im.dst, 0.3f, kCentreX, kCentreY, kScaleX, kScaleY, BlendMode(c.mode), c.map ? &im.map : nullptr,
                             c.opacity, filter);
         benchmark::DoNotOptimize(im.screen.data());
     }
@@ -189,7 +189,7 @@ void lines(benchmark::State& state)
     const bool withDepth = state.range(1) != 0;
     LineDesc l;
     l.colour = 0x00C08040u;
-    l.mode = int(state.range(0));
+    l.mode = BlendMode(state.range(0));
     l.z0 = 0.2f, l.z1 = 0.4f;
     int64_t n = 0;
     for (auto _ : state) {

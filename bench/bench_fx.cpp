@@ -51,8 +51,8 @@ void FxHVBlurRun(benchmark::State& state, int direction, int mode)
     FxHVBlur blur(kWidth, kHeight);
     blur.setScreen(&work.image);
     blur.setSize(64);
-    blur.setDirection(direction);
-    blur.setMode(mode);
+    blur.setDirection(FxHVBlur::Direction(direction));
+    blur.setMode(BlendMode(mode));
     const LevelScope level(state);
     for (auto _ : state) {
         blur.apply();
@@ -73,9 +73,9 @@ void BM_FxHVBlur_Both64(benchmark::State& state)
     blur.setSize(64);
     const LevelScope level(state);
     for (auto _ : state) {
-        blur.setDirection(0);
+        blur.setDirection(FxHVBlur::Direction::Horizontal);
         blur.apply();
-        blur.setDirection(1);
+        blur.setDirection(FxHVBlur::Direction::Vertical);
         blur.apply();
         benchmark::ClobberMemory();
     }
@@ -117,7 +117,7 @@ void BM_FxEmboss(benchmark::State& state)
     WorkImage work;
     FxEmboss emboss(kWidth, kHeight);
     emboss.setScreen(&work.image);
-    emboss.setMode(int(state.range(1)));
+    emboss.setMode(FxEmboss::Mode(state.range(1)));
     const LevelScope level(state);
     for (auto _ : state) {
         emboss.apply();
@@ -131,7 +131,7 @@ void BM_FxRadial(benchmark::State& state)
     WorkImage work;
     FxRadial radial(kWidth, kHeight);
     radial.setScreen(&work.image);
-    radial.setMode(int(state.range(1)));
+    radial.setMode(FxRadial::Mode(state.range(1)));
     radial.setCentre(200.0f, 100.0f);
     const LevelScope level(state);
     for (auto _ : state) {

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const bool quiet = (setReportEcho(false), true);
     (void)quiet;
     // A little past the length cap, so the refusal is exercised too.
-    if (size < 1 || size > MathExpression::MAX_LEN_EXPRESSION + 64) return 0;
+    if (size < 1 || size > MathExpression::kMaxExpressionLength + 64) return 0;
 
     // The first byte chooses whether every label is bound; the rest is the text, up to a NUL.
     const bool bindAll = (data[0] & 1) != 0;

@@ -8,7 +8,7 @@
 // Walks the controller chunks under the root; `each(type, chunk)` makes and reads each one.
 // False when the root chunk is not `rootId`.
 template <class Each>
-bool readControllerChunks(ChunkFileReaderManager& manager, int rootId, int controllerId, Each each)
+[[nodiscard]] bool readControllerChunks(ChunkFileReaderManager& manager, int rootId, int controllerId, Each each)
 {
     ChunkFileReader root(&manager);
     if (root.getIdentifier() != rootId) return false;

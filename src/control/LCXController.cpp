@@ -109,14 +109,13 @@ void LCXControllerRecordable::initRecording()
     if (m_step <= 0) return;
     const int64_t count = (int64_t(m_end) - int64_t(m_start)) / m_step;
     if (count <= 0) return;
-    if (count > MAX_NB_SAMPLE) {
+    if (count > kMaxSamples) {
         const std::string text = "record: too many samples: " + std::to_string(count);
-        reportWarning(kCaption, text.c_str());
-        return;
+        return reportWarning(kCaption, text.c_str());
     }
     m_nbSample = static_cast<int>(count);
     m_pSample = std::make_unique<float[]>(size_t(m_nbSample));
-    for (int i = 0; i < m_nbSample; ++i) m_pSample[i] = SAMPLE_MARKER;
+    for (int i = 0; i < m_nbSample; ++i) m_pSample[i] = kSampleMarker;
 }
 
 void LCXControllerRecordable::storeSample(float t, float v)
@@ -138,11 +137,11 @@ void LCXControllerRecordable::writeRecording()
     // An unrecorded slot takes the nearest recorded slot before it, else the first one after it
     // (slots before the first recorded one). One pass each way, so any slot count stays linear.
     int first = 0;
-    while (first < m_nbSample && s[first] == SAMPLE_MARKER) ++first;
+    while (first < m_nbSample && s[first] == kSampleMarker) ++first;
     if (first < m_nbSample) {
         for (int i = 0; i < first; ++i) s[i] = s[first];
         for (int i = first + 1; i < m_nbSample; ++i)
-            if (s[i] == SAMPLE_MARKER) s[i] = s[i - 1];
+            if (s[i] == kSampleMarker) s[i] = s[i - 1];
     }
 
     // One beat at the start; key i at i x step carries slot i.
@@ -252,7 +251,7 @@ float LCXControllerNoise::getValue(float t)
 {
     if (!m_dirty) return m_value;
     m_dirty = false;
-    const float b = float(m_noise.perlin().permutation(m_seed & (PerlinNoise::TABLE_SIZE - 1)));
+    const float b = float(m_noise.perlin().permutation(m_seed & (PerlinNoise::kTableSize - 1)));
     const float x = b + t * m_speed * 0.005f;
     float n = m_fractal ? float(m_noise.fBm(x, 1.0 - double(m_roughness), kNoiseLacunarity, kNoiseOctaves))
                         : m_noise.perlin().noise1(x);

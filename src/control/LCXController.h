@@ -55,9 +55,9 @@ protected:
 class LCXControllerRecordable : public LCXController {
 public:
     // Samples are dropped (with a report) beyond this count, so a file cannot ask for more.
-    static constexpr int MAX_NB_SAMPLE = 1 << 22;
+    static constexpr int kMaxSamples = 1 << 22;
     // The value of a slot nothing was stored in.
-    static constexpr float SAMPLE_MARKER = -5555555.0f;
+    static constexpr float kSampleMarker = -5555555.0f;
 
     ~LCXControllerRecordable() override;
 

@@ -25,8 +25,8 @@ LECXControllerParam* LECXController::getParam(int i) const
 
 LECXControllerParam* LECXController::addParam()
 {
-    if (getNbParam() >= MAX_NB_PARAM) return nullptr;
-    if (m_param.size() == m_param.capacity()) m_param.reserve(m_param.size() + PARAM_CAPACITY_STEP);
+    if (getNbParam() >= kMaxParams) return nullptr;
+    if (m_param.size() == m_param.capacity()) m_param.reserve(m_param.size() + kParamCapacityStep);
     m_param.push_back(std::make_unique<LECXControllerParam>());
     return m_param.back().get();
 }

@@ -33,9 +33,9 @@ struct LECXControllerParam {
 class LECXController {
 public:
     // The parameter array grows by this many slots at a time.
-    static constexpr int PARAM_CAPACITY_STEP = 40;
+    static constexpr int kParamCapacityStep = 40;
     // Parameters beyond this count are dropped on reading (with a report).
-    static constexpr int MAX_NB_PARAM = 10000;
+    static constexpr int kMaxParams = 10000;
 
     virtual ~LECXController();
     // Reads the parameters from the children 100 / 101 / 102 of the file's chunk 12.
@@ -60,7 +60,7 @@ public:
 
     int getNbParam() const { return static_cast<int>(m_param.size()); }
     LECXControllerParam* getParam(int i) const;
-    // Appends a parameter ("NULL", "NULL", 0) and returns it; null at MAX_NB_PARAM.
+    // Appends a parameter ("NULL", "NULL", 0) and returns it; null at kMaxParams.
     [[nodiscard]] LECXControllerParam* addParam();
 
     // Builds one expression per parameter, binds "time1" and "time2", and lists the other

@@ -14,7 +14,7 @@ const char* const kMixBlitNames[] = {"Opacity"};
 const char* const kDemoSpe01Names[] = {"Intensity", "Phase"};
 
 // Key templates of the 3D kind: NAME stands for an object name, IDX for an index.
-const char* const kL3XNames[LECXControllerL3X::NB_PARAM_NAME] = {
+const char* const kL3XNames[LECXControllerL3X::kParamNameCount] = {
     "SCENE MAINANIM", "SCENE CAMERA",
     "NODE NAME MAINANIM", "NODE NAME POSX", "NODE NAME POSY", "NODE NAME POSZ", "NODE NAME SCALE",
     "NODE NAME SCALEX", "NODE NAME SCALEY", "NODE NAME SCALEZ", "NODE NAME ROTX", "NODE NAME ROTY",
@@ -50,7 +50,7 @@ const char* const kL3XNames[LECXControllerL3X::NB_PARAM_NAME] = {
 // Descriptor kinds
 
 LECXControllerSimple::LECXControllerSimple(int type, const char* caption, const char* const* names, int nbName)
-    : LECXController(type), m_caption(caption), m_names(names), m_nbName(std::min(nbName, MAX_NB_FIELD))
+    : LECXController(type), m_caption(caption), m_names(names), m_nbName(std::min(nbName, kMaxFields))
 {
 }
 

@@ -10,7 +10,7 @@
 // A kind whose target is a descriptor: each name of its table is one float value of the target.
 class LECXControllerSimple : public LECXController {
 public:
-    static constexpr int MAX_NB_FIELD = 3;
+    static constexpr int kMaxFields = 3;
 
     // Makes `target` the target and finds its value for every name of the table.
     void setTarget(LECXTarget* target) override;
@@ -34,7 +34,7 @@ private:
     const char* m_caption;
     const char* const* m_names;
     int m_nbName;
-    float* m_field[MAX_NB_FIELD] = {nullptr, nullptr, nullptr};  // the target's value of name k
+    float* m_field[kMaxFields] = {nullptr, nullptr, nullptr};  // the target's value of name k
     std::vector<Binding> m_binding;
 };
 
@@ -62,7 +62,7 @@ public:
 // target, reached by parameter name like every other target.
 class LECXControllerL3X : public LECXController {
 public:
-    static constexpr int NB_PARAM_NAME = 69;
+    static constexpr int kParamNameCount = 69;
 
     LECXControllerL3X() : LECXController(kLECXL3X) {}
 
@@ -71,7 +71,7 @@ public:
     // Nothing while there are no parameter objects.
     void apply() override;
     const char* const* getParamNames() const override;
-    int getParamCount() const override { return NB_PARAM_NAME; }
+    int getParamCount() const override { return kParamNameCount; }
     int getNbParamObject() const { return m_nbParamObject; }
 
 protected:

@@ -47,7 +47,7 @@ void MathExpression::setExpression(const StringC& text)
     m_expression.emplace(text);
     const int len = text.length();
     if (len <= 0) return reportWarning(kCaption, "expression len <= 0");
-    if (len > MAX_LEN_EXPRESSION) return reportWarning(kCaption, "expression len > MAX_LEN_EXPRESSION");
+    if (len > kMaxExpressionLength) return reportWarning(kCaption, "expression len > MAX_LEN_EXPRESSION");
 
     // Commas are reported but kept: they stay inside their token, which then reads as a label.
     const char* s = text.getName();

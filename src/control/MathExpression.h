@@ -13,7 +13,7 @@ class MathExpression {
 public:
     // Longest text accepted: longer ones are refused with a warning, which bounds the token count,
     // the nesting depth and the memory of one expression.
-    static constexpr int MAX_LEN_EXPRESSION = 4096;
+    static constexpr int kMaxExpressionLength = 4096;
 
     // Checks and tokenises the text and classifies its tokens; labels can be bound afterwards.
     // A text that cannot be read is reported and leaves an expression whose value is 0.

@@ -40,11 +40,11 @@ bool MathExpressionOperation::init(const char* token)
 float MathExpressionOperation::apply(float a, float b) const
 {
     switch (m_code) {
-    case ADD: return a + b;
-    case SUB: return a - b;
-    case MUL: return a * b;
-    case DIV: return b == 0.0f ? a : a / b;
-    case MOD: return b == 0.0f ? a : std::fmod(a, b);
+    case kAdd: return a + b;
+    case kSub: return a - b;
+    case kMul: return a * b;
+    case kDiv: return b == 0.0f ? a : a / b;
+    case kMod: return b == 0.0f ? a : std::fmod(a, b);
     default: return a;
     }
 }
@@ -52,11 +52,11 @@ float MathExpressionOperation::apply(float a, float b) const
 bool MathExpressionFunction::init(const char* token)
 {
     if (std::strcmp(token, "cos") == 0) {
-        m_code = COS;
+        m_code = kCos;
         return true;
     }
     if (std::strcmp(token, "sin") == 0) {
-        m_code = SIN;
+        m_code = kSin;
         return true;
     }
     return false;
@@ -66,8 +66,8 @@ float MathExpressionFunction::apply(float x) const
 {
     // Computed in double and rounded once to float, as the C library's sin/cos of a float does.
     switch (m_code) {
-    case COS: return static_cast<float>(std::cos(static_cast<double>(x)));
-    case SIN: return static_cast<float>(std::sin(static_cast<double>(x)));
+    case kCos: return static_cast<float>(std::cos(static_cast<double>(x)));
+    case kSin: return static_cast<float>(std::sin(static_cast<double>(x)));
     default: return x;
     }
 }

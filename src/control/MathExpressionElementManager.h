@@ -10,32 +10,32 @@
 
 // A binary operator: "+" 0, "-" 1, "*" 2, "/" 3, "%" 4; 255 while unset.
 struct MathExpressionOperation {
-    static constexpr uint8_t ADD = 0;
-    static constexpr uint8_t SUB = 1;
-    static constexpr uint8_t MUL = 2;
-    static constexpr uint8_t DIV = 3;
-    static constexpr uint8_t MOD = 4;
-    static constexpr uint8_t UNSET = 255;
+    static constexpr uint8_t kAdd = 0;
+    static constexpr uint8_t kSub = 1;
+    static constexpr uint8_t kMul = 2;
+    static constexpr uint8_t kDiv = 3;
+    static constexpr uint8_t kMod = 4;
+    static constexpr uint8_t kUnset = 255;
 
-    uint8_t m_code = UNSET;
+    uint8_t m_code = kUnset;
 
-    bool isSet() const { return m_code != UNSET; }
+    bool isSet() const { return m_code != kUnset; }
     // Sets the code from an operator token; false when the token is not an operator.
-    bool init(const char* token);
+    [[nodiscard]] bool init(const char* token);
     // a op b in floats. Division and remainder by 0 give a; an unset code gives a.
     float apply(float a, float b) const;
 };
 
 // A function applied to a group's result: "cos" 0, "sin" 1 (radians); 255 while unset.
 struct MathExpressionFunction {
-    static constexpr uint8_t COS = 0;
-    static constexpr uint8_t SIN = 1;
-    static constexpr uint8_t UNSET = 255;
+    static constexpr uint8_t kCos = 0;
+    static constexpr uint8_t kSin = 1;
+    static constexpr uint8_t kUnset = 255;
 
-    uint8_t m_code = UNSET;
+    uint8_t m_code = kUnset;
 
-    bool isSet() const { return m_code != UNSET; }
-    bool init(const char* token);
+    bool isSet() const { return m_code != kUnset; }
+    [[nodiscard]] bool init(const char* token);
     // function(x); an unset code gives x.
     float apply(float x) const;
 };
@@ -93,7 +93,7 @@ public:
 
     // Checks the labels and builds every group's operand chain. On any failure it warns, stops,
     // and the expression then evaluates to 1.0 (the outer group's initial result).
-    bool prepareGroup();
+    [[nodiscard]] bool prepareGroup();
     bool isPrepared() const { return m_state == State::Prepared; }
 
     // Inner groups first, then the groups containing them; the outer group's result. 0 when
@@ -103,11 +103,11 @@ public:
 private:
     enum class State { Empty, Classified, Prepared, Stopped };
 
-    bool firstPass();
-    bool buildOperandArrays();
-    bool secondPass();
+    [[nodiscard]] bool firstPass();
+    [[nodiscard]] bool buildOperandArrays();
+    [[nodiscard]] bool secondPass();
     bool checkChains() const;
-    bool stop();
+    [[nodiscard]] bool stop();
 
     std::vector<MathExpressionElement> m_element;
     std::vector<MathExpressionGroup> m_group;  // in order of their opening parenthesis, outer first

@@ -9,10 +9,10 @@
 
 class MouseInput {
 public:
-    static constexpr int MAX_NB_AXIS = 3;
-    static constexpr int MAX_NB_BUTTON = 4;
+    static constexpr int kAxisCount = 3;
+    static constexpr int kButtonCount = 4;
     // Re-acquisition attempts per poll while the device answers that input was lost.
-    static constexpr int MAX_NB_ACQUIRE = 8;
+    static constexpr int kMaxAcquire = 8;
 
     // Takes the device (null: a mouse without input whose values stay 0).
     explicit MouseInput(std::unique_ptr<MouseDevice> device);
@@ -32,14 +32,14 @@ public:
     int getAxisCount() const { return m_nbAxis; }
     int getButtonCount() const { return m_nbButton; }
     // The last relative motion of an axis (0 out of range).
-    int getMotion(int axis) const { return axis >= 0 && axis < MAX_NB_AXIS ? m_motion[axis] : 0; }
+    int getMotion(int axis) const { return axis >= 0 && axis < kAxisCount ? m_motion[axis] : 0; }
 
 private:
     std::unique_ptr<MouseDevice> m_pDevice;
     int m_nbAxis = 0;
     int m_nbButton = 0;
-    int m_buttonState[MAX_NB_BUTTON] = {0, 0, 0, 0};
-    int m_motion[MAX_NB_AXIS] = {0, 0, 0};
+    int m_buttonState[kButtonCount] = {0, 0, 0, 0};
+    int m_motion[kAxisCount] = {0, 0, 0};
     int m_x = 0;
     int m_y = 0;
     int m_z = 0;

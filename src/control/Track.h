@@ -145,7 +145,7 @@ protected:
     using Base::Base;
 
     // setKey's checks, in the order and with the texts of the messages.
-    bool checkSet(int i) const
+    [[nodiscard]] bool checkSet(int i) const
     {
         if (i < 0) {
             trackReport("setKey: index < 0");
@@ -163,7 +163,7 @@ protected:
     }
 
     // getKey's checks (a negative index reports setKey's text, as the original does).
-    bool checkGet(int i) const
+    [[nodiscard]] bool checkGet(int i) const
     {
         if (i < 0) {
             trackReport("setKey: index < 0");

@@ -78,27 +78,27 @@ void TrackFloatBezier::prepare()
         const int nextIn = i < last ? k[i + 1].inType : 150;
 
         switch (key.inType) {
-        case BEZIER_LINEAR:
-            key.inTangent = (prevOut == BEZIER_LINEAR || i == 0) ? inPlain(i) : inFromLinear(i);
+        case kBezierLinear:
+            key.inTangent = (prevOut == kBezierLinear || i == 0) ? inPlain(i) : inFromLinear(i);
             if (i == last) key.outTangent = 0.0f;
             break;
-        case BEZIER_STEP:
-        case BEZIER_SLOW: key.inTangent = 0.0f; break;
-        case BEZIER_FAST: key.inTangent = inPlain(i) * 2.0f; break;
+        case kBezierStep:
+        case kBezierSlow: key.inTangent = 0.0f; break;
+        case kBezierFast: key.inTangent = inPlain(i) * 2.0f; break;
         default: break;  // smooth below; custom and unknown types keep their handles
         }
         switch (key.outType) {
-        case BEZIER_LINEAR:
-            key.outTangent = (nextIn == BEZIER_LINEAR || i == last) ? outPlain(i) : outFromLinear(i);
+        case kBezierLinear:
+            key.outTangent = (nextIn == kBezierLinear || i == last) ? outPlain(i) : outFromLinear(i);
             break;
-        case BEZIER_STEP:
-        case BEZIER_SLOW: key.outTangent = 0.0f; break;
-        case BEZIER_FAST: key.outTangent = outPlain(i) * 2.0f; break;
+        case kBezierStep:
+        case kBezierSlow: key.outTangent = 0.0f; break;
+        case kBezierFast: key.outTangent = outPlain(i) * 2.0f; break;
         default: break;
         }
 
-        const bool smoothIn = key.inType == BEZIER_SMOOTH;
-        const bool smoothOut = key.outType == BEZIER_SMOOTH;
+        const bool smoothIn = key.inType == kBezierSmooth;
+        const bool smoothOut = key.outType == kBezierSmooth;
         if (!smoothIn && !smoothOut) continue;
         if (n == 1) {
             if (smoothIn) key.inTangent = 0.0f;
@@ -121,9 +121,9 @@ void TrackFloatBezier::prepare()
                 key.inTangent = -d;
                 key.outTangent = d;
             } else if (smoothIn) {
-                key.inTangent = key.outType == BEZIER_STEP ? 0.0f : -key.outTangent;
+                key.inTangent = key.outType == kBezierStep ? 0.0f : -key.outTangent;
             } else {
-                key.outTangent = key.inType == BEZIER_STEP ? 0.0f : -key.inTangent;
+                key.outTangent = key.inType == kBezierStep ? 0.0f : -key.inTangent;
             }
         }
     }
@@ -175,7 +175,7 @@ float TrackFloatBezier::customValue(int i, float t, float u)
     const float dt = b.time - a.time;
     const float dv = b.value - a.value;
     float x1, y1, x2, y2;
-    if (a.outType == BEZIER_CUSTOM) {
+    if (a.outType == kBezierCustom) {
         float len = a.outLength;
         if (len < 0.0f) {
             a.outLength = 0.3333f;
@@ -183,14 +183,14 @@ float TrackFloatBezier::customValue(int i, float t, float u)
         }
         x1 = a.time + dt * len;
         y1 = a.value + dt * len * a.outTangent;
-    } else if (a.outType == BEZIER_LINEAR) {
+    } else if (a.outType == kBezierLinear) {
         x1 = a.time + dt / 3.0f;
         y1 = a.value + dv / 3.0f;
     } else {
         x1 = a.time + dt / 3.0f;
         y1 = a.value + dt / 3.0f * a.outTangent;
     }
-    if (b.inType == BEZIER_CUSTOM) {
+    if (b.inType == kBezierCustom) {
         float len = b.inLength;
         if (len < 0.0f) {
             b.inLength = 0.3333f;
@@ -198,7 +198,7 @@ float TrackFloatBezier::customValue(int i, float t, float u)
         }
         x2 = b.time - dt * len;
         y2 = b.value + dt * len * b.inTangent;
-    } else if (b.inType == BEZIER_LINEAR) {
+    } else if (b.inType == kBezierLinear) {
         x2 = b.time - dt / 3.0f;
         y2 = b.value - dv / 3.0f;
     } else {
@@ -228,8 +228,8 @@ float TrackFloatBezier::getValue(float time)
     const int i = trackSegmentEarlier(k, time);
     const float dt = k[i + 1].time - k[i].time;
     const float u = dt != 0.0f ? (time - k[i].time) / dt : 0.0f;
-    if (k[i].outType == BEZIER_STEP || k[i + 1].inType == BEZIER_STEP) return u == 1.0f ? k[i + 1].value : k[i].value;
-    if (k[i].outType == BEZIER_CUSTOM || k[i + 1].inType == BEZIER_CUSTOM) return customValue(i, time, u);
+    if (k[i].outType == kBezierStep || k[i + 1].inType == kBezierStep) return u == 1.0f ? k[i + 1].value : k[i].value;
+    if (k[i].outType == kBezierCustom || k[i + 1].inType == kBezierCustom) return customValue(i, time, u);
     const float dt3 = dt / 3.0f;
     const float p1 = k[i].value + dt3 * k[i].outTangent;
     const float p2 = k[i + 1].value + dt3 * k[i + 1].inTangent;

@@ -15,7 +15,7 @@ namespace trackinterp {
 // tracks (later segment at a key time; a zero-length segment reports and uses 1e-7). Returns
 // false with `out` set when the answer is a key value (or no key).
 template <class Key, class V>
-bool linearSegment(const std::vector<Key>& k, float t, int& i, float& u, V& out)
+[[nodiscard]] bool linearSegment(const std::vector<Key>& k, float t, int& i, float& u, V& out)
 {
     const int n = static_cast<int>(k.size());
     if (n == 0) {

@@ -161,7 +161,7 @@ public:
 
     // Makes `child` the next child chunk and returns true, or returns false when there is none.
     // A child smaller than its header or reaching past this chunk ends the walk (reported).
-    bool nextChild(ChunkFileReader& child);
+    [[nodiscard]] bool nextChild(ChunkFileReader& child);
 
 private:
     ChunkFileReaderManager* m_pManager = nullptr;

@@ -13,10 +13,10 @@ class FileTools {
 public:
     static bool getCurrentDirectory(StringC& out);
     // The current directory with a trailing '/', without any message on failure.
-    [[nodiscard]] static bool currentDirectoryText(StringC& out);
+    static bool currentDirectoryText(StringC& out);
     static bool setCurrentDirectory(const StringC& directory);
     // First file of the current directory named "*." + extension (bare name); false if none.
-    [[nodiscard]] static bool findFirstFile(StringC& out, const StringC& extension);
+    static bool findFirstFile(StringC& out, const StringC& extension);
     // Files of `directory` (ending with a separator) named "*." + extension.
     [[nodiscard]] static int countFiles(const StringC& directory, const StringC& extension);
     // directory + name of the index-th such file, or "NULL".
@@ -27,12 +27,12 @@ public:
     // written. Returns the best path to try (the converted one when nothing matches).
     [[nodiscard]] static std::string resolvePath(const char* path);
     // Whether the (resolved) path names an existing entry.
-    [[nodiscard]] static bool exists(const char* path);
-    [[nodiscard]] static bool isDirectory(const char* path);
+    static bool exists(const char* path);
+    static bool isDirectory(const char* path);
     // fopen of the resolved path (for writing, the directory part is resolved).
     [[nodiscard]] static FILE* openFile(const char* path, const char* mode);
     // Reads a whole file; false when it cannot be opened or read, or is larger than maxBytes.
-    [[nodiscard]] static bool readFile(const char* path, std::vector<unsigned char>& data,
+    static bool readFile(const char* path, std::vector<unsigned char>& data,
                          size_t maxBytes = size_t(1) << 30);
     // Names of a directory's entries in case-insensitive order ("." and ".." left out).
     struct Entry {

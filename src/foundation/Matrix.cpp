@@ -27,38 +27,23 @@ Matrix Matrix::scaling(float sx, float sy, float sz)
     return r;
 }
 
-Matrix Matrix::rotationX(float a)
+namespace {
+// Rotation by a in the plane of axes i and j (from i toward j): the one shape of the three axis rotations.
+Matrix planeRotation(float a, int i, int j)
 {
-    Matrix r = identity();
+    Matrix r = Matrix::identity();
     const float c = std::cos(a), s = std::sin(a);
-    r.m[1][1] = c;
-    r.m[1][2] = s;
-    r.m[2][1] = -s;
-    r.m[2][2] = c;
+    r.m[i][i] = c;
+    r.m[i][j] = s;
+    r.m[j][i] = -s;
+    r.m[j][j] = c;
     return r;
 }
+} // namespace
 
-Matrix Matrix::rotationY(float a)
-{
-    Matrix r = identity();
-    const float c = std::cos(a), s = std::sin(a);
-    r.m[0][0] = c;
-    r.m[0][2] = -s;
-    r.m[2][0] = s;
-    r.m[2][2] = c;
-    return r;
-}
-
-Matrix Matrix::rotationZ(float a)
-{
-    Matrix r = identity();
-    const float c = std::cos(a), s = std::sin(a);
-    r.m[0][0] = c;
-    r.m[0][1] = s;
-    r.m[1][0] = -s;
-    r.m[1][1] = c;
-    return r;
-}
+Matrix Matrix::rotationX(float a) { return planeRotation(a, 1, 2); }
+Matrix Matrix::rotationY(float a) { return planeRotation(a, 2, 0); }
+Matrix Matrix::rotationZ(float a) { return planeRotation(a, 0, 1); }
 
 Matrix Matrix::euler(float ax, float ay, float az)
 {

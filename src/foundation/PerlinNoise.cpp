@@ -12,14 +12,14 @@
 
 namespace {
 
-constexpr int PERLIN_SEED = 548485;
-constexpr int MASK = PerlinNoise::TABLE_SIZE - 1;
-constexpr float OFFSET = 10000.0f;
+constexpr int kPerlinSeed = 548485;
+constexpr int kMask = PerlinNoise::kTableSize - 1;
+constexpr float kOffset = 10000.0f;
 
 // A gradient component: (rand() mod 1024 - 512) / 512, in [-1, 1).
 float drawComponent()
 {
-    return float(tlRand() % (2 * PerlinNoise::TABLE_SIZE) - PerlinNoise::TABLE_SIZE) / float(PerlinNoise::TABLE_SIZE);
+    return float(tlRand() % (2 * PerlinNoise::kTableSize) - PerlinNoise::kTableSize) / float(PerlinNoise::kTableSize);
 }
 
 // A gradient of N components inside the unit ball (drawn again while its squared length exceeds 1),
@@ -52,16 +52,25 @@ struct Lattice {
 
 Lattice lattice(float v)
 {
-    const float t = v + OFFSET;
+    const float t = v + kOffset;
     // Truncation toward zero; out of range (or NaN) gives INT_MIN as the x86 conversion does,
     // instead of undefined behaviour.
     const int i = (t > -2147483648.0f && t < 2147483648.0f) ? int(t) : INT_MIN;
     Lattice l;
-    l.b0 = i & MASK;
-    l.b1 = (l.b0 + 1) & MASK;
+    l.b0 = i & kMask;
+    l.b1 = (l.b0 + 1) & kMask;
     l.r0 = t - float(i);
     l.r1 = l.r0 - 1.0f;
     return l;
+}
+
+// Hashed indices of the four corners of a 2D lattice cell: (x0, y0), (x1, y0), (x0, y1), (x1, y1).
+template <class Table>
+std::array<int, 4> cellCorners(const Table& p, const Lattice& lx, const Lattice& ly)
+{
+    const int i = p[size_t(lx.b0)];
+    const int j = p[size_t(lx.b1)];
+    return {p[size_t(i + ly.b0)], p[size_t(j + ly.b0)], p[size_t(i + ly.b1)], p[size_t(j + ly.b1)]};
 }
 
 // s(t) = t^2 (3 - 2t): the product t*t in single precision, the rest in double, stored as float.
@@ -76,11 +85,11 @@ float lerp(float t, float a, float b)
     return a + t * (b - a);
 }
 
-// Octave counts as the weight table holds them: NaN and counts beyond MAX_NB_OCTAVE are limited
-// (the table holds MAX_NB_OCTAVE + 2 weights), as are counts below -1.
+// Octave counts as the weight table holds them: NaN and counts beyond kMaxOctave are limited
+// (the table holds kMaxOctave + 2 weights), as are counts below -1.
 double clampOctaves(double octaves)
 {
-    if (!(octaves <= double(FractalNoise::MAX_NB_OCTAVE))) return double(FractalNoise::MAX_NB_OCTAVE);
+    if (!(octaves <= double(FractalNoise::kMaxOctave))) return double(FractalNoise::kMaxOctave);
     if (!(octaves >= -1.0)) return -1.0;
     return octaves;
 }
@@ -89,23 +98,23 @@ double clampOctaves(double octaves)
 
 PerlinNoise::PerlinNoise()
 {
-    tlSrand(PERLIN_SEED);
+    tlSrand(kPerlinSeed);
     int i = 0;
-    for (; i < TABLE_SIZE; ++i) {
+    for (; i < kTableSize; ++i) {
         m_permutation[size_t(i)] = i;
         m_g1[size_t(i)] = drawComponent();
         m_g2[size_t(i)] = drawGradient<2>();
         m_g3[size_t(i)] = drawGradient<3>();
         m_g4[size_t(i)] = drawGradient<4>();
     }
-    for (i = TABLE_SIZE - 1; i > 0; --i) {
-        const int j = tlRand() % TABLE_SIZE;
+    for (i = kTableSize - 1; i > 0; --i) {
+        const int j = tlRand() % kTableSize;
         std::swap(m_permutation[size_t(i)], m_permutation[size_t(j)]);
     }
     // Entries 0..513 repeated at 512..1025, so b + 1 and permutation sums index without wrapping.
-    for (i = 0; i < TABLE_SIZE + 2; ++i) {
+    for (i = 0; i < kTableSize + 2; ++i) {
         const size_t from = size_t(i);
-        const size_t to = size_t(TABLE_SIZE + i);
+        const size_t to = size_t(kTableSize + i);
         m_permutation[to] = m_permutation[from];
         m_g1[to] = m_g1[from];
         m_g2[to] = m_g2[from];
@@ -127,12 +136,7 @@ float PerlinNoise::noise2(float x, float y) const
 {
     const Lattice lx = lattice(x);
     const Lattice ly = lattice(y);
-    const int i = m_permutation[size_t(lx.b0)];
-    const int j = m_permutation[size_t(lx.b1)];
-    const int b00 = m_permutation[size_t(i + ly.b0)];
-    const int b10 = m_permutation[size_t(j + ly.b0)];
-    const int b01 = m_permutation[size_t(i + ly.b1)];
-    const int b11 = m_permutation[size_t(j + ly.b1)];
+    const auto [b00, b10, b01, b11] = cellCorners(m_permutation, lx, ly);
     const float sx = sCurve(lx.r0);
     const float sy = sCurve(ly.r0);
 
@@ -150,12 +154,7 @@ float PerlinNoise::noise3(float x, float y, float z) const
     const Lattice lx = lattice(x);
     const Lattice ly = lattice(y);
     const Lattice lz = lattice(z);
-    const int i = m_permutation[size_t(lx.b0)];
-    const int j = m_permutation[size_t(lx.b1)];
-    const int b00 = m_permutation[size_t(i + ly.b0)];
-    const int b10 = m_permutation[size_t(j + ly.b0)];
-    const int b01 = m_permutation[size_t(i + ly.b1)];
-    const int b11 = m_permutation[size_t(j + ly.b1)];
+    const auto [b00, b10, b01, b11] = cellCorners(m_permutation, lx, ly);
     const float t = sCurve(lx.r0);
     const float sy = sCurve(ly.r0);
     const float sz = sCurve(lz.r0);

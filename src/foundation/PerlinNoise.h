@@ -8,8 +8,8 @@
 
 class PerlinNoise {
 public:
-    static constexpr int TABLE_SIZE = 512;                  // lattice period B
-    static constexpr int TABLE_ENTRIES = 2 * TABLE_SIZE + 2; // entries 0..513 repeated at 512..1025
+    static constexpr int kTableSize = 512;                  // lattice period B
+    static constexpr int kTableEntries = 2 * kTableSize + 2; // entries 0..513 repeated at 512..1025
 
     // Builds the tables: seeds the process-wide generator with 548485 (tlSrand) and draws from it,
     // so the content is always the same and the generator's later sequence depends on it.
@@ -19,7 +19,7 @@ public:
     float noise2(float x, float y) const;
     float noise3(float x, float y, float z) const;
 
-    // Table access, 0 <= i < TABLE_ENTRIES.
+    // Table access, 0 <= i < kTableEntries.
     int permutation(int i) const { return m_permutation[size_t(i)]; }
     float g1(int i) const { return m_g1[size_t(i)]; }
     const std::array<float, 2>& g2(int i) const { return m_g2[size_t(i)]; }
@@ -27,11 +27,11 @@ public:
     const std::array<float, 4>& g4(int i) const { return m_g4[size_t(i)]; }
 
 private:
-    std::array<int, TABLE_ENTRIES> m_permutation{};
-    std::array<float, TABLE_ENTRIES> m_g1{};
-    std::array<std::array<float, 2>, TABLE_ENTRIES> m_g2{};
-    std::array<std::array<float, 3>, TABLE_ENTRIES> m_g3{};
-    std::array<std::array<float, 4>, TABLE_ENTRIES> m_g4{}; // drawn for the sequence, not read
+    std::array<int, kTableEntries> m_permutation{};
+    std::array<float, kTableEntries> m_g1{};
+    std::array<std::array<float, 2>, kTableEntries> m_g2{};
+    std::array<std::array<float, 3>, kTableEntries> m_g3{};
+    std::array<std::array<float, 4>, kTableEntries> m_g4{}; // drawn for the sequence, not read
 };
 
 // Fractional Brownian motion (Musgrave): a sum of octaves of noise1, octave i at frequency
@@ -39,7 +39,7 @@ private:
 class FractalNoise {
 public:
     // Octave counts above this are treated as this many (the weight table has a fixed size).
-    static constexpr int MAX_NB_OCTAVE = 32;
+    static constexpr int kMaxOctave = 32;
 
     // Builds the noise tables (reseeding the process-wide generator) and the weights.
     FractalNoise(double H, double lacunarity, double octaves);
@@ -60,5 +60,5 @@ private:
     // The arguments the weights were last computed for, to skip recomputing identical ones.
     double m_lacunarity = 0.0;
     int m_nbWeight = 0;
-    std::array<double, MAX_NB_OCTAVE + 2> m_weights{};
+    std::array<double, kMaxOctave + 2> m_weights{};
 };

@@ -6,9 +6,9 @@
 #include <cstdint>
 
 // Largest value tlRand() returns.
-inline constexpr int TL_RAND_MAX = 0x7FFF;
+inline constexpr int kRandMax = 0x7FFF;
 
 // Sets the generator state to seed (the runtime starts as if seeded with 1).
 void tlSrand(uint32_t seed);
-// Advances the state and returns (state >> 16) & 0x7FFF, 0..TL_RAND_MAX.
+// Advances the state and returns (state >> 16) & 0x7FFF, 0..kRandMax.
 int tlRand();

@@ -51,5 +51,5 @@ void setReportEcho(bool on);
 unsigned long reportCount();
 
 // Fatal errors post exit code 1; the main loop ends the program when it sees it.
-bool fatalErrorPosted();
+[[nodiscard]] bool fatalErrorPosted();
 void clearFatalError();

@@ -45,10 +45,10 @@ public:
     // Keeps only the file name, without directory or extension.
     void keepFileTitle();
     // The current directory followed by '/'; false and a warning when it cannot be read.
-    bool getCurrentDirectory();
+    [[nodiscard]] bool getCurrentDirectory();
     // Finds this path's file in its directory or any subdirectory (depth first, the directory
     // itself first); on success the text becomes the path found.
-    bool findFileInTree();
+    bool findFileInTree();  // a miss leaves the text as it was, which callers may keep
 
 private:
     std::unique_ptr<char[]> m_pName;

@@ -9,6 +9,13 @@ public:
     // Takes the image to filter (not owned); an image of other dimensions is reported and ignored.
     void setScreen(CImage32* screen);
     CImage32* getScreen() const { return m_pScreen; }
+    // setScreen, then whether that image is the one filtered (false for none or other dimensions).
+    [[nodiscard]] bool bindScreen(CImage32* screen)
+    {
+        if (!screen) return false;
+        setScreen(screen);
+        return m_pScreen == screen;
+    }
 
 protected:
     // Dimensions beyond the image pixel cap are reported once ("dimensions too large"); the

@@ -136,7 +136,7 @@ struct EmbossRow {
     EmbossFn loops[kSimdLevelCount];
 };
 constexpr EmbossRow kEmbossLoops[] = {
-    {FxEmboss::MODE_SHADE, {&embossT<ScalarLanes, true>, &embossT<SimdLanes, true>}},
+    {int(FxEmboss::Mode::Shade), {&embossT<ScalarLanes, true>, &embossT<SimdLanes, true>}},
     {kAnyMode, {&embossT<ScalarLanes, false>, &embossT<SimdLanes, false>}},
 };
 

@@ -9,7 +9,8 @@
 
 class FxEmboss : public FxEffect {
 public:
-    enum Mode { MODE_EMBOSS = 0, MODE_SHADE = 1 };
+    // The relief itself, or the image lit by it (the script's word order: EMBOSS, SHADE).
+    enum class Mode : int { Emboss = 0, Shade = 1 };
 
     // Dimensions beyond the image pixel cap are reported; the filter then does nothing.
     FxEmboss(int width, int height);
@@ -17,16 +18,15 @@ public:
     // Strength of the shading, limited to 0..255.
     void setIntensity(int intensity);
     int getIntensity() const { return m_intensity; }
-    // 1 shades, any other value writes the relief.
-    void setMode(int mode) { m_mode = mode; }
-    int getMode() const { return m_mode; }
+    void setMode(Mode mode) { m_mode = mode; }
+    Mode getMode() const { return m_mode; }
 
     // Filters the screen; nothing without one. Pixels beyond the border repeat the edge pixels.
     void apply();
 
 private:
     int m_intensity = 255;
-    int m_mode = MODE_EMBOSS;
+    Mode m_mode = Mode::Emboss;
     // Column sums of the three rows around the current one: (width + 2) x 4 channels, the first and
     // last column repeating their neighbours.
     std::vector<int16_t> m_workRow;

@@ -65,13 +65,13 @@ struct SimdLanes {
         const __m128i lo = _mm_mullo_epi16(s, d.m);
         return _mm_srl_epi16(_mm_or_si128(_mm_sll_epi16(hi, d.left), _mm_srl_epi16(lo, d.right)), d.right2);
     }
-    // mode 0: mean; 1: min(in + mean, 255); 2: max(in - mean, 0), per byte
-    template <int Mode>
+    // normal: mean; add: min(in + mean, 255); subtract: max(in - mean, 0), per byte
+    template <BlendMode Mode>
     static Bytes combine(V mean, Bytes in)
     {
         const __m128i m = _mm_packus_epi16(mean, mean);
-        if constexpr (Mode == FxHVBlur::MODE_ADD) return _mm_adds_epu8(in, m);
-        else if constexpr (Mode == FxHVBlur::MODE_SUB) return _mm_subs_epu8(in, m);
+        if constexpr (Mode == kBlendAdd) return _mm_adds_epu8(in, m);
+        else if constexpr (Mode == kBlendSub) return _mm_subs_epu8(in, m);
         else return m;
     }
     static void put8(void* p, Bytes b) { _mm_storel_epi64(static_cast<__m128i*>(p), b); }
@@ -135,15 +135,15 @@ struct ScalarLanes {
         for (uint16_t& lane : s.l) lane = uint16_t(d.divide(lane));
         return s;
     }
-    template <int Mode>
+    template <BlendMode Mode>
     static Bytes combine(const V& mean, Bytes in)
     {
         uint64_t out = 0;
         for (int i = 0; i < 8; ++i) {
             const int p = int((in >> (8 * i)) & 0xFF);
             int r = mean.l[i];
-            if constexpr (Mode == FxHVBlur::MODE_ADD) r = std::min(p + r, 255);
-            else if constexpr (Mode == FxHVBlur::MODE_SUB) r = std::max(p - r, 0);
+            if constexpr (Mode == kBlendAdd) r = std::min(p + r, 255);
+            else if constexpr (Mode == kBlendSub) r = std::max(p - r, 0);
             out |= uint64_t(r) << (8 * i);
         }
         return out;
@@ -164,7 +164,7 @@ struct ScalarLanes {
 // ---- rows: two rows at a time, saved interleaved in `line` --------------------------------------
 
 // The window of output x covers x - h + 1 .. x + h; `sum` holds it clipped to the line.
-template <class L, int Mode>
+template <class L, BlendMode Mode>
 struct RowPair {
     const uint64_t* line;
     uint32_t* rowA;
@@ -202,7 +202,7 @@ struct RowPair {
     }
 };
 
-template <class L, int Mode>
+template <class L, BlendMode Mode>
 void blurRowsT(uint32_t* pixels, int width, int firstRow, int lastRow, int h, const typename L::Div& div,
                uint64_t* line)
 {
@@ -217,7 +217,7 @@ void blurRowsT(uint32_t* pixels, int width, int firstRow, int lastRow, int h, co
 
 // ---- columns: a row at a time, running sums per column ------------------------------------------
 
-template <class L, int Mode>
+template <class L, BlendMode Mode>
 struct ColumnPass {
     uint32_t* pixels;
     int width;
@@ -286,7 +286,7 @@ struct ColumnPass {
     }
 };
 
-template <class L, int Mode>
+template <class L, BlendMode Mode>
 void rowsKernel(uint32_t* pixels, int width, int firstRow, int lastRow, int h, const FxHVBlur::Divisor& d,
                 uint64_t* line)
 {
@@ -294,7 +294,7 @@ void rowsKernel(uint32_t* pixels, int width, int firstRow, int lastRow, int h, c
     blurRowsT<L, Mode>(pixels, width, firstRow, lastRow, h, div, line);
 }
 
-template <class L, int Mode>
+template <class L, BlendMode Mode>
 void columnsKernel(uint32_t* pixels, int width, int height, int h, const FxHVBlur::Divisor& d, uint16_t* sums,
                    uint32_t* saved)
 {
@@ -311,7 +311,7 @@ struct BlurRow {
     RowsFn rows[kSimdLevelCount];
     ColumnsFn columns[kSimdLevelCount];
 };
-template <int Mode>
+template <BlendMode Mode>
 constexpr BlurRow loopsFor(int mode)
 {
     return {mode,
@@ -319,9 +319,9 @@ constexpr BlurRow loopsFor(int mode)
             {&columnsKernel<ScalarLanes, Mode>, &columnsKernel<SimdLanes, Mode>}};
 }
 constexpr BlurRow kBlurLoops[] = {
-    loopsFor<FxHVBlur::MODE_ADD>(FxHVBlur::MODE_ADD),
-    loopsFor<FxHVBlur::MODE_SUB>(FxHVBlur::MODE_SUB),
-    loopsFor<FxHVBlur::MODE_NORMAL>(kAnyMode),
+    loopsFor<kBlendAdd>(int(kBlendAdd)),
+    loopsFor<kBlendSub>(int(kBlendSub)),
+    loopsFor<kBlendNormal>(kAnyMode),
 };
 
 } // namespace
@@ -371,7 +371,7 @@ void FxHVBlur::apply()
 {
     if (!ready()) return;
     if (m_divisor.n < 1) return applyWithoutWindow(m_pScreen->m_pPixels, int64_t(m_width) * m_height);
-    if (m_direction == HORIZONTAL) return blurRows(0, m_height - 1, m_divisor);
+    if (m_direction == Direction::Horizontal) return blurRows(0, m_height - 1, m_divisor);
     const ColumnsFn columns = loopForLevel(rowForMode(kBlurLoops, m_mode).columns, simdLevel());
     columns(m_pScreen->m_pPixels, m_width, m_height, m_divisor.n / 2, m_divisor, m_columnSums.data(),
             m_savedRows.data());
@@ -387,8 +387,8 @@ void FxHVBlur::blurRow(int y, int size)
 
 void FxHVBlur::applyWithoutWindow(uint32_t* pixels, int64_t count) const
 {
-    if (m_mode == MODE_ADD) pixelops::addSaturate(pixels, count, pixels);
-    else if (m_mode == MODE_SUB) std::fill(pixels, pixels + count, 0u);
+    if (m_mode == kBlendAdd) pixelops::addSaturate(pixels, count, pixels);
+    else if (m_mode == kBlendSub) std::fill(pixels, pixels + count, 0u);
 }
 
 void FxHVBlur::blurRows(int firstRow, int lastRow, const Divisor& divisor)

@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "fx2d/FxEffect.h"
+#include "image/BlendMode.h"
 
 class FxHVBlur : public FxEffect {
 public:
-    enum Direction { HORIZONTAL = 0, VERTICAL = 1 };
-    enum Mode { MODE_NORMAL = 0, MODE_ADD = 1, MODE_SUB = 2 };
+    // Along rows or along columns (the script's word order: HORIZONTAL, VERTICAL).
+    enum class Direction : int { Horizontal = 0, Vertical = 1 };
 
     // Division of a window sum by n: a shift by log2(n) when n is a power of two, otherwise
     // (sum * multiplier) >> shift with a 32-bit product, shift = highest set bit of n + 8 and
@@ -38,17 +39,15 @@ public:
     void setSize(int size);
     int getSize() const { return m_divisor.n; }
     const Divisor& getDivisor() const { return m_divisor; }
-    // 0 along rows, anything else along columns.
-    void setDirection(int direction) { m_direction = direction; }
-    void setVertical(bool vertical) { m_direction = vertical ? VERTICAL : HORIZONTAL; }
-    int getDirection() const { return m_direction; }
-    // 0 writes the mean, 1 adds it to the pixel (saturating at 255), 2 subtracts it (at 0);
-    // other values act as 0.
-    void setMode(int mode) { m_mode = mode; }
-    int getMode() const { return m_mode; }
+    void setDirection(Direction direction) { m_direction = direction; }
+    Direction getDirection() const { return m_direction; }
+    // Normal writes the mean, add adds it to the pixel (saturating at 255), subtract subtracts it
+    // (at 0).
+    void setMode(BlendMode mode) { m_mode = mode; }
+    BlendMode getMode() const { return m_mode; }
 
-    // Filters the whole screen. With n < 1 nothing is averaged: mode 1 doubles every byte
-    // (saturating), mode 2 clears the image, mode 0 leaves it. Without screen reports "m_pScreen NULL".
+    // Filters the whole screen. With n < 1 nothing is averaged: add doubles every byte
+    // (saturating), subtract clears the image, normal leaves it. Without screen reports "m_pScreen NULL".
     void apply();
 
     // Horizontal blur of row y alone with window size (same rules as setSize, the engine's size
@@ -62,8 +61,8 @@ private:
     void blurRows(int firstRow, int lastRow, const Divisor& divisor);
     void applyWithoutWindow(uint32_t* pixels, int64_t count) const;
 
-    int m_direction = HORIZONTAL;
-    int m_mode = MODE_NORMAL;
+    Direction m_direction = Direction::Horizontal;
+    BlendMode m_mode = kBlendNormal;
     Divisor m_divisor;
     // Two rows saved interleaved (pixel x of the upper row in the low half), read while the rows
     // are overwritten.

@@ -159,7 +159,7 @@ struct RadialRow {
     RadialFn loops[kSimdLevelCount];
 };
 constexpr RadialRow kRadialLoops[] = {
-    {FxRadial::MODE_SMOOTH, {&radialT<ScalarLanes, true>, &radialT<SimdLanes, true>}},
+    {int(FxRadial::Mode::Smooth), {&radialT<ScalarLanes, true>, &radialT<SimdLanes, true>}},
     {kAnyMode, {&radialT<ScalarLanes, false>, &radialT<SimdLanes, false>}},
 };
 

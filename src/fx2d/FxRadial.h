@@ -11,7 +11,9 @@
 
 class FxRadial : public FxEffect {
 public:
-    enum Mode { MODE_SMOOTH = 0, MODE_FAST = 1 };
+    // Smooth: 14-bit factors, 32-bit sums; fast: 8-bit factors, 16-bit lanes (the script's word
+    // order: SMOOTH, FAST).
+    enum class Mode : int { Smooth = 0, Fast = 1 };
 
     // Builds the angular weight table for every offset 0 <= dx < width, 0 <= dy < height; none
     // beyond the image pixel cap (reported; the filter then does nothing).
@@ -27,9 +29,8 @@ public:
     void setCentre(float x, float y);
     int getCentreX() const { return m_centreX; }
     int getCentreY() const { return m_centreY; }
-    // 0 smooth (14-bit factors, 32-bit sums), any other value fast (8-bit factors, 16-bit lanes).
-    void setMode(int mode) { m_mode = mode; }
-    int getMode() const { return m_mode; }
+    void setMode(Mode mode) { m_mode = mode; }
+    Mode getMode() const { return m_mode; }
 
     // Weight of the neighbour along the dominant axis for offset (dx, dy) from the centre: 256 on
     // the axes, 0 on the diagonals. 0 <= dx < width, 0 <= dy < height.
@@ -39,7 +40,7 @@ public:
     void apply();
 
 private:
-    int m_mode = MODE_FAST;
+    Mode m_mode = Mode::Fast;
     float m_strength = 0.9f;
     float m_boost = 0.08f;
     int m_centreX;

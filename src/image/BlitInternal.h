@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "image/BlendKernels.h"
+#include "image/BlendMode.h"
 #include "image/BlitSpan.h"
 
 class CImage32;
@@ -28,10 +29,10 @@ struct Variant {
 };
 
 // blitScaled's selection rules; nothing when that combination draws nothing.
-std::optional<Variant> chooseScaledVariant(int mode, bool sourceAlpha, bool alphaMap, float opacity, bool filter);
+[[nodiscard]] std::optional<Variant> chooseScaledVariant(BlendMode mode, bool sourceAlpha, bool alphaMap, float opacity, bool filter);
 
-// blitRotation's span table (1 adds, 3 subtracts, any other value is normal).
-std::optional<Variant> chooseRotationVariant(int mode, bool sourceAlpha, bool alphaMap, float opacity, bool filter);
+// blitRotation's span table (add, subtract, any other value is normal).
+[[nodiscard]] std::optional<Variant> chooseRotationVariant(BlendMode mode, bool sourceAlpha, bool alphaMap, float opacity, bool filter);
 
 // blitScaled's destination rectangle and source stepping, all 16.16 except the pixel counts.
 struct ScaledGeometry {
@@ -40,7 +41,7 @@ struct ScaledGeometry {
     int64_t u = 0, v = 0;              // source position of (x0, y0)
     int64_t du = 0, dv = 0;            // per destination column and row
 };
-std::optional<ScaledGeometry> scaledGeometry(int srcW, int srcH, int dstW, int dstH, float centreX, float centreY,
+[[nodiscard]] std::optional<ScaledGeometry> scaledGeometry(int srcW, int srcH, int dstW, int dstH, float centreX, float centreY,
                                              float scaleX, float scaleY);
 
 // Whether linear pixel indices first..last (relative to row 0) lie inside the image's memory:

@@ -86,16 +86,16 @@ private:
 
 } // namespace
 
-std::optional<Variant> chooseRotationVariant(int mode, bool sourceAlpha, bool alphaMap, float opacity, bool filter)
+std::optional<Variant> chooseRotationVariant(BlendMode mode, bool sourceAlpha, bool alphaMap, float opacity, bool filter)
 {
-    // Here 1 adds, 3 subtracts and every other value is normal (unlike blitScaled).
+    // Here add and subtract are their own and every other value is normal (unlike blitScaled).
     if (alphaMap) {
-        const Rule r = mode == 1 ? Rule::AddWeighted : mode == 3 ? Rule::SubWeighted : Rule::Weighted;
+        const Rule r = mode == kBlendAdd ? Rule::AddWeighted : mode == kBlendSub ? Rule::SubWeighted : Rule::Weighted;
         return Variant{r, Weight::Map, filter};
     }
-    if (mode == 1) return opacity == 1.0f ? Variant{Rule::Add, Weight::None, filter}
+    if (mode == kBlendAdd) return opacity == 1.0f ? Variant{Rule::Add, Weight::None, filter}
                                           : Variant{Rule::AddWeighted, Weight::Opacity, filter};
-    if (mode == 3) return opacity == 1.0f ? Variant{Rule::Sub, Weight::None, filter}
+    if (mode == kBlendSub) return opacity == 1.0f ? Variant{Rule::Sub, Weight::None, filter}
                                           : Variant{Rule::SubWeighted, Weight::Opacity, filter};
     if (sourceAlpha) return Variant{Rule::Weighted, Weight::SourceAlpha, filter};
     if (opacity == 0.5f) return Variant{Rule::Half, Weight::None, filter};
@@ -106,7 +106,7 @@ std::optional<Variant> chooseRotationVariant(int mode, bool sourceAlpha, bool al
 } // namespace blit
 
 void CImage32::blitRotation(CImage32* dest, float angle, float centreX, float centreY, float scaleX, float scaleY,
-                            int mode, const CImage32* alphaMap, float opacity, bool filter) const
+                            BlendMode mode, const CImage32* alphaMap, float opacity, bool filter) const
 {
     using namespace blit;
     if (!dest) return;
@@ -182,7 +182,7 @@ void CImage32::blitRotation(CImage32* dest, float angle, float centreX, float ce
 }
 
 void CImage32::blitRotationAnchored(CImage32* dest, float angle, float anchorX, float anchorY, float posX, float posY,
-                                    float scaleX, float scaleY, int mode, const CImage32* alphaMap, float opacity,
+                                    float scaleX, float scaleY, BlendMode mode, const CImage32* alphaMap, float opacity,
                                     bool filter) const
 {
     const float dx = float(m_width) * anchorX * scaleX;

@@ -12,9 +12,9 @@ using blend::Weight;
 
 namespace blit {
 
-std::optional<Variant> chooseScaledVariant(int mode, bool sourceAlpha, bool alphaMap, float opacity, bool filter)
+std::optional<Variant> chooseScaledVariant(BlendMode mode, bool sourceAlpha, bool alphaMap, float opacity, bool filter)
 {
-    if (mode == 0) {
+    if (mode == kBlendNormal) {
         // The source's alpha is only honoured unfiltered; filtered, that combination draws nothing.
         if (sourceAlpha) return filter ? std::nullopt : std::optional<Variant>({Rule::Weighted, Weight::SourceAlpha, false});
         if (alphaMap) return Variant{Rule::Weighted, Weight::Map, false};  // the filter flag is ignored
@@ -22,8 +22,8 @@ std::optional<Variant> chooseScaledVariant(int mode, bool sourceAlpha, bool alph
         if (opacity == 1.0f) return Variant{Rule::Copy, Weight::None, filter};
         return Variant{Rule::Weighted, Weight::Opacity, filter};
     }
-    // 3 subtracts, every other value adds; neither draws a source whose alpha flag is set.
-    const bool sub = mode == 3;
+    // Subtract subtracts, every other value adds; neither draws a source whose alpha flag is set.
+    const bool sub = mode == kBlendSub;
     if (sourceAlpha) return std::nullopt;
     if (alphaMap) return Variant{sub ? Rule::SubWeighted : Rule::AddWeighted, Weight::Map, false};
     if (opacity == 1.0f) return Variant{sub ? Rule::Sub : Rule::Add, Weight::None, filter};
@@ -78,7 +78,7 @@ bool readsInside(const CImage32& image, int64_t first, int64_t last)
 
 } // namespace blit
 
-void CImage32::blitScaled(CImage32* dest, float centreX, float centreY, float scaleX, float scaleY, int mode,
+void CImage32::blitScaled(CImage32* dest, float centreX, float centreY, float scaleX, float scaleY, BlendMode mode,
                           const CImage32* alphaMap, float opacity, bool filter) const
 {
     using namespace blit;
@@ -125,7 +125,7 @@ void CImage32::blitScaled(CImage32* dest, float centreX, float centreY, float sc
 }
 
 void CImage32::blitScaledAnchored(CImage32* dest, float anchorX, float anchorY, float posX, float posY, float scaleX,
-                                  float scaleY, int mode, const CImage32* alphaMap, float opacity, bool filter) const
+                                  float scaleY, BlendMode mode, const CImage32* alphaMap, float opacity, bool filter) const
 {
     const float centreX = posX - float(m_width) * anchorX * scaleX;
     const float centreY = posY - float(m_height) * anchorY * scaleY;

@@ -119,7 +119,7 @@ namespace {
 void drawScaled256(const CImage32& source, CImage32* target)
 {
     source.blitRotation(target, 0.0f, 128.0f, 128.0f, 256.0f / float(source.m_width), 256.0f / float(source.m_height),
-                        0, nullptr, 1.0f, true);
+                        kBlendNormal, nullptr, 1.0f, true);
 }
 } // namespace
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "image/BlendMode.h"
+
 class CImage32 {
 public:
     CImage32() = default;
@@ -62,16 +64,16 @@ public:
     // Fills this 256x256 image with the source scaled to 256x256, stored in 8-pixel-wide strips.
     void init256x256Tiled(const CImage32* source);
 
-    // --- blits onto a destination (blend modes: 0 normal, 1 add, 3 subtract) ---
-    void blitScaled(CImage32* dest, float centreX, float centreY, float scaleX, float scaleY, int mode,
+    // --- blits onto a destination (BlendMode) ---
+    void blitScaled(CImage32* dest, float centreX, float centreY, float scaleX, float scaleY, BlendMode mode,
                     const CImage32* alphaMap, float opacity, bool filter) const;
     void blitScaledAnchored(CImage32* dest, float anchorX, float anchorY, float posX, float posY, float scaleX,
-                            float scaleY, int mode, const CImage32* alphaMap, float opacity, bool filter) const;
+                            float scaleY, BlendMode mode, const CImage32* alphaMap, float opacity, bool filter) const;
     void blitRotation(CImage32* dest, float angle, float centreX, float centreY, float scaleX, float scaleY,
-                      int mode, const CImage32* alphaMap, float opacity, bool filter) const;
+                      BlendMode mode, const CImage32* alphaMap, float opacity, bool filter) const;
     void blitRotationAnchored(CImage32* dest, float angle, float anchorX, float anchorY, float posX, float posY,
-                              float scaleX, float scaleY, int mode, const CImage32* alphaMap, float opacity,
-                              bool filter) const;
+                              float scaleX, float scaleY, BlendMode mode, const CImage32* alphaMap,
+                              float opacity, bool filter) const;
     // Same-size blits: source and destination of equal dimensions.
     void blit(CImage32* dest) const;
     void blitTransDiv(CImage32* dest) const;

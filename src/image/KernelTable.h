@@ -16,14 +16,15 @@ Fn loopForLevel(const Fn (&loops)[kSimdLevelCount], SimdLevel level)
     return loops[0];
 }
 
-// Tables chosen by a mode value: a row's `mode` matches that value, kAnyMode every value.
+// Tables chosen by a mode (an int or an enum's value): a row's `mode` matches that value,
+// kAnyMode every value.
 constexpr int kAnyMode = -1;
 
 // The first row whose mode matches; the last row when none does (tables end with kAnyMode).
-template <class Row, size_t N>
-const Row& rowForMode(const Row (&table)[N], int mode)
+template <class Row, size_t N, class Mode>
+const Row& rowForMode(const Row (&table)[N], Mode mode)
 {
     for (const Row& row : table)
-        if (row.mode == mode || row.mode == kAnyMode) return row;
+        if (row.mode == int(mode) || row.mode == kAnyMode) return row;
     return table[N - 1];
 }

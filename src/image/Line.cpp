@@ -146,15 +146,15 @@ constexpr WuRow wuRow(int mode)
             {{&drawWu<R, false, false>, &drawWu<R, false, true>}, {&drawWu<R, true, false>, &drawWu<R, true, true>}}};
 }
 constexpr WuRow kWuLoops[] = {
-    wuRow<Rule::Weighted>(0),
-    wuRow<Rule::AddWeighted>(1),
+    wuRow<Rule::Weighted>(int(kBlendNormal)),
+    wuRow<Rule::AddWeighted>(int(kBlendAdd)),
     wuRow<Rule::SubWeighted>(kAnyMode),
 };
 
 } // namespace
 
 void drawLineNoClip(CImage32* dest, const int32_t* depth, float x0, float y0, float z0, float x1, float y1, float z1,
-                    uint32_t colour, int mode)
+                    uint32_t colour, BlendMode mode)
 {
     if (!dest || dest->pixelCount() <= 0 || dest->m_width < 3 || dest->m_height < 3) return;
     if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) return;

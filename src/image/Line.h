@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "image/BlendMode.h"
+
 class CImage32;
 
 // The line record handed to drawLine.
@@ -11,7 +13,7 @@ struct LineDesc {
     float x0 = 0, y0 = 0, z0 = 0;  // first end point: destination pixels, depth units
     float x1 = 0, y1 = 0, z1 = 0;  // second end point
     uint32_t colour = 0;           // CImage32 pixel format
-    int mode = 0;                  // 0 normal, 1 add, any other value subtract
+    BlendMode mode = kBlendNormal;  // normal, add, any other value subtract
 };
 
 // Depth in its buffer form: z * 2^32 rounded to the nearest integer, kept modulo 2^32 as a signed
@@ -26,7 +28,7 @@ int32_t lineDepth(float z);
 // buffer of dest's width x height signed values (or null): a pixel is written only where the
 // buffer holds less than the line's depth there; the buffer is never written.
 void drawLineNoClip(CImage32* dest, const int32_t* depth, float x0, float y0, float z0, float x1, float y1, float z1,
-                    uint32_t colour, int mode);
+                    uint32_t colour, BlendMode mode);
 
 // clipLine, then drawLineNoClip when anything remains.
 void drawLine(CImage32* dest, const int32_t* depth, const LineDesc& line);

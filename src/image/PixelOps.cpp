@@ -3,10 +3,11 @@
 #include <emmintrin.h>
 
 #include "image/BlendKernels.h"
-#include "image/SimdLevel.h"
+#include "image/KernelTable.h"
 
 // The saturating add and subtract are the blend family's add and subtract rules (one kernel per
-// rule in the whole image code); grey, XOR and AND are whole-image operations of their own.
+// rule in the whole image code); grey, XOR and AND are whole-image operations of their own. Each
+// operation has one loop per SIMD level in a table, picked once per call (KernelTable.h).
 
 namespace pixelops {
 namespace scalar {
@@ -59,9 +60,10 @@ inline __m128i addRule(__m128i d, __m128i s) { return blend::sse2::apply<blend::
 inline __m128i subRule(__m128i d, __m128i s) { return blend::sse2::apply<blend::Rule::Sub>(d, s, s, s); }
 } // namespace
 
+namespace sse2 {
+
 void greyInto(uint32_t* p, int64_t n, uint32_t keepMask)
 {
-    if (simdLevel() == SimdLevel::Scalar) return scalar::greyInto(p, n, keepMask);
     // Bytes b, g, r of each pixel weighted 5, 16, 11 with pmaddwd, then spread into all bytes.
     const __m128i weights = _mm_setr_epi16(5, 16, 11, 0, 5, 16, 11, 0);
     const __m128i zero = _mm_setzero_si128();
@@ -87,7 +89,6 @@ void greyInto(uint32_t* p, int64_t n, uint32_t keepMask)
 
 void addSaturate(uint32_t* d, int64_t n, const uint32_t* s)
 {
-    if (simdLevel() == SimdLevel::Scalar) return scalar::addSaturate(d, n, s);
     fourAtATime(
         d, n,
         [&](__m128i v, int64_t i) {
@@ -98,7 +99,6 @@ void addSaturate(uint32_t* d, int64_t n, const uint32_t* s)
 
 void addSaturateValue(uint32_t* d, int64_t n, uint32_t v)
 {
-    if (simdLevel() == SimdLevel::Scalar) return scalar::addSaturateValue(d, n, v);
     const __m128i c = _mm_set1_epi32(int(v));
     fourAtATime(
         d, n, [&](__m128i x, int64_t) { return addRule(x, c); },
@@ -107,7 +107,6 @@ void addSaturateValue(uint32_t* d, int64_t n, uint32_t v)
 
 void subSaturateValue(uint32_t* d, int64_t n, uint32_t v)
 {
-    if (simdLevel() == SimdLevel::Scalar) return scalar::subSaturateValue(d, n, v);
     const __m128i c = _mm_set1_epi32(int(v));
     fourAtATime(
         d, n, [&](__m128i x, int64_t) { return subRule(x, c); },
@@ -116,7 +115,6 @@ void subSaturateValue(uint32_t* d, int64_t n, uint32_t v)
 
 void xorBytes(uint32_t* d, int64_t n, uint32_t v)
 {
-    if (simdLevel() == SimdLevel::Scalar) return scalar::xorBytes(d, n, v);
     const __m128i c = _mm_set1_epi32(int(v));
     fourAtATime(
         d, n, [&](__m128i x, int64_t) { return _mm_xor_si128(x, c); },
@@ -125,11 +123,30 @@ void xorBytes(uint32_t* d, int64_t n, uint32_t v)
 
 void andBytes(uint32_t* d, int64_t n, uint32_t v)
 {
-    if (simdLevel() == SimdLevel::Scalar) return scalar::andBytes(d, n, v);
     const __m128i c = _mm_set1_epi32(int(v));
     fourAtATime(
         d, n, [&](__m128i x, int64_t) { return _mm_and_si128(x, c); },
         [&](uint32_t* t, int64_t m, int64_t) { scalar::andBytes(t, m, v); });
 }
+
+} // namespace sse2
+
+namespace {
+using ValueFn = void (*)(uint32_t*, int64_t, uint32_t);
+using SourceFn = void (*)(uint32_t*, int64_t, const uint32_t*);
+constexpr ValueFn kGreyLoops[kSimdLevelCount] = {&scalar::greyInto, &sse2::greyInto};
+constexpr SourceFn kAddLoops[kSimdLevelCount] = {&scalar::addSaturate, &sse2::addSaturate};
+constexpr ValueFn kAddValueLoops[kSimdLevelCount] = {&scalar::addSaturateValue, &sse2::addSaturateValue};
+constexpr ValueFn kSubValueLoops[kSimdLevelCount] = {&scalar::subSaturateValue, &sse2::subSaturateValue};
+constexpr ValueFn kXorLoops[kSimdLevelCount] = {&scalar::xorBytes, &sse2::xorBytes};
+constexpr ValueFn kAndLoops[kSimdLevelCount] = {&scalar::andBytes, &sse2::andBytes};
+} // namespace
+
+void greyInto(uint32_t* p, int64_t n, uint32_t keepMask) { loopForLevel(kGreyLoops, simdLevel())(p, n, keepMask); }
+void addSaturate(uint32_t* d, int64_t n, const uint32_t* s) { loopForLevel(kAddLoops, simdLevel())(d, n, s); }
+void addSaturateValue(uint32_t* d, int64_t n, uint32_t v) { loopForLevel(kAddValueLoops, simdLevel())(d, n, v); }
+void subSaturateValue(uint32_t* d, int64_t n, uint32_t v) { loopForLevel(kSubValueLoops, simdLevel())(d, n, v); }
+void xorBytes(uint32_t* d, int64_t n, uint32_t v) { loopForLevel(kXorLoops, simdLevel())(d, n, v); }
+void andBytes(uint32_t* d, int64_t n, uint32_t v) { loopForLevel(kAndLoops, simdLevel())(d, n, v); }
 
 } // namespace pixelops

@@ -5,5 +5,5 @@
 #include <vector>
 
 // `rgb` is a scratch buffer reused between calls. False when the file cannot be written.
-bool writePngRgb(const char* path, const uint32_t* pixels, int width, int height, int pitchPixels,
+[[nodiscard]] bool writePngRgb(const char* path, const uint32_t* pixels, int width, int height, int pitchPixels,
                  std::vector<uint8_t>& rgb);

@@ -148,7 +148,7 @@ void composeFrame()
     s.workImage.clearTopRow();
     s.workImage.clearBottomRow();
     s.workImage.clearLeftColumn();
-    s.workImage.blitScaled(&s.screenImage, 320.0f, 240.0f, 1.24f, 1.3f, 0, nullptr, 1.0f, true);
+    s.workImage.blitScaled(&s.screenImage, 320.0f, 240.0f, 1.24f, 1.3f, kBlendNormal, nullptr, 1.0f, true);
 
     if (s.scriptEngine && s.scriptEngine->getTime() > kDemoEndMs) postClose();
 }

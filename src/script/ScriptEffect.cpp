@@ -22,54 +22,41 @@ int toByte(float value) { return std::clamp(saturateToInt(value * 255.0f), 0, 25
 // ---------------------------------------------------------------------------------------------
 // Effects
 
-ScriptEffectHVBlur::ScriptEffectHVBlur(int width, int height) : m_blur(width, height)
+ScriptEffectHVBlur::ScriptEffectHVBlur(int width, int height)
+    : ScriptEffectSized("HVBLUR", width, height), m_blur(width, height)
 {
-    m_type = "HVBLUR";
-    m_dimension.m_width = width;
-    m_dimension.m_height = height;
 }
 
 void ScriptEffectHVBlur::apply(CImage32* destination)
 {
-    m_blur.setScreen(destination);
-    if (!destination || m_blur.getScreen() != destination) return;  // refused: other dimensions
+    if (!m_blur.bindScreen(destination)) return;  // none, or refused: other dimensions
     m_blur.setSize(m_size);
-    m_blur.setVertical(m_direction != 0);
-    m_blur.setMode(m_drawMode == kDrawTransSub ? FxHVBlur::MODE_SUB
-                   : m_drawMode != 0           ? FxHVBlur::MODE_ADD
-                                               : FxHVBlur::MODE_NORMAL);
+    m_blur.setDirection(m_direction);
+    m_blur.setMode(m_drawMode);
     m_blur.apply();
 }
 
-ScriptEffectEmboss::ScriptEffectEmboss(int width, int height) : m_emboss(width, height)
+ScriptEffectEmboss::ScriptEffectEmboss(int width, int height)
+    : ScriptEffectSized("EMBOSS", width, height), m_emboss(width, height)
 {
-    m_type = "EMBOSS";
-    m_dimension.m_width = width;
-    m_dimension.m_height = height;
 }
 
 void ScriptEffectEmboss::apply(CImage32* destination)
 {
-    if (!destination) return;
-    m_emboss.setScreen(destination);
-    if (m_emboss.getScreen() != destination) return;
+    if (!m_emboss.bindScreen(destination)) return;
     m_emboss.setIntensity(std::clamp(m_strength, 0, 255));
     m_emboss.setMode(m_mode);
     m_emboss.apply();
 }
 
-ScriptEffectRadial::ScriptEffectRadial(int width, int height) : m_radial(width, height)
+ScriptEffectRadial::ScriptEffectRadial(int width, int height)
+    : ScriptEffectSized("RADIAL", width, height), m_radial(width, height)
 {
-    m_type = "RADIAL";
-    m_dimension.m_width = width;
-    m_dimension.m_height = height;
 }
 
 void ScriptEffectRadial::apply(CImage32* destination)
 {
-    if (!destination) return;
-    m_radial.setScreen(destination);
-    if (m_radial.getScreen() != destination) return;
+    if (!m_radial.bindScreen(destination)) return;
     m_radial.setStrength(m_factorA);
     m_radial.setBoost(m_factorB);
     m_radial.setCentre(m_centreX, m_centreY);
@@ -105,18 +92,16 @@ ScriptEffectDemoSpe01::ScriptEffectDemoSpe01() : m_rowBlur(512, 256), m_noise(0.
 
 void ScriptEffectDemoSpe01::apply(CImage32* destination)
 {
-    if (!destination) return;
-    m_rowBlur.setScreen(destination);
-    if (m_rowBlur.getScreen() != destination) return;
+    if (!m_rowBlur.bindScreen(destination)) return;
     const int rows = destination->m_height;
-    if (m_mode == 0) {
+    if (m_mode == kRowBlurNoise) {
         const double p = m_noise.perlin().permutation(0);
         for (int i = 0; i < rows; ++i) {
             const double n = std::fabs(m_noise.fBm(p + (i + m_phase) * 0.00062469003, 0.06746602, 2.0, 6.0)) * 200.0;
             const int radius = saturateToInt(n * m_intensity);
             if (radius > 1) m_rowBlur.blurRow(i, radius);
         }
-    } else if (m_mode == 1) {
+    } else if (m_mode == kRowBlurWave) {
         // A wave of four periods down the image, running with the tick count.
         const double t = platform().clock->tickCount();
         for (int i = 0; i < rows; ++i) {

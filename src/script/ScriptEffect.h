@@ -32,11 +32,8 @@ public:
     ScriptEffect* m_pEffect = nullptr;
 };
 
-// Script values of the modes.
-enum : int { kHVBlurHorizontal = 0, kHVBlurVertical = 1 };
-enum : int { kDrawNormal = 0, kDrawTransAdd = 1, kDrawTransSub = 2 };
-enum : int { kEmbossRelief = 0, kEmbossShade = 1 };
-enum : int { kRadialSmooth = 0, kRadialFast = 1 };
+// Script values of the colour modes (the blur, emboss and radial modes are the effects' own enums,
+// the blur's draw mode a BlendMode).
 enum : int {
     kColorAdd = 0,
     kColorSub = 1,
@@ -47,36 +44,51 @@ enum : int {
     kColorGreen = 6,
     kColorBlue = 7,
 };
+// Script values of the DEMOSPE01 row radii: fractal noise, or a cosine wave; any other value
+// blurs nothing.
+enum : int { kRowBlurNoise = 0, kRowBlurWave = 1 };
 
 // ---------------------------------------------------------------------------------------------
 // Effects
 
-class ScriptEffectHVBlur : public ScriptEffect {
+// An effect built for one buffer size, kept as the layer dimension it was made with.
+class ScriptEffectSized : public ScriptEffect {
+public:
+    ScriptLayerDimension m_dimension;
+
+protected:
+    ScriptEffectSized(const char* type, int width, int height)
+    {
+        m_type = type;
+        m_dimension.m_width = width;
+        m_dimension.m_height = height;
+    }
+};
+
+class ScriptEffectHVBlur : public ScriptEffectSized {
 public:
     ScriptEffectHVBlur(int width, int height);
     void apply(CImage32* destination) override;
     int m_size = 64;
-    int m_direction = kHVBlurHorizontal;
-    int m_drawMode = kDrawTransAdd;
-    ScriptLayerDimension m_dimension;
+    FxHVBlur::Direction m_direction = FxHVBlur::Direction::Horizontal;
+    BlendMode m_drawMode = kBlendAdd;
 
 private:
     FxHVBlur m_blur;
 };
 
-class ScriptEffectEmboss : public ScriptEffect {
+class ScriptEffectEmboss : public ScriptEffectSized {
 public:
     ScriptEffectEmboss(int width, int height);
     void apply(CImage32* destination) override;
     int m_strength = 255;
-    int m_mode = kEmbossRelief;
-    ScriptLayerDimension m_dimension;
+    FxEmboss::Mode m_mode = FxEmboss::Mode::Emboss;
 
 private:
     FxEmboss m_emboss;
 };
 
-class ScriptEffectRadial : public ScriptEffect {
+class ScriptEffectRadial : public ScriptEffectSized {
 public:
     ScriptEffectRadial(int width, int height);
     void apply(CImage32* destination) override;
@@ -84,8 +96,7 @@ public:
     float m_factorB = 0.08f;
     float m_centreX = 20.0f;
     float m_centreY = 20.0f;
-    int m_mode = kRadialFast;
-    ScriptLayerDimension m_dimension;
+    FxRadial::Mode m_mode = FxRadial::Mode::Fast;
 
 private:
     FxRadial m_radial;
@@ -101,15 +112,15 @@ public:
     int m_mode = kColorAdd;
 };
 
-// Blurs every row of the image horizontally with its own radius, from fractal noise (mode 0) or
-// a cosine wave running with the tick count (mode 1).
+// Blurs every row of the image horizontally with its own radius, from fractal noise (kRowBlurNoise) or
+// a cosine wave running with the tick count (kRowBlurWave).
 class ScriptEffectDemoSpe01 : public ScriptEffect {
 public:
     ScriptEffectDemoSpe01();
     void apply(CImage32* destination) override;
     float m_phase = 0.0f;
     float m_intensity = 1.0f;
-    int m_mode = 0;
+    int m_mode = kRowBlurNoise;
 
 private:
     FxHVBlur m_rowBlur;
@@ -123,21 +134,21 @@ class ScriptEffectHVBlurDesc : public ScriptEffectDesc {
 public:
     void apply(CImage32* destination) override;
     int m_size = 64;
-    int m_direction = kHVBlurHorizontal;
-    int m_drawMode = kDrawTransAdd;
+    FxHVBlur::Direction m_direction = FxHVBlur::Direction::Horizontal;
+    BlendMode m_drawMode = kBlendAdd;
 };
 
 class ScriptEffectEmbossDesc : public ScriptEffectDesc {
 public:
     void apply(CImage32* destination) override;
-    int m_mode = kEmbossRelief;
+    FxEmboss::Mode m_mode = FxEmboss::Mode::Emboss;
     float m_strength = 1.0f;
 };
 
 class ScriptEffectRadialDesc : public ScriptEffectDesc {
 public:
     void apply(CImage32* destination) override;
-    int m_mode = kRadialFast;
+    FxRadial::Mode m_mode = FxRadial::Mode::Fast;
     float m_factorA = 0.9f;
     float m_factorB = 0.08f;
     float m_centreX = 20.0f;
@@ -164,5 +175,5 @@ public:
     float* findTargetValue(const char* name) override;
     float m_phase = 0.0f;
     float m_intensity = 1.0f;
-    int m_mode = 0;
+    int m_mode = kRowBlurNoise;
 };

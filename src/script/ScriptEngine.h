@@ -21,23 +21,23 @@ class SoundManager;
 class CImage32;
 
 // Section capacities: a section that reaches its capacity is dropped whole.
-constexpr int MAX_NB_LAYER_DIM = 1000;
-constexpr int MAX_NB_CONTROLLER = 2000;
-constexpr int MAX_NB_IMAGE = 2000;
-constexpr int MAX_NB_RES2D = 1000;
-constexpr int MAX_NB_RES3D = 1000;
-constexpr int MAX_NB_SKYBOX = 1000;
-constexpr int MAX_NB_SCREEN_LAYER = 2000;
-constexpr int MAX_NB_2D_DESC = 2000;
-constexpr int MAX_NB_3D_DESC = 2000;
-constexpr int MAX_NB_SKYBOX_DESC = 2000;
-constexpr int MAX_NB_SPE_LAYER = 2000;
-constexpr int MAX_NB_LAYER_DEP = 2000;
-constexpr int MAX_NB_MIX = 2000;
-constexpr int MAX_NB_EFFECT = 2000;
-constexpr int MAX_NB_MIX_DESC = 2000;
-constexpr int MAX_NB_EFFECT_DESC = 2000;
-constexpr int MAX_NB_LAYER_OPERATION = 2000;
+constexpr int kMaxLayerDim = 1000;
+constexpr int kMaxController = 2000;
+constexpr int kMaxImage = 2000;
+constexpr int kMaxRes2D = 1000;
+constexpr int kMaxRes3D = 1000;
+constexpr int kMaxSkybox = 1000;
+constexpr int kMaxScreenLayer = 2000;
+constexpr int kMax2DDesc = 2000;
+constexpr int kMax3DDesc = 2000;
+constexpr int kMaxSkyboxDesc = 2000;
+constexpr int kMaxSpeLayer = 2000;
+constexpr int kMaxLayerDep = 2000;
+constexpr int kMaxMix = 2000;
+constexpr int kMaxEffect = 2000;
+constexpr int kMaxMixDesc = 2000;
+constexpr int kMaxEffectDesc = 2000;
+constexpr int kMaxLayerOperation = 2000;
 
 class ScriptEngine {
 public:

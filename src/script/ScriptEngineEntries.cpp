@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 
 #include "control/LECXController.h"
 #include "foundation/FileTools.h"
@@ -31,6 +32,15 @@ int modeWord(const char* word, std::initializer_list<const char*> words, const c
     warnScript(message);
     warnScript(withoutLineEnd(line).c_str());
     return fallback;
+}
+
+// The script's blend words ("NORMAL", "TRANSADD", "TRANSSUB"); nothing for any other word.
+std::optional<BlendMode> blendModeFromWord(const char* word)
+{
+    if (std::strcmp(word, "NORMAL") == 0) return kBlendNormal;
+    if (std::strcmp(word, "TRANSADD") == 0) return kBlendAdd;
+    if (std::strcmp(word, "TRANSSUB") == 0) return kBlendSub;
+    return std::nullopt;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -72,9 +82,14 @@ std::unique_ptr<ScriptEffectDesc> readHVBlurDesc(const std::string& line, String
     Words w;
     std::sscanf(line.c_str(), "%511s %511s %511s %511s %511s %511s %d", w.w[0], w.w[1], w.w[2], w.w[3], w.w[4],
                 w.w[5], &d->m_size);
-    d->m_direction = modeWord(w.w[4], {"HORIZONTAL", "VERTICAL"}, "hvBlur mode not found", line, kHVBlurHorizontal);
-    d->m_drawMode = modeWord(w.w[5], {"NORMAL", "TRANSADD", "TRANSSUB"}, "hvBlur drawMode not found", line,
-                             kDrawTransAdd);
+    d->m_direction = FxHVBlur::Direction(
+        modeWord(w.w[4], {"HORIZONTAL", "VERTICAL"}, "hvBlur mode not found", line, 0));
+    const std::optional<BlendMode> drawMode = blendModeFromWord(w.w[5]);
+    if (!drawMode) {
+        warnScript("hvBlur drawMode not found");
+        warnScript(withoutLineEnd(line).c_str());
+    }
+    d->m_drawMode = drawMode.value_or(kBlendAdd);
     return d;
 }
 
@@ -84,7 +99,7 @@ std::unique_ptr<ScriptEffectDesc> readEmbossDesc(const std::string& line, String
     Words w;
     std::sscanf(line.c_str(), "%511s %511s %511s %511s %511s %f", w.w[0], w.w[1], w.w[2], w.w[3], w.w[4],
                 &d->m_strength);
-    d->m_mode = modeWord(w.w[4], {"EMBOSS", "SHADE"}, "emboss mode not found", line, kEmbossRelief);
+    d->m_mode = FxEmboss::Mode(modeWord(w.w[4], {"EMBOSS", "SHADE"}, "emboss mode not found", line, 0));
     return d;
 }
 
@@ -94,7 +109,7 @@ std::unique_ptr<ScriptEffectDesc> readRadialDesc(const std::string& line, String
     Words w;
     std::sscanf(line.c_str(), "%511s %511s %511s %511s %511s %f %f %f %f", w.w[0], w.w[1], w.w[2], w.w[3], w.w[4],
                 &d->m_factorA, &d->m_factorB, &d->m_centreX, &d->m_centreY);
-    d->m_mode = modeWord(w.w[4], {"SMOOTH", "FAST"}, "radial mode not found", line, kRadialFast);
+    d->m_mode = FxRadial::Mode(modeWord(w.w[4], {"SMOOTH", "FAST"}, "radial mode not found", line, 1));
     return d;
 }
 
@@ -148,15 +163,9 @@ std::unique_ptr<ScriptMixDesc> readBlitDesc(const ScriptEngine& engine, const st
     std::strcpy(w.w[6], "NULL");
     std::sscanf(line.c_str(), "%511s %511s %511s %511s %511s %f %511s", w.w[0], w.w[1], w.w[2], w.w[3], w.w[4],
                 &d->m_opacity, w.w[6]);
-    // The script's words map to the blit's own mode values (NORMAL 0, TRANSADD 1, TRANSSUB 3).
-    const int modes[] = {kMixBlitNormal, kMixBlitTransAdd, kMixBlitTransSub};
-    int i = 0;
-    for (const char* word : {"NORMAL", "TRANSADD", "TRANSSUB"}) {
-        if (std::strcmp(w.w[4], word) == 0) break;
-        ++i;
-    }
-    if (i == 3) warnScript("blit mode not found");
-    d->m_mode = i < 3 ? modes[i] : kMixBlitTransAdd;
+    const std::optional<BlendMode> mode = blendModeFromWord(w.w[4]);
+    if (!mode) warnScript("blit mode not found");
+    d->m_mode = mode.value_or(kBlendAdd);
     d->m_pAlphaMap = engine.findImageBuffer(w[6]);
     controllerFile = w.w[3];
     return d;

@@ -21,15 +21,15 @@ void ScriptMixBlit::apply(CImage32* destination, const CImage32* source)
     if (m_opacity == 0.0f || !destination || !source) return;
     if (!(m_opacity > 0.0f || m_pAlphaMap || source->m_hasAlpha)) return;
     // Only the normal mode draws a source carrying its own alpha.
-    if (source->m_hasAlpha && m_mode != kMixBlitNormal) return;
+    if (source->m_hasAlpha && m_mode != kBlendNormal) return;
     // The same-size blits stop the program on these mismatches; here they come from the script.
     if (source->m_width != destination->m_width || source->m_height != destination->m_height)
         return warnOnce("apply: source and destination of different dimensions");
-    const bool anyWidth = source->m_hasAlpha || (m_mode == kMixBlitNormal && !m_pAlphaMap && m_opacity == 1.0f);
+    const bool anyWidth = source->m_hasAlpha || (m_mode == kBlendNormal && !m_pAlphaMap && m_opacity == 1.0f);
     if (!anyWidth && (source->m_width & 1)) return warnOnce("apply: width must be even");
     if (source->m_hasAlpha) return source->blitAlpha(destination);
     switch (m_mode) {
-    case kMixBlitNormal:
+    case kBlendNormal:
         if (m_pAlphaMap)
             source->blitAlpha(destination, m_pAlphaMap);
         else if (m_opacity == 0.5f)
@@ -39,7 +39,7 @@ void ScriptMixBlit::apply(CImage32* destination, const CImage32* source)
         else
             source->blitAlpha(destination, m_opacity);
         break;
-    case kMixBlitTransSub:
+    case kBlendSub:
         if (m_pAlphaMap)
             source->blitAlphaTransSub(destination, m_pAlphaMap);
         else if (m_opacity == 1.0f)

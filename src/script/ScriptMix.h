@@ -14,9 +14,6 @@ public:
     StringC m_type{"NULL"};
 };
 
-// Blend modes as the script names them.
-enum : int { kMixBlitNormal = 0, kMixBlitTransAdd = 1, kMixBlitTransSub = 3 };
-
 // Blends the source into the destination by mode, opacity and alpha map. Buffers the script
 // pairs badly (other sizes, or an odd width where the blend works on pixel pairs) are reported
 // once and not drawn.
@@ -25,7 +22,7 @@ public:
     ScriptMixBlit() { m_type = "BLIT"; }
     void apply(CImage32* destination, const CImage32* source) override;
     float m_opacity = 255.0f;
-    int m_mode = kMixBlitTransAdd;
+    BlendMode m_mode = kBlendAdd;
     const CImage32* m_pAlphaMap = nullptr;
 
 private:
@@ -51,7 +48,7 @@ public:
     void setMix(ScriptMix* mix) override;
     void apply(CImage32* destination, const CImage32* source) override;
     float* findTargetValue(const char* name) override;
-    int m_mode = kMixBlitTransAdd;
+    BlendMode m_mode = kBlendAdd;
     float m_opacity = 1.0f;
     const CImage32* m_pAlphaMap = nullptr;
     ScriptMix* m_pMix = nullptr;

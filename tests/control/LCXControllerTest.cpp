@@ -141,7 +141,7 @@ TEST(LCXKeyFramer, ModelKindsAndRebuilding)
 
     // Bezier keys take their tangent types from the points: a step holds until the next key.
     auto stepped = points({{0, 2}, {10, 6}, {20, 9}});
-    stepped[0].outType = BEZIER_STEP;
+    stepped[0].outType = kBezierStep;
     k.setModel(stepped.data(), 3, kKeyFramerBezier);
     EXPECT_EQ(k.getModel()->getType(), kKeyFramerBezier);
     EXPECT_EQ(k.getEndValue(), 9.0f);
@@ -299,7 +299,7 @@ TEST(LCXMouse, LostDeviceKeepsItsValuesAndIsAcquiredAgainBoundedly)
     // A device that stays lost is not asked forever.
     mouse.state->lostAnswers = 1000000;
     mouse.input->update();
-    EXPECT_EQ(mouse.state->acquireCount, 4 + MouseInput::MAX_NB_ACQUIRE);
+    EXPECT_EQ(mouse.state->acquireCount, 4 + MouseInput::kMaxAcquire);
 
     // Fewer axes: without a second axis nothing moves; buttons beyond the device read 0.
     auto small = std::make_shared<HeadlessMouse>();
@@ -413,7 +413,7 @@ TEST(LCXRecording, SlotsFillingAndTheKeyFramerFile)
         c.m_end = 1000;
         c.initRecording();
         ASSERT_EQ(c.getSampleCount(), 100);
-        EXPECT_EQ(c.getSamples()[0], LCXControllerRecordable::SAMPLE_MARKER);
+        EXPECT_EQ(c.getSamples()[0], LCXControllerRecordable::kSampleMarker);
 
         // Samples: x at 3 at time 35 (slot 3); at 995 (last slot) 4; beyond 1000 ignored.
         mouse.state->next.motion[0] = 3;
@@ -462,7 +462,7 @@ TEST(LCXRecording, MusicLevelRecordsToo)
         c.m_end = 300;
         c.initRecording();
         EXPECT_EQ(c.getValue(0), -1.0f);  // no sound manager: nothing stored
-        EXPECT_EQ(c.getSamples()[0], LCXControllerRecordable::SAMPLE_MARKER);
+        EXPECT_EQ(c.getSamples()[0], LCXControllerRecordable::kSampleMarker);
         SoundManager silent;  // no music: level 0
         c.setSoundManager(&silent);
         EXPECT_EQ(c.getValue(150), 0.0f);

@@ -201,9 +201,9 @@ TEST(MathExpression, UnreadableTextsAreReportedAndYieldZero)
     EXPECT_EQ(evalReported("", kExpr, "expression len <= 0"), 0.0f);
     EXPECT_EQ(evalReported("   ", kExpr, "m_nbStringElement == 0"), 0.0f);
 
-    const std::string tooLong(MathExpression::MAX_LEN_EXPRESSION + 1, '1');
+    const std::string tooLong(MathExpression::kMaxExpressionLength + 1, '1');
     EXPECT_EQ(evalReported(tooLong.c_str(), kExpr, "expression len > MAX_LEN_EXPRESSION"), 0.0f);
-    const std::string longest(MathExpression::MAX_LEN_EXPRESSION, '1');
+    const std::string longest(MathExpression::kMaxExpressionLength, '1');
     EXPECT_EQ(eval(longest.c_str()), std::strtof(longest.c_str(), nullptr));  // inf, as "%f" reads it
 }
 

@@ -193,16 +193,16 @@ TEST(Track, Bezier)
     TrackFloatBezier b;
     b.createKey(3);
     // A step out of key 0 holds its value until key 1's time.
-    b.setKey(0, 0, 1, BEZIER_SMOOTH, BEZIER_STEP, 0, 0.001f, 0, 0.001f);
-    b.setKey(1, 10, 5, BEZIER_SMOOTH, BEZIER_SMOOTH, 0, 0.001f, 0, 0.001f);
-    b.setKey(2, 20, 7, BEZIER_SMOOTH, BEZIER_SMOOTH, 0, 0.001f, 0, 0.001f);
+    b.setKey(0, 0, 1, kBezierSmooth, kBezierStep, 0, 0.001f, 0, 0.001f);
+    b.setKey(1, 10, 5, kBezierSmooth, kBezierSmooth, 0, 0.001f, 0, 0.001f);
+    b.setKey(2, 20, 7, kBezierSmooth, kBezierSmooth, 0, 0.001f, 0, 0.001f);
     b.prepare();
     EXPECT_EQ(b.getValue(0.5f), 1.0f);
     EXPECT_EQ(b.getValue(9.99f), 1.0f);
     EXPECT_EQ(b.getValue(10), 5.0f);
 
     // Points on a line stay on it with linear, smooth and fast-free tangents.
-    for (int type : {BEZIER_LINEAR, BEZIER_SMOOTH}) {
+    for (int type : {kBezierLinear, kBezierSmooth}) {
         for (int i = 0; i < 3; ++i) b.setKey(i, 10.0f * i, 20.0f * i, type, type, 0, 0.001f, 0, 0.001f);
         b.prepare();
         EXPECT_FLOAT_EQ(b.keys()[1].outTangent, 2.0f) << type;
@@ -212,7 +212,7 @@ TEST(Track, Bezier)
         for (float t : {2.5f, 7.0f, 15.0f}) EXPECT_NEAR(b.getValue(t), 2 * t, 1e-4f) << type;
     }
     // Slow: flat tangents; fast: twice the slope.
-    b.setKey(1, 10, 20, BEZIER_SLOW, BEZIER_FAST, 0, 0.001f, 0, 0.001f);
+    b.setKey(1, 10, 20, kBezierSlow, kBezierFast, 0, 0.001f, 0, 0.001f);
     b.prepare();
     EXPECT_EQ(b.keys()[1].inTangent, 0.0f);
     EXPECT_FLOAT_EQ(b.keys()[1].outTangent, 4.0f);
@@ -220,13 +220,13 @@ TEST(Track, Bezier)
     // Custom handles on the line y = t with short lengths: the time curve is a true cubic
     // (solved by Cardano's formula), and the value still equals the time.
     b.createKey(2);
-    b.setKey(0, 0, 0, BEZIER_SMOOTH, BEZIER_CUSTOM, 0, 0.001f, 1, 0.1f);
-    b.setKey(1, 10, 10, BEZIER_CUSTOM, BEZIER_SMOOTH, -1, 0.1f, 0, 0.001f);
+    b.setKey(0, 0, 0, kBezierSmooth, kBezierCustom, 0, 0.001f, 1, 0.1f);
+    b.setKey(1, 10, 10, kBezierCustom, kBezierSmooth, -1, 0.1f, 0, 0.001f);
     b.prepare();
     for (float t : {0.3f, 1.0f, 2.5f, 5.0f, 8.2f}) EXPECT_NEAR(b.getValue(t), t, 1e-4f);
     // A negative handle length is replaced in the key by 0.3333 and evaluated as 1/3.
-    b.setKey(0, 0, 0, BEZIER_SMOOTH, BEZIER_CUSTOM, 0, 0.001f, 1, -1.0f);
-    b.setKey(1, 10, 10, BEZIER_CUSTOM, BEZIER_SMOOTH, -1, -1.0f, 0, 0.001f);
+    b.setKey(0, 0, 0, kBezierSmooth, kBezierCustom, 0, 0.001f, 1, -1.0f);
+    b.setKey(1, 10, 10, kBezierCustom, kBezierSmooth, -1, -1.0f, 0, 0.001f);
     EXPECT_NEAR(b.getValue(4), 4.0f, 1e-4f);
     EXPECT_EQ(b.keys()[0].outLength, 0.3333f);
     EXPECT_EQ(b.keys()[1].inLength, 0.3333f);

@@ -38,13 +38,13 @@ TEST(PerlinNoise, TablesArePinned)
 
     // Entries 0..513 repeat at 512..1025; the permutation is one of 0..511; gradients are unit length.
     bool seen[512] = {};
-    for (int i = 0; i < PerlinNoise::TABLE_SIZE; ++i) {
+    for (int i = 0; i < PerlinNoise::kTableSize; ++i) {
         const int p = noise.permutation(i);
         ASSERT_TRUE(p >= 0 && p < 512);
         EXPECT_FALSE(seen[p]);
         seen[p] = true;
     }
-    for (int i = 0; i < PerlinNoise::TABLE_SIZE + 2; ++i) {
+    for (int i = 0; i < PerlinNoise::kTableSize + 2; ++i) {
         EXPECT_EQ(noise.permutation(512 + i), noise.permutation(i));
         EXPECT_EQ(noise.g1(512 + i), noise.g1(i));
         EXPECT_EQ(noise.g3(512 + i), noise.g3(i));

@@ -30,7 +30,7 @@ TEST(FxEffect, DimensionsBeyondThePixelCapAreReportedOnceAndDoNothing)
     radial.setScreen(&huge);
     emboss.setScreen(&huge);
     for (int direction : {0, 1}) {
-        blur.setDirection(direction);
+        blur.setDirection(FxHVBlur::Direction(direction));
         blur.apply();
     }
     blur.blurRow(5, 10);

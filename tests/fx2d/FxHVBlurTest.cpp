@@ -10,13 +10,13 @@ namespace {
 
 const char* const kCaption = "FxHVBlur : ";
 
-TestImage blurred(const TestImage& source, int size, int direction, int mode)
+TestImage blurred(const TestImage& source, int size, int direction, BlendMode mode)
 {
     FxHVBlur blur(source.width(), source.height());
     blur.setSize(size);
-    blur.setDirection(direction);
+    blur.setDirection(FxHVBlur::Direction(direction));
     blur.setMode(mode);
-    SCOPED_TRACE(testing::Message() << "size " << size << " direction " << direction << " mode " << mode);
+    SCOPED_TRACE(testing::Message() << "size " << size << " direction " << direction << " mode " << int(mode));
     return filtered(blur, source);
 }
 
@@ -60,7 +60,7 @@ TEST(FxHVBlur, UniformImageKeepsItsInteriorAndDarkensItsEnds)
     const TestImage source(20, 3, grey(200));
     for (int direction : {0, 1}) {
         const TestImage in = direction == 0 ? source : source.transposed();
-        TestImage out = blurred(in, 6, direction, FxHVBlur::MODE_NORMAL);
+        TestImage out = blurred(in, 6, direction, kBlendNormal);
         if (direction == 1) out = out.transposed();
         for (int y = 0; y < 3; ++y) {
             EXPECT_EQ(out.at(0, y), grey(133));
@@ -78,16 +78,16 @@ TEST(FxHVBlur, WindowTakesOneMorePixelAfterThanBefore)
     // n = 4, h = 2: a lone pixel reaches outputs 8 .. 11 (x - 1 .. x + 2 contains 10), 200 >> 2 = 50.
     TestImage in(16, 1);
     in.at(10, 0) = 0xC8C8C8C8;
-    const TestImage out = blurred(in, 4, 0, FxHVBlur::MODE_NORMAL);
+    const TestImage out = blurred(in, 4, 0, kBlendNormal);
     for (int x = 0; x < 16; ++x) EXPECT_EQ(out.at(x, 0), (x >= 8 && x <= 11) ? grey(50) : 0u) << x;
 }
 
 TEST(FxHVBlur, AddAndSubtractModesUseThePixelBeforeFiltering)
 {
     const TestImage in(12, 12, 0x10649BC8); // channels 200, 155, 100, 16
-    const TestImage add = blurred(in, 4, 1, FxHVBlur::MODE_ADD);
+    const TestImage add = blurred(in, 4, 1, kBlendAdd);
     EXPECT_EQ(add.at(5, 5), 0x20C8FFFFu); // doubled, saturating at 255
-    const TestImage sub = blurred(in, 4, 0, FxHVBlur::MODE_SUB);
+    const TestImage sub = blurred(in, 4, 0, kBlendSub);
     EXPECT_EQ(sub.at(5, 5), 0u);
     // At the first column the mean is (3 p) >> 2: 200 - 150, 155 - 116, 100 - 75, 16 - 12.
     EXPECT_EQ(sub.at(0, 5), 0x04192732u);
@@ -96,12 +96,12 @@ TEST(FxHVBlur, AddAndSubtractModesUseThePixelBeforeFiltering)
 TEST(FxHVBlur, SizeBelowOneDoublesClearsOrKeeps)
 {
     const TestImage in = TestImage::random(9, 5, 7);
-    TestImage doubled = blurred(in, 0, 0, FxHVBlur::MODE_ADD);
+    TestImage doubled = blurred(in, 0, 0, kBlendAdd);
     for (int i = 0; i < 45; ++i)
         for (int c = 0; c < 4; ++c)
             EXPECT_EQ(channel(doubled.pixels()[size_t(i)], c), std::min(255, 2 * channel(in.pixels()[size_t(i)], c)));
-    EXPECT_EQ(blurred(in, 0, 1, FxHVBlur::MODE_SUB).pixels(), TestImage(9, 5).pixels());
-    EXPECT_EQ(blurred(in, -1, 0, FxHVBlur::MODE_NORMAL).pixels(), in.pixels());
+    EXPECT_EQ(blurred(in, 0, 1, kBlendSub).pixels(), TestImage(9, 5).pixels());
+    EXPECT_EQ(blurred(in, -1, 0, kBlendNormal).pixels(), in.pixels());
 }
 
 TEST(FxHVBlur, WindowLongerThanTheImage)
@@ -109,7 +109,7 @@ TEST(FxHVBlur, WindowLongerThanTheImage)
     // Size 300 down 256 rows of 255: every output sums the rows of its clipped window (151 at the
     // top, all 256 in the middle, 150 at the bottom) and divides by 300: (count * 255 * 218) >> 16.
     const TestImage column(2, 256, grey(255));
-    const TestImage down = blurred(column, 300, 1, FxHVBlur::MODE_NORMAL);
+    const TestImage down = blurred(column, 300, 1, kBlendNormal);
     EXPECT_EQ(down.at(0, 0), grey(128));
     EXPECT_EQ(down.at(1, 120), grey(217));
     EXPECT_EQ(down.at(0, 255), grey(127));
@@ -117,7 +117,7 @@ TEST(FxHVBlur, WindowLongerThanTheImage)
     // Along 512 columns the sum clips at 65535 (257 pixels of 255); from then on the leaving pixels
     // are taken from the clipped sum, so the far end is darker than the near one.
     const TestImage row(512, 1, grey(255));
-    const TestImage along = blurred(row, 300, 0, FxHVBlur::MODE_NORMAL);
+    const TestImage along = blurred(row, 300, 0, kBlendNormal);
     EXPECT_EQ(along.at(0, 0), grey(128));   // 151 pixels
     EXPECT_EQ(along.at(106, 0), grey(217)); // 65535 * 218 >> 16
     EXPECT_EQ(along.at(200, 0), grey(217)); // 65280 * 218 >> 16
@@ -127,11 +127,13 @@ TEST(FxHVBlur, WindowLongerThanTheImage)
 TEST(FxHVBlur, VerticalPassIsTheHorizontalOneTransposed)
 {
     for (int size : {2, 5, 6, 30, 64, 100}) {
-        for (int mode : {0, 1, 2}) {
-            const TestImage in = TestImage::random(37, 23, uint32_t(size * 3 + mode));
+        const BlendMode modes[] = {kBlendNormal, kBlendAdd, kBlendSub};
+        for (int m : {0, 1, 2}) {
+            const BlendMode mode = modes[m];
+            const TestImage in = TestImage::random(37, 23, uint32_t(size * 3 + m));
             const TestImage vertical = blurred(in, size, 1, mode);
             const TestImage horizontal = blurred(in.transposed(), size, 0, mode).transposed();
-            EXPECT_EQ(vertical.pixels(), horizontal.pixels()) << "size " << size << " mode " << mode;
+            EXPECT_EQ(vertical.pixels(), horizontal.pixels()) << "size " << size << " mode " << m;
         }
     }
 }
@@ -139,7 +141,7 @@ TEST(FxHVBlur, VerticalPassIsTheHorizontalOneTransposed)
 TEST(FxHVBlur, BlurRowFiltersOneRowLikeTheWholePass)
 {
     const TestImage in = TestImage::random(64, 8, 11);
-    const TestImage whole = blurred(in, 10, 0, FxHVBlur::MODE_NORMAL);
+    const TestImage whole = blurred(in, 10, 0, kBlendNormal);
     FxHVBlur blur(64, 8);
     const std::vector<uint32_t> pixels = atEveryLevel([&] {
         TestImage one(in);

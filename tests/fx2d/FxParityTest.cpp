@@ -23,11 +23,11 @@ TEST(FxParity, BlurLevelsAgree)
         FxHVBlur blur(shape[0], shape[1]);
         for (int size : {0, 1, 2, 3, 6, 10, 64, 300, 1000, 70000, 0x7FFFFFFF})
             for (int direction : {0, 1})
-                for (int mode : {0, 1, 2, 7}) {
+                for (BlendMode mode : {kBlendNormal, kBlendAdd, kBlendSub}) {
                     SCOPED_TRACE(testing::Message() << "blur " << shape[0] << "x" << shape[1] << " size " << size
-                                                 << " direction " << direction << " mode " << mode);
+                                                 << " direction " << direction << " mode " << int(mode));
                     blur.setSize(size);
-                    blur.setDirection(direction);
+                    blur.setDirection(FxHVBlur::Direction(direction));
                     blur.setMode(mode);
                     filtered(blur, in);
                 }
@@ -40,7 +40,7 @@ TEST(FxParity, EmbossLevelsAgree)
     for (const auto& shape : kShapes) {
         const TestImage in = TestImage::random(shape[0], shape[1], seed++);
         FxEmboss emboss(shape[0], shape[1]);
-        for (int mode : {0, 1})
+        for (FxEmboss::Mode mode : {FxEmboss::Mode::Emboss, FxEmboss::Mode::Shade})
             for (int intensity : {0, 1, 100, 255}) {
                 SCOPED_TRACE(testing::Message() << "emboss " << shape[0] << "x" << shape[1]);
                 emboss.setMode(mode);
@@ -58,7 +58,7 @@ TEST(FxParity, RadialLevelsAgree)
         FxRadial radial(shape[0], shape[1]);
         const float w = float(shape[0]), h = float(shape[1]);
         const float centres[][2] = {{0, 0}, {w - 1, h - 1}, {w / 2, h / 3}, {w / 5, h - 1}, {20, 20}};
-        for (int mode : {0, 1})
+        for (FxRadial::Mode mode : {FxRadial::Mode::Smooth, FxRadial::Mode::Fast})
             for (const auto& c : centres)
                 for (float strength : {0.5f, 1.0f})
                     for (float boost : {0.08f, 1.0f}) {
@@ -81,21 +81,21 @@ TEST(FxParity, FilteringAllocatesNothing)
     blur.setScreen(image.image());
     emboss.setScreen(image.image());
     radial.setScreen(image.image());
-    emboss.setMode(FxEmboss::MODE_SHADE);
+    emboss.setMode(FxEmboss::Mode::Shade);
 
     for (SimdLevel level : kAllSimdLevels) {
         SimdLevelScope scope(level);
         AllocationCounter counter;
         blur.setSize(64);
-        blur.setDirection(0);
+        blur.setDirection(FxHVBlur::Direction::Horizontal);
         blur.apply();
-        blur.setDirection(1);
+        blur.setDirection(FxHVBlur::Direction::Vertical);
         blur.apply();
         blur.blurRow(17, 31);
         emboss.apply();
-        radial.setMode(FxRadial::MODE_SMOOTH);
+        radial.setMode(FxRadial::Mode::Smooth);
         radial.apply();
-        radial.setMode(FxRadial::MODE_FAST);
+        radial.setMode(FxRadial::Mode::Fast);
         radial.apply();
         EXPECT_EQ(counter.count(), 0) << "SIMD level " << int(level);
     }

@@ -9,7 +9,7 @@
 namespace {
 
 struct RadialSettings {
-    int mode;
+    FxRadial::Mode mode;
     float strength;
     float boost;
     float cx;
@@ -23,7 +23,7 @@ TestImage smeared(const TestImage& source, const RadialSettings& s)
     radial.setStrength(s.strength);
     radial.setBoost(s.boost);
     radial.setCentre(s.cx, s.cy);
-    SCOPED_TRACE(testing::Message() << "mode " << s.mode << " centre " << s.cx << "," << s.cy);
+    SCOPED_TRACE(testing::Message() << "mode " << int(s.mode) << " centre " << s.cx << "," << s.cy);
     return filtered(radial, source);
 }
 
@@ -44,7 +44,7 @@ TEST(FxRadial, WeightsAre256OnTheAxesAnd0OnTheDiagonals)
 TEST(FxRadial, NoStrengthAndNoBoostLeaveTheImage)
 {
     const TestImage in = TestImage::random(21, 13, 3);
-    for (int mode : {FxRadial::MODE_SMOOTH, FxRadial::MODE_FAST})
+    for (FxRadial::Mode mode : {FxRadial::Mode::Smooth, FxRadial::Mode::Fast})
         EXPECT_EQ(smeared(in, {mode, 0.0f, 0.0f, 8.0f, 5.0f}).pixels(), in.pixels());
 }
 
@@ -54,7 +54,7 @@ TEST(FxRadial, EachPixelBlendsWithItsAlreadyFilteredNeighbours)
     TestImage in(4, 3);
     in.at(0, 0) = grey(201);
     in.at(1, 1) = grey(40);
-    for (int mode : {FxRadial::MODE_SMOOTH, FxRadial::MODE_FAST}) {
+    for (FxRadial::Mode mode : {FxRadial::Mode::Smooth, FxRadial::Mode::Fast}) {
         const TestImage out = smeared(in, {mode, 0.5f, 0.0f, 0.0f, 0.0f});
         EXPECT_EQ(out.at(0, 0), grey(201));
         EXPECT_EQ(out.at(1, 0), grey(100));
@@ -64,7 +64,7 @@ TEST(FxRadial, EachPixelBlendsWithItsAlreadyFilteredNeighbours)
         EXPECT_EQ(out.at(1, 1), grey(120)); // diagonal: weight 0, D = (0, 0)
         // (2, 1): A = (1, 1)' = 120, D = (1, 0)' = 100, w = 109: N = 27780, (8192 N >> 8) >> 14 = 54
         // (1, 2): A = (1, 1)' vertically, D = (0, 1)' = 100, the same numbers.
-        if (mode == FxRadial::MODE_SMOOTH) {
+        if (mode == FxRadial::Mode::Smooth) {
             EXPECT_EQ(out.at(2, 1), grey(54));
             EXPECT_EQ(out.at(1, 2), grey(54));
         }
@@ -75,10 +75,10 @@ TEST(FxRadial, BoostAddsGainAndSumsSaturate)
 {
     // Strength 0.5, boost 0.25 on the centre: 201 x (8192 + 12288) >> 14 = 251; fast: the same.
     const TestImage dot(3, 3, grey(201));
-    EXPECT_EQ(smeared(dot, {FxRadial::MODE_SMOOTH, 0.5f, 0.25f, 1.0f, 1.0f}).at(1, 1), grey(251));
-    EXPECT_EQ(smeared(dot, {FxRadial::MODE_FAST, 0.5f, 0.25f, 1.0f, 1.0f}).at(1, 1), grey(251));
+    EXPECT_EQ(smeared(dot, {FxRadial::Mode::Smooth, 0.5f, 0.25f, 1.0f, 1.0f}).at(1, 1), grey(251));
+    EXPECT_EQ(smeared(dot, {FxRadial::Mode::Fast, 0.5f, 0.25f, 1.0f, 1.0f}).at(1, 1), grey(251));
     // Full strength and boost doubles: 400 limits to 255 in both modes.
-    for (int mode : {FxRadial::MODE_SMOOTH, FxRadial::MODE_FAST}) {
+    for (FxRadial::Mode mode : {FxRadial::Mode::Smooth, FxRadial::Mode::Fast}) {
         const TestImage out = smeared(TestImage(5, 4, grey(200)), {mode, 1.0f, 1.0f, 2.0f, 2.0f});
         for (uint32_t p : out.pixels()) EXPECT_EQ(p, grey(255));
     }
@@ -91,7 +91,7 @@ TEST(FxRadial, QuadrantsMirrorEachOther)
     const TestImage base = TestImage::random(6, 5, 17);
     for (int y = 0; y < 9; ++y)
         for (int x = 0; x < 11; ++x) in.at(x, y) = base.at(x < 5 ? 5 - x : x - 5, y < 4 ? 4 - y : y - 4);
-    for (int mode : {FxRadial::MODE_SMOOTH, FxRadial::MODE_FAST}) {
+    for (FxRadial::Mode mode : {FxRadial::Mode::Smooth, FxRadial::Mode::Fast}) {
         const TestImage out = smeared(in, {mode, 0.9f, 0.08f, 5.0f, 4.0f});
         for (int y = 0; y < 9; ++y)
             for (int x = 0; x < 11; ++x) EXPECT_EQ(out.at(x, y), out.at(10 - x, 8 - y)) << x << "," << y;

@@ -27,7 +27,7 @@ TEST_P(BlitRotation, QuarterTurnOfFourByTwoCoversTwoByFour)
         CImage32Buffered src(4, 2), dst(20, 20);
         fillCoordinates(src, 0x11);
         dst.clear(kSentinel);
-        src.blitRotation(&dst, kHalfPi, 10, 10, 1, 1, 0, nullptr, 1.0f, filter);
+        src.blitRotation(&dst, kHalfPi, 10, 10, 1, 1, kBlendNormal, nullptr, 1.0f, filter);
         const Box b = changedBox(dst, kSentinel);
         EXPECT_EQ(b.x0, 9);
         EXPECT_EQ(b.x1, 10);
@@ -51,7 +51,7 @@ TEST_P(BlitRotation, AngleZeroAtScaleOneIsACopy)
     CImage32Buffered src(8, 4), dst(20, 10);
     fillCoordinates(src, 0xEE);
     dst.clear(kSentinel);
-    src.blitRotation(&dst, 0, 10, 5, 1, 1, 0, nullptr, 1.0f, false);
+    src.blitRotation(&dst, 0, 10, 5, 1, 1, kBlendNormal, nullptr, 1.0f, false);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 8; ++x) EXPECT_EQ(at(dst, 6 + x, 3 + y), at(src, x, y));
     EXPECT_EQ(changedBox(dst, kSentinel).count, 32);
@@ -66,8 +66,8 @@ TEST_P(BlitRotation, AngleZeroMatchesTheScaledBlit)
             CImage32Buffered a(64, 48), b(64, 48);
             a.clear(kSentinel);
             b.clear(kSentinel);
-            src.blitScaled(&a, 30, 20, scale, scale, 0, nullptr, 1.0f, filter);
-            src.blitRotation(&b, 0, 30, 20, scale, scale, 0, nullptr, 1.0f, filter);
+            src.blitScaled(&a, 30, 20, scale, scale, kBlendNormal, nullptr, 1.0f, filter);
+            src.blitRotation(&b, 0, 30, 20, scale, scale, kBlendNormal, nullptr, 1.0f, filter);
             EXPECT_TRUE(std::equal(a.m_pPixels, a.m_pPixels + 64 * 48, b.m_pPixels)) << scale << " " << filter;
         }
 }
@@ -78,13 +78,13 @@ TEST_P(BlitRotation, AnchoredPinsTheCorner)
     CImage32Buffered src(4, 2), dst(20, 20);
     fillCoordinates(src, 0x22);
     dst.clear(kSentinel);
-    src.blitRotationAnchored(&dst, 0, -0.5f, -0.5f, 3, 5, 1, 1, 0, nullptr, 1.0f, false);
+    src.blitRotationAnchored(&dst, 0, -0.5f, -0.5f, 3, 5, 1, 1, kBlendNormal, nullptr, 1.0f, false);
     EXPECT_EQ(at(dst, 3, 5), at(src, 0, 0));
     EXPECT_EQ(at(dst, 6, 6), at(src, 3, 1));
     EXPECT_EQ(changedBox(dst, kSentinel).count, 8);
     // Turned by pi/2 around the pinned corner (10, 10): covers columns 10..11, rows 6..9.
     dst.clear(kSentinel);
-    src.blitRotationAnchored(&dst, kHalfPi, -0.5f, -0.5f, 10, 10, 1, 1, 0, nullptr, 1.0f, false);
+    src.blitRotationAnchored(&dst, kHalfPi, -0.5f, -0.5f, 10, 10, 1, 1, kBlendNormal, nullptr, 1.0f, false);
     const Box b = changedBox(dst, kSentinel);
     EXPECT_EQ(b.x0, 10);
     EXPECT_EQ(b.x1, 11);
@@ -93,7 +93,7 @@ TEST_P(BlitRotation, AnchoredPinsTheCorner)
     EXPECT_EQ(b.count, 8);
     // The scaled blit's anchor works the same way.
     dst.clear(kSentinel);
-    src.blitScaledAnchored(&dst, -0.5f, -0.5f, 3, 5, 2, 2, 0, nullptr, 1.0f, false);
+    src.blitScaledAnchored(&dst, -0.5f, -0.5f, 3, 5, 2, 2, kBlendNormal, nullptr, 1.0f, false);
     const Box c = changedBox(dst, kSentinel);
     EXPECT_EQ(c.x0, 3);
     EXPECT_EQ(c.y0, 5);
@@ -106,7 +106,7 @@ TEST_P(BlitRotation, AlphaMapOfAnotherSizeWarnsAndDrawsNothing)
     ReportCapture capture;
     CImage32Buffered src(8, 4), map(8, 5), dst(20, 10);
     dst.clear(kSentinel);
-    src.blitRotation(&dst, 0.3f, 10, 5, 1, 1, 0, &map, 1.0f, true);
+    src.blitRotation(&dst, 0.3f, 10, 5, 1, 1, kBlendNormal, &map, 1.0f, true);
     ASSERT_EQ(capture.count(), 1u);
     EXPECT_EQ(capture.reports()[0].kind, ReportKind::Warning);
     EXPECT_TRUE(capture.has("CImage32Buffered", "blitRotation src and alpha map dimensions are different"));
@@ -119,7 +119,7 @@ TEST_P(BlitRotation, OpacityZeroBlendsWithWeightZero)
     CImage32Buffered src(8, 4), dst(20, 10);
     src.clear(0);
     dst.clear(0xFFFFFFFFu);
-    src.blitRotation(&dst, 0, 10, 5, 1, 1, 0, nullptr, 0.0f, false);
+    src.blitRotation(&dst, 0, 10, 5, 1, 1, kBlendNormal, nullptr, 0.0f, false);
     EXPECT_EQ(at(dst, 6, 3), 0xFEFEFEFEu);  // d * 255 / 256
     EXPECT_EQ(changedBox(dst, 0xFFFFFFFFu).count, 32);
 }
@@ -151,7 +151,7 @@ TEST_P(BlitRotation, SpanTable)
     const uint32_t s = 0x9060C0F0u, d = 0x30A050E0u, m = 0x4080C020u;
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << "mode " << r.mode << " opacity " << r.opacity);
-        const auto v = blit::chooseRotationVariant(r.mode, r.alphaFlag, r.map, r.opacity, true);
+        const auto v = blit::chooseRotationVariant(BlendMode(r.mode), r.alphaFlag, r.map, r.opacity, true);
         ASSERT_TRUE(v.has_value());
         EXPECT_EQ(v->rule, r.rule);
         EXPECT_EQ(v->weight, r.weight);
@@ -161,7 +161,7 @@ TEST_P(BlitRotation, SpanTable)
             src.m_hasAlpha = r.alphaFlag;
             map.clear(m);
             dst.clear(d);
-            src.blitRotation(&dst, 0, 4, 4, 1, 1, r.mode, r.map ? &map : nullptr, r.opacity, filter);
+            src.blitRotation(&dst, 0, 4, 4, 1, 1, BlendMode(r.mode), r.map ? &map : nullptr, r.opacity, filter);
             const uint32_t want = referenceBlend(r.rule, r.weight, d, s, m, uint32_t(blend::opacityWeight(r.opacity)));
             EXPECT_EQ(at(dst, 3, 3), want) << filter;  // interior: the filter sees only s
         }
@@ -183,7 +183,7 @@ TEST(BlitRotationRandom, ParityAndMemorySafety)
     view.setData(13, 9, memory.data());
     for (int round = 0; round < 300; ++round) {
         const float an = angle(rng), cx = pos(rng), cy = pos(rng), sx = scale(rng), sy = scale(rng);
-        const int mode = int(rng() % 4);
+        const BlendMode mode = BlendMode(rng() % 4);
         const bool filter = rng() & 1, useMap = (rng() % 3) == 0;
         const float opacity = (rng() & 1) ? 1.0f : 0.4f;
         SCOPED_TRACE(round);

@@ -22,7 +22,7 @@ TEST_P(BlitScaled, PlayerScreenExtentFilteredAndUnfiltered)
         CImage32Buffered src(512, 256), dst(640, 480);
         src.clear(0xC0C0C0C0u);
         dst.clear(kSentinel);
-        src.blitScaled(&dst, 320, 240, 1.24f, 1.3f, 0, nullptr, 1.0f, filter);
+        src.blitScaled(&dst, 320, 240, 1.24f, 1.3f, kBlendNormal, nullptr, 1.0f, filter);
         const Box b = changedBox(dst, kSentinel);
         EXPECT_EQ(b.x0, 3) << filter;
         EXPECT_EQ(b.x1, 637) << filter;
@@ -38,7 +38,7 @@ TEST_P(BlitScaled, UnfilteredCopySamplesUShift16)
     CImage32Buffered src(8, 4), dst(20, 10);
     fillCoordinates(src, 0xAB);
     dst.clear(kSentinel);
-    src.blitScaled(&dst, 10, 5, 1, 1, 0, nullptr, 1.0f, false);
+    src.blitScaled(&dst, 10, 5, 1, 1, kBlendNormal, nullptr, 1.0f, false);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 8; ++x) EXPECT_EQ(at(dst, 6 + x, 3 + y), at(src, x, y));
     EXPECT_EQ(changedBox(dst, kSentinel).count, 32);
@@ -50,7 +50,7 @@ TEST_P(BlitScaled, MirrorWithScaleMinusOne)
     fillCoordinates(src);
     // Centre 10.5: left = 6.5, first column 7 with the source coordinate 8 - 0.5 = 7.5.
     dst.clear(kSentinel);
-    src.blitScaled(&dst, 10.5f, 5, -1, 1, 0, nullptr, 1.0f, false);
+    src.blitScaled(&dst, 10.5f, 5, -1, 1, kBlendNormal, nullptr, 1.0f, false);
     for (int y = 0; y < 4; ++y)
         for (int k = 0; k < 8; ++k) EXPECT_EQ(at(dst, 7 + k, 3 + y), at(src, 7 - k, y)) << k << "," << y;
     EXPECT_EQ(changedBox(dst, kSentinel).count, 32);
@@ -58,7 +58,7 @@ TEST_P(BlitScaled, MirrorWithScaleMinusOne)
     // Integer left edge: the first column samples the far edge itself, u = 8 -> column 8, which
     // is the next row's first pixel in memory (the zero guard row after the last row).
     dst.clear(kSentinel);
-    src.blitScaled(&dst, 10, 5, -1, 1, 0, nullptr, 1.0f, false);
+    src.blitScaled(&dst, 10, 5, -1, 1, kBlendNormal, nullptr, 1.0f, false);
     for (int y = 0; y < 4; ++y) {
         EXPECT_EQ(at(dst, 6, 3 + y), y < 3 ? at(src, 0, y + 1) : 0u);
         for (int k = 1; k < 8; ++k) EXPECT_EQ(at(dst, 6 + k, 3 + y), at(src, 8 - k, y));
@@ -66,7 +66,7 @@ TEST_P(BlitScaled, MirrorWithScaleMinusOne)
 
     // Both axes mirrored, half-pixel centres: the image turned by 180 degrees.
     dst.clear(kSentinel);
-    src.blitScaled(&dst, 10.5f, 5.5f, -1, -1, 0, nullptr, 1.0f, false);
+    src.blitScaled(&dst, 10.5f, 5.5f, -1, -1, kBlendNormal, nullptr, 1.0f, false);
     for (int y = 0; y < 4; ++y)
         for (int k = 0; k < 8; ++k) EXPECT_EQ(at(dst, 7 + k, 4 + y), at(src, 7 - k, 3 - y));
 }
@@ -76,18 +76,18 @@ TEST_P(BlitScaled, ScaleZeroAndOpacityZeroDrawNothing)
     CImage32Buffered src(8, 4), dst(20, 10), map(8, 4);
     src.clear(0xFFFFFFFFu);
     dst.clear(kSentinel);
-    src.blitScaled(&dst, 10, 5, 0, 1, 0, nullptr, 1.0f, false);
-    src.blitScaled(&dst, 10, 5, 1, 0, 0, nullptr, 1.0f, true);
-    src.blitScaled(&dst, 10, 5, 1, 1, 0, nullptr, 0.0f, false);
-    src.blitScaled(&dst, 10, 5, 1, 1, 1, nullptr, -0.5f, true);
-    src.blitScaled(nullptr, 10, 5, 1, 1, 0, nullptr, 1.0f, true);
+    src.blitScaled(&dst, 10, 5, 0, 1, kBlendNormal, nullptr, 1.0f, false);
+    src.blitScaled(&dst, 10, 5, 1, 0, kBlendNormal, nullptr, 1.0f, true);
+    src.blitScaled(&dst, 10, 5, 1, 1, kBlendNormal, nullptr, 0.0f, false);
+    src.blitScaled(&dst, 10, 5, 1, 1, kBlendAdd, nullptr, -0.5f, true);
+    src.blitScaled(nullptr, 10, 5, 1, 1, kBlendNormal, nullptr, 1.0f, true);
     EXPECT_EQ(changedBox(dst, kSentinel).count, 0);
 
     // Opacity 0 with an alpha map still draws, weighted with the map: 255 * 128 / 256 +
     // d * 127 / 256 per byte.
     map.clear(gray(128));
     dst.clear(0);
-    src.blitScaled(&dst, 10, 5, 1, 1, 0, &map, 0.0f, false);
+    src.blitScaled(&dst, 10, 5, 1, 1, kBlendNormal, &map, 0.0f, false);
     EXPECT_EQ(at(dst, 6, 3), gray(127));
     EXPECT_EQ(changedBox(dst, 0).count, 32);
 }
@@ -97,10 +97,10 @@ TEST_P(BlitScaled, RejectsExtentsOutsideTheDestination)
     CImage32Buffered src(8, 4), dst(20, 10);
     src.clear(0xFFFFFFFFu);
     dst.clear(kSentinel);
-    src.blitScaled(&dst, -4.5f, 5, 1, 1, 0, nullptr, 1.0f, true);   // right = -0.5 < 0
-    src.blitScaled(&dst, 24.5f, 5, 1, 1, 0, nullptr, 1.0f, false);  // left = 20.5 > 20
-    src.blitScaled(&dst, 10, -2.5f, 1, 1, 0, nullptr, 1.0f, false); // bottom = -0.5
-    src.blitScaled(&dst, 10, 12.5f, 1, 1, 0, nullptr, 1.0f, false); // top = 10.5
+    src.blitScaled(&dst, -4.5f, 5, 1, 1, kBlendNormal, nullptr, 1.0f, true);   // right = -0.5 < 0
+    src.blitScaled(&dst, 24.5f, 5, 1, 1, kBlendNormal, nullptr, 1.0f, false);  // left = 20.5 > 20
+    src.blitScaled(&dst, 10, -2.5f, 1, 1, kBlendNormal, nullptr, 1.0f, false); // bottom = -0.5
+    src.blitScaled(&dst, 10, 12.5f, 1, 1, kBlendNormal, nullptr, 1.0f, false); // top = 10.5
     EXPECT_EQ(changedBox(dst, kSentinel).count, 0);
 }
 
@@ -119,7 +119,7 @@ TEST_P(BlitScaled, LeftEdgeClipShowsTheRightSourceColumn)
     CImage32Buffered src(16, 2), dst(40, 10);
     fillCoordinates(src);
     dst.clear(kSentinel);
-    src.blitScaled(&dst, 11.3f, 5, 2, 1, 0, nullptr, 1.0f, false);
+    src.blitScaled(&dst, 11.3f, 5, 2, 1, kBlendNormal, nullptr, 1.0f, false);
     const int expected[] = {2, 2, 3, 3, 4, 4, 5, 5};
     for (int x = 0; x < 8; ++x) EXPECT_EQ(at(dst, x, 4), uint32_t(expected[x])) << x;
     EXPECT_EQ(at(dst, 27, 4), 15u);
@@ -131,7 +131,7 @@ TEST_P(BlitScaled, LeftEdgeClipShowsTheRightSourceColumn)
     white.clear(0x00FF00FFu);
     white.m_pPixels[3] = 0x00000000u;  // the right neighbour of column 2 in row 0
     dst.clear(kSentinel);
-    white.blitScaled(&dst, 11.3f, 5, 2, 1, 0, nullptr, 1.0f, true);
+    white.blitScaled(&dst, 11.3f, 5, 2, 1, kBlendNormal, nullptr, 1.0f, true);
     // red/blue: (166 * 255 + 89 * 0) >> 8 = 165
     EXPECT_EQ(at(dst, 0, 4), 0x00A500A5u);
 }
@@ -142,7 +142,7 @@ TEST_P(BlitScaled, MirroredClipMovesTheStartBackwards)
     CImage32Buffered src(16, 2), dst(40, 10);
     fillCoordinates(src);
     dst.clear(kSentinel);
-    src.blitScaled(&dst, 11.3f, 5, -2, 1, 0, nullptr, 1.0f, false);
+    src.blitScaled(&dst, 11.3f, 5, -2, 1, kBlendNormal, nullptr, 1.0f, false);
     const int expected[] = {13, 13, 12, 12, 11, 11};
     for (int x = 0; x < 6; ++x) EXPECT_EQ(at(dst, x, 4), uint32_t(expected[x])) << x;
 }
@@ -157,7 +157,7 @@ TEST_P(BlitScaled, BilinearWeightsAndGuardRow)
     src.m_pPixels[2] = gray(100);
     src.m_pPixels[3] = gray(40);
     dst.clear(kSentinel);
-    src.blitScaled(&dst, 4, 4, 4, 4, 0, nullptr, 1.0f, true);
+    src.blitScaled(&dst, 4, 4, 4, 4, kBlendNormal, nullptr, 1.0f, true);
     // Linear indices past the 4 pixels are the zero guard row.
     auto pixel = [&](int64_t i) { return i < 4 ? src.m_pPixels[i] : 0u; };
     for (int y = 0; y < 8; ++y)
@@ -202,14 +202,14 @@ TEST_P(BlitScaled, SelectionRules)
     const uint32_t s = 0x9060C0F0u, d = 0x30A050E0u, m = 0x4080C020u;
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << "mode " << r.mode << " opacity " << r.opacity << " filter " << r.filter);
-        const auto v = blit::chooseScaledVariant(r.mode, r.alphaFlag, r.map, r.opacity, r.filter);
+        const auto v = blit::chooseScaledVariant(BlendMode(r.mode), r.alphaFlag, r.map, r.opacity, r.filter);
         ASSERT_EQ(v.has_value(), r.draws);
         CImage32Buffered src(4, 4), map(4, 4), dst(8, 8);
         src.clear(s);
         src.m_hasAlpha = r.alphaFlag;
         map.clear(m);
         dst.clear(d);
-        src.blitScaled(&dst, 4, 4, 1, 1, r.mode, r.map ? &map : nullptr, r.opacity, r.filter);
+        src.blitScaled(&dst, 4, 4, 1, 1, BlendMode(r.mode), r.map ? &map : nullptr, r.opacity, r.filter);
         if (!r.draws) {
             EXPECT_EQ(changedBox(dst, d).count, 0);
             continue;
@@ -233,7 +233,7 @@ TEST(BlitScaledRandom, SimdEqualsScalar)
     fillRandom(map, 5);
     for (int round = 0; round < 400; ++round) {
         const float cx = pos(rng), cy = pos(rng), sx = scale(rng), sy = scale(rng);
-        const int mode = int(rng() % 4);
+        const BlendMode mode = BlendMode(rng() % 4);
         const bool filter = rng() & 1, useMap = (rng() % 3) == 0;
         const float opacities[] = {1.0f, 0.5f, 0.3f};
         const float opacity = opacities[rng() % 3];
@@ -249,7 +249,7 @@ TEST(BlitScaledRandom, SimdEqualsScalar)
     src.m_hasAlpha = 0;
     CImage32Buffered dst(20, 20);
     dst.clear(kSentinel);
-    src.blitScaled(&dst, 10, 10, 1, 1, 0, &smallMap, 1.0f, false);
+    src.blitScaled(&dst, 10, 10, 1, 1, kBlendNormal, &smallMap, 1.0f, false);
     EXPECT_EQ(changedBox(dst, kSentinel).count, 0);
 }
 
@@ -271,8 +271,8 @@ TEST_P(BlitScaled, ExternalSourceMatchesBufferedSource)
             CImage32Buffered a(40, 24), b(40, 24);
             a.clear(kSentinel);
             b.clear(kSentinel);
-            owned.blitScaled(&a, c.cx, c.cy, c.sx, c.sy, 0, nullptr, 1.0f, filter);
-            view.blitScaled(&b, c.cx, c.cy, c.sx, c.sy, 0, nullptr, 1.0f, filter);
+            owned.blitScaled(&a, c.cx, c.cy, c.sx, c.sy, kBlendNormal, nullptr, 1.0f, filter);
+            view.blitScaled(&b, c.cx, c.cy, c.sx, c.sy, kBlendNormal, nullptr, 1.0f, filter);
             EXPECT_TRUE(std::equal(a.m_pPixels, a.m_pPixels + 40 * 24, b.m_pPixels)) << c.sx << " " << filter;
         }
 }

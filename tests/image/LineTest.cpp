@@ -19,7 +19,7 @@ class Lines : public AtEveryLevel {};
 LineDesc line(float x0, float y0, float x1, float y1, uint32_t colour, int mode, float z0 = 0, float z1 = 0)
 {
     LineDesc l;
-    l.x0 = x0, l.y0 = y0, l.z0 = z0, l.x1 = x1, l.y1 = y1, l.z1 = z1, l.colour = colour, l.mode = mode;
+    l.x0 = x0, l.y0 = y0, l.z0 = z0, l.x1 = x1, l.y1 = y1, l.z1 = z1, l.colour = colour, l.mode = BlendMode(mode);
     return l;
 }
 

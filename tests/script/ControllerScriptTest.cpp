@@ -429,8 +429,8 @@ TEST(ControllerRenderApp, ToolWritesEveryKindThatLoadsBack)
     const auto* bezier = static_cast<const TrackFloatBezier*>(k->getModel()->getTrack());
     ASSERT_EQ(bezier->getNbKey(), 2);
     EXPECT_EQ(bezier->keys()[0].time, 0.0f);  // keys sorted by time
-    EXPECT_EQ(bezier->keys()[0].inType, BEZIER_LINEAR);
-    EXPECT_EQ(bezier->keys()[1].outType, BEZIER_STEP);
+    EXPECT_EQ(bezier->keys()[0].inType, kBezierLinear);
+    EXPECT_EQ(bezier->keys()[1].outType, kBezierStep);
     EXPECT_EQ(k->getValue(1100), 2.0f + 2 * 2.0f);  // the end value, plus it twice for beat 2
 
     LECXControllerManager e;

@@ -104,8 +104,8 @@ TEST_F(ScriptEngineTest, EffectLineMessages)
     EXPECT_TRUE(cap.has("ScriptEngine :", "can't find EFFECT : what"));  // an unknown type made no effect
     auto* desc = dynamic_cast<ScriptEffectHVBlurDesc*>(engine->findEffectDesc("b"));
     ASSERT_NE(desc, nullptr);
-    EXPECT_EQ(desc->m_direction, kHVBlurHorizontal);
-    EXPECT_EQ(desc->m_drawMode, kDrawTransAdd);
+    EXPECT_EQ(desc->m_direction, FxHVBlur::Direction::Horizontal);
+    EXPECT_EQ(desc->m_drawMode, kBlendAdd);
     EXPECT_EQ(desc->m_size, 64);
 }
 

@@ -1,3 +1,4 @@
+// The counting operator new behind AllocationCounter: counts while any counter is alive.
 #include "support/AllocationCounter.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// The test helpers of TestSupport.h: the capturing report sink and the scratch directory.
 #include "support/TestSupport.h"
 
 #include <unistd.h>
