@@ -252,7 +252,7 @@ void S2DScene::loadStream(const uint8_t* data, size_t size)
         auto sprite = std::make_unique<S2DSprite>();
         sprite->m_name = s.str();
         const int blend = s.u8();
-        sprite->m_blendMode = blend == kS2DBlendAdd ? 1 : blend == kS2DBlendSub ? 3 : 0;
+        sprite->m_blendMode = blend == kS2DBlendAdd ? BlendMode::Add : blend == kS2DBlendSub ? BlendMode::Sub : BlendMode::Normal;
         const StringC image = s.str();
         sprite->m_flag = s.u8() != 0;
         const StringC alpha = s.str();

@@ -8,6 +8,7 @@
 
 #include "control/TrackManager.h"
 #include "foundation/StringC.h"
+#include "image/BlendMode.h"
 #include "image/CAvi.h"
 #include "image/CImage32FromData.h"
 #include "s3d/S3DNode.h"
@@ -29,7 +30,7 @@ private:
 
 struct S2DSprite {
     StringC m_name = "NULL";
-    int m_blendMode = 0;   // 0 normal, 1 add, 3 subtract
+    BlendMode m_blendMode = BlendMode::Normal;
     bool m_flag = false;   // bilinear filtering
     float m_opacity = 1.0f;
     S2DImageSource m_image;

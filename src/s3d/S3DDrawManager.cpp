@@ -159,7 +159,7 @@ void S3DDrawManager::drawLine(const S3DProjectedVertex& a, const S3DProjectedVer
     if (!m_pScreen || ((a.clip | b.clip) & S3DProjectedVertex::kClipNear)) return;
     // The depth cells hold w * 2^32; lines compare the same bits as signed values, which agree
     // for every w below 0.5 (near >= 2), and lines never write them.
-    const LineDesc line{a.x, a.y, a.w, b.x, b.y, b.w, colour, mode};
+    const LineDesc line{a.x, a.y, a.w, b.x, b.y, b.w, colour, static_cast<BlendMode>(mode)};
     ::drawLine(m_pScreen, reinterpret_cast<const int32_t*>(m_depth.cells), line);
 }
 

@@ -265,7 +265,7 @@ void S3DModifierNoise::load(ChunkFileReader& r)
 {
     S3DModifier::load(r);
     // Octaves and roughness are fixed once loaded: the weights are computed here, never per frame.
-    m_nbOctave = std::clamp(int(m_option[1]), 1, FractalNoise::MAX_NB_OCTAVE);
+    m_nbOctave = std::clamp(int(m_option[1]), 1, FractalNoise::kMaxOctave);
     if (m_nbOctave > 1) {
         const double roughness = std::isnan(m_value[1]) ? 0.0 : std::clamp(double(m_value[1]), 0.0, 1.0);
         m_pFractal = std::make_unique<FractalNoise>(roughness, 2.0, double(m_nbOctave));

@@ -150,7 +150,7 @@ private:
     const PerlinNoise* m_pPerlin = nullptr;
     std::unique_ptr<FractalNoise> m_pFractal;
     int m_nbOctave = 1;
-    float m_weight[FractalNoise::MAX_NB_OCTAVE] = {1.0f};
+    float m_weight[FractalNoise::kMaxOctave] = {1.0f};
     float m_k = 1.0f;
     float m_c = 0.0f;
 };

@@ -223,7 +223,7 @@ TEST(Modifier, NoiseFromAFileIsClampedAndReadsTheSharedTables)
     for (const auto& r : reports.reports()) EXPECT_STRNE(r.caption.c_str(), "ChunkFileReader:") << r.text;
     ASSERT_EQ(o->m_modifiers.size(), 2u);
     auto& fractal = static_cast<S3DModifierNoise&>(*o->m_modifiers[0]);
-    EXPECT_EQ(fractal.getOctaves(), FractalNoise::MAX_NB_OCTAVE);
+    EXPECT_EQ(fractal.getOctaves(), FractalNoise::kMaxOctave);
     auto& noise = static_cast<S3DModifierNoise&>(*o->m_modifiers[1]);
     noise.prepare();
     const PerlinNoise reference;
