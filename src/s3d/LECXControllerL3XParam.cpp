@@ -144,8 +144,7 @@ protected:
     bool findTarget() override
     {
         m_pObject = m_pScene->findTriObject(text(word(1)));
-        if (!m_pObject) warn(std::string("Can't find triObject: ") + text(word(1)));
-        return m_pObject != nullptr;
+        return found(m_pObject, "triObject");
     }
     int findSetter(const char* w) const override
     {
@@ -171,8 +170,7 @@ protected:
     bool findTarget() override
     {
         m_pShape = m_pScene->findShape(text(word(1)));
-        if (!m_pShape) warn(std::string("Can't find shape: ") + text(word(1)));
-        return m_pShape != nullptr;
+        return found(m_pShape, "shape");
     }
     int findSetter(const char* w) const override
     {
@@ -205,8 +203,7 @@ protected:
     bool findTarget() override
     {
         m_pCamera = m_pScene->findCamera(text(word(1)));
-        if (!m_pCamera) warn(std::string("Can't find camera: ") + text(word(1)));
-        return m_pCamera != nullptr;
+        return found(m_pCamera, "camera");
     }
     int findSetter(const char* w) const override
     {
@@ -232,8 +229,7 @@ protected:
     bool findTarget() override
     {
         m_pLight = m_pScene->findLight(text(word(1)));
-        if (!m_pLight) warn(std::string("Can't find light: ") + text(word(1)));
-        return m_pLight != nullptr;
+        return found(m_pLight, "light");
     }
     int findSetter(const char* w) const override
     {
@@ -481,6 +477,12 @@ float LECXControllerL3XParam::animationFrame(float value) const
     float f = mode() == 1 ? frame + value : mode() == 2 ? frame - value : value;
     if (m_pScene->m_animationLength > 0) f = std::fmod(f, float(m_pScene->m_animationLength));
     return f;
+}
+
+bool LECXControllerL3XParam::found(const void* target, const char* kind) const
+{
+    if (!target) warn(std::string("Can't find ") + kind + ": " + text(word(1)));
+    return target != nullptr;
 }
 
 void LECXControllerL3XParam::warn(const std::string& message) const { reportWarning(m_className, message.c_str()); }
