@@ -19,6 +19,7 @@
 #include "Profile.h"
 #include "foundation/Report.h"
 #include "image/PngWriter.h"
+#include "image/SimdLevel.h"
 #include "music/SoundManager.h"
 #include "platform/Platform.h"
 #include "platform/ffmpeg/FfmpegBackend.h"
@@ -32,7 +33,8 @@ namespace {
 const char* const kUsage =
     "usage: tessaline-render [-o DIR] [--fps F|N/D] [--start MS] [--end MS] [--times T1,T2,...]\n"
     "                        [--image screen|work] [--quiet] [--profile]\n"
-    "                        [--video FILE.mp4|.mkv|.webm [--lossless]] [--wav FILE] [--force] SCRIPT\n";
+    "                        [--video FILE.mp4|.mkv|.webm [--lossless]] [--wav FILE] [--force] SCRIPT\n"
+    "       tessaline-render --help | --version\n";
 
 // Frame rates are kept as fractions, so 30000/1001 times its frames exactly.
 constexpr long long kMaxFpsTerm = 1000000;
@@ -177,6 +179,9 @@ int parseOptions(int argc, char** argv, RenderOptions& o)
             o.quiet = true;
         } else if (std::strcmp(a, "--help") == 0) {
             std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (std::strcmp(a, "--version") == 0) {
+            std::printf("tessaline-render %s (SIMD: %s)\n", TL_VERSION, simdLevelName(simdLevel()));
             std::exit(0);
         } else if (a[0] == '-' && a[1] != '\0') {
             return bad((std::string("unknown option ") + a).c_str());

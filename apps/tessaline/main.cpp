@@ -6,6 +6,7 @@
 #include <string>
 
 #include "foundation/Report.h"
+#include "image/SimdLevel.h"
 #include "platform/Platform.h"
 #include "platform/ffmpeg/FfmpegBackend.h"
 #include "platform/openmpt/OpenMptBackend.h"
@@ -26,6 +27,7 @@ const char* const kUsage =
     "                1 s (with Shift 10 s), [ and ] set a loop that L switches, R reloads the\n"
     "                script, S saves the work image beside it; a line shows time, beat and fps\n"
     "  --no-dialogs  write messages to stderr only, without message boxes\n"
+    "  --version     prints the version and the SIMD level in use (TL_SIMD=scalar|sse2|avx2 forces one)\n"
     "  Keys: Escape quits, I or F9 shows the fps line, F12 switches full screen / window.\n";
 
 // Milliseconds: digits only, at most 2^31 - 1.
@@ -68,7 +70,7 @@ int main(int argc, char** argv)
             std::fputs(kUsage, stdout);
             return 0;
         } else if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("tessaline %s\n", TL_VERSION);
+            std::printf("tessaline %s (SIMD: %s)\n", TL_VERSION, simdLevelName(simdLevel()));
             return 0;
         } else {
             std::fprintf(stderr, "tessaline: unknown option %s\n%s", argv[i], kUsage);

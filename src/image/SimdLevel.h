@@ -5,16 +5,36 @@
 
 #include <cstdint>
 
-// Levels in increasing width; every level gives the same bytes as Scalar. A wider level (AVX2) is
-// one more enumerator here, its name in the start-up choice, and one more column in the tables
-// that have loops for it (KernelTable.h: the others fall back to the next lower level).
-enum class SimdLevel : uint8_t { Scalar, Sse2 };
-constexpr int kSimdLevelCount = 2;
-constexpr SimdLevel kAllSimdLevels[kSimdLevelCount] = {SimdLevel::Scalar, SimdLevel::Sse2};
+// Levels in increasing width; every level gives the same bytes as Scalar. SSE2 is the x86-64
+// baseline; AVX2 loops are compiled per function (TL_TARGET_AVX2) and only taken when the CPU
+// has AVX2, so the binary runs on any x86-64. A table row without a loop for a level uses the
+// next lower level's (KernelTable.h).
+enum class SimdLevel : uint8_t { Scalar, Sse2, Avx2 };
+constexpr int kSimdLevelCount = 3;
+constexpr SimdLevel kAllSimdLevels[kSimdLevelCount] = {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2};
 
-// The level in force: the start-up choice (the widest level built, or Scalar when the environment
-// has TL_FORCE_SCALAR=1 at the first call; read once) unless forceSimdLevel set another.
+// Marks a function whose body uses AVX2 instructions; call it only when simdLevelSupported(Avx2).
+// Its helpers carry the mark too (a function without it cannot inline AVX2 intrinsics), and such
+// code avoids lambdas, which do not inherit the mark.
+#define TL_TARGET_AVX2 __attribute__((target("avx2")))
+
+// "scalar", "sse2", "avx2".
+const char* simdLevelName(SimdLevel level);
+// Whether this CPU (and its operating system) runs the level's loops.
+bool simdLevelSupported(SimdLevel level);
+// The widest level this CPU runs.
+SimdLevel widestSupportedSimdLevel();
+
+// The start-up choice from the environment's TL_SIMD and TL_FORCE_SCALAR values (null when
+// unset): TL_FORCE_SCALAR=1 gives Scalar; TL_SIMD=scalar|sse2|avx2 names a level, capped at
+// `widest`; otherwise `widest`. `note` receives a one-line explanation when a value is unknown or
+// names a level the CPU lacks (empty otherwise).
+SimdLevel chooseSimdLevel(const char* tlSimd, const char* forceScalar, SimdLevel widest, const char** note);
+
+// The level in force: the start-up choice (read once, at the first call; an unknown TL_SIMD value
+// or a level beyond the CPU is said once on stderr) unless forceSimdLevel set another.
 SimdLevel simdLevel();
-// Tests and benchmarks: run every later call at this level, until resetSimdLevel().
+// Tests and benchmarks: run every later call at this level (capped at the widest level the CPU
+// runs), until resetSimdLevel().
 void forceSimdLevel(SimdLevel level);
 void resetSimdLevel();

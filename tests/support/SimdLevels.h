@@ -19,8 +19,9 @@ public:
     SimdLevelScope& operator=(const SimdLevelScope&) = delete;
 };
 
-// Runs `run` once per level; every level must give what the scalar level gives (compared with
-// ==, so a failure names the level, not the values). Returns the scalar level's result.
+// Runs `run` once per level this CPU has; every level must give what the scalar level gives
+// (compared with ==, so a failure names the level, not the values). Returns the scalar level's
+// result.
 template <class Run>
 auto atEveryLevel(Run run)
 {
@@ -29,24 +30,26 @@ auto atEveryLevel(Run run)
         return run();
     }();
     for (SimdLevel level : kAllSimdLevels) {
-        if (level == SimdLevel::Scalar) continue;
+        if (level == SimdLevel::Scalar || !simdLevelSupported(level)) continue;
         SimdLevelScope scope(level);
-        EXPECT_TRUE(run() == reference) << "SIMD level " << int(level) << " differs from the scalar loops";
+        EXPECT_TRUE(run() == reference) << "SIMD level " << simdLevelName(level) << " differs from the scalar loops";
     }
     return reference;
 }
 
-// A fixture whose tests run once per level (instantiate with ValuesIn(kAllSimdLevels)).
+// A fixture whose tests run once per level (instantiate with ValuesIn(kAllSimdLevels)); a level
+// the CPU lacks is skipped.
 class AtEveryLevel : public ::testing::TestWithParam<SimdLevel> {
 protected:
-    void SetUp() override { forceSimdLevel(GetParam()); }
+    void SetUp() override
+    {
+        if (!simdLevelSupported(GetParam())) GTEST_SKIP() << simdLevelName(GetParam()) << " not on this CPU";
+        forceSimdLevel(GetParam());
+    }
     void TearDown() override { resetSimdLevel(); }
 };
 
-inline std::string levelName(const ::testing::TestParamInfo<SimdLevel>& info)
-{
-    return info.param == SimdLevel::Scalar ? "Scalar" : "Sse2";
-}
+inline std::string levelName(const ::testing::TestParamInfo<SimdLevel>& info) { return simdLevelName(info.param); }
 
 // Test names and failure messages show the level by name.
-inline void PrintTo(SimdLevel level, std::ostream* os) { *os << (level == SimdLevel::Scalar ? "Scalar" : "Sse2"); }
+inline void PrintTo(SimdLevel level, std::ostream* os) { *os << simdLevelName(level); }
