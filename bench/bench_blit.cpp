@@ -42,9 +42,12 @@ Images& images()
     return i;
 }
 
-// Runs a body with the SSE2 kernels or with the scalar twins forced.
+// Runs a body at the start-up SIMD level (TL_SIMD picks it) or with the scalar twins forced.
 struct ScalarScope {
-    explicit ScalarScope(bool scalar) { forceSimdLevel(scalar ? SimdLevel::Scalar : SimdLevel::Sse2); }
+    explicit ScalarScope(bool scalar)
+    {
+        if (scalar) forceSimdLevel(SimdLevel::Scalar);
+    }
     ~ScalarScope() { resetSimdLevel(); }
 };
 

@@ -30,18 +30,19 @@ struct WorkImage {
     }
 };
 
-// Runs a benchmark at the SIMD level its first argument names (0 SSE2, 1 scalar).
+// Runs a benchmark at the start-up SIMD level (TL_SIMD picks it) when its first argument is 0,
+// with the scalar twins forced when it is 1.
 struct LevelScope {
     explicit LevelScope(const benchmark::State& state)
     {
-        forceSimdLevel(state.range(0) ? SimdLevel::Scalar : SimdLevel::Sse2);
+        if (state.range(0)) forceSimdLevel(SimdLevel::Scalar);
     }
     ~LevelScope() { resetSimdLevel(); }
 };
 
 void setLabel(benchmark::State& state)
 {
-    state.SetLabel(state.range(0) ? "scalar" : "sse2");
+    state.SetLabel(state.range(0) ? "scalar" : simdLevelName(simdLevel()));
     state.SetItemsProcessed(int64_t(state.iterations()) * kWidth * kHeight);
 }
 
