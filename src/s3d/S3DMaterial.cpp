@@ -110,6 +110,7 @@ void S3DTextureMap::update(float time)
         const bool generatorSlot = i == 3 || i == 6 || i == 7;
         if (m_pTrack[i] && (!generatorSlot || m_generator != 0)) *target[i] = m_pTrack[i]->getValue(time);
     }
+    if (m_pTexture) m_pTexture->showTime(time);
 }
 
 void S3DParamBlock::load(ChunkFileReader& r)

@@ -23,7 +23,7 @@ public:
     // Child 1 values (10 file name, 11 … 29), child 100 tracks (110 … 117).
     void load(ChunkFileReader& r);
     // Offsets, tiles and angle from their tracks (an empty track gives 0), the generator
-    // values only while the generator flag is set.
+    // values only while the generator flag is set; a video texture shows the frame of `time`.
     void update(float time);
     bool hasFile() const;
     // Loads the texture named by the file name (nothing for "NULL"): a name ending in ".avi"

@@ -16,12 +16,6 @@ int log2Of(int v)
     while ((1 << s) < v) ++s;
     return s;
 }
-
-S3DTextureAvi::SourceFactory& sourceFactory()
-{
-    static S3DTextureAvi::SourceFactory factory;
-    return factory;
-}
 } // namespace
 
 bool S3DTexture32::load(const char* fileName, bool useCrop, float u, float v, float w, float h)
@@ -59,10 +53,18 @@ bool S3DTexture32::set(const CImage32& image)
     return true;
 }
 
+const CImage32* S3DTexture32::getImage256() const
+{
+    if (m_image256Stale && m_pImage256) m_pImage256->init256x256Tiled(m_pImage.get());
+    m_image256Stale = false;
+    return m_pImage256.get();
+}
+
 void S3DTexture32::finish()
 {
     if (!m_pImage256) m_pImage256 = std::make_unique<CImage32Buffered>(256, 256);
     m_pImage256->init256x256Tiled(m_pImage.get());
+    m_image256Stale = false;
 
     const int width = m_pImage->getWidth(), height = m_pImage->getHeight();
     m_powerOfTwo = false;
@@ -84,23 +86,36 @@ void S3DTexture32::finish()
     m_raster.guardRows = m_pImage->hasGuardRows();
 }
 
-void S3DTextureAvi::setSourceFactory(SourceFactory factory) { sourceFactory() = std::move(factory); }
-
 bool S3DTextureAvi::open(const char* fileName)
 {
-    m_pSource = sourceFactory() && fileName ? sourceFactory()(fileName) : nullptr;
+    m_pAvi = std::make_unique<CAvi>(fileName);
+    m_pShown = nullptr;
     return setFrame(0);
 }
 
 bool S3DTextureAvi::setFrame(int i)
 {
-    const CImage32* frame = m_pSource && i >= 0 && i < m_pSource->getFrameCount() ? m_pSource->getFrame(i) : nullptr;
+    const CImage32* frame = i >= 0 && i < getFrameCount() ? m_pAvi->frame(i) : nullptr;
     if (!frame || frame->pixelCount() <= 0) return reportWarning(kCaption, "no frame", false);
+    show(*frame);
+    return true;
+}
+
+void S3DTextureAvi::showTime(float frame)
+{
+    // The video picks index modulo its count; the image already holding it is left as it is.
+    const CImage32* image = m_pAvi ? m_pAvi->frame(saturateToInt(frame)) : nullptr;
+    if (image && image != m_pShown && image->pixelCount() > 0) show(*image);
+}
+
+void S3DTextureAvi::show(const CImage32& frame)
+{
+    m_pShown = &frame;
     // Frames of one video share their size: later frames are copied into the same images.
-    if (m_pImage && m_pImage->getWidth() == frame->getWidth() && m_pImage->getHeight() == frame->getHeight()) {
-        frame->blit(m_pImage.get());
-        m_pImage256->init256x256Tiled(m_pImage.get());
-        return true;
+    if (m_pImage && m_pImage->getWidth() == frame.getWidth() && m_pImage->getHeight() == frame.getHeight()) {
+        frame.blit(m_pImage.get());
+        m_image256Stale = true;
+        return;
     }
-    return set(*frame);
+    set(frame);
 }

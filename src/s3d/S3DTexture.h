@@ -1,12 +1,12 @@
 // Texture images of the materials: a loaded (optionally cropped) power-of-two image with its
-// masks and shift, its 256x256 tiled copy, and the video texture that takes its frames from a
-// frame source.
+// masks and shift, its 256x256 tiled copy, and the video texture whose image is the frame of
+// a decoded video that the scene time picks.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 
+#include "image/CAvi.h"
 #include "image/CImage32.h"
 #include "s3d/RasterTypes.h"
 
@@ -22,9 +22,13 @@ public:
     bool load(const char* fileName, bool useCrop, float u, float v, float w, float h);
     // Takes a copy of `image` (the same steps as load without the file).
     bool set(const CImage32& image);
+    // Shows the picture of scene time `frame` (in frames); still images have only one.
+    virtual void showTime(float frame) { (void)frame; }
 
     const CImage32* getImage() const { return m_pImage.get(); }
-    const CImage32* getImage256() const { return m_pImage256.get(); }
+    // The tiled copy, brought up to the image first when a video frame has replaced it (the
+    // fillers read the image alone, so a frame is resampled only when the copy is asked for).
+    const CImage32* getImage256() const;
     // Whether the image's width and height are powers of two (masks and shift valid).
     bool isPowerOfTwo() const { return m_powerOfTwo; }
     // The filler's view of the image: no pixels unless both sizes are powers of two.
@@ -43,30 +47,26 @@ protected:
     std::unique_ptr<CImage32Buffered> m_pImage256;
     RasterTexture m_raster;
     bool m_powerOfTwo = false;
+    mutable bool m_image256Stale = false;
 };
 
-// Where a video texture reads its frames (a decoder behind it; none is bound by default).
-class S3DTextureFrameSource {
-public:
-    virtual ~S3DTextureFrameSource() = default;
-    virtual int getFrameCount() const = 0;
-    // Frame i (0 .. count - 1), or null.
-    virtual const CImage32* getFrame(int i) = 0;
-};
-
-// A texture whose images come from a video file: frame 0 gives the image at load.
+// A texture whose images come from a video file, every frame decoded at open (a file that does
+// not decode is the video's fatal error): frame 0 gives the image at load, and the scene time
+// picks the frame as it does for the 2D scene's videos.
 class S3DTextureAvi : public S3DTexture32 {
 public:
     static constexpr const char* kCaption = "S3DTextureAvi warning:";
-    // Opens a frame source for a file name; null when it cannot. Unset, no video opens.
-    using SourceFactory = std::function<std::unique_ptr<S3DTextureFrameSource>(const char* fileName)>;
-    static void setSourceFactory(SourceFactory factory);
 
     bool open(const char* fileName);
     // Copies frame i into the image ("no frame" when it does not exist).
     bool setFrame(int i);
-    int getFrameCount() const { return m_pSource ? m_pSource->getFrameCount() : 0; }
+    // Frame = integer part of the time, modulo the frame count (a time before 0 counts back).
+    void showTime(float frame) override;
+    int getFrameCount() const { return m_pAvi ? m_pAvi->getNbFrame() : 0; }
 
 private:
-    std::unique_ptr<S3DTextureFrameSource> m_pSource;
+    void show(const CImage32& frame);
+
+    std::unique_ptr<CAvi> m_pAvi;
+    const CImage32* m_pShown = nullptr;  // the frame the image holds
 };

@@ -9,6 +9,7 @@
 #include "image/CImage32.h"
 #include "s3d/S3DClipper.h"
 #include "support/AllocationCounter.h"
+#include "support/FakeVideo.h"
 
 namespace {
 
@@ -90,6 +91,41 @@ TEST(S3DRender, TexturesCheckTheirSizesAndTransformCoordinates)
     map.transformUV(1.0f, 0.0f, u, v);
     EXPECT_NEAR(u, 1.0f, 1e-6);
     EXPECT_NEAR(v, 1.0f, 1e-6);
+}
+
+TEST(S3DRender, VideoTextureShowsTheFrameOfTheSceneTime)
+{
+    ReportCapture reports;
+    // Frame i of a 4x2 video is the uniform colour 0x000102 * i.
+    FakeVideoPlatform video({{"ten.avi", FakeVideo::solid(4, 2, 10, [](int i) { return 0x000102u * uint32_t(i); })}});
+    S3DSubMaterial s;
+    s.m_texture1.m_fileName = "ten.avi";
+    s.loadTextures("");
+    ASSERT_NE(s.m_texture1.getTexture(), nullptr);
+    s.prepare();
+    EXPECT_EQ(s.raster().texture.pixels[0], 0u);  // frame 0 at load
+
+    // The integer part of the time, modulo the 10 frames; a time before 0 counts back.
+    const std::pair<float, uint32_t> cases[] = {{13.7f, 3}, {25.0f, 5}, {-1.5f, 9}, {3.0f, 3}};
+    for (const auto& [time, frame] : cases) {
+        s.update(time);
+        s.prepare();
+        EXPECT_EQ(s.raster().texture.pixels[0], 0x000102u * frame) << time;
+        EXPECT_EQ(s.raster().texture.pixels[7], 0x000102u * frame) << time;
+    }
+    // The tiled copy follows too: it is the one a still texture of frame 3 has.
+    CImage32Buffered three(4, 2);
+    three.clear(0x000306u);
+    S3DTexture32 still;
+    still.set(three);
+    const uint32_t* a = s.m_texture1.getTexture()->getImage256()->getPixels();
+    EXPECT_TRUE(std::equal(a, a + 256 * 256, still.getImage256()->getPixels()));
+
+    // Asking for a frame past the end shows nothing new.
+    auto* avi = static_cast<S3DTextureAvi*>(s.m_texture1.m_pTexture.get());
+    EXPECT_FALSE(avi->setFrame(10));
+    EXPECT_TRUE(reports.has("S3DTextureAvi warning:", "no frame"));
+    EXPECT_EQ(reports.count(), 1u);
 }
 
 TEST(S3DRender, GuardBandClipperAndDepthKeys)
