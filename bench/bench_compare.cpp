@@ -7,6 +7,7 @@
 #include <libyuv/planar_functions.h>
 #include <libyuv/scale_argb.h>
 #include <pixman.h>
+#include <unistd.h>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -314,26 +316,31 @@ void registerAll()
 
 // --- the summary -------------------------------------------------------------------------------
 // Keeps the median of each benchmark's repetitions (its only run without repetitions), in µs of
-// CPU time, while the console shows the runs as usual.
+// CPU time; the console shows the median and the coefficient of variation of the repetitions.
 class SummaryReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> micros;
 
+    SummaryReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Color : OO_None) {}
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
+        std::vector<Run> shown;
         for (const Run& r : runs) {
-            if (r.error_occurred) continue;
-            const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+            const bool aggregate = r.run_type == Run::RT_Aggregate;
+            if (!aggregate || r.aggregate_name == "median" || r.aggregate_name == "cv") shown.push_back(r);
+            if (r.error_occurred || r.aggregate_name == "cv") continue;
             const std::string name = r.run_name.function_name;
-            if (median || (r.run_type == Run::RT_Iteration && !medians_.count(name)))
+            const bool median = aggregate && r.aggregate_name == "median";
+            if (median || (!aggregate && !medians_.count(name)))
                 micros[name] = r.GetAdjustedCPUTime() * 1e6 / benchmark::GetTimeUnitMultiplier(r.time_unit);
-            if (median) medians_[name] = true;
+            if (median) medians_.insert(name);
         }
-        ConsoleReporter::ReportRuns(runs);
+        ConsoleReporter::ReportRuns(shown);
     }
 
 private:
-    std::map<std::string, bool> medians_;
+    std::set<std::string> medians_;
 };
 
 void printSummary(const std::map<std::string, double>& micros)
