@@ -1,8 +1,7 @@
 // Blit family benchmarks: every scaled variant 512x256 -> 640x480, rotations, every same-size
-// blit at 512x256, the player's screen blit, lines; beside them pixman's bilinear scale (SRC) and
-// ADD on the same inputs in the same run, so the ratio is what we report.
+// blit at 512x256, the player's screen blit, lines. The library peers of the screen blit and the
+// same-size blits are in bench_compare.
 #include <benchmark/benchmark.h>
-#include <pixman.h>
 
 #include <cstdint>
 #include <random>
@@ -87,7 +86,7 @@ SCALED(Sub, 3, false, false, 1.0f);
 SCALED(SubWeighted_Opacity, 3, false, false, 0.3f);
 SCALED(SubWeighted_Map, 3, false, true, 1.0f);
 
-// --- the player's screen blit, and pixman's bilinear scale of the same image --------------------
+// --- the player's screen blit ------------------------------------------------------------------
 void playerScreenBlit(benchmark::State& state)
 {
     Images& im = images();
@@ -98,25 +97,6 @@ void playerScreenBlit(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kScaledPixels);
 }
 BENCHMARK(playerScreenBlit);
-
-void pixmanScaleBilinearSrc(benchmark::State& state)
-{
-    Images& im = images();
-    pixman_image_t* src = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSrcW, kSrcH, im.src.m_pPixels, kSrcW * 4);
-    pixman_image_t* dst = pixman_image_create_bits(PIXMAN_a8r8g8b8, kDstW, kDstH, im.screen.data(), kDstW * 4);
-    pixman_transform_t t;
-    pixman_transform_init_scale(&t, pixman_double_to_fixed(1 / 1.24), pixman_double_to_fixed(1 / 1.3));
-    pixman_image_set_transform(src, &t);
-    pixman_image_set_filter(src, state.range(0) ? PIXMAN_FILTER_BILINEAR : PIXMAN_FILTER_NEAREST, nullptr, 0);
-    for (auto _ : state) {
-        pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 3, 74, 635, 333);
-        benchmark::DoNotOptimize(im.screen.data());
-    }
-    pixman_image_unref(src);
-    pixman_image_unref(dst);
-    state.SetItemsProcessed(state.iterations() * kScaledPixels);
-}
-BENCHMARK(pixmanScaleBilinearSrc)->ArgName("bilinear")->Arg(1)->Arg(0);
 
 // --- blitRotation ----------------------------------------------------------------------------
 void rotation(benchmark::State& state, ScaledCase c)
@@ -144,7 +124,7 @@ ROTATION(AddWeighted_Map, 1, false, true, 1.0f);
 ROTATION(Sub, 3, false, false, 1.0f);
 ROTATION(SubWeighted_Opacity, 3, false, false, 0.3f);
 
-// --- same-size blits at 512x256, and pixman's ADD ------------------------------------------
+// --- same-size blits at 512x256 -------------------------------------------------------------
 template <class F>
 void sameSize(benchmark::State& state, F f)
 {
@@ -168,21 +148,6 @@ SAME(blitAlphaTransAdd_Opacity, s.blitAlphaTransAdd(d, 0.3f));
 SAME(blitAlphaTransAdd_Map, s.blitAlphaTransAdd(d, m));
 SAME(blitAlphaTransSub_Opacity, s.blitAlphaTransSub(d, 0.3f));
 SAME(blitAlphaTransSub_Map, s.blitAlphaTransSub(d, m));
-
-void pixmanAdd(benchmark::State& state)
-{
-    Images& im = images();
-    pixman_image_t* src = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSrcW, kSrcH, im.src.m_pPixels, kSrcW * 4);
-    pixman_image_t* dst = pixman_image_create_bits(PIXMAN_a8r8g8b8, kSrcW, kSrcH, im.same.m_pPixels, kSrcW * 4);
-    for (auto _ : state) {
-        pixman_image_composite32(PIXMAN_OP_ADD, src, nullptr, dst, 0, 0, 0, 0, 0, 0, kSrcW, kSrcH);
-        benchmark::DoNotOptimize(im.same.m_pPixels);
-    }
-    pixman_image_unref(src);
-    pixman_image_unref(dst);
-    state.SetItemsProcessed(state.iterations() * kSrcW * kSrcH);
-}
-BENCHMARK(pixmanAdd);
 
 // --- lines ---------------------------------------------------------------------------------
 void lines(benchmark::State& state)

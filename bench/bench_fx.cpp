@@ -1,9 +1,6 @@
-// Whole-image effects on the 512x256 work image, each with its packed and its scalar loop, and
-// OpenCV's box filter on the same pixels in the same run (single-threaded, like our effects).
+// Whole-image effects on the 512x256 work image, each with its packed and its scalar loop. The
+// box blurs' library peer (OpenCV) is in bench_compare.
 #include <benchmark/benchmark.h>
-
-#include <opencv2/core.hpp>
-#include <opencv2/imgproc.hpp>
 
 #include <random>
 #include <vector>
@@ -96,23 +93,6 @@ void BM_FxHVBlur_RowBlurEveryRow(benchmark::State& state)
     setLabel(state);
 }
 
-void CvBlurRun(benchmark::State& state, cv::Size window)
-{
-    WorkImage work;
-    cv::setNumThreads(1);
-    const cv::Mat src(kHeight, kWidth, CV_8UC4, work.pixels.data());
-    cv::Mat dst(kHeight, kWidth, CV_8UC4);
-    for (auto _ : state) {
-        cv::blur(src, dst, window);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(int64_t(state.iterations()) * kWidth * kHeight);
-}
-
-void BM_CvBlur_Horizontal64(benchmark::State& state) { CvBlurRun(state, cv::Size(64, 1)); }
-void BM_CvBlur_Vertical64(benchmark::State& state) { CvBlurRun(state, cv::Size(1, 64)); }
-void BM_CvBlur_Both64(benchmark::State& state) { CvBlurRun(state, cv::Size(64, 64)); }
-
 void BM_FxEmboss(benchmark::State& state)
 {
     WorkImage work;
@@ -146,11 +126,8 @@ void BM_FxRadial(benchmark::State& state)
 
 // Argument 0: the loop (0 packed, 1 scalar); for emboss and radial, argument 1: the mode.
 BENCHMARK(BM_FxHVBlur_Horizontal64)->Arg(0)->Arg(1);
-BENCHMARK(BM_CvBlur_Horizontal64);
 BENCHMARK(BM_FxHVBlur_Vertical64)->Arg(0)->Arg(1);
-BENCHMARK(BM_CvBlur_Vertical64);
 BENCHMARK(BM_FxHVBlur_Both64)->Arg(0)->Arg(1);
-BENCHMARK(BM_CvBlur_Both64);
 BENCHMARK(BM_FxHVBlur_HorizontalAdd64)->Arg(0)->Arg(1);
 BENCHMARK(BM_FxHVBlur_RowBlurEveryRow)->Arg(0)->Arg(1);
 BENCHMARK(BM_FxEmboss)->Args({0, 0})->Args({1, 0})->Args({0, 1})->Args({1, 1});

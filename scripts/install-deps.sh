@@ -16,7 +16,7 @@ packages=(
   clang-14 libclang-rt-14-dev
 )
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(libpixman-1-dev libopencv-dev)
+  packages+=(libpixman-1-dev libopencv-dev libyuv-dev)
 fi
 
 missing=()
