@@ -191,6 +191,30 @@ void rowSse2(uint32_t* row, const uint32_t* prev, const int16_t* weights, int cx
     }
 }
 
+template <bool Smooth>
+void columnSse2(uint32_t* top, int64_t stride, int count, int sx, const int16_t* weights, const Factors& f)
+{
+    const Consts128 k(f);
+    for (int j0 = 0; j0 < count; j0 += 4) {
+        const int n = std::min(4, count - j0);
+        alignas(16) uint32_t p[4] = {}, a[4] = {}, d[4] = {};
+        alignas(8) int16_t w[4] = {};
+        for (int j = 0; j < n; ++j) {
+            const int64_t at = (j0 + j) * stride;
+            p[j] = top[at];
+            a[j] = top[at - sx];
+            d[j] = top[at - stride - sx];
+            w[j] = weights[j0 + j];
+        }
+        Wide128 r;
+        _mm_store_si128(reinterpret_cast<__m128i*>(p),
+                        blend4<Smooth>(_mm_load_si128(reinterpret_cast<const __m128i*>(p)),
+                                       widen(_mm_load_si128(reinterpret_cast<const __m128i*>(a))),
+                                       widen(_mm_load_si128(reinterpret_cast<const __m128i*>(d))), weights4(w, false), k, r));
+        for (int j = 0; j < n; ++j) top[(j0 + j) * stride] = p[j];
+    }
+}
+
 // 4 x 4 transpose of 32-bit elements (its own inverse).
 void transpose4(__m128i* r)
 {
@@ -267,6 +291,7 @@ void bandSse2(uint32_t* const* rows, const uint32_t* above, int cx, int sx, int 
 
 struct PackedLoops {
     radial::RowFn row;
+    radial::ColumnFn column;
     radial::BandFn band;
     int bandRows;
 };
@@ -312,14 +337,10 @@ void radialPacked(uint32_t* pixels, int width, int height, int cx, int cy, const
                     if (k <= kLast)
                         loops.row(rowAt(k), rowAt(k - 1), weights + int64_t(k) * width, cx, sx, 1, std::min(k, last + 1), f);
                     // The band's corner before iBand: column i = k of the rows k0 .. k, which need
-                    // only column k - 1 (so they run side by side).
-                    if (k >= iBand || k > last) continue;
-                    const int x = cx + sx * k;
-                    for (int j = k0; j <= std::min(k, kLast); ++j) {
-                        uint32_t* row = rowAt(j);
-                        const uint32_t* prev = rowAt(j - 1);
-                        row[x] = radial::blendPixel<Smooth>(row[x], row[x - sx], prev[x - sx], weights[int64_t(j) * width + k], f);
-                    }
+                    // only column k - 1.
+                    if (k < iBand && k <= last)
+                        loops.column(rowAt(k0) + cx + sx * k, int64_t(dy) * width, std::min(k, kLast) - k0 + 1, sx,
+                                     byColumn + int64_t(k) * height + k0, f);
                 }
                 if (iBand > last) continue;
                 for (int j = 0; j < r; ++j) bandRows[j] = k0 + j <= kLast ? rowAt(k0 + j) : spare;
@@ -334,15 +355,15 @@ void radialSse2(uint32_t* pixels, int width, int height, int cx, int cy, const i
                 const int16_t* byColumn, uint32_t* spare, const Factors& f)
 {
     radialPacked<Smooth>(pixels, width, height, cx, cy, weights, byColumn, spare, f,
-                         {&rowSse2<Smooth>, &bandSse2<Smooth>, kSse2BandRows});
+                         {&rowSse2<Smooth>, &columnSse2<Smooth>, &bandSse2<Smooth>, kSse2BandRows});
 }
 
 template <bool Smooth>
 void radialAvx2(uint32_t* pixels, int width, int height, int cx, int cy, const int16_t* weights,
                 const int16_t* byColumn, uint32_t* spare, const Factors& f)
 {
-    const PackedLoops loops = Smooth ? PackedLoops{&radial::rowSmoothAvx2, &radial::bandSmoothAvx2, radial::kAvx2BandRows}
-                                     : PackedLoops{&radial::rowFastAvx2, &radial::bandFastAvx2, radial::kAvx2BandRows};
+    const PackedLoops loops = Smooth ? PackedLoops{&radial::rowSmoothAvx2, &radial::columnSmoothAvx2, &radial::bandSmoothAvx2, radial::kAvx2BandRows}
+                                     : PackedLoops{&radial::rowFastAvx2, &radial::columnFastAvx2, &radial::bandFastAvx2, radial::kAvx2BandRows};
     radialPacked<Smooth>(pixels, width, height, cx, cy, weights, byColumn, spare, f, loops);
 }
 

@@ -136,6 +136,30 @@ TL_TARGET_AVX2 void rowT(uint32_t* row, const uint32_t* prev, const int16_t* wei
     for (int m = 0; m < n; ++m) row[cx + sx * (i + m)] = p[m];
 }
 
+template <bool Smooth>
+TL_TARGET_AVX2 void columnT(uint32_t* top, int64_t stride, int count, int sx, const int16_t* weights, const Factors& f)
+{
+    const Consts k = makeConsts(f);
+    alignas(32) uint32_t p[kAvx2BandRows] = {}, a[kAvx2BandRows] = {}, d[kAvx2BandRows] = {};
+    alignas(16) int16_t w[kAvx2BandRows] = {};
+    for (int j = 0; j < count; ++j) {
+        p[j] = top[j * stride];
+        a[j] = top[j * stride - sx];
+        d[j] = top[(j - 1) * stride - sx];
+        w[j] = weights[j];
+    }
+    const WeightMasks masks = weightMasks(false);
+    for (int g = 0; g < (count + 7) / 8; ++g) {
+        Wide r;
+        _mm256_store_si256(reinterpret_cast<__m256i*>(p + 8 * g),
+                           blend8<Smooth>(_mm256_load_si256(reinterpret_cast<const __m256i*>(p + 8 * g)),
+                                          widen(_mm256_load_si256(reinterpret_cast<const __m256i*>(a + 8 * g))),
+                                          widen(_mm256_load_si256(reinterpret_cast<const __m256i*>(d + 8 * g))),
+                                          weights8(w + 8 * g, masks), k, r));
+    }
+    for (int j = 0; j < count; ++j) top[j * stride] = p[j];
+}
+
 // 8 x 8 transpose of 32-bit elements (its own inverse).
 TL_TARGET_AVX2 void transpose8(__m256i* r)
 {
@@ -250,6 +274,18 @@ TL_TARGET_AVX2 void rowFastAvx2(uint32_t* row, const uint32_t* prev, const int16
                  const Factors& f)
 {
     rowT<false>(row, prev, weights, cx, sx, i0, i1, f);
+}
+
+TL_TARGET_AVX2 void columnSmoothAvx2(uint32_t* top, int64_t stride, int count, int sx, const int16_t* weights,
+                                     const Factors& f)
+{
+    columnT<true>(top, stride, count, sx, weights, f);
+}
+
+TL_TARGET_AVX2 void columnFastAvx2(uint32_t* top, int64_t stride, int count, int sx, const int16_t* weights,
+                                   const Factors& f)
+{
+    columnT<false>(top, stride, count, sx, weights, f);
 }
 
 TL_TARGET_AVX2 void bandSmoothAvx2(uint32_t* const* rows, const uint32_t* above, int cx, int sx, int iFirst, int iLast,

@@ -46,6 +46,11 @@ using RowFn = void (*)(uint32_t* row, const uint32_t* prev, const int16_t* weigh
 using BandFn = void (*)(uint32_t* const* rows, const uint32_t* above, int cx, int sx, int iFirst, int iLast,
                         const int16_t* weights, int stride, const Factors& f);
 
+// Up to kColumnRows pixels of one column x, one row apart (pixel j at top[j * stride]), whose axial
+// neighbour is the pixel one column closer (A = top[j * stride - sx], D = the previous row's,
+// top[(j - 1) * stride - sx]); the weight of pixel j is weights[j].
+using ColumnFn = void (*)(uint32_t* top, int64_t stride, int count, int sx, const int16_t* weights, const Factors& f);
+
 // Rows per band of the AVX2 loops; they run only where simdLevelSupported(SimdLevel::Avx2).
 constexpr int kAvx2BandRows = 16;
 
@@ -53,6 +58,10 @@ TL_TARGET_AVX2 void rowSmoothAvx2(uint32_t* row, const uint32_t* prev, const int
                    const Factors& f);
 TL_TARGET_AVX2 void rowFastAvx2(uint32_t* row, const uint32_t* prev, const int16_t* weights, int cx, int sx, int i0, int i1,
                  const Factors& f);
+TL_TARGET_AVX2 void columnSmoothAvx2(uint32_t* top, int64_t stride, int count, int sx, const int16_t* weights,
+                                     const Factors& f);
+TL_TARGET_AVX2 void columnFastAvx2(uint32_t* top, int64_t stride, int count, int sx, const int16_t* weights,
+                                   const Factors& f);
 TL_TARGET_AVX2 void bandSmoothAvx2(uint32_t* const* rows, const uint32_t* above, int cx, int sx, int iFirst, int iLast,
                     const int16_t* weights, int stride, const Factors& f);
 TL_TARGET_AVX2 void bandFastAvx2(uint32_t* const* rows, const uint32_t* above, int cx, int sx, int iFirst, int iLast,
