@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fx2d/FxEmbossAvx2.h"
 #include "image/CImage32.h"
 #include "image/KernelTable.h"
 
@@ -136,8 +137,8 @@ struct EmbossRow {
     EmbossFn loops[kSimdLevelCount];
 };
 constexpr EmbossRow kEmbossLoops[] = {
-    {int(FxEmboss::Mode::Shade), {&embossT<ScalarLanes, true>, &embossT<SimdLanes, true>}},
-    {kAnyMode, {&embossT<ScalarLanes, false>, &embossT<SimdLanes, false>}},
+    {int(FxEmboss::Mode::Shade), {&embossT<ScalarLanes, true>, &embossT<SimdLanes, true>, &emboss::embossAvx2<true>}},
+    {kAnyMode, {&embossT<ScalarLanes, false>, &embossT<SimdLanes, false>, &emboss::embossAvx2<false>}},
 };
 
 } // namespace

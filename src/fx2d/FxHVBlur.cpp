@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "foundation/Report.h"
+#include "fx2d/FxHVBlurAvx2.h"
 #include "image/CImage32.h"
 #include "image/KernelTable.h"
 #include "image/PixelOps.h"
@@ -315,8 +316,8 @@ template <BlendMode Mode>
 constexpr BlurRow loopsFor(int mode)
 {
     return {mode,
-            {&rowsKernel<ScalarLanes, Mode>, &rowsKernel<SimdLanes, Mode>},
-            {&columnsKernel<ScalarLanes, Mode>, &columnsKernel<SimdLanes, Mode>}};
+            {&rowsKernel<ScalarLanes, Mode>, &rowsKernel<SimdLanes, Mode>, &hvblur::rowsAvx2<Mode>},
+            {&columnsKernel<ScalarLanes, Mode>, &columnsKernel<SimdLanes, Mode>, &hvblur::columnsAvx2<Mode>}};
 }
 constexpr BlurRow kBlurLoops[] = {
     loopsFor<kBlendAdd>(int(kBlendAdd)),
@@ -351,7 +352,7 @@ FxHVBlur::FxHVBlur(int width, int height) : FxEffect(kCaption, width, height), m
     if (width <= 0) reportWarning(kCaption, "width <= 0");
     if (height <= 0) reportWarning(kCaption, "height <= 0");
     if (!usable()) return;
-    m_line.resize(size_t(width));
+    m_line.resize(size_t(width) * 4);
     m_columnSums.resize(size_t(width + 1) * 4);
     m_savedRows.resize(size_t(width) * size_t(height));
 }
@@ -393,6 +394,8 @@ void FxHVBlur::applyWithoutWindow(uint32_t* pixels, int64_t count) const
 
 void FxHVBlur::blurRows(int firstRow, int lastRow, const Divisor& divisor)
 {
-    const RowsFn rows = loopForLevel(rowForMode(kBlurLoops, m_mode).rows, simdLevel());
+    // The AVX2 loop filters four rows at a time: a single row takes the SSE2 one.
+    const SimdLevel level = firstRow == lastRow ? std::min(simdLevel(), SimdLevel::Sse2) : simdLevel();
+    const RowsFn rows = loopForLevel(rowForMode(kBlurLoops, m_mode).rows, level);
     rows(m_pScreen->m_pPixels, m_width, firstRow, lastRow, divisor.n / 2, divisor, m_line.data());
 }

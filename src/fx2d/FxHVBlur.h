@@ -64,8 +64,8 @@ private:
     Direction m_direction = Direction::Horizontal;
     BlendMode m_mode = kBlendNormal;
     Divisor m_divisor;
-    // Two rows saved interleaved (pixel x of the upper row in the low half), read while the rows
-    // are overwritten.
+    // Rows saved interleaved, read while the rows are overwritten: two (pixel x of the upper row in
+    // the low half of word x), or for the AVX2 loops four, followed by their four interleaved results.
     std::vector<uint64_t> m_line;
     // Vertical pass: per-column running sums (4 x 16 bits per column) and the saved unfiltered
     // rows still inside the window (a ring of up to height rows).

@@ -46,4 +46,9 @@ private:
     int m_centreX;
     int m_centreY;
     std::vector<int16_t> m_weights; // width x height, row dy holds dx = 0 .. width-1
+    // The same weights column by column (row dx holds dy = 0 .. height-1), padded for the packed
+    // loops' bands, which read a column's weights for several rows at once.
+    std::vector<int16_t> m_weightsByColumn;
+    // Takes the rows of a band beyond the image's last row.
+    std::vector<uint32_t> m_spareRow;
 };

@@ -1,6 +1,7 @@
 // The effects' loops at every SIMD level on seeded random images, over the shapes that exercise
-// the loop edges: odd widths, one row or column, windows longer than the image, centres on the
-// borders. Also checks that filtering allocates nothing.
+// the loop edges: odd widths, one row or column, a tall image (bands of rows deeper than the
+// columns), windows longer than the image, centres on the borders. Also checks that filtering
+// allocates nothing.
 #include <gtest/gtest.h>
 
 #include "FxTestImage.h"
@@ -11,7 +12,7 @@
 
 namespace {
 
-const int kShapes[][2] = {{1, 1}, {2, 3}, {3, 1}, {1, 7}, {37, 23}, {64, 16}, {512, 256}};
+const int kShapes[][2] = {{1, 1}, {2, 3}, {3, 1}, {1, 7}, {37, 23}, {19, 70}, {64, 16}, {512, 256}};
 
 } // namespace
 
