@@ -1,9 +1,11 @@
-// Shared pieces of the blit family's set-up: 16.16 fixed-point helpers, the scaled blit's variant
-// choice and geometry (exposed for tests), and the allocation test for unchecked fetches.
+// Shared pieces of the blit family: 16.16 fixed-point helpers, the scaled blit's variant choice and
+// geometry (exposed for tests), the allocation test for unchecked fetches and the checked fetches'
+// pixel access.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "image/BlendKernels.h"
@@ -43,6 +45,23 @@ struct ScaledGeometry {
 };
 [[nodiscard]] std::optional<ScaledGeometry> scaledGeometry(int srcW, int srcH, int dstW, int dstH, float centreX, float centreY,
                                              float scaleX, float scaleY);
+
+// The checked fetches' pixel access: any linear index outside [0, count) reads as 0.
+struct CheckedPixels {
+    const uint32_t* p;
+    uint64_t count;
+    uint32_t at(int64_t i) const { return uint64_t(i) < count ? p[i] : 0u; }
+    // Pixels i and i + 1 as one 64-bit value (i in the low half).
+    uint64_t pair(int64_t i) const
+    {
+        if (uint64_t(i) < count - 1) {
+            uint64_t x;
+            std::memcpy(&x, p + i, 8);
+            return x;
+        }
+        return at(i) | uint64_t(at(i + 1)) << 32;
+    }
+};
 
 // Whether linear pixel indices first..last (relative to row 0) lie inside the image's memory:
 // its guard rows count when it has them.
