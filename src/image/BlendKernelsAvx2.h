@@ -90,52 +90,38 @@ TL_TARGET_AVX2 inline __m256i blend8(__m256i d, __m256i s, __m256i m, __m256i a1
 }
 
 // ---------------------------------------------------------------------------------------------
-// Bilinear samples, eight at a time, in two groups of four: group 0 holds samples 0, 2, 4, 6 and
-// group 1 samples 1, 3, 5, 7, one per 64-bit lane. top[g] holds each sample's pixel pair
-// (P00, P10), bottom[g] its pair (P01, P11); wTop[g] holds (w00, w10) and wBottom[g] (w01, w11)
-// in the 32-bit halves of the sample's lane, each weight in both 16-bit halves. The bytes are
-// split into (blue, red) and (green, top) 16-bit lanes, so one multiply serves two channels; the
-// weights add up to at most 256, so the 16-bit sums are exact.
-
-// The weights of a group from 16-bit lanes holding the samples' 16-bit fractions of u and v.
-TL_TARGET_AVX2 inline void bilinearWeights(__m256i u16, __m256i v16, __m256i& wTop, __m256i& wBottom)
+// Eight bilinear samples: p00, p10, p01 and p11 hold the four neighbours of each sample, one
+// sample per 32-bit lane; u16 and v16 hold the 16-bit fractions of the sample's u and v in both
+// 16-bit halves of its lane. As in the SSE2 kernel the bytes are split into (blue, red) and
+// (green, top) 16-bit lanes so each weight multiplies two channels at once; the weights
+// ((4096 - fx)(4096 - fy)) >> 16 etc. come from pmulhuw, and as they add up to at most 256 the
+// 16-bit sums are exact.
+TL_TARGET_AVX2 inline __m256i bilinearEight(__m256i p00, __m256i p10, __m256i p01, __m256i p11, __m256i u16, __m256i v16)
 {
     const __m256i c4096 = _mm256_set1_epi16(4096);
     const __m256i fx = _mm256_srli_epi16(u16, 4), fy = _mm256_srli_epi16(v16, 4);
-    const __m256i x = _mm256_blend_epi32(_mm256_sub_epi16(c4096, fx), fx, 0xAA);  // (4096 - fx, fx)
-    wTop = _mm256_mulhi_epu16(x, _mm256_sub_epi16(c4096, fy));                  // ((.) (4096 - fy)) >> 16
-    wBottom = _mm256_mulhi_epu16(x, fy);                                        // ((.) fy) >> 16
-}
-
-// One group's per-channel products, P00 and P01 terms in the low 32 bits of each lane, P10 and
-// P11 terms in the high 32 bits.
-TL_TARGET_AVX2 inline void bilinearTerms(__m256i top, __m256i bottom, __m256i wTop, __m256i wBottom, __m256i& br, __m256i& ga)
-{
+    const __m256i ifx = _mm256_sub_epi16(c4096, fx), ify = _mm256_sub_epi16(c4096, fy);
+    const __m256i w00 = _mm256_mulhi_epu16(ifx, ify), w10 = _mm256_mulhi_epu16(fx, ify);
+    const __m256i w01 = _mm256_mulhi_epu16(ifx, fy), w11 = _mm256_mulhi_epu16(fx, fy);
     const __m256i lowBytes = _mm256_set1_epi16(0x00FF);
-    br = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(top, lowBytes), wTop),
-                          _mm256_mullo_epi16(_mm256_and_si256(bottom, lowBytes), wBottom));
-    ga = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(top, 8), wTop),
-                          _mm256_mullo_epi16(_mm256_srli_epi16(bottom, 8), wBottom));
-}
-
-// Sums the two halves of each lane of group 0 (into the even 32-bit lanes) and of group 1 (into
-// the odd ones): eight sums in sample order.
-TL_TARGET_AVX2 inline __m256i pairSums(__m256i g0, __m256i g1)
-{
-    const __m256i lows = _mm256_blend_epi32(g0, _mm256_slli_epi64(g1, 32), 0xAA);
-    const __m256i highs = _mm256_blend_epi32(_mm256_srli_epi64(g0, 32), g1, 0xAA);
-    return _mm256_add_epi16(lows, highs);
-}
-
-TL_TARGET_AVX2 inline __m256i bilinearEight(const __m256i top[2], const __m256i bottom[2], const __m256i wTop[2],
-                                            const __m256i wBottom[2])
-{
-    __m256i br0, ga0, br1, ga1;
-    bilinearTerms(top[0], bottom[0], wTop[0], wBottom[0], br0, ga0);
-    bilinearTerms(top[1], bottom[1], wTop[1], wBottom[1], br1, ga1);
-    const __m256i br = pairSums(br0, br1), ga = pairSums(ga0, ga1);
+    const __m256i br = _mm256_add_epi16(
+        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(p00, lowBytes), w00),
+                         _mm256_mullo_epi16(_mm256_and_si256(p10, lowBytes), w10)),
+        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(p01, lowBytes), w01),
+                         _mm256_mullo_epi16(_mm256_and_si256(p11, lowBytes), w11)));
+    const __m256i ga = _mm256_add_epi16(
+        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(p00, 8), w00), _mm256_mullo_epi16(_mm256_srli_epi16(p10, 8), w10)),
+        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(p01, 8), w01), _mm256_mullo_epi16(_mm256_srli_epi16(p11, 8), w11)));
     // (sum >> 8) per channel: blue and red shifted down, green and top already in the high bytes.
-    return _mm256_or_si256(_mm256_srli_epi16(br, 8), _mm256_andnot_si256(_mm256_set1_epi16(0x00FF), ga));
+    return _mm256_or_si256(_mm256_srli_epi16(br, 8), _mm256_andnot_si256(lowBytes, ga));
+}
+
+// Pixel pairs (a, b) of eight samples, samples 0, 2, 4, 6 in the 64-bit lanes of `even` and
+// 1, 3, 5, 7 in those of `odd`, into a and b of every sample in sample order.
+TL_TARGET_AVX2 inline void unpair(__m256i even, __m256i odd, __m256i& a, __m256i& b)
+{
+    a = _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);
+    b = _mm256_blend_epi32(_mm256_srli_epi64(even, 32), odd, 0xAA);
 }
 
 // Four 64-bit values into the lanes of one register, each broadcast from memory (a plain load)

@@ -29,25 +29,25 @@ TL_TARGET_AVX2 inline __m256i gather8(const uint32_t* p, const int64_t c[8])
     return _mm256_blend_epi32(_mm256_blend_epi32(b01, b23, 0x0C), _mm256_blend_epi32(b45, b67, 0xC0), 0xF0);
 }
 
-// The 16-bit fraction of a 16.16 position in all four 16-bit lanes of a 64-bit lane.
-inline int64_t fraction4(int64_t c) { return int64_t(uint64_t(uint16_t(c)) * 0x0001000100010001u); }
+// The 16-bit fraction of a 16.16 position in both 16-bit halves of a 32-bit lane.
+inline int fraction2(int64_t c) { return int(uint32_t(uint16_t(c)) * 0x00010001u); }
 
-// Fractions of the samples of the two bilinear groups (BlendKernelsAvx2.h): group 0 holds samples
-// 0, 2, 4, 6 from position c stepped by dc, group 1 samples 1, 3, 5, 7. Stepping adds 8 dc to
-// every lane; 16-bit lanes wrap exactly as the fraction of c + 8 dc does.
+// The 16-bit fractions of eight samples of position c stepped by dc, one per 32-bit lane (both
+// halves). Stepping adds 8 dc to every 16-bit lane, which wraps exactly as the fraction does.
 struct Fractions {
-    __m256i lanes[2], step;
+    __m256i lanes, step;
     TL_TARGET_AVX2 Fractions(int64_t c, int64_t dc)
+        : lanes(_mm256_setr_epi32(fraction2(c), fraction2(c + dc), fraction2(c + 2 * dc), fraction2(c + 3 * dc),
+                                  fraction2(c + 4 * dc), fraction2(c + 5 * dc), fraction2(c + 6 * dc),
+                                  fraction2(c + 7 * dc))),
+          step(_mm256_set1_epi16(int16_t(uint16_t(8 * dc))))
     {
-        for (int g = 0; g < 2; ++g)
-            lanes[g] = _mm256_setr_epi64x(fraction4(c + g * dc), fraction4(c + (g + 2) * dc), fraction4(c + (g + 4) * dc),
-                                          fraction4(c + (g + 6) * dc));
-        step = _mm256_set1_epi16(int16_t(uint16_t(8 * dc)));
     }
-    TL_TARGET_AVX2 void advance()
+    TL_TARGET_AVX2 __m256i next()
     {
-        lanes[0] = _mm256_add_epi16(lanes[0], step);
-        lanes[1] = _mm256_add_epi16(lanes[1], step);
+        const __m256i now = lanes;
+        lanes = _mm256_add_epi16(lanes, step);
+        return now;
     }
 };
 
@@ -59,6 +59,13 @@ struct Steps {
         for (int i = 0; i < 8; ++i) k[i] = i * du;
     }
 };
+
+// Pixel pairs p[c], p[c + 1] of eight samples, into the first and the second pixel of each.
+TL_TARGET_AVX2 inline void pairs8(const uint32_t* p, const int64_t c[8], __m256i& first, __m256i& second)
+{
+    blend::avx2::unpair(lanes64(load64(p + c[0]), load64(p + c[2]), load64(p + c[4]), load64(p + c[6])),
+                        lanes64(load64(p + c[1]), load64(p + c[3]), load64(p + c[5]), load64(p + c[7])), first, second);
+}
 
 template <Fetch F, bool kMap>
 struct Sampler8;
@@ -119,17 +126,67 @@ struct Sampler8<Fetch::RowBilinear, kMap> {
         for (int k = 0; k < 8; ++k) c[k] = whole(u + steps.k[k]);
         u += 8 * du;
         if constexpr (kMap) mo = gather8(mrow, c);
-        __m256i top[2], bottom[2], wTop[2], wBottom[2];
-        for (int g = 0; g < 2; ++g) {
-            top[g] = lanes64(load64(row + c[g]), load64(row + c[g + 2]), load64(row + c[g + 4]), load64(row + c[g + 6]));
-            bottom[g] = lanes64(load64(below + c[g]), load64(below + c[g + 2]), load64(below + c[g + 4]),
-                                load64(below + c[g + 6]));
-            blend::avx2::bilinearWeights(fu.lanes[g], fv, wTop[g], wBottom[g]);
-        }
-        fu.advance();
-        return blend::avx2::bilinearEight(top, bottom, wTop, wBottom);
+        __m256i p00, p10, p01, p11;
+        pairs8(row, c, p00, p10);
+        pairs8(below, c, p01, p11);
+        return blend::avx2::bilinearEight(p00, p10, p01, p11, fu.next(), fv);
     }
 };
+
+// The row fetches when 0 <= du <= 1 pixel: the eight samples of a step lie within nine columns
+// from the first one, c0, so each source row gives its pixels by one load of the eight pixels
+// from c0 (and one from c0 + 1 for the right neighbours) and a permute by the samples' column
+// offsets. The loads reach column c0 + 8; windowBlocks says for how many steps of a span that
+// stays within the columns the span reads anyway.
+template <Fetch F, bool kMap>
+struct Window8 {
+    const uint32_t* row;
+    const uint32_t* below;
+    const uint32_t* mrow;
+    int64_t u, du;
+    __m256i steps;  // k * du, k = 0..7
+    __m256i fv;     // the row's fraction, the same for every sample
+    TL_TARGET_AVX2 explicit Window8(const SpanSource& s)
+        : row(s.pixels + whole(s.v) * s.width), below(row + s.width),
+          mrow(kMap ? s.map + whole(s.v) * s.width : nullptr), u(s.u), du(s.du),
+          steps(_mm256_mullo_epi32(_mm256_set1_epi32(int(s.du)), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7))),
+          fv(_mm256_set1_epi16(int16_t(uint16_t(s.v))))
+    {
+    }
+    static TL_TARGET_AVX2 __m256i load8(const uint32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+    TL_TARGET_AVX2 __m256i eight(__m256i& mo)
+    {
+        const int64_t c0 = whole(u);
+        // (u & 0xFFFF) + k du: the offset of sample k's column from c0 above bit 16, its fraction below
+        const __m256i f = _mm256_add_epi32(_mm256_set1_epi32(int(u & 0xFFFF)), steps);
+        const __m256i offsets = _mm256_srli_epi32(f, 16);
+        u += 8 * du;
+        if constexpr (kMap) mo = _mm256_permutevar8x32_epi32(load8(mrow + c0), offsets);
+        const __m256i p00 = _mm256_permutevar8x32_epi32(load8(row + c0), offsets);
+        if constexpr (F == Fetch::RowNearest) {
+            return p00;
+        } else {
+            const __m256i p10 = _mm256_permutevar8x32_epi32(load8(row + c0 + 1), offsets);
+            const __m256i p01 = _mm256_permutevar8x32_epi32(load8(below + c0), offsets);
+            const __m256i p11 = _mm256_permutevar8x32_epi32(load8(below + c0 + 1), offsets);
+            // the fraction (the low 16 bits) into both halves of each lane
+            const __m256i dupLow = _mm256_setr_epi8(0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13,  //
+                                                    0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13);
+            return blend::avx2::bilinearEight(p00, p10, p01, p11, _mm256_shuffle_epi8(f, dupLow), fv);
+        }
+    }
+};
+
+// How many steps of eight from the start of a span a window can take: those whose loads (up to
+// column c0 + 8, or c0 + 7 for the map) stay within the last column the span reads plus one.
+inline int64_t windowBlocks(int64_t n, const SpanSource& s)
+{
+    if (s.du < 0 || s.du > 65536) return 0;
+    const int64_t last = whole(s.u + (n - 1) * s.du);
+    int64_t blocks = n / 8;
+    while (blocks > 0 && whole(s.u + 8 * (blocks - 1) * s.du) + 7 > last) --blocks;
+    return blocks;
+}
 
 // Linear indices of the eight samples of a 2D step; u and v stepped once per sample.
 struct Walk2D {
@@ -179,30 +236,25 @@ struct Sampler8<Fetch::Bilinear2D, kMap> {
     }
     TL_TARGET_AVX2 __m256i eight(__m256i& mo)
     {
-        int64_t idx[8];
-        walk.next(idx);
-        if constexpr (kMap) mo = checked8(map, idx);
+        int64_t i[8];
+        walk.next(i);
+        if constexpr (kMap) mo = checked8(map, i);
         const int64_t w = walk.width;
-        __m256i top[2], bottom[2], wTop[2], wBottom[2];
-        for (int g = 0; g < 2; ++g) {
-            top[g] = lanes64(src.pair(idx[g]), src.pair(idx[g + 2]), src.pair(idx[g + 4]), src.pair(idx[g + 6]));
-            bottom[g] = lanes64(src.pair(idx[g] + w), src.pair(idx[g + 2] + w), src.pair(idx[g + 4] + w),
-                                src.pair(idx[g + 6] + w));
-            blend::avx2::bilinearWeights(fu.lanes[g], fv.lanes[g], wTop[g], wBottom[g]);
-        }
-        fu.advance();
-        fv.advance();
-        return blend::avx2::bilinearEight(top, bottom, wTop, wBottom);
+        __m256i p00, p10, p01, p11;
+        blend::avx2::unpair(lanes64(src.pair(i[0]), src.pair(i[2]), src.pair(i[4]), src.pair(i[6])),
+                            lanes64(src.pair(i[1]), src.pair(i[3]), src.pair(i[5]), src.pair(i[7])), p00, p10);
+        blend::avx2::unpair(lanes64(src.pair(i[0] + w), src.pair(i[2] + w), src.pair(i[4] + w), src.pair(i[6] + w)),
+                            lanes64(src.pair(i[1] + w), src.pair(i[3] + w), src.pair(i[5] + w), src.pair(i[7] + w)),
+                            p01, p11);
+        return blend::avx2::bilinearEight(p00, p10, p01, p11, fu.next(), fv.next());
     }
 };
 
-} // namespace
-
-template <Rule R, Weight W, Fetch F>
-TL_TARGET_AVX2 int64_t spanAvx2Blocks(uint32_t* d, int64_t n, const SpanSource& src)
+// The loop shape, eight pixels per step.
+template <Rule R, Weight W, class Sampler>
+TL_TARGET_AVX2 int64_t blocks(uint32_t* d, int64_t n, Sampler& sampler, uint32_t weight)
 {
-    Sampler8<F, W == Weight::Map> sampler(src);
-    const __m256i a16 = _mm256_set1_epi16(int16_t(src.weight));
+    const __m256i a16 = _mm256_set1_epi16(int16_t(weight));
     int64_t i = 0;
     for (; i + 8 <= n; i += 8) {
         __m256i m = _mm256_setzero_si256();
@@ -212,6 +264,28 @@ TL_TARGET_AVX2 int64_t spanAvx2Blocks(uint32_t* d, int64_t n, const SpanSource& 
         else _mm256_storeu_si256(q, blend::avx2::blend8<R, W>(_mm256_loadu_si256(q), s, m, a16));
     }
     return i;
+}
+
+} // namespace
+
+template <Rule R, Weight W, Fetch F>
+TL_TARGET_AVX2 int64_t spanAvx2Blocks(uint32_t* d, int64_t n, const SpanSource& src)
+{
+    constexpr bool kMap = W == Weight::Map;
+    if constexpr (F == Fetch::RowNearest || F == Fetch::RowBilinear) {
+        // Windows where they fit, then the general row sampler from where they end.
+        const int64_t k = 8 * windowBlocks(n, src);
+        if (k > 0) {
+            Window8<F, kMap> window(src);
+            blocks<R, W>(d, k, window, src.weight);
+            SpanSource rest = src;
+            rest.u += k * src.du;
+            Sampler8<F, kMap> sampler(rest);
+            return k + blocks<R, W>(d + k, n - k, sampler, src.weight);
+        }
+    }
+    Sampler8<F, kMap> sampler(src);
+    return blocks<R, W>(d, n, sampler, src.weight);
 }
 
 // Every rule/weight pair of the span table, with every fetch kind.
