@@ -1,7 +1,7 @@
 // The blend-kernel family on eight pixels (32 bytes) with AVX2: the rules of BlendKernels.h with
-// the same rounding, step for step like the SSE2 kernels (every 128-bit half works as the SSE2
-// kernel does on its four pixels). Every function here carries TL_TARGET_AVX2; include this only
-// from the *Avx2.cpp files, whose loops are taken when the CPU has AVX2.
+// the same rounding (the same bytes as the scalar twins). Every function here carries
+// TL_TARGET_AVX2; include this only from the *Avx2.cpp files, whose loops are taken when the CPU
+// has AVX2.
 #pragma once
 
 #include <immintrin.h>
@@ -14,79 +14,81 @@
 
 namespace blend::avx2 {
 
-// floor(x * w / 256) per 16-bit lane from the byte x in the lane's high half (pmulhuw).
-TL_TARGET_AVX2 inline __m256i mulDiv256(__m256i xHigh, __m256i w16) { return _mm256_mulhi_epu16(xHigh, w16); }
-// Bytes 0-7 and 8-15 of each 128-bit half into the high halves of 16-bit lanes.
-TL_TARGET_AVX2 inline __m256i highLo(__m256i v) { return _mm256_unpacklo_epi8(_mm256_setzero_si256(), v); }
-TL_TARGET_AVX2 inline __m256i highHi(__m256i v) { return _mm256_unpackhi_epi8(_mm256_setzero_si256(), v); }
+// The weighted rules work on the even and the odd bytes of each 16-bit lane apart, so no byte
+// needs unpacking or packing: a byte moved into the high half of its lane (x << 8) times the
+// weight w by pmulhuw gives (x * 256 * w) >> 16 = floor(x * w / 256), exactly the floored quotient.
+// `we` and `wo` hold the weights of the even and the odd bytes, one per 16-bit lane.
+TL_TARGET_AVX2 inline __m256i evenHigh(__m256i v) { return _mm256_slli_epi16(v, 8); }
+TL_TARGET_AVX2 inline __m256i oddHigh(__m256i v) { return _mm256_and_si256(v, _mm256_set1_epi16(int16_t(0xFF00))); }
+// Quotients of the even bytes (in the low bytes of the lanes) and of the odd ones, back into bytes.
+TL_TARGET_AVX2 inline __m256i joinBytes(__m256i even, __m256i odd) { return _mm256_or_si256(even, _mm256_slli_epi16(odd, 8)); }
 
-// s * w / 256 per byte, w as 16-bit lanes for the low and high halves.
-TL_TARGET_AVX2 inline __m256i scaleBytes(__m256i s, __m256i wlo, __m256i whi)
+// s * w / 256 per byte.
+TL_TARGET_AVX2 inline __m256i scaleBytes(__m256i s, __m256i we, __m256i wo)
 {
-    return _mm256_packus_epi16(mulDiv256(highLo(s), wlo), mulDiv256(highHi(s), whi));
+    return joinBytes(_mm256_mulhi_epu16(evenHigh(s), we), _mm256_mulhi_epu16(oddHigh(s), wo));
 }
 
 template <Rule R>
-TL_TARGET_AVX2 inline __m256i apply(__m256i d, __m256i s, __m256i wlo, __m256i whi)
+TL_TARGET_AVX2 inline __m256i apply(__m256i d, __m256i s, __m256i we, __m256i wo)
 {
     if constexpr (R == Rule::Copy) {
-        (void)d, (void)wlo, (void)whi;
+        (void)d, (void)we, (void)wo;
         return s;
     } else if constexpr (R == Rule::Half) {
-        (void)wlo, (void)whi;  // avg_epu8 rounds up: subtract the odd bit of d + s
+        (void)we, (void)wo;  // avg_epu8 rounds up: subtract the odd bit of d + s
         return _mm256_sub_epi8(_mm256_avg_epu8(d, s), _mm256_and_si256(_mm256_xor_si256(d, s), _mm256_set1_epi8(1)));
     } else if constexpr (R == Rule::Weighted) {
+        // Each sum of two quotients stays <= 254, so it never reaches the neighbouring byte.
         const __m256i c255 = _mm256_set1_epi16(255);
-        const __m256i lo = _mm256_add_epi16(mulDiv256(highLo(s), wlo), mulDiv256(highLo(d), _mm256_sub_epi16(c255, wlo)));
-        const __m256i hi = _mm256_add_epi16(mulDiv256(highHi(s), whi), mulDiv256(highHi(d), _mm256_sub_epi16(c255, whi)));
-        return _mm256_packus_epi16(lo, hi);
+        const __m256i ve = _mm256_sub_epi16(c255, we), vo = _mm256_sub_epi16(c255, wo);
+        const __m256i even = _mm256_add_epi16(_mm256_mulhi_epu16(evenHigh(s), we), _mm256_mulhi_epu16(evenHigh(d), ve));
+        const __m256i odd = _mm256_add_epi16(_mm256_mulhi_epu16(oddHigh(s), wo), _mm256_mulhi_epu16(oddHigh(d), vo));
+        return joinBytes(even, odd);
     } else if constexpr (R == Rule::Add) {
-        (void)wlo, (void)whi;
+        (void)we, (void)wo;
         return _mm256_adds_epu8(d, s);
     } else if constexpr (R == Rule::AddWeighted) {
-        return _mm256_adds_epu8(d, scaleBytes(s, wlo, whi));
+        return _mm256_adds_epu8(d, scaleBytes(s, we, wo));
     } else if constexpr (R == Rule::Sub) {
-        (void)wlo, (void)whi;
+        (void)we, (void)wo;
         return _mm256_subs_epu8(d, s);
     } else if constexpr (R == Rule::SubWeighted) {
-        return _mm256_subs_epu8(d, scaleBytes(s, wlo, whi));
+        return _mm256_subs_epu8(d, scaleBytes(s, we, wo));
     } else {
-        (void)wlo, (void)whi;  // d / 2 + s / 2
+        (void)we, (void)wo;  // d / 2 + s / 2
         const __m256i m7f = _mm256_set1_epi8(0x7F);
         return _mm256_add_epi8(_mm256_and_si256(_mm256_srli_epi16(d, 1), m7f), _mm256_and_si256(_mm256_srli_epi16(s, 1), m7f));
     }
 }
 
-// Weight lanes for eight pixels, laid out like highLo/highHi: a16 = opacity in every 16-bit lane;
+// Weights of the even and the odd bytes of eight pixels: a16 = opacity in every 16-bit lane;
 // m = eight map pixels.
 template <Weight W>
-TL_TARGET_AVX2 inline void weights(__m256i s, __m256i m, __m256i a16, __m256i& wlo, __m256i& whi)
+TL_TARGET_AVX2 inline void weights(__m256i s, __m256i m, __m256i a16, __m256i& we, __m256i& wo)
 {
-    const __m256i zero = _mm256_setzero_si256();
     if constexpr (W == Weight::Opacity) {
-        wlo = whi = a16;
+        we = wo = a16;
     } else if constexpr (W == Weight::Map) {
-        wlo = _mm256_unpacklo_epi8(m, zero);
-        whi = _mm256_unpackhi_epi8(m, zero);
+        we = _mm256_and_si256(m, _mm256_set1_epi16(0x00FF));
+        wo = _mm256_srli_epi16(m, 8);
     } else if constexpr (W == Weight::SourceAlpha) {
-        // the top byte of each pixel into the four 16-bit lanes of that pixel (-1 gives zero)
-        const __m256i lo = _mm256_setr_epi8(3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1,  //
-                                            3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1);
-        const __m256i hi = _mm256_add_epi8(lo, _mm256_set1_epi16(8));  // the -1 bytes stay negative
-        wlo = _mm256_shuffle_epi8(s, lo);
-        whi = _mm256_shuffle_epi8(s, hi);
+        // the top byte of each pixel into both 16-bit lanes of that pixel (-1 gives a zero byte)
+        const __m256i top = _mm256_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1,  //
+                                             3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1);
+        we = wo = _mm256_shuffle_epi8(s, top);
     } else {
         (void)s, (void)m, (void)a16;
-        wlo = whi = zero;
+        we = wo = _mm256_setzero_si256();
     }
 }
 
 template <Rule R, Weight W>
 TL_TARGET_AVX2 inline __m256i blend8(__m256i d, __m256i s, __m256i m, __m256i a16)
 {
-    __m256i wlo, whi;
-    weights<W>(s, m, a16, wlo, whi);
-    return apply<R>(d, s, wlo, whi);
+    __m256i we, wo;
+    weights<W>(s, m, a16, we, wo);
+    return apply<R>(d, s, we, wo);
 }
 
 // ---------------------------------------------------------------------------------------------
