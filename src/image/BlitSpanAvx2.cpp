@@ -19,14 +19,22 @@ namespace {
 
 inline int64_t whole(int64_t c) { return c >> 16; }
 
-// Eight pixels p[c[0]] .. p[c[7]] into one register: broadcast loads kept by blends.
+// Eight pixels *q[0] .. *q[7] into one register: broadcast loads kept by blends.
+TL_TARGET_AVX2 inline __m256i pick8(const uint32_t* const q[8])
+{
+    const __m256i b01 = _mm256_blend_epi32(_mm256_set1_epi32(int(*q[0])), _mm256_set1_epi32(int(*q[1])), 0x02);
+    const __m256i b23 = _mm256_blend_epi32(_mm256_set1_epi32(int(*q[2])), _mm256_set1_epi32(int(*q[3])), 0x08);
+    const __m256i b45 = _mm256_blend_epi32(_mm256_set1_epi32(int(*q[4])), _mm256_set1_epi32(int(*q[5])), 0x20);
+    const __m256i b67 = _mm256_blend_epi32(_mm256_set1_epi32(int(*q[6])), _mm256_set1_epi32(int(*q[7])), 0x80);
+    return _mm256_blend_epi32(_mm256_blend_epi32(b01, b23, 0x0C), _mm256_blend_epi32(b45, b67, 0xC0), 0xF0);
+}
+
+// Pixels p[c[0]] .. p[c[7]].
 TL_TARGET_AVX2 inline __m256i gather8(const uint32_t* p, const int64_t c[8])
 {
-    const __m256i b01 = _mm256_blend_epi32(_mm256_set1_epi32(int(p[c[0]])), _mm256_set1_epi32(int(p[c[1]])), 0x02);
-    const __m256i b23 = _mm256_blend_epi32(_mm256_set1_epi32(int(p[c[2]])), _mm256_set1_epi32(int(p[c[3]])), 0x08);
-    const __m256i b45 = _mm256_blend_epi32(_mm256_set1_epi32(int(p[c[4]])), _mm256_set1_epi32(int(p[c[5]])), 0x20);
-    const __m256i b67 = _mm256_blend_epi32(_mm256_set1_epi32(int(p[c[6]])), _mm256_set1_epi32(int(p[c[7]])), 0x80);
-    return _mm256_blend_epi32(_mm256_blend_epi32(b01, b23, 0x0C), _mm256_blend_epi32(b45, b67, 0xC0), 0xF0);
+    const uint32_t* q[8];
+    for (int k = 0; k < 8; ++k) q[k] = p + c[k];
+    return pick8(q);
 }
 
 // The 16-bit fraction of a 16.16 position in both 16-bit halves of a 32-bit lane.
@@ -201,12 +209,6 @@ struct Walk2D {
     }
 };
 
-TL_TARGET_AVX2 inline __m256i checked8(const CheckedPixels& p, const int64_t i[8])
-{
-    return _mm256_setr_epi32(int(p.at(i[0])), int(p.at(i[1])), int(p.at(i[2])), int(p.at(i[3])), int(p.at(i[4])),
-                             int(p.at(i[5])), int(p.at(i[6])), int(p.at(i[7])));
-}
-
 template <bool kMap>
 struct Sampler8<Fetch::Nearest2D, kMap> {
     CheckedPixels src, map;
@@ -215,12 +217,26 @@ struct Sampler8<Fetch::Nearest2D, kMap> {
         : src{s.pixels, uint64_t(s.count)}, map{s.map, uint64_t(s.count)}, walk{s.width, s.u, s.v, s.du, s.dv}
     {
     }
+    // Four samples (the sample loop of the narrower levels; wider index work does not pay here).
+    TL_TARGET_AVX2 __m128i four(__m128i& mo)
+    {
+        uint32_t s[4], m[4] = {};
+        for (int k = 0; k < 4; ++k) {
+            const int64_t i = whole(walk.v) * walk.width + whole(walk.u);
+            walk.u += walk.du;
+            walk.v += walk.dv;
+            s[k] = src.at(i);
+            if constexpr (kMap) m[k] = map.at(i);
+        }
+        if constexpr (kMap) mo = _mm_setr_epi32(int(m[0]), int(m[1]), int(m[2]), int(m[3]));
+        return _mm_setr_epi32(int(s[0]), int(s[1]), int(s[2]), int(s[3]));
+    }
     TL_TARGET_AVX2 __m256i eight(__m256i& mo)
     {
-        int64_t idx[8];
-        walk.next(idx);
-        if constexpr (kMap) mo = checked8(map, idx);
-        return checked8(src, idx);
+        __m128i m0 = _mm_setzero_si128(), m1 = _mm_setzero_si128();
+        const __m128i s0 = four(m0), s1 = four(m1);
+        if constexpr (kMap) mo = _mm256_set_m128i(m1, m0);
+        return _mm256_set_m128i(s1, s0);
     }
 };
 
@@ -238,7 +254,9 @@ struct Sampler8<Fetch::Bilinear2D, kMap> {
     {
         int64_t i[8];
         walk.next(i);
-        if constexpr (kMap) mo = checked8(map, i);
+        if constexpr (kMap)
+            mo = _mm256_setr_epi32(int(map.at(i[0])), int(map.at(i[1])), int(map.at(i[2])), int(map.at(i[3])),
+                                   int(map.at(i[4])), int(map.at(i[5])), int(map.at(i[6])), int(map.at(i[7])));
         const int64_t w = walk.width;
         __m256i p00, p10, p01, p11;
         blend::avx2::unpair(lanes64(src.pair(i[0]), src.pair(i[2]), src.pair(i[4]), src.pair(i[6])),
