@@ -129,10 +129,14 @@ TL_TARGET_AVX2 inline void unpair(__m256i even, __m256i odd, __m256i& a, __m256i
 // Four 64-bit values into the lanes of one register, each broadcast from memory (a plain load)
 // and kept by a blend, so no shuffle unit is needed.
 TL_TARGET_AVX2 inline __m256i bcast64(uint64_t x) { return _mm256_set1_epi64x(int64_t(x)); }
+// Lane k of broadcast k.
+TL_TARGET_AVX2 inline __m256i blendLanes64(__m256i a, __m256i b, __m256i c, __m256i d)
+{
+    return _mm256_blend_epi32(_mm256_blend_epi32(a, b, 0x0C), _mm256_blend_epi32(c, d, 0xC0), 0xF0);
+}
 TL_TARGET_AVX2 inline __m256i lanes64(uint64_t a, uint64_t b, uint64_t c, uint64_t d)
 {
-    return _mm256_blend_epi32(_mm256_blend_epi32(bcast64(a), bcast64(b), 0x0C),
-                              _mm256_blend_epi32(bcast64(c), bcast64(d), 0xC0), 0xF0);
+    return blendLanes64(bcast64(a), bcast64(b), bcast64(c), bcast64(d));
 }
 // Pixels p[0] and p[1] as one 64-bit value.
 inline uint64_t load64(const uint32_t* p)

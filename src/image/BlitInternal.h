@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 
 #include "image/BlendKernels.h"
@@ -51,16 +50,8 @@ struct CheckedPixels {
     const uint32_t* p;
     uint64_t count;
     uint32_t at(int64_t i) const { return uint64_t(i) < count ? p[i] : 0u; }
-    // Pixels i and i + 1 as one 64-bit value (i in the low half).
-    uint64_t pair(int64_t i) const
-    {
-        if (uint64_t(i) < count - 1) {
-            uint64_t x;
-            std::memcpy(&x, p + i, 8);
-            return x;
-        }
-        return at(i) | uint64_t(at(i + 1)) << 32;
-    }
+    // Whether pixels i and i + 1 both lie inside (then one 64-bit read gives the pair).
+    bool pairInside(int64_t i) const { return uint64_t(i) < count - 1; }
 };
 
 // Whether linear pixel indices first..last (relative to row 0) lie inside the image's memory:

@@ -117,7 +117,11 @@ struct Sampler<Fetch::RowBilinear, kMap> {
 // Checked 2D fetches: any linear index outside the image reads as 0.
 struct Checked : CheckedPixels {
     // Pixels i and i + 1 in the low 64 bits.
-    __m128i pair2(int64_t i) const { return _mm_cvtsi64_si128(int64_t(pair(i))); }
+    __m128i pair2(int64_t i) const
+    {
+        if (pairInside(i)) return load2(p + i);
+        return _mm_setr_epi32(int(at(i)), int(at(i + 1)), 0, 0);
+    }
 };
 
 template <bool kMap>

@@ -250,6 +250,17 @@ struct Sampler8<Fetch::Bilinear2D, kMap> {
           fu(s.u, s.du), fv(s.v, s.dv)
     {
     }
+    // Pixels i and i + 1 in every 64-bit lane: one broadcast read inside the image, else checked.
+    TL_TARGET_AVX2 __m256i pair(int64_t i) const
+    {
+        if (src.pairInside(i)) return _mm256_set1_epi64x(int64_t(load64(src.p + i)));
+        return _mm256_set1_epi64x(int64_t(src.at(i) | uint64_t(src.at(i + 1)) << 32));
+    }
+    // The pairs at a + o, b + o, c + o and d + o in the four 64-bit lanes.
+    TL_TARGET_AVX2 __m256i quad(int64_t a, int64_t b, int64_t c, int64_t d, int64_t o) const
+    {
+        return blend::avx2::blendLanes64(pair(a + o), pair(b + o), pair(c + o), pair(d + o));
+    }
     TL_TARGET_AVX2 __m256i eight(__m256i& mo)
     {
         int64_t i[8];
@@ -259,11 +270,8 @@ struct Sampler8<Fetch::Bilinear2D, kMap> {
                                    int(map.at(i[4])), int(map.at(i[5])), int(map.at(i[6])), int(map.at(i[7])));
         const int64_t w = walk.width;
         __m256i p00, p10, p01, p11;
-        blend::avx2::unpair(lanes64(src.pair(i[0]), src.pair(i[2]), src.pair(i[4]), src.pair(i[6])),
-                            lanes64(src.pair(i[1]), src.pair(i[3]), src.pair(i[5]), src.pair(i[7])), p00, p10);
-        blend::avx2::unpair(lanes64(src.pair(i[0] + w), src.pair(i[2] + w), src.pair(i[4] + w), src.pair(i[6] + w)),
-                            lanes64(src.pair(i[1] + w), src.pair(i[3] + w), src.pair(i[5] + w), src.pair(i[7] + w)),
-                            p01, p11);
+        blend::avx2::unpair(quad(i[0], i[2], i[4], i[6], 0), quad(i[1], i[3], i[5], i[7], 0), p00, p10);
+        blend::avx2::unpair(quad(i[0], i[2], i[4], i[6], w), quad(i[1], i[3], i[5], i[7], w), p01, p11);
         return blend::avx2::bilinearEight(p00, p10, p01, p11, fu.next(), fv.next());
     }
 };
