@@ -19,22 +19,14 @@ namespace {
 
 inline int64_t whole(int64_t c) { return c >> 16; }
 
-// Eight pixels *q[0] .. *q[7] into one register: broadcast loads kept by blends.
-TL_TARGET_AVX2 inline __m256i pick8(const uint32_t* const q[8])
-{
-    const __m256i b01 = _mm256_blend_epi32(_mm256_set1_epi32(int(*q[0])), _mm256_set1_epi32(int(*q[1])), 0x02);
-    const __m256i b23 = _mm256_blend_epi32(_mm256_set1_epi32(int(*q[2])), _mm256_set1_epi32(int(*q[3])), 0x08);
-    const __m256i b45 = _mm256_blend_epi32(_mm256_set1_epi32(int(*q[4])), _mm256_set1_epi32(int(*q[5])), 0x20);
-    const __m256i b67 = _mm256_blend_epi32(_mm256_set1_epi32(int(*q[6])), _mm256_set1_epi32(int(*q[7])), 0x80);
-    return _mm256_blend_epi32(_mm256_blend_epi32(b01, b23, 0x0C), _mm256_blend_epi32(b45, b67, 0xC0), 0xF0);
-}
-
-// Pixels p[c[0]] .. p[c[7]].
+// Pixels p[c[0]] .. p[c[7]] into one register: broadcast loads kept by blends (no shuffles).
 TL_TARGET_AVX2 inline __m256i gather8(const uint32_t* p, const int64_t c[8])
 {
-    const uint32_t* q[8];
-    for (int k = 0; k < 8; ++k) q[k] = p + c[k];
-    return pick8(q);
+    const __m256i b01 = _mm256_blend_epi32(_mm256_set1_epi32(int(p[c[0]])), _mm256_set1_epi32(int(p[c[1]])), 0x02);
+    const __m256i b23 = _mm256_blend_epi32(_mm256_set1_epi32(int(p[c[2]])), _mm256_set1_epi32(int(p[c[3]])), 0x08);
+    const __m256i b45 = _mm256_blend_epi32(_mm256_set1_epi32(int(p[c[4]])), _mm256_set1_epi32(int(p[c[5]])), 0x20);
+    const __m256i b67 = _mm256_blend_epi32(_mm256_set1_epi32(int(p[c[6]])), _mm256_set1_epi32(int(p[c[7]])), 0x80);
+    return _mm256_blend_epi32(_mm256_blend_epi32(b01, b23, 0x0C), _mm256_blend_epi32(b45, b67, 0xC0), 0xF0);
 }
 
 // The 16-bit fraction of a 16.16 position in both 16-bit halves of a 32-bit lane.
@@ -196,16 +188,15 @@ inline int64_t windowBlocks(int64_t n, const SpanSource& s)
     return blocks;
 }
 
-// Linear indices of the eight samples of a 2D step; u and v stepped once per sample.
+// Linear indices of the samples of a 2D span; u and v stepped once per sample.
 struct Walk2D {
     int64_t width, u, v, du, dv;
-    void next(int64_t idx[8])
+    int64_t next()
     {
-        for (int k = 0; k < 8; ++k) {
-            idx[k] = whole(v) * width + whole(u);
-            u += du;
-            v += dv;
-        }
+        const int64_t i = whole(v) * width + whole(u);
+        u += du;
+        v += dv;
+        return i;
     }
 };
 
@@ -222,9 +213,7 @@ struct Sampler8<Fetch::Nearest2D, kMap> {
     {
         uint32_t s[4], m[4] = {};
         for (int k = 0; k < 4; ++k) {
-            const int64_t i = whole(walk.v) * walk.width + whole(walk.u);
-            walk.u += walk.du;
-            walk.v += walk.dv;
+            const int64_t i = walk.next();
             s[k] = src.at(i);
             if constexpr (kMap) m[k] = map.at(i);
         }
@@ -264,7 +253,7 @@ struct Sampler8<Fetch::Bilinear2D, kMap> {
     TL_TARGET_AVX2 __m256i eight(__m256i& mo)
     {
         int64_t i[8];
-        walk.next(i);
+        for (int64_t& x : i) x = walk.next();
         if constexpr (kMap)
             mo = _mm256_setr_epi32(int(map.at(i[0])), int(map.at(i[1])), int(map.at(i[2])), int(map.at(i[3])),
                                    int(map.at(i[4])), int(map.at(i[5])), int(map.at(i[6])), int(map.at(i[7])));
