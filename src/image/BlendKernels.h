@@ -1,5 +1,6 @@
 // The one blend-kernel family of the image code: every per-byte blend rule of the blits and lines,
-// once as an SSE2 kernel on four pixels and once as its scalar twin on one pixel.
+// once as an SSE2 kernel on four pixels and once as its scalar twin on one pixel (the AVX2 kernels
+// on eight pixels, in BlendKernelsAvx2.h, follow the SSE2 ones step for step).
 #pragma once
 
 #include <emmintrin.h>
@@ -106,14 +107,17 @@ inline uint32_t bilinear(uint32_t p00, uint32_t p10, uint32_t p01, uint32_t p11,
 // and whi for pixels 2-3 (one lane per byte).
 namespace sse2 {
 
-// floor(x * w / 256) per 16-bit lane; x, w <= 255 so the product fits in 16 bits.
-inline __m128i mulDiv256(__m128i x16, __m128i w16) { return _mm_srli_epi16(_mm_mullo_epi16(x16, w16), 8); }
+// floor(x * w / 256) per 16-bit lane, from the byte x unpacked into the lane's high half (x << 8):
+// pmulhuw gives (x * 256 * w) >> 16, exactly the floored quotient, in one multiply.
+inline __m128i mulDiv256(__m128i xHigh, __m128i w16) { return _mm_mulhi_epu16(xHigh, w16); }
+// Bytes 0-7 and 8-15 of v into the high halves of 16-bit lanes.
+inline __m128i highLo(__m128i v) { return _mm_unpacklo_epi8(_mm_setzero_si128(), v); }
+inline __m128i highHi(__m128i v) { return _mm_unpackhi_epi8(_mm_setzero_si128(), v); }
 
 // s * w / 256 per byte, w as 16-bit lanes for the low and high halves.
 inline __m128i scaleBytes(__m128i s, __m128i wlo, __m128i whi)
 {
-    const __m128i zero = _mm_setzero_si128();
-    return _mm_packus_epi16(mulDiv256(_mm_unpacklo_epi8(s, zero), wlo), mulDiv256(_mm_unpackhi_epi8(s, zero), whi));
+    return _mm_packus_epi16(mulDiv256(highLo(s), wlo), mulDiv256(highHi(s), whi));
 }
 
 template <Rule R>
@@ -128,12 +132,9 @@ inline __m128i apply(__m128i d, __m128i s, __m128i wlo, __m128i whi)
         return _mm_sub_epi8(_mm_avg_epu8(d, s), _mm_and_si128(_mm_xor_si128(d, s), _mm_set1_epi8(1)));
     } else if constexpr (R == Rule::Weighted) {
         // s * w / 256 + d * (255 - w) / 256, each quotient floored; the sum stays <= 254
-        const __m128i zero = _mm_setzero_si128();
         const __m128i c255 = _mm_set1_epi16(255);
-        const __m128i lo = _mm_add_epi16(mulDiv256(_mm_unpacklo_epi8(s, zero), wlo),
-                                         mulDiv256(_mm_unpacklo_epi8(d, zero), _mm_sub_epi16(c255, wlo)));
-        const __m128i hi = _mm_add_epi16(mulDiv256(_mm_unpackhi_epi8(s, zero), whi),
-                                         mulDiv256(_mm_unpackhi_epi8(d, zero), _mm_sub_epi16(c255, whi)));
+        const __m128i lo = _mm_add_epi16(mulDiv256(highLo(s), wlo), mulDiv256(highLo(d), _mm_sub_epi16(c255, wlo)));
+        const __m128i hi = _mm_add_epi16(mulDiv256(highHi(s), whi), mulDiv256(highHi(d), _mm_sub_epi16(c255, whi)));
         return _mm_packus_epi16(lo, hi);
     } else if constexpr (R == Rule::Add) {
         (void)wlo, (void)whi;

@@ -1,5 +1,6 @@
-// Shared pieces of the blit family's set-up: 16.16 fixed-point helpers, the scaled blit's variant
-// choice and geometry (exposed for tests), and the allocation test for unchecked fetches.
+// Shared pieces of the blit family: 16.16 fixed-point helpers, the scaled blit's variant choice and
+// geometry (exposed for tests), the allocation test for unchecked fetches and the checked fetches'
+// pixel access.
 #pragma once
 
 #include <cmath>
@@ -43,6 +44,15 @@ struct ScaledGeometry {
 };
 [[nodiscard]] std::optional<ScaledGeometry> scaledGeometry(int srcW, int srcH, int dstW, int dstH, float centreX, float centreY,
                                              float scaleX, float scaleY);
+
+// The checked fetches' pixel access: any linear index outside [0, count) reads as 0.
+struct CheckedPixels {
+    const uint32_t* p;
+    uint64_t count;
+    uint32_t at(int64_t i) const { return uint64_t(i) < count ? p[i] : 0u; }
+    // Whether pixels i and i + 1 both lie inside (then one 64-bit read gives the pair).
+    bool pairInside(int64_t i) const { return uint64_t(i) < count - 1; }
+};
 
 // Whether linear pixel indices first..last (relative to row 0) lie inside the image's memory:
 // its guard rows count when it has them.

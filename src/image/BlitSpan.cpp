@@ -1,9 +1,12 @@
 // Span loops: one loop shape (four pixels per SSE2 step, the scalar twin for the tail and for the
-// scalar level), instantiated per rule, weight source and fetch kind into one table.
+// scalar level), instantiated per rule, weight source and fetch kind into one table, whose AVX2
+// column runs the eight-pixel loops of BlitSpanAvx2.cpp and ends each span here.
 #include "image/BlitSpan.h"
 
 #include <utility>
 
+#include "image/BlitInternal.h"
+#include "image/BlitSpanAvx2.h"
 #include "image/KernelTable.h"
 
 namespace blit {
@@ -112,14 +115,11 @@ struct Sampler<Fetch::RowBilinear, kMap> {
 };
 
 // Checked 2D fetches: any linear index outside the image reads as 0.
-struct Checked {
-    const uint32_t* p;
-    uint64_t count;
-    uint32_t at(int64_t i) const { return uint64_t(i) < count ? p[i] : 0u; }
+struct Checked : CheckedPixels {
     // Pixels i and i + 1 in the low 64 bits.
-    __m128i pair(int64_t i) const
+    __m128i pair2(int64_t i) const
     {
-        if (uint64_t(i) < count - 1) return load2(p + i);
+        if (pairInside(i)) return load2(p + i);
         return _mm_setr_epi32(int(at(i)), int(at(i + 1)), 0, 0);
     }
 };
@@ -129,7 +129,7 @@ struct Sampler<Fetch::Nearest2D, kMap> {
     Checked src, map;
     int64_t width, u, v, du, dv;
     explicit Sampler(const SpanSource& s)
-        : src{s.pixels, uint64_t(s.count)}, map{s.map, uint64_t(s.count)}, width(s.width), u(s.u), v(s.v),
+        : src{{s.pixels, uint64_t(s.count)}}, map{{s.map, uint64_t(s.count)}}, width(s.width), u(s.u), v(s.v),
           du(s.du), dv(s.dv)
     {
     }
@@ -156,7 +156,7 @@ struct Sampler<Fetch::Bilinear2D, kMap> {
     int64_t width, u, v, du, dv;
     __m128i uLanes, vLanes, du4, dv4;  // low 32 bits of u and v for the next four samples
     explicit Sampler(const SpanSource& s)
-        : src{s.pixels, uint64_t(s.count)}, map{s.map, uint64_t(s.count)}, width(s.width), u(s.u), v(s.v),
+        : src{{s.pixels, uint64_t(s.count)}}, map{{s.map, uint64_t(s.count)}}, width(s.width), u(s.u), v(s.v),
           du(s.du), dv(s.dv)
     {
         uLanes = _mm_setr_epi32(int(uint32_t(u)), int(uint32_t(u + du)), int(uint32_t(u + 2 * du)),
@@ -190,9 +190,9 @@ struct Sampler<Fetch::Bilinear2D, kMap> {
         vLanes = _mm_add_epi32(vLanes, dv4);
         if constexpr (kMap)
             mo = _mm_setr_epi32(int(map.at(idx[0])), int(map.at(idx[1])), int(map.at(idx[2])), int(map.at(idx[3])));
-        const __m128i top[4] = {src.pair(idx[0]), src.pair(idx[1]), src.pair(idx[2]), src.pair(idx[3])};
-        const __m128i bottom[4] = {src.pair(idx[0] + width), src.pair(idx[1] + width), src.pair(idx[2] + width),
-                                   src.pair(idx[3] + width)};
+        const __m128i top[4] = {src.pair2(idx[0]), src.pair2(idx[1]), src.pair2(idx[2]), src.pair2(idx[3])};
+        const __m128i bottom[4] = {src.pair2(idx[0] + width), src.pair2(idx[1] + width), src.pair2(idx[2] + width),
+                                   src.pair2(idx[3] + width)};
         return bilinearFour(top, bottom, fx, fy);
     }
 };
@@ -220,6 +220,23 @@ void spanSimd(uint32_t* d, int64_t n, const SpanSource& src)
     }
 }
 
+// The AVX2 loop's whole blocks of eight, then the SSE2 loop from where they end.
+template <Rule R, Weight W, Fetch F>
+void spanAvx2(uint32_t* d, int64_t n, const SpanSource& src)
+{
+    const int64_t done = spanAvx2Blocks<R, W, F>(d, n, src);
+    if (done == n) return;
+    SpanSource rest = src;
+    if constexpr (F == Fetch::Direct) {
+        rest.pixels += done;
+        if (rest.map) rest.map += done;
+    } else {
+        rest.u += done * src.du;
+        if constexpr (F == Fetch::Nearest2D || F == Fetch::Bilinear2D) rest.v += done * src.dv;
+    }
+    spanSimd<R, W, F>(d + done, n - done, rest);
+}
+
 template <Rule R, Weight W, Fetch F>
 void spanScalar(uint32_t* d, int64_t n, const SpanSource& src)
 {
@@ -241,7 +258,7 @@ struct KernelRow {
 template <Rule R, Weight W, size_t... F>
 constexpr KernelRow makeRow(std::index_sequence<F...>)
 {
-    return {R, W, {{&spanScalar<R, W, Fetch(F)>, &spanSimd<R, W, Fetch(F)>}...}};
+    return {R, W, {{&spanScalar<R, W, Fetch(F)>, &spanSimd<R, W, Fetch(F)>, &spanAvx2<R, W, Fetch(F)>}...}};
 }
 template <Rule R, Weight W>
 constexpr KernelRow row()

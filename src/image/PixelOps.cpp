@@ -4,10 +4,12 @@
 
 #include "image/BlendKernels.h"
 #include "image/KernelTable.h"
+#include "image/PixelOpsAvx2.h"
 
 // The saturating add and subtract are the blend family's add and subtract rules (one kernel per
 // rule in the whole image code); grey, XOR and AND are whole-image operations of their own. Each
-// operation has one loop per SIMD level in a table, picked once per call (KernelTable.h).
+// operation has one loop per SIMD level in a table (the AVX2 ones in PixelOpsAvx2.cpp), picked
+// once per call (KernelTable.h).
 
 namespace pixelops {
 namespace scalar {
@@ -134,12 +136,12 @@ void andBytes(uint32_t* d, int64_t n, uint32_t v)
 namespace {
 using ValueFn = void (*)(uint32_t*, int64_t, uint32_t);
 using SourceFn = void (*)(uint32_t*, int64_t, const uint32_t*);
-constexpr ValueFn kGreyLoops[kSimdLevelCount] = {&scalar::greyInto, &sse2::greyInto};
-constexpr SourceFn kAddLoops[kSimdLevelCount] = {&scalar::addSaturate, &sse2::addSaturate};
-constexpr ValueFn kAddValueLoops[kSimdLevelCount] = {&scalar::addSaturateValue, &sse2::addSaturateValue};
-constexpr ValueFn kSubValueLoops[kSimdLevelCount] = {&scalar::subSaturateValue, &sse2::subSaturateValue};
-constexpr ValueFn kXorLoops[kSimdLevelCount] = {&scalar::xorBytes, &sse2::xorBytes};
-constexpr ValueFn kAndLoops[kSimdLevelCount] = {&scalar::andBytes, &sse2::andBytes};
+constexpr ValueFn kGreyLoops[kSimdLevelCount] = {&scalar::greyInto, &sse2::greyInto, &avx2::greyInto};
+constexpr SourceFn kAddLoops[kSimdLevelCount] = {&scalar::addSaturate, &sse2::addSaturate, &avx2::addSaturate};
+constexpr ValueFn kAddValueLoops[kSimdLevelCount] = {&scalar::addSaturateValue, &sse2::addSaturateValue, &avx2::addSaturateValue};
+constexpr ValueFn kSubValueLoops[kSimdLevelCount] = {&scalar::subSaturateValue, &sse2::subSaturateValue, &avx2::subSaturateValue};
+constexpr ValueFn kXorLoops[kSimdLevelCount] = {&scalar::xorBytes, &sse2::xorBytes, &avx2::xorBytes};
+constexpr ValueFn kAndLoops[kSimdLevelCount] = {&scalar::andBytes, &sse2::andBytes, &avx2::andBytes};
 } // namespace
 
 void greyInto(uint32_t* p, int64_t n, uint32_t keepMask) { loopForLevel(kGreyLoops, simdLevel())(p, n, keepMask); }

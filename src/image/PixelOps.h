@@ -1,5 +1,6 @@
 // Packed per-byte operations over runs of pixels, used by the whole-image operations. Each runs
-// as an SSE2 loop or as its scalar twin, by the process's SIMD level; both give the same bytes.
+// as an AVX2 or SSE2 loop or as its scalar twin, by the process's SIMD level; all give the same
+// bytes.
 #pragma once
 
 #include <cstdint>
