@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "image/Transpose4.h"
+
 namespace hvblur {
 namespace {
 
@@ -59,17 +61,6 @@ TL_TARGET_AVX2 __m128i combine(__m256i mean, __m128i in)
     if constexpr (Mode == kBlendAdd) return _mm_adds_epu8(in, m);
     else if constexpr (Mode == kBlendSub) return _mm_subs_epu8(in, m);
     else return m;
-}
-
-// 4 x 4 transpose of 32-bit elements (its own inverse).
-TL_TARGET_AVX2 void transpose4(__m128i* r)
-{
-    const __m128i t0 = _mm_unpacklo_epi32(r[0], r[1]), t1 = _mm_unpacklo_epi32(r[2], r[3]);
-    const __m128i t2 = _mm_unpackhi_epi32(r[0], r[1]), t3 = _mm_unpackhi_epi32(r[2], r[3]);
-    r[0] = _mm_unpacklo_epi64(t0, t1);
-    r[1] = _mm_unpackhi_epi64(t0, t1);
-    r[2] = _mm_unpacklo_epi64(t2, t3);
-    r[3] = _mm_unpackhi_epi64(t2, t3);
 }
 
 // Four rows to or from a line of columns (16 bytes per column: row 0's pixel first).

@@ -9,6 +9,7 @@
 #include "image/CImage32.h"
 #include "fx2d/FxRadialAvx2.h"
 #include "image/KernelTable.h"
+#include "image/Transpose4.h"
 
 // For pixel P at offset (dx, dy) from the centre, A is the neighbour one step closer along the
 // dominant axis (horizontal when |dx| >= |dy|), D the one a step closer on both axes, and
@@ -213,17 +214,6 @@ void columnSse2(uint32_t* top, int64_t stride, int count, int sx, const int16_t*
                                        widen(_mm_load_si128(reinterpret_cast<const __m128i*>(d))), weights4(w, false), k, r));
         for (int j = 0; j < n; ++j) top[(j0 + j) * stride] = p[j];
     }
-}
-
-// 4 x 4 transpose of 32-bit elements (its own inverse).
-void transpose4(__m128i* r)
-{
-    const __m128i t0 = _mm_unpacklo_epi32(r[0], r[1]), t1 = _mm_unpacklo_epi32(r[2], r[3]);
-    const __m128i t2 = _mm_unpackhi_epi32(r[0], r[1]), t3 = _mm_unpackhi_epi32(r[2], r[3]);
-    r[0] = _mm_unpacklo_epi64(t0, t1);
-    r[1] = _mm_unpackhi_epi64(t0, t1);
-    r[2] = _mm_unpacklo_epi64(t2, t3);
-    r[3] = _mm_unpackhi_epi64(t2, t3);
 }
 
 constexpr int kSse2BandRows = 8;
