@@ -71,7 +71,7 @@ public:
         const int w = width(), h = height();
         if (!m_packet || !m_frame || w <= 0 || h <= 0) return false;
         m_rowBytes = static_cast<int>(videoRowBytes(w));
-        m_top.resize(size_t(m_rowBytes) * h);
+        m_top.resize(size_t(m_rowBytes) * h + kScalerSlack);
         m_rows.resize(size_t(m_rowBytes) * h);
         return true;
     }
@@ -138,7 +138,10 @@ private:
     AVFrame* m_frame = nullptr;
     SwsContext* m_scaler = nullptr;
     int m_rowBytes = 0;
-    std::vector<uint8_t> m_top;   // the converted frame, top row first
+    // The scaler's packed-pixel writers store whole vector groups, so they may write up to a few
+    // dozen bytes past the last row: the converted frame keeps that much slack after it.
+    static constexpr size_t kScalerSlack = 64;
+    std::vector<uint8_t> m_top;   // the converted frame, top row first, then the slack
     std::vector<uint8_t> m_rows;  // the same rows, bottom first (what nextFrame gives)
     bool m_draining = false;      // the end of the input was sent to the decoder
     bool m_ended = false;
