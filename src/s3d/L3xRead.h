@@ -11,6 +11,7 @@
 #include "control/TrackManager.h"
 #include "foundation/ChunkFile.h"
 #include "foundation/Report.h"
+#include "s3d/L3xFormat.h"
 
 // The smallest chunk: an item of a list needs at least its header.
 inline constexpr uint32_t kL3xChunkHeader = 6;
@@ -72,5 +73,28 @@ void loadCountedList(ChunkFileReader& list, int64_t count, uint16_t itemId, std:
             continue;
         }
         loadItem(items[next++], child);
+    }
+}
+
+// The record shape of cameras and lights: a header, a target, then a values chunk and a tracks
+// chunk whose children go to `value` and `track` (each takes the child's reader and looks at its
+// identifier). Other children are ignored.
+template <class Header, class Target, class Value, class Track>
+void loadTargetedRecord(ChunkFileReader& r, Header& header, Target& target, Value value, Track track)
+{
+    ChunkFileReader child;
+    while (r.nextChild(child)) {
+        ChunkFileReader item;
+        switch (child.getIdentifier()) {
+        case kL3xItemHeader: header.load(child); break;
+        case kL3xItemTarget: target.load(child); break;
+        case kL3xValues:
+            while (child.nextChild(item)) value(item);
+            break;
+        case kL3xTracks:
+            while (child.nextChild(item)) track(item);
+            break;
+        default: break;
+        }
     }
 }

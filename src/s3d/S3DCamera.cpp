@@ -13,32 +13,21 @@ S3DCamera::S3DCamera() : m_viewMatrix(Matrix::identity()), m_viewRotation(Matrix
 
 void S3DCamera::load(ChunkFileReader& r)
 {
-    ChunkFileReader child;
-    while (r.nextChild(child)) {
-        ChunkFileReader item;
-        switch (child.getIdentifier()) {
-        case kL3xItemHeader: m_header.load(child); break;
-        case kL3xItemTarget: m_target.load(child); break;
-        case kL3xValues:
-            while (child.nextChild(item)) {
-                switch (item.getIdentifier()) {
-                case kL3xCameraFov: setFov(item.readFloat()); break;
-                case kL3xCameraRoll: setRoll(item.readFloat()); break;
-                case kL3xCameraNear: setNear(item.readFloat()); break;
-                case kL3xCameraFar: setFar(item.readFloat()); break;
-                default: break;
-                }
+    loadTargetedRecord(
+        r, m_header, m_target,
+        [this](ChunkFileReader& item) {
+            switch (item.getIdentifier()) {
+            case kL3xCameraFov: setFov(item.readFloat()); break;
+            case kL3xCameraRoll: setRoll(item.readFloat()); break;
+            case kL3xCameraNear: setNear(item.readFloat()); break;
+            case kL3xCameraFar: setFar(item.readFloat()); break;
+            default: break;
             }
-            break;
-        case kL3xTracks:
-            while (child.nextChild(item)) {
-                if (item.getIdentifier() == kL3xCameraFovTrack) loadTrack(item, m_pFovTrack);
-                else if (item.getIdentifier() == kL3xCameraRollTrack) loadTrack(item, m_pRollTrack);
-            }
-            break;
-        default: break;
-        }
-    }
+        },
+        [this](ChunkFileReader& item) {
+            if (item.getIdentifier() == kL3xCameraFovTrack) loadTrack(item, m_pFovTrack);
+            else if (item.getIdentifier() == kL3xCameraRollTrack) loadTrack(item, m_pRollTrack);
+        });
     setScreen(512.0f, 256.0f);
 }
 

@@ -6,42 +6,31 @@
 
 void S3DLight::load(ChunkFileReader& r)
 {
-    ChunkFileReader child;
-    while (r.nextChild(child)) {
-        ChunkFileReader item;
-        switch (child.getIdentifier()) {
-        case kL3xItemHeader: m_header.load(child); break;
-        case kL3xItemTarget: m_target.load(child); break;
-        case kL3xValues:
-            while (child.nextChild(item)) {
-                switch (item.getIdentifier()) {
-                case kL3xLightColour: m_colour = item.readPoint3D(); break;
-                case kL3xLightIntensity: m_intensity = item.readFloat(); break;
-                case kL3xLightNear: m_nearAttenuation = item.readFloat(); break;
-                case kL3xLightFar: m_farAttenuation = item.readFloat(); break;
-                case kL3xLightType: m_type = item.readInt(); break;
-                case kL3xLightFalloff: m_falloff = item.readFloat(); break;
-                case kL3xLightHotspot: m_hotspot = item.readFloat(); break;
-                default: break;
-                }
+    loadTargetedRecord(
+        r, m_header, m_target,
+        [this](ChunkFileReader& item) {
+            switch (item.getIdentifier()) {
+            case kL3xLightColour: m_colour = item.readPoint3D(); break;
+            case kL3xLightIntensity: m_intensity = item.readFloat(); break;
+            case kL3xLightNear: m_nearAttenuation = item.readFloat(); break;
+            case kL3xLightFar: m_farAttenuation = item.readFloat(); break;
+            case kL3xLightType: m_type = item.readInt(); break;
+            case kL3xLightFalloff: m_falloff = item.readFloat(); break;
+            case kL3xLightHotspot: m_hotspot = item.readFloat(); break;
+            default: break;
             }
-            break;
-        case kL3xTracks:
-            while (child.nextChild(item)) {
-                switch (item.getIdentifier()) {
-                case kL3xLightIntensityTrack: loadTrack(item, m_pIntensityTrack); break;
-                case kL3xLightColourTrack: loadTrack(item, m_pColourTrack); break;
-                case kL3xLightNearTrack: loadTrack(item, m_pNearTrack); break;
-                case kL3xLightFarTrack: loadTrack(item, m_pFarTrack); break;
-                case kL3xLightFalloffTrack: loadTrack(item, m_pFalloffTrack); break;
-                case kL3xLightHotspotTrack: loadTrack(item, m_pHotspotTrack); break;
-                default: break;
-                }
+        },
+        [this](ChunkFileReader& item) {
+            switch (item.getIdentifier()) {
+            case kL3xLightIntensityTrack: loadTrack(item, m_pIntensityTrack); break;
+            case kL3xLightColourTrack: loadTrack(item, m_pColourTrack); break;
+            case kL3xLightNearTrack: loadTrack(item, m_pNearTrack); break;
+            case kL3xLightFarTrack: loadTrack(item, m_pFarTrack); break;
+            case kL3xLightFalloffTrack: loadTrack(item, m_pFalloffTrack); break;
+            case kL3xLightHotspotTrack: loadTrack(item, m_pHotspotTrack); break;
+            default: break;
             }
-            break;
-        default: break;
-        }
-    }
+        });
 }
 
 void S3DLight::update(float time)
