@@ -36,30 +36,6 @@ std::string S3DGeometryObject::caption() const { return std::string(m_kind) + " 
 
 void S3DGeometryObject::warn(const char* text) const { reportWarning(caption().c_str(), text); }
 
-void S3DGeometryObject::loadPositions(ChunkFileReader& r)
-{
-    const int n = readCount16(r);
-    if (!countFits(r, n, 12)) return warn("load: vertex count larger than its chunk");
-    m_vertices.resize(size_t(n));
-    for (Point3D& p : m_vertices) p = r.readPoint3D();
-    m_restVertices = m_vertices;
-    if (n == 0) return;
-    m_boundsMin = m_boundsMax = m_vertices[0];
-    for (const Point3D& p : m_vertices) {
-        m_boundsMin = {std::min(m_boundsMin.x, p.x), std::min(m_boundsMin.y, p.y), std::min(m_boundsMin.z, p.z)};
-        m_boundsMax = {std::max(m_boundsMax.x, p.x), std::max(m_boundsMax.y, p.y), std::max(m_boundsMax.z, p.z)};
-    }
-}
-
-void S3DGeometryObject::loadWeights(ChunkFileReader& r)
-{
-    const int n = getNbVertex();
-    if (n == 0) return;
-    if (!countFits(r, n, 4)) return warn("load: fewer weights than vertices");
-    m_softSelection.resize(size_t(n));
-    for (float& w : m_softSelection) w = r.readFloat();
-}
-
 void S3DGeometryObject::loadModifiers(ChunkFileReader& r)
 {
     // The count first: counting the items walks the children that follow it.

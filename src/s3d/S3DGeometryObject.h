@@ -1,7 +1,7 @@
-// What tri objects and shapes share: the header, the material index and material, vertices
-// (current and rest positions, soft-selection weights), the bounding box, the modifier stack
-// with its order and world-space bindings, the light list, the vertex channel records and the
-// parameter blocks. Each record's count is checked against the bytes that hold it.
+// What tri objects and shapes share: the header, the material index and material, the vertex
+// data with its channels (S3DVertexData), the modifier stack with its order and world-space
+// bindings, the light list, the vertex channel records and the parameter blocks. Each record's
+// count is checked against the bytes that hold it.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,7 @@
 #include "s3d/S3DModifier.h"
 #include "s3d/S3DModifierStack.h"
 #include "s3d/S3DNode.h"
+#include "s3d/S3DVertexData.h"
 
 class S3DLight;
 
@@ -45,13 +46,12 @@ struct S3DValueBlock {
     void load(ChunkFileReader& r);
 };
 
-class S3DGeometryObject {
+class S3DGeometryObject : public S3DVertexData {
 public:
     virtual ~S3DGeometryObject() = default;
     S3DGeometryObject(S3DGeometryObject&&) = default;
     S3DGeometryObject& operator=(S3DGeometryObject&&) = default;
 
-    int getNbVertex() const { return static_cast<int>(m_vertices.size()); }
     const char* getName() const { return m_header.m_name.getName() ? m_header.m_name.getName() : "NULL"; }
     // "S3DTriObject warning: NAME"-style caption of this object's reports.
     std::string caption() const;
@@ -59,11 +59,6 @@ public:
     S3DObjectHeader m_header;
     int m_materialIndex = 0;
     S3DMaterial* m_pMaterial = nullptr;
-    std::vector<Point3D> m_vertices;      // current positions
-    std::vector<Point3D> m_restVertices;  // the modifiers' input
-    std::vector<float> m_softSelection;   // the "softSelection" channel, empty when absent
-    Point3D m_boundsMin{-100.0f, -100.0f, -100.0f};
-    Point3D m_boundsMax{100.0f, 100.0f, 100.0f};
     std::vector<std::unique_ptr<S3DModifier>> m_modifiers;
     std::vector<S3DStackEntry> m_stack;
     std::vector<S3DWSBinding> m_wsBindings;
@@ -79,10 +74,6 @@ protected:
     explicit S3DGeometryObject(const char* kind) : m_kind(kind) {}
     // Handles the children both records have; false for the others.
     bool loadCommonChild(ChunkFileReader& child);
-    // 502: an i16 count, then the positions (also the rest positions; the box follows them).
-    void loadPositions(ChunkFileReader& r);
-    // 503: one weight per vertex.
-    void loadWeights(ChunkFileReader& r);
     // Reports `text` under this object's caption.
     void warn(const char* text) const;
 

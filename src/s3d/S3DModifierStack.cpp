@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "foundation/Report.h"
@@ -39,10 +38,7 @@ void applyWorldSpaceStep(const S3DStackStep& step, const Matrix& viewMatrix, Poi
 
 const float* findBindingWeights(const S3DSoftBinding& binding, const S3DGeometryObject& object)
 {
-    const char* channel = binding.channelName.getName();
-    if (!binding.useChannel || !channel || std::strcmp(channel, "softSelection") != 0) return nullptr;
-    if (object.m_softSelection.size() != object.m_restVertices.size() || object.m_softSelection.empty()) return nullptr;
-    return object.m_softSelection.data();
+    return binding.useChannel ? object.findStoredChannel(binding.channelName.getName()) : nullptr;
 }
 
 void S3DModifierStack::build(S3DGeometryObject& object)

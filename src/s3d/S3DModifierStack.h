@@ -52,6 +52,6 @@ private:
     std::vector<WSStep> m_wsSteps;
 };
 
-// The weights a binding names for `object`: its "softSelection" channel when the binding uses
-// a channel by that name and the object has one weight per vertex; otherwise null.
+// The weights a binding names for `object`: the object's stored channel of that name (one
+// weight per vertex) when the binding uses a channel; otherwise null.
 const float* findBindingWeights(const S3DSoftBinding& binding, const S3DGeometryObject& object);

@@ -17,6 +17,7 @@ void S3DShape::load(ChunkFileReader& r)
         if (child.getIdentifier() == kL3xShapeCommon) loadCommon(child);
         else if (child.getIdentifier() == kL3xShapeKindData && m_kind != 1) m_kindData = readPayload(child);
     }
+    checkChannels(caption().c_str());
 }
 
 void S3DShape::loadCommon(ChunkFileReader& r)
@@ -27,18 +28,13 @@ void S3DShape::loadCommon(ChunkFileReader& r)
         if (child.getIdentifier() == kL3xOption0) {
             m_option = child.readInt();
         } else if (child.getIdentifier() == kL3xVertexData) {
+            const std::string cap = caption();
             while (child.nextChild(item)) {
-                if (item.getIdentifier() == kL3xVertexPositions) {
-                    loadPositions(item);
-                } else if (item.getIdentifier() == kL3xVertexWeights) {
-                    loadWeights(item);
-                } else if (item.getIdentifier() == kL3xVertexExtra && getNbVertex() > 0) {
-                    if (!countFits(item, getNbVertex(), 2)) {
-                        warn("load: fewer vertex values than vertices");
-                        continue;
-                    }
-                    m_vertexValues.resize(size_t(getNbVertex()));
-                    for (int16_t& v : m_vertexValues) v = item.readShort();
+                switch (item.getIdentifier()) {
+                case kL3xVertexPositions: loadPositions(item, cap.c_str()); break;
+                case kL3xVertexWeights: loadWeights(item, cap.c_str()); break;
+                case kL3xVertexExtra: loadVertexValues(item, cap.c_str()); break;
+                default: break;
                 }
             }
         }

@@ -25,7 +25,6 @@ public:
     // sub-material.
     void addDepthItems(S3DDepthLists& lists);
 
-    std::vector<int16_t> m_vertexValues;  // chunk 504: one value per vertex
     int32_t m_option = 0;                 // chunk 2100
     std::vector<uint8_t> m_kindData;      // chunk 10 (kinds 2 and 3)
     std::vector<S3DProjectedVertex> m_projected;

@@ -17,40 +17,20 @@ void S3DTriObject::load(ChunkFileReader& r)
         else if (id >= kL3xTextureLayer0 && id < kL3xTextureLayer0 + kNbTextureLayer)
             m_textureLayers[id - kL3xTextureLayer0].load(child);
     }
+    checkChannels(caption().c_str());
     checkFaces();
 }
 
 void S3DTriObject::loadVertexData(ChunkFileReader& r)
 {
+    const std::string cap = caption();
     ChunkFileReader item;
     while (r.nextChild(item)) {
         switch (item.getIdentifier()) {
-        case kL3xVertexPositions: loadPositions(item); break;
-        case kL3xVertexWeights: loadWeights(item); break;
-        case kL3xVertexExtra: {
-            const int n = getNbVertex();
-            if (n == 0) break;
-            if (!countFits(item, n, 12)) {
-                warn("load: fewer extra points than vertices");
-                break;
-            }
-            m_extraPoints.resize(size_t(n));
-            for (Point3D& p : m_extraPoints) p = item.readPoint3D();
-            break;
-        }
-        case kL3xTextureVertices: {
-            const int m = readCount16(item);
-            if (!countFits(item, m, 8)) {
-                warn("load: texture vertex count larger than its chunk");
-                break;
-            }
-            m_textureVertices.resize(size_t(m));
-            for (S3DTextureVertex& t : m_textureVertices) {
-                t.u = item.readFloat();
-                t.v = item.readFloat();
-            }
-            break;
-        }
+        case kL3xVertexPositions: loadPositions(item, cap.c_str()); break;
+        case kL3xVertexWeights: loadWeights(item, cap.c_str()); break;
+        case kL3xVertexExtra: loadExtraPoints(item, cap.c_str()); break;
+        case kL3xTextureVertices: loadTextureVertices(item, cap.c_str()); break;
         default: break;
         }
     }

@@ -1,7 +1,8 @@
 // A triangle-mesh object: the shared geometry records plus texture vertices, a second point
 // per vertex, faces with their texture faces, sub-material numbers and extra values, the six
 // option values (2100 … 2105) and three texture layers. After loading, faces naming vertices
-// that do not exist are dropped, so every face the scene keeps indexes its arrays safely.
+// that do not exist are dropped and channels of another length than the vertices are not used
+// (S3DVertexData), so every face the scene keeps indexes its arrays safely.
 // For drawing, each frame's per-vertex work (camera space, normals, projection, light values)
 // goes into flat arrays sized once at set-up; faces are grouped into draw operations per
 // sub-material and pass.
@@ -13,11 +14,6 @@
 class S3DCamera;
 class S3DDrawManager;
 class S3DDepthLists;
-
-struct S3DTextureVertex {
-    float u = 0.0f;
-    float v = 0.0f;
-};
 
 struct S3DFace {
     uint16_t vertex[3] = {0, 0, 0};
@@ -85,8 +81,6 @@ public:
     int getNbFace() const { return static_cast<int>(m_faces.size()); }
     bool isDepthSorted() const { return m_option[5] != 0; }
 
-    std::vector<S3DTextureVertex> m_textureVertices;
-    std::vector<Point3D> m_extraPoints;  // chunk 504, empty when absent
     std::vector<S3DFace> m_faces;
     bool m_hasTextureFaces = false;
     int32_t m_option[kNbOption] = {0, 0, 0, 1, 0, 0};

@@ -129,7 +129,7 @@ const float* S3DTriObject::findVertexChannel(const char* name, bool& perTextureV
     perTextureVertex = false;
     if (isNoneName(name)) return nullptr;
     if (std::strcmp(name, "lightning") == 0) return m_lightning.data();
-    if (std::strcmp(name, "softSelection") == 0 && !m_softSelection.empty()) return m_softSelection.data();
+    if (const float* stored = findStoredChannel(name)) return stored;
     if (std::strcmp(name, "opacityMap") == 0) {
         if (m_textureVertices.empty()) return reportWarning(caption().c_str(), "vertexChannelOpacityMap needs mapping UV",
                                                             static_cast<const float*>(nullptr));
