@@ -25,8 +25,9 @@ inline bool countFits(const ChunkFileReader& r, int64_t count, uint32_t bytesEac
     return count >= 0 && static_cast<uint64_t>(count) * bytesEach <= r.getRemaining();
 }
 
-// Items a list may announce beyond those it holds: they stay default-constructed, and this
-// keeps a few bytes of file from asking for thousands of empty objects.
+// Items a list inside an object may announce beyond those it holds: they stay
+// default-constructed, and this keeps a few bytes of file from asking for thousands of empty
+// objects in every one of thousands of objects. (The scene's own lists follow their counts.)
 inline constexpr int kMaxMissingItems = 16;
 
 // How many children with `itemId` the chunk holds after its own fields (the reader's walk is
@@ -52,15 +53,13 @@ std::vector<uint8_t> readPayload(const ChunkFileReader& r);
 // printf-style formatting of a message text (the messages with a %d or %s).
 std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Loads a list chunk whose own field is a count, then item children with `itemId`: exactly
-// `count` items are made (bounded by what the chunk can hold, else reported naming `what`) and
-// loaded in order; each item beyond them reports `extraText`, or is ignored when it is null.
-// Other children are ignored.
+// Loads the children with `itemId` of a list chunk into exactly `n` items, made
+// default-constructed first and loaded in order; each item beyond them reports `extraText`, or is
+// ignored when it is null. Other children are ignored.
 template <class T, class LoadItem>
-void loadCountedList(ChunkFileReader& list, int64_t count, uint16_t itemId, std::vector<T>& items,
-                     const char* caption, const char* what, const char* extraText, LoadItem loadItem)
+void loadListItems(ChunkFileReader& list, int n, uint16_t itemId, std::vector<T>& items, const char* caption,
+                   const char* extraText, LoadItem loadItem)
 {
-    const int n = clampItemCount(list, count, countItems(list, itemId), caption, what);
     items.clear();
     items.resize(static_cast<size_t>(n));
     if (n == 0) return;
@@ -74,6 +73,17 @@ void loadCountedList(ChunkFileReader& list, int64_t count, uint16_t itemId, std:
         }
         loadItem(items[next++], child);
     }
+}
+
+// Loads a list chunk whose own field is a count, then item children with `itemId`: exactly
+// `count` items are made (bounded by what the chunk can hold, else reported naming `what`) and
+// loaded as loadListItems does.
+template <class T, class LoadItem>
+void loadCountedList(ChunkFileReader& list, int64_t count, uint16_t itemId, std::vector<T>& items,
+                     const char* caption, const char* what, const char* extraText, LoadItem loadItem)
+{
+    const int n = clampItemCount(list, count, countItems(list, itemId), caption, what);
+    loadListItems(list, n, itemId, items, caption, extraText, loadItem);
 }
 
 // The record shape of cameras and lights: a header, a target, then a values chunk and a tracks

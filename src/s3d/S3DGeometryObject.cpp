@@ -26,7 +26,10 @@ void S3DValueBlock::load(ChunkFileReader& r)
         case kL3xBlockValue1: value1 = uint32_t(child.readInt()); break;
         case kL3xBlockValue2: value2 = uint32_t(child.readInt()); break;
         case kL3xBlockText: child.readString(text); break;
-        case kL3xBlockTexture: textureMap.load(child); break;
+        case kL3xBlockTexture:
+            if (!pTextureMap) pTextureMap = std::make_unique<S3DTextureMap>();
+            pTextureMap->load(child);
+            break;
         default: break;
         }
     }

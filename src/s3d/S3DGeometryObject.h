@@ -37,12 +37,13 @@ struct S3DWSBinding {
 };
 
 // A parameter block (chunk 2070's children) or a texture layer: two 4-byte values, a string
-// and, for texture layers, a texture map. The 4-byte values are kept as read.
+// and, for texture layers, a texture map (made when the record has one, so that the many
+// objects a list may leave default stay small). The 4-byte values are kept as read.
 struct S3DValueBlock {
     uint32_t value1 = 0;
     uint32_t value2 = 0;
     StringC text = "NULL";
-    S3DTextureMap textureMap;
+    std::unique_ptr<S3DTextureMap> pTextureMap;
     void load(ChunkFileReader& r);
 };
 

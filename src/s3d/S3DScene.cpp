@@ -7,6 +7,9 @@
 
 namespace {
 const char* const kCaption = "S3DScene warning:";
+// Default items a scene makes beyond those its file holds: each of the seven lists once at the
+// largest 16-bit count.
+const int64_t kMaxSceneDefaultItems = 7 * 65535;
 // The "not so much camera" message shows once per run.
 bool s_cameraIndexWarningPending = true;
 }
@@ -41,46 +44,59 @@ void S3DScene::read(ChunkFileReaderManager& manager)
     ChunkFileReader root(&manager);
     if (root.getIdentifier() != kL3xRoot) return reportWarning(kCaption, "not a l3x file");
 
+    // Each list makes exactly the items it announces, those missing from the file
+    // default-constructed. Counts are 16-bit, so one list costs at most 65535 default items; a
+    // file repeating list chunks could still ask for them over and over, so the items made
+    // beyond those present are bounded per scene by every list once at its largest count. A
+    // list asking for more once that is spent keeps the items it holds, and is reported.
+    int64_t defaultsLeft = kMaxSceneDefaultItems;
+    const auto loadList = [&](ChunkFileReader& list, uint16_t itemId, auto& items, const char* error, auto loadItem) {
+        const int count = readCount16(list);
+        const int present = countItems(list, itemId);
+        int n = count;
+        if (count - present > defaultsLeft) {
+            reportWarning(kCaption, (std::string(error) + ": too many items missing from the file").c_str());
+            n = present;
+        } else if (count > present) {
+            defaultsLeft -= count - present;
+        }
+        loadListItems(list, n, itemId, items, kCaption, error, loadItem);
+    };
+
     ChunkFileReader child;
     while (root.nextChild(child)) {
         switch (child.getIdentifier()) {
         case kL3xAnimationLength: m_animationLength = uint16_t(child.readShort()); break;
         case kL3xTriObjectList:
-            loadCountedList(child, readCount16(child), kL3xTriObjectItem, m_triObjects, kCaption,
-                            "loading TriObject error", "loading TriObject error",
-                            [](S3DTriObject& o, ChunkFileReader& r) { o.load(r); });
+            loadList(child, kL3xTriObjectItem, m_triObjects, "loading TriObject error",
+                     [](S3DTriObject& o, ChunkFileReader& r) { o.load(r); });
             break;
         case kL3xShapeList:
-            loadCountedList(child, readCount16(child), kL3xShapeItem, m_shapes, kCaption, "loading Shape error",
-                            "loading Shape error", [](std::unique_ptr<S3DShape>& slot, ChunkFileReader& r) {
-                                const int kind = r.readByte();
-                                slot = S3DShape::create(kind);
-                                if (!slot)
-                                    return reportWarning(kCaption, formatText("unknow shape type: %d", kind).c_str());
-                                slot->load(r);
-                            });
+            loadList(child, kL3xShapeItem, m_shapes, "loading Shape error",
+                     [](std::unique_ptr<S3DShape>& slot, ChunkFileReader& r) {
+                         const int kind = r.readByte();
+                         slot = S3DShape::create(kind);
+                         if (!slot) return reportWarning(kCaption, formatText("unknow shape type: %d", kind).c_str());
+                         slot->load(r);
+                     });
             break;
         case kL3xLightList:
-            loadCountedList(child, readCount16(child), kL3xLightItem, m_lights, kCaption, "loading Light error",
-                            "loading Light error", [](S3DLight& o, ChunkFileReader& r) { o.load(r); });
+            loadList(child, kL3xLightItem, m_lights, "loading Light error", [](S3DLight& o, ChunkFileReader& r) { o.load(r); });
             break;
         case kL3xCameraList:
-            loadCountedList(child, readCount16(child), kL3xCameraItem, m_cameras, kCaption, "loading camera error",
-                            "loading camera error", [](S3DCamera& o, ChunkFileReader& r) { o.load(r); });
+            loadList(child, kL3xCameraItem, m_cameras, "loading camera error",
+                     [](S3DCamera& o, ChunkFileReader& r) { o.load(r); });
             break;
         case kL3xMaterialList:
-            loadCountedList(child, readCount16(child), kL3xMaterialItem, m_materials, kCaption,
-                            "loading material error", "loading material error",
-                            [](S3DMaterial& o, ChunkFileReader& r) { o.load(r); });
+            loadList(child, kL3xMaterialItem, m_materials, "loading material error",
+                     [](S3DMaterial& o, ChunkFileReader& r) { o.load(r); });
             break;
         case kL3xWSModifierList:
-            loadCountedList(child, readCount16(child), kL3xWSModifierItem, m_wsModifiers, kCaption,
-                            "loading WSMModifier error", "loading WSMModifier error",
-                            [](S3DWSModifier& o, ChunkFileReader& r) { o.load(r); });
+            loadList(child, kL3xWSModifierItem, m_wsModifiers, "loading WSMModifier error",
+                     [](S3DWSModifier& o, ChunkFileReader& r) { o.load(r); });
             break;
         case kL3xDummyList:
-            loadCountedList(child, readCount16(child), kL3xDummyItem, m_dummies, kCaption, "loading Dummy error",
-                            "loading Dummy error", [](S3DDummy& o, ChunkFileReader& r) { o.load(r); });
+            loadList(child, kL3xDummyItem, m_dummies, "loading Dummy error", [](S3DDummy& o, ChunkFileReader& r) { o.load(r); });
             break;
         case kL3xSceneOption1: m_depthBuffer = child.readInt(); break;
         case kL3xSceneOption2: m_option2 = child.readInt(); break;

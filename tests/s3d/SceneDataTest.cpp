@@ -71,4 +71,55 @@ TEST(S3DSceneData, ChannelsOfAnotherLengthThanTheVerticesAreReportedOnceAndNotUs
     EXPECT_EQ(countReports(reports, "S3DShape warning: NULL", "load: 1 vertex values for 2 vertices (not used)"), 1);
 }
 
+// Every scene list makes the count it announces, items missing from the file staying
+// default-constructed, without a report; the defaults update, prepare and draw harmlessly.
+TEST(S3DSceneData, ListsMakeTheirCountWithDefaultsForItemsMissing)
+{
+    ScratchDir dir;
+    ReportCapture reports;
+    auto scene = sceneFromText(dir, "scene {\n triObjects 1000 {} shapes 1000 {} lights 1000 {} cameras 1000 {}\n"
+                                    " materials 1000 { material { name \"m\" } } wsModifiers 1000 {}\n"
+                                    " dummies 1000 { dummy { header { name \"d\" } } }\n}\n");
+    EXPECT_EQ(reports.count(), 0u) << reports.reports()[0].text;
+    ASSERT_EQ(scene->getNbTriObject(), 1000);
+    ASSERT_EQ(scene->getNbShape(), 1000);
+    ASSERT_EQ(scene->getNbLight(), 1000);
+    ASSERT_EQ(scene->getNbCamera(), 1000);
+    ASSERT_EQ(scene->getNbMaterial(), 1000);
+    ASSERT_EQ(scene->getNbWSModifier(), 1000);
+    ASSERT_EQ(scene->getNbDummy(), 1000);
+    EXPECT_EQ(scene->m_triObjects[999].getNbVertex(), 0);
+    EXPECT_EQ(scene->m_shapes[999], nullptr);
+    EXPECT_EQ(scene->m_lights[999].m_type, 1);
+    EXPECT_FLOAT_EQ(scene->m_cameras[999].getFov(), 1.5707964f);
+    EXPECT_STREQ(scene->getMaterial(0)->m_name.getName(), "m");
+    EXPECT_STREQ(scene->getMaterial(999)->m_name.getName(), "NULL");
+    EXPECT_EQ(scene->m_wsModifiers[999].getModifier(), nullptr);
+    EXPECT_EQ(scene->findObject("d"), &scene->m_dummies[0].m_header);
+
+    CImage32Buffered image(64, 32);
+    ViewPort viewPort;
+    viewPort.setScreen(&image);
+    scene->setViewPort(&viewPort);
+    scene->setCamera(999);
+    scene->update(1);
+    scene->prepare();
+    scene->render();
+    EXPECT_EQ(reports.count(), 0u);
+}
+
+// Repeated list chunks cannot ask for defaults without end: past every list once at its largest
+// count, a list keeps the items it holds and says so.
+TEST(S3DSceneData, DefaultItemsAreBoundedPerScene)
+{
+    std::string lists;
+    for (int i = 0; i < 8; ++i) lists += " dummies 65535 { dummy { header { name \"d" + std::to_string(i) + "\" } } }\n";
+    ScratchDir dir;
+    ReportCapture reports;
+    auto scene = sceneFromText(dir, std::string("scene {\n") + kOneCamera + lists + "}\n");
+    EXPECT_EQ(countReports(reports, kCaption, "loading Dummy error: too many items missing from the file"), 1);
+    ASSERT_EQ(scene->getNbDummy(), 1);
+    EXPECT_STREQ(scene->m_dummies[0].m_header.m_name.getName(), "d7");
+}
+
 } // namespace
