@@ -111,9 +111,13 @@ public:
 
 private:
     void read(ChunkFileReaderManager& manager);
+    // Every object header in findObject's order and the first of each name, built once for the
+    // linking steps that look objects up by name.
+    struct HeaderIndex;
     void link();
-    void linkSkinAndMorph(const std::vector<S3DGeometryObject*>& geometry, std::unordered_set<const S3DObjectHeader*>& hidden);
-    void linkHierarchy();
+    void linkSkinAndMorph(const std::vector<S3DGeometryObject*>& geometry, const HeaderIndex& index,
+                          std::unordered_set<const S3DObjectHeader*>& hidden);
+    void linkHierarchy(const HeaderIndex& index);
     // Texture maps of every material, relative names first in the scene file's directory.
     void loadTextures(const StringC& fileName);
     // Every object header the hierarchy and findObject know, in findObject's search order.

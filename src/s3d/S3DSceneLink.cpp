@@ -4,6 +4,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "s3d/L3xRead.h"
 #include "s3d/S3DMorph.h"
@@ -34,6 +35,25 @@ void indexFirst(std::unordered_map<std::string, T*>& map, const StringC& name, T
     if (!isNoneName(name)) map.emplace(name.getName(), item);
 }
 }
+
+struct S3DScene::HeaderIndex {
+    std::vector<S3DObjectHeader*> headers;
+    std::unordered_map<std::string, int> firstByName;
+
+    explicit HeaderIndex(std::vector<S3DObjectHeader*> all) : headers(std::move(all))
+    {
+        firstByName.reserve(headers.size());
+        for (size_t i = 0; i < headers.size(); ++i)
+            if (!isNoneName(headers[i]->m_name)) firstByName.emplace(headers[i]->m_name.getName(), int(i));
+    }
+    // What findObject gives for `name`, or -1.
+    int find(const char* name) const
+    {
+        if (isNoneName(name)) return -1;
+        const auto it = firstByName.find(name);
+        return it == firstByName.end() ? -1 : it->second;
+    }
+};
 
 std::vector<S3DObjectHeader*> S3DScene::objectHeaders()
 {
@@ -148,8 +168,9 @@ void S3DScene::link()
         if (s) geometry.push_back(s.get());
 
     // 1. Skin bones and morph targets by name; the stack order of every object.
+    const HeaderIndex index(objectHeaders());
     std::unordered_set<const S3DObjectHeader*> hidden;
-    linkSkinAndMorph(geometry, hidden);
+    linkSkinAndMorph(geometry, index, hidden);
     for (S3DGeometryObject* o : geometry) o->m_modifierStack.build(*o);
 
     // 2. World-space modifiers used by tri objects and shapes.
@@ -188,7 +209,7 @@ void S3DScene::link()
     for (S3DTriObject& o : m_triObjects) o.prepareMaterial();
 
     // 6. Hierarchy.
-    linkHierarchy();
+    linkHierarchy(index);
 
     // 7. Objects named as skin bones or morph targets are not drawn.
     for (S3DGeometryObject* o : geometry)
@@ -214,27 +235,32 @@ void S3DScene::link()
 // Every skin's bones take the world matrices of the objects they name, and every morph's
 // targets the rest positions of the tri objects they name; the objects named are listed in
 // `hidden`.
-void S3DScene::linkSkinAndMorph(const std::vector<S3DGeometryObject*>& geometry,
+void S3DScene::linkSkinAndMorph(const std::vector<S3DGeometryObject*>& geometry, const HeaderIndex& index,
                                 std::unordered_set<const S3DObjectHeader*>& hidden)
 {
+    std::unordered_map<std::string, S3DTriObject*> triObjectByName;
+    for (S3DTriObject& t : m_triObjects) indexFirst(triObjectByName, t.m_header.m_name, &t);
     for (S3DGeometryObject* o : geometry) {
         for (auto& m : o->m_modifiers) {
             if (m->getType() == 1) {
                 auto& skin = static_cast<S3DModifierSkin&>(*m);
                 skin.setObjectMatrix(&o->m_header.m_node.matrix());
                 for (int b = 0; b < skin.getNbBone(); ++b) {
-                    S3DObjectHeader* bone = findObject(skin.getBoneName(b));
-                    if (!bone) {
+                    const int found = index.find(skin.getBoneName(b));
+                    if (found < 0) {
                         reportWarning(kCaption, "cant find bone");
                         continue;
                     }
+                    S3DObjectHeader* bone = index.headers[size_t(found)];
                     skin.setBoneMatrix(&bone->m_node.matrix(), b);
                     hidden.insert(bone);
                 }
             } else if (m->getType() == 2) {
                 auto& morph = static_cast<S3DModifierMorph&>(*m);
                 for (int t = 0; t < morph.getNbTarget(); ++t) {
-                    S3DTriObject* target = findTriObject(morph.getTargetName(t));
+                    const char* name = morph.getTargetName(t);
+                    const auto it = isNoneName(name) ? triObjectByName.end() : triObjectByName.find(name);
+                    S3DTriObject* target = it == triObjectByName.end() ? nullptr : it->second;
                     if (!target) {
                         reportWarning(kCaption, "cant find morph target");
                         continue;
@@ -250,21 +276,17 @@ void S3DScene::linkSkinAndMorph(const std::vector<S3DGeometryObject*>& geometry,
 // Resolves parent names and orders the objects with a parent so that every parent comes
 // before its children, whatever the file order. A chain that comes back to itself is
 // reported and broken where it closes.
-void S3DScene::linkHierarchy()
+void S3DScene::linkHierarchy(const HeaderIndex& index)
 {
-    const std::vector<S3DObjectHeader*> headers = objectHeaders();
-    std::unordered_map<std::string, int> indexByName;
-    for (size_t i = 0; i < headers.size(); ++i)
-        if (!isNoneName(headers[i]->m_name)) indexByName.emplace(headers[i]->m_name.getName(), int(i));
-
+    const std::vector<S3DObjectHeader*>& headers = index.headers;
     std::vector<int> parent(headers.size(), -1);
     for (size_t i = 0; i < headers.size(); ++i) {
         headers[i]->m_pParent = nullptr;
         if (!headers[i]->hasParentName()) continue;
-        const auto it = indexByName.find(headers[i]->m_parentName.getName());
-        if (it == indexByName.end()) continue;
-        parent[i] = it->second;
-        headers[i]->m_pParent = headers[size_t(it->second)];
+        const int p = index.find(headers[i]->m_parentName.getName());
+        if (p < 0) continue;
+        parent[i] = p;
+        headers[i]->m_pParent = headers[size_t(p)];
     }
 
     enum : uint8_t { kNew, kOnPath, kDone };

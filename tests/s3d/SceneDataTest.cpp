@@ -122,4 +122,49 @@ TEST(S3DSceneData, DefaultItemsAreBoundedPerScene)
     EXPECT_STREQ(scene->m_dummies[0].m_header.m_name.getName(), "d7");
 }
 
+// Bones are found by name the way findObject finds them (tri objects before dummies, the first
+// of a name), and finding one costs the same however many objects the scene holds: the lookup
+// must not rebuild anything per bone (65535 dummies with 8000 bones once took a minute).
+TEST(S3DSceneData, SkinBonesAreFoundByNameWithoutRebuildingPerBone)
+{
+    const char* const identity = "1 0 0  0 1 0  0 0 1  0 0 0";
+    const auto sceneText = [identity](int nbDummy, int nbBone) {
+        std::string bones, dummies;
+        for (int b = 0; b < nbBone; ++b) bones += " \"d" + std::to_string(b * 7 % nbDummy) + "\" " + identity;
+        for (int d = 0; d < nbDummy; ++d) dummies += " dummy { header { name \"d" + std::to_string(d) + "\" } }\n";
+        // Bone "dup" names both a dummy (listed first in the file) and a tri object: the tri
+        // object is the one found.
+        return std::string("scene {\n") + kOneCamera + " materials { material { subMaterials { subMaterial { } } } }\n dummies {\n dummy { header { name \"dup\" node { values {"
+               " position 0 100 0 } } } }\n" + dummies + " }\n triObjects {\n"
+               "  triObject { header { name \"body\" } vertices { positions [ 1 2 3 ] }\n"
+               "   modifiers { modifier 1 { parameters { skinTM " + identity + " bones [ \"dup\" " + identity + bones +
+               " ] vertices [ 1 1 0 ] } } } stack { entry { modifier \"0\" } } }\n"
+               "  triObject { header { name \"dup\" node { values { position 10 0 0 } } } }\n }\n}\n";
+    };
+    ScratchDir dir;
+    const auto allocationsToLoad = [&dir](const std::string& text, const char* file) {
+        dir.write(std::string(file) + ".txt", text);
+        EXPECT_EQ(runL3xTool(dir, std::string(file) + ".txt " + file + ".l3x"), 0);
+        S3DScene scene;
+        AllocationCounter counter;
+        scene.load((dir.path() + file + ".l3x").c_str());
+        return counter.count();
+    };
+    const long fewBones = allocationsToLoad(sceneText(3000, 300), "few");
+    const long manyBones = allocationsToLoad(sceneText(3000, 900), "many");
+    // A bone costs its name and its entry among the hidden objects; rebuilding the list of 3000
+    // headers per bone would add a dozen allocations more.
+    EXPECT_LT(manyBones - fewBones, 600 * 6) << fewBones << " " << manyBones;
+
+    ReportCapture reports;
+    auto scene = sceneFromText(dir, sceneText(50, 20));
+    EXPECT_EQ(reports.count(), 0u);
+    S3DTriObject* body = scene->findTriObject("body");
+    ASSERT_NE(body, nullptr);
+    scene->update(0);
+    scene->prepare();
+    EXPECT_EQ(body->m_vertices[0], Point3D(11, 2, 3));
+    EXPECT_FALSE(scene->findTriObject("dup")->m_visible);
+}
+
 } // namespace
