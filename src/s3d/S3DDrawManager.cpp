@@ -114,12 +114,14 @@ void S3DDrawManager::setup(const S3DCamera* camera, ViewPort* viewPort)
 {
     if (!camera) return reportWarning(kCaption, "pCamera NULL");
     if (!viewPort) return reportWarning(kCaption, "pViewPort NULL");
+    // Nothing is taken from a view port without a screen: its depth buffer must not be paired
+    // with the previous image's size.
+    CImage32* screen = viewPort->getScreen();
+    if (!screen) return reportWarning(kCaption, "pScreen NULL");
     m_pCamera = camera;
     m_pViewPort = viewPort;
     uint32_t* cells = viewPort->getZBuffer();
     m_depth = {cells, viewPort->getWidth(), viewPort->getHeight()};
-    CImage32* screen = viewPort->getScreen();
-    if (!screen) return reportWarning(kCaption, "pScreen NULL");
     m_pScreen = screen;
     m_image = {screen->getPixels(), screen->getWidth(), screen->getHeight()};
     m_clipper.setup(*camera);

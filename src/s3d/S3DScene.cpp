@@ -132,20 +132,6 @@ void S3DScene::setCamera(int index)
     m_cameraChanged = 1;
 }
 
-void S3DScene::createShape(int nb)
-{
-    if (nb < 0) return reportWarning(kCaption, "createShape: nb < 0");
-    m_shapes.clear();
-    m_shapes.resize(size_t(nb));
-}
-
-void S3DScene::createShapeKind(int i, int kind)
-{
-    if (i < 0 || i >= getNbShape()) return;
-    m_shapes[size_t(i)] = S3DShape::create(kind);
-    if (!m_shapes[size_t(i)]) reportWarning(kCaption, formatText("unknow shape type: %d", kind).c_str());
-}
-
 void S3DScene::update(float time)
 {
     m_time = time;

@@ -51,10 +51,6 @@ public:
     void setViewPort(ViewPort* viewPort);
     // Selects the camera; an index past the cameras is reported once per run.
     void setCamera(int index);
-    // Destroys the shapes and makes nb empty slots; createShapeKind fills slot i.
-    void createShape(int nb);
-    void createShapeKind(int i, int kind);
-
     // Animates materials, dummies, world-space modifiers, tri objects, cameras, lights and
     // shapes at `time` (frames). Does nothing without a camera.
     void update(float time);

@@ -167,4 +167,36 @@ TEST(S3DSceneData, SkinBonesAreFoundByNameWithoutRebuildingPerBone)
     EXPECT_FALSE(scene->findTriObject("dup")->m_visible);
 }
 
+// The shapes that the depth-ordered lists point to live as long as the scene: nothing outside
+// the loader can destroy or replace them.
+template <class Scene>
+concept CanRemakeShapes = requires(Scene& s) { s.createShape(0); };
+static_assert(!CanRemakeShapes<S3DScene>);
+
+// A set-up refused for want of a screen keeps the whole previous binding: a point drawn next is
+// tested against the previous depth buffer with its own width.
+TEST(S3DSceneData, DrawManagerSetUpWithoutScreenKeepsThePreviousBinding)
+{
+    ReportCapture reports;
+    S3DCamera camera;
+    CImage32Buffered image(64, 64);
+    ViewPort first, noScreen;
+    first.setScreen(&image);
+    noScreen.setScreen(128, 128);
+    S3DDrawManager manager;
+    manager.setup(&camera, &first);
+    first.getZBuffer()[5 * 64 + 5] = 0xFFFFFFFFu;  // nearer than any point
+    manager.setup(&camera, &noScreen);
+    EXPECT_TRUE(reports.has(S3DDrawManager::kCaption, "pScreen NULL"));
+    S3DProjectedVertex p;
+    p.x = 5.5f;
+    p.y = 5.5f;
+    p.w = 0.01f;
+    manager.drawPoint(p, 0xABCDEFu);
+    EXPECT_EQ(image.m_pPixels[5 * 64 + 5], 0u);
+    p.x = 6.5f;
+    manager.drawPoint(p, 0xABCDEFu);
+    EXPECT_EQ(image.m_pPixels[5 * 64 + 6], 0xABCDEFu);
+}
+
 } // namespace
