@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <string>
 
@@ -18,6 +18,20 @@ const char* const kManagerCaption = "LECXControllerL3XParamManager";
 const char* const kControllerCaption = "LECXControllerL3X";
 
 const char* text(const StringC& s) { return s.getName() ? s.getName() : ""; }
+
+// The index word of an indexed key read as "%d" reads it (an optional sign and the digits at
+// its front; none gives 0), or false when that number does not fit an int.
+bool readIndexWord(const char* word, int& index)
+{
+    index = 0;
+    const char* end = word + std::strlen(word);
+    const char* digits = *word == '+' ? word + 1 : word;
+    int value = 0;
+    const std::from_chars_result r = std::from_chars(digits, end, value);
+    if (r.ec == std::errc::result_out_of_range) return false;
+    if (r.ec == std::errc()) index = value;
+    return true;
+}
 
 // The setter of `word` in a table of parameter words (its index), or -1.
 template <size_t N>
@@ -118,7 +132,7 @@ protected:
     {
         const StringC name = word(1), index = word(2);
         int i = 0;
-        std::sscanf(text(index), "%d", &i);
+        if (!readIndexWord(text(index), i)) return indexOutOfRange(index);
         m_pModifier = m_pScene->findModifierGizmo(text(name), i);
         if (!m_pModifier)
             warn(std::string("can't find modifierGizmo name: ") + text(name) + ", idx: " + text(index));
@@ -263,7 +277,7 @@ protected:
     {
         const StringC name = word(1), index = word(2);
         int i = 0;
-        std::sscanf(text(index), "%d", &i);
+        if (!readIndexWord(text(index), i)) return indexOutOfRange(index);
         m_pSub = m_pScene->findMaterial(text(name), i);
         if (!m_pSub) return warn(std::string("can't find material name: ") + text(name) + ", idx: " + text(index)), false;
         m_lineColour = m_pSub->m_lineColour;
@@ -486,6 +500,12 @@ bool LECXControllerL3XParam::found(const void* target, const char* kind) const
 }
 
 void LECXControllerL3XParam::warn(const std::string& message) const { reportWarning(m_className, message.c_str()); }
+
+bool LECXControllerL3XParam::indexOutOfRange(const StringC& index) const
+{
+    warn(std::string("index out of range: ") + text(index) + ", key: " + text(m_pParam->m_name));
+    return false;
+}
 
 std::unique_ptr<LECXControllerL3XParam> LECXControllerL3XParamManager::createFor(const char* keyword)
 {

@@ -54,6 +54,8 @@ protected:
     int mode() const { return m_pParam ? m_pParam->m_mode : 0; }
     // Reports text under the class's name.
     void warn(const std::string& text) const;
+    // Reports an index word too large for an int (with the key) and gives false: no target.
+    bool indexOutOfRange(const StringC& index) const;
     // Whether the target named by the key's second word was found; reports "Can't find KIND: NAME" if not.
     bool found(const void* target, const char* kind) const;
 

@@ -1,10 +1,13 @@
 // Scene data a crafted or unusual file brings: channels whose length no longer matches the
 // vertices, lists announcing more items than they hold, many skin bones among many objects,
-// and the state the scene and the draw manager keep when a call is refused.
+// huge indices in OBJ faces and in parameter keys, and the state the scene and the draw manager
+// keep when a call is refused.
 #include <string>
 
 #include "SceneFromText.h"
+#include "control/LECXController.h"
 #include "image/CImage32.h"
+#include "s3d/LECXControllerL3XParam.h"
 #include "support/AllocationCounter.h"
 
 namespace {
@@ -197,6 +200,70 @@ TEST(S3DSceneData, DrawManagerSetUpWithoutScreenKeepsThePreviousBinding)
     p.x = 6.5f;
     manager.drawPoint(p, 0xABCDEFu);
     EXPECT_EQ(image.m_pPixels[5 * 64 + 6], 0xABCDEFu);
+}
+
+// Face indices that do not fit any integer type are refused with their line, like those naming
+// no vertex; the largest negative index is not negated.
+TEST(S3DSceneData, ObjFaceIndicesAreRangeChecked)
+{
+    ScratchDir dir;
+    const std::string obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\n";
+    const std::pair<const char*, const char*> cases[] = {
+        {"f 1 2 -9223372036854775808\n", "face names a vertex that does not exist: -9223372036854775808"},
+        {"f 1 2 -9223372036854775809\n", "face index out of range: -9223372036854775809"},
+        {"f 1 2 99999999999999999999\n", "face index out of range: 99999999999999999999"},
+        {"f 1 2 3/-9223372036854775809\n", "face index out of range: 3/-9223372036854775809"},
+        {"f 1 2 4294967298\n", "face names a vertex that does not exist: 4294967298"},
+    };
+    for (const auto& [face, message] : cases) {
+        dir.write("bad.obj", obj + "\n" + face);
+        dir.write("bad.txt", "scene { triObjects { triObject { obj \"bad.obj\" } } }\n");
+        std::string out;
+        EXPECT_EQ(runL3xTool(dir, "bad.txt bad.l3x", &out), 1) << face;
+        EXPECT_NE(out.find(std::string("bad.obj:6: ") + message), std::string::npos) << out;
+    }
+    // Negative indices still count from the end, texture indices too.
+    dir.write("ok.obj", obj + "f -3/1 -2/-1 -1/+1\n");
+    ReportCapture reports;
+    auto scene = sceneFromText(dir, "scene { triObjects { triObject { obj \"ok.obj\" } } }\n");
+    ASSERT_EQ(scene->getNbTriObject(), 1);
+    ASSERT_EQ(scene->m_triObjects[0].getNbFace(), 1);
+    EXPECT_EQ(scene->m_triObjects[0].m_faces[0].vertex[2], 2);
+    EXPECT_TRUE(scene->m_triObjects[0].m_hasTextureFaces);
+}
+
+// The index word of MTL and MODIFIERGIZMO keys is read as a decimal int; one that does not fit
+// is reported with its key and finds nothing (it once wrapped to some index and found a target).
+TEST(S3DSceneData, IndexWordsOfParameterKeysAreRangeChecked)
+{
+    ScratchDir dir;
+    auto scene = sceneFromText(dir, "scene {\n triObjects { triObject { header { name \"obj\" }\n"
+                                    "  vertices { positions [ 0 0 0 ] } modifiers { modifier 10 { } modifier 3 { } } } }\n"
+                                    " materials { material { name \"mat\" subMaterials { subMaterial { } subMaterial { } } } }\n}\n");
+    const char* const keys[] = {"MTL mat 2147483647 POLYOPACITY", "MTL mat -2147483648 POLYOPACITY",
+                                "MTL mat 2147483648 POLYOPACITY", "MODIFIERGIZMO obj 4294967297 POSX",
+                                "MODIFIERGIZMO obj 3x POSX"};
+    LECXControllerParam params[5];
+    float value = 0.0f;
+    LECXControllerL3XParamManager manager;
+    manager.resize(5);
+    ReportCapture reports;
+    for (int i = 0; i < 5; ++i) {
+        params[i].m_name = keys[i];
+        manager.create(i, &params[i], scene.get(), &value);
+    }
+    // 2147483647 and -2147483648 fit and find a sub-material; "3x" reads as 3, as "%d" reads it,
+    // which modulo two modifiers is the bend (a gizmo; index 0, the spherify, is not).
+    EXPECT_EQ(manager.get(0)->hasTarget(), true);
+    EXPECT_EQ(manager.get(1)->hasTarget(), true);
+    EXPECT_EQ(manager.get(2)->hasTarget(), false);
+    EXPECT_EQ(manager.get(3)->hasTarget(), false);
+    EXPECT_EQ(manager.get(4)->hasTarget(), true);
+    EXPECT_TRUE(reports.has("LECXControllerL3XParamMaterial",
+                            "index out of range: 2147483648, key: MTL mat 2147483648 POLYOPACITY"));
+    EXPECT_TRUE(reports.has("LECXControllerL3XParamModifierGizmo",
+                            "index out of range: 4294967297, key: MODIFIERGIZMO obj 4294967297 POSX"));
+    EXPECT_EQ(reports.count(), 2u);
 }
 
 } // namespace

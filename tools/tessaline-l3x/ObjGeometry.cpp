@@ -1,6 +1,7 @@
 // Wavefront OBJ reading for tessaline-l3x: v, vt, f and usemtl lines; everything else is
 // ignored. Indices may be negative (relative to the end), as the format allows.
-#include <cstdlib>
+#include <charconv>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 
@@ -8,11 +9,24 @@
 
 namespace {
 // Index i of an OBJ face corner (1-based, or negative from the end) into 0-based, or -1.
-int resolve(long i, size_t count)
+int resolve(int64_t i, size_t count)
 {
-    if (i > 0 && size_t(i) <= count) return int(i - 1);
-    if (i < 0 && size_t(-i) <= count) return int(long(count) + i);
+    if (i > 0 && uint64_t(i) <= count) return int(i - 1);
+    if (i < 0 && uint64_t(-(i + 1)) < count) return int(int64_t(count) + i);
     return -1;
+}
+
+// The integer at the front of [s, end) (an optional sign, then digits) into `value`, moving `s`
+// past it. False when there is none or it does not fit 64 bits (`outOfRange` tells which).
+bool readIndex(const char*& s, const char* end, int64_t& value, bool& outOfRange)
+{
+    outOfRange = false;
+    const char* digits = s < end && *s == '+' ? s + 1 : s;
+    const std::from_chars_result r = std::from_chars(digits, end, value);
+    if (r.ec == std::errc::result_out_of_range) outOfRange = true;
+    if (r.ec != std::errc()) return false;
+    s = r.ptr;
+    return true;
 }
 }
 
@@ -45,13 +59,23 @@ bool readObj(const std::string& path, ObjGeometry& out, std::string& error)
         } else if (key == "f") {
             std::vector<int> corners, uvCorners;
             for (std::string c; words >> c;) {
-                char* end = nullptr;
-                const long vi = std::strtol(c.c_str(), &end, 10);
+                // v, v/t, v//n or v/t/n: the vertex index, and the texture index when present.
+                const char* p = c.c_str();
+                const char* end = p + c.size();
+                int64_t vi = 0;
+                bool outOfRange = false;
+                if (!readIndex(p, end, vi, outOfRange) && outOfRange)
+                    return error = where + "face index out of range: " + c, false;
                 const int v = resolve(vi, out.positions.size() / 3);
                 if (v < 0) return error = where + "face names a vertex that does not exist: " + c, false;
                 corners.push_back(v);
                 int t = -1;
-                if (*end == '/' && end[1] != '/' && end[1] != 0) t = resolve(std::strtol(end + 1, nullptr, 10), out.uvs.size() / 2);
+                if (p < end && *p == '/' && p + 1 < end && p[1] != '/') {
+                    ++p;
+                    int64_t ti = 0;
+                    if (readIndex(p, end, ti, outOfRange)) t = resolve(ti, out.uvs.size() / 2);
+                    else if (outOfRange) return error = where + "face index out of range: " + c, false;
+                }
                 if (t < 0) allUv = false;
                 uvCorners.push_back(t);
             }
