@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "s3d/PolyFiller.h"
 #include "s3d/S3DCamera.h"
 #include "s3d/S3DClipper.h"
 
@@ -47,6 +48,38 @@ TEST(S3DLargeCoordinates, FloorTrianglesWiderThanTheViewKeepTheirCorners)
             EXPECT_GT(right, 511.0f) << halfWidth << " " << i;
         }
         EXPECT_EQ(vanished, 0) << "half-width " << halfWidth;
+    }
+}
+
+TEST(S3DLargeCoordinates, TextureCoordinatesFarFromZeroKeepTheirTexels)
+{
+    // A 4 x 2 texture: row 0 holds 10 20 30 40, row 1 50 60 70 80. A 16-pixel strip whose u runs
+    // from 40 000 at x = 0 to 40 016 at x = 16 reads one texel per pixel, 40 000 being a whole
+    // number of widths: 10 20 30 40 10 ...; v = 70 000.5 is row 70 000 & 1 = 0. Running from
+    // -40 016, u reads the same, and v = -69 999.5 is row -70 000 & 1 = 0 as well.
+    const uint32_t texels[8] = {10, 20, 30, 40, 50, 60, 70, 80};
+    const uint32_t palette[256] = {};
+    RasterMaterial m;
+    m.palette = palette;
+    m.texture = {texels, 4, 2, 3u, 1u, 2, false, false};
+    std::vector<uint32_t> px(16);
+    const RasterImage image{px.data(), 16, 1};
+    TwoValueTextureFiller affine;
+    PerspectiveFiller perspective;
+    for (PolyFiller* f : {static_cast<PolyFiller*>(&affine), static_cast<PolyFiller*>(&perspective)}) {
+        f->setDestination(&image);
+        f->setMaterial(&m);
+        ASSERT_TRUE(f->hasMaterial());
+        for (float u0 : {40000.0f, -40016.0f}) {
+            const float v = u0 > 0 ? 70000.5f : -69999.5f;
+            px.assign(16, 0);
+            const RasterVertex quad[] = {{0, 0, 0.5f, {u0, v}},
+                                         {0, 1, 0.5f, {u0, v}},
+                                         {16, 1, 0.5f, {u0 + 16, v}},
+                                         {16, 0, 0.5f, {u0 + 16, v}}};
+            f->drawPolygon(quad, 4);
+            for (int x = 0; x < 16; ++x) EXPECT_EQ(px[size_t(x)], uint32_t(10 * (x % 4 + 1))) << u0 << " at " << x;
+        }
     }
 }
 
