@@ -231,7 +231,7 @@ void S3DTriObject::buildDrawOperations()
                     S3DLineItem line;
                     line.vertex[0] = &m_projected[p.vertex[k]];
                     line.vertex[1] = &m_projected[p.vertex[(k + 1) % p.n]];
-                    line.colour = &sub->m_palette[255];
+                    line.colour = &sub->m_lineColour;
                     line.mode = lineMode(sub->m_blendMode);
                     m_lines.push_back(line);
                 }
