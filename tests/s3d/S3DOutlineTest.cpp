@@ -1,5 +1,6 @@
-// Outlines of a tool-made quad: lines take the sub-material's line colour (and so its line
-// opacity). Expected pixels are worked out by hand from the palette, the line coverage
+// Outlines and the depth-ordered lists of a tool-made quad: lines take the sub-material's line
+// colour (and so its line opacity), and a two-value polygon in a list mixed with lines is drawn
+// smoothly shaded. Expected pixels are worked out by hand from the palette, the line coverage
 // and the pixel operations.
 #include <gtest/gtest.h>
 
@@ -80,6 +81,27 @@ TEST(S3DOutline, LinesTakeTheLineColourAndItsOpacity)
     EXPECT_EQ(dimmed->m_materials[0].m_subMaterials[0].m_lineColour, 0x654C19u);
     EXPECT_EQ(f.at(256, 178), 0x644B18u);
     EXPECT_EQ(f.at(220, 100), 0xFFBF3Fu);
+}
+
+TEST(S3DOutline, TwoValuePolygonsAmongLinesAreSmoothlyShaded)
+{
+    // A depth-sorted quad whose first parameter block weighs the lit colour by its soft
+    // selection (all 0), drawn additively in blue. Its polygons alone keep the weight 0 and add
+    // nothing; with its outlines the list mixes triangles and lines, and the triangles are drawn
+    // smoothly shaded: 0 + 0x0000FF. (220, 100) lies inside the upper-left triangle, away from
+    // every outline.
+    ScratchDir dir;
+    const std::string object = "parameterBlocks { block1 { value1 1 text \"softSelection\" } } option5 1 ";
+    const std::string material = "blendMode 1 diffuse 0 0 1";
+    auto alone = sceneFromText(dir, quadScene(object, material));
+    QuadFrame a;
+    a.render(*alone);
+    EXPECT_EQ(a.at(220, 100), 0u);
+    auto mixed = sceneFromText(dir, quadScene(object + "option1 2", material));
+    QuadFrame m;
+    m.render(*mixed);
+    EXPECT_EQ(m.at(220, 100), 0x0000FFu);
+    EXPECT_EQ(m.at(256, 178), 0x0000FEu);  // the outline, added over black
 }
 
 } // namespace
