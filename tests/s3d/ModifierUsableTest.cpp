@@ -1,5 +1,6 @@
 // Modifiers that cannot deform (a gizmo matrix that cannot be inverted, parameters or constants
-// that are not finite) leave the vertices as they are and are reported once. Scenes are made by the real tool; the
+// that are not finite) leave the vertices as they are and are reported once; the gizmo words of
+// the L3X controller move a world-space modifier's gizmo. Scenes are made by the real tool; the
 // camera sits at the origin looking along +z, so camera space is world space.
 #include <gtest/gtest.h>
 
@@ -104,6 +105,29 @@ TEST(ModifierUsable, SingularOrNotFiniteModifiersKeepTheVerticesAndReportOnce)
     EXPECT_FLOAT_EQ(stretchy.m_vertices[1].x, 15.0f);
     EXPECT_FLOAT_EQ(stretchy.m_vertices[1].y, 40.0f);
     EXPECT_FLOAT_EQ(stretchy.m_vertices[1].z, 30.0f);
+}
+
+TEST(ModifierUsable, GizmoPositionWordsMoveAWorldSpaceGizmo)
+{
+    // A world-space taper along y (amount 1, x only) on a node at x = 5, moved by POSX + 20 to
+    // x = 25. Bounds y 0 .. 40: t = y / 40, f = 1 + t, x' = 25 + f (x - 25):
+    // (10, 0) stays; (30, 20): 25 + 1.5 x 5 = 32.5; (-10, 40): 25 + 2 x -35 = -45.
+    ScratchDir dir;
+    const std::string ws = "wsModifier { header { name \"squash\" node { values { mode 1 position 5 0 0 } } }"
+                           " modifier 8 { parameters { axis 1 amount 1 } } }";
+    auto s = sceneFromText(dir, scene(object("o", "wsBindings { binding { name \"squash\" } }"), ws));
+    LECXControllerL3XScene controller;
+    addParam(controller, *s, "MODIFIERGIZMO squash 0 POSX", "20", 1);
+    frame(*s, controller);
+    const Matrix& view = s->m_cameras[0].m_viewMatrix;
+    const Point3D want[3] = {{10, 0, 50}, {32.5f, 20, 60}, {-45, 40, 70}};
+    const S3DTriObject& o = s->m_triObjects[0];
+    for (int i = 0; i < 3; ++i) {
+        const Point3D w = view.transform(want[i]);
+        EXPECT_NEAR(o.m_cameraVertices[size_t(i)].x, w.x, 1e-3) << i;
+        EXPECT_NEAR(o.m_cameraVertices[size_t(i)].y, w.y, 1e-3) << i;
+        EXPECT_NEAR(o.m_cameraVertices[size_t(i)].z, w.z, 1e-3) << i;
+    }
 }
 
 } // namespace
