@@ -136,18 +136,27 @@ protected:
         m_pModifier = m_pScene->findModifierGizmo(text(name), i);
         if (!m_pModifier)
             warn(std::string("can't find modifierGizmo name: ") + text(name) + ", idx: " + text(index));
+        for (S3DWSModifier& w : m_pScene->m_wsModifiers)
+            if (m_pModifier && w.getModifier() == m_pModifier) m_pWSModifier = &w;
         return m_pModifier != nullptr;
     }
     int findSetter(const char* w) const override { return indexOf(kNodeWords, w); }
     void set(int setter, float value) override
     {
-        if (setter == kMainAnim) return m_pModifier->update(animationFrame(value));
-        combineTransform(setter, value, m_pModifier->m_gizmoPosition, m_pModifier->m_gizmoScale,
-                         m_pModifier->m_gizmoRotation, [this](float c, float v) { return combine(c, v); });
+        // A world-space gizmo sits where its object's node puts it: its offset (the node's
+        // position) is its position, and its animation keeps it on the node.
+        if (setter == kMainAnim) {
+            if (m_pWSModifier) return m_pWSModifier->updateModifier(animationFrame(value));
+            return m_pModifier->update(animationFrame(value));
+        }
+        Point3D& position = m_pWSModifier ? m_pModifier->m_gizmoOffset : m_pModifier->m_gizmoPosition;
+        combineTransform(setter, value, position, m_pModifier->m_gizmoScale, m_pModifier->m_gizmoRotation,
+                         [this](float c, float v) { return combine(c, v); });
     }
 
 private:
     S3DModifier* m_pModifier = nullptr;
+    S3DWSModifier* m_pWSModifier = nullptr;  // the world-space object holding the modifier, if any
 };
 
 class LECXControllerL3XParamTriObject : public LECXControllerL3XParam {

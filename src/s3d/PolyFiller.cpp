@@ -20,10 +20,10 @@ namespace {
 constexpr int64_t kMaxPixel = int64_t(16384) << 16;
 constexpr int64_t kMaxValue = int64_t(32767) << 16;
 
-// Float to 16.16 with round to nearest, held to +-limit; NaN gives 0.
-int64_t toFixed(float v, int64_t limit)
+// To 16.16 with round to nearest, held to +-limit; NaN gives 0.
+int64_t toFixed(double v, int64_t limit)
 {
-    const int64_t f = saturateToInt(std::nearbyint(double(v) * 65536.0));
+    const int64_t f = saturateToInt(std::nearbyint(v * 65536.0));
     return f < -limit ? -limit : f > limit ? limit : f;
 }
 
@@ -197,7 +197,10 @@ void PolyFiller::drawPolygon(const RasterVertex* vertices, int n, int paletteInd
     const int64_t index = paletteIndex < 0 ? 0 : paletteIndex > 255 ? 255 : paletteIndex;
     m_ctx.flat = m_ctx.palette[index];
 
-    // 1. Every vertex to fixed point, rounded to nearest.
+    // 1. Every vertex to fixed point, rounded to nearest; texture coordinates first moved by whole
+    // texture sizes towards 0.
+    double shiftU = 0.0, shiftV = 0.0;
+    if (m_uvIndex >= 0) textureShift(vertices, n, shiftU, shiftV);
     for (int i = 0; i < n; ++i) {
         const RasterVertex& v = vertices[i];
         FixedVertex& f = m_vertex[i];
@@ -208,19 +211,23 @@ void PolyFiller::drawPolygon(const RasterVertex* vertices, int n, int paletteInd
         case Layout::Flat: break;
         case Layout::Values:
             for (int k = 0; k < m_nbValues; ++k) f.q[k] = toFixed(v.value[k], kMaxValue);
+            if (m_uvIndex >= 0) {
+                f.q[m_uvIndex] = toFixed(double(v.value[m_uvIndex]) - shiftU, kMaxValue);
+                f.q[m_uvIndex + 1] = toFixed(double(v.value[m_uvIndex + 1]) - shiftV, kMaxValue);
+            }
             break;
         case Layout::FlatLit:
             f.q[0] = index << 16;
-            f.q[1] = toFixed(v.value[0], kMaxValue);
-            f.q[2] = toFixed(v.value[1], kMaxValue);
+            f.q[1] = toFixed(double(v.value[0]) - shiftU, kMaxValue);
+            f.q[2] = toFixed(double(v.value[1]) - shiftV, kMaxValue);
             break;
         case Layout::Perspective: {
             // w, u w, v w; u and v held like the other values so that the products stay finite
             const float w = v.w == v.w ? v.w : 0.0f;
-            const auto held = [](float t) { return t == t ? std::fmin(std::fmax(t, -32767.0f), 32767.0f) : 0.0f; };
+            const auto held = [](double t) { return t == t ? float(std::fmin(std::fmax(t, -32767.0), 32767.0)) : 0.0f; };
             f.f[0] = w;
-            f.f[1] = held(v.value[0]) * w;
-            f.f[2] = held(v.value[1]) * w;
+            f.f[1] = held(double(v.value[0]) - shiftU) * w;
+            f.f[2] = held(double(v.value[1]) - shiftV) * w;
             break;
         }
         }
@@ -236,6 +243,25 @@ void PolyFiller::drawPolygon(const RasterVertex* vertices, int n, int paletteInd
         else triangle ? rasterize<3, false, true>(n) : rasterize<3, false, false>(n);
         break;
     }
+}
+
+void PolyFiller::textureShift(const RasterVertex* vertices, int n, double& shiftU, double& shiftV) const
+{
+    // The middle of the polygon's range moves into the first texture size: a polygon spanning
+    // up to twice the held range keeps all its coordinates.
+    const auto shift = [&](int k, int size) {
+        if (size <= 0) return 0.0;
+        double lo = HUGE_VAL, hi = -HUGE_VAL;
+        for (int i = 0; i < n; ++i) {
+            const double t = vertices[i].value[k];
+            if (!std::isfinite(t)) return 0.0;
+            lo = std::fmin(lo, t);
+            hi = std::fmax(hi, t);
+        }
+        return size * std::floor((lo + hi) * 0.5 / size);
+    };
+    shiftU = shift(m_uvIndex, m_material.texture.width);
+    shiftV = shift(m_uvIndex + 1, m_material.texture.height);
 }
 
 namespace {

@@ -49,7 +49,12 @@ protected:
         FlatLit,      // the polygon's palette index as a constant first value, then value[0], value[1]
         Perspective,  // w, u * w, v * w as floats
     };
-    PolyFiller(Layout layout, int nbValues) : m_layout(layout), m_nbValues(nbValues) {}
+    // uvIndex: where u (and v after it) sit among a vertex's values for the textured kinds, -1
+    // for the kinds without a texture.
+    PolyFiller(Layout layout, int nbValues, int uvIndex = -1)
+        : m_layout(layout), m_nbValues(nbValues), m_uvIndex(uvIndex)
+    {
+    }
 
     // Common part of setMaterial: false when nothing more is to be done (the same material, or
     // none). Otherwise the material is current, its palette and alpha taken, and the pixel
@@ -71,8 +76,13 @@ private:
     template <int NQ, bool kPersp, bool kTriangle>
     void rasterize(int n);
 
+    // Whole texture sizes to take from every u and v of a polygon, so that coordinates far from
+    // zero keep their fraction in fixed point: the texel masks make the shift invisible.
+    void textureShift(const RasterVertex* vertices, int n, double& shiftU, double& shiftV) const;
+
     const Layout m_layout;
     const int m_nbValues;
+    const int m_uvIndex;
     uint32_t* m_pDestination = nullptr;
     uint32_t* m_pZBuffer = nullptr;
     int m_width = 0, m_height = 0;
@@ -114,7 +124,7 @@ public:
 // each texel by its top byte, as TwoValueFiller weighs by its second value.
 class TwoValueTextureFiller : public PolyFiller {
 public:
-    TwoValueTextureFiller() : PolyFiller(Layout::Values, 2) {}
+    TwoValueTextureFiller() : PolyFiller(Layout::Values, 2, 0) {}
     void setMaterial(const RasterMaterial* material) override;
 };
 
@@ -125,23 +135,23 @@ public:
 // min(255, t + c), then the pixel operation.
 class ThreeValueFiller : public PolyFiller {
 public:
-    ThreeValueFiller() : PolyFiller(Layout::Values, 3) {}
+    ThreeValueFiller() : PolyFiller(Layout::Values, 3, 1) {}
     void setMaterial(const RasterMaterial* material) override;
 
 protected:
-    ThreeValueFiller(Layout layout, int nbValues) : PolyFiller(layout, nbValues) {}
+    ThreeValueFiller(Layout layout, int nbValues, int uvIndex) : PolyFiller(layout, nbValues, uvIndex) {}
 };
 
 // (u, v) with one palette index per polygon, combined as ThreeValueFiller does.
 class FlatTextureFiller : public ThreeValueFiller {
 public:
-    FlatTextureFiller() : ThreeValueFiller(Layout::FlatLit, 3) {}
+    FlatTextureFiller() : ThreeValueFiller(Layout::FlatLit, 3, 0) {}
 };
 
 // Perspective-correct (u, v): u w, v w and w interpolated as floats, divided per pixel.
 class PerspectiveFiller : public PolyFiller {
 public:
-    PerspectiveFiller() : PolyFiller(Layout::Perspective, 0) {}
+    PerspectiveFiller() : PolyFiller(Layout::Perspective, 0, 0) {}
     void setMaterial(const RasterMaterial* material) override;
 };
 

@@ -1,5 +1,8 @@
 #include "s3d/S3DClipper.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "s3d/S3DCamera.h"
 
 void S3DClipper::setup(const S3DCamera& camera)
@@ -53,14 +56,18 @@ int S3DClipper::clip(const S3DClipVertex* in, int n, int nbValues, RasterVertex*
     }
     if (n <= 2 || n > kMaxPolygonVertices) return 0;
     const S3DClipVertex* v = buffer[cur];
+    // Every corner left lies inside the side planes, so it projects onto the screen but for the
+    // rounding of the cut, which grows with the polygon's size: a corner a little outside is
+    // held on the screen's edge rather than losing the polygon.
+    const float maxX = std::nextafter(m_width, 0.0f), maxY = std::nextafter(m_height, 0.0f);
     for (int i = 0; i < n; ++i) {
         if (!(v[i].p.z >= m_near)) return 0;
         const float w = 1.0f / v[i].p.z;
         const float sx = w * v[i].p.x * m_scaleX + m_centerX;
         const float sy = m_centerY - w * v[i].p.y * m_scaleY;
-        if (!(sx >= 0.0f && sx < m_width && sy >= 0.0f && sy < m_height)) return 0;
-        out[i].x = sx;
-        out[i].y = sy;
+        if (sx != sx || sy != sy) return 0;
+        out[i].x = std::clamp(sx, 0.0f, maxX);
+        out[i].y = std::clamp(sy, 0.0f, maxY);
         out[i].w = w;
         for (int q = 0; q < nbValues; ++q) out[i].value[q] = v[i].value[q];
     }

@@ -24,8 +24,8 @@ public:
 
     // Clips n (<= kMaxIn) corners carrying nbValues values each and projects the result into
     // `out` (kMaxWork entries): w = 1/z, sx = w x scaleX + centerX, sy = centerY - w y scaleY.
-    // Returns the corner count, 0 when two or fewer remain or when a projected corner lies
-    // behind the near plane or off the screen (the whole polygon is dropped).
+    // Corners are held inside the screen (the planes leave them there but for rounding). Returns
+    // the corner count, 0 when two or fewer remain or a corner lies behind the near plane.
     int clip(const S3DClipVertex* in, int n, int nbValues, RasterVertex* out) const;
 
 private:

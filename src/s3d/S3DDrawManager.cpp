@@ -188,7 +188,7 @@ void S3DDrawManager::drawDepthLists(S3DDepthLists& lists)
         switch (e[k].kind) {
         case 1: {
             const S3DTriangleItem& t = lists.m_triangles[size_t(e[k].index)];
-            t.object->drawPolygonItem(*this, t.operation, t.polygon);
+            t.object->drawPolygonItem(*this, t.operation, t.polygon, lists.merged());
             break;
         }
         case 2: {

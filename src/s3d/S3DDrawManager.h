@@ -56,7 +56,7 @@ struct S3DPointItem {
 };
 struct S3DLineItem {
     const S3DProjectedVertex* vertex[2] = {};
-    const uint32_t* colour = nullptr;  // the sub-material's fully lit palette entry
+    const uint32_t* colour = nullptr;  // the sub-material's line colour
     int mode = 0;  // line blend: 0 normal, 1 add, other subtract
 };
 

@@ -176,6 +176,9 @@ void S3DSubMaterial::loadShading(ChunkFileReader& r)
         }
     }
     m_paletteDirty = 1;
+    // Lines start in the fully lit colour of the shading as loaded (palette entry 255 before any
+    // track or controller changes it); the line opacity controller scales them from there.
+    m_lineColour = shade(1.0f, 1.0f);
 }
 
 void S3DSubMaterial::load(ChunkFileReader& r)
@@ -205,20 +208,25 @@ void S3DSubMaterial::update(float time)
     m_texture3.update(time);
 }
 
-void S3DSubMaterial::buildPalette()
+uint32_t S3DSubMaterial::shade(float b, float s) const
 {
     const float c = 255.0f * m_opacity;
     const float ambient[3] = {m_ambient.x, m_ambient.y, m_ambient.z};
     const float diffuse[3] = {m_diffuse.x, m_diffuse.y, m_diffuse.z};
     const float specular[3] = {m_specular.x, m_specular.y, m_specular.z};
+    uint32_t entry = 0;
+    for (int k = 0; k < 3; ++k) {
+        const int v = saturateToInt(c * ambient[k] + c * diffuse[k] * b + c * specular[k] * s);
+        entry = entry << 8 | uint32_t(v < 0 ? 0 : v > 255 ? 255 : v);
+    }
+    return entry;
+}
+
+void S3DSubMaterial::buildPalette()
+{
     for (int n = 0; n < 256; ++n) {
         const float b = std::cos(float(n) * 0.0061359233f);  // n pi / 512
-        const float s = std::pow(b, m_specularPower);
-        uint32_t entry = 0;
-        for (int k = 0; k < 3; ++k) {
-            const int v = saturateToInt(c * ambient[k] + c * diffuse[k] * b + c * specular[k] * s);
-            entry = entry << 8 | uint32_t(v < 0 ? 0 : v > 255 ? 255 : v);
-        }
+        const uint32_t entry = shade(b, std::pow(b, m_specularPower));
         m_palette[255 - n] = m_negative ? 0xFFFFFFu - entry : entry;
     }
     m_paletteDirty = 0;

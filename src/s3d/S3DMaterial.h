@@ -132,7 +132,8 @@ public:
     S3DParamBlock m_params2{9, true};
     S3DTextureMap m_texture3;  // chunk 5
     uint32_t m_palette[256] = {};
-    // Driven by the 3D parameter controllers: the line colour (0x00RRGGBB) and the special
+    // The colour of the outlines drawn with this sub-material (0x00RRGGBB): the fully lit colour
+    // of the shading as loaded, then what the line opacity controller makes of it. The special
     // palette parameter with its flag (set once a controller wrote it).
     uint32_t m_lineColour = 0x00FFFFFF;
     float m_paletteSpecialParam = 0.0f;
@@ -141,6 +142,9 @@ public:
 private:
     RasterMaterial m_raster;
     void loadShading(ChunkFileReader& r);
+    // One colour of the palette: each channel 255 opacity (ambient + diffuse b + specular s),
+    // truncated and held to 0 .. 255.
+    uint32_t shade(float b, float s) const;
 };
 
 class S3DMaterial {

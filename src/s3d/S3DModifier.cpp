@@ -114,6 +114,36 @@ void S3DModifier::prepare()
     prepareGizmo();
     finishGizmo();
     prepareKind();
+    checkUsable();
+}
+
+void S3DModifier::checkUsable()
+{
+    const auto finiteMatrix = [](const Matrix& m) {
+        for (const auto& row : m.m)
+            for (float v : row)
+                if (!std::isfinite(v)) return false;
+        return true;
+    };
+    bool parameters = finiteMatrix(m_gizmoTM) && constantsFinite() &&
+                      allFinite({m_gizmoPosition.x, m_gizmoPosition.y, m_gizmoPosition.z, m_gizmoOffset.x,
+                                 m_gizmoOffset.y, m_gizmoOffset.z, m_gizmoScale.x, m_gizmoScale.y, m_gizmoScale.z,
+                                 m_gizmoRotation.x, m_gizmoRotation.y, m_gizmoRotation.z, m_gizmoRotation.w});
+    for (float v : m_value) parameters = parameters && std::isfinite(v);
+    // A matrix that cannot be inverted gives infinities or NaNs in its inverse.
+    const bool matrices = finiteMatrix(m_toGizmo) && finiteMatrix(m_fromGizmo);
+    m_usable = parameters && matrices;
+    if (m_usable || m_unusableReported) return;
+    m_unusableReported = true;
+    reportWarning("S3DModifier warning:",
+                  formatText(parameters ? "prepare: matrix can't be inverted, type %d" : "prepare: parameter not finite, type %d",
+                             m_type)
+                      .c_str());
+}
+
+void S3DModifier::keep(const Point3D* in, Point3D* out, int count)
+{
+    if (in != out) std::copy(in, in + std::max(count, 0), out);
 }
 
 void S3DModifier::prepareGizmo()
@@ -167,7 +197,7 @@ void S3DModifier::apply(const Point3D* in, Point3D* out, int count, const float*
 {
     (void)weights;
     (void)invert;
-    if (in != out) std::copy(in, in + std::max(count, 0), out);
+    keep(in, out, count);
 }
 
 std::unique_ptr<S3DModifier> createObjectModifier(int type)

@@ -4,6 +4,8 @@
 // skin and morph in S3DSkin.h and S3DMorph.h, the stack evaluation in S3DModifierStack.h.
 #pragma once
 
+#include <cmath>
+#include <initializer_list>
 #include <memory>
 
 #include "control/TrackManager.h"
@@ -29,6 +31,10 @@ public:
     virtual void apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert);
     // One point (vertex index 0 for the kinds that follow vertices).
     virtual Point3D deform(const Point3D& p) const { return p; }
+    // Whether the last prepare left a deformation to apply: parameters and the constants drawn
+    // from them finite, and the gizmo matrices invertible. A modifier that is not usable leaves
+    // the points as they are (it is reported once).
+    bool isUsable() const { return m_usable; }
 
     int getType() const { return m_type; }
     bool usesBoundingBox() const { return m_usesBoundingBox; }
@@ -71,6 +77,10 @@ protected:
     void finishGizmo() { m_fromGizmo = m_toGizmo.inverse(); }
     // The type's constants; nothing in the base.
     virtual void prepareKind() {}
+    // Whether the type's constants are finite (checked after prepareKind).
+    virtual bool constantsFinite() const { return true; }
+    // Leaves the points as they are: `in` copied to `out`.
+    static void keep(const Point3D* in, Point3D* out, int count);
     // The chosen axis: 0 X, 1 Y, 2 Z (other values act as Y).
     int axis() const { return m_option[0] <= 2 ? m_option[0] : 1; }
     // Bounds corners in gizmo-TM space: lo = (min + centre)·gizmoTM, hi = (max + centre)·gizmoTM.
@@ -87,8 +97,20 @@ protected:
 
 private:
     void loadGizmo(ChunkFileReader& r);
+    // Sets m_usable after prepare, reporting the first time it is not.
+    void checkUsable();
     int m_type;
+    bool m_usable = true;
+    bool m_unusableReported = false;
 };
+
+// Whether every value is finite.
+inline bool allFinite(std::initializer_list<float> values)
+{
+    for (float v : values)
+        if (!std::isfinite(v)) return false;
+    return true;
+}
 
 // Soft selection: p' = (1 - w)·p + w·d.
 inline Point3D softBlend(const Point3D& p, const Point3D& d, float w) { return p * (1.0f - w) + d * w; }

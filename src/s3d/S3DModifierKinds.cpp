@@ -165,24 +165,23 @@ void S3DModifierStretch::prepareKind()
     boundsInGizmoTM(lo, hi);
     m_lo = component(lo, axis());
     m_hi = component(hi, axis());
+    const float stretch = m_value[0], amplify = m_value[1];
+    if (stretch < 0.0f) {
+        m_r = 1.0f - stretch * amplify;
+        m_s = -1.0f / (stretch - 1.0f);
+    } else {
+        m_r = 1.0f / (stretch * amplify + 1.0f);
+        m_s = stretch + 1.0f;
+    }
 }
 
 Point3D S3DModifierStretch::deformPoint(const Point3D& p) const
 {
-    const float stretch = m_value[0], amplify = m_value[1];
-    if (stretch == 0.0f || m_hi == m_lo) return p;
+    if (m_value[0] == 0.0f || m_hi == m_lo) return p;
     Point3D g = m_toGizmo.transform(p);
     const float t = (g.y - m_lo) / (m_hi - m_lo);
-    float r, s;
-    if (stretch < 0.0f) {
-        r = 1.0f - stretch * amplify;
-        s = -1.0f / (stretch - 1.0f);
-    } else {
-        r = 1.0f / (stretch * amplify + 1.0f);
-        s = stretch + 1.0f;
-    }
-    const float f = 1.0f - 4.0f * (1.0f - r) * t * (1.0f - t);
-    g = {f * g.x, s * g.y, f * g.z};
+    const float f = 1.0f - 4.0f * (1.0f - m_r) * t * (1.0f - t);
+    g = {f * g.x, m_s * g.y, f * g.z};
     return m_fromGizmo.transform(g);
 }
 
@@ -361,12 +360,14 @@ Point3D S3DModifierRipple::ripple(const Point3D& g, const Point3D& centroid) con
 
 Point3D S3DModifierRipple::deform(const Point3D& p) const
 {
+    if (!isUsable()) return p;
     return m_fromGizmo.transform(ripple(m_toGizmo.transform(p), Point3D{}));
 }
 
 void S3DModifierRipple::apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert)
 {
     if (count <= 0) return;
+    if (!isUsable()) return keep(in, out, count);
     Point3D centroid;
     for (int i = 0; i < count; ++i) centroid += m_toGizmo.transform(in[i]);
     centroid *= 1.0f / float(count);

@@ -20,7 +20,9 @@ public:
     void apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert) override
     {
         const Kind& kind = static_cast<const Kind&>(*this);
-        if (!weights) {
+        if (!isUsable()) {
+            keep(in, out, count);
+        } else if (!weights) {
             for (int i = 0; i < count; ++i) out[i] = kind.deformPoint(in[i]);
         } else if (!invert) {
             for (int i = 0; i < count; ++i) out[i] = softBlend(in[i], kind.deformPoint(in[i]), weights[i]);
@@ -28,7 +30,10 @@ public:
             for (int i = 0; i < count; ++i) out[i] = softBlend(in[i], kind.deformPoint(in[i]), 1.0f - weights[i]);
         }
     }
-    Point3D deform(const Point3D& p) const override { return static_cast<const Kind&>(*this).deformPoint(p); }
+    Point3D deform(const Point3D& p) const override
+    {
+        return isUsable() ? static_cast<const Kind&>(*this).deformPoint(p) : p;
+    }
 };
 
 class S3DModifierBend : public S3DGizmoKind<S3DModifierBend> {
@@ -41,6 +46,7 @@ public:
 
 private:
     void prepareKind() override;
+    bool constantsFinite() const override { return std::isfinite(m_radius); }
     float m_radius = 0.0f;
 };
 
@@ -53,6 +59,7 @@ public:
 
 private:
     void prepareKind() override;
+    bool constantsFinite() const override { return std::isfinite(m_extent); }
     float m_extent = 0.0f;
 };
 
@@ -67,6 +74,7 @@ public:
 
 private:
     void prepareKind() override;
+    bool constantsFinite() const override { return allFinite({m_extent, m_anglePerUnit, m_exponent, m_k}); }
     float m_extent = 0.0f;
     float m_angle = 0.0f;
     float m_anglePerUnit = 0.0f;
@@ -85,6 +93,7 @@ public:
 
 private:
     void prepareKind() override;
+    bool constantsFinite() const override { return std::isfinite(m_k); }
     float m_k = 0.0f;
 };
 
@@ -97,7 +106,11 @@ public:
 
 private:
     void prepareKind() override;
+    bool constantsFinite() const override { return allFinite({m_lo, m_hi, m_r, m_s}); }
     float m_lo = 0.0f, m_hi = 0.0f;
+    // The squeeze at the middle and the scale along the axis: stretch < 0: r = 1 - stretch
+    // amplify, s = -1 / (stretch - 1); else r = 1 / (stretch amplify + 1), s = stretch + 1.
+    float m_r = 1.0f, m_s = 1.0f;
 };
 
 class S3DModifierSpherify : public S3DGizmoKind<S3DModifierSpherify> {
@@ -110,6 +123,7 @@ public:
 
 private:
     void prepareKind() override;
+    bool constantsFinite() const override { return allFinite({m_c.x, m_c.y, m_c.z, m_radius, m_p}); }
     Point3D m_c;
     float m_radius = 0.0f;
     float m_p = 0.0f;
@@ -145,6 +159,7 @@ public:
 
 private:
     void prepareKind() override;
+    bool constantsFinite() const override { return allFinite({m_k, m_c}); }
     float noise(float x, float y) const;
 
     const PerlinNoise* m_pPerlin = nullptr;
@@ -170,6 +185,7 @@ public:
 
 private:
     void prepareKind() override;
+    bool constantsFinite() const override { return allFinite({m_floor, m_height, m_a, m_spread}); }
     float m_floor = 0.0f, m_height = 0.0f, m_a = 0.0f, m_spread = 0.0f, m_sign = 1.0f;
 };
 

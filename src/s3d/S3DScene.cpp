@@ -112,9 +112,12 @@ void S3DScene::setViewPort(ViewPort* viewPort)
     if (!viewPort) return reportWarning(kCaption, "setViewPort: viewPort NULL");
     CImage32* screen = viewPort->getScreen();
     if (!screen) return reportWarning(kCaption, "setViewPort: screen NULL");
-    const CImage32* current = m_pViewPort ? m_pViewPort->getScreen() : nullptr;
-    if (current && current->getWidth() == screen->getWidth() && current->getHeight() == screen->getHeight()) return;
-    for (S3DCamera& c : m_cameras) c.setScreen(float(screen->getWidth()), float(screen->getHeight()));
+    // The scene always draws through the view port it is given (two descriptions of one scene
+    // each keep their own image and depth buffer); only cameras set up for another size are
+    // resized.
+    const float width = float(screen->getWidth()), height = float(screen->getHeight());
+    for (S3DCamera& c : m_cameras)
+        if (c.m_screenWidth != width || c.m_screenHeight != height) c.setScreen(width, height);
     m_pViewPort = viewPort;
 }
 

@@ -48,6 +48,8 @@ public:
     // The same from the bytes of a file in memory (`fileName` names it in reports).
     void load(const StringC& fileName, const uint8_t* data, size_t size);
 
+    // Draws through `viewPort` from now on; cameras set up for another screen size take the
+    // view port's. A null view port or one without screen is reported and changes nothing.
     void setViewPort(ViewPort* viewPort);
     // Selects the camera; an index past the cameras is reported once per run.
     void setCamera(int index);

@@ -69,8 +69,10 @@ public:
     void drawFirstPass(S3DDrawManager& manager);
     void drawSecondPass(S3DDrawManager& manager);
     void drawOwnLists(S3DDrawManager& manager);
-    // One polygon of one draw operation (the depth-ordered lists draw items this way).
-    void drawPolygonItem(S3DDrawManager& manager, int operation, int polygon);
+    // One polygon of one draw operation (the depth-ordered lists draw items this way). In a
+    // list that mixes triangles with points or lines, the two-value kind is drawn smoothly
+    // shaded, without its second value.
+    void drawPolygonItem(S3DDrawManager& manager, int operation, int polygon, bool mixedList = false);
     // The transparent polygons and the outlines of a depth-sorted object, as depth-ordered items.
     void addDepthItems(S3DDepthLists& lists);
 
@@ -111,7 +113,9 @@ private:
     void computeOpacityMap();
     void buildDrawOperations();
     void drawOperation(S3DDrawManager& manager, int operation);
-    void drawPolygon(S3DDrawManager& manager, PolyFiller& filler, const S3DDrawOp& op, const S3DPolygon& polygon);
+    // The polygon drawn as drawing kind `kind` (the operation's own, or the one it stands in for).
+    void drawPolygon(S3DDrawManager& manager, PolyFiller& filler, const S3DDrawOp& op, const S3DPolygon& polygon,
+                     int kind);
     bool m_opacityMapWanted = false;
 
     void loadVertexData(ChunkFileReader& r);

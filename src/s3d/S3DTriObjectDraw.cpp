@@ -231,7 +231,7 @@ void S3DTriObject::buildDrawOperations()
                     S3DLineItem line;
                     line.vertex[0] = &m_projected[p.vertex[k]];
                     line.vertex[1] = &m_projected[p.vertex[(k + 1) % p.n]];
-                    line.colour = &sub->m_palette[255];
+                    line.colour = &sub->m_lineColour;
                     line.mode = lineMode(sub->m_blendMode);
                     m_lines.push_back(line);
                 }
@@ -323,7 +323,7 @@ void S3DTriObject::prepare(const S3DCamera& camera)
 // --- drawing ------------------------------------------------------------------------------------
 
 void S3DTriObject::drawPolygon(S3DDrawManager& manager, PolyFiller& filler, const S3DDrawOp& op,
-                               const S3DPolygon& polygon)
+                               const S3DPolygon& polygon, int kind)
 {
     if (m_facingAway[polygon.face] && op.pSubMaterial->m_twoSided == 0) return;
     // A face drawn from behind takes its first and third corners exchanged, which reverses its
@@ -332,7 +332,6 @@ void S3DTriObject::drawPolygon(S3DDrawManager& manager, PolyFiller& filler, cons
     if (m_facingAway[polygon.face]) std::swap(order[0], order[2]);
     const int n = polygon.n;
 
-    const int kind = op.kind;
     const bool textured = kindUsesTexture(kind);
     const S3DTextureMap& map = op.pSubMaterial->m_texture1;
     const S3DTexture32* texture = map.getTexture();
@@ -412,16 +411,17 @@ void S3DTriObject::drawOperation(S3DDrawManager& manager, int operation)
     const S3DDrawOp& op = m_drawOps[size_t(operation)];
     PolyFiller* filler = manager.filler(op.kind, op.pSubMaterial->raster());
     if (!filler) return;
-    for (const S3DPolygon& p : op.polygons) drawPolygon(manager, *filler, op, p);
+    for (const S3DPolygon& p : op.polygons) drawPolygon(manager, *filler, op, p, op.kind);
 }
 
-void S3DTriObject::drawPolygonItem(S3DDrawManager& manager, int operation, int polygon)
+void S3DTriObject::drawPolygonItem(S3DDrawManager& manager, int operation, int polygon, bool mixedList)
 {
     if (!m_visible || !m_hasMaterial || operation < 0 || operation >= int(m_drawOps.size())) return;
     const S3DDrawOp& op = m_drawOps[size_t(operation)];
     if (polygon < 0 || polygon >= int(op.polygons.size())) return;
-    PolyFiller* filler = manager.filler(op.kind, op.pSubMaterial->raster());
-    if (filler) drawPolygon(manager, *filler, op, op.polygons[size_t(polygon)]);
+    const int kind = mixedList && op.kind == kDrawTwoValue ? int(kDrawGouraud) : op.kind;
+    PolyFiller* filler = manager.filler(kind, op.pSubMaterial->raster());
+    if (filler) drawPolygon(manager, *filler, op, op.polygons[size_t(polygon)], kind);
 }
 
 void S3DTriObject::drawFirstPass(S3DDrawManager& manager)
