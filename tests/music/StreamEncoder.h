@@ -37,10 +37,13 @@ inline std::vector<uint8_t> wav(const std::vector<float>& samples, int rate)
     auto put = [&out](uint32_t v, int bytes) {
         for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
+    auto tag = [&out](const char* text) {
+        for (const char* c = text; *c; ++c) out.push_back(static_cast<uint8_t>(*c));
+    };
     const uint32_t data = static_cast<uint32_t>(samples.size() * 2);
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
+    tag("RIFF");
     put(36 + data, 4);
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    tag("WAVEfmt ");
     put(16, 4);
     put(1, 2);
     put(2, 2);
@@ -48,7 +51,7 @@ inline std::vector<uint8_t> wav(const std::vector<float>& samples, int rate)
     put(static_cast<uint32_t>(rate) * 4, 4);
     put(4, 2);
     put(16, 2);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
+    tag("data");
     put(data, 4);
     for (float v : samples) put(static_cast<uint16_t>(static_cast<int16_t>(std::lround(v * 32767.0f))), 2);
     return out;
