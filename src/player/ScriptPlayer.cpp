@@ -135,8 +135,10 @@ void drawFpsText(int time)
 void composeFrame()
 {
     PlayerState& s = *g_player;
-    // A loop section on: past its end the demo goes back to its start.
-    if (s.looping && s.scriptEngine && demoTime() >= s.loopEnd) seekDemo(s.loopStart - demoTime());
+    // A loop section on: past its end the demo goes back to its start (setLoopEnd keeps the
+    // start before the end, so the jump lands inside the section).
+    if (s.looping && s.scriptEngine && s.loopStart < s.loopEnd && demoTime() >= s.loopEnd)
+        seekDemo(s.loopStart - demoTime());
     if (s.scriptEngine)
         s.scriptEngine->render(&s.workImage);
     else
@@ -361,6 +363,22 @@ bool reloadScript()
     return true;
 }
 
+void setLoopEnd(bool start, int ms)
+{
+    PlayerState& s = *g_player;
+    (start ? s.loopStart : s.loopEnd) = ms;
+    if (s.loopStart < 0 || s.loopEnd < 0) return;
+    if (s.loopStart > s.loopEnd) {
+        // The two marks were set the other way round: they still name one section.
+        std::swap(s.loopStart, s.loopEnd);
+        s.note = "loop start after its end: swapped";
+    } else if (s.loopStart == s.loopEnd) {
+        // Nothing to loop over: the loop would jump back on every frame.
+        s.looping = false;
+        s.note = "loop start = end: loop off";
+    }
+}
+
 std::string saveWorkImage()
 {
     PlayerState& s = *g_player;
@@ -416,8 +434,8 @@ void devKey(const WindowEvent& event)
     case kKeySpace: pauseDemo(!s.paused); break;
     case kKeyLeft: seekDemo(-step); break;
     case kKeyRight: seekDemo(step); break;
-    case kKeyOpenBracket: s.loopStart = demoTime(); break;
-    case kKeyCloseBracket: s.loopEnd = demoTime(); break;
+    case kKeyOpenBracket: setLoopEnd(true, demoTime()); break;
+    case kKeyCloseBracket: setLoopEnd(false, demoTime()); break;
     case kKeyL:
         if (s.loopStart >= 0 && s.loopStart < s.loopEnd)
             s.looping = !s.looping;

@@ -96,6 +96,9 @@ void pauseDemo(bool paused);
 // Loads the running script anew; when the new load reports anything the running demo goes on
 // (the reports say why) and false comes back. The demo time and pause are kept.
 bool reloadScript();
+// Sets a loop end ([ or ]) at `ms` and keeps the section in order: a start after its end swaps
+// the two, an empty section switches the loop off; the overlay's note says so.
+void setLoopEnd(bool start, int ms);
 // Writes the work image as SCRIPTTITLE-TIME.png beside the script; the path, or empty on failure.
 std::string saveWorkImage();
 // The overlay line: time, beat and fps, pause and loop state, the last note.
