@@ -9,6 +9,7 @@
 #include "image/SimdLevel.h"
 #include "platform/Platform.h"
 #include "platform/ffmpeg/FfmpegBackend.h"
+#include "platform/linux/InotifyWatcher.h"
 #include "platform/openmpt/OpenMptBackend.h"
 #include "platform/sdl/SdlAudio.h"
 #include "platform/sdl/SdlMouse.h"
@@ -90,6 +91,7 @@ int main(int argc, char** argv)
     installFfmpegBackend(p);
     installSdlAudioBackend(p);
     installSdlMouse(p);
+    installInotifyWatcher(p);
     installPlatform(std::move(p));
     if (dialogs) setMessageBoxSink(makeSdlMessageBoxSink());
 
