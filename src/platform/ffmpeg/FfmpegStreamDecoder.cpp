@@ -12,6 +12,7 @@ extern "C" {
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -64,20 +65,7 @@ public:
         const AVStream* stream = m_format->streams[m_streamIndex];
         const int64_t preroll =
             kPrerollFrames + av_rescale(std::max(stream->codecpar->seek_preroll, 0), kMusicRate, std::max(m_inRate, 1));
-        const int64_t from = target - preroll;
-        if (from > 0) {
-            int64_t ts = av_rescale_q(from, AVRational{1, kMusicRate}, stream->time_base);
-            if (stream->start_time != AV_NOPTS_VALUE) ts += stream->start_time;
-            if (av_seek_frame(m_format, m_streamIndex, ts, AVSEEK_FLAG_BACKWARD) >= 0) {
-                restartDecoding();
-                if (m_broken) return false;
-                m_skipTo = target;
-                m_alignToPts = true;
-                return true;
-            }
-        }
-        // Near the start, or not seekable: decode again from the start.
-        return restartFromStart(target);
+        return seekFrom(target, target - preroll);
     }
 
 private:
@@ -124,6 +112,27 @@ private:
         m_inFormat = format;
         m_inChannels = layout.nb_channels;
         return made >= 0 && swr_init(m_resampler) >= 0;
+    }
+
+    // Moves the demuxer to output frame `from` (or before) and decodes from there, dropping what
+    // comes before `target`. Near the start, or when the file cannot seek, decodes again from
+    // the start. False when nothing more can be decoded.
+    bool seekFrom(int64_t target, int64_t from)
+    {
+        if (from > 0) {
+            const AVStream* stream = m_format->streams[m_streamIndex];
+            int64_t ts = av_rescale_q(from, AVRational{1, kMusicRate}, stream->time_base);
+            if (stream->start_time != AV_NOPTS_VALUE) ts += stream->start_time;
+            if (av_seek_frame(m_format, m_streamIndex, ts, AVSEEK_FLAG_BACKWARD) >= 0) {
+                restartDecoding();
+                if (m_broken) return false;
+                m_skipTo = target;
+                m_seekFrom = from;
+                m_alignToPts = true;
+                return true;
+            }
+        }
+        return restartFromStart(target);
     }
 
     // Opens the file anew and drops what comes before `target`; false when that fails (the
@@ -179,8 +188,8 @@ private:
                     m_ended = true;
                     break;
                 }
-                if (std::exchange(m_restartFromStart, false)) {
-                    if (!restartFromStart(m_skipTo)) return false;
+                if (const std::optional<int64_t> from = std::exchange(m_seekAgainFrom, std::nullopt)) {
+                    if (!seekFrom(m_skipTo, *from)) return false;
                     continue;
                 }
                 if (dropBeforeTarget()) return true;
@@ -269,11 +278,17 @@ private:
         const int64_t pts = m_frame->best_effort_timestamp;
         if (pts == AV_NOPTS_VALUE) {
             // Nowhere to place it: decode again from the start.
-            m_restartFromStart = true;
+            m_seekAgainFrom = 0;
             return false;
         }
         const int64_t since = pts - (stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0);
         const int64_t first = av_rescale_q(since, stream->time_base, AVRational{1, m_inRate});
+        if (first * kMusicRate / m_inRate > m_seekFrom + 1) {
+            // The demuxer landed after the place asked (an inexact index, a stream without
+            // one): go back further, twice as far each time, down to the start.
+            m_seekAgainFrom = m_seekFrom - std::max<int64_t>(10 * kMusicRate, m_skipTo - m_seekFrom);
+            return false;
+        }
         const int64_t period = m_inRate / std::gcd(m_inRate, kMusicRate);
         const int64_t skip = ((-first) % period + period) % period;
         if (skip >= m_frame->nb_samples) return false;
@@ -318,7 +333,8 @@ private:
     int64_t m_decodedFrames = 0;   // output frames from the start of the stream up to m_pending's end
     int64_t m_skipTo = 0;          // frames before this are dropped (a seek target)
     bool m_alignToPts = false;     // take the position from the next frame's time stamp
-    bool m_restartFromStart = false;  // a frame after a seek had no time stamp
+    int64_t m_seekFrom = 0;                  // where the last seek asked the demuxer to go (output frames)
+    std::optional<int64_t> m_seekAgainFrom;  // the frame after a seek cannot serve: seek again from here
     std::vector<const uint8_t*> m_planes;  // input pointers past left-out samples
     bool m_draining = false;       // the end of the input was sent to the decoder
     bool m_broken = false;         // a reopen failed: nothing more to decode
