@@ -9,6 +9,7 @@
 #include "image/SimdLevel.h"
 #include "platform/Platform.h"
 #include "platform/ffmpeg/FfmpegBackend.h"
+#include "platform/linux/InotifyWatcher.h"
 #include "platform/openmpt/OpenMptBackend.h"
 #include "platform/sdl/SdlAudio.h"
 #include "platform/sdl/SdlMouse.h"
@@ -25,7 +26,8 @@ const char* const kUsage =
     "  --start MS    music and clock start MS milliseconds into the demo\n"
     "  --dev         authoring mode (in a window unless --fullscreen): Space pauses, Left/Right seek\n"
     "                1 s (with Shift 10 s), [ and ] set a loop that L switches, R reloads the\n"
-    "                script, S saves the work image beside it; a line shows time, beat and fps\n"
+    "                script, S saves the work image beside it; saving a file the demo loaded\n"
+    "                reloads it; lines show the last action, time, beat and fps\n"
     "  --no-dialogs  write messages to stderr only, without message boxes\n"
     "  --version     prints the version and the SIMD level in use (TL_SIMD=scalar|sse2|avx2 forces one)\n"
     "  Keys: Escape quits, I or F9 shows the fps line, F12 switches full screen / window.\n";
@@ -90,6 +92,7 @@ int main(int argc, char** argv)
     installFfmpegBackend(p);
     installSdlAudioBackend(p);
     installSdlMouse(p);
+    installInotifyWatcher(p);
     installPlatform(std::move(p));
     if (dialogs) setMessageBoxSink(makeSdlMessageBoxSink());
 

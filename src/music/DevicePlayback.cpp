@@ -36,21 +36,30 @@ void DevicePlayback::pause(bool paused)
     if (paused) {
         // The device has taken more than it has played: the decoder goes back to what is heard
         // now, so that the music resumes exactly where the time holds.
-        const int now = getTime();
         m_output->pause(true);
-        seek(now);
+        int64_t now = 0;
+        {
+            const uint32_t tick = m_clock->timeMs();
+            std::lock_guard lock(m_positionMutex);
+            // Never before a time already read: the time holds where it was last seen, or later.
+            now = std::max(m_position.frameAt(tick), firstFrameAt(m_position.timeMs(tick)));
+        }
+        seekFrame(now);
     } else if (m_playing) {
         m_output->pause(false);
     }
 }
 
-void DevicePlayback::seek(int ms)
+void DevicePlayback::seek(int ms) { seekFrame(firstFrameAt(std::max(ms, 0))); }
+
+void DevicePlayback::seekFrame(int64_t frame)
 {
-    ms = std::max(ms, 0);
     std::lock_guard decodeLock(m_decodeMutex);
-    m_decoder->seek(ms);  // past the end (or unseekable) the decoder is at its end: silence
+    // The decoder lands on the very frame; past the end (or unseekable) it is at its end and
+    // the device gets silence while the position runs on from the frame asked.
+    m_decoder->seekFrame(frame);
     std::lock_guard positionLock(m_positionMutex);
-    m_position.reset(ms);
+    m_position.reset(frame);
 }
 
 int DevicePlayback::getTime()

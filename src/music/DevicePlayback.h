@@ -26,6 +26,8 @@ public:
 
 private:
     void render(float* interleaved, int frames) override;
+    // Moves the decoder and the position to `frame` of the music.
+    void seekFrame(int64_t frame);
 
     const bool m_isModule;
     const std::shared_ptr<Clock> m_clock;

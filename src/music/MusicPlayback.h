@@ -31,3 +31,6 @@ float peakLevel(const float* interleaved, size_t frames);
 inline int64_t framesToMs(int64_t frames) { return frames * 1000 / kMusicRate; }
 // Frames of `ms` at the music rate, rounded down.
 inline int64_t msToFrames(int64_t ms) { return ms * kMusicRate / 1000; }
+// The first frame at or after `ms` (ms >= 0): a seek to `ms` lands there, so that the position
+// read back in ms is `ms` itself (framesToMs(firstFrameAt(ms)) == ms).
+inline int64_t firstFrameAt(int64_t ms) { return (ms * kMusicRate + 999) / 1000; }

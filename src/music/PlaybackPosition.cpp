@@ -4,11 +4,11 @@
 
 #include "music/MusicPlayback.h"
 
-void PlaybackPosition::reset(int64_t baseMs)
+void PlaybackPosition::reset(int64_t baseFrame)
 {
     *this = PlaybackPosition();
-    m_baseMs = baseMs;
-    m_lastAnswer = baseMs;
+    m_baseFrame = baseFrame;
+    m_lastAnswer = framesToMs(baseFrame);
 }
 
 void PlaybackPosition::onHanded(const float* interleaved, int frames, uint32_t nowMs)
@@ -40,7 +40,7 @@ int64_t PlaybackPosition::framesAt(uint32_t nowMs) const
 
 int64_t PlaybackPosition::timeMs(uint32_t nowMs)
 {
-    m_lastAnswer = std::max(m_lastAnswer, m_baseMs + framesToMs(framesAt(nowMs)));
+    m_lastAnswer = std::max(m_lastAnswer, framesToMs(frameAt(nowMs)));
     return m_lastAnswer;
 }
 

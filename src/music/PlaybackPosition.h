@@ -11,8 +11,8 @@ public:
     static constexpr int kMaxVuBlocks = 16;
     static constexpr int kMinVuBlockFrames = 441;  // 10 ms
 
-    // Restarts counting at `baseMs` (a seek): nothing handed yet.
-    void reset(int64_t baseMs);
+    // Restarts counting at frame `baseFrame` of the music (a seek): nothing handed yet.
+    void reset(int64_t baseFrame);
     // A buffer of `frames` frames was handed to the device at `nowMs`; `interleaved` holds them
     // (their block peaks become the level while they play).
     void onHanded(const float* interleaved, int frames, uint32_t nowMs);
@@ -20,6 +20,8 @@ public:
     // handed (none when `nowMs` is before that), never past its end and never below an
     // earlier answer.
     int64_t timeMs(uint32_t nowMs);
+    // The frame of the music playing at `nowMs` (the frame a pause holds).
+    int64_t frameAt(uint32_t nowMs) const { return m_baseFrame + framesAt(nowMs); }
     // Peak level of the part of the last buffer playing at `nowMs` (0 before any buffer).
     float level(uint32_t nowMs) const;
 
@@ -27,7 +29,7 @@ private:
     // Frames since the base that are playing at `nowMs`, within the last buffer.
     int64_t framesAt(uint32_t nowMs) const;
 
-    int64_t m_baseMs = 0;
+    int64_t m_baseFrame = 0;
     int64_t m_handed = 0;       // frames handed since the base, the last buffer included
     int m_lastFrames = 0;       // frames of the last buffer
     uint32_t m_lastTick = 0;    // when it was handed

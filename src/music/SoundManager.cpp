@@ -4,6 +4,7 @@
 #include "foundation/Report.h"
 #include "music/ClockedPlayback.h"
 #include "music/DevicePlayback.h"
+#include "music/MusicPlayback.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -93,7 +94,7 @@ std::unique_ptr<MusicDecoder> SoundManager::openDecoder(int ms) const
     const MusicDecoderOpener& open = m_isModule ? platform().openModule : platform().openStream;
     std::unique_ptr<MusicDecoder> decoder = open ? open(m_path) : nullptr;
     // Past the end the decoder stays at its end: the capture gets silence.
-    if (decoder && ms > 0) (void)decoder->seek(ms);
+    if (decoder && ms > 0) (void)decoder->seekFrame(firstFrameAt(ms));
     return decoder;
 }
 

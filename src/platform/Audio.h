@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,9 +18,10 @@ public:
     // Decodes up to `frames` stereo frames into `interleaved` (2 * frames floats, nominally
     // -1..1); returns the frames written, fewer than asked only at the end of the music.
     virtual size_t read(float* interleaved, size_t frames) = 0;
-    // Moves to `ms` from the start (negative means 0); the next read starts there. False when
-    // the position cannot be reached (the decoder is then at the end).
-    virtual bool seek(int ms) = 0;
+    // Moves to `frame` frames from the start (negative means 0): the next read gives, sample for
+    // sample, what reading from the start gives from that frame on (past the end: nothing).
+    // False when the music cannot be positioned (the decoder is then at its end).
+    virtual bool seekFrame(int64_t frame) = 0;
 };
 
 // Opens a file by its resolved path; null when the back end does not read it.

@@ -8,6 +8,7 @@
 
 #include "platform/Audio.h"
 #include "platform/Clock.h"
+#include "platform/FileWatch.h"
 #include "platform/Mouse.h"
 #include "platform/MediaWriter.h"
 #include "platform/Video.h"
@@ -39,6 +40,11 @@ struct Platform {
     // Creates the system mouse for mouse controllers. Null (the default): there is no mouse,
     // mouse controllers read -1 and no position marker is drawn.
     MouseDeviceCreator createMouse;
+
+    // --- file changes (platform/FileWatch.h) ---
+    // Creates a watcher of file changes for the authoring mode's reload on save. Null (the
+    // default): no reload on save.
+    FileWatcherCreator createFileWatcher;
 
     // --- video (platform/Video.h) ---
     // Opens the video stream of a file for CAvi. Null: no video can be opened.

@@ -18,6 +18,10 @@ std::unique_ptr<PlayerState> g_player = std::make_unique<PlayerState>();
 
 Clock& playerClock() { return *platform().clock; }
 
+// The overlay's two lines in the band below the picture: the last action's note, then the status.
+constexpr int kNoteLineY = 442;
+constexpr int kStatusLineY = 456;
+
 // The script part of the command line: split at blank, comma, tab and newline, first token.
 StringC firstToken(const std::string& commandLine)
 {
@@ -97,9 +101,12 @@ bool loadScript(const StringC& path)
     const bool changeDirectory = directory.length() > 0;
     if (changeDirectory) FileTools::setCurrentDirectory(directory);
 
+    // The files opened while the script loads are the ones whose saves reload it.
+    if (s.saveWatch) s.saveWatch->beginLoad(path.getName());
     s.scriptEngine = std::make_unique<ScriptEngine>();
     s.scriptEngine->m_hWnd = s.window.get();
     s.scriptEngine->load(file);
+    if (s.saveWatch) s.saveWatch->endLoad(true);
 
     if (changeDirectory && !previousDirectory.isNull()) FileTools::setCurrentDirectory(previousDirectory);
     s.scriptEngine->start();
@@ -135,8 +142,10 @@ void drawFpsText(int time)
 void composeFrame()
 {
     PlayerState& s = *g_player;
-    // A loop section on: past its end the demo goes back to its start.
-    if (s.looping && s.scriptEngine && demoTime() >= s.loopEnd) seekDemo(s.loopStart - demoTime());
+    // A loop section on: past its end the demo goes back to its start (setLoopEnd keeps the
+    // start before the end, so the jump lands inside the section).
+    if (s.looping && s.scriptEngine && s.loopStart < s.loopEnd && demoTime() >= s.loopEnd)
+        seekDemo(s.loopStart - demoTime());
     if (s.scriptEngine)
         s.scriptEngine->render(&s.workImage);
     else
@@ -218,6 +227,9 @@ bool playerStartup(const PlayerOptions& options)
 {
     PlayerState& s = *g_player;
     s.dev = options.dev;
+    if (options.dev && platform().createFileWatcher) {
+        if (auto watcher = platform().createFileWatcher()) s.saveWatch = std::make_unique<SaveWatch>(std::move(watcher));
+    }
     if (options.dev || options.startMs > 0) {
         // The demo clock stands in for the platform's until shutdown.
         s.demoClock = std::make_shared<DemoClock>(platform().clock);
@@ -267,6 +279,7 @@ int playerRun()
             if (s.window) s.window->waitEvent(10);
             continue;
         }
+        reloadOnSave();
         // One frame, then wait until the frame period has passed since it began.
         const uint32_t frameStart = playerClock().timeMs();
         renderFrame(s.screen.get());
@@ -321,7 +334,7 @@ void pauseDemo(bool paused)
     if (s.scriptEngine && s.scriptEngine->getSoundManager()) s.scriptEngine->getSoundManager()->pause(paused);
 }
 
-bool reloadScript()
+bool reloadScript(const std::string& saved)
 {
     PlayerState& s = *g_player;
     if (s.scriptPath.empty()) return false;
@@ -337,6 +350,7 @@ bool reloadScript()
         StringC previousDirectory, directory, file;
         FileTools::getCurrentDirectory(previousDirectory);
         path.splitPath(directory, file);
+        if (s.saveWatch) s.saveWatch->beginLoad(path.getName());
         if (directory.length() > 0) FileTools::setCurrentDirectory(directory);
         {
             ScriptEngine trial;
@@ -348,17 +362,48 @@ bool reloadScript()
     }
     const unsigned long problems = reportCount() - reportsBefore;
     if (problems > 0) {
+        // The refused script's files are watched too: a fix of any of them tries again.
+        if (s.saveWatch) s.saveWatch->endLoad(false);
         if (!fatalBefore) clearFatalError();  // the running demo goes on
-        char text[96];
-        std::snprintf(text, sizeof text, "reload: %lu report(s), the running demo goes on", problems);
+        char text[160];
+        std::snprintf(text, sizeof text, "%s%s%lu report(s), the running demo goes on", saved.empty() ? "reload" : saved.c_str(),
+                      saved.empty() ? ": " : " saved: ", problems);
         s.note = text;
         return reportWarning("ScriptPlayer:", text, false);
     }
     const int keep = demoTime();
     loadScript(path);
     seekDemo(keep - demoTime());
-    s.note = "reloaded";
+    s.note = saved.empty() ? "reloaded" : "reloaded: " + saved + " saved";
     return true;
+}
+
+void reloadOnSave()
+{
+    PlayerState& s = *g_player;
+    if (!s.saveWatch) return;
+    const uint32_t now = s.demoClock ? s.demoClock->timeMs() : playerClock().timeMs();
+    const std::vector<std::string> saved = s.saveWatch->poll(now);
+    if (saved.empty()) return;
+    std::string names = saved.front();
+    if (saved.size() > 1) names += " and " + std::to_string(saved.size() - 1) + " more";
+    reloadScript(names);
+}
+
+void setLoopEnd(bool start, int ms)
+{
+    PlayerState& s = *g_player;
+    (start ? s.loopStart : s.loopEnd) = ms;
+    if (s.loopStart < 0 || s.loopEnd < 0) return;
+    if (s.loopStart > s.loopEnd) {
+        // The two marks were set the other way round: they still name one section.
+        std::swap(s.loopStart, s.loopEnd);
+        s.note = "loop start after its end: swapped";
+    } else if (s.loopStart == s.loopEnd) {
+        // Nothing to loop over: the loop would jump back on every frame.
+        s.looping = false;
+        s.note = "loop start = end: loop off";
+    }
 }
 
 std::string saveWorkImage()
@@ -400,12 +445,15 @@ void drawDevOverlay()
         std::snprintf(loop, sizeof loop, "loop %s %.3f-%.3f", s.looping ? "on" : "off", s.loopStart / 1000.0,
                       s.loopEnd / 1000.0);
     char line[160];
-    std::snprintf(line, sizeof line, "%s %9.3f s  beat %-9s %3d fps  %s  %s", s.paused ? "||" : "> ", t / 1000.0, beat,
-                  static_cast<int>(s.fps), loop, s.note.c_str());
-    // A line of constant length, so a shorter one leaves nothing of the last behind.
+    std::snprintf(line, sizeof line, "%s %9.3f s  beat %-9s %3d fps  %s", s.paused ? "||" : "> ", t / 1000.0, beat,
+                  static_cast<int>(s.fps), loop);
+    // Lines of constant length, so a shorter one leaves nothing of the last behind. The note
+    // of the last action has the line above to itself.
     char padded[96];
+    std::snprintf(padded, sizeof padded, "%-88.88s", s.note.c_str());
+    s.screen->drawText(padded, 10, kNoteLineY);
     std::snprintf(padded, sizeof padded, "%-88.88s", line);
-    s.screen->drawText(padded, 10, 456);
+    s.screen->drawText(padded, 10, kStatusLineY);
 }
 
 void devKey(const WindowEvent& event)
@@ -416,8 +464,8 @@ void devKey(const WindowEvent& event)
     case kKeySpace: pauseDemo(!s.paused); break;
     case kKeyLeft: seekDemo(-step); break;
     case kKeyRight: seekDemo(step); break;
-    case kKeyOpenBracket: s.loopStart = demoTime(); break;
-    case kKeyCloseBracket: s.loopEnd = demoTime(); break;
+    case kKeyOpenBracket: setLoopEnd(true, demoTime()); break;
+    case kKeyCloseBracket: setLoopEnd(false, demoTime()); break;
     case kKeyL:
         if (s.loopStart >= 0 && s.loopStart < s.loopEnd)
             s.looping = !s.looping;

@@ -13,6 +13,7 @@
 #include "platform/Window.h"
 #include "player/DemoClock.h"
 #include "player/DirectDrawScreen.h"
+#include "player/SaveWatch.h"
 #include "script/ScriptEngine.h"
 
 // Fixed configuration.
@@ -56,6 +57,7 @@ struct PlayerState {
     uint32_t startTick = 0;                // demo tick when the script started
     std::vector<float> beats;              // the first key framer's beats: the overlay's beat count
     std::string note;                      // the last authoring action's outcome, on the overlay
+    std::unique_ptr<SaveWatch> saveWatch;  // reload on save (dev mode, where files can be watched)
 };
 
 // The process's player state (tests read and set it).
@@ -94,8 +96,15 @@ int demoTime();
 void seekDemo(int deltaMs);
 void pauseDemo(bool paused);
 // Loads the running script anew; when the new load reports anything the running demo goes on
-// (the reports say why) and false comes back. The demo time and pause are kept.
-bool reloadScript();
+// (the reports say why) and false comes back. The demo time and pause are kept. `saved` names
+// what was saved when a save asked for it (for the overlay's note).
+bool reloadScript(const std::string& saved = {});
+// Reload on save: takes the file events and reloads once a burst of saves of the demo's files
+// has ended. Called by the loop before every frame.
+void reloadOnSave();
+// Sets a loop end ([ or ]) at `ms` and keeps the section in order: a start after its end swaps
+// the two, an empty section switches the loop off; the overlay's note says so.
+void setLoopEnd(bool start, int ms);
 // Writes the work image as SCRIPTTITLE-TIME.png beside the script; the path, or empty on failure.
 std::string saveWorkImage();
 // The overlay line: time, beat and fps, pause and loop state, the last note.

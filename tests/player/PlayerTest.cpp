@@ -355,3 +355,58 @@ TEST_F(PlayerTest, NoAllocationPerFrame)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PlayerTest, LoopMarksSetTheWrongWayRoundAreSwapped)
+{
+    m_dir.write("demo.lscx", makeScript({}));
+    PlayerOptions o;
+    o.dev = true;
+    o.scriptPath = "demo.lscx";
+    ASSERT_TRUE(playerStartup(o));
+    auto key = [](int k) { playerWndProc(WindowEvent{WindowEventType::KeyDown, k, {}}); };
+    PlayerState& s = playerState();
+    // A loop [1000, 3000) on; then, at 400 (before its start), ] moves its end there.
+    key(kKeyRight);
+    key(kKeyOpenBracket);
+    key(kKeyRight);
+    key(kKeyRight);
+    key(kKeyCloseBracket);
+    key(kKeyL);
+    ASSERT_TRUE(s.looping);
+    key(kKeyLeft);
+    key(kKeyLeft);
+    key(kKeyLeft);
+    m_clock->advance(400);
+    key(kKeyCloseBracket);
+    // The marks still name one section: [400, 1000), on, and the overlay says so.
+    EXPECT_EQ(s.loopStart, 400);
+    EXPECT_EQ(s.loopEnd, 1000);
+    EXPECT_TRUE(s.looping);
+    EXPECT_EQ(s.note, "loop start after its end: swapped");
+    // The demo runs through the section and jumps back once at its end, not on every frame.
+    std::vector<int> times;
+    for (int i = 0; i < 8; ++i) {
+        renderFrame(playerScreen());
+        times.push_back(demoTime());
+        m_clock->advance(100);
+    }
+    EXPECT_EQ(times, (std::vector<int>{400, 500, 600, 700, 800, 900, 400, 500}));
+
+    // The same for [ after ]: at 1600 (past the end, before the next frame) [ moves the start
+    // after the end.
+    key(kKeyRight);
+    key(kKeyOpenBracket);
+    EXPECT_EQ(s.loopStart, 1000);
+    EXPECT_EQ(s.loopEnd, 1600);
+    // Both marks at one time: nothing to loop over, so the loop goes off.
+    key(kKeyCloseBracket);
+    key(kKeyOpenBracket);
+    EXPECT_FALSE(s.looping);
+    EXPECT_EQ(s.note, "loop start = end: loop off");
+    renderFrame(playerScreen());
+    EXPECT_EQ(demoTime(), 1600);
+}
+
+} // namespace

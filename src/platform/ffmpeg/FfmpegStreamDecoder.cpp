@@ -11,6 +11,9 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -21,6 +24,7 @@ namespace {
 // A decoded frame larger than this is taken for damage and ends the stream.
 constexpr int kMaxFrameSamples = 1 << 20;
 constexpr int kMaxInputRate = 768000;  // the highest rate audio files use
+constexpr int64_t kPrerollFrames = kMusicRate / 5;  // decoded and dropped before a seek target
 
 // Decodes one audio stream of a file into 44100 Hz stereo float, on demand, frame by frame.
 class FfmpegStreamDecoder : public MusicDecoder {
@@ -50,29 +54,18 @@ public:
         return done;
     }
 
-    bool seek(int ms) override
+    bool seekFrame(int64_t frame) override
     {
         if (m_broken) return false;
-        const int64_t target = static_cast<int64_t>(std::max(ms, 0)) * kMusicRate / 1000;
+        const int64_t target = std::max<int64_t>(frame, 0);
+        // Decoding resumes a little before the target: codecs that overlap their frames (MP3,
+        // AAC, Vorbis, Opus) give the first frames after a jump wrong or not at all, and the
+        // converter needs input before its first output. What comes before the target is
+        // dropped, so the first sample read is the one a run from the start has there.
         const AVStream* stream = m_format->streams[m_streamIndex];
-        int64_t ts = av_rescale_q(target, AVRational{1, kMusicRate}, stream->time_base);
-        if (stream->start_time != AV_NOPTS_VALUE) ts += stream->start_time;
-        if (av_seek_frame(m_format, m_streamIndex, ts, AVSEEK_FLAG_BACKWARD) >= 0) {
-            restartDecoding();
-            if (m_broken) return false;
-            m_skipTo = target;
-            m_alignToPts = true;
-            return true;
-        }
-        // Not seekable: decode again from the start and drop what comes before the target.
-        closeAll();
-        if (!openFile()) {
-            m_broken = true;
-            return false;
-        }
-        m_skipTo = target;
-        m_alignToPts = false;
-        return true;
+        const int64_t preroll =
+            kPrerollFrames + av_rescale(std::max(stream->codecpar->seek_preroll, 0), kMusicRate, std::max(m_inRate, 1));
+        return seekFrom(target, target - preroll);
     }
 
 private:
@@ -121,6 +114,41 @@ private:
         return made >= 0 && swr_init(m_resampler) >= 0;
     }
 
+    // Moves the demuxer to output frame `from` (or before) and decodes from there, dropping what
+    // comes before `target`. Near the start, or when the file cannot seek, decodes again from
+    // the start. False when nothing more can be decoded.
+    bool seekFrom(int64_t target, int64_t from)
+    {
+        if (from > 0) {
+            const AVStream* stream = m_format->streams[m_streamIndex];
+            int64_t ts = av_rescale_q(from, AVRational{1, kMusicRate}, stream->time_base);
+            if (stream->start_time != AV_NOPTS_VALUE) ts += stream->start_time;
+            if (av_seek_frame(m_format, m_streamIndex, ts, AVSEEK_FLAG_BACKWARD) >= 0) {
+                restartDecoding();
+                if (m_broken) return false;
+                m_skipTo = target;
+                m_seekFrom = from;
+                m_alignToPts = true;
+                return true;
+            }
+        }
+        return restartFromStart(target);
+    }
+
+    // Opens the file anew and drops what comes before `target`; false when that fails (the
+    // decoder is then at its end).
+    bool restartFromStart(int64_t target)
+    {
+        closeAll();
+        if (!openFile()) {
+            m_broken = true;
+            return false;
+        }
+        m_skipTo = target;
+        m_alignToPts = false;
+        return true;
+    }
+
     void restartDecoding()
     {
         avcodec_flush_buffers(m_codec);
@@ -159,6 +187,10 @@ private:
                 if (!converted) {
                     m_ended = true;
                     break;
+                }
+                if (const std::optional<int64_t> from = std::exchange(m_seekAgainFrom, std::nullopt)) {
+                    if (!seekFrom(m_skipTo, *from)) return false;
+                    continue;
                 }
                 if (dropBeforeTarget()) return true;
                 continue;
@@ -211,26 +243,58 @@ private:
             m_frame->ch_layout.nb_channels != m_inChannels) {
             if (!openResampler(m_frame->sample_rate, m_frame->format, m_frame->ch_layout)) return false;
         }
-        if (m_alignToPts) {
-            // After a seek the first frame says where decoding resumed.
-            m_alignToPts = false;
-            const int64_t pts = m_frame->best_effort_timestamp;
-            const AVStream* stream = m_format->streams[m_streamIndex];
-            if (pts != AV_NOPTS_VALUE) {
-                int64_t start = pts - (stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0);
-                m_decodedFrames = av_rescale_q(start, stream->time_base, AVRational{1, kMusicRate});
-            } else {
-                m_decodedFrames = m_skipTo;
-            }
-        }
-        const int capacity = swr_get_out_samples(m_resampler, m_frame->nb_samples);
+        int skipIn = 0;  // input samples of the frame left out
+        if (m_alignToPts && !alignAfterSeek(skipIn)) return true;
+        const int inSamples = m_frame->nb_samples - skipIn;
+        const int capacity = swr_get_out_samples(m_resampler, inSamples);
         if (capacity < 0 || capacity > 4 * kMaxFrameSamples) return false;
         m_pending.resize(static_cast<size_t>(capacity) * 2);
         uint8_t* out[1] = {reinterpret_cast<uint8_t*>(m_pending.data())};
-        const int made = swr_convert(m_resampler, out, capacity, const_cast<const uint8_t**>(m_frame->extended_data),
-                                     m_frame->nb_samples);
+        const uint8_t** in = const_cast<const uint8_t**>(m_frame->extended_data);
+        if (skipIn > 0) {
+            // Past the left-out samples: one pointer per plane, or one for packed samples.
+            const AVSampleFormat format = static_cast<AVSampleFormat>(m_frame->format);
+            const bool planar = av_sample_fmt_is_planar(format);
+            const size_t step = static_cast<size_t>(av_get_bytes_per_sample(format)) * static_cast<size_t>(skipIn) *
+                                (planar ? 1u : static_cast<size_t>(m_frame->ch_layout.nb_channels));
+            m_planes.assign(in, in + (planar ? m_frame->ch_layout.nb_channels : 1));
+            for (const uint8_t*& plane : m_planes) plane += step;
+            in = m_planes.data();
+        }
+        const int made = swr_convert(m_resampler, out, capacity, in, inSamples);
         if (made < 0) return false;
         m_pending.resize(static_cast<size_t>(made) * 2);
+        return true;
+    }
+
+    // The first frame after a seek: finds where it lies in the stream from its time stamp and
+    // leaves out its samples before the first one that falls on an output sample of a run from
+    // the start (every inRate / gcd(inRate, 44100) input samples), so that the fresh converter
+    // computes the very samples of such a run. Sets `skipIn`; false when the whole frame is left
+    // out (the next frame aligns instead).
+    bool alignAfterSeek(int& skipIn)
+    {
+        const AVStream* stream = m_format->streams[m_streamIndex];
+        const int64_t pts = m_frame->best_effort_timestamp;
+        if (pts == AV_NOPTS_VALUE) {
+            // Nowhere to place it: decode again from the start.
+            m_seekAgainFrom = 0;
+            return false;
+        }
+        const int64_t since = pts - (stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0);
+        const int64_t first = av_rescale_q(since, stream->time_base, AVRational{1, m_inRate});
+        if (first * kMusicRate / m_inRate > m_seekFrom + 1) {
+            // The demuxer landed after the place asked (an inexact index, a stream without
+            // one): go back further, twice as far each time, down to the start.
+            m_seekAgainFrom = m_seekFrom - std::max<int64_t>(10 * kMusicRate, m_skipTo - m_seekFrom);
+            return false;
+        }
+        const int64_t period = m_inRate / std::gcd(m_inRate, kMusicRate);
+        const int64_t skip = ((-first) % period + period) % period;
+        if (skip >= m_frame->nb_samples) return false;
+        skipIn = static_cast<int>(skip);
+        m_decodedFrames = (first + skip) * kMusicRate / m_inRate;
+        m_alignToPts = false;
         return true;
     }
 
@@ -269,6 +333,9 @@ private:
     int64_t m_decodedFrames = 0;   // output frames from the start of the stream up to m_pending's end
     int64_t m_skipTo = 0;          // frames before this are dropped (a seek target)
     bool m_alignToPts = false;     // take the position from the next frame's time stamp
+    int64_t m_seekFrom = 0;                  // where the last seek asked the demuxer to go (output frames)
+    std::optional<int64_t> m_seekAgainFrom;  // the frame after a seek cannot serve: seek again from here
+    std::vector<const uint8_t*> m_planes;  // input pointers past left-out samples
     bool m_draining = false;       // the end of the input was sent to the decoder
     bool m_broken = false;         // a reopen failed: nothing more to decode
     bool m_ended = false;

@@ -1,0 +1,7 @@
+// File-change notification through Linux inotify.
+#pragma once
+
+struct Platform;
+
+// Installs the inotify file watcher (the authoring mode's reload on save).
+void installInotifyWatcher(Platform& platform);

@@ -1,0 +1,177 @@
+// The authoring mode with music on an audio device that the test drives: after --start, seeks,
+// loop jumps, pauses and a reload, the demo time is the clock's, and what the device is handed
+// next is what a run from the start plays at that time.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "../script/ScriptTestUtil.h"
+#include "music/MusicGenerator.h"
+#include "music/SoundManager.h"
+#include "platform/headless/HeadlessWindow.h"
+#include "player/ScriptPlayer.h"
+
+namespace {
+
+// The audio device: the test pulls its buffers, 10 ms at a time.
+struct Device {
+    AudioSource* source = nullptr;
+    bool paused = true;
+    std::vector<float> last;
+};
+
+class TestOutput : public AudioOutput {
+public:
+    explicit TestOutput(Device& device) : m_device(device) {}
+    void setSource(AudioSource* source) override { m_device.source = source; }
+    void pause(bool paused) override { m_device.paused = paused; }
+
+private:
+    Device& m_device;
+};
+
+struct Music {
+    const char* file;
+    int offset;  // the script's offset: a stream's time includes it, a module ignores it
+};
+
+class DevMusicTest : public ::testing::TestWithParam<Music> {
+protected:
+    static constexpr int kBufferFrames = 441;
+
+    void SetUp() override
+    {
+        m_clock = std::make_shared<VirtualClock>();
+        m_clock->set(70000);
+        Platform p;
+        installHeadlessPlatform(p, m_clock);
+        installOpenMptBackend(p);
+        installFfmpegBackend(p);
+        p.headless = false;
+        p.createAudioOutput = [this](AudioOpenStatus& status) -> std::unique_ptr<AudioOutput> {
+            status = AudioOpenStatus::Opened;
+            return std::make_unique<TestOutput>(m_device);
+        };
+        m_previous = installPlatform(std::move(p));
+        playerReset();
+
+        const std::vector<uint8_t> module = MusicGenerator::makeModule();
+        const std::vector<uint8_t> wav = MusicGenerator::makeWav();
+        m_dir.write("song.mod", std::string(module.begin(), module.end()));
+        m_dir.write("tones.wav", std::string(wav.begin(), wav.end()));
+        const std::string offset = "offset: " + std::to_string(GetParam().offset);
+        m_script = m_dir.write("demo.lscx", makeScript({{"MUSIC", {std::string("file: ") + GetParam().file, offset}}}));
+
+        // The music as a run from the start plays it.
+        auto decoder = std::string(GetParam().file) == "song.mod" ? platform().openModule(m_dir.path() + "song.mod")
+                                                                    : platform().openStream(m_dir.path() + "tones.wav");
+        ASSERT_TRUE(decoder);
+        std::vector<float> chunk(2 * 4096);
+        while (size_t got = decoder->read(chunk.data(), 4096))
+            m_whole.insert(m_whole.end(), chunk.begin(), chunk.begin() + static_cast<long>(2 * got));
+    }
+    void TearDown() override
+    {
+        playerShutdown();
+        playerReset();
+        installPlatform(std::move(m_previous));
+    }
+
+    void key(int k) { playerWndProc(WindowEvent{WindowEventType::KeyDown, k, {}}); }
+    // The clock since the script started, as the music counts it (a stream from its offset).
+    int clockTime()
+    {
+        const PlayerState& s = playerState();
+        const int elapsed = static_cast<int>(s.demoClock->tickCount() - s.startTick);
+        return elapsed + (std::string(GetParam().file) == "song.mod" ? 0 : GetParam().offset);
+    }
+    // The device plays 10 ms while the clock moves 10 ms, and a frame is shown.
+    void play10ms()
+    {
+        pull();
+        m_clock->advance(10);
+        renderFrame(playerScreen());
+    }
+    void pull()
+    {
+        m_device.last.assign(2 * kBufferFrames, 99.0f);
+        if (m_device.source && !m_device.paused) m_device.source->render(m_device.last.data(), kBufferFrames);
+    }
+    // The demo time is the clock's, and the next buffer handed to the device is the run's at it.
+    void expectInStep(int ms)
+    {
+        SCOPED_TRACE(ms);
+        EXPECT_EQ(demoTime(), ms);
+        EXPECT_EQ(clockTime(), ms);
+        pull();
+        const size_t first = 2 * (static_cast<size_t>(ms) * 441 / 10);  // every time here is a whole frame
+        ASSERT_LE(first + m_device.last.size(), m_whole.size());
+        float worst = 0.0f;
+        for (size_t i = 0; i < m_device.last.size(); ++i)
+            worst = std::max(worst, std::abs(m_device.last[i] - m_whole[first + i]));
+        EXPECT_LT(worst, 1e-4f);  // a module's re-synced samples may differ by a hair
+        m_clock->advance(10);     // the buffer is heard
+        EXPECT_EQ(demoTime(), ms + 10);
+    }
+
+    ScratchDir m_dir;
+    std::string m_script;
+    std::shared_ptr<VirtualClock> m_clock;
+    Platform m_previous;
+    Device m_device;
+    std::vector<float> m_whole;
+};
+
+TEST_P(DevMusicTest, MusicFollowsStartSeeksLoopsPausesAndReloads)
+{
+    const int offset = std::string(GetParam().file) == "song.mod" ? 0 : GetParam().offset;
+    PlayerOptions o;
+    o.fullScreen = false;
+    o.dev = true;
+    o.scriptPath = m_script;
+    o.startMs = 1050;  // inside a row of the module, inside a tone of the stream
+    ASSERT_TRUE(playerStartup(o));
+    ASSERT_NE(playerState().scriptEngine->getSoundManager(), nullptr);
+    expectInStep(offset + 1050);
+
+    key(kKeyRight);
+    expectInStep(offset + 2060);
+    key(kKeyLeft);
+    key(kKeyLeft);
+    expectInStep(offset + 70);
+
+    // A loop [offset + 1080, offset + 1380): past its end the demo goes back to its start.
+    key(kKeyRight);
+    key(kKeyOpenBracket);
+    for (int i = 0; i < 30; ++i) play10ms();
+    key(kKeyCloseBracket);
+    key(kKeyL);
+    ASSERT_TRUE(playerState().looping);
+    EXPECT_EQ(playerState().loopStart, offset + 1080);
+    EXPECT_EQ(playerState().loopEnd, offset + 1380);
+    renderFrame(playerScreen());
+    expectInStep(offset + 1080);
+
+    // Paused: the time holds while the clock runs; a seek while paused; resumed from there.
+    for (int i = 0; i < 7; ++i) play10ms();
+    key(kKeySpace);
+    m_clock->advance(500);
+    renderFrame(playerScreen());
+    EXPECT_EQ(demoTime(), offset + 1160);
+    key(kKeyRight);
+    EXPECT_EQ(demoTime(), offset + 2160);
+    key(kKeySpace);
+    key(kKeyL);  // the loop off, so that the time may stay past its end
+    expectInStep(offset + 2160);
+
+    // A reload keeps the time.
+    ASSERT_TRUE(reloadScript());
+    expectInStep(offset + 2170);
+}
+
+INSTANTIATE_TEST_SUITE_P(Music, DevMusicTest, ::testing::Values(Music{"song.mod", 0}, Music{"tones.wav", 1230}),
+                         [](const auto& info) { return info.index == 0 ? "Module" : "StreamWithOffset"; });
+
+} // namespace
