@@ -61,6 +61,14 @@ struct RenderOptions {
 volatile std::sig_atomic_t g_interrupted = 0;
 void onInterrupt(int) { g_interrupted = 1; }
 
+// Ctrl-C, a kill and a closed terminal all end the run cleanly: between two frames, or during a
+// capture's final writes, whose files are then removed. Installed until the files are renamed.
+constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+void catchInterrupts(bool on)
+{
+    for (int signal : kInterruptSignals) std::signal(signal, on ? onInterrupt : SIG_DFL);
+}
+
 long long gcd(long long a, long long b) { return b == 0 ? a : gcd(b, a % b); }
 
 // "N", "N/D" or a decimal "I.F" (up to six decimals): a positive fraction of bounded terms.
@@ -208,6 +216,8 @@ int parseOptions(int argc, char** argv, RenderOptions& o)
         return bad("--lossless needs --video with a .mkv file");
     if ((!o.video.empty() || !o.wav.empty()) && !o.times.empty()) return bad("--video and --wav take a span, not --times");
     if (!o.video.empty() && o.video == o.wav) return bad("--video and --wav name the same file");
+    // A capture's span [start, end) must hold a frame.
+    if ((!o.video.empty() || !o.wav.empty()) && o.end <= o.start) return bad("a capture needs --end after --start");
     return 0;
 }
 
@@ -328,10 +338,13 @@ int runRenderer(int argc, char** argv)
         std::fprintf(stderr, "tessaline-render: cannot start the headless player\n");
         return 1;
     }
+    // A fatal report while the script loaded ends the run before any file is made.
+    if (fatalErrorPosted()) {
+        playerShutdown();
+        return 1;
+    }
 
-    // Ctrl-C ends the run between two frames, so a capture removes its unfinished files.
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    catchInterrupts(true);
     Capture media;
     if (capture) {
         // The music from where the engine's clock stands at the first frame.
@@ -350,14 +363,14 @@ int runRenderer(int argc, char** argv)
         request.fpsDen = static_cast<int>(o.fpsDen);
         request.width = kScreenWidth;
         request.height = kScreenHeight;
+        request.interrupted = [] { return g_interrupted != 0; };
         std::string failure, note;
         const bool opened = media.open(request, std::move(music), failure, note);
         if (!note.empty()) std::fprintf(stderr, "tessaline-render: %s\n", note.c_str());
         if (!opened) {
-            std::fprintf(stderr, "tessaline-render: %s\n", failure.c_str());
+            std::fprintf(stderr, "tessaline-render: %s\n", g_interrupted ? "interrupted" : failure.c_str());
             playerShutdown();
-            std::signal(SIGINT, SIG_DFL);
-            std::signal(SIGTERM, SIG_DFL);
+            catchInterrupts(false);
             return 1;
         }
     }
@@ -413,15 +426,18 @@ int runRenderer(int argc, char** argv)
         }
         if (capture && !media.addFrame(screen, kScreenWidth)) {
             progress.end();
-            std::fprintf(stderr, "tessaline-render: encoding failed at frame %zu\n", k);
+            if (g_interrupted)
+                std::fprintf(stderr, "tessaline-render: interrupted\n");
+            else
+                std::fprintf(stderr, "tessaline-render: encoding failed at frame %zu\n", k);
             code = 1;
             break;
         }
         progress.frameWritten(k + 1, t);
     }
     progress.end();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    // A fatal report at any point fails the run (and a capture leaves no file).
+    if (fatalErrorPosted()) code = 1;
     if (code == 0 && capture) {
         std::string failure;
         if (!media.finish(failure)) {
@@ -429,6 +445,10 @@ int runRenderer(int argc, char** argv)
             code = 1;
         }
     }
+    // The handlers stay until the files have their names; an unfinished capture's files are
+    // removed with it, still under them.
+    media.abandon();
+    catchInterrupts(false);
     if (profile) {
         profile->print(stdout);
         profile.reset();

@@ -25,6 +25,8 @@ struct MediaSettings {
     int height = 480;
     int fpsNum = 26;        // frame rate fpsNum / fpsDen, both positive
     int fpsDen = 1;
+    // Polled while the file is written (the trailer included): true makes the writing fail.
+    std::function<bool()> cancelled;
 };
 
 // An open output file. Frames and sound may come in any interleaving; finish() completes the

@@ -1,9 +1,11 @@
 // Captures of the bundled demo through the real tessaline-render, read back with FFmpeg's own
 // decoders: frame counts, sound and video of equal length, lossless frames equal to the image
-// sequence, the overwrite guard, and no partial files left behind.
+// sequence, the overwrite guard, and no partial files left behind by a failure, a fatal report
+// or an interrupt.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -77,6 +79,11 @@ TEST(Capture, FractionalRateSoundFileAndTheOverwriteGuard)
     EXPECT_EQ(wav.audioSamples, 44144);
     EXPECT_GT(wav.audioPeak, 0.05f);
 
+    // Two frames last 2 x 1001 / 30000 s: 2942.94 samples, rounded to 2943.
+    ASSERT_EQ(runRenderer(dir, "--quiet --wav two.wav --fps 30000/1001 --end 50 '" + kDemo + "'").status, 0);
+    EXPECT_EQ(readMedia(dir.path() + "two.wav", false).audioSamples, 2943);
+    std::filesystem::remove(dir.path() + "two.wav");
+
     // Again without --force: refused, both files left exactly as they were.
     const std::string before = fileBytes(dir.path() + "cap.mp4");
     const RenderResult again = runRenderer(dir, args);
@@ -85,9 +92,46 @@ TEST(Capture, FractionalRateSoundFileAndTheOverwriteGuard)
     EXPECT_EQ(fileBytes(dir.path() + "cap.mp4"), before);
     EXPECT_EQ(runRenderer(dir, "--force " + args).status, 0);
 
-    // A file that cannot be made fails without leaving anything.
-    EXPECT_EQ(runRenderer(dir, "--quiet --video no/such/dir/x.webm --end 100 '" + kDemo + "'").status, 1);
+    // A file that cannot be made fails without leaving anything, naming the file asked for.
+    const RenderResult bad = runRenderer(dir, "--quiet --video no/such/dir/x.webm --end 100 '" + kDemo + "'");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("tessaline-render: no/such/dir/x.webm: cannot create the file"), std::string::npos) << bad.err;
+    EXPECT_EQ(bad.err.find(".part"), std::string::npos) << bad.err;
     EXPECT_EQ(dirEntries(dir.path()), (std::vector<std::string>{"cap.mp4", "cap.wav", "stderr.txt"}));
+}
+
+TEST(Capture, EmptySpansFatalReportsAndInterruptsLeaveNoFile)
+{
+    ScratchDir dir;
+    const std::vector<std::string> none = {"stderr.txt"};
+    // [1000, 1000) holds no frame: bad usage, nothing written.
+    const RenderResult empty = runRenderer(dir, "--quiet --video e.mp4 --start 1000 --end 1000 '" + kDemo + "'");
+    EXPECT_EQ(empty.status, 2);
+    EXPECT_NE(empty.err.find("a capture needs --end after --start"), std::string::npos) << empty.err;
+    EXPECT_EQ(dirEntries(dir.path()), none);
+
+    // The demo without its video: the fatal report while loading ends the run with status 1.
+    const std::string copy = dir.path() + "d";
+    std::filesystem::copy(std::string(TL_SOURCE_DIR) + "/demo", copy, std::filesystem::copy_options::recursive);
+    std::filesystem::remove(copy + "/orbit.avi");
+    for (const char* args : {"--video m.mp4 --end 400", "--wav m.wav --end 400"}) {
+        const RenderResult fatal = runRenderer(dir, std::string("--quiet ") + args + " d/demo.lscx");
+        EXPECT_EQ(fatal.status, 1) << args;
+        EXPECT_NE(fatal.err.find("error: [CAvi error] can't open file orbit.avi"), std::string::npos) << fatal.err;
+    }
+    std::filesystem::remove_all(copy);
+    EXPECT_EQ(dirEntries(dir.path()), none);
+
+    // Each interrupting signal, delivered after the last write and before the renaming (the MP4
+    // has had its fast-start pass), abandons the capture.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const std::string args = signal == SIGHUP ? "--video i.mp4 --wav i.wav --fps 5 --end 400" : "--wav i.wav --end 400";
+        const RenderResult r =
+            runRenderer(dir, "--quiet " + args + " '" + kDemo + "'", "TL_CAPTURE_TEST_RAISE=" + std::to_string(signal));
+        EXPECT_EQ(r.status, 1) << signal;
+        EXPECT_NE(r.err.find("tessaline-render: interrupted"), std::string::npos) << r.err;
+        EXPECT_EQ(dirEntries(dir.path()), none) << signal;
+    }
 }
 
 TEST(Capture, ProfileNamesTheLayerOperations)

@@ -88,13 +88,16 @@ public:
             if (!codec) return fail(failure, std::string("no sound encoder for this file in FFmpeg (") + choice.audio.front() + ")");
             if (!openAudio(codec, failure)) return false;
         }
-        if (avio_open(&m_format->pb, s.path.c_str(), AVIO_FLAG_WRITE) < 0)
-            return fail(failure, "cannot create " + s.path);
+        // Every read and write of the file, the trailer's fast-start pass included, polls the
+        // cancel request, so an interrupt stops even a long final write.
+        m_format->interrupt_callback = AVIOInterruptCB{&FfmpegMediaWriter::pollCancel, this};
+        const int created = avio_open2(&m_format->pb, s.path.c_str(), AVIO_FLAG_WRITE, &m_format->interrupt_callback, nullptr);
+        if (created < 0) return fail(failure, "cannot create the file (" + errorText(created) + ")");
         AVDictionary* options = nullptr;
         if (s.container == MediaContainer::Mp4) av_dict_set(&options, "movflags", "+faststart", 0);
         const int written = avformat_write_header(m_format, &options);
         av_dict_free(&options);
-        if (written < 0) return fail(failure, "cannot write the header of " + s.path);
+        if (written < 0) return fail(failure, "cannot write the file's header (" + errorText(written) + ")");
         return true;
     }
 
@@ -152,6 +155,17 @@ private:
     {
         failure = text;
         return false;
+    }
+    static std::string errorText(int code)
+    {
+        char text[AV_ERROR_MAX_STRING_SIZE] = {};
+        av_strerror(code, text, sizeof text);
+        return text;
+    }
+    static int pollCancel(void* writer)
+    {
+        const MediaSettings& s = static_cast<const FfmpegMediaWriter*>(writer)->m_settings;
+        return s.cancelled && s.cancelled() ? 1 : 0;
     }
 
     bool openVideo(const AVCodec* codec, std::string& failure)
