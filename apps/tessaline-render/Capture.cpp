@@ -72,14 +72,20 @@ bool Capture::open(const CaptureRequest& request, std::unique_ptr<MusicDecoder> 
     if (!request.videoPath.empty()) {
         s.container = request.container;
         s.lossless = request.lossless;
+        s.outWidth = request.outWidth;
+        s.outHeight = request.outHeight;
+        s.scale = request.scale;
+        s.crf = request.crf;
+        s.preset = request.preset;
         if (!add(request.videoPath, s)) return false;
         m_hasVideo = true;
     }
     if (!request.wavPath.empty()) {
-        s.container = MediaContainer::Wav;
-        s.lossless = false;
-        s.video = false;
-        if (!add(request.wavPath, s)) return false;
+        MediaSettings w = s;
+        w.container = MediaContainer::Wav;
+        w.lossless = false;
+        w.video = false;
+        if (!add(request.wavPath, w)) return false;
     }
     return true;
 }

@@ -22,6 +22,11 @@ struct CaptureRequest {
     int fpsDen = 1;
     int width = 640;
     int height = 480;
+    int outWidth = 0;       // the video's picture; 0: the frames' size
+    int outHeight = 0;
+    MediaScale scale = MediaScale::Nearest;
+    int crf = -1;           // -1: the encoder's default of ours
+    std::string preset;     // empty: the default
     std::function<bool()> interrupted;  // polled while writing; true abandons the capture
 };
 
