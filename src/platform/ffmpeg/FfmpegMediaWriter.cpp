@@ -23,6 +23,7 @@ extern "C" {
 namespace {
 
 constexpr int kVariableChunk = 4096;  // sound frames per packet for encoders that take any size
+constexpr size_t kScalerSlackPixels = 16;  // after the scaled picture, for libswscale's writers
 
 struct Choice {
     const char* container;
@@ -203,7 +204,8 @@ private:
         m_outHeight = s.outHeight > 0 ? s.outHeight : s.height;
         if (m_outWidth == s.width && m_outHeight == s.height) return true;
         m_box = captureBox(s.width, s.height, m_outWidth, m_outHeight);
-        m_picture.assign(size_t(m_outWidth) * size_t(m_outHeight), 0u);
+        // libswscale's packed writers may store a few dozen bytes past the last row.
+        m_picture.assign(size_t(m_outWidth) * size_t(m_outHeight) + kScalerSlackPixels, 0u);
         if (s.scale == MediaScale::Smooth) {
             m_smooth = sws_getContext(s.width, s.height, AV_PIX_FMT_BGR0, m_box.width, m_box.height, AV_PIX_FMT_BGR0,
                                       SWS_LANCZOS | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP,
