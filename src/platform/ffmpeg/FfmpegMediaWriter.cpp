@@ -23,7 +23,7 @@ extern "C" {
 namespace {
 
 constexpr int kVariableChunk = 4096;  // sound frames per packet for encoders that take any size
-constexpr size_t kScalerSlackPixels = 16;  // after the scaled picture, for libswscale's writers
+constexpr size_t kScalerSlackPixels = 16;  // after libswscale's packed pictures: its writers may store past the last row
 
 struct Choice {
     const char* container;
@@ -183,11 +183,15 @@ private:
     {
         uint32_t* box = m_picture.data() + size_t(m_box.top) * size_t(m_outWidth) + size_t(m_box.left);
         if (m_smooth) {
+            // Filtered into a buffer of its own (the scaler's writers may store past a row's
+            // end, which would mark the bars), then copied row by row.
             const uint8_t* source[1] = {reinterpret_cast<const uint8_t*>(pixels)};
             const int sourcePitch[1] = {pitchPixels * 4};
-            uint8_t* target[1] = {reinterpret_cast<uint8_t*>(box)};
-            const int targetPitch[1] = {m_outWidth * 4};
+            uint8_t* target[1] = {reinterpret_cast<uint8_t*>(m_filtered.data())};
+            const int targetPitch[1] = {m_box.width * 4};
             sws_scale(m_smooth, source, sourcePitch, 0, m_settings.height, target, targetPitch);
+            for (int y = 0; y < m_box.height; ++y, box += m_outWidth)
+                std::memcpy(box, m_filtered.data() + size_t(y) * size_t(m_box.width), size_t(m_box.width) * 4);
             return;
         }
         for (int y = 0; y < m_box.height; ++y, box += m_outWidth) {
@@ -204,9 +208,10 @@ private:
         m_outHeight = s.outHeight > 0 ? s.outHeight : s.height;
         if (m_outWidth == s.width && m_outHeight == s.height) return true;
         m_box = captureBox(s.width, s.height, m_outWidth, m_outHeight);
-        // libswscale's packed writers may store a few dozen bytes past the last row.
+        // Read by the converter to the encoder's format, which may touch a little past the end.
         m_picture.assign(size_t(m_outWidth) * size_t(m_outHeight) + kScalerSlackPixels, 0u);
         if (s.scale == MediaScale::Smooth) {
+            m_filtered.assign(size_t(m_box.width) * size_t(m_box.height) + kScalerSlackPixels, 0u);
             m_smooth = sws_getContext(s.width, s.height, AV_PIX_FMT_BGR0, m_box.width, m_box.height, AV_PIX_FMT_BGR0,
                                       SWS_LANCZOS | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP,
                                       nullptr, nullptr, nullptr);
@@ -404,6 +409,7 @@ private:
     int m_outHeight = 0;
     CaptureBox m_box;
     std::vector<uint32_t> m_picture;   // the scaled picture, when it differs from the frames
+    std::vector<uint32_t> m_filtered;  // smooth scaling: the box as the filter wrote it
     std::vector<int> m_columnMap;      // nearest scaling: the frame column of each box column
     std::vector<int> m_rowMap;         // and the frame row of each box row
     int64_t m_frameIndex = 0;
