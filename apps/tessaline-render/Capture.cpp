@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/Platform.h"
@@ -26,13 +28,16 @@ std::string temporaryPath(const std::string& finalPath)
 
 } // namespace
 
-Capture::~Capture()
+Capture::~Capture() { abandon(); }
+
+void Capture::abandon()
 {
     for (Output& o : m_outputs) {
         o.writer.reset();
         std::error_code ec;
         std::filesystem::remove(o.tempPath, ec);
     }
+    m_outputs.clear();
 }
 
 bool Capture::open(const CaptureRequest& request, std::unique_ptr<MusicDecoder> music, std::string& failure,
@@ -63,17 +68,24 @@ bool Capture::open(const CaptureRequest& request, std::unique_ptr<MusicDecoder> 
     s.height = request.height;
     s.fpsNum = request.fpsNum;
     s.fpsDen = request.fpsDen;
+    s.cancelled = request.interrupted;
     if (!request.videoPath.empty()) {
         s.container = request.container;
         s.lossless = request.lossless;
+        s.outWidth = request.outWidth;
+        s.outHeight = request.outHeight;
+        s.scale = request.scale;
+        s.crf = request.crf;
+        s.preset = request.preset;
         if (!add(request.videoPath, s)) return false;
         m_hasVideo = true;
     }
     if (!request.wavPath.empty()) {
-        s.container = MediaContainer::Wav;
-        s.lossless = false;
-        s.video = false;
-        if (!add(request.wavPath, s)) return false;
+        MediaSettings w = s;
+        w.container = MediaContainer::Wav;
+        w.lossless = false;
+        w.video = false;
+        if (!add(request.wavPath, w)) return false;
     }
     return true;
 }
@@ -105,11 +117,18 @@ bool Capture::addSoundUpTo(int64_t soundFrames)
 
 bool Capture::finish(std::string& failure)
 {
+    const auto interrupted = [this] { return m_request.interrupted && m_request.interrupted(); };
     for (Output& o : m_outputs) {
-        if (!o.writer->finish()) {
-            failure = "cannot complete " + o.finalPath;
+        if (!o.writer->finish() || interrupted()) {
+            failure = interrupted() ? "interrupted" : "cannot complete " + o.finalPath;
             return false;
         }
+    }
+    // Test hook: the suite delivers a signal here, after the last write and before the renaming.
+    if (const char* signal = std::getenv("TL_CAPTURE_TEST_RAISE")) std::raise(std::atoi(signal));
+    if (interrupted()) {
+        failure = "interrupted";
+        return false;
     }
     for (Output& o : m_outputs) {
         std::error_code ec;

@@ -1,9 +1,11 @@
 // --video and --wav: the rendered frames and the music of the same span written to files. Each
 // file is written beside its final name and takes that name only when complete, so a failed or
 // interrupted capture leaves no partial file and an overwritten file stays whole until then.
+// An interrupt is honoured up to the renaming: the encoders' final writes poll it too.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +22,12 @@ struct CaptureRequest {
     int fpsDen = 1;
     int width = 640;
     int height = 480;
+    int outWidth = 0;       // the video's picture; 0: the frames' size
+    int outHeight = 0;
+    MediaScale scale = MediaScale::Nearest;
+    int crf = -1;           // -1: the encoder's default of ours
+    std::string preset;     // empty: the default
+    std::function<bool()> interrupted;  // polled while writing; true abandons the capture
 };
 
 class Capture {
@@ -35,8 +43,11 @@ public:
               std::string& note);
     // The next frame of the video (when there is one), then the sound up to that frame's end.
     bool addFrame(const uint32_t* pixels, int pitchPixels);
-    // Completes the files and gives them their names.
+    // Completes the files and gives them their names; an interrupt up to then abandons them
+    // (failure "interrupted").
     bool finish(std::string& failure);
+    // Closes and removes the files not finished (the destructor does it too).
+    void abandon();
 
 private:
     struct Output {

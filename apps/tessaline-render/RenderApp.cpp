@@ -33,8 +33,41 @@ namespace {
 const char* const kUsage =
     "usage: tessaline-render [-o DIR] [--fps F|N/D] [--start MS] [--end MS] [--times T1,T2,...]\n"
     "                        [--image screen|work] [--quiet] [--profile]\n"
-    "                        [--video FILE.mp4|.mkv|.webm [--lossless]] [--wav FILE] [--force] SCRIPT\n"
+    "                        [--video FILE.mp4|.mkv|.webm [--lossless] [--size WxH] [--scale nearest|smooth]\n"
+    "                         [--crf N] [--preset NAME]] [--wav FILE] [--force] SCRIPT\n"
     "       tessaline-render --help | --version\n";
+
+const char* const kHelp =
+    "\n"
+    "Renders SCRIPT headless: frame k at start + floor(k x 1000 / fps) ms, or at the k-th listed time.\n"
+    "  -o, --out DIR          directory for the frames as NNNNNN.png (default frames)\n"
+    "  --fps F|N/D            frames per second (default 26)\n"
+    "  --start MS, --end MS   first time and last time (inclusive; default 0 and 285000)\n"
+    "  --times T1,T2,...      exactly these times instead\n"
+    "  --image screen|work    the 640x480 screen or the 512x256 work image (default screen)\n"
+    "  --quiet                no progress line\n"
+    "  --profile              print frame times and the cost of each layer operation\n"
+    "Captures take the span [start, end) (it must not be empty):\n"
+    "  --video FILE           .mp4 or .mkv (H.264 and AAC), .webm (VP9 and Vorbis)\n"
+    "  --lossless             with a .mkv: FFV1 and FLAC, every pixel and sample kept\n"
+    "  --size WxH             the video's picture, even sides from 16x16 to 7680x4320: the 640x480\n"
+    "                         frame scaled to fit with 4:3 kept, black bars beside or above and below\n"
+    "  --scale nearest|smooth nearest neighbour (crisp pixels, default) or a Lanczos filter\n"
+    "  --crf N                rate factor: 0 to 51 for H.264 (default 18), 0 to 63 for VP9 (default 31)\n"
+    "  --preset NAME          H.264: ultrafast superfast veryfast faster fast medium slow slower\n"
+    "                         veryslow placebo (default medium); VP9: realtime good best (default good)\n"
+    "  --wav FILE             the music alone, as 16-bit WAV\n"
+    "  --force                overwrite an existing video or WAV file\n"
+    "Exit status: 0 done, 1 after a fatal error or an interrupt, 2 for bad usage.\n";
+
+// Capture picture sizes: even sides (4:2:0 video needs them) within these bounds.
+constexpr long long kMinPictureSide = 16;
+constexpr long long kMaxPictureWidth = 7680;
+constexpr long long kMaxPictureHeight = 4320;
+
+const char* const kX264Presets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                    "medium",    "slow",      "slower",   "veryslow", "placebo"};
+const char* const kVp9Deadlines[] = {"realtime", "good", "best"};
 
 // Frame rates are kept as fractions, so 30000/1001 times its frames exactly.
 constexpr long long kMaxFpsTerm = 1000000;
@@ -53,6 +86,12 @@ struct RenderOptions {
     std::string video;
     MediaContainer container = MediaContainer::Mp4;
     bool lossless = false;
+    int outWidth = 0;   // --size; 0: 640 x 480
+    int outHeight = 0;
+    bool smooth = false;
+    bool scaleGiven = false;
+    int crf = -1;
+    std::string preset;
     std::string wav;
     bool force = false;
     std::string script;
@@ -60,6 +99,14 @@ struct RenderOptions {
 
 volatile std::sig_atomic_t g_interrupted = 0;
 void onInterrupt(int) { g_interrupted = 1; }
+
+// Ctrl-C, a kill and a closed terminal all end the run cleanly: between two frames, or during a
+// capture's final writes, whose files are then removed. Installed until the files are renamed.
+constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+void catchInterrupts(bool on)
+{
+    for (int signal : kInterruptSignals) std::signal(signal, on ? onInterrupt : SIG_DFL);
+}
 
 long long gcd(long long a, long long b) { return b == 0 ? a : gcd(b, a % b); }
 
@@ -111,6 +158,21 @@ bool parseInt(const char* text, long long& out)
     return true;
 }
 
+// "WxH" with even sides within the picture bounds.
+bool parseSize(const char* text, int& width, int& height)
+{
+    const std::string s(text ? text : "");
+    const size_t x = s.find('x');
+    if (x == std::string::npos) return false;
+    long long w = 0, h = 0;
+    if (!parseInt(s.substr(0, x).c_str(), w) || !parseInt(s.substr(x + 1).c_str(), h)) return false;
+    if (w < kMinPictureSide || h < kMinPictureSide || w > kMaxPictureWidth || h > kMaxPictureHeight || w % 2 || h % 2)
+        return false;
+    width = int(w);
+    height = int(h);
+    return true;
+}
+
 bool parseTimes(const char* text, std::vector<long long>& out)
 {
     std::string s(text ? text : "");
@@ -157,6 +219,21 @@ int parseOptions(int argc, char** argv, RenderOptions& o)
             o.wav = v;
         } else if (std::strcmp(a, "--lossless") == 0) {
             o.lossless = true;
+        } else if (std::strcmp(a, "--size") == 0) {
+            if (!value(v) || !parseSize(v, o.outWidth, o.outHeight))
+                return bad("--size needs WxH with even sides from 16x16 to 7680x4320");
+        } else if (std::strcmp(a, "--scale") == 0) {
+            if (!value(v) || (std::strcmp(v, "nearest") != 0 && std::strcmp(v, "smooth") != 0))
+                return bad("--scale needs nearest or smooth");
+            o.smooth = std::strcmp(v, "smooth") == 0;
+            o.scaleGiven = true;
+        } else if (std::strcmp(a, "--crf") == 0) {
+            long long crf = 0;
+            if (!value(v) || !parseInt(v, crf) || crf > 63) return bad("--crf needs a rate factor (0 to 51 for H.264, 0 to 63 for VP9)");
+            o.crf = int(crf);
+        } else if (std::strcmp(a, "--preset") == 0) {
+            if (!value(v) || !*v) return bad("--preset needs a name");
+            o.preset = v;
         } else if (std::strcmp(a, "--force") == 0) {
             o.force = true;
         } else if (std::strcmp(a, "--profile") == 0) {
@@ -179,6 +256,7 @@ int parseOptions(int argc, char** argv, RenderOptions& o)
             o.quiet = true;
         } else if (std::strcmp(a, "--help") == 0) {
             std::fputs(kUsage, stdout);
+            std::fputs(kHelp, stdout);
             std::exit(0);
         } else if (std::strcmp(a, "--version") == 0) {
             std::printf("tessaline-render %s (SIMD: %s)\n", TL_VERSION, simdLevelName(simdLevel()));
@@ -208,6 +286,29 @@ int parseOptions(int argc, char** argv, RenderOptions& o)
         return bad("--lossless needs --video with a .mkv file");
     if ((!o.video.empty() || !o.wav.empty()) && !o.times.empty()) return bad("--video and --wav take a span, not --times");
     if (!o.video.empty() && o.video == o.wav) return bad("--video and --wav name the same file");
+    if ((o.outWidth || o.scaleGiven || o.crf >= 0 || !o.preset.empty()) && o.video.empty())
+        return bad("--size, --scale, --crf and --preset need --video");
+    if (o.scaleGiven && !o.outWidth) return bad("--scale needs --size");
+    if ((o.crf >= 0 || !o.preset.empty()) && o.lossless) return bad("--crf and --preset do not apply to --lossless");
+    const bool vp9 = o.container == MediaContainer::WebM;
+    if (o.crf > (vp9 ? 63 : 51)) return bad(vp9 ? "--crf for VP9 lies from 0 to 63" : "--crf for H.264 lies from 0 to 51");
+    if (!o.preset.empty() && !o.video.empty()) {
+        bool known = false;
+        std::string names;
+        auto check = [&](const auto& list) {
+            for (const char* name : list) {
+                known |= o.preset == name;
+                names += std::string(names.empty() ? "" : ", ") + name;
+            }
+        };
+        if (vp9)
+            check(kVp9Deadlines);
+        else
+            check(kX264Presets);
+        if (!known) return bad(("--preset for " + std::string(vp9 ? "VP9" : "H.264") + " is one of " + names).c_str());
+    }
+    // A capture's span [start, end) must hold a frame.
+    if ((!o.video.empty() || !o.wav.empty()) && o.end <= o.start) return bad("a capture needs --end after --start");
     return 0;
 }
 
@@ -328,10 +429,13 @@ int runRenderer(int argc, char** argv)
         std::fprintf(stderr, "tessaline-render: cannot start the headless player\n");
         return 1;
     }
+    // A fatal report while the script loaded ends the run before any file is made.
+    if (fatalErrorPosted()) {
+        playerShutdown();
+        return 1;
+    }
 
-    // Ctrl-C ends the run between two frames, so a capture removes its unfinished files.
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    catchInterrupts(true);
     Capture media;
     if (capture) {
         // The music from where the engine's clock stands at the first frame.
@@ -350,14 +454,19 @@ int runRenderer(int argc, char** argv)
         request.fpsDen = static_cast<int>(o.fpsDen);
         request.width = kScreenWidth;
         request.height = kScreenHeight;
+        request.outWidth = o.outWidth;
+        request.outHeight = o.outHeight;
+        request.scale = o.smooth ? MediaScale::Smooth : MediaScale::Nearest;
+        request.crf = o.crf;
+        request.preset = o.preset;
+        request.interrupted = [] { return g_interrupted != 0; };
         std::string failure, note;
         const bool opened = media.open(request, std::move(music), failure, note);
         if (!note.empty()) std::fprintf(stderr, "tessaline-render: %s\n", note.c_str());
         if (!opened) {
-            std::fprintf(stderr, "tessaline-render: %s\n", failure.c_str());
+            std::fprintf(stderr, "tessaline-render: %s\n", g_interrupted ? "interrupted" : failure.c_str());
             playerShutdown();
-            std::signal(SIGINT, SIG_DFL);
-            std::signal(SIGTERM, SIG_DFL);
+            catchInterrupts(false);
             return 1;
         }
     }
@@ -413,15 +522,18 @@ int runRenderer(int argc, char** argv)
         }
         if (capture && !media.addFrame(screen, kScreenWidth)) {
             progress.end();
-            std::fprintf(stderr, "tessaline-render: encoding failed at frame %zu\n", k);
+            if (g_interrupted)
+                std::fprintf(stderr, "tessaline-render: interrupted\n");
+            else
+                std::fprintf(stderr, "tessaline-render: encoding failed at frame %zu\n", k);
             code = 1;
             break;
         }
         progress.frameWritten(k + 1, t);
     }
     progress.end();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    // A fatal report at any point fails the run (and a capture leaves no file).
+    if (fatalErrorPosted()) code = 1;
     if (code == 0 && capture) {
         std::string failure;
         if (!media.finish(failure)) {
@@ -429,6 +541,10 @@ int runRenderer(int argc, char** argv)
             code = 1;
         }
     }
+    // The handlers stay until the files have their names; an unfinished capture's files are
+    // removed with it, still under them.
+    media.abandon();
+    catchInterrupts(false);
     if (profile) {
         profile->print(stdout);
         profile.reset();

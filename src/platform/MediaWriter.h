@@ -15,17 +15,60 @@ enum class MediaContainer {
     Wav,       // sound only, 16-bit PCM
 };
 
+// How a frame is scaled to the picture size of the file.
+enum class MediaScale {
+    Nearest,  // each picture pixel takes one frame pixel (see captureBox)
+    Smooth,   // the scaling library's filter
+};
+
 struct MediaSettings {
     std::string path;      // the file written (its name need not carry the container's extension)
     MediaContainer container = MediaContainer::Mp4;
     bool lossless = false;  // Matroska only: FFV1 video and FLAC sound
     bool video = true;      // false: sound only
     bool audio = true;      // false: video only
-    int width = 640;
+    int width = 640;        // the frames handed to addFrame
     int height = 480;
+    int outWidth = 0;       // the picture in the file; 0: the frames' size
+    int outHeight = 0;
+    MediaScale scale = MediaScale::Nearest;
+    int crf = -1;           // H.264 and VP9: the constant rate factor; -1: the writer's default
+    std::string preset;     // H.264: x264's preset; VP9: libvpx's deadline; empty: the default
     int fpsNum = 26;        // frame rate fpsNum / fpsDen, both positive
     int fpsDen = 1;
+    // Polled while the file is written (the trailer included): true makes the writing fail.
+    std::function<bool()> cancelled;
 };
+
+// Where a frame lands in a larger or smaller picture: scaled to fit, its aspect ratio kept, and
+// centred (the rest of the picture is black). Nearest scaling gives picture pixel (x, y) inside
+// the box the frame pixel (floor((x - left) x frameWidth / width), floor((y - top) x frameHeight
+// / height)).
+struct CaptureBox {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The box of a frameWidth x frameHeight frame in an outWidth x outHeight picture: the full
+// height when the picture is wider than the frame, else the full width; the other side is the
+// frame's aspect ratio times it, rounded to the nearest pixel (halves up); centred, with the odd
+// pixel of the margins after the box.
+inline CaptureBox captureBox(int frameWidth, int frameHeight, int outWidth, int outHeight)
+{
+    CaptureBox b;
+    if (int64_t(outWidth) * frameHeight >= int64_t(outHeight) * frameWidth) {
+        b.height = outHeight;
+        b.width = int((2 * int64_t(outHeight) * frameWidth + frameHeight) / (2 * int64_t(frameHeight)));
+    } else {
+        b.width = outWidth;
+        b.height = int((2 * int64_t(outWidth) * frameHeight + frameWidth) / (2 * int64_t(frameWidth)));
+    }
+    b.left = (outWidth - b.width) / 2;
+    b.top = (outHeight - b.height) / 2;
+    return b;
+}
 
 // An open output file. Frames and sound may come in any interleaving; finish() completes the
 // file. Destroying it without finish() leaves an incomplete file for the caller to remove.

@@ -32,10 +32,10 @@ inline RenderResult runCommand(const ScratchDir& dir, const std::string& command
 
 inline const std::string kRendererPath = std::string(TL_BINARY_DIR) + "/apps/tessaline-render";
 
-// Runs the renderer with `args` inside `dir`.
-inline RenderResult runRenderer(const ScratchDir& dir, const std::string& args)
+// Runs the renderer with `args` inside `dir`, with the environment assignments `env` if any.
+inline RenderResult runRenderer(const ScratchDir& dir, const std::string& args, const std::string& env = "")
 {
-    return runCommand(dir, "'" + kRendererPath + "' " + args);
+    return runCommand(dir, (env.empty() ? "" : env + " ") + "'" + kRendererPath + "' " + args);
 }
 
 // An RGB frame as 0x00RRGGBB pixels.

@@ -1,5 +1,5 @@
 // S2DScene: the stream read by hand-built bytes, video frames and opacity by scene time, sprite
-// lookup, hierarchy, projection with the 0.2 rule, and malformed streams.
+// lookup, hierarchy, projection with the 0.2 rule, TCB keys in stream order, malformed streams.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -149,10 +149,11 @@ TEST_F(S2DSceneTest, ProjectionAndTheNearlyVerticalViewRule)
     EXPECT_EQ(b.minX, 32);
     EXPECT_EQ(b.minY, a.minY);
 
-    // Eye at the origin, target (0.1, 0.05, 0): the view is tilted to (0.1, 0.2, 0), so node 0 at
-    // (1, 2, 0) is straight ahead, at the centre, and node 1 at (2, 1, 0), on the untilted
-    // direction, is not.
-    const float q0[3] = {1, 2, 0}, q1[3] = {2, 1, 0}, origin[3] = {0, 0, 0}, target[3] = {0.1f, 0.05f, 0};
+    // Eye at the origin, target (0.1, 0.05, 0.5): |d.x| and |d.y| are within 0.2 (d.z is not), so
+    // the view is tilted to (0.1, 0.2, 0.5). Node 0 at (1, 2, 5) is then straight ahead, at the
+    // centre; node 1 at (2, 1, 10), on the untilted direction, lies about 0.28 rad off it, some
+    // 9 pixels at a vertical factor of 32.
+    const float q0[3] = {1, 2, 5}, q1[3] = {2, 1, 10}, origin[3] = {0, 0, 0}, target[3] = {0.1f, 0.05f, 0.5f};
     Stream t = header(10, {0, 1});
     t.u16(2).sprite("ten.avi").sprite("red.avi");
     t.v.insert(t.v.end(), kS2DTransformTag, kS2DTransformTag + 4);
@@ -167,7 +168,32 @@ TEST_F(S2DSceneTest, ProjectionAndTheNearlyVerticalViewRule)
     EXPECT_EQ(c.count, 4);
     EXPECT_NEAR(c.minX, 31, 1);
     EXPECT_NEAR(c.minY, 15, 1);
-    EXPECT_TRUE(d.count == 0 || std::abs(d.minX - 31) > 4 || std::abs(d.minY - 15) > 4);
+    EXPECT_TRUE(d.count == 0 || std::abs(d.minY - 15) > 4) << d.minX << ", " << d.minY;
+}
+
+TEST_F(S2DSceneTest, TcbKeysReadBiasTensionContinuity)
+{
+    // Opacity keys 0, 1, 0 at frames 0, 10, 20; the middle key has bias 0.5, tension 0.25,
+    // continuity 0.1 (no ease). With equal intervals its time factors are 1, so
+    //   incoming = 0.75 x 0.9 x 1.5 / 2 - 0.75 x 1.1 x 0.5 / 2 = 0.3,
+    //   outgoing = 0.75 x 1.1 x 1.5 / 2 - 0.75 x 0.9 x 0.5 / 2 = 0.45,
+    // and at u = 0.5 the value is 0.5 -/+ 0.125 x tangent: 0.4625 at frame 5, 0.55625 at 15.
+    // (Read as bias, continuity, tension they would be 0.471875 and 0.584375.)
+    Stream s = header(30, {0});
+    s.u16(1).str("s").u8(0).str("ten.avi").u8(0).str("NULL").u8(0);
+    s.u8(3).u16(3);
+    s.u16(0).f32(0.0f).f32(0.0f).f32(0.0f).f32(0.0f).f32(0.0f).f32(0.0f);
+    s.u16(10).f32(1.0f).f32(0.5f).f32(0.25f).f32(0.1f).f32(0.0f).f32(0.0f);
+    s.u16(20).f32(0.0f).f32(0.0f).f32(0.0f).f32(0.0f).f32(0.0f).f32(0.0f);
+    ReportCapture cap;
+    S2DScene scene;
+    scene.loadStream(s.v.data(), s.v.size());
+    EXPECT_EQ(cap.count(), 0u);
+    ASSERT_EQ(scene.sprites().size(), 1u);
+    scene.update(5.0f);
+    EXPECT_NEAR(scene.sprites()[0]->m_opacity, 0.4625f, 1e-5f);
+    scene.update(15.0f);
+    EXPECT_NEAR(scene.sprites()[0]->m_opacity, 0.55625f, 1e-5f);
 }
 
 TEST_F(S2DSceneTest, ParentsComposeAndCyclesAreCut)

@@ -3,6 +3,9 @@
 //
 //   tessaline-l2d TEXT OUTPUT.l2d
 //
+// What the scene loader would not read is refused with its line: names and file names longer
+// than its strings, and a file larger than it reads.
+//
 // Exit status: 0 written, 1 for an input error (reported with its line), 2 for bad usage.
 #include <cstdint>
 #include <cstdio>
@@ -36,7 +39,13 @@ const char* const kUsage =
     "\n"
     "Float track KINDs and their keys: linear and hermite 't v'; tcb 't v bias tension\n"
     "continuity easefrom easeto'; bezier 't v intangent inlength intype outtangent outlength\n"
-    "outtype'. Point tracks: linear or hermite.\n";
+    "outtype'. Point tracks: linear or hermite. Names and file names hold at most 255 bytes;\n"
+    "the file at most 16 MiB.\n";
+
+// The scene loader reads strings of up to kS2DMaxString bytes with their NUL, and files of up to
+// 16 MiB (change together with S2DScene.cpp).
+constexpr size_t kMaxName = kS2DMaxString - 1;
+constexpr size_t kMaxFileBytes = size_t(16) << 20;
 
 struct Input {
     std::string message;
@@ -100,6 +109,32 @@ struct Scene {
     std::vector<Sprite> sprites;
     std::vector<Node> nodes;
 };
+
+// Bytes each part takes in the file (as encode() writes them).
+size_t bytesOf(const TrackBytes& t) { return 3 + t.keys.v.size(); }
+size_t bytesOf(const std::string& s) { return s.size() + 1; }
+size_t bytesOf(const Camera& c)
+{
+    return bytesOf(c.fov) + bytesOf(c.roll) + bytesOf(c.name) + bytesOf(c.target) + bytesOf(c.position) +
+           bytesOf(c.targetPosition);
+}
+size_t bytesOf(const Sprite& s) { return bytesOf(s.name) + bytesOf(s.image) + bytesOf(s.alpha) + 3 + bytesOf(s.opacity); }
+size_t bytesOf(const Node& n)
+{
+    return 2 + bytesOf(n.name) + bytesOf(n.parent) + bytesOf(n.position) + bytesOf(n.scale) + bytesOf(n.rotation);
+}
+// The frame count, the three item counts and the transform tag.
+constexpr size_t kFixedBytes = 2 + 3 * 2 + sizeof kS2DTransformTag;
+
+// A name the loader reads back whole: at most kMaxName bytes, no zero byte.
+void checkName(const std::string& name, const char* what, Input& error)
+{
+    if (!error.message.empty()) return;
+    if (name.size() > kMaxName)
+        error.message = std::string(what) + " longer than " + std::to_string(kMaxName) + " bytes";
+    else if (name.find('\0') != std::string::npos)
+        error.message = std::string(what) + " holds a zero byte";
+}
 
 bool integerIn(const std::string& word, int low, int high, int& out)
 {
@@ -186,6 +221,16 @@ void readTrack(std::istringstream& in, TrackBytes& track, const char* kinds, Inp
 bool parse(std::istream& text, Scene& scene, Input& error)
 {
     enum class Item { None, Camera, Sprite, Node } item = Item::None;
+    // The file's size so far: the items before the current one, and the current one.
+    size_t doneBytes = kFixedBytes;
+    auto currentBytes = [&]() -> size_t {
+        switch (item) {
+        case Item::Camera: return bytesOf(scene.cameras.back());
+        case Item::Sprite: return bytesOf(scene.sprites.back());
+        case Item::Node: return bytesOf(scene.nodes.back());
+        default: return 0;
+        }
+    };
     std::string raw;
     while (std::getline(text, raw)) {
         ++error.line;
@@ -202,6 +247,9 @@ bool parse(std::istream& text, Scene& scene, Input& error)
                 if (!integerIn(a, 0, 65535, scene.frames)) error.message = "frames takes 0..65535";
             } else if (key == "camera") {
                 if (!(in >> a >> b)) error.message = "camera NAME TARGETNAME";
+                checkName(a, "a camera name", error);
+                checkName(b, "a target name", error);
+                doneBytes += currentBytes();
                 scene.cameras.push_back(Camera{a, b, {}, {}, {}, {}});
                 item = Item::Camera;
             } else if (key == "sprite") {
@@ -209,13 +257,21 @@ bool parse(std::istream& text, Scene& scene, Input& error)
                 if (!(in >> s.name >> a >> s.image >> b >> s.alpha) || !integerIn(b, 0, 1, s.filter))
                     error.message = "sprite NAME normal|add|sub IMAGE FILTER ALPHAMAP";
                 s.blend = a == "add" ? kS2DBlendAdd : a == "sub" ? kS2DBlendSub : 0;
-                if (a != "add" && a != "sub" && a != "normal") error.message = "blend is normal, add or sub";
+                if (error.message.empty() && a != "add" && a != "sub" && a != "normal")
+                    error.message = "blend is normal, add or sub";
+                checkName(s.name, "a sprite name", error);
+                checkName(s.image, "an image file name", error);
+                checkName(s.alpha, "an alpha-map file name", error);
+                doneBytes += currentBytes();
                 scene.sprites.push_back(std::move(s));
                 item = Item::Sprite;
             } else if (key == "node") {
                 Node n;
                 if (!(in >> n.name >> n.parent >> a) || !integerIn(a, 0, 65535, n.sprite))
                     error.message = "node NAME PARENT SPRITEINDEX";
+                checkName(n.name, "a node name", error);
+                checkName(n.parent, "a parent name", error);
+                doneBytes += currentBytes();
                 scene.nodes.push_back(std::move(n));
                 item = Item::Node;
             } else {
@@ -235,6 +291,8 @@ bool parse(std::istream& text, Scene& scene, Input& error)
         } else {
             error.message = "'" + key + "' does not belong here";
         }
+        if (error.message.empty() && doneBytes + currentBytes() > kMaxFileBytes)
+            error.message = "the scene passes 16 MiB, more than a scene file may hold";
         if (!error.message.empty()) return false;
     }
     if (scene.nodes.size() > 65535 || scene.cameras.size() > 65535 || scene.sprites.size() > 65535) {

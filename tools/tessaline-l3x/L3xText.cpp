@@ -151,9 +151,19 @@ public:
 private:
     bool fail(const std::string& message)
     {
-        const int line = m_pos < m_t.size() ? m_t[m_pos].line : (m_t.empty() ? 0 : m_t.back().line);
+        return failAt(m_pos < m_t.size() ? m_t[m_pos].line : (m_t.empty() ? 0 : m_t.back().line), message);
+    }
+    bool failAt(int line, const std::string& message)
+    {
         m_error = m_file + ":" + std::to_string(line) + ": " + message;
         return false;
+    }
+    // The bytes a chunk takes in the file, its header and children included.
+    static uint64_t treeBytes(const L3xChunk& c)
+    {
+        uint64_t n = 6 + c.fields.size();
+        for (const L3xChunk& child : c.children) n += treeBytes(child);
+        return n;
     }
     const Token* peek() const { return m_pos < m_t.size() ? &m_t[m_pos] : nullptr; }
     bool next(Token& t, const char* what)
@@ -405,8 +415,25 @@ private:
         return expect("}");
     }
 
+    // One statement, and the size of the file so far: a scene file holds at most kChunkMaxStream
+    // bytes, so the statement that passes it is refused.
     bool statement(const L3xChunkKind& parent, std::vector<L3xChunk>& out)
     {
+        const int line = peek() ? peek()->line : 0;
+        const uint64_t before = m_bytes;
+        const size_t first = out.size();
+        if (!record(parent, out)) return false;
+        // The nested statements counted themselves; what this one made holds them.
+        m_bytes = before;
+        for (size_t i = first; i < out.size(); ++i) m_bytes += treeBytes(out[i]);
+        if (m_bytes > kChunkMaxStream)
+            return failAt(line, "the scene passes " + std::to_string(kChunkMaxStream >> 20) + " MiB, more than a scene file may hold");
+        return true;
+    }
+
+    bool record(const L3xChunkKind& parent, std::vector<L3xChunk>& out)
+    {
+        const int line = peek() ? peek()->line : 0;
         Token name;
         if (!next(name, "a record name")) return false;
         if (name.quoted) return --m_pos, fail("expected a record name, found \"" + name.text + "\"");
@@ -456,10 +483,14 @@ private:
             if (!block(l3xChildrenByType(*kind, c.fields.empty() ? 0 : c.fields[0]), c.children)) return false;
         }
         if (autoCount) {
-            uint32_t n = 0;
+            uint64_t n = 0;
             for (const L3xChunk& child : c.children) n += child.id == kind->listItem;
+            // The loader takes the count as written: more items than it holds would be cut.
+            if (n > (count32 ? 2147483647u : 65535u))
+                return failAt(line, std::string(kind->name) + " holds " + std::to_string(n) + " items, more than its count (at most " +
+                                        (count32 ? "2147483647" : "65535") + ") can say");
             std::vector<uint8_t> patch;
-            (count32 ? put32 : put16)(patch, n);
+            (count32 ? put32 : put16)(patch, uint32_t(n));
             std::copy(patch.begin(), patch.end(), c.fields.begin() + long(countAt));
         }
         out.push_back(std::move(c));
@@ -469,6 +500,7 @@ private:
     std::vector<Token> m_t;
     std::string m_file;
     size_t m_pos = 0;
+    uint64_t m_bytes = 0;  // the file's stream so far
 };
 
 // ---------------------------------------------------------------------------------------------

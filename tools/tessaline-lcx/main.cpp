@@ -36,6 +36,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -226,6 +227,7 @@ int writeLcx(const std::string& textPath, const std::string& outPath)
 
     int model = kKeyFramerLinear;
     bool accumulate = false;
+    int recordLine = 0;  // the last line of the recording settings
     std::vector<float> beats;
     std::vector<LCXKeyFramerPoint> keys;
 
@@ -299,6 +301,7 @@ int writeLcx(const std::string& textPath, const std::string& outPath)
         } else if (key == "record" || key == "step" || key == "start" || key == "end" || key == "scale") {
             if (!recordable() || !arity(1, 1)) continue;
             auto* rec = static_cast<LCXControllerRecordable*>(controller);
+            recordLine = n;
             if (key == "record") {
                 if (w[1].size() > size_t(kChunkMaxString)) {
                     in.fail(n, "record: file name longer than 255 characters");
@@ -318,6 +321,17 @@ int writeLcx(const std::string& textPath, const std::string& outPath)
         } else {
             in.fail(n, "unknown directive: " + w[0]);
         }
+    }
+    // The player keeps (end - start) / step samples of a recording, and refuses more than
+    // kMaxSamples; a span without a sample would record nothing.
+    if (!in.failed() && (type == kLCXMouse || type == kLCXSound)) {
+        const auto* rec = static_cast<const LCXControllerRecordable*>(controller);
+        const int64_t samples = (int64_t(rec->m_end) - int64_t(rec->m_start)) / rec->m_step;
+        if (rec->m_record && samples > LCXControllerRecordable::kMaxSamples)
+            in.fail(recordLine, "record: (end - start) / step gives " + std::to_string(samples) + " samples, more than the " +
+                                    std::to_string(LCXControllerRecordable::kMaxSamples) + " a recording holds");
+        else if (rec->m_record && samples <= 0)
+            in.fail(recordLine, "record: end must lie at least one step after start");
     }
     if (in.failed()) return 1;
 

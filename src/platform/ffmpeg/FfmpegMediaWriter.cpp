@@ -1,5 +1,6 @@
-// Captures written through FFmpeg's libraries: the frames converted by libswscale, the sound by
-// libswresample, encoded, interleaved and muxed into MP4, Matroska, WebM or WAV.
+// Captures written through FFmpeg's libraries: the frames scaled to the picture size (our own
+// nearest-neighbour mapping, or libswscale's Lanczos filter) and converted by libswscale, the
+// sound by libswresample, encoded, interleaved and muxed into MP4, Matroska, WebM or WAV.
 #include "platform/ffmpeg/FfmpegMediaWriter.h"
 
 extern "C" {
@@ -14,6 +15,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "platform/Audio.h"
@@ -21,6 +23,7 @@ extern "C" {
 namespace {
 
 constexpr int kVariableChunk = 4096;  // sound frames per packet for encoders that take any size
+constexpr size_t kScalerSlackPixels = 16;  // after libswscale's packed pictures: its writers may store past the last row
 
 struct Choice {
     const char* container;
@@ -59,6 +62,7 @@ public:
     ~FfmpegMediaWriter() override
     {
         sws_freeContext(m_scaler);
+        sws_freeContext(m_smooth);
         swr_free(&m_resampler);
         if (m_fifo) av_audio_fifo_free(m_fifo);
         av_frame_free(&m_videoFrame);
@@ -81,20 +85,23 @@ public:
         if (s.video) {
             const AVCodec* codec = findEncoder(choice.video, note);
             if (!codec) return fail(failure, std::string("no video encoder for this file in FFmpeg (") + choice.video.front() + ")");
-            if (!openVideo(codec, failure)) return false;
+            if (!openVideo(codec, failure, note)) return false;
         }
         if (s.audio) {
             const AVCodec* codec = findEncoder(choice.audio, note);
             if (!codec) return fail(failure, std::string("no sound encoder for this file in FFmpeg (") + choice.audio.front() + ")");
             if (!openAudio(codec, failure)) return false;
         }
-        if (avio_open(&m_format->pb, s.path.c_str(), AVIO_FLAG_WRITE) < 0)
-            return fail(failure, "cannot create " + s.path);
+        // Every read and write of the file, the trailer's fast-start pass included, polls the
+        // cancel request, so an interrupt stops even a long final write.
+        m_format->interrupt_callback = AVIOInterruptCB{&FfmpegMediaWriter::pollCancel, this};
+        const int created = avio_open2(&m_format->pb, s.path.c_str(), AVIO_FLAG_WRITE, &m_format->interrupt_callback, nullptr);
+        if (created < 0) return fail(failure, "cannot create the file (" + errorText(created) + ")");
         AVDictionary* options = nullptr;
         if (s.container == MediaContainer::Mp4) av_dict_set(&options, "movflags", "+faststart", 0);
         const int written = avformat_write_header(m_format, &options);
         av_dict_free(&options);
-        if (written < 0) return fail(failure, "cannot write the header of " + s.path);
+        if (written < 0) return fail(failure, "cannot write the file's header (" + errorText(written) + ")");
         return true;
     }
 
@@ -103,8 +110,13 @@ public:
         if (!m_video || !pixels) return false;
         if (av_frame_make_writable(m_videoFrame) < 0) return false;
         const uint8_t* source[1] = {reinterpret_cast<const uint8_t*>(pixels)};
-        const int sourcePitch[1] = {pitchPixels * 4};
-        sws_scale(m_scaler, source, sourcePitch, 0, m_settings.height, m_videoFrame->data, m_videoFrame->linesize);
+        int sourcePitch[1] = {pitchPixels * 4};
+        if (!m_picture.empty()) {
+            scaleIntoPicture(pixels, pitchPixels);
+            source[0] = reinterpret_cast<const uint8_t*>(m_picture.data());
+            sourcePitch[0] = m_outWidth * 4;
+        }
+        sws_scale(m_scaler, source, sourcePitch, 0, m_outHeight, m_videoFrame->data, m_videoFrame->linesize);
         m_videoFrame->pts = m_frameIndex++;
         return encode(m_video, m_videoStream, m_videoFrame);
     }
@@ -153,15 +165,75 @@ private:
         failure = text;
         return false;
     }
+    static std::string errorText(int code)
+    {
+        char text[AV_ERROR_MAX_STRING_SIZE] = {};
+        av_strerror(code, text, sizeof text);
+        return text;
+    }
+    static int pollCancel(void* writer)
+    {
+        const MediaSettings& s = static_cast<const FfmpegMediaWriter*>(writer)->m_settings;
+        return s.cancelled && s.cancelled() ? 1 : 0;
+    }
 
-    bool openVideo(const AVCodec* codec, std::string& failure)
+    // The frame into the box of the picture (whose margins stay black): each box pixel takes the
+    // frame pixel of the column and row maps, or libswscale's filtered value.
+    void scaleIntoPicture(const uint32_t* pixels, int pitchPixels)
+    {
+        uint32_t* box = m_picture.data() + size_t(m_box.top) * size_t(m_outWidth) + size_t(m_box.left);
+        if (m_smooth) {
+            // Filtered into a buffer of its own (the scaler's writers may store past a row's
+            // end, which would mark the bars), then copied row by row.
+            const uint8_t* source[1] = {reinterpret_cast<const uint8_t*>(pixels)};
+            const int sourcePitch[1] = {pitchPixels * 4};
+            uint8_t* target[1] = {reinterpret_cast<uint8_t*>(m_filtered.data())};
+            const int targetPitch[1] = {m_box.width * 4};
+            sws_scale(m_smooth, source, sourcePitch, 0, m_settings.height, target, targetPitch);
+            for (int y = 0; y < m_box.height; ++y, box += m_outWidth)
+                std::memcpy(box, m_filtered.data() + size_t(y) * size_t(m_box.width), size_t(m_box.width) * 4);
+            return;
+        }
+        for (int y = 0; y < m_box.height; ++y, box += m_outWidth) {
+            const uint32_t* row = pixels + size_t(m_rowMap[size_t(y)]) * size_t(pitchPixels);
+            for (int x = 0; x < m_box.width; ++x) box[x] = row[m_columnMap[size_t(x)]];
+        }
+    }
+
+    // The picture size, and when it differs from the frames' the black picture and the scaling.
+    bool openScaling(std::string& failure)
     {
         const MediaSettings& s = m_settings;
+        m_outWidth = s.outWidth > 0 ? s.outWidth : s.width;
+        m_outHeight = s.outHeight > 0 ? s.outHeight : s.height;
+        if (m_outWidth == s.width && m_outHeight == s.height) return true;
+        m_box = captureBox(s.width, s.height, m_outWidth, m_outHeight);
+        // Read by the converter to the encoder's format, which may touch a little past the end.
+        m_picture.assign(size_t(m_outWidth) * size_t(m_outHeight) + kScalerSlackPixels, 0u);
+        if (s.scale == MediaScale::Smooth) {
+            m_filtered.assign(size_t(m_box.width) * size_t(m_box.height) + kScalerSlackPixels, 0u);
+            m_smooth = sws_getContext(s.width, s.height, AV_PIX_FMT_BGR0, m_box.width, m_box.height, AV_PIX_FMT_BGR0,
+                                      SWS_LANCZOS | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP,
+                                      nullptr, nullptr, nullptr);
+            if (!m_smooth) return fail(failure, "cannot scale frames to " + std::to_string(m_outWidth) + "x" + std::to_string(m_outHeight));
+            return true;
+        }
+        m_columnMap.resize(size_t(m_box.width));
+        m_rowMap.resize(size_t(m_box.height));
+        for (int x = 0; x < m_box.width; ++x) m_columnMap[size_t(x)] = int(int64_t(x) * s.width / m_box.width);
+        for (int y = 0; y < m_box.height; ++y) m_rowMap[size_t(y)] = int(int64_t(y) * s.height / m_box.height);
+        return true;
+    }
+
+    bool openVideo(const AVCodec* codec, std::string& failure, std::string& note)
+    {
+        const MediaSettings& s = m_settings;
+        if (!openScaling(failure)) return false;
         m_videoStream = avformat_new_stream(m_format, nullptr);
         m_video = avcodec_alloc_context3(codec);
         if (!m_videoStream || !m_video) return fail(failure, "out of memory");
-        m_video->width = s.width;
-        m_video->height = s.height;
+        m_video->width = m_outWidth;
+        m_video->height = m_outHeight;
         m_video->time_base = AVRational{s.fpsDen, s.fpsNum};
         m_video->framerate = AVRational{s.fpsNum, s.fpsDen};
         m_video->pix_fmt = pickPixelFormat(codec);
@@ -172,19 +244,26 @@ private:
             m_video->color_trc = AVCOL_TRC_SMPTE170M;
             m_video->color_range = AVCOL_RANGE_MPEG;
         }
-        if (std::string(codec->name) == "libx264") {
-            av_opt_set(m_video->priv_data, "preset", "medium", 0);
-            av_opt_set(m_video->priv_data, "crf", "18", 0);
-        } else if (std::string(codec->name) == "libvpx-vp9" || std::string(codec->name) == "libvpx") {
+        // The rate factor and preset given, else ours; x264 takes its preset names, libvpx its
+        // deadlines (good, best, realtime).
+        const std::string crf = s.crf >= 0 ? std::to_string(s.crf) : "";
+        const std::string name = codec->name;
+        bool tuned = true;
+        if (name == "libx264") {
+            tuned = av_opt_set(m_video->priv_data, "preset", s.preset.empty() ? "medium" : s.preset.c_str(), 0) >= 0 &&
+                    av_opt_set(m_video->priv_data, "crf", crf.empty() ? "18" : crf.c_str(), 0) >= 0;
+        } else if (name == "libvpx-vp9" || name == "libvpx") {
             m_video->bit_rate = 0;
-            av_opt_set(m_video->priv_data, "crf", "31", 0);
-            av_opt_set(m_video->priv_data, "deadline", "good", 0);
+            tuned = av_opt_set(m_video->priv_data, "crf", crf.empty() ? "31" : crf.c_str(), 0) >= 0 &&
+                    av_opt_set(m_video->priv_data, "deadline", s.preset.empty() ? "good" : s.preset.c_str(), 0) >= 0;
             av_opt_set(m_video->priv_data, "cpu-used", "4", 0);
             av_opt_set(m_video->priv_data, "row-mt", "1", 0);
-        } else if (std::string(codec->name) == "mpeg4") {
+        } else if (name == "mpeg4") {
             m_video->global_quality = FF_QP2LAMBDA * 3;
             m_video->flags |= AV_CODEC_FLAG_QSCALE;
+            if (s.crf >= 0 || !s.preset.empty()) note += "mpeg4 takes no rate factor or preset: they are not used. ";
         }
+        if (!tuned) return fail(failure, "the video encoder " + name + " refuses the rate factor or preset");
         if (m_format->oformat->flags & AVFMT_GLOBALHEADER) m_video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         if (avcodec_open2(m_video, codec, nullptr) < 0)
             return fail(failure, std::string("cannot open the video encoder ") + codec->name);
@@ -195,10 +274,11 @@ private:
         m_videoFrame = av_frame_alloc();
         if (!m_videoFrame) return fail(failure, "out of memory");
         m_videoFrame->format = m_video->pix_fmt;
-        m_videoFrame->width = s.width;
-        m_videoFrame->height = s.height;
+        m_videoFrame->width = m_outWidth;
+        m_videoFrame->height = m_outHeight;
         if (av_frame_get_buffer(m_videoFrame, 0) < 0) return fail(failure, "out of memory");
-        m_scaler = sws_getContext(s.width, s.height, AV_PIX_FMT_BGR0, s.width, s.height, m_video->pix_fmt,
+        // The picture into the encoder's pixel format (no scaling here).
+        m_scaler = sws_getContext(m_outWidth, m_outHeight, AV_PIX_FMT_BGR0, m_outWidth, m_outHeight, m_video->pix_fmt,
                                   SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr, nullptr, nullptr);
         if (!m_scaler) return fail(failure, "cannot convert frames for the video encoder");
         return true;
@@ -323,7 +403,15 @@ private:
     AVCodecContext* m_video = nullptr;
     AVStream* m_videoStream = nullptr;
     AVFrame* m_videoFrame = nullptr;
-    SwsContext* m_scaler = nullptr;
+    SwsContext* m_scaler = nullptr;    // picture to the encoder's format
+    SwsContext* m_smooth = nullptr;    // frame to box, when scaled smoothly
+    int m_outWidth = 0;                // the picture's size
+    int m_outHeight = 0;
+    CaptureBox m_box;
+    std::vector<uint32_t> m_picture;   // the scaled picture, when it differs from the frames
+    std::vector<uint32_t> m_filtered;  // smooth scaling: the box as the filter wrote it
+    std::vector<int> m_columnMap;      // nearest scaling: the frame column of each box column
+    std::vector<int> m_rowMap;         // and the frame row of each box row
     int64_t m_frameIndex = 0;
     AVCodecContext* m_audio = nullptr;
     AVStream* m_audioStream = nullptr;
@@ -341,8 +429,8 @@ private:
 std::unique_ptr<MediaWriter> openFfmpegMediaWriter(const MediaSettings& settings, std::string& failure,
                                                    std::string& note)
 {
-    if (settings.width <= 0 || settings.height <= 0 || settings.fpsNum <= 0 || settings.fpsDen <= 0 ||
-        (!settings.video && !settings.audio)) {
+    if (settings.width <= 0 || settings.height <= 0 || settings.outWidth < 0 || settings.outHeight < 0 ||
+        settings.fpsNum <= 0 || settings.fpsDen <= 0 || (!settings.video && !settings.audio)) {
         failure = "bad capture settings";
         return nullptr;
     }

@@ -1,0 +1,134 @@
+// The authoring tools refuse, with the line, what the engine would not read back, and what they
+// write at the limits loads whole.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "RenderRunner.h"
+#include "control/LCXControllerManager.h"
+#include "fx2d/S2DScene.h"
+#include "s3d/S3DScene.h"
+
+namespace {
+
+RenderResult runTool(const ScratchDir& dir, const char* tool, const std::string& args)
+{
+    return runCommand(dir, "'" + std::string(TL_BINARY_DIR) + "/tools/" + tool + "' " + args);
+}
+
+TEST(ToolOutput, L2dWritesWhatTheSceneReadsAndRefusesLongerNames)
+{
+    ScratchDir dir;
+    const std::string name255(255, 'n');
+    // The opacity is the TCB track worked out in the scene's own tests: 0.4625 at frame 5,
+    // 0.55625 at 15 (keys 0, 1, 0; the middle one bias 0.5, tension 0.25, continuity 0.1).
+    const std::string text = "frames 40\n"
+                             "camera cam cam.target\n"
+                             "  fov linear 0 60 10 90\n"
+                             "sprite " + name255 + " add NULL 1 NULL\n"
+                             "  opacity tcb 0 0 0 0 0 0 0  10 1 0.5 0.25 0.1 0 0  20 0 0 0 0 0 0\n"
+                             "node one cam.target 0\n"
+                             "  position linear 0 1 2 3\n";
+    dir.write("s.txt", text);
+    RenderResult r = runTool(dir, "tessaline-l2d", "s.txt s.l2d");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ReportCapture cap;
+    S2DScene scene;
+    scene.load((dir.path() + "s.l2d").c_str());
+    EXPECT_EQ(cap.count(), 0u);
+    EXPECT_EQ(scene.getNbFrame(), 40);
+    EXPECT_EQ(scene.getNbCamera(), 1);
+    ASSERT_EQ(scene.sprites().size(), 1u);
+    const S2DSprite& sprite = *scene.sprites()[0];
+    EXPECT_EQ(std::string(sprite.m_name.getName()), name255);
+    EXPECT_EQ(sprite.m_blendMode, BlendMode::Add);
+    EXPECT_TRUE(sprite.m_flag);
+    ASSERT_EQ(scene.nodes().size(), 1u);
+    EXPECT_EQ(scene.nodes()[0].m_pSprite, &sprite);
+    scene.update(5.0f);
+    EXPECT_NEAR(sprite.m_opacity, 0.4625f, 1e-5f);
+    const Point3D p = scene.nodes()[0].m_node.worldPosition();
+    EXPECT_FLOAT_EQ(p.x, 1.0f);
+    EXPECT_FLOAT_EQ(p.z, 3.0f);
+    scene.update(15.0f);
+    EXPECT_NEAR(sprite.m_opacity, 0.55625f, 1e-5f);
+
+    // One byte more in the name, or a parent name, is refused with its line; nothing is written.
+    std::string longer = text;
+    longer.replace(longer.find(name255), name255.size(), name255 + "n");
+    dir.write("long.txt", longer);
+    r = runTool(dir, "tessaline-l2d", "long.txt long.l2d");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("long.txt:4: a sprite name longer than 255 bytes"), std::string::npos) << r.err;
+    dir.write("parent.txt", "frames 1\nnode a " + std::string(300, 'p') + " 0\n");
+    r = runTool(dir, "tessaline-l2d", "parent.txt parent.l2d");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("parent.txt:2: a parent name longer than 255 bytes"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "long.l2d"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "parent.l2d"));
+}
+
+TEST(ToolOutput, L3xCountsItsListsUpToWhatTheirCountHolds)
+{
+    ScratchDir dir;
+    auto dummies = [](int n) {
+        std::string text = "scene {\n  dummies {\n";
+        for (int i = 0; i < n; ++i) text += "dummy\n";
+        return text + "  }\n}\n";
+    };
+    // 65535 dummies: the 16-bit count holds them, and the scene has them all.
+    dir.write("full.txt", dummies(65535));
+    RenderResult r = runTool(dir, "tessaline-l3x", "full.txt full.l3x");
+    ASSERT_EQ(r.status, 0) << r.err;
+    {
+        ReportCapture cap;
+        S3DScene scene;
+        scene.load((dir.path() + "full.l3x").c_str());
+        EXPECT_EQ(scene.getNbDummy(), 65535);
+        EXPECT_TRUE(cap.has("S3DScene warning:", "no camera to render the scene !"));
+        EXPECT_EQ(cap.count(), 1u);
+    }
+    // One more would be written as a count of 0: refused at the list's line.
+    dir.write("over.txt", dummies(65536));
+    r = runTool(dir, "tessaline-l3x", "over.txt over.l3x");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("over.txt:2: dummies holds 65536 items, more than its count (at most 65535) can say"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "over.l3x"));
+}
+
+TEST(ToolOutput, LcxRecordingsStayWithinWhatThePlayerKeeps)
+{
+    ScratchDir dir;
+    // 4194304 samples, the most a recording holds: written, and read back as written.
+    dir.write("most.txt", "type sound\nrecord take.lcx\nstep 1\nstart -4194304\nend 0\n");
+    RenderResult r = runTool(dir, "tessaline-lcx", "most.txt most.lcx");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ReportCapture cap;
+    LCXControllerManager m;
+    m.load((dir.path() + "most.lcx").c_str());
+    const auto* sound = dynamic_cast<const LCXControllerRecordable*>(m.getController());
+    ASSERT_NE(sound, nullptr);
+    EXPECT_TRUE(sound->m_record);
+    EXPECT_EQ(sound->m_start, -4194304);
+    EXPECT_EQ(sound->m_end, 0);
+    EXPECT_EQ(cap.count(), 0u);
+
+    // One sample more, or none, is refused at the line that settles it.
+    dir.write("more.txt", "type mouse\nend 4194305\nstep 1\nrecord take.lcx\n# done\n");
+    r = runTool(dir, "tessaline-lcx", "more.txt more.lcx");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("more.txt:4: record: (end - start) / step gives 4194305 samples, more than the 4194304"),
+              std::string::npos)
+        << r.err;
+    dir.write("none.txt", "type mouse\nrecord take.lcx\nstart 500\nend 400\n");
+    r = runTool(dir, "tessaline-lcx", "none.txt none.lcx");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("none.txt:4: record: end must lie at least one step after start"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "more.lcx"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "none.lcx"));
+}
+
+} // namespace
