@@ -8,6 +8,7 @@
 #   times T1 T2 ...        the times (ms) rendered, each saved as PICTURES/NAME-T.png
 #   pictures               tessaline-demogen writes background.tga, texture.bmp, sprite.tga
 #   video FILE ARGS...     tessaline-videogen ARGS... FILE
+#   shared FILE...         copies docs/examples/shared/FILE (meshes several examples use)
 # Sources are built by name: X.l3x.txt -> X.l3x (tessaline-l3x), X.l2d.txt -> X.l2d
 # (tessaline-l2d), X.lcx.txt -> X.lcx and X.lecx.txt -> X.lecx (tessaline-lcx), in any folder.
 cmake_minimum_required(VERSION 3.20)
@@ -41,6 +42,10 @@ foreach(line IN LISTS directives)
     set(times ${words})
   elseif(word STREQUAL "pictures")
     run("tessaline-demogen" "${TOOLDIR}/tessaline-demogen" .)
+  elseif(word STREQUAL "shared")
+    foreach(file IN LISTS words)
+      file(COPY "${EXAMPLE}/../shared/${file}" DESTINATION "${WORK}")
+    endforeach()
   elseif(word STREQUAL "video")
     list(POP_FRONT words file)
     run("tessaline-videogen" "${TOOLDIR}/tessaline-videogen" ${words} ${file})
