@@ -1,7 +1,8 @@
 # Set-up: `make run` plays the bundled demo, `make test` builds and runs the tests.
-.PHONY: all deps deps-bench build build-asan run test test-asan bench fuzz fuzz-corpus clean
+.PHONY: all deps deps-bench build build-asan run test test-asan bench fuzz fuzz-corpus docs install clean
 
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 RELEASE := build/release
 DEMO_DIR := demo
 DEMO_SCRIPT := demo.lscx
@@ -52,6 +53,15 @@ fuzz: deps
 # Replays every fuzz target's seed corpus once, under ASan and UBSan.
 fuzz-corpus: fuzz
 	ctest --preset fuzz
+
+# The guide's pictures (every example rendered, every curve plotted, into docs/pictures/) and
+# the man pages (build/release/docs/man/).
+docs: build
+	cmake --build --preset release --target docs
+
+# Installs into PREFIX (default /usr/local); DESTDIR=DIR stages the tree under DIR.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(RELEASE) --prefix "$(PREFIX)"
 
 clean:
 	rm -rf build out

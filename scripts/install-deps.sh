@@ -13,6 +13,7 @@ packages=(
   libstb-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
+  scdoc desktop-file-utils shared-mime-info
   clang-14 libclang-rt-14-dev
 )
 if [[ "${1:-}" == "--bench" ]]; then

@@ -1,0 +1,23 @@
+# What `cmake --install` (and `make install`) puts where: the programs in bin/, the man pages,
+# the guide and the bundled demo under share/, and the desktop entry, the .lscx file type and
+# the icon that let a file manager open a script with the player.
+include(GNUInstallDirs)
+
+install(TARGETS tessaline tessaline-render RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The tools install themselves (tools/CMakeLists.txt), one per folder.
+
+if(TL_MAN_PAGES)
+  install(FILES ${TL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+# The guide: its pages (README.md is its contents page), pictures and examples' sources.
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tessaline
+        FILES_MATCHING PATTERN "*.md" PATTERN "*.png" PATTERN "*.txt" PATTERN "*.obj" PATTERN "*.lscx"
+                       PATTERN "render"
+        PATTERN "man" EXCLUDE)
+
+install(DIRECTORY demo/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/tessaline/demo)
+
+install(FILES cmake/desktop/tessaline.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+install(FILES cmake/desktop/tessaline.xml DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mime/packages)
+install(FILES cmake/desktop/tessaline.svg DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
