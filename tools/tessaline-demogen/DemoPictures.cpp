@@ -220,23 +220,24 @@ std::vector<uint8_t> makeLogo()
     return encodeTgaIndexed(canvas.data(), cw, ch, greyPalette(0xFFFFFF).data(), 256, true);
 }
 
-// The captions: one line each, twice the font size, pale so that they read over any picture.
+// The captions: one line each, twice the font size (14 pixels a character, so at most 32 fit
+// the 512-pixel picture with a margin), pale so that they read over any picture.
 struct Caption {
     const char* file;
     const char* text;
 };
 constexpr Caption kCaptions[] = {
-    {"captions/title.tga", "ALPHA MAP, RADIAL BLUR, ROW NOISE"},
+    {"captions/title.tga", "ALPHA MAP, RAYS, ROW NOISE"},
     {"captions/sprites.tga", "2D SPRITES ROUND A VIDEO"},
     {"captions/lights.tga", "TEXTURES, OMNI AND SPOT LIGHTS"},
-    {"captions/chrome.tga", "ENVIRONMENT MAP, DIRECTIONAL LIGHT"},
-    {"captions/glass.tga", "TRANSPARENCY IN DEPTH ORDER, OUTLINES"},
+    {"captions/chrome.tga", "ENV MAP, DIRECTIONAL LIGHT"},
+    {"captions/glass.tga", "DEPTH-SORTED GLASS, OUTLINES"},
     {"captions/video.tga", "VIDEO TEXTURE, COLOUR EFFECTS"},
     {"captions/beat.tga", "3D CONTROLLERS ON THE BEAT"},
     {"captions/bend.tga", "BEND, TWIST, TAPER, SKEW"},
-    {"captions/deform.tga", "STRETCH, SPHERIFY, WAVE, NOISE, MELT"},
+    {"captions/deform.tga", "STRETCH SPHERIFY WAVE NOISE MELT"},
     {"captions/ripple.tga", "WORLD SPACE RIPPLE"},
-    {"captions/skin.tga", "SKIN: BONES DRIVE THE TENTACLES"},
+    {"captions/skin.tga", "SKIN: BONES SWING TENTACLES"},
     {"captions/morph.tga", "MORPH BETWEEN THREE SHAPES"},
     {"captions/cameras.tga", "CAMERAS CUT AND FLY"},
     {"captions/mixes.tga", "ADD, SUBTRACT, AVERAGE, BLEND"},
