@@ -1,6 +1,6 @@
 // The bundled demo's generated geometry: Wavefront OBJ meshes (positions, texture vertices,
 // faces) and the jellyfish scene text, whose skin weights follow its tentacle mesh vertex by
-// vertex. Everything is printed with fixed decimals, so every machine writes the same text.
+// vertex. Everything is printed with three decimals, so every run writes the same text.
 #pragma once
 
 #include <string>

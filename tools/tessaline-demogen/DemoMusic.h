@@ -12,7 +12,7 @@ constexpr int kRowMs = 120;                    // speed 6 at 125 BPM
 constexpr int kPatternMs = 64 * kRowMs;        // 7680 ms
 constexpr int kNbPatterns = 37;
 
-// The whole module file (ProTracker "M.K." layout), the same bytes on every machine.
+// The whole module file (ProTracker "M.K." layout), the same bytes on every run.
 std::vector<uint8_t> makeModule();
 
 } // namespace DemoMusic

@@ -1,8 +1,8 @@
 // tessaline-demogen OUTDIR: writes the bundled demo's generated files into OUTDIR: its pictures
 // (DemoPictures.h lists them), its music module (DemoMusic.h) and, under scenes/, the meshes and
-// the one scene text that are computed (DemoMeshes.h). Every file comes out the same, byte for
-// byte, on every machine; the demo keeps them checked in beside their sources, and a test
-// compares the two.
+// the one scene text that are computed (DemoMeshes.h). Every run writes the same bytes (the
+// pictures by integer arithmetic alone, the rest from double-precision maths rounded to a few
+// digits); the demo keeps them checked in beside their sources, and a test compares the two.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
