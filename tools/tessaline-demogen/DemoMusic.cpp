@@ -152,7 +152,8 @@ struct Section {
     Top top;
 };
 
-// The fifteen sections, in order; their lengths add up to kNbPatterns.
+// The fifteen sections, in order; their lengths add up to kNbPatterns. The demo's script starts
+// a section of pictures with each (change together with demo/demo.lscx and docs/showcase.md).
 constexpr Section kSections[] = {
     {2, kProgA, Drums::None, 0, Arp::Sparse, Top::Pad},          // intro
     {2, kProgA, Drums::Hats, 1, Arp::Eighths, Top::Pad},         // build
@@ -170,6 +171,14 @@ constexpr Section kSections[] = {
     {2, kProgA, Drums::Drop, 3, Arp::Eighths, Top::LeadC},       // lead C
     {3, kProgA, Drums::None, 1, Arp::Sparse, Top::Pad},          // outro
 };
+
+constexpr int patternsOfSections()
+{
+    int n = 0;
+    for (const Section& s : kSections) n += s.patterns;
+    return n;
+}
+static_assert(patternsOfSections() == kNbPatterns);
 
 // Note index of a chord tone k (0 root, 1 third, 2 fifth, 3 octave, 4 tenth ...) from a base octave.
 int chordTone(const Chord& c, int k, int octave)
