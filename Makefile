@@ -1,5 +1,5 @@
 # Set-up: `make run` plays the bundled demo, `make test` builds and runs the tests.
-.PHONY: all deps deps-bench build build-asan run test test-asan bench fuzz fuzz-corpus docs install clean
+.PHONY: all deps deps-bench build build-asan run demo contact-sheet test test-asan bench fuzz fuzz-corpus docs install clean
 
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
@@ -32,6 +32,21 @@ run: build
 	  mkdir -p out && cd $(DEMO_DIR) && ../$(RELEASE)/apps/tessaline-render --out ../out --fps 2 --end 30000 $(DEMO_SCRIPT) && \
 	  echo "Frames written to $$(cd .. && pwd)/out/"; \
 	fi
+
+# Rebuilds the demo's generated and binary files from their sources (demo/demo.lscx lists them).
+demo: build
+	cmake --build --preset release --target demo
+
+# One frame of the demo every 10 s (5 s, 15 s, ... 275 s), laid out on one picture for the README;
+# fails when two of the frames are alike.
+CONTACT_TIMES := $(shell seq -s, 5000 10000 275000)
+CONTACT_LABELS := $(shell for t in $$(seq 5 10 275); do printf '%d:%02d,' $$((t / 60)) $$((t % 60)); done | sed 's/,$$//')
+contact-sheet: build
+	rm -rf out/contact-sheet && mkdir -p out/contact-sheet docs/images
+	cd $(DEMO_DIR) && ../$(RELEASE)/apps/tessaline-render --quiet --image work -o ../out/contact-sheet \
+	  --times $(CONTACT_TIMES) $(DEMO_SCRIPT)
+	$(RELEASE)/tools/tessaline-contactsheet --columns 4 --shrink 2 --distinct --labels "$(CONTACT_LABELS)" \
+	  -o docs/images/contact-sheet.png out/contact-sheet/*.png
 
 test: build
 	ctest --preset release

@@ -41,13 +41,17 @@ void renderScene(benchmark::State& state, const std::string& name, int camera)
     state.counters["triangles/s"] = benchmark::Counter(double(triangles), benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void BM_Render3D_Ring(benchmark::State& state) { renderScene(state, "ring.l3x", 0); }
-void BM_Render3D_RingClose(benchmark::State& state) { renderScene(state, "ring.l3x", 1); }
-void BM_Render3D_Cube(benchmark::State& state) { renderScene(state, "cube.l3x", 0); }
+// The city seen from its crane (36 outlined towers) and from the street flight (close, clipped),
+// the polished knot (environment-mapped) and the lit, textured objects.
+void BM_Render3D_City(benchmark::State& state) { renderScene(state, "city.l3x", 1); }
+void BM_Render3D_CityClose(benchmark::State& state) { renderScene(state, "city.l3x", 0); }
+void BM_Render3D_Chrome(benchmark::State& state) { renderScene(state, "chrome.l3x", 0); }
+void BM_Render3D_Lights(benchmark::State& state) { renderScene(state, "lights.l3x", 0); }
 
-BENCHMARK(BM_Render3D_Ring)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Render3D_RingClose)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Render3D_Cube)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Render3D_City)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Render3D_CityClose)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Render3D_Chrome)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Render3D_Lights)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

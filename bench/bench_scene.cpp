@@ -38,11 +38,11 @@ void loadScene(benchmark::State& state, const std::string& path)
 }
 
 // The scenes the demo ships.
-void BM_LoadDemoCube(benchmark::State& state) { loadScene(state, kSceneDir + "cube.l3x"); }
-BENCHMARK(BM_LoadDemoCube)->Unit(benchmark::kMillisecond);
+void BM_LoadDemoLights(benchmark::State& state) { loadScene(state, kSceneDir + "lights.l3x"); }
+BENCHMARK(BM_LoadDemoLights)->Unit(benchmark::kMillisecond);
 
-void BM_LoadDemoRing(benchmark::State& state) { loadScene(state, kSceneDir + "ring.l3x"); }
-BENCHMARK(BM_LoadDemoRing)->Unit(benchmark::kMillisecond);
+void BM_LoadDemoChrome(benchmark::State& state) { loadScene(state, kSceneDir + "chrome.l3x"); }
+BENCHMARK(BM_LoadDemoChrome)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

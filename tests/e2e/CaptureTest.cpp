@@ -243,10 +243,10 @@ TEST(Capture, ProfileNamesTheLayerOperations)
     const std::string out = fileBytes(dir.path() + "profile.txt");
     EXPECT_NE(out.find("profile: 3 frames"), std::string::npos) << out;
     EXPECT_NE(out.find("frame time: median "), std::string::npos) << out;
-    // Layer 1 (back), position 2 from 0 to 6000 ms is the "burst" effect; layer 4 (screen)
-    // position 2 before 3000 ms mixes with "half".
-    EXPECT_NE(out.find("1        2 [0, 6000)         effect burst"), std::string::npos) << out;
-    EXPECT_NE(out.find("4        2 [0, 3000)         mix half"), std::string::npos) << out;
+    // Layer 1 (prime), position 2 in the title is the "rowsnoise" effect; layer 6 (screen)
+    // position 2 in the title mixes with "logomask".
+    EXPECT_NE(out.find("1        2 [0, 15360)        effect rowsnoise"), std::string::npos) << out;
+    EXPECT_NE(out.find("6        2 [0, 15360)        mix logomask"), std::string::npos) << out;
     EXPECT_FALSE(std::filesystem::exists(dir.path() + "frames"));
 }
 

@@ -250,33 +250,3 @@ TEST(S3DScene, MalformedRecordsReportAndLoadWhatIsSound)
 }
 
 } // namespace
-
-namespace {
-
-std::string fileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-TEST(S3DScene, BundledDemoScenesMatchTheirTextAndLoadCleanly)
-{
-    const std::string dir = std::string(TL_SOURCE_DIR) + "/demo/scenes/";
-    ScratchDir scratch;
-    for (const char* name : {"cube", "ring"}) {
-        const std::string flag = std::string(name) == "ring" ? "--compress " : "";
-        ASSERT_EQ(runL3xTool(scratch, flag + "'" + dir + name + ".txt' out.l3x"), 0);
-        EXPECT_EQ(fileBytes(scratch.path() + "out.l3x"), fileBytes(dir + name + ".l3x")) << name << " is stale";
-        ReportCapture reports;
-        S3DScene scene;
-        scene.load((dir + name + ".l3x").c_str());
-        EXPECT_EQ(reports.count(), 0u) << name << ": " << (reports.count() ? reports.reports()[0].text : "");
-        EXPECT_GT(scene.getNbCamera(), 0);
-        scene.update(100);
-        scene.prepare();
-    }
-}
-
-} // namespace
