@@ -65,7 +65,13 @@ void CAvi::decodeAll(const char* fileName, int64_t maxBytes)
             std::snprintf(text, sizeof text, "can't get Frame %lld", static_cast<long long>(i));
             return fail(text);
         }
-        auto image = std::make_unique<CImage32Buffered>(w, h);
+        // The first frame without memory ends the decoding (one report, as every failure here).
+        auto image = std::make_unique<CImage32Buffered>();
+        if (!image->tryCreate(w, h)) {
+            char text[64];
+            std::snprintf(text, sizeof text, "can't allocate Frame %lld", static_cast<long long>(i));
+            return fail(text);
+        }
         copyRows(rows, *image);
         m_frames.push_back(std::move(image));
     }

@@ -15,7 +15,8 @@ constexpr int64_t kMaxAviBytes = int64_t(1) << 30;
 class CAvi {
 public:
     // Decodes the whole first video stream of the file. A failure (no such file, no frame, no
-    // decoder, a frame that cannot be decoded, more frame memory than maxBytes) is a fatal error
+    // decoder, a frame that cannot be decoded, memory that cannot be had, more frame memory than
+    // maxBytes) is a fatal error
     // under "CAvi error": it is reported, the program is asked to quit with exit code 1, and the
     // object keeps no frame.
     explicit CAvi(const char* fileName, int64_t maxBytes = kMaxAviBytes);

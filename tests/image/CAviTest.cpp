@@ -1,4 +1,5 @@
-// CAvi: frame layout and selection on in-memory videos, every failure path, and real files of
+// CAvi: frame layout and selection on in-memory videos, every failure path (a failed allocation
+// included), and real files of
 // three codecs written and read back through FFmpeg (equal pixels within codec loss; damaged and
 // truncated files reported, never a crash or a hang).
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,23 @@
 #include "platform/ffmpeg/FfmpegVideoWriter.h"
 #include "support/FakeVideo.h"
 #include "support/TestSupport.h"
+
+namespace {
+// Fails the nothrow array allocations of one size (a test video's frame) from a given one on, as
+// memory running out midway through a decoding would. Off while the size is 0.
+size_t g_failSize = 0;
+int g_failAfter = 0;
+} // namespace
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    if (g_failSize != 0 && size == g_failSize && g_failAfter-- <= 0) return nullptr;
+    try {
+        return ::operator new[](size);
+    } catch (...) {
+        return nullptr;
+    }
+}
 
 namespace {
 
@@ -86,6 +105,22 @@ TEST(CAviTest, FailuresAreFatalReportsAndLeaveNoFrame)
         EXPECT_TRUE(fatalErrorPosted());
     }
     EXPECT_EQ(opened, 0);  // the size is refused before anything is decoded
+}
+
+TEST(CAviTest, AFailedFrameAllocationEndsTheDecodingWithOneReport)
+{
+    FakeVideo v = FakeVideo::solid(6, 5, 6, grey);
+    FakeVideoPlatform fake({{"v.avi", v}});
+    ReportCapture cap;
+    g_failSize = 6 * (5 + 4) * 4;  // a frame's pixels with their guard rows
+    g_failAfter = 2;               // frames 0 and 1 get memory, none after
+    CAvi avi("v.avi");
+    g_failSize = 0;
+    EXPECT_EQ(avi.getNbFrame(), 0);
+    ASSERT_EQ(cap.count(), 1u);
+    EXPECT_TRUE(cap.has("CAvi error", "can't allocate Frame 2")) << cap.reports()[0].text;
+    EXPECT_TRUE(fatalErrorPosted());
+    clearFatalError();
 }
 
 // Real files through FFmpeg: a picture of flat blocks (codecs keep flat areas nearly exact),
