@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "foundation/Report.h"
@@ -25,13 +26,15 @@ void copyRows(const uint8_t* rows, CImage32& image)
 }
 } // namespace
 
+CAvi::CAvi(const char* fileName, int64_t maxBytes) { decodeAll(fileName, maxBytes); }
+
 void CAvi::fail(const char* text)
 {
-    m_frames.clear();
+    m_slots.reset();
+    m_nbFrame = 0;
+    m_nbPicture = 0;
     reportError(kCaption, text);
 }
-
-CAvi::CAvi(const char* fileName, int64_t maxBytes) { decodeAll(fileName, maxBytes); }
 
 void CAvi::decodeAll(const char* fileName, int64_t maxBytes)
 {
@@ -43,11 +46,12 @@ void CAvi::decodeAll(const char* fileName, int64_t maxBytes)
     const int64_t count = decoder->frameCount();
     if (count <= 0) return fail("no frame");
     const int w = decoder->width(), h = decoder->height();
-    // Every frame is an owned image with two guard rows above and below; the file's claim is
-    // checked before anything is decoded.
+    // Each picture is an owned image with two guard rows above and below, each frame a table
+    // slot. The file's claim, as if no frame were dropped, is checked before anything is decoded.
     const int64_t framePixels = w > 0 && h > 0 ? int64_t(w) * (int64_t(h) + 4) : 0;
-    const int64_t frameBytes = framePixels <= kMaxImagePixels ? framePixels * 4 : 0;
-    if (frameBytes <= 0 || frameBytes > maxBytes || count > maxBytes / frameBytes) {
+    const int64_t pictureBytes = framePixels <= kMaxImagePixels ? framePixels * 4 : 0;
+    const int64_t frameBytes = pictureBytes + int64_t(sizeof(Slot));
+    if (pictureBytes <= 0 || count > INT_MAX || frameBytes > maxBytes || count > maxBytes / frameBytes) {
         char text[128];
         std::snprintf(text, sizeof text, "too large: %lld frames of %dx%d", static_cast<long long>(count), w, h);
         return fail(text);
@@ -57,31 +61,58 @@ void CAvi::decodeAll(const char* fileName, int64_t maxBytes)
     m_msPerFrame = static_cast<int>(std::clamp<int64_t>(decoder->durationMs() / count, 0, INT_MAX));
     if (!decoder->openFrames()) return fail("can't get Frame");
 
-    m_frames.reserve(static_cast<size_t>(count));
-    for (int64_t i = 0; i < count; ++i) {
+    const int n = static_cast<int>(count);
+    m_slots.reset(new (std::nothrow) Slot[size_t(n)]);
+    if (!m_slots) return fail("can't allocate Frame 0");
+    m_nbFrame = n;
+
+    // Pictures in stream order, each at the frame its timestamp names. Without a timestamp, or
+    // with one that does not move forward (damage), a picture takes the next frame.
+    int last = -1, first = -1;
+    bool dated = true;
+    while (last + 1 < n) {
         const uint8_t* rows = decoder->nextFrame();
-        if (!rows) {
+        if (!rows) break;
+        const int64_t at = decoder->frameIndex();
+        if (at < 0) dated = false;
+        if (at >= n) break;  // past the declared frames
+        const int i = at > last ? static_cast<int>(at) : last + 1;
+        auto picture = std::make_unique<CImage32Buffered>();
+        if (!picture->tryCreate(w, h)) {
             char text[64];
-            std::snprintf(text, sizeof text, "can't get Frame %lld", static_cast<long long>(i));
+            std::snprintf(text, sizeof text, "can't allocate Frame %d", i);
             return fail(text);
         }
-        // The first frame without memory ends the decoding (one report, as every failure here).
-        auto image = std::make_unique<CImage32Buffered>();
-        if (!image->tryCreate(w, h)) {
+        copyRows(rows, *picture);
+        m_slots[size_t(i)].picture = std::move(picture);
+        ++m_nbPicture;
+        if (first < 0) first = i;
+        last = i;
+    }
+
+    // Frames without a picture of their own are frames the encoder dropped when every picture
+    // was dated and the stream ended intact; otherwise they were lost. A dropped frame shows the
+    // last picture before it; those before the first picture show the first.
+    const bool dropped = first >= 0 && dated && !decoder->damaged();
+    const CImage32* shown = first >= 0 ? m_slots[size_t(first)].picture.get() : nullptr;
+    for (int i = 0; i < n; ++i) {
+        Slot& slot = m_slots[size_t(i)];
+        if (slot.picture) {
+            shown = slot.picture.get();
+        } else if (!dropped) {
             char text[64];
-            std::snprintf(text, sizeof text, "can't allocate Frame %lld", static_cast<long long>(i));
+            std::snprintf(text, sizeof text, "can't get Frame %d", i);
             return fail(text);
         }
-        copyRows(rows, *image);
-        m_frames.push_back(std::move(image));
+        slot.shown = shown;
     }
 }
 
-CImage32* CAvi::frame(int index) const
+const CImage32* CAvi::frame(int index) const
 {
     const int n = getNbFrame();
     if (n == 0) return nullptr;
     int i = index % n;
     if (i < 0) i += n;
-    return m_frames[static_cast<size_t>(i)].get();
+    return m_slots[size_t(i)].shown;
 }

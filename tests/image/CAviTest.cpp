@@ -1,11 +1,13 @@
 // CAvi: frame layout and selection on in-memory videos, every failure path (a failed allocation
-// included), and real files of
-// three codecs written and read back through FFmpeg (equal pixels within codec loss; damaged and
-// truncated files reported, never a crash or a hang).
+// included), and real files of three codecs written and read back through FFmpeg (equal pixels
+// within codec loss; dropped frames held; damaged and truncated files reported, never a crash or
+// a hang).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <new>
 #include <string>
@@ -143,19 +145,41 @@ protected:
         return kBlocks[((x / 16) + 2 * (y / 8) + frame) % 4];
     }
 
-    std::string write(VideoCodecKind codec, const char* name)
+    // Writes the pictures of the given frames at their indices (the frames between are dropped).
+    std::string write(VideoCodecKind codec, const char* name, std::initializer_list<int> frames = {0, 1, 2},
+                      int fps = 25)
     {
         const std::string path = m_dir.path() + name;
         FfmpegVideoWriter w;
-        EXPECT_TRUE(w.open(path, codec, kW, kH, 25)) << w.error();
+        EXPECT_TRUE(w.open(path, codec, kW, kH, fps)) << w.error();
         std::vector<uint32_t> pixels(size_t(kW) * kH);
-        for (int f = 0; f < kFrames; ++f) {
+        for (int f : frames) {
             for (int y = 0; y < kH; ++y)
                 for (int x = 0; x < kW; ++x) pixels[size_t(y) * kW + x] = expected(f, x, y);
-            EXPECT_TRUE(w.writeFrame(pixels.data()));
+            EXPECT_TRUE(w.writeFrameAt(pixels.data(), f));
         }
         EXPECT_TRUE(w.close());
         return path;
+    }
+
+    // The largest byte error of an image against picture f (lossy codecs: block edges skipped,
+    // chroma being shared by 2x2 pixels), and the sum of all.
+    static int worstError(const CImage32& image, int f, bool lossy, long long* total = nullptr, long long* bytes = nullptr)
+    {
+        int worst = 0;
+        for (int y = 0; y < kH; ++y) {
+            for (int x = 0; x < kW; ++x) {
+                if (lossy && (x % 16 == 0 || x % 16 == 15 || y % 8 == 0 || y % 8 == 7)) continue;
+                const uint32_t got = image.m_pPixels[y * kW + x], want = expected(f, x, y);
+                if (got >> 24) return 256;
+                for (int b = 0; b < 24; b += 8) {
+                    const int e = std::abs(int((got >> b) & 255) - int((want >> b) & 255));
+                    worst = std::max(worst, e);
+                    if (total) *total += e, ++*bytes;
+                }
+            }
+        }
+        return worst;
     }
 
     ScratchDir m_dir;
@@ -179,25 +203,32 @@ TEST_F(CAviFileTest, ThreeCodecsGiveTheSamePixelsWithinCodecLoss)
         EXPECT_EQ(avi.getMsPerFrame(), 40);
         int worst = 0;
         long long total = 0, bytes = 0;
-        for (int f = 0; f < kFrames; ++f) {
-            for (int y = 0; y < kH; ++y) {
-                for (int x = 0; x < kW; ++x) {
-                    // Chroma is shared by 2x2 pixels in the lossy codecs: skip the pixels at an edge.
-                    if (c.tolerance && (x % 16 == 0 || x % 16 == 15 || y % 8 == 0 || y % 8 == 7)) continue;
-                    const uint32_t got = avi.frame(f)->m_pPixels[y * kW + x], want = expected(f, x, y);
-                    EXPECT_EQ(got >> 24, 0u);
-                    for (int b = 0; b < 24; b += 8) {
-                        const int e = std::abs(int((got >> b) & 255) - int((want >> b) & 255));
-                        worst = std::max(worst, e);
-                        total += e;
-                        ++bytes;
-                    }
-                }
-            }
-        }
+        for (int f = 0; f < kFrames; ++f)
+            worst = std::max(worst, worstError(*avi.frame(f), f, c.tolerance > 0, &total, &bytes));
         EXPECT_LE(worst, c.tolerance) << c.name;
         EXPECT_LE(total, bytes * c.tolerance / 8) << c.name;  // on average far closer
         EXPECT_EQ(cap.count(), 0u) << c.name;
+    }
+}
+
+TEST_F(CAviFileTest, DroppedFramesShowTheLastPictureBeforeThem)
+{
+    // Seven frames at 10 per second of which the encoder kept every third: the file declares 7
+    // frames and holds pictures for frames 0, 3 and 6 only.
+    for (VideoCodecKind codec : {VideoCodecKind::Mjpeg, VideoCodecKind::Mpeg4}) {
+        ReportCapture cap;
+        CAvi avi(write(codec, "dropped.avi", {0, 3, 6}, 10).c_str());
+        ASSERT_EQ(avi.getNbFrame(), 7);
+        EXPECT_EQ(avi.getNbPicture(), 3);
+        EXPECT_EQ(avi.getMsPerFrame(), 100);
+        const int shows[7] = {0, 0, 0, 3, 3, 3, 6};
+        for (int f = 0; f < 7; ++f) EXPECT_LE(worstError(*avi.frame(f), shows[f], true), 32) << "frame " << f;
+        // Held frames are the picture itself, not copies.
+        EXPECT_EQ(avi.frame(2), avi.frame(0));
+        EXPECT_EQ(avi.frame(5), avi.frame(3));
+        EXPECT_NE(avi.frame(6), avi.frame(3));
+        EXPECT_EQ(avi.frame(9), avi.frame(0));  // 9 modulo 7 is 2
+        EXPECT_EQ(cap.count(), 0u);
     }
 }
 
