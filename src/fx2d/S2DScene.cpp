@@ -179,7 +179,7 @@ void S2DImageSource::load(const char* fileName)
     StringC path(fileName);
     path.findFileInTree();
     if (endsWithAvi(fileName)) {
-        m_pAvi = std::make_unique<CAvi>(path.getName());
+        m_pAvi = CAvi::open(path.getName());
         m_pCurrent = m_pAvi->frame(0);
     } else {
         m_pImage = std::make_unique<CImage32FromData>(path.getName());

@@ -3,15 +3,22 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <filesystem>
+#include <map>
 #include <new>
 #include <string>
+#include <system_error>
 
+#include "foundation/FileTools.h"
 #include "foundation/Report.h"
 #include "image/ImageFileLoader.h"
 #include "platform/Platform.h"
 
 namespace {
 constexpr const char* kCaption = "CAvi error";
+
+// Decoded frames of every CAvi alive. One thread runs the engine, so a plain counter does.
+int64_t g_heldBytes = 0;
 
 // Bottom-up, padded 24-bit rows (blue, green, red) into the image, top row first, top byte 0.
 void copyRows(const uint8_t* rows, CImage32& image)
@@ -24,15 +31,78 @@ void copyRows(const uint8_t* rows, CImage32& image)
         for (int x = 0; x < w; ++x, s += 3) d[x] = uint32_t(s[2]) << 16 | uint32_t(s[1]) << 8 | s[0];
     }
 }
+
+// What tells a file apart from the same path rewritten since it was decoded.
+struct FileStamp {
+    int64_t size = -1;
+    int64_t modified = -1;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    FileStamp stamp;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec) stamp.size = static_cast<int64_t>(size);
+    const auto time = std::filesystem::last_write_time(path, ec);
+    if (!ec) stamp.modified = static_cast<int64_t>(time.time_since_epoch().count());
+    return stamp;
+}
+
+struct CacheEntry {
+    std::weak_ptr<const CAvi> video;
+    FileStamp stamp;
+};
+
+// The shared decodings by resolved path. Entries hold no frames: they lapse with their last user.
+std::map<std::string, CacheEntry>& videoCache()
+{
+    static std::map<std::string, CacheEntry> cache;
+    return cache;
+}
 } // namespace
+
+std::shared_ptr<const CAvi> CAvi::open(const char* fileName, int64_t maxBytes)
+{
+    const std::string name = fileName ? fileName : "";
+    // The key: the file as found, absolute, with links, "." and ".." resolved.
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::absolute(FileTools::resolvePath(name.c_str()), ec);
+    if (!ec) path = std::filesystem::weakly_canonical(path, ec);
+    if (ec) path = std::filesystem::path(FileTools::resolvePath(name.c_str())).lexically_normal();
+    const std::string key = path.string();
+    const FileStamp stamp = stampOf(path);
+
+    auto& cache = videoCache();
+    std::erase_if(cache, [](const auto& entry) { return entry.second.video.expired(); });
+    const auto found = cache.find(key);
+    if (found != cache.end() && found->second.stamp == stamp) return found->second.video.lock();
+
+    // A rewritten file replaces the entry; its earlier users keep the frames they hold.
+    auto video = std::make_shared<const CAvi>(fileName, maxBytes);
+    cache[key] = CacheEntry{video, stamp};
+    return video;
+}
+
+int64_t CAvi::heldBytes() { return g_heldBytes; }
 
 CAvi::CAvi(const char* fileName, int64_t maxBytes) { decodeAll(fileName, maxBytes); }
 
-void CAvi::fail(const char* text)
+CAvi::~CAvi() { release(); }
+
+void CAvi::release()
 {
     m_slots.reset();
     m_nbFrame = 0;
     m_nbPicture = 0;
+    g_heldBytes -= m_bytes;
+    m_bytes = 0;
+}
+
+void CAvi::fail(const char* text)
+{
+    release();
     reportError(kCaption, text);
 }
 
@@ -47,14 +117,17 @@ void CAvi::decodeAll(const char* fileName, int64_t maxBytes)
     if (count <= 0) return fail("no frame");
     const int w = decoder->width(), h = decoder->height();
     // Each picture is an owned image with two guard rows above and below, each frame a table
-    // slot. The file's claim, as if no frame were dropped, is checked before anything is decoded.
+    // slot. The file's claim, as if no frame were dropped, must fit beside the video already
+    // held; it is checked before anything is decoded.
     const int64_t framePixels = w > 0 && h > 0 ? int64_t(w) * (int64_t(h) + 4) : 0;
     const int64_t pictureBytes = framePixels <= kMaxImagePixels ? framePixels * 4 : 0;
     const int64_t frameBytes = pictureBytes + int64_t(sizeof(Slot));
-    if (pictureBytes <= 0 || count > INT_MAX || frameBytes > maxBytes || count > maxBytes / frameBytes) {
-        char text[128];
-        std::snprintf(text, sizeof text, "too large: %lld frames of %dx%d", static_cast<long long>(count), w, h);
-        return fail(text);
+    const int64_t room = maxBytes - g_heldBytes;
+    if (pictureBytes <= 0 || count > INT_MAX || room < frameBytes || count > room / frameBytes) {
+        char claim[128];
+        std::snprintf(claim, sizeof claim, "%lld frames of %dx%d, would take decoded video past %lld MiB",
+                      static_cast<long long>(count), w, h, static_cast<long long>((maxBytes + (1 << 20) - 1) >> 20));
+        return fail(("too large: " + name + ", " + claim).c_str());
     }
     m_width = w;
     m_height = h;
@@ -65,6 +138,8 @@ void CAvi::decodeAll(const char* fileName, int64_t maxBytes)
     m_slots.reset(new (std::nothrow) Slot[size_t(n)]);
     if (!m_slots) return fail("can't allocate Frame 0");
     m_nbFrame = n;
+    m_bytes = int64_t(sizeof(Slot)) * n;
+    g_heldBytes += m_bytes;
 
     // Pictures in stream order, each at the frame its timestamp names. Without a timestamp, or
     // with one that does not move forward (damage), a picture takes the next frame.
@@ -85,6 +160,8 @@ void CAvi::decodeAll(const char* fileName, int64_t maxBytes)
         }
         copyRows(rows, *picture);
         m_slots[size_t(i)].picture = std::move(picture);
+        m_bytes += pictureBytes;
+        g_heldBytes += pictureBytes;
         ++m_nbPicture;
         if (first < 0) first = i;
         last = i;

@@ -1,15 +1,18 @@
 // S2DScene: the stream read by hand-built bytes, video frames and opacity by scene time, sprite
-// lookup, hierarchy, projection with the 0.2 rule, and malformed streams.
+// lookup, hierarchy, projection with the 0.2 rule, malformed streams, and videos shared between
+// sprites, scenes and textures.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "fx2d/S2DFormat.h"
 #include "fx2d/S2DScene.h"
+#include "s3d/S3DTexture.h"
 #include "support/FakeVideo.h"
 #include "support/TestSupport.h"
 
@@ -227,6 +230,45 @@ TEST_F(S2DSceneTest, MalformedStreamsAreReportedAndLeaveAnEmptyScene)
         EXPECT_TRUE(cap.has("TrackManagerFloat :", "unknow type"));
         EXPECT_EQ(scene.getNbCamera(), 0);
     }
+}
+
+TEST(S2DSceneVideoTest, SpritesScenesAndTexturesOnOneVideoShareOneDecoding)
+{
+    int opened = 0;
+    FakeVideo clip = FakeVideo::solid(8, 4, 5, colour);
+    clip.framesOpened = &opened;
+    FakeVideoPlatform fake({{"clip.avi", clip}});
+    ReportCapture cap;
+    const int64_t before = CAvi::heldBytes();
+    const int64_t oneVideo = 5 * (8 * (4 + 4) * 4 + 16);  // pixels with guard rows, a table slot each
+
+    Stream s = header(10, {0, 1, 2, 3});
+    s.u16(4).sprite("clip.avi").sprite("clip.avi").sprite("clip.avi").sprite("clip.avi");
+    auto scene = std::make_unique<S2DScene>();
+    scene->loadStream(s.v.data(), s.v.size());
+    scene->update(3.0f);
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(CAvi::heldBytes() - before, oneVideo);
+    for (const auto& sprite : scene->sprites()) EXPECT_EQ(sprite->m_image.current(), scene->sprites()[0]->m_image.current());
+
+    // A texture on the same file, and a second scene loaded while the first runs (a reload's
+    // trial load): no further decoding.
+    auto texture = std::make_unique<S3DTextureAvi>();
+    EXPECT_TRUE(texture->open("clip.avi"));
+    auto second = std::make_unique<S2DScene>();
+    second->loadStream(s.v.data(), s.v.size());
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(CAvi::heldBytes() - before, oneVideo);
+
+    // The frames stay while any user remains, and go with the last one.
+    scene.reset();
+    second->update(4.0f);
+    EXPECT_EQ(second->sprites()[2]->m_image.current()->m_pPixels[31], colour(4));
+    second.reset();
+    EXPECT_EQ(CAvi::heldBytes() - before, oneVideo);
+    texture.reset();
+    EXPECT_EQ(CAvi::heldBytes(), before);
+    EXPECT_EQ(cap.count(), 0u);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // CAvi: frame layout and selection on in-memory videos, every failure path (a failed allocation
-// included), and real files of three codecs written and read back through FFmpeg (equal pixels
-// within codec loss; dropped frames held; damaged and truncated files reported, never a crash or
-// a hang).
+// included), one shared decoding per file under one memory cap, and real files of three codecs
+// written and read back through FFmpeg (equal pixels within codec loss; dropped frames held;
+// damaged and truncated files reported, never a crash or a hang).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -40,6 +40,7 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
 namespace {
 
 uint32_t grey(int i) { return uint32_t(i * 0x101010); }
+uint32_t ramp(int i) { return uint32_t(i * 0x010203); }  // distinct for i < 85
 
 TEST(CAviTest, FramesAreUprightUnsignedAndPickedModuloTheCount)
 {
@@ -94,8 +95,8 @@ TEST(CAviTest, FailuresAreFatalReportsAndLeaveNoFrame)
                  {"none.avi", "no frame"},
                  {"nodec.avi", "can't get Frame"},
                  {"cut.avi", "can't get Frame 2"},
-                 {"huge.avi", "too large: 1000000 frames of 4x4"},
-                 {"flat.avi", "too large: 1 frames of 4x0"}};
+                 {"huge.avi", "too large: huge.avi, 1000000 frames of 4x4, would take decoded video past 64 MiB"},
+                 {"flat.avi", "too large: flat.avi, 1 frames of 4x0, would take decoded video past 64 MiB"}};
     for (const auto& c : cases) {
         ReportCapture cap;
         CAvi avi(c.file, int64_t(64) << 20);
@@ -113,6 +114,7 @@ TEST(CAviTest, AFailedFrameAllocationEndsTheDecodingWithOneReport)
 {
     FakeVideo v = FakeVideo::solid(6, 5, 6, grey);
     FakeVideoPlatform fake({{"v.avi", v}});
+    const int64_t before = CAvi::heldBytes();
     ReportCapture cap;
     g_failSize = 6 * (5 + 4) * 4;  // a frame's pixels with their guard rows
     g_failAfter = 2;               // frames 0 and 1 get memory, none after
@@ -122,7 +124,51 @@ TEST(CAviTest, AFailedFrameAllocationEndsTheDecodingWithOneReport)
     ASSERT_EQ(cap.count(), 1u);
     EXPECT_TRUE(cap.has("CAvi error", "can't allocate Frame 2")) << cap.reports()[0].text;
     EXPECT_TRUE(fatalErrorPosted());
+    EXPECT_EQ(CAvi::heldBytes(), before);
     clearFatalError();
+}
+
+TEST(CAviTest, EachFileIsDecodedOnceAndAllVideoSharesOneCap)
+{
+    int openedA = 0, openedB = 0;
+    FakeVideo a = FakeVideo::solid(64, 64, 40, ramp);
+    a.framesOpened = &openedA;
+    FakeVideo b = FakeVideo::solid(64, 64, 40, ramp);
+    b.framesOpened = &openedB;
+    FakeVideoPlatform fake({{"a.avi", a}, {"b.avi", b}});
+    ReportCapture cap;
+    const int64_t before = CAvi::heldBytes();
+    // 40 frames of 64 x (64 + 4) pixels, and a 16-byte table slot each.
+    const int64_t oneVideo = 40 * (64 * 68 * 4 + 16);
+    constexpr int64_t kCap = int64_t(1) << 20;  // room for one such video, not two
+    {
+        std::vector<std::shared_ptr<const CAvi>> users;
+        for (const char* name : {"a.avi", "./a.avi", "a.avi", "a.avi"}) users.push_back(CAvi::open(name, kCap));
+        EXPECT_EQ(openedA, 1);
+        EXPECT_EQ(CAvi::heldBytes() - before, oneVideo);
+        for (const auto& user : users) EXPECT_EQ(user.get(), users[0].get());
+        EXPECT_EQ(users[3]->frame(39)->m_pPixels[0], 0x274E75u);
+        EXPECT_EQ(cap.count(), 0u);
+
+        // Another file would take all decoded video past the cap: refused by name, undecoded.
+        const auto other = CAvi::open("b.avi", kCap);
+        EXPECT_EQ(openedB, 0);
+        EXPECT_EQ(other->getNbFrame(), 0);
+        ASSERT_EQ(cap.count(), 1u);
+        EXPECT_TRUE(cap.has("CAvi error", "too large: b.avi, 40 frames of 64x64, would take decoded video past 1 MiB"))
+            << cap.reports()[0].text;
+        // A failed decoding is shared too: its other users get no second report.
+        EXPECT_EQ(CAvi::open("b.avi", kCap).get(), other.get());
+        EXPECT_EQ(cap.count(), 1u);
+        clearFatalError();
+    }
+    // The last user gone, the frames go; the next user decodes afresh, and now the other fits.
+    EXPECT_EQ(CAvi::heldBytes(), before);
+    EXPECT_EQ(CAvi::open("b.avi", kCap)->getNbFrame(), 40);
+    EXPECT_EQ(CAvi::open("a.avi", kCap)->getNbFrame(), 40);
+    EXPECT_EQ(openedA, 2);
+    EXPECT_EQ(openedB, 1);
+    EXPECT_EQ(cap.count(), 1u);
 }
 
 // Real files through FFmpeg: a picture of flat blocks (codecs keep flat areas nearly exact),
