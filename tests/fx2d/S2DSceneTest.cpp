@@ -50,9 +50,10 @@ struct Stream {
         if (!p) return u8(0).u16(0);
         return u8(1).u16(1).u16(0).f32(p[0]).f32(p[1]).f32(p[2]);
     }
-    Stream& sprite(const char* image, std::initializer_list<std::pair<int, float>> opacity = {})
+    Stream& sprite(const char* image, std::initializer_list<std::pair<int, float>> opacity = {},
+                   const char* alphaMap = "NULL")
     {
-        return str("s").u8(0).str(image).u8(0).str("NULL").u8(0).linear(opacity);
+        return str("s").u8(0).str(image).u8(0).str(alphaMap).u8(0).linear(opacity);
     }
 };
 
@@ -269,6 +270,26 @@ TEST(S2DSceneVideoTest, SpritesScenesAndTexturesOnOneVideoShareOneDecoding)
     texture.reset();
     EXPECT_EQ(CAvi::heldBytes(), before);
     EXPECT_EQ(cap.count(), 0u);
+}
+
+TEST(S2DSceneVideoTest, AnAlphaMapOfAnotherSizeIsReportedOnceAndLeftUnused)
+{
+    FakeVideoPlatform fake({{"pic.avi", FakeVideo::solid(2, 2, 3, colour)},
+                            {"mask.avi", FakeVideo::solid(2, 2, 3, [](int) { return 0x808080u; })},
+                            {"wide.avi", FakeVideo::solid(4, 2, 3, [](int) { return 0x808080u; })}});
+    ReportCapture cap;
+    Stream s = header(10, {0, 1});
+    s.u16(2).sprite("pic.avi", {}, "wide.avi").sprite("pic.avi", {}, "mask.avi");
+    S2DScene scene;
+    scene.loadStream(s.v.data(), s.v.size());
+    CImage32Buffered image(8, 4);
+    for (int frame = 0; frame < 4; ++frame) {
+        scene.update(float(frame));
+        scene.render(&image);
+    }
+    ASSERT_EQ(cap.count(), 1u);
+    EXPECT_TRUE(cap.has("S2DScene :", "load: alpha map wide.avi (4x2) differs in size from image pic.avi (2x2)"))
+        << cap.reports()[0].text;
 }
 
 } // namespace
