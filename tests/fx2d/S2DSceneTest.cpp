@@ -235,6 +235,8 @@ TEST_F(S2DSceneTest, MalformedStreamsAreReportedAndLeaveAnEmptyScene)
 
 TEST(S2DSceneVideoTest, SpritesScenesAndTexturesOnOneVideoShareOneDecoding)
 {
+    ScratchDir dir;  // the file lookups search an empty tree
+    CurrentDirGuard inDir(dir.path());
     int opened = 0;
     FakeVideo clip = FakeVideo::solid(8, 4, 5, colour);
     clip.framesOpened = &opened;
@@ -274,6 +276,8 @@ TEST(S2DSceneVideoTest, SpritesScenesAndTexturesOnOneVideoShareOneDecoding)
 
 TEST(S2DSceneVideoTest, AnAlphaMapOfAnotherSizeIsReportedOnceAndLeftUnused)
 {
+    ScratchDir dir;  // the file lookups search an empty tree
+    CurrentDirGuard inDir(dir.path());
     FakeVideoPlatform fake({{"pic.avi", FakeVideo::solid(2, 2, 3, colour)},
                             {"mask.avi", FakeVideo::solid(2, 2, 3, [](int) { return 0x808080u; })},
                             {"wide.avi", FakeVideo::solid(4, 2, 3, [](int) { return 0x808080u; })}});
