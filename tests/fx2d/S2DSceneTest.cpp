@@ -252,7 +252,8 @@ TEST(S2DSceneVideoTest, SpritesScenesAndTexturesOnOneVideoShareOneDecoding)
     scene->update(3.0f);
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(CAvi::heldBytes() - before, oneVideo);
-    for (const auto& sprite : scene->sprites()) EXPECT_EQ(sprite->m_image.current(), scene->sprites()[0]->m_image.current());
+    for (const auto& sprite : scene->sprites())
+        EXPECT_EQ(sprite->m_image.current(), scene->sprites()[0]->m_image.current());
 
     // A texture on the same file, and a second scene loaded while the first runs (a reload's
     // trial load): no further decoding.

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/Report.h"
@@ -128,6 +129,75 @@ TEST(CAviTest, AFailedFrameAllocationEndsTheDecodingWithOneReport)
     clearFatalError();
 }
 
+// A 1x1 stream whose pictures carry timestamps: picture k is grey(k + 1), dated at[k].
+class DatedVideo : public VideoDecoder {
+public:
+    DatedVideo(int64_t count, std::vector<int64_t> at, bool damaged)
+        : m_count(count), m_at(std::move(at)), m_damaged(damaged)
+    {
+    }
+    int width() const override { return 1; }
+    int height() const override { return 1; }
+    int64_t frameCount() const override { return m_count; }
+    int64_t durationMs() const override { return m_count * 40; }
+    bool openFrames() override { return true; }
+    const uint8_t* nextFrame() override
+    {
+        if (m_next >= m_at.size()) return nullptr;
+        const uint32_t p = grey(int(++m_next));
+        m_row[0] = uint8_t(p), m_row[1] = uint8_t(p >> 8), m_row[2] = uint8_t(p >> 16);
+        return m_row;
+    }
+    int64_t frameIndex() const override { return m_next ? m_at[m_next - 1] : -1; }
+    bool damaged() const override { return m_damaged && m_next >= m_at.size(); }
+
+private:
+    int64_t m_count;
+    std::vector<int64_t> m_at;
+    bool m_damaged;
+    size_t m_next = 0;
+    uint8_t m_row[4] = {};
+};
+
+TEST(CAviTest, DatedPicturesFillTheirFramesAndHoldOverGaps)
+{
+    const struct {
+        int64_t count;
+        std::vector<int64_t> at;
+        bool damaged;
+        std::vector<int> shows;  // picture number per frame (1 = the first); empty: a failure
+        const char* report;
+    } cases[] = {
+        // Before the first picture the first one shows; after the last the last one holds.
+        {6, {2, 4}, false, {1, 1, 1, 1, 2, 2}, nullptr},
+        // A repeated timestamp takes the next frame; one past the declared frames ends the run.
+        {5, {1, 1, 9, 3}, false, {1, 1, 2, 2, 2}, nullptr},
+        // Gaps in a damaged stream are losses, not drops.
+        {5, {0, 3}, true, {}, "can't get Frame 1"},
+    };
+    for (const auto& c : cases) {
+        Platform p = platform();
+        p.openVideo = [&c](const std::string&) { return std::make_unique<DatedVideo>(c.count, c.at, c.damaged); };
+        Platform previous = installPlatform(std::move(p));
+        ReportCapture cap;
+        {
+            CAvi avi("dated.avi");
+            if (c.shows.empty()) {
+                EXPECT_EQ(avi.getNbFrame(), 0);
+                EXPECT_TRUE(cap.has("CAvi error", c.report));
+                EXPECT_EQ(cap.count(), 1u);
+                clearFatalError();
+            } else {
+                ASSERT_EQ(avi.getNbFrame(), int(c.count));
+                for (int f = 0; f < avi.getNbFrame(); ++f)
+                    EXPECT_EQ(avi.frame(f)->m_pPixels[0], grey(c.shows[size_t(f)])) << "frame " << f;
+                EXPECT_EQ(cap.count(), 0u);
+            }
+        }
+        installPlatform(std::move(previous));
+    }
+}
+
 TEST(CAviTest, EachFileIsDecodedOnceAndAllVideoSharesOneCap)
 {
     int openedA = 0, openedB = 0;
@@ -210,7 +280,8 @@ protected:
 
     // The largest byte error of an image against picture f (lossy codecs: block edges skipped,
     // chroma being shared by 2x2 pixels), and the sum of all.
-    static int worstError(const CImage32& image, int f, bool lossy, long long* total = nullptr, long long* bytes = nullptr)
+    static int worstError(const CImage32& image, int f, bool lossy, long long* total = nullptr,
+                          long long* bytes = nullptr)
     {
         int worst = 0;
         for (int y = 0; y < kH; ++y) {
