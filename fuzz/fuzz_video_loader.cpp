@@ -1,5 +1,6 @@
-// libFuzzer target for AVI video files through the FFmpeg back end: the input is the file. A
-// decoded video is asked for frames around its count. Decoded frames are capped at 64 MiB.
+// libFuzzer target for AVI video files through the FFmpeg back end: the input is the file, opened
+// through the shared decodings. A decoded video is asked for frames around its count. Decoded
+// frames are capped at 64 MiB.
 #include <unistd.h>
 
 #include <cstddef>
@@ -36,10 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!f) return 0;
     std::fwrite(data, 1, size, f);
     std::fclose(f);
-    CAvi avi(g_path.c_str(), int64_t(64) << 20);
-    const int n = avi.getNbFrame();
+    const std::shared_ptr<const CAvi> avi = CAvi::open(g_path.c_str(), int64_t(64) << 20);
+    const int n = avi->getNbFrame();
     for (int i : {0, 1, n - 1, n, 2 * n + 1, -1}) {
-        const CImage32* frame = avi.frame(i);
+        const CImage32* frame = avi->frame(i);
         if (frame && frame->pixelCount() > 0) (void)frame->m_pPixels[frame->pixelCount() - 1];
     }
     clearFatalError();

@@ -179,7 +179,7 @@ void S2DImageSource::load(const char* fileName)
     StringC path(fileName);
     path.findFileInTree();
     if (endsWithAvi(fileName)) {
-        m_pAvi = std::make_unique<CAvi>(path.getName());
+        m_pAvi = CAvi::open(path.getName());
         m_pCurrent = m_pAvi->frame(0);
     } else {
         m_pImage = std::make_unique<CImage32FromData>(path.getName());
@@ -260,6 +260,18 @@ void S2DScene::loadStream(const uint8_t* data, size_t size)
         if (!readFloatTrack(s, sprite->m_opacityTrack)) return fail("load: bad sprite track");
         sprite->m_image.load(image.getName());
         sprite->m_alphaMap.load(alpha.getName());
+        // An alpha map weighs the image pixel by pixel: one of another size is told once here and
+        // left unused when drawing. The frames of a video all have its size.
+        const CImage32* picture = sprite->m_image.current();
+        const CImage32* mask = sprite->m_alphaMap.current();
+        if (picture && mask && (mask->m_width != picture->m_width || mask->m_height != picture->m_height)) {
+            const auto size = [](const CImage32& i) {
+                return " (" + std::to_string(i.m_width) + "x" + std::to_string(i.m_height) + ")";
+            };
+            reportWarning(kCaption, (std::string("load: alpha map ") + alpha.getName() + size(*mask) +
+                                     " differs in size from image " + image.getName() + size(*picture))
+                                        .c_str());
+        }
         m_sprites.push_back(std::move(sprite));
     }
 
@@ -394,7 +406,8 @@ void S2DScene::render(CImage32* image)
             y = halfH - v.y / v.z * factorY;
         }
         if (!std::isfinite(x) || !std::isfinite(y)) continue;
-        // An alpha map weighs the source byte by byte: it must have the source's size.
+        // An alpha map weighs the source byte by byte: one of another size (reported at load) is
+        // not used.
         const CImage32* alpha = sprite->m_alphaMap.current();
         if (alpha && (alpha->m_width != source->m_width || alpha->m_height != source->m_height)) alpha = nullptr;
         const Point3D scale = node.m_node.getScale();

@@ -14,7 +14,8 @@
 #include "s3d/S3DNode.h"
 
 // A sprite's picture: a still image, or a video (".avi") whose current frame follows the scene
-// time. Empty for the name "NULL" or a file that did not load.
+// time (the video's frames are shared with every other user of the file). Empty for the name
+// "NULL" or a file that did not load.
 class S2DImageSource {
 public:
     void load(const char* fileName);
@@ -24,7 +25,7 @@ public:
 
 private:
     std::unique_ptr<CImage32FromData> m_pImage;
-    std::unique_ptr<CAvi> m_pAvi;
+    std::shared_ptr<const CAvi> m_pAvi;
     const CImage32* m_pCurrent = nullptr;
 };
 

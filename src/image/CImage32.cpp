@@ -93,13 +93,19 @@ CImage32Buffered::CImage32Buffered(int width, int height) { create(width, height
 void CImage32Buffered::create(int width, int height)
 {
     if (width <= 0 || height <= 0) return error("dimensions must be greater than zero");
+    if (!tryCreate(width, height)) return error("create: can t allocate memory");
+}
+
+bool CImage32Buffered::tryCreate(int width, int height)
+{
     PixelAllocation a = PixelAllocation::make(width, height);
-    if (!a.pixels) return error("create: can t allocate memory");
+    if (!a.pixels) return false;
     m_pAllocation = std::move(a.memory);
     m_pPixels = a.pixels;
     m_width = width;
     m_height = height;
     m_hasAlpha = 0;
+    return true;
 }
 
 void CImage32External::setData(int width, int height, uint32_t* pixels)

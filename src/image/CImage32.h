@@ -114,6 +114,9 @@ public:
 
     // Releases any previous pixels and makes a zero-filled image of this size.
     void create(int width, int height);
+    // create without a report: false, the image unchanged, when the size is not positive or its
+    // memory cannot be had (for owners that report such a failure their own way).
+    [[nodiscard]] bool tryCreate(int width, int height);
     // create(256, 256), then the source scaled onto it (bilinear).
     void createScaled256(const CImage32* source);
     // create at the source's size, then a copy of it.

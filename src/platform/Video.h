@@ -23,6 +23,13 @@ public:
     // each row padded to a multiple of 4 bytes. The rows stay valid until the next call. Null
     // when no further frame can be decoded (the end of the data, or damage).
     virtual const uint8_t* nextFrame() = 0;
+    // The frame index of the picture nextFrame() gave last, from its timestamp (an AVI stream
+    // counts one tick per frame): the frames an encoder dropped leave gaps between pictures.
+    // -1 when the stream gives no timestamps.
+    virtual int64_t frameIndex() const { return -1; }
+    // Whether the data met so far was damaged (a cut or corrupt packet, one the decoder refused,
+    // a read error): missing pictures are then losses, not frames the encoder dropped.
+    virtual bool damaged() const { return false; }
 };
 
 // Bytes of one padded 24-bit row of the frames nextFrame() gives.

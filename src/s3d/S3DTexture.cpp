@@ -88,7 +88,7 @@ void S3DTexture32::finish()
 
 bool S3DTextureAvi::open(const char* fileName)
 {
-    m_pAvi = std::make_unique<CAvi>(fileName);
+    m_pAvi = CAvi::open(fileName);
     m_pShown = nullptr;
     return setFrame(0);
 }

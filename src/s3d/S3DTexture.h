@@ -50,8 +50,8 @@ protected:
     mutable bool m_image256Stale = false;
 };
 
-// A texture whose images come from a video file, every frame decoded at open (a file that does
-// not decode is the video's fatal error): frame 0 gives the image at load, and the scene time
+// A texture whose images come from a video file, every frame decoded at open and shared with the
+// file's other users (a file that does not decode is the video's fatal error): frame 0 gives the image at load, and the scene time
 // picks the frame as it does for the 2D scene's videos.
 class S3DTextureAvi : public S3DTexture32 {
 public:
@@ -67,6 +67,6 @@ public:
 private:
     void show(const CImage32& frame);
 
-    std::unique_ptr<CAvi> m_pAvi;
+    std::shared_ptr<const CAvi> m_pAvi;
     const CImage32* m_pShown = nullptr;  // the frame the image holds
 };

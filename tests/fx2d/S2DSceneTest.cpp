@@ -1,15 +1,18 @@
 // S2DScene: the stream read by hand-built bytes, video frames and opacity by scene time, sprite
-// lookup, hierarchy, projection with the 0.2 rule, TCB keys in stream order, malformed streams.
+// lookup, hierarchy, projection with the 0.2 rule, TCB keys in stream order, malformed streams,
+// and videos shared between sprites, scenes and textures.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "fx2d/S2DFormat.h"
 #include "fx2d/S2DScene.h"
+#include "s3d/S3DTexture.h"
 #include "support/FakeVideo.h"
 #include "support/TestSupport.h"
 
@@ -47,9 +50,10 @@ struct Stream {
         if (!p) return u8(0).u16(0);
         return u8(1).u16(1).u16(0).f32(p[0]).f32(p[1]).f32(p[2]);
     }
-    Stream& sprite(const char* image, std::initializer_list<std::pair<int, float>> opacity = {})
+    Stream& sprite(const char* image, std::initializer_list<std::pair<int, float>> opacity = {},
+                   const char* alphaMap = "NULL")
     {
-        return str("s").u8(0).str(image).u8(0).str("NULL").u8(0).linear(opacity);
+        return str("s").u8(0).str(image).u8(0).str(alphaMap).u8(0).linear(opacity);
     }
 };
 
@@ -253,6 +257,70 @@ TEST_F(S2DSceneTest, MalformedStreamsAreReportedAndLeaveAnEmptyScene)
         EXPECT_TRUE(cap.has("TrackManagerFloat :", "unknow type"));
         EXPECT_EQ(scene.getNbCamera(), 0);
     }
+}
+
+TEST(S2DSceneVideoTest, SpritesScenesAndTexturesOnOneVideoShareOneDecoding)
+{
+    ScratchDir dir;  // the file lookups search an empty tree
+    CurrentDirGuard inDir(dir.path());
+    int opened = 0;
+    FakeVideo clip = FakeVideo::solid(8, 4, 5, colour);
+    clip.framesOpened = &opened;
+    FakeVideoPlatform fake({{"clip.avi", clip}});
+    ReportCapture cap;
+    const int64_t before = CAvi::heldBytes();
+    const int64_t oneVideo = 5 * (8 * (4 + 4) * 4 + 16);  // pixels with guard rows, a table slot each
+
+    Stream s = header(10, {0, 1, 2, 3});
+    s.u16(4).sprite("clip.avi").sprite("clip.avi").sprite("clip.avi").sprite("clip.avi");
+    auto scene = std::make_unique<S2DScene>();
+    scene->loadStream(s.v.data(), s.v.size());
+    scene->update(3.0f);
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(CAvi::heldBytes() - before, oneVideo);
+    for (const auto& sprite : scene->sprites())
+        EXPECT_EQ(sprite->m_image.current(), scene->sprites()[0]->m_image.current());
+
+    // A texture on the same file, and a second scene loaded while the first runs (a reload's
+    // trial load): no further decoding.
+    auto texture = std::make_unique<S3DTextureAvi>();
+    EXPECT_TRUE(texture->open("clip.avi"));
+    auto second = std::make_unique<S2DScene>();
+    second->loadStream(s.v.data(), s.v.size());
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(CAvi::heldBytes() - before, oneVideo);
+
+    // The frames stay while any user remains, and go with the last one.
+    scene.reset();
+    second->update(4.0f);
+    EXPECT_EQ(second->sprites()[2]->m_image.current()->m_pPixels[31], colour(4));
+    second.reset();
+    EXPECT_EQ(CAvi::heldBytes() - before, oneVideo);
+    texture.reset();
+    EXPECT_EQ(CAvi::heldBytes(), before);
+    EXPECT_EQ(cap.count(), 0u);
+}
+
+TEST(S2DSceneVideoTest, AnAlphaMapOfAnotherSizeIsReportedOnceAndLeftUnused)
+{
+    ScratchDir dir;  // the file lookups search an empty tree
+    CurrentDirGuard inDir(dir.path());
+    FakeVideoPlatform fake({{"pic.avi", FakeVideo::solid(2, 2, 3, colour)},
+                            {"mask.avi", FakeVideo::solid(2, 2, 3, [](int) { return 0x808080u; })},
+                            {"wide.avi", FakeVideo::solid(4, 2, 3, [](int) { return 0x808080u; })}});
+    ReportCapture cap;
+    Stream s = header(10, {0, 1});
+    s.u16(2).sprite("pic.avi", {}, "wide.avi").sprite("pic.avi", {}, "mask.avi");
+    S2DScene scene;
+    scene.loadStream(s.v.data(), s.v.size());
+    CImage32Buffered image(8, 4);
+    for (int frame = 0; frame < 4; ++frame) {
+        scene.update(float(frame));
+        scene.render(&image);
+    }
+    ASSERT_EQ(cap.count(), 1u);
+    EXPECT_TRUE(cap.has("S2DScene :", "load: alpha map wide.avi (4x2) differs in size from image pic.avi (2x2)"))
+        << cap.reports()[0].text;
 }
 
 } // namespace

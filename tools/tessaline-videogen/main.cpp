@@ -2,8 +2,11 @@
 // FFmpeg's encoders (for the bundled demo, the tests' and the fuzzers' inputs).
 //
 //   tessaline-videogen [--codec raw|mjpeg|mpeg4] [--size WxH] [--frames N] [--fps F] [--quality Q]
-//                      OUTPUT.avi
+//                      [--keep-every K] OUTPUT.avi
 //
+// --keep-every K encodes only the frames whose index is a multiple of K and drops the others the
+// way encoders drop frames: the file declares every frame up to the last one kept and holds
+// empty chunks for the dropped ones (7 frames kept every 3: 7 declared, 3 pictures).
 // The animation: a ring of eight coloured discs turning round a soft glow, on black. The disc
 // centres are rounded to 1/256 pixel once per frame and the pixels drawn in integers.
 // Exit status: 0 written, 1 when the file could not be written, 2 for bad usage.
@@ -21,8 +24,9 @@
 namespace {
 const char* const kUsage =
     "usage: tessaline-videogen [--codec raw|mjpeg|mpeg4] [--size WxH] [--frames N] [--fps F] [--quality Q]\n"
-    "                          OUTPUT.avi\n"
-    "defaults: --codec mjpeg --size 64x64 --frames 30 --fps 30 --quality 2 (1 best .. 31 smallest)\n";
+    "                          [--keep-every K] OUTPUT.avi\n"
+    "defaults: --codec mjpeg --size 64x64 --frames 30 --fps 30 --quality 2 (1 best .. 31 smallest)\n"
+    "--keep-every K: encode frames 0, K, 2K ... only; the others are dropped (declared, empty)\n";
 
 int usage()
 {
@@ -66,7 +70,7 @@ void drawFrame(std::vector<uint32_t>& pixels, int w, int h, int index, int count
 int main(int argc, char** argv)
 {
     std::string codecName = "mjpeg";
-    int w = 64, h = 64, frames = 30, fps = 30, quality = 2;
+    int w = 64, h = 64, frames = 30, fps = 30, quality = 2, keepEvery = 1;
     const char* output = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -84,6 +88,8 @@ int main(int argc, char** argv)
             fps = std::atoi(argv[++i]);
         } else if (a == "--quality" && hasValue) {
             quality = std::atoi(argv[++i]);
+        } else if (a == "--keep-every" && hasValue) {
+            keepEvery = std::atoi(argv[++i]);
         } else if (!output && a.rfind("--", 0) != 0) {
             output = argv[i];
         } else {
@@ -91,7 +97,7 @@ int main(int argc, char** argv)
         }
     }
     if (!output || w < 2 || h < 2 || w > 4096 || h > 4096 || frames < 1 || frames > 100000 || fps < 1 || fps > 1000 ||
-        quality < 1 || quality > 31)
+        quality < 1 || quality > 31 || keepEvery < 1)
         return usage();
     VideoCodecKind codec;
     if (codecName == "raw") codec = VideoCodecKind::Raw;
@@ -105,9 +111,9 @@ int main(int argc, char** argv)
         return 1;
     }
     std::vector<uint32_t> pixels(size_t(w) * h);
-    for (int i = 0; i < frames; ++i) {
+    for (int i = 0; i < frames; i += keepEvery) {
         drawFrame(pixels, w, h, i, frames);
-        if (!writer.writeFrame(pixels.data())) {
+        if (!writer.writeFrameAt(pixels.data(), i)) {
             std::fprintf(stderr, "tessaline-videogen: %s: %s\n", output, writer.error().c_str());
             return 1;
         }

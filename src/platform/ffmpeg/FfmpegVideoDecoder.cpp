@@ -76,17 +76,27 @@ public:
         return true;
     }
 
+    int64_t frameIndex() const override { return m_frameIndex; }
+    bool damaged() const override { return m_damaged; }
+
     const uint8_t* nextFrame() override
     {
         if (!m_codec || m_ended) return nullptr;
         for (;;) {
             const int got = avcodec_receive_frame(m_codec, m_frame);
             if (got == 0) {
+                // The timestamp in stream ticks is the frame index: an AVI stream counts one tick
+                // per frame, and the frames an encoder dropped are missing ticks.
+                const int64_t ts = m_frame->best_effort_timestamp;
+                m_frameIndex = ts != AV_NOPTS_VALUE && ts >= 0 ? ts : -1;
+                if (m_frame->decode_error_flags || (m_frame->flags & AV_FRAME_FLAG_CORRUPT)) m_damaged = true;
                 const bool converted = convert();
                 av_frame_unref(m_frame);
                 if (converted) return m_rows.data();
-                continue;  // a frame in a format we cannot convert: damage, take the next
+                m_damaged = true;  // a frame in a format we cannot convert: take the next
+                continue;
             }
+            if (got != AVERROR(EAGAIN) && got != AVERROR_EOF) m_damaged = true;
             if (got != AVERROR(EAGAIN) || m_draining) break;
             feedPacket();
         }
@@ -99,14 +109,19 @@ private:
     void feedPacket()
     {
         for (;;) {
-            if (av_read_frame(m_format, m_packet) < 0) {
+            const int read = av_read_frame(m_format, m_packet);
+            if (read < 0) {
+                if (read != AVERROR_EOF) m_damaged = true;
                 avcodec_send_packet(m_codec, nullptr);
                 m_draining = true;
                 return;
             }
             const bool ours = m_packet->stream_index == m_stream->index;
-            // A packet the decoder refuses (damage) is dropped; later ones may decode.
-            if (ours) avcodec_send_packet(m_codec, m_packet);
+            // A cut packet, or one the decoder refuses, is damage; later ones may still decode.
+            if (ours) {
+                if (m_packet->flags & AV_PKT_FLAG_CORRUPT) m_damaged = true;
+                if (avcodec_send_packet(m_codec, m_packet) < 0) m_damaged = true;
+            }
             av_packet_unref(m_packet);
             if (ours) return;
         }
@@ -145,6 +160,8 @@ private:
     std::vector<uint8_t> m_rows;  // the same rows, bottom first (what nextFrame gives)
     bool m_draining = false;      // the end of the input was sent to the decoder
     bool m_ended = false;
+    bool m_damaged = false;
+    int64_t m_frameIndex = -1;  // of the frame nextFrame gave last
 };
 
 std::unique_ptr<VideoDecoder> openVideo(const std::string& path)

@@ -109,14 +109,25 @@ bool FfmpegVideoWriter::open(const std::string& path, VideoCodecKind kind, int w
 
 bool FfmpegVideoWriter::writeFrame(const uint32_t* pixels)
 {
+    return m_state && writeFrameAt(pixels, m_state->next);
+}
+
+bool FfmpegVideoWriter::writeFrameAt(const uint32_t* pixels, int64_t index)
+{
     if (!m_state || !pixels) return false;
     State& s = *m_state;
+    if (index < s.next) {
+        m_error = "frames must be written in order";
+        return false;
+    }
     if (av_frame_make_writable(s.frame) < 0) return false;
     // 0x00RRGGBB in memory is blue, green, red, 0 per pixel: BGR0.
     const uint8_t* src[4] = {reinterpret_cast<const uint8_t*>(pixels), nullptr, nullptr, nullptr};
     const int srcStride[4] = {s.codec->width * 4, 0, 0, 0};
     sws_scale(s.scaler, src, srcStride, 0, s.codec->height, s.frame->data, s.frame->linesize);
-    s.frame->pts = s.next++;
+    // The muxer writes an empty chunk for each frame the timestamps skip.
+    s.frame->pts = index;
+    s.next = index + 1;
     s.frame->quality = s.codec->global_quality;  // the fixed quantiser applies per frame
     if (s.encode(s.frame)) return true;
     m_error = "cannot encode a frame";

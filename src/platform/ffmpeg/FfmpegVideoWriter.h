@@ -22,8 +22,12 @@ public:
     // Creates the file; false (with error() set) when it cannot. `quality` is the lossy codecs'
     // quantiser, 1 (best) to 31 (smallest).
     bool open(const std::string& path, VideoCodecKind codec, int width, int height, int fps, int quality = 2);
-    // Encodes one frame of width x height pixels 0x00RRGGBB, top row first.
+    // Encodes one frame of width x height pixels 0x00RRGGBB, top row first, as the next frame.
     bool writeFrame(const uint32_t* pixels);
+    // Encodes the picture as frame `index` (after every frame written so far); the frames
+    // skipped in between are dropped, as encoders drop them: the file declares them and holds
+    // empty chunks in their place.
+    bool writeFrameAt(const uint32_t* pixels, int64_t index);
     // Flushes the encoder and finishes the file.
     bool close();
     const std::string& error() const { return m_error; }
