@@ -245,7 +245,7 @@ void BM_DemoFrame(benchmark::State& state)
     for (auto _ : state) stats.time([] { renderFrame(playerScreen()); });
     stats.report(state, allocations.count());
 }
-// A frame in the middle of each of the demo's fifteen sections (docs/showcase.md).
+// A frame in the middle of each of the demo's fifteen sections (docs/09-showcase-demo.md).
 BENCHMARK(BM_DemoFrame)->Arg(8000)->Arg(23000)->Arg(42000)->Arg(61000)->Arg(80000)->Arg(100000)->Arg(119000)
     ->Arg(138000)->Arg(157000)->Arg(176000)->Arg(196000)->Arg(215000)->Arg(234000)->Arg(253000)->Arg(273000)
     ->Unit(benchmark::kMicrosecond);

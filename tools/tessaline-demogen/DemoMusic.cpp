@@ -153,7 +153,7 @@ struct Section {
 };
 
 // The fifteen sections, in order; their lengths add up to kNbPatterns. The demo's script starts
-// a section of pictures with each (change together with demo/demo.lscx and docs/showcase.md).
+// a section of pictures with each (change together with demo/demo.lscx and docs/09-showcase-demo.md).
 constexpr Section kSections[] = {
     {2, kProgA, Drums::None, 0, Arp::Sparse, Top::Pad},          // intro
     {2, kProgA, Drums::Hats, 1, Arp::Eighths, Top::Pad},         // build
