@@ -1,32 +1,21 @@
 #include "DemoMusic.h"
 
+#include "music/ModuleWriter.h"
+
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstring>
-#include <string>
 
 namespace DemoMusic {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// Amiga periods of the three octaves a module may use, C-1 to B-3 (note index 0 to 35).
-constexpr std::array<uint16_t, 36> kPeriods = {
-    856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453,
-    428, 404, 381, 360, 339, 320, 302, 285, 269, 254, 240, 226,
-    214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113,
-};
+using ModuleWriter::Cell;
+using ModuleWriter::Pattern;
+using ModuleWriter::Sample;
 
 // Sample numbers in the module (1-based, as the pattern cells name them).
 enum Instrument { kNone = 0, kLead, kBass, kKick, kSnare, kHat, kPadMinor, kPadMajor, kBell, kPluck };
-
-struct Sample {
-    std::string name;
-    std::vector<int8_t> data;
-    int volume = 64;
-    bool looped = false;
-};
 
 int8_t toS8(double v)
 {
@@ -116,18 +105,8 @@ std::vector<Sample> makeSamples()
         const int harmonics = std::max(1, int(8 * (1.0 - t) * (1.0 - t)));
         s[8].data.push_back(toS8(softSaw(i / 32.0, harmonics) * std::pow(1.0 - t, 1.5)));
     }
-    for (Sample& sample : s)
-        if (sample.data.size() % 2) sample.data.push_back(0);  // lengths count 16-bit words
     return s;
 }
-
-struct Cell {
-    int sample = kNone;
-    int note = -1;  // index into kPeriods, -1: none
-    int effect = 0;
-    int param = 0;
-};
-using Pattern = std::array<Cell, 64 * 4>;
 
 // Chords: root (semitone above C) and third (3 minor, 4 major); four to a progression, one a bar.
 struct Chord {
@@ -330,31 +309,12 @@ Pattern makePattern(const Section& s, int index, int fade, bool first, bool last
     return rows;
 }
 
-void putBE16(std::vector<uint8_t>& out, size_t at, unsigned v)
-{
-    out[at] = static_cast<uint8_t>(v >> 8);
-    out[at + 1] = static_cast<uint8_t>(v);
-}
-
 } // namespace
 
 std::vector<uint8_t> makeModule()
 {
     const std::vector<Sample> samples = makeSamples();
-    std::vector<uint8_t> out(1084, 0);
-    std::memcpy(out.data(), "tessaline showcase", 18);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        const size_t at = 20 + 30 * i;
-        std::memcpy(&out[at], samples[i].name.data(), std::min<size_t>(22, samples[i].name.size()));
-        const unsigned words = static_cast<unsigned>(samples[i].data.size() / 2);
-        putBE16(out, at + 22, words);
-        out[at + 25] = static_cast<uint8_t>(samples[i].volume);
-        putBE16(out, at + 28, samples[i].looped ? words : 1);
-    }
-    out[950] = kNbPatterns;  // song length
-    out[951] = 127;
-    for (int i = 0; i < kNbPatterns; ++i) out[952 + size_t(i)] = static_cast<uint8_t>(i);
-    std::memcpy(&out[1080], "M.K.", 4);
+    std::vector<uint8_t> out = ModuleWriter::makeHeader("tessaline showcase", samples, kNbPatterns);
 
     const int nbSections = int(std::size(kSections));
     int pattern = 0;
@@ -364,17 +324,10 @@ std::vector<uint8_t> makeModule()
             // The outro fades: full, three quarters, half.
             const int fade = si == nbSections - 1 ? 64 - k * 16 : 64;
             const bool last = si == nbSections - 1 && k == s.patterns - 1;
-            for (const Cell& c : makePattern(s, k, fade, pattern == 0, last)) {
-                const unsigned period = c.note >= 0 ? kPeriods[static_cast<size_t>(c.note % 36)] : 0;
-                out.push_back(static_cast<uint8_t>((c.sample & 0xF0) | ((period >> 8) & 0x0F)));
-                out.push_back(static_cast<uint8_t>(period & 0xFF));
-                out.push_back(static_cast<uint8_t>(((c.sample & 0x0F) << 4) | (c.effect & 0x0F)));
-                out.push_back(static_cast<uint8_t>(c.param));
-            }
+            ModuleWriter::appendPattern(out, makePattern(s, k, fade, pattern == 0, last));
         }
     }
-    for (const Sample& s : samples)
-        for (int8_t v : s.data) out.push_back(static_cast<uint8_t>(v));
+    ModuleWriter::appendSampleData(out, samples);
     return out;
 }
 

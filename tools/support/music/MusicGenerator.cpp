@@ -1,44 +1,25 @@
 #include "music/MusicGenerator.h"
 
-#include <array>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 #include <algorithm>
 
 #include "foundation/FileTools.h"
+#include "music/ModuleWriter.h"
 
 namespace MusicGenerator {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-void putBE16(std::vector<uint8_t>& out, size_t at, unsigned v)
-{
-    out[at] = static_cast<uint8_t>(v >> 8);
-    out[at + 1] = static_cast<uint8_t>(v);
-}
-
 void appendLE(std::vector<uint8_t>& out, uint32_t v, int bytes)
 {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-// Amiga periods of the three octaves a module may use, C-1 to B-3.
-constexpr std::array<uint16_t, 36> kPeriods = {
-    856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453,
-    428, 404, 381, 360, 339, 320, 302, 285, 269, 254, 240, 226,
-    214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113,
-};
-
-// A synthesized 8-bit sample: data, volume 0..64, and its loop (whole sample) or none.
-struct Sample {
-    const char* name;
-    std::vector<int8_t> data;
-    int volume;
-    bool looped;
-};
+using ModuleWriter::Cell;
+using ModuleWriter::Sample;
 
 int8_t toS8(double v)
 {
@@ -78,23 +59,14 @@ std::vector<Sample> makeSamples()
         hat.data.push_back(toS8(noise * std::pow(1.0 - i / 1200.0, 3.0)));
     }
     samples.push_back(hat);
-    for (Sample& s : samples)
-        if (s.data.size() % 2) s.data.push_back(0);  // lengths are counted in 16-bit words
     return samples;
 }
 
-struct Cell {
-    int sample = 0;  // 0: none
-    int note = -1;   // index into kPeriods, -1: none
-    int effect = 0;
-    int param = 0;
-};
-
 // One pattern of 64 rows x 4 channels: bass, drums, an arpeggio (from the second pattern on)
 // and its quieter octave below (in the third).
-std::array<Cell, 64 * 4> makePattern(int pattern)
+ModuleWriter::Pattern makePattern(int pattern)
 {
-    std::array<Cell, 64 * 4> rows{};
+    ModuleWriter::Pattern rows{};
     // A minor, F, C, G: chord roots and arpeggio notes, one chord a bar of 16 rows.
     constexpr int kRoots[4] = {9, 5, 0, 7};          // A, F, C, G in octave 1
     constexpr int kThirds[4] = {3, 4, 4, 4};         // minor or major third above the root
@@ -124,34 +96,9 @@ std::vector<uint8_t> makeModule()
 {
     constexpr int kNbPatterns = 3;
     const std::vector<Sample> samples = makeSamples();
-    std::vector<uint8_t> out(1084, 0);
-    std::memcpy(out.data(), "tessaline test", 14);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        const size_t at = 20 + 30 * i;
-        std::memcpy(&out[at], samples[i].name, std::strlen(samples[i].name));
-        const unsigned words = static_cast<unsigned>(samples[i].data.size() / 2);
-        putBE16(out, at + 22, words);
-        out[at + 24] = 0;  // finetune
-        out[at + 25] = static_cast<uint8_t>(samples[i].volume);
-        putBE16(out, at + 26, 0);
-        putBE16(out, at + 28, samples[i].looped ? words : 1);
-    }
-    out[950] = kNbPatterns;  // song length
-    out[951] = 127;
-    for (int i = 0; i < kNbPatterns; ++i) out[952 + i] = static_cast<uint8_t>(i);
-    std::memcpy(&out[1080], "M.K.", 4);
-
-    for (int p = 0; p < kNbPatterns; ++p) {
-        for (const Cell& c : makePattern(p)) {
-            const unsigned period = c.note >= 0 ? kPeriods[static_cast<size_t>(c.note)] : 0;
-            out.push_back(static_cast<uint8_t>((c.sample & 0xF0) | ((period >> 8) & 0x0F)));
-            out.push_back(static_cast<uint8_t>(period & 0xFF));
-            out.push_back(static_cast<uint8_t>(((c.sample & 0x0F) << 4) | (c.effect & 0x0F)));
-            out.push_back(static_cast<uint8_t>(c.param));
-        }
-    }
-    for (const Sample& s : samples)
-        for (int8_t v : s.data) out.push_back(static_cast<uint8_t>(v));
+    std::vector<uint8_t> out = ModuleWriter::makeHeader("tessaline test", samples, kNbPatterns);
+    for (int p = 0; p < kNbPatterns; ++p) ModuleWriter::appendPattern(out, makePattern(p));
+    ModuleWriter::appendSampleData(out, samples);
     return out;
 }
 
