@@ -1,0 +1,331 @@
+// The renderer's choices on small tool-made scenes, with hand-worked pixels and values: the
+// drawing kind and pass of each sub-material, the negative palette, spot and directional light
+// values with their floor, the texture coordinates handed to the filler, the depth-ordered
+// transparent polygons, polygon building and outlines, the flat factor, the filler's left-edge
+// clipping, the clipper's side planes and the texture crop.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include "SceneFromText.h"
+#include "image/CImage32.h"
+#include "s3d/PolyFiller.h"
+#include "s3d/S3DClipper.h"
+
+namespace {
+
+// A square facing the camera at depth z (world), corners bottom-left, bottom-right, top-right,
+// top-left, split into two faces that run counter-clockwise on the screen; both faces take
+// sub-material number `sub`. The camera of these scenes sits at (0, 0, -100) looking along +z,
+// so a world point (x, y, z) lands at x' = 256 + 256 x / (z + 100), y' = 128 - 256 y / (z + 100).
+std::string quad(const char* name, float x0, float x1, float y0, float y1, float z, int sub, const std::string& more = "")
+{
+    char v[256];
+    std::snprintf(v, sizeof v, "%g %g %g  %g %g %g  %g %g %g  %g %g %g", x0, y0, z, x1, y0, z, x1, y1, z, x0, y1, z);
+    return std::string("  triObject { header { name \"") + name + "\" } material 0\n   vertices { positions [ " + v +
+           " ] textureVertices [ 0 0  1 0  1 1  0 1 ] }\n   faceData { faces [ 0 1 2  0 2 3 ] textureFaces [ 0 1 2  0 2 3 ]"
+           " subMaterials [ " + std::to_string(sub) + " " + std::to_string(sub) + " ] }\n" + more + "  }\n";
+}
+
+const char* const kCamera = " cameras { camera { header { name \"c\" node { values { position 0 0 -100 } } }"
+                            " target { name \"t\" node { values { position 0 0 0 } } } } }\n";
+
+std::string scene(const std::string& objects, const std::string& subMaterials, const std::string& extra = "")
+{
+    return std::string("scene {\n animationLength 10\n triObjects {\n") + objects + " }\n" + kCamera +
+           " materials { material { name \"m\" subMaterials {\n" + subMaterials + " } } }\n" + extra + "}\n";
+}
+
+std::string sub(const std::string& values) { return std::string("  subMaterial { shading { values { paletteEnabled 1 ") + values + " } } }\n"; }
+
+// One frame into a 512 x 256 image; the view port keeps a depth buffer when the scene asks
+// for one (chunk 500, 1 when absent), as the script side sets it up.
+struct Frame {
+    CImage32Buffered image{512, 256};
+    ViewPort viewPort;
+    void render(S3DScene& s)
+    {
+        viewPort.m_ownsZBuffer = s.m_depthBuffer != 0;
+        viewPort.setScreen(&image);
+        viewPort.clearZBuffer();
+        s.setViewPort(&viewPort);
+        s.setCamera(0);
+        s.update(0);
+        s.prepare();
+        s.render();
+    }
+    uint32_t at(int x, int y) const { return image.m_pPixels[y * 512 + x]; }
+};
+
+TEST(S3DDraw, DrawingKindsFollowTheTable)
+{
+    const std::pair<int, int> table[] = {{0, 1},    {1, 3},    {2, 3},    {3, 3},   {20, 1},   {100, 20}, {101, 21},
+                                         {102, 21}, {103, 21}, {104, 1},  {200, 10}, {201, 11}, {202, 1},  {4, 1}};
+    for (const auto& [opacityKind, kind] : table) EXPECT_EQ(drawKindFor(false, false, opacityKind), kind) << opacityKind;
+    EXPECT_EQ(drawKindFor(true, true, 100), 2);
+    EXPECT_EQ(drawKindFor(false, true, 100), 4);
+}
+
+TEST(S3DDraw, SubMaterialsGoToTheirPassAndTextureKindsOneAndHundredOneTurnNegative)
+{
+    // Opaque means opacity kind other than 20, blend mode 0 and opacity exactly 1.
+    ScratchDir dir;
+    const char* const subs[] = {
+        "",                                             // 0 opaque
+        "opacity 0.999",                                // 1 transparent
+        "blendMode 1",                                  // 2 additive: transparent
+        "blendMode 3",                                  // 3 subtractive: transparent
+        "opacityKind 20",                               // 4 opacity-weighted: transparent
+        "opacityKind 1",                                // 5 kind 3, texture mode 0: negative
+        "opacityKind 101",                              // 6 kind 21, texture mode 0: negative
+        "opacityKind 2",                                // 7 kind 3, not negative
+        "opacityKind 1 textureMap1 { values { textureMode 1 } }",  // 8 not negative
+    };
+    std::string subText, faces, numbers;
+    for (size_t i = 0; i < std::size(subs); ++i) {
+        subText += sub(subs[i]);
+        faces += " 0 1 2";
+        numbers += std::string(" ") + std::to_string(i);
+    }
+    subText += "  subMaterial { }\n";  // palette disabled: no draw operation
+    faces += " 0 1 2";
+    numbers += " 9";
+    auto s = sceneFromText(dir, scene(std::string("  triObject { header { name \"o\" } material 0 vertices { positions [ 0 0 0  1 0 0  0 1 0 ] }")
+                                      + " faceData { faces [" + faces + " ] subMaterials [" + numbers + " ] } }\n",
+                                      subText));
+    const S3DTriObject& o = *s->findTriObject("o");
+    ASSERT_EQ(o.m_drawOps.size(), std::size(subs));
+    const bool second[] = {false, true, true, true, true, false, false, false, false};
+    const int kinds[] = {1, 1, 1, 1, 1, 3, 21, 3, 3};
+    S3DMaterial& m = *s->getMaterial(0);
+    for (size_t i = 0; i < std::size(subs); ++i) {
+        EXPECT_EQ(o.m_drawOps[i].pSubMaterial, m.getSubMaterial(int(i))) << i;
+        EXPECT_EQ(o.m_drawOps[i].secondPass, second[i]) << i;
+        EXPECT_EQ(o.m_drawOps[i].kind, kinds[i]) << i;
+        EXPECT_EQ(m.getSubMaterial(int(i))->m_negative, i == 5 || i == 6 ? 1 : 0) << i;
+    }
+}
+
+TEST(S3DDraw, TransparentFacesFollowEveryOpaqueOneAndTheDepthBufferIsOnByDefault)
+{
+    // In file order: "glow", additive blue, near (z = -50), over the left part of the red
+    // "wall" (z = 0); "front", opaque green, near, over its right part and drawn before it.
+    // The additive face comes after every opaque one: red + blue. The depth buffer (chunk 500
+    // absent: on) keeps the nearer green in front of the wall drawn after it.
+    ScratchDir dir;
+    auto s = sceneFromText(dir, scene(quad("glow", -30, -10, -10, 10, -50, 0) + quad("front", 10, 30, -10, 10, -50, 1) +
+                                          quad("wall", -80, 80, -40, 40, 0, 2),
+                                      sub("diffuse 0 0 1 blendMode 1") + sub("diffuse 0 1 0") + sub("diffuse 1 0 0")));
+    Frame f;
+    f.render(*s);
+    EXPECT_EQ(f.at(153, 128), 0xFF00FFu);
+    EXPECT_EQ(f.at(358, 128), 0x00FF00u);
+    EXPECT_EQ(f.at(256, 128), 0xFF0000u);
+    EXPECT_EQ(f.at(256, 40), 0xFF0000u);
+    EXPECT_EQ(f.at(256, 20), 0u);
+}
+
+TEST(S3DDraw, FlatKindTakesThreeLightValuesTimes84_9915)
+{
+    // An omni light of intensity 0.5 well inside its near distance: every light value is 0.5;
+    // 1.5 × 84.9915 = 127.49 gives index 127, n = 128: 255 cos(π/4) = 180.3 → 0xB4.
+    ScratchDir dir;
+    auto s = sceneFromText(dir, scene(quad("flat", -20, 20, -20, 20, 0, 0, "   lights { light \"l\" }\n"),
+                                      sub("opacityKind 100"),
+                                      " lights { light { header { name \"l\" node { values { position 0 0 -50 } } }"
+                                      " values { intensity 0.5 nearAttenuation 1000 farAttenuation 2000 } } }\n"));
+    Frame f;
+    f.render(*s);
+    EXPECT_EQ(f.at(256, 128), 0xB4B4B4u);
+}
+
+TEST(S3DDraw, SpotAndDirectionalLightValuesWithTheirFloor)
+{
+    // Object space: the objects sit at (0, 0, 20), so the spot at world (0, 0, -80) aiming at
+    // (0, 0, 20) is at (0, 0, -100) aiming at the origin. Vertex normals (B - A) x (C - A) are
+    // +z, along the light (N·L > 0 lights). Near 50, far 250, hotspot 0.2, falloff 0.6,
+    // intensity 0.8:
+    //   (0, 0, 0): d 100, factor 0.75, on the axis: 0.6;
+    //   (100 tan 0.4, 0, 0): α 0.4, d 108.5704, factor 0.7071478, N·L cos 0.4 = 0.9210610,
+    //     cone 1 - 0.2/0.4 = 0.5: 0.2605305;
+    //   (0, 100 tan 0.7, 0): α 0.7 beyond the falloff: 0.
+    // Alone the spot writes these as they are; with a second light (an omni of intensity 0)
+    // the sum is held to 0.001 .. 1.
+    // The directional light at world (-100, 0, 20) aiming at (0, 0, 20) measures depth along
+    // +x from -100 in object space: t = x + 100. Near 80, far 280: x = 0 → 0.9, x = 150 → 0.15,
+    // x = 200 (t = 300, beyond far) → 0 held to 0.001.
+    ScratchDir dir;
+    const std::string spotMesh = " vertices { positions [ 0 0 0  42.279322 0 0  0 84.228838 0 ] } faceData { faces [ 0 1 2 ] }";
+    const auto object = [](const char* name, const std::string& mesh, const char* lights) {
+        return std::string("  triObject { header { name \"") + name + "\" node { values { position 0 0 20 } } } material 0" +
+               mesh + " lights { " + lights + " } }\n";
+    };
+    auto s = sceneFromText(
+        dir, scene(object("spot", spotMesh, "light \"spot\"") + object("both", spotMesh, "light \"spot\" light \"dim\"") +
+                       object("sun", " vertices { positions [ 0 0 0  150 0 0  200 10 0 ] } faceData { faces [ 0 1 2 ] }",
+                              "light \"sun\""),
+                   sub(""),
+                   " lights {\n"
+                   "  light { header { name \"spot\" node { values { position 0 0 -80 } } }"
+                   "   target { name \"spot.t\" node { values { position 0 0 20 } } }"
+                   "   values { type 2 intensity 0.8 nearAttenuation 50 farAttenuation 250 hotspot 0.2 falloff 0.6 } }\n"
+                   "  light { header { name \"dim\" } values { intensity 0 } }\n"
+                   "  light { header { name \"sun\" node { values { position -100 0 20 } } }"
+                   "   target { name \"sun.t\" node { values { position 0 0 20 } } }"
+                   "   values { type 3 nearAttenuation 80 farAttenuation 280 } }\n }\n"));
+    s->setCamera(0);
+    s->update(0);
+    s->prepare();
+    const std::vector<float>& spot = s->findTriObject("spot")->m_lightning;
+    EXPECT_NEAR(spot[0], 0.6f, 1e-5f);
+    EXPECT_NEAR(spot[1], 0.2605305f, 1e-5f);
+    EXPECT_EQ(spot[2], 0.0f);
+    const std::vector<float>& both = s->findTriObject("both")->m_lightning;
+    EXPECT_NEAR(both[0], 0.6f, 1e-5f);
+    EXPECT_NEAR(both[1], 0.2605305f, 1e-5f);
+    EXPECT_FLOAT_EQ(both[2], 0.001f);
+    const std::vector<float>& sun = s->findTriObject("sun")->m_lightning;
+    EXPECT_NEAR(sun[0], 0.9f, 1e-5f);
+    EXPECT_NEAR(sun[1], 0.15f, 1e-5f);
+    EXPECT_FLOAT_EQ(sun[2], 0.001f);
+}
+
+TEST(S3DDraw, FillerGetsUTimesWidthAndOneMinusVTimesHeight)
+{
+    // A 2 x 2 texture, top row red green, bottom row blue white (a TGA holds its bottom row first). Three squares at z = 0 (screen
+    // 2.56 pixels per unit), drawn with texture coordinates alone (opacity kind 200):
+    //   "plain": (u, v) from the faces, v = 1 along the top edge, so the image stands upright;
+    //   "env": from the camera-space normal (0, 0, ±1): (0.5, 0.5), moved by the UV transform
+    //     with offsets (0.25, -0.25) to (0.25, 0.75): texel (0.5, 0.5) → red everywhere;
+    //   "gen": the generator adds (0.5, 0.25): near the bottom-left corner (u, v) ≈ (0.57, 0.31),
+    //     texel (1.1, 1.4) → white.
+    ScratchDir dir;
+    dir.write("t.tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\2\0\2\0\x18\x20", 18) +
+                           std::string("\xff\0\0\xff\xff\xff\0\0\xff\0\xff\0", 12));
+    const std::string map = "textureMap1 { values { fileName \"t.tga\" ";
+    auto s = sceneFromText(
+        dir, scene(quad("plain", -70, -30, -30, 30, 0, 0) + quad("env", -20, 20, -30, 30, 0, 1) + quad("gen", 30, 70, -30, 30, 0, 2),
+                   sub(std::string("opacityKind 200 ") + map + "} }") +
+                       sub(std::string("opacityKind 200 ") + map + "environmentMap 1 useTransform 1 offsetU 0.25 offsetV -0.25 } }") +
+                       sub(std::string("opacityKind 200 ") + map + "generator 1 } tracks { generator1 linear { key 0 0.5 key 10 0.5 }"
+                                                      " generator2 linear { key 0 0.25 key 10 0.25 } } }")));
+    Frame f;
+    f.render(*s);
+    EXPECT_EQ(f.at(85, 60), 0xFF0000u);   // plain, top-left
+    EXPECT_EQ(f.at(170, 60), 0x00FF00u);  // top-right
+    EXPECT_EQ(f.at(85, 195), 0x0000FFu);  // bottom-left
+    EXPECT_EQ(f.at(170, 195), 0xFFFFFFu); // bottom-right
+    EXPECT_EQ(f.at(256, 128), 0xFF0000u); // env
+    EXPECT_EQ(f.at(215, 195), 0xFF0000u);
+    EXPECT_EQ(f.at(340, 195), 0xFFFFFFu); // gen
+}
+
+TEST(S3DDraw, DepthSortedTransparentTrianglesDrawNearestFirstEachOnce)
+{
+    // Two averaging (opacity 0.5) triangles over the screen centre: "near-ish" red with corners
+    // at camera depths 50, 50 and 20 (key (0.02 + 0.02 + 0.05)/3 = 0.03), green at depth 40
+    // (key 0.025). Nearest key first: red 127 halves to 63, then green: (63 + 0)/2 = 31 red,
+    // (0 + 127)/2 = 63 green.
+    ScratchDir dir;
+    auto s = sceneFromText(dir, scene("  triObject { header { name \"o\" } material 0 option5 1\n"
+                                      "   vertices { positions [ -10 -10 -50  10 -10 -50  0 4 -80  -10 -10 -60  10 -10 -60  0 10 -60 ] }\n"
+                                      "   faceData { faces [ 0 1 2  3 4 5 ] subMaterials [ 0 1 ] } }\n",
+                                      sub("twoSided 1 opacity 0.5 diffuse 1 0 0") + sub("twoSided 1 opacity 0.5 diffuse 0 1 0")));
+    Frame f;
+    f.render(*s);
+    EXPECT_EQ(f.at(256, 128), 0x1F3F00u);
+}
+
+TEST(S3DDraw, PolygonBuildingPairsFacesAndMarksOutlines)
+{
+    // Faces (0 1 2) and (0 2 3) share the edge 2-0: paired (1) they make the quad 0 1 2 3, the
+    // second face adding nothing; 2 marks every edge of each triangle, 3 the first two only.
+    ScratchDir dir;
+    std::string objects;
+    for (int option = 0; option <= 3; ++option)
+        objects += std::string("  triObject { header { name \"o") + std::to_string(option) + "\" } material 0 option1 " + std::to_string(option) +
+                   " vertices { positions [ 0 0 0  1 0 0  1 1 0  0 1 0 ] } faceData { faces [ 0 1 2  0 2 3 ] } }\n";
+    auto s = sceneFromText(dir, scene(objects, sub("")));
+    const auto polygons = [&](int option) { return s->findTriObject((std::string("o") + std::to_string(option)).c_str())->m_drawOps[0].polygons; };
+    ASSERT_EQ(polygons(1).size(), 1u);
+    const std::vector<S3DPolygon> paired = polygons(1);
+    const S3DPolygon& q = paired[0];
+    EXPECT_EQ(q.n, 4);
+    EXPECT_EQ(std::vector<int>(q.vertex, q.vertex + 4), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(polygons(0).size(), 2u);
+    EXPECT_EQ(polygons(2).size(), 2u);
+    EXPECT_EQ(s->findTriObject("o0")->m_lines.size(), 0u);
+    EXPECT_EQ(s->findTriObject("o2")->m_lines.size(), 6u);
+    EXPECT_EQ(s->findTriObject("o3")->m_lines.size(), 4u);
+}
+
+TEST(S3DDraw, SpanCutAtTheLeftEdgeStartsWithTheDepthOfItsFirstPixel)
+{
+    // A triangle reaching 10 pixels past the left edge, w = 0.25 along x = -10 and 0.5 at
+    // (30, 20): w = 0.25 + (x + 10) / 160. At pixel x = 0, w = 0.3125; at x = 5, 0.34375.
+    std::vector<uint32_t> pixels(64 * 32), depth(64 * 32);
+    const RasterImage image{pixels.data(), 64, 32};
+    const RasterDepth cells{depth.data(), 64, 32};
+    uint32_t palette[256];
+    std::fill(std::begin(palette), std::end(palette), 0x123456u);
+    RasterMaterial m;
+    m.palette = palette;
+    GouraudFiller filler;
+    filler.setDestination(&image);
+    filler.setZBuffer(&cells);
+    filler.setMaterial(&m);
+    const RasterVertex v[3] = {{-10, 0, 0.25f, {255}}, {-10, 20, 0.25f, {255}}, {30, 20, 0.5f, {255}}};
+    filler.drawPolygon(v, 3);
+    EXPECT_EQ(pixels[10 * 64], 0x123456u);
+    EXPECT_NEAR(double(depth[10 * 64]), 0.3125 * 4294967296.0, 4096.0);
+    EXPECT_NEAR(double(depth[10 * 64 + 5]), 0.34375 * 4294967296.0, 4096.0);
+}
+
+TEST(S3DDraw, ClipperCutsAtTheSidePlanes)
+{
+    // Default camera: 512 x 256, scales 256, centre (256, 128); at depth 100 the right edge is
+    // x = 100 and the left x = -100. A triangle reaching x = 200 is cut half way along two
+    // edges (values 0/100 → 50, 100/200 → 150); its mirror is cut at the left edge alike.
+    S3DCamera camera;
+    S3DClipper clipper;
+    clipper.setup(camera);
+    for (float side : {1.0f, -1.0f}) {
+        S3DClipVertex in[3];
+        in[0].p = {0, -10, 100};
+        in[1].p = {200 * side, -10, 100};
+        in[2].p = {0, 30, 100};
+        for (int i = 0; i < 3; ++i) in[i].value[0] = float(100 * i);
+        RasterVertex out[S3DClipper::kMaxWork];
+        const int n = clipper.clip(in, 3, 1, out);
+        ASSERT_EQ(n, 4) << side;
+        // Start from the corner at the centre column, then walk the polygon's order.
+        std::vector<std::array<float, 3>> got;
+        for (int i = 0; i < n; ++i) got.push_back({out[i].x, out[i].y, out[i].value[0]});
+        std::sort(got.begin(), got.end(), [](const auto& a, const auto& b) { return a[2] < b[2]; });
+        const float edge = side > 0 ? 512.0f : 0.0f;
+        const float want[4][3] = {{256, 153.6f, 0}, {edge, 153.6f, 50}, {edge, 102.4f, 150}, {256, 51.2f, 200}};
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_NEAR(got[size_t(i)][0], want[i][0], 0.2f) << side << " " << i;
+            EXPECT_NEAR(got[size_t(i)][1], want[i][1], 0.2f) << side << " " << i;
+            EXPECT_NEAR(got[size_t(i)][2], want[i][2], 0.2f) << side << " " << i;
+        }
+    }
+}
+
+TEST(S3DDraw, TextureCropTakesRowsFromTheHeight)
+{
+    // A 2 x 4 image whose rows (top first) are 0x40, 0x30, 0x20, 0x10 (a TGA holds its bottom row
+    // first); the crop (0, 0.5, 1, 0.5) is rows 2 and 3.
+    ScratchDir dir;
+    std::string tga("\0\0\2\0\0\0\0\0\0\0\0\0\2\0\4\0\x18\x20", 18);
+    for (int row = 1; row <= 4; ++row) tga += std::string(1, char(0x10 * row)) + std::string(2, '\0') + std::string(1, char(0x10 * row)) + std::string(2, '\0');
+    const std::string path = dir.write("tall.tga", tga);
+    S3DTexture32 t;
+    ASSERT_TRUE(t.load(path.c_str(), true, 0, 0.5f, 1, 0.5f));
+    ASSERT_EQ(t.raster().height, 2);
+    EXPECT_EQ(t.raster().pixels[0], 0x20u);
+    EXPECT_EQ(t.raster().pixels[2], 0x10u);
+}
+
+} // namespace

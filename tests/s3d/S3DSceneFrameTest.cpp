@@ -1,0 +1,98 @@
+// Scene-level frames worked by hand: node modes, the camera's field of view reaching its
+// projection and frustum, a light's camera-space position and direction, and parents found by
+// the first of two equal names.
+#include <cmath>
+
+#include "SceneFromText.h"
+#include "s3d/S3DDrawManager.h"
+
+namespace {
+
+void expectNear(const Point3D& got, const Point3D& want, float eps = 1e-3f)
+{
+    EXPECT_NEAR(got.x, want.x, eps);
+    EXPECT_NEAR(got.y, want.y, eps);
+    EXPECT_NEAR(got.z, want.z, eps);
+}
+
+TEST(S3DSceneFrame, NodeModesBuildTheirMatrices)
+{
+    // Mode 0 ignores rotation and scale: (1, 0, 0) just moves by the position. Mode 1 scales
+    // by (2, 1, 1) first, then turns a quarter about z (angle π/2 about +z: its transposed
+    // matrix takes (x, y, z) to (y, -x, z)), then moves: (1, 0, 0) → (2, 0, 0) → (0, -2, 0)
+    // → (10, -2, 0); (0, 1, 0) → (0, 1, 0) → (1, 0, 0) → (11, 0, 0).
+    S3DNode node;
+    node.setPosition({10, 0, 0});
+    node.setScale({2, 1, 1});
+    node.setRotation(Quaternion::fromAngleAxis(0, 0, 1, 1.5707964f));
+    node.refresh();
+    expectNear(node.matrix().transform({1, 0, 0}), {11, 0, 0});
+    expectNear(node.matrix().transform({0, 1, 0}), {10, 1, 0});
+    node.setMode(1);
+    node.refresh();
+    expectNear(node.matrix().transform({1, 0, 0}), {10, -2, 0});
+    expectNear(node.matrix().transform({0, 1, 0}), {11, 0, 0});
+    expectNear(node.rotationMatrix().transform({1, 0, 0}), {0, -1, 0});
+}
+
+TEST(S3DSceneFrame, FieldOfViewChangeReachesProjectionAndFrustum)
+{
+    // fov = 2 atan(1/2): cot(fov/2) = 2, so scaleX = 2 × 256 = 512 and scaleY = 2 × 256 = 512;
+    // the side planes lean at hx = atan2(256, 512) - 0.0001. A point at (10, 5, 100) projects
+    // to (256 + 51.2, 128 - 25.6).
+    S3DCamera camera;
+    camera.m_header.m_node.setPosition({0, 0, -100});
+    camera.m_target.m_node.setPosition({0, 0, 0});
+    camera.m_header.m_node.refresh();
+    camera.m_target.m_node.refresh();
+    camera.setFov(2.0f * std::atan(0.5f));
+    camera.prepare();
+    EXPECT_NEAR(camera.m_scaleX, 512.0f, 1e-2f);
+    EXPECT_NEAR(camera.m_scaleY, 512.0f, 1e-2f);
+    const float hx = std::atan2(256.0f, 512.0f) - 0.0001f, hy = std::atan2(128.0f, 512.0f) - 0.0001f;
+    expectNear(camera.m_frustum[S3DCamera::kLeft].normal, {std::cos(hx), 0, std::sin(hx)}, 1e-5f);
+    expectNear(camera.m_frustum[S3DCamera::kRight].normal, {-std::cos(hx), 0, std::sin(hx)}, 1e-5f);
+    expectNear(camera.m_frustum[S3DCamera::kBottom].normal, {0, -std::cos(hy), std::sin(hy)}, 1e-5f);
+    const S3DProjectedVertex p = projectVertex(camera, camera.m_viewMatrix.transform({10, 5, 0}));
+    EXPECT_NEAR(p.x, 307.2f, 1e-3f);
+    EXPECT_NEAR(p.y, 102.4f, 1e-3f);
+}
+
+TEST(S3DSceneFrame, LightPositionAndDirectionInCameraSpace)
+{
+    // The camera at (0, 0, -100) looks along +x: yaw -π/2, world (x, y, z) is seen at
+    // (-(z + 100), y, x). The spot at world (50, 20, 0) is at (-100, 20, 50) in camera space,
+    // its target (50, 20, 80) at (-180, 20, 50); the direction matrix looks from the one to
+    // the other: the light goes to the origin, its target 80 ahead on +z.
+    ScratchDir dir;
+    auto scene = sceneFromText(
+        dir, "scene {\n cameras { camera { header { name \"c\" node { values { position 0 0 -100 } } }"
+             " target { name \"ct\" node { values { position 100 0 -100 } } } } }\n"
+             " lights { light { header { name \"s\" node { values { position 50 20 0 } } }"
+             " target { name \"st\" node { values { position 50 20 80 } } } values { type 2 } } }\n}\n");
+    scene->update(0);
+    scene->prepare();
+    const S3DLight& light = scene->m_lights[0];
+    expectNear(light.m_cameraPosition, {-100, 20, 50});
+    expectNear(light.m_targetCameraPosition, {-180, 20, 50});
+    expectNear(light.m_direction.transform(light.m_cameraPosition), {0, 0, 0});
+    expectNear(light.m_direction.transform(light.m_targetCameraPosition), {0, 0, 80});
+}
+
+TEST(S3DSceneFrame, ChildTakesTheFirstOfTwoParentsOfItsName)
+{
+    ScratchDir dir;
+    ReportCapture reports;
+    auto scene = sceneFromText(dir, std::string("scene {\n") + kOneCamera +
+                                        " dummies {\n"
+                                        "  dummy { header { name \"p\" node { values { position 10 0 0 } } } }\n"
+                                        "  dummy { header { name \"p\" node { values { position 20 0 0 } } } }\n"
+                                        "  dummy { header { name \"c\" parent \"p\" node { values { position 1 0 0 } } } }\n"
+                                        " }\n}\n");
+    scene->update(0);
+    scene->prepare();
+    expectNear(scene->findObject("c")->m_node.worldPosition(), {11, 0, 0});
+    EXPECT_EQ(scene->findObject("c")->m_pParent, &scene->m_dummies[0].m_header);
+}
+
+} // namespace
