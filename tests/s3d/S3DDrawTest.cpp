@@ -147,8 +147,8 @@ TEST(S3DDraw, SpotAndDirectionalLightValuesWithTheirFloor)
     // +z, along the light (N·L > 0 lights). Near 50, far 250, hotspot 0.2, falloff 0.6,
     // intensity 0.8:
     //   (0, 0, 0): d 100, factor 0.75, on the axis: 0.6;
-    //   (100 tan 0.4, 0, 0): α 0.4, d 108.5704, factor 0.7071478, N·L cos 0.4 = 0.9210610,
-    //     cone 1 - 0.2/0.4 = 0.5: 0.2605305;
+    //   (100 tan 0.3, 0, 0): α 0.3, d 104.6752, factor 0.7266242, N·L cos 0.3 = 0.9553365,
+    //     cone 1 - 0.1/0.4 = 0.75: 0.4165024;
     //   (0, 100 tan 0.7, 0): α 0.7 beyond the falloff: 0.
     // Alone the spot writes these as they are; with a second light (an omni of intensity 0)
     // the sum is held to 0.001 .. 1.
@@ -156,7 +156,7 @@ TEST(S3DDraw, SpotAndDirectionalLightValuesWithTheirFloor)
     // +x from -100 in object space: t = x + 100. Near 80, far 280: x = 0 → 0.9, x = 150 → 0.15,
     // x = 200 (t = 300, beyond far) → 0 held to 0.001.
     ScratchDir dir;
-    const std::string spotMesh = " vertices { positions [ 0 0 0  42.279322 0 0  0 84.228838 0 ] } faceData { faces [ 0 1 2 ] }";
+    const std::string spotMesh = " vertices { positions [ 0 0 0  30.933625 0 0  0 84.228838 0 ] } faceData { faces [ 0 1 2 ] }";
     const auto object = [](const char* name, const std::string& mesh, const char* lights) {
         return std::string("  triObject { header { name \"") + name + "\" node { values { position 0 0 20 } } } material 0" +
                mesh + " lights { " + lights + " } }\n";
@@ -179,11 +179,11 @@ TEST(S3DDraw, SpotAndDirectionalLightValuesWithTheirFloor)
     s->prepare();
     const std::vector<float>& spot = s->findTriObject("spot")->m_lightning;
     EXPECT_NEAR(spot[0], 0.6f, 1e-5f);
-    EXPECT_NEAR(spot[1], 0.2605305f, 1e-5f);
+    EXPECT_NEAR(spot[1], 0.4165024f, 1e-5f);
     EXPECT_EQ(spot[2], 0.0f);
     const std::vector<float>& both = s->findTriObject("both")->m_lightning;
     EXPECT_NEAR(both[0], 0.6f, 1e-5f);
-    EXPECT_NEAR(both[1], 0.2605305f, 1e-5f);
+    EXPECT_NEAR(both[1], 0.4165024f, 1e-5f);
     EXPECT_FLOAT_EQ(both[2], 0.001f);
     const std::vector<float>& sun = s->findTriObject("sun")->m_lightning;
     EXPECT_NEAR(sun[0], 0.9f, 1e-5f);

@@ -56,6 +56,10 @@ TEST(S3DSceneFrame, FieldOfViewChangeReachesProjectionAndFrustum)
     const S3DProjectedVertex p = projectVertex(camera, camera.m_viewMatrix.transform({10, 5, 0}));
     EXPECT_NEAR(p.x, 307.2f, 1e-3f);
     EXPECT_NEAR(p.y, 102.4f, 1e-3f);
+    // A square screen: scaleX takes half the width, scaleY the whole height (2 × 32, 2 × 64).
+    camera.setScreen(64, 64);
+    EXPECT_NEAR(camera.m_scaleX, 64.0f, 1e-3f);
+    EXPECT_NEAR(camera.m_scaleY, 128.0f, 1e-3f);
 }
 
 TEST(S3DSceneFrame, LightPositionAndDirectionInCameraSpace)
@@ -69,7 +73,8 @@ TEST(S3DSceneFrame, LightPositionAndDirectionInCameraSpace)
         dir, "scene {\n cameras { camera { header { name \"c\" node { values { position 0 0 -100 } } }"
              " target { name \"ct\" node { values { position 100 0 -100 } } } } }\n"
              " lights { light { header { name \"s\" node { values { position 50 20 0 } } }"
-             " target { name \"st\" node { values { position 50 20 80 } } } values { type 2 } } }\n}\n");
+             " target { name \"st\" node { values { position 50 20 80 } } } values { type 2 }"
+             " tracks { intensity linear { key 0 -0.5  key 10 0.5 } } } }\n}\n");
     scene->update(0);
     scene->prepare();
     const S3DLight& light = scene->m_lights[0];
@@ -77,6 +82,8 @@ TEST(S3DSceneFrame, LightPositionAndDirectionInCameraSpace)
     expectNear(light.m_targetCameraPosition, {-180, 20, 50});
     expectNear(light.m_direction.transform(light.m_cameraPosition), {0, 0, 0});
     expectNear(light.m_direction.transform(light.m_targetCameraPosition), {0, 0, 80});
+    // Its intensity track starts below 0: stored as 0.
+    EXPECT_EQ(light.m_intensity, 0.0f);
 }
 
 TEST(S3DSceneFrame, ChildTakesTheFirstOfTwoParentsOfItsName)

@@ -1,0 +1,85 @@
+// Pixel operations the other filler tests leave out, worked per byte: the opacity-weighted
+// subtract and add, the weighted average of the second-value kind, and light indices past the
+// palette's ends.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "s3d/PolyFiller.h"
+
+namespace {
+
+// An 8 x 2 strip filled with `background`, and the quad over all of it.
+struct Strip {
+    std::vector<uint32_t> px;
+    RasterImage image;
+    explicit Strip(uint32_t background) : px(16, background), image{px.data(), 8, 2} {}
+    void draw(PolyFiller& f, float a, float b = 0, int flatIndex = 0)
+    {
+        f.setDestination(&image);
+        const RasterVertex q[] = {{0, 0, 0.5f, {a, b}}, {0, 2, 0.5f, {a, b}}, {8, 2, 0.5f, {a, b}}, {8, 0, 0.5f, {a, b}}};
+        f.drawPolygon(q, 4, flatIndex);
+    }
+};
+
+TEST(PolyFillerOps, OpacityKind20ScalesTheColourBeforeAddingOrSubtracting)
+{
+    // alpha = 0.5 × 255 rounded = 128; the colour 0x80 becomes 128 × 128 / 256 = 64 first.
+    uint32_t grey[256];
+    std::fill(std::begin(grey), std::end(grey), 0x808080u);
+    RasterMaterial m;
+    m.palette = grey;
+    m.opacity = 0.5f;
+    const struct {
+        int blendMode, opacityKind;
+        uint32_t background, want;
+    } cases[] = {
+        {3, 0, 0xC8C8C8u, 0x484848u},   // 200 - 128
+        {3, 20, 0xC8C8C8u, 0x888888u},  // 200 - 64
+        {1, 0, 0x404040u, 0xC0C0C0u},   // 64 + 128
+        {1, 20, 0x404040u, 0x808080u},  // 64 + 64
+    };
+    for (const auto& c : cases) {
+        m.blendMode = c.blendMode;
+        m.opacityKind = c.opacityKind;
+        FlatFiller f;
+        f.setMaterial(&m);
+        Strip s(c.background);
+        s.draw(f, 0);
+        EXPECT_EQ(s.px[5], c.want) << c.blendMode << " " << c.opacityKind;
+    }
+}
+
+TEST(PolyFillerOps, SecondValueWeighsTheAverageByHalf)
+{
+    // Opacity 0.5 selects the average; its weighted form takes weight 255 × 128 / 256 = 127:
+    // 200 × 127 / 256 = 99 over black.
+    uint32_t ramp[256];
+    for (uint32_t i = 0; i < 256; ++i) ramp[i] = i * 0x010101u;
+    RasterMaterial m;
+    m.palette = ramp;
+    m.opacity = 0.5f;
+    TwoValueFiller f;
+    f.setMaterial(&m);
+    Strip s(0);
+    s.draw(f, 200, 255);
+    EXPECT_EQ(s.px[3], 0x636363u);
+}
+
+TEST(PolyFillerOps, LightIndicesPastTheEndsTakeTheEndEntries)
+{
+    uint32_t ramp[256];
+    for (uint32_t i = 0; i < 256; ++i) ramp[i] = i * 0x010101u;
+    RasterMaterial m;
+    m.palette = ramp;
+    GouraudFiller f;
+    f.setMaterial(&m);
+    Strip over(0), under(0x123456u);
+    over.draw(f, 300);
+    under.draw(f, -20);
+    EXPECT_EQ(over.px[9], 0xFFFFFFu);
+    EXPECT_EQ(under.px[9], 0u);
+}
+
+} // namespace
