@@ -29,9 +29,12 @@ const char* const kScene = R"(scene {
   shapes { shape 1 { common {
     header { name "shp" node { tracks { position linear { key 0 0 0 0  key 100 100 0 0 } } } }
     modifiers { modifier 3 { parameterTracks { angle linear { key 0 0  key 100 100 } } } } } } }
-  cameras { camera { header { name "cam" node { tracks { position linear { key 0 0 0 0  key 100 100 0 0 } } } } } }
+  cameras { camera { header { name "cam" node { tracks { position linear { key 0 0 0 0  key 100 100 0 0 } } } }
+    values { roll 0.25 fov 1 } } }
   lights { light { header { name "lamp" } tracks { intensity linear { key 0 0  key 100 100 } } } }
-  materials { material { name "mat" subMaterials { subMaterial { shading { tracks { opacity linear { key 0 0  key 100 1 } } } } } } }
+  materials { material { name "mat" subMaterials {
+    subMaterial { shading { tracks { opacity linear { key 0 0  key 100 1 } } } }
+    subMaterial { shading { values { paletteEnabled 1 } } } } } }
   wsModifiers { wsModifier {
     header { name "ws" node { tracks { position linear { key 0 0 0 0  key 100 100 0 0 } } } }
     modifier 3 { parameterTracks { angle linear { key 0 0  key 100 100 } } } } }
@@ -131,6 +134,24 @@ TEST_F(L3XControllerAnim, EulerWordsTurnAboutTheirOwnAxis)
     const Matrix gy = ry->scene.findTriObject("obj")->m_modifiers[0]->m_gizmoRotation.toTransposedMatrix();
     EXPECT_NEAR(gy.m[2][0], s, 1e-5f);  // rotationY(0.5): m20 = sin
     EXPECT_NEAR(gy.m[0][2], -s, 1e-5f);
+}
+
+TEST_F(L3XControllerAnim, CameraWordsCombineWithTheirOwnFieldAndOpacityRebuildsThePalette)
+{
+    // Roll 0.25 and fov 1 in the file; mode 1 adds to each its own value.
+    auto roll = drive("CAMERA cam ROLL", "0.5", 1, 0);
+    EXPECT_FLOAT_EQ(roll->scene.findCamera("cam")->getRoll(), 0.75f);
+    auto fov = drive("CAMERA cam FOV", "0.5", 1, 0);
+    EXPECT_FLOAT_EQ(fov->scene.findCamera("cam")->getFov(), 1.5f);
+    // A palette built at opacity 1 (white, 255 at index 255) is built again at 0.5: 127.
+    auto mtl = drive("MTL mat 1 POLYOPACITY", "0.5", 0, 0);
+    S3DSubMaterial& s = mtl->scene.m_materials[0].m_subMaterials[1];
+    s.setOpacity(1.0f);
+    s.prepare();
+    ASSERT_EQ(s.m_palette[255], 0xFFFFFFu);
+    mtl->controller.apply();
+    s.prepare();
+    EXPECT_EQ(s.m_palette[255], 0x7F7F7Fu);
 }
 
 TEST_F(L3XControllerAnim, ModeOneAddsUpOnAFieldNoTrackResets)

@@ -82,4 +82,23 @@ TEST(PolyFillerOps, LightIndicesPastTheEndsTakeTheEndEntries)
     EXPECT_EQ(under.px[9], 0u);
 }
 
+TEST(PolyFillerOps, VerticesRoundToTheNearest16_16)
+{
+    // A left edge at x = 3.00001 is 196608.66 / 65536: rounded to 196609, just past pixel 3,
+    // whose centre line it no longer covers; pixel 4 is the first drawn.
+    uint32_t one[256];
+    std::fill(std::begin(one), std::end(one), 1u);
+    RasterMaterial m;
+    m.palette = one;
+    FlatFiller f;
+    f.setMaterial(&m);
+    std::vector<uint32_t> px(16, 0);
+    const RasterImage image{px.data(), 8, 2};
+    f.setDestination(&image);
+    const RasterVertex q[] = {{3.00001f, 0, 0.5f, {}}, {3.00001f, 2, 0.5f, {}}, {7, 2, 0.5f, {}}, {7, 0, 0.5f, {}}};
+    f.drawPolygon(q, 4);
+    EXPECT_EQ(px[3], 0u);
+    EXPECT_EQ(px[4], 1u);
+}
+
 } // namespace

@@ -221,6 +221,53 @@ TEST(S3DDraw, FillerGetsUTimesWidthAndOneMinusVTimesHeight)
     EXPECT_EQ(f.at(340, 195), 0xFFFFFFu); // gen
 }
 
+TEST(S3DDraw, TextureKind10IsAffineAndKind11Perspective)
+{
+    // A square receding to the right: its left edge (x = -20) at camera depth 50, its right
+    // edge (x = 60) at depth 150; u runs 0 .. 1 from left to right. The screen column 230 sees
+    // the point where x / z = -26/256: x = -20 + 80 s, z = 50 + 100 s gives s = 0.1655, so
+    // perspective-correct u = 0.1655 (texel 0.66 of 4: red). Kind 10 interpolates u along the
+    // screen inside each triangle; in the upper one (corners BL, TR, TL, with u = 0 along the
+    // left edge) u = (230 - 153.6) / 204.8 = 0.373 (texel 1.49: green).
+    ScratchDir dir;
+    dir.write("row.tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\4\0\1\0\x18\x20", 18) +
+                             std::string("\0\0\xff\0\xff\0\xff\0\0\xff\xff\xff", 12));
+    const char* const wall = "  triObject { header { name \"w\" } material 0\n"
+                             "   vertices { positions [ -20 -10 -50  60 -10 50  60 10 50  -20 10 -50 ]"
+                             " textureVertices [ 0 0  1 0  1 1  0 1 ] }\n"
+                             "   faceData { faces [ 0 1 2  0 2 3 ] textureFaces [ 0 1 2  0 2 3 ] } }\n";
+    for (const auto& [kind, want] : {std::pair{200, 0x00FF00u}, std::pair{201, 0xFF0000u}}) {
+        auto s = sceneFromText(dir, scene(wall, sub("opacityKind " + std::to_string(kind) +
+                                                    " textureMap1 { values { fileName \"row.tga\" } }")));
+        Frame f;
+        f.render(*s);
+        EXPECT_EQ(f.at(230, 128), want) << kind;
+    }
+}
+
+TEST(S3DDraw, UVTransformMovesTheOffsetPointToTheCentre)
+{
+    // angle π/2 (a = -π/2): rows (0, -1) and (1, 0); offsets (0.25, -0.25) put the centre at
+    // (0.75, 0.25): u' = -(v - 0.25) + 0.5 = 0.75 - v, v' = (u - 0.75) + 0.5 = u - 0.25.
+    ScratchDir dir;
+    dir.write("t.tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\2\0\2\0\x18\x20", 18) + std::string(12, '\x40'));
+    S3DTextureMap map;
+    map.m_fileName = "t.tga";
+    map.loadTexture(dir.path().c_str());
+    map.m_useTransform = 1;
+    map.m_angle = 1.5707964f;
+    map.m_offsetU = 0.25f;
+    map.m_offsetV = -0.25f;
+    map.prepare();
+    float u, v;
+    map.transformUV(1.0f, 0.5f, u, v);
+    EXPECT_NEAR(u, 0.25f, 1e-6f);
+    EXPECT_NEAR(v, 0.75f, 1e-6f);
+    map.transformUV(0.0f, 0.0f, u, v);
+    EXPECT_NEAR(u, 0.75f, 1e-6f);
+    EXPECT_NEAR(v, -0.25f, 1e-6f);
+}
+
 TEST(S3DDraw, DepthSortedTransparentTrianglesDrawNearestFirstEachOnce)
 {
     // Two averaging (opacity 0.5) triangles over the screen centre: "near-ish" red with corners

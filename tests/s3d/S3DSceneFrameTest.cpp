@@ -68,13 +68,16 @@ TEST(S3DSceneFrame, LightPositionAndDirectionInCameraSpace)
     // (-(z + 100), y, x). The spot at world (50, 20, 0) is at (-100, 20, 50) in camera space,
     // its target (50, 20, 80) at (-180, 20, 50); the direction matrix looks from the one to
     // the other: the light goes to the origin, its target 80 ahead on +z.
+    // The first camera looks elsewhere: lights follow the current one, the second.
     ScratchDir dir;
     auto scene = sceneFromText(
-        dir, "scene {\n cameras { camera { header { name \"c\" node { values { position 0 0 -100 } } }"
+        dir, "scene {\n cameras { camera { header { name \"other\" node { values { position 5 5 5 } } } }\n"
+             "  camera { header { name \"c\" node { values { position 0 0 -100 } } }"
              " target { name \"ct\" node { values { position 100 0 -100 } } } } }\n"
              " lights { light { header { name \"s\" node { values { position 50 20 0 } } }"
              " target { name \"st\" node { values { position 50 20 80 } } } values { type 2 }"
              " tracks { intensity linear { key 0 -0.5  key 10 0.5 } } } }\n}\n");
+    scene->setCamera(1);
     scene->update(0);
     scene->prepare();
     const S3DLight& light = scene->m_lights[0];
@@ -84,6 +87,38 @@ TEST(S3DSceneFrame, LightPositionAndDirectionInCameraSpace)
     expectNear(light.m_direction.transform(light.m_targetCameraPosition), {0, 0, 80});
     // Its intensity track starts below 0: stored as 0.
     EXPECT_EQ(light.m_intensity, 0.0f);
+}
+
+TEST(S3DSceneFrame, RollTurnsTheViewAboutItsAxis)
+{
+    // Looking along +z, the view turns by rotationZ(-roll): with roll π/2 a point to the right
+    // of the eye, (10, 0, 100), is seen below it, at (0, -10, 100).
+    S3DCamera camera;
+    camera.m_target.m_node.setPosition({0, 0, 100});
+    camera.m_header.m_node.refresh();
+    camera.m_target.m_node.refresh();
+    camera.setRoll(1.5707964f);
+    camera.prepare();
+    expectNear(camera.m_viewMatrix.transform({10, 0, 100}), {0, -10, 100});
+}
+
+TEST(S3DSceneFrame, WorldSpaceModifierFollowsItsAnimatedNode)
+{
+    // Each update moves the node by its track and copies position, scale and rotation into the
+    // gizmo's offset, scale and rotation.
+    ScratchDir dir;
+    auto scene = sceneFromText(dir, std::string("scene {\n") + kOneCamera +
+                                        " wsModifiers { wsModifier { header { name \"w\" node {"
+                                        " values { mode 1 scale 2 3 4 rotation 0.5 0 1 0 }"
+                                        " tracks { position linear { key 0 0 0 0  key 10 10 20 30 } } } }"
+                                        " modifier 9 { } } }\n}\n");
+    scene->update(5);
+    const S3DModifier& m = *scene->findWSModifier("w")->getModifier();
+    expectNear(scene->findWSModifier("w")->m_header.m_node.getPosition(), {5, 10, 15});
+    expectNear(m.m_gizmoOffset, {5, 10, 15});
+    expectNear(m.m_gizmoScale, {2, 3, 4});
+    EXPECT_NEAR(m.m_gizmoRotation.y, std::sin(0.25f), 1e-6f);
+    EXPECT_NEAR(m.m_gizmoRotation.w, std::cos(0.25f), 1e-6f);
 }
 
 TEST(S3DSceneFrame, ChildTakesTheFirstOfTwoParentsOfItsName)
