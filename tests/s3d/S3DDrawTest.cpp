@@ -284,6 +284,88 @@ TEST(S3DDraw, DepthSortedTransparentTrianglesDrawNearestFirstEachOnce)
     EXPECT_EQ(f.at(256, 128), 0x1F3F00u);
 }
 
+TEST(S3DDraw, CornersBehindTheNearPlaneGoThroughTheClipper)
+{
+    // Camera depths: the bottom corner at 5 (before the near plane at 10), the top two at 100.
+    // Cut at depth 10, the polygon ends at y = 138.8 on the screen; drawn without the clipper it
+    // would reach down to the corner's projection at y = 179.2.
+    ScratchDir dir;
+    auto s = sceneFromText(dir, scene("  triObject { header { name \"o\" } material 0\n"
+                                      "   vertices { positions [ 0 -1 -95  50 10 0  -50 10 0 ] } faceData { faces [ 0 1 2 ] } }\n",
+                                      sub("twoSided 1 diffuse 1 0 0")));
+    Frame f;
+    f.render(*s);
+    EXPECT_EQ(f.at(256, 120), 0xFF0000u);
+    EXPECT_EQ(f.at(256, 136), 0xFF0000u);
+    EXPECT_EQ(f.at(256, 142), 0u);
+    EXPECT_EQ(f.at(256, 160), 0u);
+}
+
+TEST(S3DDraw, ShapePointsTestTheDepthWithoutWritingIt)
+{
+    // A shape's vertices are drawn as points of its sub-material's fully lit colour: the one in
+    // front of the red wall (depth 50, at the screen centre) shows, the one behind it (depth 150,
+    // at x = 256 + 256 × 20/150 = 290.1) does not.
+    ScratchDir dir;
+    auto s = sceneFromText(dir, std::string("scene {\n triObjects {\n") + quad("wall", -80, 80, -40, 40, 0, 0) + " }\n" + kCamera +
+                                    " shapes { shape 1 { common { header { name \"s\" } material 1"
+                                    " vertices { positions [ 0 0 -50  20 0 50 ] } } } }\n"
+                                    " materials { material { name \"wall\" subMaterials {\n" + sub("diffuse 1 0 0") + " } }\n"
+                                    "  material { name \"points\" subMaterials {\n" + sub("diffuse 0 1 0") + " } } }\n}\n");
+    Frame f;
+    f.render(*s);
+    EXPECT_EQ(f.at(256, 128), 0x00FF00u);
+    EXPECT_EQ(f.at(290, 128), 0xFF0000u);
+    EXPECT_EQ(f.at(257, 128), 0xFF0000u);
+}
+
+TEST(S3DDraw, NormalsFollowTheDeformedMesh)
+{
+    // A skew along y turned by direction π/2 moves z by -y (k = 1 over the extent 10): the
+    // triangle (0,0,0) (10,0,0) (0,10,0) becomes (0,0,0) (10,0,0) (0,10,-10), whose normal
+    // (B - A) x (C - A) = (0, 100, 100) is (0, 0.7071, 0.7071).
+    ScratchDir dir;
+    auto s = sceneFromText(dir, scene("  triObject { header { name \"o\" } material 0\n"
+                                      "   vertices { positions [ 0 0 0  10 0 0  0 10 0 ] } faceData { faces [ 0 1 2 ] }\n"
+                                      "   modifiers { modifier 9 { parameters { axis 1 amount 10 direction 1.5707964 } } }"
+                                      " stack { entry { modifier \"0\" } } }\n",
+                                      sub("")));
+    s->setCamera(0);
+    s->update(0);
+    s->prepare();
+    const S3DTriObject& o = *s->findTriObject("o");
+    EXPECT_NEAR(o.m_vertices[2].z, -10.0f, 1e-4f);
+    EXPECT_NEAR(o.m_normals[0].x, 0.0f, 1e-5f);
+    EXPECT_NEAR(o.m_normals[0].y, 0.70710678f, 1e-5f);
+    EXPECT_NEAR(o.m_normals[0].z, 0.70710678f, 1e-5f);
+}
+
+TEST(S3DDraw, MaterialTracksAndTheAmbientTermOfThePalette)
+{
+    // Each colour track drives its own colour. The ambient term is the same at every index:
+    // 255 × (0.2, 0.4, 0.6) = (51, 102, 153) down to index 0.
+    ScratchDir dir;
+    auto s = sceneFromText(dir, scene("", "  subMaterial { shading { values { paletteEnabled 1 diffuse 0 0 0 } tracks {"
+                                          " ambient linear { key 0 0.2 0.4 0.6  key 10 0.2 0.4 0.6 }"
+                                          " diffuse linear { key 0 0 0 0  key 10 0 0 0 }"
+                                          " specular linear { key 0 0 0 0  key 10 0.5 0.5 0.5 } } } }\n"));
+    s->setCamera(0);
+    s->update(4);
+    s->prepare();
+    const S3DSubMaterial& m = *s->getMaterial(0)->getSubMaterial(0);
+    EXPECT_NEAR(m.m_ambient.x, 0.2f, 1e-6f);
+    EXPECT_NEAR(m.m_ambient.z, 0.6f, 1e-6f);
+    EXPECT_NEAR(m.m_diffuse.y, 0.0f, 1e-6f);
+    EXPECT_NEAR(m.m_specular.x, 0.2f, 1e-6f);
+    S3DSubMaterial flat;
+    flat.m_paletteEnabled = 1;
+    flat.m_ambient = {0.2f, 0.4f, 0.6f};
+    flat.m_diffuse = {0, 0, 0};
+    flat.prepare();
+    EXPECT_EQ(flat.m_palette[255], 0x336699u);
+    EXPECT_EQ(flat.m_palette[0], 0x336699u);
+}
+
 TEST(S3DDraw, PolygonBuildingPairsFacesAndMarksOutlines)
 {
     // Faces (0 1 2) and (0 2 3) share the edge 2-0: paired (1) they make the quad 0 1 2 3, the
@@ -315,16 +397,18 @@ TEST(S3DDraw, SpanCutAtTheLeftEdgeStartsWithTheDepthOfItsFirstPixel)
     const RasterImage image{pixels.data(), 64, 32};
     const RasterDepth cells{depth.data(), 64, 32};
     uint32_t palette[256];
-    std::fill(std::begin(palette), std::end(palette), 0x123456u);
+    for (uint32_t i = 0; i < 256; ++i) palette[i] = i * 0x010101u;
     RasterMaterial m;
     m.palette = palette;
     GouraudFiller filler;
     filler.setDestination(&image);
     filler.setZBuffer(&cells);
     filler.setMaterial(&m);
-    const RasterVertex v[3] = {{-10, 0, 0.25f, {255}}, {-10, 20, 0.25f, {255}}, {30, 20, 0.5f, {255}}};
+    const RasterVertex v[3] = {{-10, 0, 0.25f, {0}}, {-10, 20, 0.25f, {0}}, {30, 20, 0.5f, {255}}};
     filler.drawPolygon(v, 3);
-    EXPECT_EQ(pixels[10 * 64], 0x123456u);
+    // The light index runs 0 .. 255 the same way: 63.75 at x = 0, 95.6 at x = 5.
+    EXPECT_EQ(pixels[10 * 64], 63 * 0x010101u);
+    EXPECT_EQ(pixels[10 * 64 + 5], 95 * 0x010101u);
     EXPECT_NEAR(double(depth[10 * 64]), 0.3125 * 4294967296.0, 4096.0);
     EXPECT_NEAR(double(depth[10 * 64 + 5]), 0.34375 * 4294967296.0, 4096.0);
 }

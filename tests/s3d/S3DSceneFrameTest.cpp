@@ -121,6 +121,24 @@ TEST(S3DSceneFrame, WorldSpaceModifierFollowsItsAnimatedNode)
     EXPECT_NEAR(m.m_gizmoRotation.w, std::cos(0.25f), 1e-6f);
 }
 
+TEST(S3DSceneFrame, CameraLooksAtItsTargetsWorldPositionAndLightsFollowTheirTracks)
+{
+    // The target sits at (100, 0, 0) under an anchor at (0, 0, 100): in the world at
+    // (100, 0, 100), 141.42 ahead of the eye at the origin.
+    ScratchDir dir;
+    auto scene = sceneFromText(dir, "scene {\n dummies { dummy { header { name \"anchor\" node { values { position 0 0 100 } } } } }\n"
+                                    " cameras { camera { header { name \"c\" }"
+                                    " target { name \"t\" parent \"anchor\" node { values { position 100 0 0 } } } } }\n"
+                                    " lights { light { header { name \"l\" } tracks {"
+                                    " nearAttenuation linear { key 0 10  key 10 20 }"
+                                    " farAttenuation linear { key 0 100  key 10 200 } } } }\n}\n");
+    scene->update(5);
+    scene->prepare();
+    expectNear(scene->m_cameras[0].m_viewMatrix.transform({100, 0, 100}), {0, 0, 141.42136f});
+    EXPECT_FLOAT_EQ(scene->m_lights[0].m_nearAttenuation, 15.0f);
+    EXPECT_FLOAT_EQ(scene->m_lights[0].m_farAttenuation, 150.0f);
+}
+
 TEST(S3DSceneFrame, ChildTakesTheFirstOfTwoParentsOfItsName)
 {
     ScratchDir dir;
