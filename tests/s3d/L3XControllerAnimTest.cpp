@@ -18,6 +18,7 @@ const char* const kScene = R"(scene {
   dummies {
     dummy { header { name "d" node { values { mode 1 } tracks { position linear { key 0 0 0 0  key 100 100 0 0 } } } } }
     dummy { header { name "free" node { values { mode 1 position 1 0 0 } } } }
+    dummy { header { name "parts" node { values { position 1 2 3 scale 4 5 6 } } } }
   }
   triObjects { triObject {
     header { name "obj" node { tracks { position linear { key 0 0 0 0  key 100 100 0 0 } } } }
@@ -152,6 +153,20 @@ TEST_F(L3XControllerAnim, CameraWordsCombineWithTheirOwnFieldAndOpacityRebuildsT
     mtl->controller.apply();
     s.prepare();
     EXPECT_EQ(s.m_palette[255], 0x7F7F7Fu);
+}
+
+TEST_F(L3XControllerAnim, ComponentWordsCombineWithTheirOwnComponent)
+{
+    // "parts" at (1, 2, 3) scaled (4, 5, 6): mode 1 adds 10 to the one component named.
+    const std::pair<const char*, Point3D> words[] = {
+        {"POSX", {11, 2, 3}},   {"POSY", {1, 12, 3}},   {"POSZ", {1, 2, 13}},
+        {"SCALEX", {14, 5, 6}}, {"SCALEY", {4, 15, 6}}, {"SCALEZ", {4, 5, 16}},
+    };
+    for (const auto& [word, want] : words) {
+        auto d = drive(std::string("NODE parts ") + word, "10", 1, 0);
+        const S3DNode& n = d->scene.findObject("parts")->m_node;
+        EXPECT_EQ(word[0] == 'P' ? n.getPosition() : n.getScale(), want) << word;
+    }
 }
 
 TEST_F(L3XControllerAnim, ModeOneAddsUpOnAFieldNoTrackResets)

@@ -213,6 +213,29 @@ TEST(ModifierFrame, NoisePhaseMovesTheNoiseOnlyWhenItsFlagIsSet)
     EXPECT_GT((moved - expected(base)).length(), 1e-3f);
 }
 
+TEST(ModifierFrame, NoiseOctavesDoubleTheirFrequency)
+{
+    // Two octaves with roughness 0.5: Σ weight_i × noise3(2^i x, 2^i y, c) over a fractal noise
+    // made with the same arguments (its own tables and weights).
+    ScratchDir dir;
+    ReportCapture reports;
+    auto scene = sceneFromText(dir, "scene { triObjects { triObject { header { name \"n\" } vertices { positions [ 0 0 0 ] }\n"
+                                    " modifiers { modifier 5 { parameters { seed 3 octaves 2 roughness 0.5 scale 10"
+                                    " strength 1 2 3 } } } } } }\n");
+    S3DModifier& noise = *scene->findTriObject("n")->m_modifiers[0];
+    noise.prepare();
+    const FractalNoise reference(0.5, 2.0, 2.0);
+    const float c = float(reference.perlin().permutation(3));
+    const auto sum = [&](float x, float y) {
+        return float(reference.weight(0)) * reference.perlin().noise3(x, y, c) +
+               float(reference.weight(1)) * reference.perlin().noise3(2 * x, 2 * y, c);
+    };
+    const Point3D p{4, 6, 8}, s = p * 0.1f;
+    expectNear(noise.deform(p), {4 + sum(s.z + 0.5f, s.y + 0.5f), 6 + 2 * sum(s.x + 0.5f, s.z + 0.5f),
+                                 8 + 3 * sum(s.x + 0.5f, s.y + 0.5f)},
+               1e-5f);
+}
+
 TEST(ModifierFrame, WaveBlendsItsTwoAmplitudes)
 {
     // Circular: at 60° from gizmo x, t = 1/3, u = 2/3 → 20/27, so a = 7/27 a1 + 20/27 a2 = 21 for
@@ -228,9 +251,11 @@ TEST(ModifierFrame, WaveBlendsItsTwoAmplitudes)
     // Decay 0.4 over ρ = 2.5 weighs by e^-1.
     wave.decay() = 0.4f;
     expectNear(wave.deform({0, 0, 2.5f}), {0, 28 * std::exp(-1.0f), 2.5f});
-    // Linear: A = (gx / L)² = 0.25 gives a = 0.75 a1 + 0.25 a2 = 7.75 at gz = 2.5.
-    wave.decay() = 0.0f;
+    // Linear: A = (gx / L)² = 0.25 gives a = 0.75 a1 + 0.25 a2 = 7.75 at gz = 2.5; the decay
+    // takes |gz|, so behind the axis too: at gz = -2.5, -1 × e^-1 (sin at its trough).
     wave.m_option[0] = 1;
+    expectNear(wave.deform({0, 0, -2.5f}), {0, -std::exp(-1.0f), -2.5f});
+    wave.decay() = 0.0f;
     expectNear(wave.deform({5, 1, 2.5f}), {5, 8.75f, 2.5f});
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "s3d/PolyFiller.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -99,6 +100,54 @@ TEST(PolyFillerOps, VerticesRoundToTheNearest16_16)
     f.drawPolygon(q, 4);
     EXPECT_EQ(px[3], 0u);
     EXPECT_EQ(px[4], 1u);
+}
+
+TEST(PolyFillerOps, TexturedKindsReadUAndVAndMeetTheLitColourByTheTextureMode)
+{
+    // A 2 x 2 texture: (0, 0) 0x804020, (1, 0) 0x000001, (0, 1) 0x102030, (1, 1) 0x000002.
+    uint32_t texels[4] = {0x804020u, 0x000001u, 0x102030u, 0x000002u};
+    RasterMaterial m;
+    uint32_t grey[256];
+    std::fill(std::begin(grey), std::end(grey), 0x808080u);
+    m.palette = grey;
+    m.texture = {texels, 2, 2, 1, 1, 1, false, false};
+    // Perspective: u = 0.5, v = 1.5 everywhere reads texel (0, 1).
+    PerspectiveFiller p;
+    p.setMaterial(&m);
+    Strip s(0);
+    s.draw(p, 0.5f, 1.5f);
+    EXPECT_EQ(s.px[6], 0x102030u);
+    // Lit texture, texel (0, 0) against the grey 0x80 of every index: texture mode 1 multiplies
+    // (t c >> 8), any other mode but 0 adds with saturation.
+    ThreeValueFiller lit;
+    m.opacityKind = 1;
+    m.textureMode = 1;
+    lit.setMaterial(&m);
+    Strip mul(0);
+    const RasterVertex q[] = {{0, 0, 0.5f, {200, 0.5f, 0.5f}}, {0, 2, 0.5f, {200, 0.5f, 0.5f}},
+                              {8, 2, 0.5f, {200, 0.5f, 0.5f}}, {8, 0, 0.5f, {200, 0.5f, 0.5f}}};
+    lit.setDestination(&mul.image);
+    lit.drawPolygon(q, 4);
+    EXPECT_EQ(mul.px[5], 0x402010u);
+    m.textureMode = 2;
+    lit.setMaterial(&m);
+    Strip add(0);
+    lit.setDestination(&add.image);
+    lit.drawPolygon(q, 4);
+    EXPECT_EQ(add.px[5], 0xFFC0A0u);
+}
+
+TEST(PolyFillerOps, DepthBufferOfAnotherHeightIsRefused)
+{
+    ReportCapture reports;
+    std::vector<uint32_t> px(16), cells(32);
+    const RasterImage image{px.data(), 8, 2};
+    const RasterDepth depth{cells.data(), 8, 4};
+    FlatFiller f;
+    f.setDestination(&image);
+    f.setZBuffer(&depth);
+    EXPECT_TRUE(reports.has("PolyFiller warning:", "setZBuffer: dimension different"));
+    EXPECT_EQ(f.getZBuffer(), nullptr);
 }
 
 } // namespace

@@ -366,6 +366,30 @@ TEST(S3DDraw, MaterialTracksAndTheAmbientTermOfThePalette)
     EXPECT_EQ(flat.m_palette[0], 0x336699u);
 }
 
+TEST(S3DDraw, OpacityMapSamplesTheThirdTextureAtOneMinusV)
+{
+    // A 1 x 2 texture, white over black. v = 0.9 and 0.6 read row (1 - v) × 2 = 0.2, 0.8: the
+    // white top row, (255 × 3) × 0.0013071896 = 1; v = 0.1 reads row 1.8: black, 0.
+    ScratchDir dir;
+    dir.write("bw.tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\1\0\2\0\x18\x20", 18) + std::string(3, '\0') +
+                            std::string(3, '\xff'));
+    auto s = sceneFromText(dir, scene("  triObject { header { name \"o\" } material 0\n"
+                                      "   vertices { positions [ 0 0 0  1 0 0  0 1 0 ] textureVertices [ 0 0.9  0 0.1  0 0.6 ] }"
+                                      " faceData { faces [ 0 1 2 ] textureFaces [ 0 1 2 ] } }\n",
+                                      "  subMaterial { shading { values { paletteEnabled 1 } } textureMap { values { fileName \"bw.tga\" } } }\n"));
+    S3DTriObject& o = *s->findTriObject("o");
+    bool perTextureVertex = false;
+    const float* channel = o.findVertexChannel("opacityMap", perTextureVertex);
+    ASSERT_NE(channel, nullptr);
+    EXPECT_TRUE(perTextureVertex);
+    s->setCamera(0);
+    s->update(0);
+    s->prepare();
+    EXPECT_NEAR(channel[0], 1.0f, 1e-5f);
+    EXPECT_EQ(channel[1], 0.0f);
+    EXPECT_NEAR(channel[2], 1.0f, 1e-5f);
+}
+
 TEST(S3DDraw, PolygonBuildingPairsFacesAndMarksOutlines)
 {
     // Faces (0 1 2) and (0 2 3) share the edge 2-0: paired (1) they make the quad 0 1 2 3, the

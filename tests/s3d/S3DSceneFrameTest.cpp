@@ -56,10 +56,18 @@ TEST(S3DSceneFrame, FieldOfViewChangeReachesProjectionAndFrustum)
     const S3DProjectedVertex p = projectVertex(camera, camera.m_viewMatrix.transform({10, 5, 0}));
     EXPECT_NEAR(p.x, 307.2f, 1e-3f);
     EXPECT_NEAR(p.y, 102.4f, 1e-3f);
-    // A square screen: scaleX takes half the width, scaleY the whole height (2 × 32, 2 × 64).
+    // A square screen: scaleX takes half the width, scaleY the whole height (2 × 32, 2 × 64);
+    // the centre is (32, 32).
     camera.setScreen(64, 64);
     EXPECT_NEAR(camera.m_scaleX, 64.0f, 1e-3f);
     EXPECT_NEAR(camera.m_scaleY, 128.0f, 1e-3f);
+    EXPECT_EQ(camera.m_centerX, 32.0f);
+    EXPECT_EQ(camera.m_centerY, 32.0f);
+    // A view port takes a new height even when the width stays.
+    ViewPort viewPort;
+    viewPort.setScreen(64, 32);
+    viewPort.setScreen(64, 16);
+    EXPECT_EQ(viewPort.getHeight(), 16);
 }
 
 TEST(S3DSceneFrame, LightPositionAndDirectionInCameraSpace)
@@ -81,6 +89,8 @@ TEST(S3DSceneFrame, LightPositionAndDirectionInCameraSpace)
     scene->update(0);
     scene->prepare();
     const S3DLight& light = scene->m_lights[0];
+    // The rotation alone turns the viewing direction +x onto +z.
+    expectNear(scene->m_cameras[1].m_viewRotation.transformVector({1, 0, 0}), {0, 0, 1}, 1e-5f);
     expectNear(light.m_cameraPosition, {-100, 20, 50});
     expectNear(light.m_targetCameraPosition, {-180, 20, 50});
     expectNear(light.m_direction.transform(light.m_cameraPosition), {0, 0, 0});
@@ -131,12 +141,16 @@ TEST(S3DSceneFrame, CameraLooksAtItsTargetsWorldPositionAndLightsFollowTheirTrac
                                     " target { name \"t\" parent \"anchor\" node { values { position 100 0 0 } } } } }\n"
                                     " lights { light { header { name \"l\" } tracks {"
                                     " nearAttenuation linear { key 0 10  key 10 20 }"
-                                    " farAttenuation linear { key 0 100  key 10 200 } } } }\n}\n");
+                                    " farAttenuation linear { key 0 100  key 10 200 } } }\n"
+                                    "  light { header { name \"sun\" } target { name \"sun.t\" node { tracks {"
+                                    " position linear { key 0 0 0 0  key 10 10 0 0 } } } } values { type 3 } } }\n}\n");
     scene->update(5);
     scene->prepare();
     expectNear(scene->m_cameras[0].m_viewMatrix.transform({100, 0, 100}), {0, 0, 141.42136f});
     EXPECT_FLOAT_EQ(scene->m_lights[0].m_nearAttenuation, 15.0f);
     EXPECT_FLOAT_EQ(scene->m_lights[0].m_farAttenuation, 150.0f);
+    // A directional light's target follows its track too.
+    expectNear(scene->m_lights[1].m_targetWorldPosition, {5, 0, 0});
 }
 
 TEST(S3DSceneFrame, ChildTakesTheFirstOfTwoParentsOfItsName)
@@ -148,11 +162,17 @@ TEST(S3DSceneFrame, ChildTakesTheFirstOfTwoParentsOfItsName)
                                         "  dummy { header { name \"p\" node { values { position 10 0 0 } } } }\n"
                                         "  dummy { header { name \"p\" node { values { position 20 0 0 } } } }\n"
                                         "  dummy { header { name \"c\" parent \"p\" node { values { position 1 0 0 } } } }\n"
-                                        " }\n}\n");
+                                        " }\n cameras { camera { header { name \"x\" } target { name \"x\" } } }\n"
+                                        " wsModifiers { wsModifier { header { name \"w\" } modifier 3 { } } }\n}\n");
     scene->update(0);
     scene->prepare();
     expectNear(scene->findObject("c")->m_node.worldPosition(), {11, 0, 0});
     EXPECT_EQ(scene->findObject("c")->m_pParent, &scene->m_dummies[0].m_header);
+    // A camera comes before its target of the same name; a world-space modifier of another
+    // type is not the one asked for.
+    EXPECT_EQ(scene->findObject("x"), &scene->m_cameras[0].m_header);
+    EXPECT_EQ(scene->findModifier("w", 9), nullptr);
+    EXPECT_TRUE(reports.has("S3DScene warning:", "Can't find modifier type 9, of object w"));
 }
 
 } // namespace
