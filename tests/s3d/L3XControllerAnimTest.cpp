@@ -167,6 +167,18 @@ TEST_F(L3XControllerAnim, ComponentWordsCombineWithTheirOwnComponent)
         const S3DNode& n = d->scene.findObject("parts")->m_node;
         EXPECT_EQ(word[0] == 'P' ? n.getPosition() : n.getScale(), want) << word;
     }
+    // The light's words likewise, from intensity 0 (its track), near 400, far 200, hotspot 1.2
+    // and falloff 1.6.
+    const std::pair<const char*, float> lightWords[] = {
+        {"INTENSITY", 1.0f}, {"NEARATT", 401.0f}, {"FARATT", 201.0f}, {"HOTSPOT", 2.2f}, {"FALLOFF", 2.6f}};
+    for (const auto& [word, want] : lightWords) {
+        auto d = drive(std::string("LIGHT lamp ") + word, "1", 1, 0);
+        const S3DLight& l = d->scene.m_lights[0];
+        const std::string w = word;
+        const float got = w == "INTENSITY" ? l.m_intensity : w == "NEARATT" ? l.m_nearAttenuation : w == "FARATT" ? l.m_farAttenuation
+                          : w == "HOTSPOT"  ? l.m_hotspot : l.m_falloff;
+        EXPECT_FLOAT_EQ(got, want) << word;
+    }
 }
 
 TEST_F(L3XControllerAnim, ModeOneAddsUpOnAFieldNoTrackResets)

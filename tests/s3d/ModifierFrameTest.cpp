@@ -221,7 +221,7 @@ TEST(ModifierFrame, NoiseOctavesDoubleTheirFrequency)
     ReportCapture reports;
     auto scene = sceneFromText(dir, "scene { triObjects { triObject { header { name \"n\" } vertices { positions [ 0 0 0 ] }\n"
                                     " modifiers { modifier 5 { parameters { seed 3 octaves 2 roughness 0.5 scale 10"
-                                    " strength 1 2 3 } } } } } }\n");
+                                    " strength 1 2 3 } parameterTracks { strength linear { key 0 7  key 10 7 } } } } } } }\n");
     S3DModifier& noise = *scene->findTriObject("n")->m_modifiers[0];
     noise.prepare();
     const FractalNoise reference(0.5, 2.0, 2.0);
@@ -234,6 +234,9 @@ TEST(ModifierFrame, NoiseOctavesDoubleTheirFrequency)
     expectNear(noise.deform(p), {4 + sum(s.z + 0.5f, s.y + 0.5f), 6 + 2 * sum(s.x + 0.5f, s.z + 0.5f),
                                  8 + 3 * sum(s.x + 0.5f, s.y + 0.5f)},
                1e-5f);
+    // The strength track drives all three components.
+    noise.update(0);
+    EXPECT_EQ(Point3D(noise.m_value[4], noise.m_value[5], noise.m_value[6]), Point3D(7, 7, 7));
 }
 
 TEST(ModifierFrame, WaveBlendsItsTwoAmplitudes)

@@ -129,15 +129,30 @@ TEST(S3DDraw, TransparentFacesFollowEveryOpaqueOneAndTheDepthBufferIsOnByDefault
 TEST(S3DDraw, FlatKindTakesThreeLightValuesTimes84_9915)
 {
     // An omni light of intensity 0.5 well inside its near distance: every light value is 0.5;
-    // 1.5 × 84.9915 = 127.49 gives index 127, n = 128: 255 cos(π/4) = 180.3 → 0xB4.
+    // 1.5 × 84.9915 = 127.49 gives index 127, n = 128: 255 cos(π/4) = 180.3 → 0xB4. The smooth
+    // kind beside it takes 0.5 × 255 = 127.5 at every corner: index 127 too.
     ScratchDir dir;
-    auto s = sceneFromText(dir, scene(quad("flat", -20, 20, -20, 20, 0, 0, "   lights { light \"l\" }\n"),
-                                      sub("opacityKind 100"),
+    const char* const lit = "   lights { light \"l\" }\n";
+    auto s = sceneFromText(dir, scene(quad("flat", -20, 20, -20, 20, 0, 0, lit) + quad("smooth", 30, 50, -20, 20, 0, 1, lit),
+                                      sub("opacityKind 100") + sub(""),
                                       " lights { light { header { name \"l\" node { values { position 0 0 -50 } } }"
                                       " values { intensity 0.5 nearAttenuation 1000 farAttenuation 2000 } } }\n"));
     Frame f;
     f.render(*s);
     EXPECT_EQ(f.at(256, 128), 0xB4B4B4u);
+    EXPECT_EQ(f.at(358, 128), 0xB4B4B4u);
+    // A directional light along +x from x = -200 (near 150, far 350) gives the corners of a
+    // flat triangle at x = -40, 40, 0 the values 0.95, 0.55, 0.75: 2.25 × 84.9915 = 191.2,
+    // index 191, n = 64: 255 cos(π/8) = 235.6 → 0xEB.
+    auto t = sceneFromText(dir, scene("  triObject { header { name \"tri\" } material 0 lights { light \"sun\" }\n"
+                                      "   vertices { positions [ -40 -20 0  40 -20 0  0 30 0 ] } faceData { faces [ 0 1 2 ] } }\n",
+                                      sub("opacityKind 100"),
+                                      " lights { light { header { name \"sun\" node { values { position -200 0 0 } } }"
+                                      " target { name \"sun.t\" node { values { position 0 0 0 } } }"
+                                      " values { type 3 nearAttenuation 150 farAttenuation 350 } } }\n"));
+    Frame g;
+    g.render(*t);
+    EXPECT_EQ(g.at(256, 128), 0xEBEBEBu);
 }
 
 TEST(S3DDraw, SpotAndDirectionalLightValuesWithTheirFloor)
@@ -219,6 +234,28 @@ TEST(S3DDraw, FillerGetsUTimesWidthAndOneMinusVTimesHeight)
     EXPECT_EQ(f.at(256, 128), 0xFF0000u); // env
     EXPECT_EQ(f.at(215, 195), 0xFF0000u);
     EXPECT_EQ(f.at(340, 195), 0xFFFFFFu); // gen
+}
+
+TEST(S3DDraw, LitTextureTakesUThenVAndTheFirstMapsTextureMode)
+{
+    // A 2 x 2 texture, black top row, white bottom row, on two squares of the lit-texture kind
+    // (light index 255, white): as a stencil (opacity kind 2) the colour shows where the texel
+    // is not zero, the bottom half; with texture mode 1 (opacity kind 1) the texel multiplies the
+    // colour: 255 × 255 >> 8 = 254 on the bottom half, 0 on the top.
+    ScratchDir dir;
+    dir.write("half.tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\2\0\2\0\x18\x20", 18) +
+                              std::string(6, '\xff') + std::string(6, '\0'));
+    const std::string map = " textureMap1 { values { fileName \"half.tga\" ";
+    auto s = sceneFromText(dir, scene(quad("stencil", -70, -30, -30, 30, 0, 0) + quad("mul", 30, 70, -30, 30, 0, 1),
+                                      sub("opacityKind 2" + map + "} }") + sub("opacityKind 1" + map + "textureMode 1 } }")));
+    Frame f;
+    f.image.clear(0x202020u);
+    f.render(*s);
+    EXPECT_EQ(f.at(85, 60), 0x202020u);   // stencil, top-left: texel 0
+    EXPECT_EQ(f.at(170, 60), 0x202020u);  // top-right
+    EXPECT_EQ(f.at(85, 195), 0xFFFFFFu);  // bottom-left
+    EXPECT_EQ(f.at(340, 60), 0u);         // mul, top
+    EXPECT_EQ(f.at(425, 195), 0xFEFEFEu); // bottom
 }
 
 TEST(S3DDraw, TextureKind10IsAffineAndKind11Perspective)
@@ -304,19 +341,19 @@ TEST(S3DDraw, CornersBehindTheNearPlaneGoThroughTheClipper)
 TEST(S3DDraw, ShapePointsTestTheDepthWithoutWritingIt)
 {
     // A shape's vertices are drawn as points of its sub-material's fully lit colour: the one in
-    // front of the red wall (depth 50, at the screen centre) shows, the one behind it (depth 150,
-    // at x = 256 + 256 × 20/150 = 290.1) does not.
+    // front of the red wall (depth 50, at x = 256 + 256 × 2.5/50 = 268.8, in pixel 268) shows, the
+    // one behind it (depth 150, at x = 256 + 256 × 20/150 = 290.1) does not.
     ScratchDir dir;
     auto s = sceneFromText(dir, std::string("scene {\n triObjects {\n") + quad("wall", -80, 80, -40, 40, 0, 0) + " }\n" + kCamera +
                                     " shapes { shape 1 { common { header { name \"s\" } material 1"
-                                    " vertices { positions [ 0 0 -50  20 0 50 ] } } } }\n"
+                                    " vertices { positions [ 2.5 0 -50  20 0 50 ] } } } }\n"
                                     " materials { material { name \"wall\" subMaterials {\n" + sub("diffuse 1 0 0") + " } }\n"
                                     "  material { name \"points\" subMaterials {\n" + sub("diffuse 0 1 0") + " } } }\n}\n");
     Frame f;
     f.render(*s);
-    EXPECT_EQ(f.at(256, 128), 0x00FF00u);
+    EXPECT_EQ(f.at(268, 128), 0x00FF00u);
     EXPECT_EQ(f.at(290, 128), 0xFF0000u);
-    EXPECT_EQ(f.at(257, 128), 0xFF0000u);
+    EXPECT_EQ(f.at(269, 128), 0xFF0000u);
 }
 
 TEST(S3DDraw, NormalsFollowTheDeformedMesh)
@@ -345,7 +382,10 @@ TEST(S3DDraw, MaterialTracksAndTheAmbientTermOfThePalette)
     // Each colour track drives its own colour. The ambient term is the same at every index:
     // 255 × (0.2, 0.4, 0.6) = (51, 102, 153) down to index 0.
     ScratchDir dir;
-    auto s = sceneFromText(dir, scene("", "  subMaterial { shading { values { paletteEnabled 1 diffuse 0 0 0 } tracks {"
+    auto s = sceneFromText(dir, scene("", "  subMaterial { shading { values { paletteEnabled 1 diffuse 0 0 0"
+                                          "  textureMap1 { tracks { offsetU linear { key 0 1  key 10 1 } offsetV linear { key 0 2  key 10 2 }"
+                                          " tileU linear { key 0 3  key 10 3 } tileV linear { key 0 4  key 10 4 }"
+                                          " angle linear { key 0 5  key 10 5 } } } } tracks {"
                                           " ambient linear { key 0 0.2 0.4 0.6  key 10 0.2 0.4 0.6 }"
                                           " diffuse linear { key 0 0 0 0  key 10 0 0 0 }"
                                           " specular linear { key 0 0 0 0  key 10 0.5 0.5 0.5 } } } }\n"));
@@ -357,6 +397,9 @@ TEST(S3DDraw, MaterialTracksAndTheAmbientTermOfThePalette)
     EXPECT_NEAR(m.m_ambient.z, 0.6f, 1e-6f);
     EXPECT_NEAR(m.m_diffuse.y, 0.0f, 1e-6f);
     EXPECT_NEAR(m.m_specular.x, 0.2f, 1e-6f);
+    const S3DTextureMap& map = m.m_texture1;
+    EXPECT_EQ((std::vector<float>{map.m_offsetU, map.m_offsetV, map.m_tileU, map.m_tileV, map.m_angle}),
+              (std::vector<float>{1, 2, 3, 4, 5}));
     S3DSubMaterial flat;
     flat.m_paletteEnabled = 1;
     flat.m_ambient = {0.2f, 0.4f, 0.6f};
@@ -466,6 +509,20 @@ TEST(S3DDraw, ClipperCutsAtTheSidePlanes)
             EXPECT_NEAR(got[size_t(i)][2], want[i][2], 0.2f) << side << " " << i;
         }
     }
+}
+
+TEST(S3DDraw, ClipperKeepsACornerLyingOnAPlane)
+{
+    // A corner exactly on the near plane (z = 10) stays: the triangle keeps its three corners.
+    S3DCamera camera;
+    S3DClipper clipper;
+    clipper.setup(camera);
+    S3DClipVertex in[3];
+    in[0].p = {0, 0, 10};
+    in[1].p = {10, 0, 20};
+    in[2].p = {0, 5, 20};
+    RasterVertex out[S3DClipper::kMaxWork];
+    EXPECT_EQ(clipper.clip(in, 3, 1, out), 3);
 }
 
 TEST(S3DDraw, TextureCropTakesRowsFromTheHeight)

@@ -138,12 +138,15 @@ TEST(S3DSceneFrame, CameraLooksAtItsTargetsWorldPositionAndLightsFollowTheirTrac
     ScratchDir dir;
     auto scene = sceneFromText(dir, "scene {\n dummies { dummy { header { name \"anchor\" node { values { position 0 0 100 } } } } }\n"
                                     " cameras { camera { header { name \"c\" }"
-                                    " target { name \"t\" parent \"anchor\" node { values { position 100 0 0 } } } } }\n"
+                                    " target { name \"t\" parent \"anchor\" node { values { position 100 0 0 } } } }\n"
+                                    "  camera { header { name \"narrow\" } values { fov 0.9272952 } } }\n"
                                     " lights { light { header { name \"l\" } tracks {"
                                     " nearAttenuation linear { key 0 10  key 10 20 }"
                                     " farAttenuation linear { key 0 100  key 10 200 } } }\n"
                                     "  light { header { name \"sun\" } target { name \"sun.t\" node { tracks {"
                                     " position linear { key 0 0 0 0  key 10 10 0 0 } } } } values { type 3 } } }\n}\n");
+    // A field of view from the file sets the projection at load: cot(fov/2) = 2, scale 512.
+    EXPECT_NEAR(scene->m_cameras[1].m_scaleX, 512.0f, 1e-2f);
     scene->update(5);
     scene->prepare();
     expectNear(scene->m_cameras[0].m_viewMatrix.transform({100, 0, 100}), {0, 0, 141.42136f});
