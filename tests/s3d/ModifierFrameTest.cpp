@@ -11,17 +11,11 @@
 #include "foundation/PerlinNoise.h"
 #include "foundation/Random.h"
 #include "s3d/S3DModifierKinds.h"
+#include "support/PointExpect.h"
 
 namespace {
 
 constexpr float kHalfPi = 1.5707964f;
-
-void expectNear(const Point3D& got, const Point3D& want, float eps = 1e-4f)
-{
-    EXPECT_NEAR(got.x, want.x, eps);
-    EXPECT_NEAR(got.y, want.y, eps);
-    EXPECT_NEAR(got.z, want.z, eps);
-}
 
 template <class M>
 void prepareWithBounds(M& m, Point3D lo, Point3D hi)

@@ -7,17 +7,11 @@
 #include "SceneFromText.h"
 #include "s3d/S3DModifierKinds.h"
 #include "s3d/S3DModifierStack.h"
+#include "support/PointExpect.h"
 
 namespace {
 
 constexpr float kPi = 3.14159265f;
-
-void expectNear(const Point3D& a, const Point3D& b, float eps = 1e-4f)
-{
-    EXPECT_NEAR(a.x, b.x, eps);
-    EXPECT_NEAR(a.y, b.y, eps);
-    EXPECT_NEAR(a.z, b.z, eps);
-}
 
 template <class M>
 void setBounds(M& m, Point3D lo, Point3D hi)

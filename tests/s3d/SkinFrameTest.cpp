@@ -3,15 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "SceneFromText.h"
+#include "support/PointExpect.h"
 
 namespace {
-
-void expectNear(const Point3D& got, const Point3D& want, float eps = 1e-4f)
-{
-    EXPECT_NEAR(got.x, want.x, eps);
-    EXPECT_NEAR(got.y, want.y, eps);
-    EXPECT_NEAR(got.z, want.z, eps);
-}
 
 TEST(SkinFrame, BoneMatrixIsOffsetThenBoneWorldThenSkinInverse)
 {
