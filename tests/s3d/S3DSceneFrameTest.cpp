@@ -46,7 +46,9 @@ TEST(S3DSceneFrame, FieldOfViewChangeReachesProjectionAndFrustum)
     camera.m_header.m_node.refresh();
     camera.m_target.m_node.refresh();
     camera.setFov(2.0f * std::atan(0.5f));
+    camera.setNear(25);
     camera.prepare();
+    EXPECT_EQ(camera.m_frustum[S3DCamera::kNear].d, 25.0f);
     EXPECT_NEAR(camera.m_scaleX, 512.0f, 1e-2f);
     EXPECT_NEAR(camera.m_scaleY, 512.0f, 1e-2f);
     const float hx = std::atan2(256.0f, 512.0f) - 0.0001f, hy = std::atan2(128.0f, 512.0f) - 0.0001f;
