@@ -46,9 +46,7 @@ TEST(S3DSceneFrame, FieldOfViewChangeReachesProjectionAndFrustum)
     camera.m_header.m_node.refresh();
     camera.m_target.m_node.refresh();
     camera.setFov(2.0f * std::atan(0.5f));
-    camera.setNear(25);
     camera.prepare();
-    EXPECT_EQ(camera.m_frustum[S3DCamera::kNear].d, 25.0f);
     EXPECT_NEAR(camera.m_scaleX, 512.0f, 1e-2f);
     EXPECT_NEAR(camera.m_scaleY, 512.0f, 1e-2f);
     const float hx = std::atan2(256.0f, 512.0f) - 0.0001f, hy = std::atan2(128.0f, 512.0f) - 0.0001f;
@@ -58,6 +56,10 @@ TEST(S3DSceneFrame, FieldOfViewChangeReachesProjectionAndFrustum)
     const S3DProjectedVertex p = projectVertex(camera, camera.m_viewMatrix.transform({10, 5, 0}));
     EXPECT_NEAR(p.x, 307.2f, 1e-3f);
     EXPECT_NEAR(p.y, 102.4f, 1e-3f);
+    // A new near distance reaches the near plane at the next prepare.
+    camera.setNear(25);
+    camera.prepare();
+    EXPECT_EQ(camera.m_frustum[S3DCamera::kNear].d, 25.0f);
     // A square screen: scaleX takes half the width, scaleY the whole height (2 × 32, 2 × 64);
     // the centre is (32, 32).
     camera.setScreen(64, 64);
