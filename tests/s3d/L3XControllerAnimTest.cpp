@@ -105,6 +105,9 @@ TEST_F(L3XControllerAnim, AnimationWordsOfEveryClassEvaluateTheWrappedFrame)
         EXPECT_NEAR(field(set->scene), 30.0f, 1e-3f) << key;
         EXPECT_EQ(reports.count(), 0u) << key;
     }
+    // The scene's update runs a shape's modifier tracks too.
+    auto update = drive("NODE free POSX", "0", 1, 50);
+    EXPECT_NEAR(update->scene.findShape("shp")->m_modifiers[0]->m_value[0], 50.0f, 1e-3f);
     // The scene's own word: mode 2 is value - frame (70 - 50), mode 1 wraps 170 + 50.
     auto scene = drive("SCENE MAINANIM", "70", 2, 50);
     EXPECT_FLOAT_EQ(scene->scene.getTime(), 20.0f);

@@ -344,9 +344,12 @@ TEST(S3DDraw, ShapePointsTestTheDepthWithoutWritingIt)
     // front of the red wall (depth 50, at x = 256 + 256 × 2.5/50 = 268.8, in pixel 268) shows, the
     // one behind it (depth 150, at x = 256 + 256 × 20/150 = 290.1) does not.
     ScratchDir dir;
-    auto s = sceneFromText(dir, std::string("scene {\n triObjects {\n") + quad("wall", -80, 80, -40, 40, 0, 0) + " }\n" + kCamera +
+    auto s = sceneFromText(dir, std::string("scene {\n triObjects {\n") + quad("wall", -80, 80, -40, 40, 0, 0) +
+                                    "  triObject { header { name \"skinned\" } modifiers { modifier 1 { parameters {"
+                                    " bones [ \"bone\" 1 0 0  0 1 0  0 0 1  0 0 0 ] } } } }\n }\n" + kCamera +
                                     " shapes { shape 1 { common { header { name \"s\" } material 1"
-                                    " vertices { positions [ 2.5 0 -50  20 0 50 ] } } } }\n"
+                                    " vertices { positions [ 2.5 0 -50  20 0 50 ] } } }\n"
+                                    "  shape 1 { common { header { name \"bone\" } material 1 vertices { positions [ -2.5 0 -50 ] } } } }\n"
                                     " materials { material { name \"wall\" subMaterials {\n" + sub("diffuse 1 0 0") + " } }\n"
                                     "  material { name \"points\" subMaterials {\n" + sub("diffuse 0 1 0") + " } } }\n}\n");
     Frame f;
@@ -354,6 +357,8 @@ TEST(S3DDraw, ShapePointsTestTheDepthWithoutWritingIt)
     EXPECT_EQ(f.at(268, 128), 0x00FF00u);
     EXPECT_EQ(f.at(290, 128), 0xFF0000u);
     EXPECT_EQ(f.at(269, 128), 0xFF0000u);
+    // A shape that serves as a skin bone is hidden: its point at x = 243.2 is not drawn.
+    EXPECT_EQ(f.at(243, 128), 0xFF0000u);
 }
 
 TEST(S3DDraw, NormalsFollowTheDeformedMesh)
@@ -431,6 +436,25 @@ TEST(S3DDraw, OpacityMapSamplesTheThirdTextureAtOneMinusV)
     EXPECT_NEAR(channel[0], 1.0f, 1e-5f);
     EXPECT_EQ(channel[1], 0.0f);
     EXPECT_NEAR(channel[2], 1.0f, 1e-5f);
+}
+
+TEST(S3DDraw, WorldSpaceBindingBlendsByItsInvertedWeights)
+{
+    // The camera at the origin looks along +z: camera space is world space. A world-space skew
+    // along y (k = 2 / 2 over the points' extent) moves x by y; inverted weights 0.25 and 1 give
+    // 0.75 and 0.
+    ScratchDir dir;
+    auto s = sceneFromText(dir, "scene {\n triObjects { triObject { header { name \"o\" } material 0\n"
+                                "  vertices { positions [ 0 1 50  0 -1 50 ] softSelection [ 0.25 1 ] }\n"
+                                "  wsBindings { binding { name \"w\" softSelection { useChannel 1 invert 1 channel \"softSelection\" } } } } }\n"
+                                " wsModifiers { wsModifier { header { name \"w\" } modifier 9 { parameters { axis 1 amount 2 } } } }\n"
+                                " cameras { camera { header { name \"c\" } target { name \"t\" node { values { position 0 0 100 } } } } }\n"
+                                " materials { material { name \"m\" subMaterials { subMaterial { } } } }\n}\n");
+    s->update(0);
+    s->prepare();
+    const S3DTriObject& o = *s->findTriObject("o");
+    EXPECT_NEAR(o.m_cameraVertices[0].x, 0.75f, 1e-5f);
+    EXPECT_NEAR(o.m_cameraVertices[1].x, 0.0f, 1e-5f);
 }
 
 TEST(S3DDraw, PolygonBuildingPairsFacesAndMarksOutlines)
@@ -538,6 +562,11 @@ TEST(S3DDraw, TextureCropTakesRowsFromTheHeight)
     ASSERT_EQ(t.raster().height, 2);
     EXPECT_EQ(t.raster().pixels[0], 0x20u);
     EXPECT_EQ(t.raster().pixels[2], 0x10u);
+    // An image with its own opacity keeps it as a texture.
+    CImage32Buffered alpha(2, 2);
+    alpha.m_hasAlpha = 1;
+    ASSERT_TRUE(t.set(alpha));
+    EXPECT_TRUE(t.raster().hasAlpha);
 }
 
 } // namespace

@@ -56,6 +56,10 @@ TEST(S3DSceneFrame, FieldOfViewChangeReachesProjectionAndFrustum)
     const S3DProjectedVertex p = projectVertex(camera, camera.m_viewMatrix.transform({10, 5, 0}));
     EXPECT_NEAR(p.x, 307.2f, 1e-3f);
     EXPECT_NEAR(p.y, 102.4f, 1e-3f);
+    // A new near distance reaches the near plane at the next prepare.
+    camera.setNear(25);
+    camera.prepare();
+    EXPECT_EQ(camera.m_frustum[S3DCamera::kNear].d, 25.0f);
     // A square screen: scaleX takes half the width, scaleY the whole height (2 × 32, 2 × 64);
     // the centre is (32, 32).
     camera.setScreen(64, 64);

@@ -21,10 +21,10 @@ TEST(SkinFrame, BoneMatrixIsOffsetThenBoneWorldThenSkinInverse)
     const std::string skin =
         "modifier 1 { parameters { skinTM 1 0 0  0 1 0  0 0 1  1 0 5\n"
         "  bones [ \"arm\" 0 1 0  -1 0 0  0 0 1  2 0 0  \"still\" 1 0 0  0 1 0  0 0 1  0 0 0 ]\n"
-        "  vertices [ 1 1 0  1 0.5 0  2 0.25 0 0.75 1 ] } }";
+        "  vertices [ 1 1 0  1 0.5 0  2 0.25 0 0.75 1  0 ] } }";
     auto scene = sceneFromText(dir, std::string("scene {\n") + kOneCamera +
                                         " triObjects { triObject { header { name \"body\" }\n"
-                                        "  vertices { positions [ 1 2 3  1 2 3  4 0 0 ] }\n"
+                                        "  vertices { positions [ 1 2 3  1 2 3  4 0 0  7 8 9 ] }\n"
                                         "  modifiers { " + skin + " } stack { entry { modifier \"0\" } } } }\n"
                                         " dummies {\n"
                                         "  dummy { header { name \"arm\" node { values { mode 1 position 2 3 0"
@@ -37,6 +37,7 @@ TEST(SkinFrame, BoneMatrixIsOffsetThenBoneWorldThenSkinInverse)
     expectNear(body.m_vertices[0], {1, 5, 3});        // weight 1: rigid
     expectNear(body.m_vertices[1], {1, 3.5f, 3});     // weight 0.5 of one bone: half way
     expectNear(body.m_vertices[2], {4, 0.75f, 0});    // 0.25 moved + 0.75 still
+    expectNear(body.m_vertices[3], {7, 8, 9});        // no bone: stays
 }
 
 TEST(SkinFrame, MorphAddsEveryTargetAboveTheThreshold)
