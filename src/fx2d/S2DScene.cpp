@@ -197,7 +197,7 @@ void S2DImageSource::selectFrame(int index)
 
 void S2DScene::clear()
 {
-    m_header = 0;
+    m_frameCount = 0;
     m_camera = 0;
     m_nodes.clear();
     m_cameras.clear();
@@ -224,7 +224,7 @@ void S2DScene::loadStream(const uint8_t* data, size_t size)
         reportWarning(kCaption, s.overrun() ? "load: file truncated" : text);
     };
 
-    m_header = s.u16();
+    m_frameCount = s.u16();
     const int nbNode = s.u16();
     if (!s.fits(size_t(nbNode), 2)) return fail("load: file truncated");
     m_nodes.resize(size_t(nbNode));
@@ -254,7 +254,7 @@ void S2DScene::loadStream(const uint8_t* data, size_t size)
         const int blend = s.u8();
         sprite->m_blendMode = blend == kS2DBlendAdd ? BlendMode::Add : blend == kS2DBlendSub ? BlendMode::Sub : BlendMode::Normal;
         const StringC image = s.str();
-        sprite->m_flag = s.u8() != 0;
+        sprite->m_bilinear = s.u8() != 0;
         const StringC alpha = s.str();
         (void)s.u8();
         if (!readFloatTrack(s, sprite->m_opacityTrack)) return fail("load: bad sprite track");
@@ -414,9 +414,9 @@ void S2DScene::render(CImage32* image)
         const float angle = node.m_node.getRotation().toEuler().z;
         if (angle != 0.0f)
             source->blitRotation(image, angle, x, y, scale.x, scale.y, sprite->m_blendMode, alpha, sprite->m_opacity,
-                                 sprite->m_flag);
+                                 sprite->m_bilinear);
         else
             source->blitScaled(image, x, y, scale.x, scale.y, sprite->m_blendMode, alpha, sprite->m_opacity,
-                               sprite->m_flag);
+                               sprite->m_bilinear);
     }
 }

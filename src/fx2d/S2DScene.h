@@ -32,7 +32,7 @@ private:
 struct S2DSprite {
     StringC m_name = "NULL";
     BlendMode m_blendMode = BlendMode::Normal;
-    bool m_flag = false;   // bilinear filtering
+    bool m_bilinear = false;  // bilinear filtering
     float m_opacity = 1.0f;
     S2DImageSource m_image;
     S2DImageSource m_alphaMap;
@@ -76,7 +76,7 @@ public:
     bool setCamera(int index);
 
     // The frame count of the header, over which the scene loops.
-    int getNbFrame() const { return m_header; }
+    int getNbFrame() const { return m_frameCount; }
     int getNbCamera() const { return static_cast<int>(m_cameras.size()); }
     const std::vector<S2DSpriteNode>& nodes() const { return m_nodes; }
     const std::vector<std::unique_ptr<S2DSprite>>& sprites() const { return m_sprites; }
@@ -86,7 +86,7 @@ private:
     // Each node's sprite by index and parent by name; builds the ordered list.
     void resolve();
 
-    int m_header = 0;
+    int m_frameCount = 0;
     int m_camera = 0;
     std::vector<S2DSpriteNode> m_nodes;
     std::vector<std::unique_ptr<S2DCamera>> m_cameras;

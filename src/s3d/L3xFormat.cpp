@@ -212,7 +212,8 @@ const K kScene[] = {leaf(50, "animationLength", "h"),
                     list(130, "materials", "n", 131, KIDS(kMaterials)),
                     list(140, "wsModifiers", "n", 141, KIDS(kWSModifiers)),
                     list(150, "dummies", "n", 151, KIDS(kDummies)),
-                    leaf(500, "option1", "i"),
+                    leaf(kL3xSceneDepthBuffer, "depthBuffer", "i"),
+                    leaf(kL3xSceneDepthBuffer, "option1", "i"),  // the setting's older name, still read
                     leaf(501, "option2", "i"),
                     leaf(502, "name", "s")};
 const K kRoot = group(kL3xRoot, "scene", KIDS(kScene));

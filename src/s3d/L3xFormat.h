@@ -16,7 +16,7 @@ inline constexpr uint16_t kL3xCameraList = 120, kL3xCameraItem = 121;
 inline constexpr uint16_t kL3xMaterialList = 130, kL3xMaterialItem = 131;
 inline constexpr uint16_t kL3xWSModifierList = 140, kL3xWSModifierItem = 141;
 inline constexpr uint16_t kL3xDummyList = 150, kL3xDummyItem = 151;
-inline constexpr uint16_t kL3xSceneOption1 = 500, kL3xSceneOption2 = 501, kL3xSceneName = 502;
+inline constexpr uint16_t kL3xSceneDepthBuffer = 500, kL3xSceneOption2 = 501, kL3xSceneName = 502;
 
 // Object items: child 1 the header, child 2 the target header (cameras, lights).
 inline constexpr uint16_t kL3xItemHeader = 1, kL3xItemTarget = 2;

@@ -75,15 +75,16 @@ void loadListItems(ChunkFileReader& list, int n, uint16_t itemId, std::vector<T>
     }
 }
 
-// Loads a list chunk whose own field is a count, then item children with `itemId`: exactly
-// `count` items are made (bounded by what the chunk can hold, else reported naming `what`) and
-// loaded as loadListItems does.
+// Loads a list chunk whose own field is a 16-bit count, then item children with `itemId`:
+// exactly `count` items are made (bounded by what the chunk can hold, else reported naming
+// `what`) and loaded as loadListItems does.
 template <class T, class LoadItem>
-void loadCountedList(ChunkFileReader& list, int64_t count, uint16_t itemId, std::vector<T>& items,
-                     const char* caption, const char* what, const char* extraText, LoadItem loadItem)
+void loadCountedList(ChunkFileReader& list, uint16_t itemId, std::vector<T>& items, const char* caption,
+                     const char* what, LoadItem loadItem)
 {
+    const int count = readCount16(list);  // before counting the items that follow it
     const int n = clampItemCount(list, count, countItems(list, itemId), caption, what);
-    loadListItems(list, n, itemId, items, caption, extraText, loadItem);
+    loadListItems(list, n, itemId, items, caption, nullptr, loadItem);
 }
 
 // The record shape of cameras and lights: a header, a target, then a values chunk and a tracks

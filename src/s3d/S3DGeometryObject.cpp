@@ -73,7 +73,7 @@ bool S3DGeometryObject::loadCommonChild(ChunkFileReader& child)
     case kL3xMaterialIndex: m_materialIndex = static_cast<uint16_t>(child.readShort()); return true;
     case kL3xModifierStack: loadModifiers(child); return true;
     case kL3xStackOrder:
-        loadCountedList(child, readCount16(child), kL3xStackEntry, m_stack, cap.c_str(), "load: stack order", nullptr,
+        loadCountedList(child, kL3xStackEntry, m_stack, cap.c_str(), "load: stack order",
                         [](S3DStackEntry& e, ChunkFileReader& r) {
                             ChunkFileReader c;
                             while (r.nextChild(c)) {
@@ -83,8 +83,8 @@ bool S3DGeometryObject::loadCommonChild(ChunkFileReader& child)
                         });
         return true;
     case kL3xWSBindings:
-        loadCountedList(child, readCount16(child), kL3xWSBinding, m_wsBindings, cap.c_str(),
-                        "load: world-space modifier bindings", nullptr, [](S3DWSBinding& b, ChunkFileReader& r) {
+        loadCountedList(child, kL3xWSBinding, m_wsBindings, cap.c_str(),
+                        "load: world-space modifier bindings", [](S3DWSBinding& b, ChunkFileReader& r) {
                             ChunkFileReader c;
                             while (r.nextChild(c)) {
                                 if (c.getIdentifier() == kL3xWSBindingName) c.readString(b.name);
@@ -93,7 +93,7 @@ bool S3DGeometryObject::loadCommonChild(ChunkFileReader& child)
                         });
         return true;
     case kL3xLightNames:
-        loadCountedList(child, readCount16(child), kL3xLightName, m_lightNames, cap.c_str(), "load: light list", nullptr,
+        loadCountedList(child, kL3xLightName, m_lightNames, cap.c_str(), "load: light list",
                         [](StringC& name, ChunkFileReader& r) { r.readString(name); });
         m_lights.assign(m_lightNames.size(), nullptr);
         return true;
@@ -101,8 +101,8 @@ bool S3DGeometryObject::loadCommonChild(ChunkFileReader& child)
     case kL3xChannelList2:
     case kL3xChannelList3: {
         const int list = (id - kL3xChannelList1) / 10;
-        loadCountedList(child, readCount16(child), uint16_t(id + 1), m_channelRecords[list], cap.c_str(),
-                        "load: vertex channel list", nullptr,
+        loadCountedList(child, uint16_t(id + 1), m_channelRecords[list], cap.c_str(),
+                        "load: vertex channel list",
                         [](std::vector<uint8_t>& bytes, ChunkFileReader& r) { bytes = readPayload(r); });
         return true;
     }

@@ -98,7 +98,7 @@ void S3DScene::read(ChunkFileReaderManager& manager)
         case kL3xDummyList:
             loadList(child, kL3xDummyItem, m_dummies, "loading Dummy error", [](S3DDummy& o, ChunkFileReader& r) { o.load(r); });
             break;
-        case kL3xSceneOption1: m_depthBuffer = child.readInt(); break;
+        case kL3xSceneDepthBuffer: m_depthBuffer = child.readInt(); break;
         case kL3xSceneOption2: m_option2 = child.readInt(); break;
         case kL3xSceneName: child.readString(m_name); break;
         default: break;

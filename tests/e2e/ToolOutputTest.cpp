@@ -43,7 +43,7 @@ TEST(ToolOutput, L2dWritesWhatTheSceneReadsAndRefusesLongerNames)
     const S2DSprite& sprite = *scene.sprites()[0];
     EXPECT_EQ(std::string(sprite.m_name.getName()), name255);
     EXPECT_EQ(sprite.m_blendMode, BlendMode::Add);
-    EXPECT_TRUE(sprite.m_flag);
+    EXPECT_TRUE(sprite.m_bilinear);
     ASSERT_EQ(scene.nodes().size(), 1u);
     EXPECT_EQ(scene.nodes()[0].m_pSprite, &sprite);
     scene.update(5.0f);

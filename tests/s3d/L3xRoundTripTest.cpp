@@ -168,6 +168,7 @@ const char* const kText = R"(scene {
       }
     }
   }
+  depthBuffer 0
 }
 )";
 
@@ -181,6 +182,7 @@ TEST(L3xRoundTrip, ValuesLoadAsWrittenAndPrintGivesTheTextBack)
     EXPECT_EQ(reports.count(), 0u) << (reports.count() ? reports.reports()[0].text : "");
     EXPECT_STREQ(scene->m_name.getName(), "round trip");
     EXPECT_EQ(scene->m_animationLength, 120);
+    EXPECT_EQ(scene->m_depthBuffer, 0);
 
     S3DTriObject* box = scene->findTriObject("box");
     ASSERT_NE(box, nullptr);
