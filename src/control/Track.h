@@ -89,6 +89,18 @@ private:
     ChunkFileWriter& m_w;
 };
 
+// The TCB parameters, as every TCB key stores them after its value: bias, continuity, tension,
+// ease from, ease to.
+template <class IO, class K>
+void tcbKeyFields(IO& io, K& key)
+{
+    io.field(key.bias);
+    io.field(key.continuity);
+    io.field(key.tension);
+    io.field(key.easeFrom);
+    io.field(key.easeTo);
+}
+
 // The key array every track class shares. Key is the in-memory key (its default member values
 // are those createKey gives, its fields() its file layout); FileKeyBytes is the bytes one key
 // takes in a file (used to refuse a count the chunk cannot hold).

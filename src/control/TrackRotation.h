@@ -18,6 +18,18 @@ protected:
     using Track::Track;
 };
 
+// A key's time and its rotation as authored (angle, axis x, y, z): how every rotation key starts
+// in the file.
+template <class IO, class K>
+void rotationKeyFields(IO& io, K& key)
+{
+    io.time(key.time);
+    io.field(key.rotation.angle);
+    io.field(key.rotation.x);
+    io.field(key.rotation.y);
+    io.field(key.rotation.z);
+}
+
 struct TrackRotationKey {
     float time = 0.0f;
     AngleAxis rotation;
@@ -27,11 +39,7 @@ struct TrackRotationKey {
     template <class IO, class K>
     static void fields(IO& io, K& key)
     {
-        io.time(key.time);
-        io.field(key.rotation.angle);
-        io.field(key.rotation.x);
-        io.field(key.rotation.y);
-        io.field(key.rotation.z);
+        rotationKeyFields(io, key);
     }
 };
 
@@ -57,16 +65,8 @@ struct TrackRotationTCBKey {
     template <class IO, class K>
     static void fields(IO& io, K& key)
     {
-        io.time(key.time);
-        io.field(key.rotation.angle);
-        io.field(key.rotation.x);
-        io.field(key.rotation.y);
-        io.field(key.rotation.z);
-        io.field(key.bias);
-        io.field(key.continuity);
-        io.field(key.tension);
-        io.field(key.easeFrom);
-        io.field(key.easeTo);
+        rotationKeyFields(io, key);
+        tcbKeyFields(io, key);
     }
 };
 

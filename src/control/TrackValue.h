@@ -50,11 +50,7 @@ struct TrackTCBKeyOf {
     {
         io.time(key.time);
         io.field(key.value);
-        io.field(key.bias);
-        io.field(key.continuity);
-        io.field(key.tension);
-        io.field(key.easeFrom);
-        io.field(key.easeTo);
+        tcbKeyFields(io, key);
     }
 };
 

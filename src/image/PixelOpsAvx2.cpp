@@ -12,10 +12,11 @@ namespace {
 TL_TARGET_AVX2 inline __m256i load(const uint32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 TL_TARGET_AVX2 inline void store(uint32_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
 
-// The pixels of d, eight at a time, through op(pixels, constant); returns how many were done.
+// The pixels of d, eight at a time, through op(pixels, constant); the scalar twin `finish` does
+// the rest of the run.
 enum class Op { Add, Sub, Xor, And };
 template <Op O>
-TL_TARGET_AVX2 int64_t withValue(uint32_t* d, int64_t n, uint32_t v)
+TL_TARGET_AVX2 void withValue(uint32_t* d, int64_t n, uint32_t v, void (*finish)(uint32_t*, int64_t, uint32_t))
 {
     const __m256i c = _mm256_set1_epi32(int(v));
     int64_t i = 0;
@@ -26,7 +27,7 @@ TL_TARGET_AVX2 int64_t withValue(uint32_t* d, int64_t n, uint32_t v)
         else if constexpr (O == Op::Xor) store(d + i, _mm256_xor_si256(x, c));
         else store(d + i, _mm256_and_si256(x, c));
     }
-    return i;
+    finish(d + i, n - i, v);
 }
 
 } // namespace
@@ -56,28 +57,12 @@ void addSaturate(uint32_t* d, int64_t n, const uint32_t* s)
     scalar::addSaturate(d + i, n - i, s + i);
 }
 
-void addSaturateValue(uint32_t* d, int64_t n, uint32_t v)
-{
-    const int64_t i = withValue<Op::Add>(d, n, v);
-    scalar::addSaturateValue(d + i, n - i, v);
-}
+void addSaturateValue(uint32_t* d, int64_t n, uint32_t v) { withValue<Op::Add>(d, n, v, scalar::addSaturateValue); }
 
-void subSaturateValue(uint32_t* d, int64_t n, uint32_t v)
-{
-    const int64_t i = withValue<Op::Sub>(d, n, v);
-    scalar::subSaturateValue(d + i, n - i, v);
-}
+void subSaturateValue(uint32_t* d, int64_t n, uint32_t v) { withValue<Op::Sub>(d, n, v, scalar::subSaturateValue); }
 
-void xorBytes(uint32_t* d, int64_t n, uint32_t v)
-{
-    const int64_t i = withValue<Op::Xor>(d, n, v);
-    scalar::xorBytes(d + i, n - i, v);
-}
+void xorBytes(uint32_t* d, int64_t n, uint32_t v) { withValue<Op::Xor>(d, n, v, scalar::xorBytes); }
 
-void andBytes(uint32_t* d, int64_t n, uint32_t v)
-{
-    const int64_t i = withValue<Op::And>(d, n, v);
-    scalar::andBytes(d + i, n - i, v);
-}
+void andBytes(uint32_t* d, int64_t n, uint32_t v) { withValue<Op::And>(d, n, v, scalar::andBytes); }
 
 } // namespace pixelops::avx2

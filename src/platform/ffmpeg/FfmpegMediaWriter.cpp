@@ -3,6 +3,8 @@
 // sound by libswresample, encoded, interleaved and muxed into MP4, Matroska, WebM or WAV.
 #include "platform/ffmpeg/FfmpegMediaWriter.h"
 
+#include "platform/ffmpeg/FfmpegEncode.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -383,18 +385,9 @@ private:
         }
     }
 
-    // Sends a frame (null: the end) and writes every packet the encoder gives back.
     bool encode(AVCodecContext* codec, AVStream* stream, const AVFrame* frame)
     {
-        if (avcodec_send_frame(codec, frame) < 0) return false;
-        for (;;) {
-            const int r = avcodec_receive_packet(codec, m_packet);
-            if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
-            if (r < 0) return false;
-            av_packet_rescale_ts(m_packet, codec->time_base, stream->time_base);
-            m_packet->stream_index = stream->index;
-            if (av_interleaved_write_frame(m_format, m_packet) < 0) return false;
-        }
+        return encodeAndWrite(m_format, codec, stream, m_packet, frame);
     }
 
     MediaSettings m_settings;

@@ -1,5 +1,7 @@
 #include "platform/ffmpeg/FfmpegVideoWriter.h"
 
+#include "platform/ffmpeg/FfmpegEncode.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -29,19 +31,7 @@ struct FfmpegVideoWriter::State {
         }
     }
 
-    // Sends a frame (or the end, with null) and writes every packet the encoder gives back.
-    bool encode(AVFrame* f)
-    {
-        if (avcodec_send_frame(codec, f) < 0) return false;
-        for (;;) {
-            const int got = avcodec_receive_packet(codec, packet);
-            if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return true;
-            if (got < 0) return false;
-            av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
-            packet->stream_index = stream->index;
-            if (av_interleaved_write_frame(format, packet) < 0) return false;
-        }
-    }
+    bool encode(const AVFrame* f) { return encodeAndWrite(format, codec, stream, packet, f); }
 };
 
 FfmpegVideoWriter::FfmpegVideoWriter() = default;
