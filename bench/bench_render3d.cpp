@@ -28,7 +28,7 @@ void renderScene(benchmark::State& state, const std::string& name, int camera)
     scene.setCamera(camera);
     float frame = 0.0f;
     int64_t triangles = 0;
-    for (const S3DTriObject& o : scene.m_triObjects) triangles += o.getNbFace();
+    for (const S3DTriObject& o : scene.getTriObjects()) triangles += o.getNbFace();
     for (auto _ : state) {
         image.clear(0);
         viewPort.clearZBuffer();

@@ -37,13 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     for (int i = 0; i < scene.getNbTriObject() && i < 8; ++i) {
-        const char* name = scene.m_triObjects[size_t(i)].getName();
+        const char* name = scene.getTriObjects()[size_t(i)].getName();
         scene.findObject(name);
         scene.findModifier(name, 3);
         scene.findModifierGizmo(name, i - 2);
     }
     for (int i = 0; i < scene.getNbMaterial() && i < 8; ++i) {
-        const StringC& name = scene.m_materials[size_t(i)].m_name;
+        const StringC& name = scene.getMaterials()[size_t(i)].m_name;
         if (name.getName()) scene.findMaterial(name.getName(), i * 7 - 3);
     }
     return 0;

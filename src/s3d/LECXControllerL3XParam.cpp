@@ -136,7 +136,7 @@ protected:
         m_pModifier = m_pScene->findModifierGizmo(text(name), i);
         if (!m_pModifier)
             warn(std::string("can't find modifierGizmo name: ") + text(name) + ", idx: " + text(index));
-        for (S3DWSModifier& w : m_pScene->m_wsModifiers)
+        for (S3DWSModifier& w : m_pScene->getWSModifiers())
             if (m_pModifier && w.getModifier() == m_pModifier) m_pWSModifier = &w;
         return m_pModifier != nullptr;
     }
@@ -205,7 +205,7 @@ protected:
         const float f = animationFrame(value);
         if (setter == 0) {
             const int c = m_pScene->getCurrentCamera();
-            const S3DCamera* camera = c < m_pScene->getNbCamera() ? &m_pScene->m_cameras[size_t(c)] : nullptr;
+            const S3DCamera* camera = c < m_pScene->getNbCamera() ? &m_pScene->getCameras()[size_t(c)] : nullptr;
             return m_pShape->update(f, camera);
         }
         if (setter == 2) {

@@ -112,7 +112,8 @@ void S3DModifier::update(float time)
 void S3DModifier::prepare()
 {
     prepareGizmo();
-    finishGizmo();
+    appendAxisRotation(m_toGizmo);
+    m_fromGizmo = m_toGizmo.inverse();
     prepareKind();
     checkUsable();
 }

@@ -23,14 +23,18 @@ public:
     // The gizmo tracks (an empty point slot gives (0, 0, 0), an empty rotation (0, 0, 0, 1)),
     // then every parameter track (an empty slot gives 0).
     virtual void update(float time);
-    // The gizmo matrices, then the type's constants.
+    // The one order every gizmo-space modifier prepares in:
+    //   1. toGizmo from the gizmo (prepareGizmo);
+    //   2. the kind's axis rotation appended to it (appendAxisRotation);
+    //   3. fromGizmo = inverse(toGizmo);
+    //   4. the kind's constants (prepareKind);
+    //   5. whether the result is usable (checked and reported once).
+    // Skin and morph, which have no gizmo, replace it with their own.
     virtual void prepare();
     // Deforms `count` points from `in` into `out` (they may be the same array). With `weights`
-    // each point blends p' = (1 - w)·p + w·deform(p), w taken as 1 - w when `invert` is set.
-    // The base leaves the points as they are.
+    // each point blends p' = (1 - w)·p + w·d, d the point deformed, w taken as 1 - w when
+    // `invert` is set. The base leaves the points as they are.
     virtual void apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert);
-    // One point (vertex index 0 for the kinds that follow vertices).
-    virtual Point3D deform(const Point3D& p) const { return p; }
     // Whether the last prepare left a deformation to apply: parameters and the constants drawn
     // from them finite, and the gizmo matrices invertible. A modifier that is not usable leaves
     // the points as they are (it is reported once).
@@ -70,12 +74,12 @@ public:
     uint8_t m_option[s3dmod::kMaxOption] = {};
 
 protected:
-    // The gizmo part of prepare (modifier space from object space, or from camera space for
-    // world-space modifiers); the kinds append their axis rotation and then call finishGizmo.
+    // toGizmo: modifier space from object space, or from camera space for world-space modifiers.
     void prepareGizmo();
-    // fromGizmo = inverse(toGizmo).
-    void finishGizmo() { m_fromGizmo = m_toGizmo.inverse(); }
-    // The type's constants; nothing in the base.
+    // What the kind post-multiplies onto toGizmo to turn its chosen axis onto gizmo y (and any
+    // turn that follows); nothing in the base.
+    virtual void appendAxisRotation(Matrix& toGizmo) { (void)toGizmo; }
+    // The type's constants, with both gizmo matrices final; nothing in the base.
     virtual void prepareKind() {}
     // Whether the type's constants are finite (checked after prepareKind).
     virtual bool constantsFinite() const { return true; }

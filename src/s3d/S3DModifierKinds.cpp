@@ -10,7 +10,7 @@ namespace {
 constexpr float kPi = 3.14159265358979f;
 
 // Turns the chosen axis onto gizmo y: X by rotationZ(zAngle), Z by rotationX(xAngle), Y as it is.
-void appendAxisRotation(Matrix& m, int axis, float zAngle, float xAngle)
+void turnAxisOntoY(Matrix& m, int axis, float zAngle, float xAngle)
 {
     if (axis == 0) m.rotateZ(zAngle);
     else if (axis == 2) m.rotateX(xAngle);
@@ -51,11 +51,14 @@ S3DModifierBend::S3DModifierBend() : S3DGizmoKind(3)
     m_usesBoundingBox = true;
 }
 
+void S3DModifierBend::appendAxisRotation(Matrix& toGizmo)
+{
+    turnAxisOntoY(toGizmo, axis(), kPi / 2, -kPi / 2);
+    toGizmo.rotateY(-direction());
+}
+
 void S3DModifierBend::prepareKind()
 {
-    appendAxisRotation(m_toGizmo, axis(), kPi / 2, -kPi / 2);
-    m_toGizmo.rotateY(-direction());
-    finishGizmo();
     m_radius = std::fabs(angle()) < 0.0001f ? 0.0f : extent() / angle();
 }
 
@@ -73,10 +76,10 @@ Point3D S3DModifierBend::deformPoint(const Point3D& p) const
 
 S3DModifierTaper::S3DModifierTaper() : S3DGizmoKind(8) { m_usesBoundingBox = true; }
 
+void S3DModifierTaper::appendAxisRotation(Matrix& toGizmo) { turnAxisOntoY(toGizmo, axis(), kPi / 2, -kPi / 2); }
+
 void S3DModifierTaper::prepareKind()
 {
-    appendAxisRotation(m_toGizmo, axis(), kPi / 2, -kPi / 2);
-    finishGizmo();
     m_extent = extent();
 }
 
@@ -97,10 +100,10 @@ Point3D S3DModifierTaper::deformPoint(const Point3D& p) const
 
 S3DModifierTwist::S3DModifierTwist() : S3DGizmoKind(7) { m_usesBoundingBox = true; }
 
+void S3DModifierTwist::appendAxisRotation(Matrix& toGizmo) { turnAxisOntoY(toGizmo, axis(), -kPi / 2, kPi / 2); }
+
 void S3DModifierTwist::prepareKind()
 {
-    appendAxisRotation(m_toGizmo, axis(), -kPi / 2, kPi / 2);
-    finishGizmo();
     m_biased = bias() != 0.0f;
     m_exponent = 1.0f;
     if (m_biased) {
@@ -136,11 +139,14 @@ Point3D S3DModifierTwist::deformPoint(const Point3D& p) const
 
 S3DModifierSkew::S3DModifierSkew() : S3DGizmoKind(9) { m_usesBoundingBox = true; }
 
+void S3DModifierSkew::appendAxisRotation(Matrix& toGizmo)
+{
+    turnAxisOntoY(toGizmo, axis(), kPi / 2, -kPi / 2);
+    toGizmo.rotateY(-direction());
+}
+
 void S3DModifierSkew::prepareKind()
 {
-    appendAxisRotation(m_toGizmo, axis(), kPi / 2, -kPi / 2);
-    m_toGizmo.rotateY(-direction());
-    finishGizmo();
     const float e = extent();
     m_k = amount() / (e == 0.0f ? 1e-6f : e);
 }
@@ -157,10 +163,10 @@ Point3D S3DModifierSkew::deformPoint(const Point3D& p) const
 
 S3DModifierStretch::S3DModifierStretch() : S3DGizmoKind(4) { m_usesBoundingBox = true; }
 
+void S3DModifierStretch::appendAxisRotation(Matrix& toGizmo) { turnAxisOntoY(toGizmo, axis(), kPi / 2, -kPi / 2); }
+
 void S3DModifierStretch::prepareKind()
 {
-    appendAxisRotation(m_toGizmo, axis(), kPi / 2, -kPi / 2);
-    finishGizmo();
     Point3D lo, hi;
     boundsInGizmoTM(lo, hi);
     m_lo = component(lo, axis());
@@ -311,10 +317,10 @@ S3DModifierMelt::S3DModifierMelt() : S3DGizmoKind(11)
     m_usesBoundingBox = true;
 }
 
+void S3DModifierMelt::appendAxisRotation(Matrix& toGizmo) { turnAxisOntoY(toGizmo, axis(), kPi / 2, -kPi / 2); }
+
 void S3DModifierMelt::prepareKind()
 {
-    appendAxisRotation(m_toGizmo, axis(), kPi / 2, -kPi / 2);
-    finishGizmo();
     Point3D lo, hi;
     boundsInGizmoTM(lo, hi);
     const float a = component(lo, axis()), b = component(hi, axis());
@@ -356,12 +362,6 @@ Point3D S3DModifierRipple::ripple(const Point3D& g, const Point3D& centroid) con
     out.y += jitter();
     out.z += jitter();
     return out;
-}
-
-Point3D S3DModifierRipple::deform(const Point3D& p) const
-{
-    if (!isUsable()) return p;
-    return m_fromGizmo.transform(ripple(m_toGizmo.transform(p), Point3D{}));
 }
 
 void S3DModifierRipple::apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert)

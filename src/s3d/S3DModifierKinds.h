@@ -30,7 +30,9 @@ public:
             for (int i = 0; i < count; ++i) out[i] = softBlend(in[i], kind.deformPoint(in[i]), 1.0f - weights[i]);
         }
     }
-    Point3D deform(const Point3D& p) const override
+    // One point on its own (these kinds deform each point independently of the others); the
+    // point as it is while the modifier is not usable.
+    Point3D deform(const Point3D& p) const
     {
         return isUsable() ? static_cast<const Kind&>(*this).deformPoint(p) : p;
     }
@@ -45,6 +47,7 @@ public:
     float getRadius() const { return m_radius; }
 
 private:
+    void appendAxisRotation(Matrix& toGizmo) override;
     void prepareKind() override;
     bool constantsFinite() const override { return std::isfinite(m_radius); }
     float m_radius = 0.0f;
@@ -58,6 +61,7 @@ public:
     Point3D deformPoint(const Point3D& p) const;
 
 private:
+    void appendAxisRotation(Matrix& toGizmo) override;
     void prepareKind() override;
     bool constantsFinite() const override { return std::isfinite(m_extent); }
     float m_extent = 0.0f;
@@ -73,6 +77,7 @@ public:
     float getBiasK() const { return m_k; }
 
 private:
+    void appendAxisRotation(Matrix& toGizmo) override;
     void prepareKind() override;
     bool constantsFinite() const override { return allFinite({m_extent, m_anglePerUnit, m_exponent, m_k}); }
     float m_extent = 0.0f;
@@ -92,6 +97,7 @@ public:
     float getFactor() const { return m_k; }
 
 private:
+    void appendAxisRotation(Matrix& toGizmo) override;
     void prepareKind() override;
     bool constantsFinite() const override { return std::isfinite(m_k); }
     float m_k = 0.0f;
@@ -105,6 +111,7 @@ public:
     Point3D deformPoint(const Point3D& p) const;
 
 private:
+    void appendAxisRotation(Matrix& toGizmo) override;
     void prepareKind() override;
     bool constantsFinite() const override { return allFinite({m_lo, m_hi, m_r, m_s}); }
     float m_lo = 0.0f, m_hi = 0.0f;
@@ -184,6 +191,7 @@ public:
     Point3D deformPoint(const Point3D& p) const;
 
 private:
+    void appendAxisRotation(Matrix& toGizmo) override;
     void prepareKind() override;
     bool constantsFinite() const override { return allFinite({m_floor, m_height, m_a, m_spread}); }
     float m_floor = 0.0f, m_height = 0.0f, m_a = 0.0f, m_spread = 0.0f, m_sign = 1.0f;
@@ -201,7 +209,6 @@ public:
     float& phase() { return m_value[2]; }
     float& decay() { return m_value[3]; }
     void apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert) override;
-    Point3D deform(const Point3D& p) const override;
 
 private:
     Point3D ripple(const Point3D& g, const Point3D& centroid) const;

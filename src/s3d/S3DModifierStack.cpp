@@ -16,13 +16,10 @@ void applyModifierStack(const S3DStackStep* steps, int nbStep, const Point3D* re
         std::copy(rest, rest + count, current);
         return;
     }
-    for (int s = 0; s < nbStep; ++s) steps[s].modifier->prepare();
     for (int s = 0; s < nbStep; ++s) {
         const S3DStackStep& step = steps[s];
-        if (s > 0 && step.modifier->usesBoundingBox()) {
-            step.modifier->setBoundsFrom(current, count);
-            step.modifier->prepare();
-        }
+        if (s > 0 && step.modifier->usesBoundingBox()) step.modifier->setBoundsFrom(current, count);
+        step.modifier->prepare();
         step.modifier->apply(s == 0 ? rest : current, current, count, step.weights, step.invert);
     }
 }

@@ -20,10 +20,10 @@ struct S3DStackStep {
     bool invert = false;
 };
 
-// Prepares every step in order, then the first reads `rest` and writes `current`, each later one
-// reads and writes `current`; before a later step whose modifier uses the bounding box, its
-// bounds are taken from the current positions (and it is prepared again for them). With no
-// steps `current` is a copy of `rest`.
+// Each step in order: a later step whose modifier uses the bounding box first takes its bounds
+// from the current positions; then the modifier is prepared, once, and deforms. The first step
+// reads `rest` and writes `current`, each later one reads and writes `current`. With no steps
+// `current` is a copy of `rest`.
 void applyModifierStack(const S3DStackStep* steps, int nbStep, const Point3D* rest, Point3D* current, int count);
 
 // A world-space modifier on camera-space points: its owner matrix is the camera's view, its

@@ -21,7 +21,6 @@ public:
     // p' = p + Σ active w_t·(target_t[i] - p); a target shorter than the mesh leaves the vertices
     // it lacks alone.
     void apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert) override;
-    Point3D deform(const Point3D& p) const override { return deformVertex(p, 0); }
     Point3D deformVertex(const Point3D& p, int vertexIndex) const;
 
     // Makes nb targets (reported when nb <= 0).

@@ -14,8 +14,16 @@ const int64_t kMaxSceneDefaultItems = 7 * 65535;
 bool s_cameraIndexWarningPending = true;
 }
 
+bool S3DScene::startLoad()
+{
+    if (m_loaded) return reportWarning(kCaption, "load: the scene is already loaded", false);
+    m_loaded = true;
+    return true;
+}
+
 void S3DScene::load(const StringC& fileName)
 {
+    if (!startLoad()) return;
     ChunkFileReaderManager manager(fileName);
     read(manager);
     loadTextures(fileName);
@@ -24,6 +32,7 @@ void S3DScene::load(const StringC& fileName)
 
 void S3DScene::load(const StringC& fileName, const uint8_t* data, size_t size)
 {
+    if (!startLoad()) return;
     ChunkFileReaderManager manager(fileName, data, size);
     read(manager);
     loadTextures(fileName);

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <unordered_set>
 #include <vector>
 
@@ -43,7 +44,8 @@ public:
     S3DScene& operator=(const S3DScene&) = delete;
 
     // Reads the file, reports a scene without camera and links the objects. A missing or
-    // broken file is reported and leaves what could be read; load once per scene.
+    // broken file is reported and leaves what could be read. A scene loads once: a second load
+    // is reported and changes nothing.
     void load(const StringC& fileName);
     // The same from the bytes of a file in memory (`fileName` names it in reports).
     void load(const StringC& fileName, const uint8_t* data, size_t size);
@@ -90,15 +92,24 @@ public:
     const std::vector<S3DObjectHeader*>& getLinkedObjects() const { return m_linked; }
     const S3DDepthLists& getDepthLists() const { return m_depthLists; }
 
-    // Arrays are sized once at load and never resized, so pointers into them stay valid.
-    std::vector<S3DTriObject> m_triObjects;
-    std::vector<S3DDummy> m_dummies;
-    std::vector<std::unique_ptr<S3DShape>> m_shapes;
-    std::vector<S3DWSModifier> m_wsModifiers;
-    std::vector<S3DCamera> m_cameras;
-    std::vector<S3DLight> m_lights;
-    std::vector<S3DMaterial> m_materials;
-    std::vector<S3DTriObject*> m_depthSorted;  // objects drawn through the depth-ordered lists
+    // The items in file order. Their elements can be changed, never the lists: links, lookups,
+    // controllers and the depth lists keep pointers into them (a shape slot cannot be emptied).
+    std::span<S3DTriObject> getTriObjects() { return m_triObjects; }
+    std::span<const S3DTriObject> getTriObjects() const { return m_triObjects; }
+    std::span<S3DDummy> getDummies() { return m_dummies; }
+    std::span<const S3DDummy> getDummies() const { return m_dummies; }
+    std::span<const std::unique_ptr<S3DShape>> getShapes() const { return m_shapes; }
+    std::span<S3DWSModifier> getWSModifiers() { return m_wsModifiers; }
+    std::span<const S3DWSModifier> getWSModifiers() const { return m_wsModifiers; }
+    std::span<S3DCamera> getCameras() { return m_cameras; }
+    std::span<const S3DCamera> getCameras() const { return m_cameras; }
+    std::span<S3DLight> getLights() { return m_lights; }
+    std::span<const S3DLight> getLights() const { return m_lights; }
+    std::span<S3DMaterial> getMaterials() { return m_materials; }
+    std::span<const S3DMaterial> getMaterials() const { return m_materials; }
+    // The tri objects drawn through the depth-ordered lists.
+    std::span<S3DTriObject* const> getDepthSorted() const { return m_depthSorted; }
+
     uint16_t m_animationLength = 0;
     // Chunk 500: whether the scene draws with a depth buffer (a 3D description's view port owns
     // one only when it is nonzero).
@@ -108,6 +119,20 @@ public:
     int m_cameraChanged = 0;
 
 private:
+    // Sized once, while the file is read (before anything links to them), and never resized:
+    // a scene is loaded once and cannot be copied or moved.
+    std::vector<S3DTriObject> m_triObjects;
+    std::vector<S3DDummy> m_dummies;
+    std::vector<std::unique_ptr<S3DShape>> m_shapes;
+    std::vector<S3DWSModifier> m_wsModifiers;
+    std::vector<S3DCamera> m_cameras;
+    std::vector<S3DLight> m_lights;
+    std::vector<S3DMaterial> m_materials;
+    std::vector<S3DTriObject*> m_depthSorted;
+    bool m_loaded = false;
+
+    // False, with a report, when the scene has loaded before; marks it loaded.
+    bool startLoad();
     void read(ChunkFileReaderManager& manager);
     // Every object header in findObject's order and the first of each name, built once for the
     // linking steps that look objects up by name.

@@ -22,7 +22,6 @@ public:
     // Vertex i of `in` by entry i: no bone unchanged; one bone p + w(p·B - p); several Σ w(p·B).
     // Vertices without an entry are unchanged.
     void apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert) override;
-    Point3D deform(const Point3D& p) const override { return deformVertex(p, 0); }
     Point3D deformVertex(const Point3D& p, int vertexIndex) const;
 
     int getNbBone() const { return int(m_bones.size()); }

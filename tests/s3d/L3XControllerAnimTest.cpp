@@ -88,8 +88,8 @@ TEST_F(L3XControllerAnim, AnimationWordsOfEveryClassEvaluateTheWrappedFrame)
         {"SHAPE shp MAINANIM", [&](S3DScene& s) { return x(&s.findShape("shp")->m_header); }},
         {"SHAPE shp MODIFIERANIM", [](S3DScene& s) { return s.findShape("shp")->m_modifiers[0]->m_value[0]; }},
         {"CAMERA cam MAINANIM", [&](S3DScene& s) { return x(&s.findCamera("cam")->m_header); }},
-        {"LIGHT lamp MAINANIM", [](S3DScene& s) { return s.m_lights[0].m_intensity; }},
-        {"MTL mat 0 MAINANIM", [](S3DScene& s) { return 100 * s.m_materials[0].m_subMaterials[0].m_opacity; }},
+        {"LIGHT lamp MAINANIM", [](S3DScene& s) { return s.getLights()[0].m_intensity; }},
+        {"MTL mat 0 MAINANIM", [](S3DScene& s) { return 100 * s.getMaterials()[0].m_subMaterials[0].m_opacity; }},
         {"WSMODIFIER ws MAINANIM", [&](S3DScene& s) { return x(&s.findWSModifier("ws")->m_header); }},
         {"WSMODIFIER ws MODIFIERANIM", [](S3DScene& s) { return s.findWSModifier("ws")->getModifier()->m_value[0]; }},
     };
@@ -149,7 +149,7 @@ TEST_F(L3XControllerAnim, CameraWordsCombineWithTheirOwnFieldAndOpacityRebuildsT
     EXPECT_FLOAT_EQ(fov->scene.findCamera("cam")->getFov(), 1.5f);
     // A palette built at opacity 1 (white, 255 at index 255) is built again at 0.5: 127.
     auto mtl = drive("MTL mat 1 POLYOPACITY", "0.5", 0, 0);
-    S3DSubMaterial& s = mtl->scene.m_materials[0].m_subMaterials[1];
+    S3DSubMaterial& s = mtl->scene.getMaterials()[0].m_subMaterials[1];
     s.setOpacity(1.0f);
     s.prepare();
     ASSERT_EQ(s.m_palette[255], 0xFFFFFFu);
@@ -176,7 +176,7 @@ TEST_F(L3XControllerAnim, ComponentWordsCombineWithTheirOwnComponent)
         {"INTENSITY", 1.0f}, {"NEARATT", 401.0f}, {"FARATT", 201.0f}, {"HOTSPOT", 2.2f}, {"FALLOFF", 2.6f}};
     for (const auto& [word, want] : lightWords) {
         auto d = drive(std::string("LIGHT lamp ") + word, "1", 1, 0);
-        const S3DLight& l = d->scene.m_lights[0];
+        const S3DLight& l = d->scene.getLights()[0];
         const std::string w = word;
         const float got = w == "INTENSITY" ? l.m_intensity : w == "NEARATT" ? l.m_nearAttenuation : w == "FARATT" ? l.m_farAttenuation
                           : w == "HOTSPOT"  ? l.m_hotspot : l.m_falloff;

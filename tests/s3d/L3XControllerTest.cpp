@@ -62,12 +62,12 @@ Snapshot snapshot(S3DScene& s)
     const S3DCamera& cam = *s.findCamera("cam");
     out.emplace("cam.fov", cam.getFov());
     out.emplace("cam.roll", cam.getRoll());
-    const S3DLight& lamp = s.m_lights[0];
+    const S3DLight& lamp = s.getLights()[0];
     for (auto [n, v] : {std::pair{"lamp.intensity", lamp.m_intensity}, {"lamp.near", lamp.m_nearAttenuation},
                         {"lamp.far", lamp.m_farAttenuation}, {"lamp.hotspot", lamp.m_hotspot},
                         {"lamp.falloff", lamp.m_falloff}})
         out.emplace(n, v);
-    const S3DSubMaterial& b = s.m_materials[0].m_subMaterials[1];
+    const S3DSubMaterial& b = s.getMaterials()[0].m_subMaterials[1];
     out.emplace("mtl.opacity", b.m_opacity);
     out.emplace("mtl.special", b.m_paletteSpecialParam);
     out.emplace("mtl.flag", float(b.m_paletteSpecialParamSet));
@@ -219,13 +219,13 @@ TEST_F(L3XController, CombineModesAndSpecialRules)
     // Intensity never goes below 0; STRENGTH ignores the mode; LINEOPACITY 1 keeps 255/256.
     Driven h = make();
     drive(h, "LIGHT lamp INTENSITY", "5", 2);
-    EXPECT_EQ(h.scene->m_lights[0].m_intensity, 0.0f);
+    EXPECT_EQ(h.scene->getLights()[0].m_intensity, 0.0f);
     Driven n = make();
     drive(n, "MODIFIERTNOISE obj STRENGTH", "0.5", 2);
     EXPECT_EQ(n.scene->findTriObject("obj")->m_modifiers[6]->m_value[5], 0.5f);
     Driven m = make();
     drive(m, "MTL mat 1 LINEOPACITY", "1", 0);
-    EXPECT_EQ(m.scene->m_materials[0].m_subMaterials[1].m_lineColour, 0x00FEFEFEu);
+    EXPECT_EQ(m.scene->getMaterials()[0].m_subMaterials[1].m_lineColour, 0x00FEFEFEu);
 }
 
 TEST_F(L3XController, FailuresAreReportedOnceAndLeaveTheParameterInert)

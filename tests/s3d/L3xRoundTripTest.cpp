@@ -197,7 +197,7 @@ TEST(L3xRoundTrip, ValuesLoadAsWrittenAndPrintGivesTheTextBack)
     // Sub-material number 5 of two sub-materials is the second.
     EXPECT_STREQ(box->m_faces[0].pSubMaterial->m_name.getName(), "second");
     EXPECT_TRUE(box->isDepthSorted());
-    EXPECT_EQ(scene->m_depthSorted.size(), 1u);
+    EXPECT_EQ(scene->getDepthSorted().size(), 1u);
     S3DNode& node = box->m_header.m_node;
     EXPECT_EQ(node.getPivot(), Point3D(1, 2, 3));
     EXPECT_NEAR(node.getRotation().z, std::sin(0.78539816f), 1e-6f);
@@ -289,7 +289,7 @@ TEST(L3xRoundTrip, ObjGeometryBecomesVerticesFacesAndSubMaterials)
     ReportCapture reports;
     auto scene = sceneFromText(dir, "scene {\n  triObjects { triObject { obj \"quad.obj\" } }\n}\n");
     ASSERT_EQ(scene->getNbTriObject(), 1);
-    const S3DTriObject& o = scene->m_triObjects[0];
+    const S3DTriObject& o = scene->getTriObjects()[0];
     ASSERT_EQ(o.getNbVertex(), 4);
     EXPECT_EQ(o.m_vertices[3], Point3D(0, 1, 0));
     ASSERT_EQ(o.getNbFace(), 2);

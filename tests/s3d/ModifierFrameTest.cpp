@@ -216,7 +216,7 @@ TEST(ModifierFrame, NoiseOctavesDoubleTheirFrequency)
     auto scene = sceneFromText(dir, "scene { triObjects { triObject { header { name \"n\" } vertices { positions [ 0 0 0 ] }\n"
                                     " modifiers { modifier 5 { parameters { seed 3 octaves 2 roughness 0.5 scale 10"
                                     " strength 1 2 3 } parameterTracks { strength linear { key 0 7  key 10 7 } } } } } } }\n");
-    S3DModifier& noise = *scene->findTriObject("n")->m_modifiers[0];
+    auto& noise = static_cast<S3DModifierNoise&>(*scene->findTriObject("n")->m_modifiers[0]);
     noise.prepare();
     const FractalNoise reference(0.5, 2.0, 2.0);
     const float c = float(reference.perlin().permutation(3));

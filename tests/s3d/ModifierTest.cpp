@@ -164,6 +164,26 @@ TEST(ModifierStack, SoftSelectionBlendsAndLaterModifiersSeeTheCurrentBounds)
     EXPECT_EQ(current[1], rest[1]);
 }
 
+TEST(ModifierStack, ALaterModifierIsPreparedOnlyForTheBoundsItDeformsWith)
+{
+    // A skew of amount 1e35 whose own box is flat would divide by 1e-6 (k = 1e41, not finite);
+    // after the doubling its box is the cube's, extent 2, so k = 5e34: no report, and the
+    // corners move by ±5e34 along x (their own x is lost in that).
+    ReportCapture reports;
+    DoubleX twice;
+    S3DModifierSkew skew;
+    skew.m_option[0] = 1;
+    skew.amount() = 1e35f;
+    skew.m_boundsMin = skew.m_boundsMax = {0, 0, 0};
+    const Point3D cube[2] = {{-1, -1, -1}, {1, 1, 1}};
+    Point3D out[2];
+    const S3DStackStep steps[2] = {{&twice, nullptr, false}, {&skew, nullptr, false}};
+    applyModifierStack(steps, 2, cube, out, 2);
+    EXPECT_EQ(reports.count(), 0u);
+    EXPECT_EQ(out[0], Point3D(-5e34f, -1, -1));
+    EXPECT_EQ(out[1], Point3D(5e34f, 1, 1));
+}
+
 TEST(ModifierStack, StackOrderFromAFileNamesModifiersAndWeightChannels)
 {
     ScratchDir dir;

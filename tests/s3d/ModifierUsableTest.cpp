@@ -79,8 +79,8 @@ TEST(ModifierUsable, SingularOrNotFiniteModifiersKeepTheVerticesAndReportOnce)
     s->findTriObject("twisty")->m_modifiers[0]->m_value[1] = std::nanf("");
     for (int k = 0; k < 2; ++k) {
         frame(*s, controller);
-        for (const S3DTriObject& o : s->m_triObjects) {
-            const Matrix& view = s->m_cameras[0].m_viewMatrix;
+        for (const S3DTriObject& o : s->getTriObjects()) {
+            const Matrix& view = s->getCameras()[0].m_viewMatrix;
             for (size_t i = 0; i < 3; ++i) {
                 const Point3D want = view.transform(o.m_restVertices[i]);
                 EXPECT_EQ(o.m_vertices[i], o.m_restVertices[i]) << o.getName() << " " << i;
@@ -119,9 +119,9 @@ TEST(ModifierUsable, GizmoPositionWordsMoveAWorldSpaceGizmo)
     LECXControllerL3XScene controller;
     addParam(controller, *s, "MODIFIERGIZMO squash 0 POSX", "20", 1);
     frame(*s, controller);
-    const Matrix& view = s->m_cameras[0].m_viewMatrix;
+    const Matrix& view = s->getCameras()[0].m_viewMatrix;
     const Point3D want[3] = {{10, 0, 50}, {32.5f, 20, 60}, {-45, 40, 70}};
-    const S3DTriObject& o = s->m_triObjects[0];
+    const S3DTriObject& o = s->getTriObjects()[0];
     for (int i = 0; i < 3; ++i) {
         const Point3D w = view.transform(want[i]);
         EXPECT_NEAR(o.m_cameraVertices[size_t(i)].x, w.x, 1e-3) << i;

@@ -65,7 +65,7 @@ TEST(S3DOutline, LinesTakeTheLineColourAndItsOpacity)
     ScratchDir dir;
     const std::string text = quadScene("option1 2", "ambient 0.25 0.25 0.25 diffuse 1 0.5 0");
     auto scene = sceneFromText(dir, text);
-    EXPECT_EQ(scene->m_materials[0].m_subMaterials[0].m_lineColour, 0xFFBF3Fu);
+    EXPECT_EQ(scene->getMaterials()[0].m_subMaterials[0].m_lineColour, 0xFFBF3Fu);
     QuadFrame plain;
     plain.render(*scene);
     EXPECT_EQ(plain.at(220, 100), 0xFFBF3Fu);  // inside, away from the outlines
@@ -78,7 +78,7 @@ TEST(S3DOutline, LinesTakeTheLineColourAndItsOpacity)
     auto dimmed = sceneFromText(dir, text);
     QuadFrame f;
     f.render(*dimmed, "MTL m 0 LINEOPACITY", "0.4");
-    EXPECT_EQ(dimmed->m_materials[0].m_subMaterials[0].m_lineColour, 0x654C19u);
+    EXPECT_EQ(dimmed->getMaterials()[0].m_subMaterials[0].m_lineColour, 0x654C19u);
     EXPECT_EQ(f.at(256, 178), 0x644B18u);
     EXPECT_EQ(f.at(220, 100), 0xFFBF3Fu);
 }

@@ -294,9 +294,9 @@ TEST(S3DRender, FacesTakeTheirSubMaterialModuloTheCount)
                                     "  faceData { faces [ 0 1 2 ] subMaterials [ 7 ] } } }\n"
                                     " materials { material { name \"m\" subMaterials { subMaterial { } subMaterial { } subMaterial { } } } }\n}\n");
     ASSERT_EQ(scene->getNbTriObject(), 1);
-    EXPECT_EQ(scene->m_triObjects[0].m_faces[0].pSubMaterial, scene->getMaterial(0)->getSubMaterial(1));
+    EXPECT_EQ(scene->getTriObjects()[0].m_faces[0].pSubMaterial, scene->getMaterial(0)->getSubMaterial(1));
     // Channels by name: none, built in, missing.
-    S3DTriObject& o = scene->m_triObjects[0];
+    S3DTriObject& o = scene->getTriObjects()[0];
     bool perTexture = false;
     EXPECT_EQ(o.findVertexChannel("NULL", perTexture), nullptr);
     EXPECT_EQ(o.findVertexChannel("lightning", perTexture), o.m_lightning.data());

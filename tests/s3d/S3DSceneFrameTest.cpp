@@ -92,9 +92,9 @@ TEST(S3DSceneFrame, LightPositionAndDirectionInCameraSpace)
     scene->setCamera(1);
     scene->update(0);
     scene->prepare();
-    const S3DLight& light = scene->m_lights[0];
+    const S3DLight& light = scene->getLights()[0];
     // The rotation alone turns the viewing direction +x onto +z.
-    expectNear(scene->m_cameras[1].m_viewRotation.transformVector({1, 0, 0}), {0, 0, 1}, 1e-5f);
+    expectNear(scene->getCameras()[1].m_viewRotation.transformVector({1, 0, 0}), {0, 0, 1}, 1e-5f);
     expectNear(light.m_cameraPosition, {-100, 20, 50});
     expectNear(light.m_targetCameraPosition, {-180, 20, 50});
     expectNear(light.m_direction.transform(light.m_cameraPosition), {0, 0, 0});
@@ -150,14 +150,14 @@ TEST(S3DSceneFrame, CameraLooksAtItsTargetsWorldPositionAndLightsFollowTheirTrac
                                     "  light { header { name \"sun\" } target { name \"sun.t\" node { tracks {"
                                     " position linear { key 0 0 0 0  key 10 10 0 0 } } } } values { type 3 } } }\n}\n");
     // A field of view from the file sets the projection at load: cot(fov/2) = 2, scale 512.
-    EXPECT_NEAR(scene->m_cameras[1].m_scaleX, 512.0f, 1e-2f);
+    EXPECT_NEAR(scene->getCameras()[1].m_scaleX, 512.0f, 1e-2f);
     scene->update(5);
     scene->prepare();
-    expectNear(scene->m_cameras[0].m_viewMatrix.transform({100, 0, 100}), {0, 0, 141.42136f});
-    EXPECT_FLOAT_EQ(scene->m_lights[0].m_nearAttenuation, 15.0f);
-    EXPECT_FLOAT_EQ(scene->m_lights[0].m_farAttenuation, 150.0f);
+    expectNear(scene->getCameras()[0].m_viewMatrix.transform({100, 0, 100}), {0, 0, 141.42136f});
+    EXPECT_FLOAT_EQ(scene->getLights()[0].m_nearAttenuation, 15.0f);
+    EXPECT_FLOAT_EQ(scene->getLights()[0].m_farAttenuation, 150.0f);
     // A directional light's target follows its track too.
-    expectNear(scene->m_lights[1].m_targetWorldPosition, {5, 0, 0});
+    expectNear(scene->getLights()[1].m_targetWorldPosition, {5, 0, 0});
 }
 
 TEST(S3DSceneFrame, ChildTakesTheFirstOfTwoParentsOfItsName)
@@ -174,10 +174,10 @@ TEST(S3DSceneFrame, ChildTakesTheFirstOfTwoParentsOfItsName)
     scene->update(0);
     scene->prepare();
     expectNear(scene->findObject("c")->m_node.worldPosition(), {11, 0, 0});
-    EXPECT_EQ(scene->findObject("c")->m_pParent, &scene->m_dummies[0].m_header);
+    EXPECT_EQ(scene->findObject("c")->m_pParent, &scene->getDummies()[0].m_header);
     // A camera comes before its target of the same name; a world-space modifier of another
     // type is not the one asked for.
-    EXPECT_EQ(scene->findObject("x"), &scene->m_cameras[0].m_header);
+    EXPECT_EQ(scene->findObject("x"), &scene->getCameras()[0].m_header);
     EXPECT_EQ(scene->findModifier("w", 9), nullptr);
     EXPECT_TRUE(reports.has("S3DScene warning:", "Can't find modifier type 9, of object w"));
 }

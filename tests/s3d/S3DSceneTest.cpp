@@ -50,11 +50,27 @@ TEST(S3DScene, ListsLoadTheirCountAndReportExtraItems)
     ASSERT_EQ(scene->getNbMaterial(), 2);
     EXPECT_STREQ(scene->getMaterial(0)->m_name.getName(), "m");
     ASSERT_EQ(scene->getNbLight(), 60000);
-    EXPECT_EQ(scene->m_lights[59999].m_type, 1);
+    EXPECT_EQ(scene->getLights()[59999].m_type, 1);
     EXPECT_EQ(reports.count(), 2u);
     EXPECT_STREQ(scene->getMaterial(1)->m_name.getName(), "NULL");
     EXPECT_EQ(scene->getMaterial(2), nullptr);
     EXPECT_TRUE(reports.has(kCaption, "no camera to render the scene !"));
+}
+
+TEST(S3DScene, LoadsOnceSoLinksIntoItsListsStayValid)
+{
+    ScratchDir dir;
+    auto scene = sceneFromText(dir, std::string("scene {\n  dummies 2 {\n") + dummy("a", "b") + dummy("b", "NULL") +
+                                        "  }\n}\n");
+    const S3DDummy* first = &scene->getDummies()[0];
+    ASSERT_EQ(scene->findObject("a")->m_pParent, &scene->getDummies()[1].m_header);
+    ReportCapture reports;
+    scene->load((dir.path() + "scene.l3x").c_str());
+    EXPECT_TRUE(reports.has(kCaption, "load: the scene is already loaded"));
+    EXPECT_EQ(reports.count(), 1u);
+    ASSERT_EQ(scene->getNbDummy(), 2);
+    EXPECT_EQ(&scene->getDummies()[0], first);
+    EXPECT_EQ(scene->findObject("a")->m_pParent, &scene->getDummies()[1].m_header);
 }
 
 TEST(S3DScene, LookupsFollowTheirRules)
@@ -89,7 +105,7 @@ TEST(S3DScene, LookupsFollowTheirRules)
     EXPECT_EQ(scene->findModifier("NULL", 1), nullptr);
     EXPECT_EQ(scene->findMaterial("NULL", 0), nullptr);
     EXPECT_EQ(reports.count(), 0u);
-    EXPECT_EQ(scene->findObject("cam"), &scene->m_cameras[0].m_header);
+    EXPECT_EQ(scene->findObject("cam"), &scene->getCameras()[0].m_header);
 }
 
 TEST(S3DScene, CameraSelectionAndViewPort)
@@ -117,9 +133,9 @@ TEST(S3DScene, CameraSelectionAndViewPort)
     EXPECT_EQ(viewPort.getZBuffer()[5], 0u);
     scene->setViewPort(&viewPort);
     // Cameras take the screen's size: scaleX = cot(fov/2) × width/2 (fov π/2: 32).
-    EXPECT_FLOAT_EQ(scene->m_cameras[0].m_centerX, 32.0f);
-    EXPECT_NEAR(scene->m_cameras[0].m_scaleX, 32.0f, 1e-4f);
-    EXPECT_NEAR(scene->m_cameras[0].m_scaleY, 32.0f, 1e-4f);
+    EXPECT_FLOAT_EQ(scene->getCameras()[0].m_centerX, 32.0f);
+    EXPECT_NEAR(scene->getCameras()[0].m_scaleX, 32.0f, 1e-4f);
+    EXPECT_NEAR(scene->getCameras()[0].m_scaleY, 32.0f, 1e-4f);
 }
 
 TEST(S3DScene, WithoutCameraUpdateAndPrepareDoNothing)
@@ -132,7 +148,7 @@ TEST(S3DScene, WithoutCameraUpdateAndPrepareDoNothing)
     scene->update(5);
     scene->prepare();
     scene->render();
-    const S3DNode& node = scene->m_dummies[0].m_header.m_node;
+    const S3DNode& node = scene->getDummies()[0].m_header.m_node;
     EXPECT_EQ(node.getPosition(), Point3D(1, 2, 3));
     EXPECT_EQ(node.matrix().m[3][0], 0.0f);  // never refreshed
 }
@@ -234,9 +250,9 @@ TEST(S3DScene, MalformedRecordsReportAndLoadWhatIsSound)
                  "    triObject { header { name \"lights\" } lights bytes [ ff ff ] }\n"
                  "  }\n}\n");
     ASSERT_EQ(scene->getNbTriObject(), 3);
-    EXPECT_EQ(scene->m_triObjects[0].getNbVertex(), 0);
+    EXPECT_EQ(scene->getTriObjects()[0].getNbVertex(), 0);
     EXPECT_TRUE(reports.has("S3DTriObject warning: huge", "load: vertex count larger than its chunk"));
-    const S3DTriObject& bad = scene->m_triObjects[1];
+    const S3DTriObject& bad = scene->getTriObjects()[1];
     ASSERT_EQ(bad.getNbFace(), 1);
     EXPECT_EQ(bad.m_faces[0].vertex[2], 2);
     EXPECT_TRUE(reports.has("S3DTriObject warning: bad", "load: faces name vertices that do not exist (dropped)"));
@@ -244,7 +260,7 @@ TEST(S3DScene, MalformedRecordsReportAndLoadWhatIsSound)
     EXPECT_EQ(bad.m_pMaterial, nullptr);
     EXPECT_TRUE(reports.has(kCaption, "bad has NULL material !!"));
     EXPECT_TRUE(reports.has("S3DTriObject warning: bad", "prepareMaterial: m_pMaterial NULL"));
-    EXPECT_TRUE(scene->m_triObjects[2].m_lightNames.empty());
+    EXPECT_TRUE(scene->getTriObjects()[2].m_lightNames.empty());
     scene->update(0);
     scene->prepare();
 }

@@ -46,13 +46,13 @@ TEST(S3DSceneData, ChannelsOfAnotherLengthThanTheVerticesAreReportedOnceAndNotUs
                  "                                         positions [ 0 0 0  1 1 1 ] } } } }\n"
                  "}\n");
     ASSERT_EQ(scene->getNbTriObject(), 1);
-    S3DTriObject& o = scene->m_triObjects[0];
+    S3DTriObject& o = scene->getTriObjects()[0];
     ASSERT_EQ(o.getNbVertex(), 4000);
     ASSERT_EQ(o.getNbFace(), 1);
     EXPECT_EQ(o.softSelection(), nullptr);
     EXPECT_EQ(o.extraPoints(), nullptr);
     ASSERT_EQ(scene->getNbShape(), 1);
-    EXPECT_EQ(scene->m_shapes[0]->vertexValues(), nullptr);
+    EXPECT_EQ(scene->getShapes()[0]->vertexValues(), nullptr);
     ASSERT_EQ(o.m_modifierStack.getSteps().size(), 1u);
     EXPECT_EQ(o.m_modifierStack.getSteps()[0].weights, nullptr);
 
@@ -91,14 +91,14 @@ TEST(S3DSceneData, ListsMakeTheirCountWithDefaultsForItemsMissing)
     ASSERT_EQ(scene->getNbMaterial(), 1000);
     ASSERT_EQ(scene->getNbWSModifier(), 1000);
     ASSERT_EQ(scene->getNbDummy(), 1000);
-    EXPECT_EQ(scene->m_triObjects[999].getNbVertex(), 0);
-    EXPECT_EQ(scene->m_shapes[999], nullptr);
-    EXPECT_EQ(scene->m_lights[999].m_type, 1);
-    EXPECT_FLOAT_EQ(scene->m_cameras[999].getFov(), 1.5707964f);
+    EXPECT_EQ(scene->getTriObjects()[999].getNbVertex(), 0);
+    EXPECT_EQ(scene->getShapes()[999], nullptr);
+    EXPECT_EQ(scene->getLights()[999].m_type, 1);
+    EXPECT_FLOAT_EQ(scene->getCameras()[999].getFov(), 1.5707964f);
     EXPECT_STREQ(scene->getMaterial(0)->m_name.getName(), "m");
     EXPECT_STREQ(scene->getMaterial(999)->m_name.getName(), "NULL");
-    EXPECT_EQ(scene->m_wsModifiers[999].getModifier(), nullptr);
-    EXPECT_EQ(scene->findObject("d"), &scene->m_dummies[0].m_header);
+    EXPECT_EQ(scene->getWSModifiers()[999].getModifier(), nullptr);
+    EXPECT_EQ(scene->findObject("d"), &scene->getDummies()[0].m_header);
 
     CImage32Buffered image(64, 32);
     ViewPort viewPort;
@@ -122,7 +122,7 @@ TEST(S3DSceneData, DefaultItemsAreBoundedPerScene)
     auto scene = sceneFromText(dir, std::string("scene {\n") + kOneCamera + lists + "}\n");
     EXPECT_EQ(countReports(reports, kCaption, "loading Dummy error: too many items missing from the file"), 1);
     ASSERT_EQ(scene->getNbDummy(), 1);
-    EXPECT_STREQ(scene->m_dummies[0].m_header.m_name.getName(), "d7");
+    EXPECT_STREQ(scene->getDummies()[0].m_header.m_name.getName(), "d7");
 }
 
 // Bones are found by name the way findObject finds them (tri objects before dummies, the first
@@ -227,9 +227,9 @@ TEST(S3DSceneData, ObjFaceIndicesAreRangeChecked)
     ReportCapture reports;
     auto scene = sceneFromText(dir, "scene { triObjects { triObject { obj \"ok.obj\" } } }\n");
     ASSERT_EQ(scene->getNbTriObject(), 1);
-    ASSERT_EQ(scene->m_triObjects[0].getNbFace(), 1);
-    EXPECT_EQ(scene->m_triObjects[0].m_faces[0].vertex[2], 2);
-    EXPECT_TRUE(scene->m_triObjects[0].m_hasTextureFaces);
+    ASSERT_EQ(scene->getTriObjects()[0].getNbFace(), 1);
+    EXPECT_EQ(scene->getTriObjects()[0].m_faces[0].vertex[2], 2);
+    EXPECT_TRUE(scene->getTriObjects()[0].m_hasTextureFaces);
 }
 
 // The index word of MTL and MODIFIERGIZMO keys is read as a decimal int; one that does not fit

@@ -118,7 +118,7 @@ TEST(ModifierDemo, BundledMorphReachesItsTarget)
     scene.update(101);
     scene.prepare();
     AllocationCounter counter;
-    for (S3DTriObject& o : scene.m_triObjects) o.m_modifierStack.applyObjectSpace(o);
+    for (S3DTriObject& o : scene.getTriObjects()) o.m_modifierStack.applyObjectSpace(o);
     EXPECT_EQ(counter.count(), 0);
 }
 
