@@ -1,7 +1,8 @@
 // The gizmo modifiers: bend, stretch, noise, wave, twist, taper, skew, spherify, melt and the
 // world-space ripple (type 12). Each works on g = p · toGizmo (gy along the chosen axis) and
 // returns g' · fromGizmo; the loop over a point array is written once (S3DGizmoKind) with the
-// soft-selection blend chosen once per call.
+// soft-selection blend chosen once per call. Each kind names its values and options by accessors
+// over the slots its table in S3DModifierRecord.h describes.
 #pragma once
 
 #include <memory>
@@ -39,8 +40,10 @@ public:
 class S3DModifierBend : public S3DGizmoKind<S3DModifierBend> {
 public:
     S3DModifierBend();
-    float& angle() { return m_value[0]; }
-    float& direction() { return m_value[1]; }
+    float& angle() { return m_value[s3dmod::kBendAngle]; }
+    float angle() const { return m_value[s3dmod::kBendAngle]; }
+    float& direction() { return m_value[s3dmod::kBendDirection]; }
+    float direction() const { return m_value[s3dmod::kBendDirection]; }
     Point3D deformPoint(const Point3D& p) const;
     float getRadius() const { return m_radius; }
 
@@ -53,8 +56,12 @@ private:
 class S3DModifierTaper : public S3DGizmoKind<S3DModifierTaper> {
 public:
     S3DModifierTaper();
-    float& amount() { return m_value[0]; }
-    float& curve() { return m_value[1]; }
+    float& amount() { return m_value[s3dmod::kTaperAmount]; }
+    float amount() const { return m_value[s3dmod::kTaperAmount]; }
+    float& curve() { return m_value[s3dmod::kTaperCurve]; }
+    float curve() const { return m_value[s3dmod::kTaperCurve]; }
+    int effect() const { return m_option[s3dmod::kTaperEffect]; }
+    int symmetric() const { return m_option[s3dmod::kTaperSymmetry]; }
     Point3D deformPoint(const Point3D& p) const;
 
 private:
@@ -66,8 +73,10 @@ private:
 class S3DModifierTwist : public S3DGizmoKind<S3DModifierTwist> {
 public:
     S3DModifierTwist();
-    float& angle() { return m_value[0]; }
-    float& bias() { return m_value[1]; }
+    float& angle() { return m_value[s3dmod::kTwistAngle]; }
+    float angle() const { return m_value[s3dmod::kTwistAngle]; }
+    float& bias() { return m_value[s3dmod::kTwistBias]; }
+    float bias() const { return m_value[s3dmod::kTwistBias]; }
     Point3D deformPoint(const Point3D& p) const;
     float getExponent() const { return m_exponent; }
     float getBiasK() const { return m_k; }
@@ -86,8 +95,10 @@ private:
 class S3DModifierSkew : public S3DGizmoKind<S3DModifierSkew> {
 public:
     S3DModifierSkew();
-    float& amount() { return m_value[0]; }
-    float& direction() { return m_value[1]; }
+    float& amount() { return m_value[s3dmod::kSkewAmount]; }
+    float amount() const { return m_value[s3dmod::kSkewAmount]; }
+    float& direction() { return m_value[s3dmod::kSkewDirection]; }
+    float direction() const { return m_value[s3dmod::kSkewDirection]; }
     Point3D deformPoint(const Point3D& p) const;
     float getFactor() const { return m_k; }
 
@@ -100,8 +111,10 @@ private:
 class S3DModifierStretch : public S3DGizmoKind<S3DModifierStretch> {
 public:
     S3DModifierStretch();
-    float& stretch() { return m_value[0]; }
-    float& amplify() { return m_value[1]; }
+    float& stretch() { return m_value[s3dmod::kStretchStretch]; }
+    float stretch() const { return m_value[s3dmod::kStretchStretch]; }
+    float& amplify() { return m_value[s3dmod::kStretchAmplify]; }
+    float amplify() const { return m_value[s3dmod::kStretchAmplify]; }
     Point3D deformPoint(const Point3D& p) const;
 
 private:
@@ -116,7 +129,8 @@ private:
 class S3DModifierSpherify : public S3DGizmoKind<S3DModifierSpherify> {
 public:
     S3DModifierSpherify();
-    float& percent() { return m_value[0]; }
+    float& percent() { return m_value[s3dmod::kSpherifyPercent]; }
+    float percent() const { return m_value[s3dmod::kSpherifyPercent]; }
     Point3D deformPoint(const Point3D& p) const;
     const Point3D& getSphereCenter() const { return m_c; }
     float getSphereRadius() const { return m_radius; }
@@ -132,28 +146,45 @@ private:
 class S3DModifierWave : public S3DGizmoKind<S3DModifierWave> {
 public:
     S3DModifierWave();
-    float& amplitude1() { return m_value[0]; }
-    float& amplitude2() { return m_value[1]; }
-    float& waveLength() { return m_value[2]; }
-    float& phase() { return m_value[3]; }
-    float& decay() { return m_value[4]; }
+    float& amplitude1() { return m_value[s3dmod::kWaveAmplitude1]; }
+    float amplitude1() const { return m_value[s3dmod::kWaveAmplitude1]; }
+    float& amplitude2() { return m_value[s3dmod::kWaveAmplitude2]; }
+    float amplitude2() const { return m_value[s3dmod::kWaveAmplitude2]; }
+    float& waveLength() { return m_value[s3dmod::kWaveLength]; }
+    float waveLength() const { return m_value[s3dmod::kWaveLength]; }
+    float& phase() { return m_value[s3dmod::kWavePhase]; }
+    float phase() const { return m_value[s3dmod::kWavePhase]; }
+    float& decay() { return m_value[s3dmod::kWaveDecay]; }
+    float decay() const { return m_value[s3dmod::kWaveDecay]; }
+    int form() const { return m_option[s3dmod::kWaveForm]; }
     Point3D deformPoint(const Point3D& p) const;
 };
 
-// Noise: option 0 seed, 1 octaves, 2 phase flag. With two octaves or more the displacement is
-// the sum of octaves of noise3 at doubling frequencies, weighted by a fractal noise's weights
-// (roughness as its H); the seed, octaves and roughness from the file are clamped to what the
-// noise tables hold.
+// Noise: with two octaves or more the displacement is the sum of octaves of noise3 at doubling
+// frequencies, weighted by a fractal noise's weights (roughness as its H); the seed, octaves and
+// roughness from the file are clamped to what the noise tables hold.
 class S3DModifierNoise : public S3DGizmoKind<S3DModifierNoise> {
 public:
     S3DModifierNoise();
     ~S3DModifierNoise() override;
     void load(ChunkFileReader& r) override;
-    float& scale() { return m_value[2]; }
-    float& phase() { return m_value[3]; }
-    float& strengthX() { return m_value[4]; }
-    float& strengthY() { return m_value[5]; }
-    float& strengthZ() { return m_value[6]; }
+    float& phaseFactor() { return m_value[s3dmod::kNoisePhaseFactor]; }
+    float phaseFactor() const { return m_value[s3dmod::kNoisePhaseFactor]; }
+    float& roughness() { return m_value[s3dmod::kNoiseRoughness]; }
+    float roughness() const { return m_value[s3dmod::kNoiseRoughness]; }
+    float& scale() { return m_value[s3dmod::kNoiseScale]; }
+    float scale() const { return m_value[s3dmod::kNoiseScale]; }
+    float& phase() { return m_value[s3dmod::kNoisePhase]; }
+    float phase() const { return m_value[s3dmod::kNoisePhase]; }
+    float& strengthX() { return m_value[s3dmod::kNoiseStrength]; }
+    float strengthX() const { return m_value[s3dmod::kNoiseStrength]; }
+    float& strengthY() { return m_value[s3dmod::kNoiseStrength + 1]; }
+    float strengthY() const { return m_value[s3dmod::kNoiseStrength + 1]; }
+    float& strengthZ() { return m_value[s3dmod::kNoiseStrength + 2]; }
+    float strengthZ() const { return m_value[s3dmod::kNoiseStrength + 2]; }
+    int seed() const { return m_option[s3dmod::kNoiseSeed]; }
+    int octaves() const { return m_option[s3dmod::kNoiseOctaves]; }
+    int animated() const { return m_option[s3dmod::kNoiseAnimate]; }
     Point3D deformPoint(const Point3D& p) const;
     int getOctaves() const { return m_nbOctave; }
 
@@ -178,9 +209,13 @@ private:
 class S3DModifierMelt : public S3DGizmoKind<S3DModifierMelt> {
 public:
     S3DModifierMelt();
-    float& amount() { return m_value[0]; }
-    float& spread() { return m_value[1]; }
-    float& solidity() { return m_value[2]; }
+    float& amount() { return m_value[s3dmod::kMeltAmount]; }
+    float amount() const { return m_value[s3dmod::kMeltAmount]; }
+    float& spread() { return m_value[s3dmod::kMeltSpread]; }
+    float spread() const { return m_value[s3dmod::kMeltSpread]; }
+    float& solidity() { return m_value[s3dmod::kMeltSolidity]; }
+    float solidity() const { return m_value[s3dmod::kMeltSolidity]; }
+    int fromTop() const { return m_option[s3dmod::kMeltFromTop]; }
     Point3D deformPoint(const Point3D& p) const;
 
 private:
@@ -196,10 +231,14 @@ private:
 class S3DModifierRipple : public S3DModifier {
 public:
     S3DModifierRipple();
-    float& amplitude() { return m_value[0]; }
-    float& waveLength() { return m_value[1]; }
-    float& phase() { return m_value[2]; }
-    float& decay() { return m_value[3]; }
+    float& amplitude() { return m_value[s3dmod::kRippleAmplitude]; }
+    float amplitude() const { return m_value[s3dmod::kRippleAmplitude]; }
+    float& waveLength() { return m_value[s3dmod::kRippleWaveLength]; }
+    float waveLength() const { return m_value[s3dmod::kRippleWaveLength]; }
+    float& phase() { return m_value[s3dmod::kRipplePhase]; }
+    float phase() const { return m_value[s3dmod::kRipplePhase]; }
+    float& decay() { return m_value[s3dmod::kRippleDecay]; }
+    float decay() const { return m_value[s3dmod::kRippleDecay]; }
     void apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert) override;
     Point3D deform(const Point3D& p) const override;
 

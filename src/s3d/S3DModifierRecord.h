@@ -1,90 +1,124 @@
-// The file records of the gizmo modifiers, one table per type: which child of the parameter
-// record (chunk 50) and of the track record (chunk 201) fills which value. The loader and the
-// scene text tools read the same tables, so a record is described once.
+// What each gizmo modifier type keeps in its options and values, one table per type. A row
+// gives the slot, the name the scene text uses, the child of the parameter record (chunk 50)
+// that fills it, the child of the track record (chunk 201) whose float track drives it and the
+// controller word that sets it. The loader, the scene text tools, the parameter controllers and
+// the kinds' named accessors (through the slot constants) all read these, so a value is
+// described once.
 #pragma once
 
 #include <cstdint>
 
-// A value of the parameter record: `fields` is "b" (a byte into the modifier's option `slot`),
-// "f" (a float into value `slot`) or "p" (a point into values slot … slot + 2).
+// One option or value of a type. `fields` is "b" (a byte into option `slot`), "f" (a float into
+// value `slot`) or "p" (a point into values slot … slot + 2). A point's track sets its three
+// values; its controller word sets the three to the value without the combine mode, and the word
+// followed by X, Y or Z sets one, combined like any other value. Options have neither.
 struct S3DModifierField {
-    uint16_t id;
+    int slot;
     const char* fields;
     const char* name;
-    int slot;
-};
+    uint16_t param;
+    uint16_t track = 0;          // 0: no track
+    const char* word = nullptr;  // null: no controller word
 
-// A float track of the track record: drives value `slot` (and the `width` - 1 values after it).
-struct S3DModifierTrackField {
-    uint16_t id;
-    const char* name;
-    int slot;
-    int width;
+    bool isOption() const { return fields[0] == 'b'; }
+    // The values it fills: 3 for a point, else 1.
+    int width() const { return fields[0] == 'p' ? 3 : 1; }
 };
 
 struct S3DModifierRecord {
     int type;
     const char* name;
-    const S3DModifierField* params;
-    int nbParam;
-    const S3DModifierTrackField* tracks;
-    int nbTrack;
+    const S3DModifierField* fields;
+    int nbField;
 };
 
-// Value and option slots of each type (the modifier classes name them).
 namespace s3dmod {
 inline constexpr int kMaxValue = 8, kMaxOption = 4;
 
-inline constexpr S3DModifierField kBendParams[] = {{100, "b", "axis", 0}, {101, "f", "angle", 0}, {102, "f", "direction", 1}};
-inline constexpr S3DModifierTrackField kBendTracks[] = {{301, "angle", 0, 1}, {302, "direction", 1, 1}};
-inline constexpr S3DModifierField kStretchParams[] = {{100, "b", "axis", 0}, {101, "f", "stretch", 0}, {102, "f", "amplify", 1}};
-inline constexpr S3DModifierTrackField kStretchTracks[] = {{301, "stretch", 0, 1}, {302, "amplify", 1, 1}};
-// Noise values: 0 phase factor, 1 roughness, 2 scale, 3 phase, 4 … 6 strength; options: 0 seed,
-// 1 octaves (2 and more sum octaves with fractal weights), 2 phase flag.
-inline constexpr S3DModifierField kNoiseParams[] = {
-    {100, "b", "seed", 0},       {101, "b", "octaves", 1}, {102, "b", "animate", 2},  {103, "f", "phaseFactor", 0},
-    {104, "f", "roughness", 1}, {106, "f", "scale", 2},   {107, "f", "phase", 3},    {108, "p", "strength", 4}};
-inline constexpr S3DModifierTrackField kNoiseTracks[] = {{301, "scale", 2, 1}, {302, "phase", 3, 1}, {303, "strength", 4, 3}};
-inline constexpr S3DModifierField kWaveParams[] = {{100, "b", "form", 0},      {101, "f", "amplitude1", 0},
-                                                   {102, "f", "amplitude2", 1}, {103, "f", "waveLength", 2},
-                                                   {104, "f", "phase", 3},      {105, "f", "decay", 4}};
-inline constexpr S3DModifierTrackField kWaveTracks[] = {{301, "amplitude1", 0, 1}, {302, "amplitude2", 1, 1},
-                                                        {303, "waveLength", 2, 1}, {304, "phase", 3, 1},
-                                                        {305, "decay", 4, 1}};
-inline constexpr S3DModifierField kTwistParams[] = {{100, "b", "axis", 0}, {101, "f", "angle", 0}, {102, "f", "bias", 1}};
-inline constexpr S3DModifierTrackField kTwistTracks[] = {{301, "angle", 0, 1}, {302, "bias", 1, 1}};
-inline constexpr S3DModifierField kTaperParams[] = {{100, "b", "axis", 0},     {101, "b", "effect", 1},
-                                                    {102, "b", "symmetry", 2}, {103, "f", "amount", 0},
-                                                    {104, "f", "curve", 1}};
-inline constexpr S3DModifierTrackField kTaperTracks[] = {{301, "amount", 0, 1}, {302, "curve", 1, 1}};
-inline constexpr S3DModifierField kSkewParams[] = {{100, "b", "axis", 0}, {101, "f", "amount", 0}, {102, "f", "direction", 1}};
-inline constexpr S3DModifierTrackField kSkewTracks[] = {{301, "amount", 0, 1}, {302, "direction", 1, 1}};
-inline constexpr S3DModifierField kSpherifyParams[] = {{100, "f", "percent", 0}};
-inline constexpr S3DModifierTrackField kSpherifyTracks[] = {{301, "percent", 0, 1}};
-inline constexpr S3DModifierField kMeltParams[] = {{100, "b", "axis", 0},    {101, "b", "fromTop", 1},
-                                                   {102, "f", "amount", 0}, {103, "f", "spread", 1},
-                                                   {104, "f", "solidity", 2}};
-inline constexpr S3DModifierTrackField kMeltTracks[] = {{301, "amount", 0, 1}, {302, "spread", 1, 1}, {303, "solidity", 2, 1}};
-// The world-space ripple (type 12): 0 amplitude, 1 wave length, 2 phase, 3 decay, 4 … 7 kept.
-inline constexpr S3DModifierField kRippleParams[] = {
-    {100, "f", "amplitude", 0}, {101, "f", "waveLength", 1}, {102, "f", "phase", 2}, {103, "f", "decay", 3},
-    {104, "f", "value4", 4},    {105, "f", "value5", 5},     {106, "f", "value6", 6}, {107, "f", "value7", 7}};
-inline constexpr S3DModifierTrackField kRippleTracks[] = {{300, "amplitude", 0, 1}, {301, "waveLength", 1, 1},
-                                                          {302, "phase", 2, 1},     {303, "decay", 3, 1},
-                                                          {304, "value4", 4, 1},    {305, "value5", 5, 1}};
+// Option 0 of the types that have an axis: 0 X, 1 Y, 2 Z.
+inline constexpr int kAxis = 0;
 
-#define S3DMOD_RECORD(type, name, p, t) {type, name, p, int(sizeof p / sizeof p[0]), t, int(sizeof t / sizeof t[0])}
+inline constexpr int kBendAngle = 0, kBendDirection = 1;
+inline constexpr S3DModifierField kBend[] = {{kAxis, "b", "axis", 100},
+                                             {kBendAngle, "f", "angle", 101, 301, "ANGLE"},
+                                             {kBendDirection, "f", "direction", 102, 302, "DIRECTION"}};
+
+inline constexpr int kStretchStretch = 0, kStretchAmplify = 1;
+inline constexpr S3DModifierField kStretch[] = {{kAxis, "b", "axis", 100},
+                                                {kStretchStretch, "f", "stretch", 101, 301, "STRETCH"},
+                                                {kStretchAmplify, "f", "amplify", 102, 302, "AMPLIFY"}};
+
+// Noise: octaves 2 and more sum octaves with fractal weights; the roughness is their H; the
+// phase factor scales the phase when the animate option is set. STRENGTH sets the three
+// strengths, STRENGTHX, STRENGTHY and STRENGTHZ one each.
+inline constexpr int kNoiseSeed = 0, kNoiseOctaves = 1, kNoiseAnimate = 2;
+inline constexpr int kNoisePhaseFactor = 0, kNoiseRoughness = 1, kNoiseScale = 2, kNoisePhase = 3,
+                     kNoiseStrength = 4;  // 4 … 6: x, y, z
+inline constexpr S3DModifierField kNoise[] = {{kNoiseSeed, "b", "seed", 100},
+                                              {kNoiseOctaves, "b", "octaves", 101},
+                                              {kNoiseAnimate, "b", "animate", 102},
+                                              {kNoisePhaseFactor, "f", "phaseFactor", 103},
+                                              {kNoiseRoughness, "f", "roughness", 104},
+                                              {kNoiseScale, "f", "scale", 106, 301, "SCALE"},
+                                              {kNoisePhase, "f", "phase", 107, 302, "PHASE"},
+                                              {kNoiseStrength, "p", "strength", 108, 303, "STRENGTH"}};
+
+// Wave: the form option is 0 for a circular wave, anything else for a linear one.
+inline constexpr int kWaveForm = 0;
+inline constexpr int kWaveAmplitude1 = 0, kWaveAmplitude2 = 1, kWaveLength = 2, kWavePhase = 3, kWaveDecay = 4;
+inline constexpr S3DModifierField kWave[] = {{kWaveForm, "b", "form", 100},
+                                             {kWaveAmplitude1, "f", "amplitude1", 101, 301, "AMP1"},
+                                             {kWaveAmplitude2, "f", "amplitude2", 102, 302, "AMP2"},
+                                             {kWaveLength, "f", "waveLength", 103, 303, "WAVELEN"},
+                                             {kWavePhase, "f", "phase", 104, 304, "PHASE"},
+                                             {kWaveDecay, "f", "decay", 105, 305, "DECAY"}};
+
+inline constexpr int kTwistAngle = 0, kTwistBias = 1;
+inline constexpr S3DModifierField kTwist[] = {{kAxis, "b", "axis", 100},
+                                              {kTwistAngle, "f", "angle", 101, 301, "ANGLE"},
+                                              {kTwistBias, "f", "bias", 102, 302, "BIAS"}};
+
+// Taper: the effect option is 0 for x, 1 for x and z, 2 for z.
+inline constexpr int kTaperEffect = 1, kTaperSymmetry = 2;
+inline constexpr int kTaperAmount = 0, kTaperCurve = 1;
+inline constexpr S3DModifierField kTaper[] = {{kAxis, "b", "axis", 100},
+                                              {kTaperEffect, "b", "effect", 101},
+                                              {kTaperSymmetry, "b", "symmetry", 102},
+                                              {kTaperAmount, "f", "amount", 103, 301, "AMOUNT"},
+                                              {kTaperCurve, "f", "curve", 104, 302, "CURVE"}};
+
+inline constexpr int kSkewAmount = 0, kSkewDirection = 1;
+inline constexpr S3DModifierField kSkew[] = {{kAxis, "b", "axis", 100},
+                                             {kSkewAmount, "f", "amount", 101, 301, "AMOUNT"},
+                                             {kSkewDirection, "f", "direction", 102, 302, "DIRECTION"}};
+
+inline constexpr int kSpherifyPercent = 0;
+inline constexpr S3DModifierField kSpherify[] = {{kSpherifyPercent, "f", "percent", 100, 301, "PERCENT"}};
+
+inline constexpr int kMeltFromTop = 1;
+inline constexpr int kMeltAmount = 0, kMeltSpread = 1, kMeltSolidity = 2;
+inline constexpr S3DModifierField kMelt[] = {{kAxis, "b", "axis", 100},
+                                             {kMeltFromTop, "b", "fromTop", 101},
+                                             {kMeltAmount, "f", "amount", 102, 301, "AMOUNT"},
+                                             {kMeltSpread, "f", "spread", 103, 302, "SPREAD"},
+                                             {kMeltSolidity, "f", "solidity", 104, 303, "SOLIDITY"}};
+
+// The world-space ripple (type 12): values 4 … 7 are kept, two of them with tracks; no
+// controller words.
+inline constexpr int kRippleAmplitude = 0, kRippleWaveLength = 1, kRipplePhase = 2, kRippleDecay = 3;
+inline constexpr S3DModifierField kRipple[] = {
+    {kRippleAmplitude, "f", "amplitude", 100, 300}, {kRippleWaveLength, "f", "waveLength", 101, 301},
+    {kRipplePhase, "f", "phase", 102, 302},         {kRippleDecay, "f", "decay", 103, 303},
+    {4, "f", "value4", 104, 304},                   {5, "f", "value5", 105, 305},
+    {6, "f", "value6", 106},                        {7, "f", "value7", 107}};
+
+#define S3DMOD_RECORD(type, name, fields) {type, name, fields, int(sizeof fields / sizeof fields[0])}
 inline constexpr S3DModifierRecord kRecords[] = {
-    S3DMOD_RECORD(3, "bend", kBendParams, kBendTracks),
-    S3DMOD_RECORD(4, "stretch", kStretchParams, kStretchTracks),
-    S3DMOD_RECORD(5, "noise", kNoiseParams, kNoiseTracks),
-    S3DMOD_RECORD(6, "wave", kWaveParams, kWaveTracks),
-    S3DMOD_RECORD(7, "twist", kTwistParams, kTwistTracks),
-    S3DMOD_RECORD(8, "taper", kTaperParams, kTaperTracks),
-    S3DMOD_RECORD(9, "skew", kSkewParams, kSkewTracks),
-    S3DMOD_RECORD(10, "spherify", kSpherifyParams, kSpherifyTracks),
-    S3DMOD_RECORD(11, "melt", kMeltParams, kMeltTracks),
-    S3DMOD_RECORD(12, "ripple", kRippleParams, kRippleTracks),
+    S3DMOD_RECORD(3, "bend", kBend),         S3DMOD_RECORD(4, "stretch", kStretch),
+    S3DMOD_RECORD(5, "noise", kNoise),       S3DMOD_RECORD(6, "wave", kWave),
+    S3DMOD_RECORD(7, "twist", kTwist),       S3DMOD_RECORD(8, "taper", kTaper),
+    S3DMOD_RECORD(9, "skew", kSkew),         S3DMOD_RECORD(10, "spherify", kSpherify),
+    S3DMOD_RECORD(11, "melt", kMelt),        S3DMOD_RECORD(12, "ripple", kRipple),
 };
 #undef S3DMOD_RECORD
 } // namespace s3dmod
