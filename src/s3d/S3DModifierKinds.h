@@ -1,8 +1,8 @@
 // The gizmo modifiers: bend, stretch, noise, wave, twist, taper, skew, spherify, melt and the
 // world-space ripple (type 12). Each works on g = p · toGizmo (gy along the chosen axis) and
 // returns g' · fromGizmo; the loop over a point array is written once (S3DGizmoKind) with the
-// soft-selection blend chosen once per call. Each kind names its values and options by accessors
-// over the slots its table in S3DModifierRecord.h describes.
+// soft-selection blend chosen once per call. Each kind's accessors name its values and options
+// as its table in S3DModifierRecord.h does, which gives their slots.
 #pragma once
 
 #include <memory>
@@ -40,10 +40,10 @@ public:
 class S3DModifierBend : public S3DGizmoKind<S3DModifierBend> {
 public:
     S3DModifierBend();
-    float& angle() { return m_value[s3dmod::kBendAngle]; }
-    float angle() const { return m_value[s3dmod::kBendAngle]; }
-    float& direction() { return m_value[s3dmod::kBendDirection]; }
-    float direction() const { return m_value[s3dmod::kBendDirection]; }
+    float& angle() { return m_value[s3dmod::valueSlot(s3dmod::kBend, "angle")]; }
+    float angle() const { return m_value[s3dmod::valueSlot(s3dmod::kBend, "angle")]; }
+    float& direction() { return m_value[s3dmod::valueSlot(s3dmod::kBend, "direction")]; }
+    float direction() const { return m_value[s3dmod::valueSlot(s3dmod::kBend, "direction")]; }
     Point3D deformPoint(const Point3D& p) const;
     float getRadius() const { return m_radius; }
 
@@ -56,12 +56,12 @@ private:
 class S3DModifierTaper : public S3DGizmoKind<S3DModifierTaper> {
 public:
     S3DModifierTaper();
-    float& amount() { return m_value[s3dmod::kTaperAmount]; }
-    float amount() const { return m_value[s3dmod::kTaperAmount]; }
-    float& curve() { return m_value[s3dmod::kTaperCurve]; }
-    float curve() const { return m_value[s3dmod::kTaperCurve]; }
-    int effect() const { return m_option[s3dmod::kTaperEffect]; }
-    int symmetric() const { return m_option[s3dmod::kTaperSymmetry]; }
+    float& amount() { return m_value[s3dmod::valueSlot(s3dmod::kTaper, "amount")]; }
+    float amount() const { return m_value[s3dmod::valueSlot(s3dmod::kTaper, "amount")]; }
+    float& curve() { return m_value[s3dmod::valueSlot(s3dmod::kTaper, "curve")]; }
+    float curve() const { return m_value[s3dmod::valueSlot(s3dmod::kTaper, "curve")]; }
+    int effect() const { return m_option[s3dmod::optionSlot(s3dmod::kTaper, "effect")]; }
+    int symmetric() const { return m_option[s3dmod::optionSlot(s3dmod::kTaper, "symmetry")]; }
     Point3D deformPoint(const Point3D& p) const;
 
 private:
@@ -73,10 +73,10 @@ private:
 class S3DModifierTwist : public S3DGizmoKind<S3DModifierTwist> {
 public:
     S3DModifierTwist();
-    float& angle() { return m_value[s3dmod::kTwistAngle]; }
-    float angle() const { return m_value[s3dmod::kTwistAngle]; }
-    float& bias() { return m_value[s3dmod::kTwistBias]; }
-    float bias() const { return m_value[s3dmod::kTwistBias]; }
+    float& angle() { return m_value[s3dmod::valueSlot(s3dmod::kTwist, "angle")]; }
+    float angle() const { return m_value[s3dmod::valueSlot(s3dmod::kTwist, "angle")]; }
+    float& bias() { return m_value[s3dmod::valueSlot(s3dmod::kTwist, "bias")]; }
+    float bias() const { return m_value[s3dmod::valueSlot(s3dmod::kTwist, "bias")]; }
     Point3D deformPoint(const Point3D& p) const;
     float getExponent() const { return m_exponent; }
     float getBiasK() const { return m_k; }
@@ -95,10 +95,10 @@ private:
 class S3DModifierSkew : public S3DGizmoKind<S3DModifierSkew> {
 public:
     S3DModifierSkew();
-    float& amount() { return m_value[s3dmod::kSkewAmount]; }
-    float amount() const { return m_value[s3dmod::kSkewAmount]; }
-    float& direction() { return m_value[s3dmod::kSkewDirection]; }
-    float direction() const { return m_value[s3dmod::kSkewDirection]; }
+    float& amount() { return m_value[s3dmod::valueSlot(s3dmod::kSkew, "amount")]; }
+    float amount() const { return m_value[s3dmod::valueSlot(s3dmod::kSkew, "amount")]; }
+    float& direction() { return m_value[s3dmod::valueSlot(s3dmod::kSkew, "direction")]; }
+    float direction() const { return m_value[s3dmod::valueSlot(s3dmod::kSkew, "direction")]; }
     Point3D deformPoint(const Point3D& p) const;
     float getFactor() const { return m_k; }
 
@@ -111,10 +111,10 @@ private:
 class S3DModifierStretch : public S3DGizmoKind<S3DModifierStretch> {
 public:
     S3DModifierStretch();
-    float& stretch() { return m_value[s3dmod::kStretchStretch]; }
-    float stretch() const { return m_value[s3dmod::kStretchStretch]; }
-    float& amplify() { return m_value[s3dmod::kStretchAmplify]; }
-    float amplify() const { return m_value[s3dmod::kStretchAmplify]; }
+    float& stretch() { return m_value[s3dmod::valueSlot(s3dmod::kStretch, "stretch")]; }
+    float stretch() const { return m_value[s3dmod::valueSlot(s3dmod::kStretch, "stretch")]; }
+    float& amplify() { return m_value[s3dmod::valueSlot(s3dmod::kStretch, "amplify")]; }
+    float amplify() const { return m_value[s3dmod::valueSlot(s3dmod::kStretch, "amplify")]; }
     Point3D deformPoint(const Point3D& p) const;
 
 private:
@@ -129,8 +129,8 @@ private:
 class S3DModifierSpherify : public S3DGizmoKind<S3DModifierSpherify> {
 public:
     S3DModifierSpherify();
-    float& percent() { return m_value[s3dmod::kSpherifyPercent]; }
-    float percent() const { return m_value[s3dmod::kSpherifyPercent]; }
+    float& percent() { return m_value[s3dmod::valueSlot(s3dmod::kSpherify, "percent")]; }
+    float percent() const { return m_value[s3dmod::valueSlot(s3dmod::kSpherify, "percent")]; }
     Point3D deformPoint(const Point3D& p) const;
     const Point3D& getSphereCenter() const { return m_c; }
     float getSphereRadius() const { return m_radius; }
@@ -146,17 +146,17 @@ private:
 class S3DModifierWave : public S3DGizmoKind<S3DModifierWave> {
 public:
     S3DModifierWave();
-    float& amplitude1() { return m_value[s3dmod::kWaveAmplitude1]; }
-    float amplitude1() const { return m_value[s3dmod::kWaveAmplitude1]; }
-    float& amplitude2() { return m_value[s3dmod::kWaveAmplitude2]; }
-    float amplitude2() const { return m_value[s3dmod::kWaveAmplitude2]; }
-    float& waveLength() { return m_value[s3dmod::kWaveLength]; }
-    float waveLength() const { return m_value[s3dmod::kWaveLength]; }
-    float& phase() { return m_value[s3dmod::kWavePhase]; }
-    float phase() const { return m_value[s3dmod::kWavePhase]; }
-    float& decay() { return m_value[s3dmod::kWaveDecay]; }
-    float decay() const { return m_value[s3dmod::kWaveDecay]; }
-    int form() const { return m_option[s3dmod::kWaveForm]; }
+    float& amplitude1() { return m_value[s3dmod::valueSlot(s3dmod::kWave, "amplitude1")]; }
+    float amplitude1() const { return m_value[s3dmod::valueSlot(s3dmod::kWave, "amplitude1")]; }
+    float& amplitude2() { return m_value[s3dmod::valueSlot(s3dmod::kWave, "amplitude2")]; }
+    float amplitude2() const { return m_value[s3dmod::valueSlot(s3dmod::kWave, "amplitude2")]; }
+    float& waveLength() { return m_value[s3dmod::valueSlot(s3dmod::kWave, "waveLength")]; }
+    float waveLength() const { return m_value[s3dmod::valueSlot(s3dmod::kWave, "waveLength")]; }
+    float& phase() { return m_value[s3dmod::valueSlot(s3dmod::kWave, "phase")]; }
+    float phase() const { return m_value[s3dmod::valueSlot(s3dmod::kWave, "phase")]; }
+    float& decay() { return m_value[s3dmod::valueSlot(s3dmod::kWave, "decay")]; }
+    float decay() const { return m_value[s3dmod::valueSlot(s3dmod::kWave, "decay")]; }
+    int form() const { return m_option[s3dmod::optionSlot(s3dmod::kWave, "form")]; }
     Point3D deformPoint(const Point3D& p) const;
 };
 
@@ -168,23 +168,23 @@ public:
     S3DModifierNoise();
     ~S3DModifierNoise() override;
     void load(ChunkFileReader& r) override;
-    float& phaseFactor() { return m_value[s3dmod::kNoisePhaseFactor]; }
-    float phaseFactor() const { return m_value[s3dmod::kNoisePhaseFactor]; }
-    float& roughness() { return m_value[s3dmod::kNoiseRoughness]; }
-    float roughness() const { return m_value[s3dmod::kNoiseRoughness]; }
-    float& scale() { return m_value[s3dmod::kNoiseScale]; }
-    float scale() const { return m_value[s3dmod::kNoiseScale]; }
-    float& phase() { return m_value[s3dmod::kNoisePhase]; }
-    float phase() const { return m_value[s3dmod::kNoisePhase]; }
-    float& strengthX() { return m_value[s3dmod::kNoiseStrength]; }
-    float strengthX() const { return m_value[s3dmod::kNoiseStrength]; }
-    float& strengthY() { return m_value[s3dmod::kNoiseStrength + 1]; }
-    float strengthY() const { return m_value[s3dmod::kNoiseStrength + 1]; }
-    float& strengthZ() { return m_value[s3dmod::kNoiseStrength + 2]; }
-    float strengthZ() const { return m_value[s3dmod::kNoiseStrength + 2]; }
-    int seed() const { return m_option[s3dmod::kNoiseSeed]; }
-    int octaves() const { return m_option[s3dmod::kNoiseOctaves]; }
-    int animated() const { return m_option[s3dmod::kNoiseAnimate]; }
+    float& phaseFactor() { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "phaseFactor")]; }
+    float phaseFactor() const { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "phaseFactor")]; }
+    float& roughness() { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "roughness")]; }
+    float roughness() const { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "roughness")]; }
+    float& scale() { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "scale")]; }
+    float scale() const { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "scale")]; }
+    float& phase() { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "phase")]; }
+    float phase() const { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "phase")]; }
+    float& strengthX() { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "strength")]; }
+    float strengthX() const { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "strength")]; }
+    float& strengthY() { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "strength") + 1]; }
+    float strengthY() const { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "strength") + 1]; }
+    float& strengthZ() { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "strength") + 2]; }
+    float strengthZ() const { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "strength") + 2]; }
+    int seed() const { return m_option[s3dmod::optionSlot(s3dmod::kNoise, "seed")]; }
+    int octaves() const { return m_option[s3dmod::optionSlot(s3dmod::kNoise, "octaves")]; }
+    int animated() const { return m_option[s3dmod::optionSlot(s3dmod::kNoise, "animate")]; }
     Point3D deformPoint(const Point3D& p) const;
     int getOctaves() const { return m_nbOctave; }
 
@@ -209,13 +209,13 @@ private:
 class S3DModifierMelt : public S3DGizmoKind<S3DModifierMelt> {
 public:
     S3DModifierMelt();
-    float& amount() { return m_value[s3dmod::kMeltAmount]; }
-    float amount() const { return m_value[s3dmod::kMeltAmount]; }
-    float& spread() { return m_value[s3dmod::kMeltSpread]; }
-    float spread() const { return m_value[s3dmod::kMeltSpread]; }
-    float& solidity() { return m_value[s3dmod::kMeltSolidity]; }
-    float solidity() const { return m_value[s3dmod::kMeltSolidity]; }
-    int fromTop() const { return m_option[s3dmod::kMeltFromTop]; }
+    float& amount() { return m_value[s3dmod::valueSlot(s3dmod::kMelt, "amount")]; }
+    float amount() const { return m_value[s3dmod::valueSlot(s3dmod::kMelt, "amount")]; }
+    float& spread() { return m_value[s3dmod::valueSlot(s3dmod::kMelt, "spread")]; }
+    float spread() const { return m_value[s3dmod::valueSlot(s3dmod::kMelt, "spread")]; }
+    float& solidity() { return m_value[s3dmod::valueSlot(s3dmod::kMelt, "solidity")]; }
+    float solidity() const { return m_value[s3dmod::valueSlot(s3dmod::kMelt, "solidity")]; }
+    int fromTop() const { return m_option[s3dmod::optionSlot(s3dmod::kMelt, "fromTop")]; }
     Point3D deformPoint(const Point3D& p) const;
 
 private:
@@ -231,14 +231,14 @@ private:
 class S3DModifierRipple : public S3DModifier {
 public:
     S3DModifierRipple();
-    float& amplitude() { return m_value[s3dmod::kRippleAmplitude]; }
-    float amplitude() const { return m_value[s3dmod::kRippleAmplitude]; }
-    float& waveLength() { return m_value[s3dmod::kRippleWaveLength]; }
-    float waveLength() const { return m_value[s3dmod::kRippleWaveLength]; }
-    float& phase() { return m_value[s3dmod::kRipplePhase]; }
-    float phase() const { return m_value[s3dmod::kRipplePhase]; }
-    float& decay() { return m_value[s3dmod::kRippleDecay]; }
-    float decay() const { return m_value[s3dmod::kRippleDecay]; }
+    float& amplitude() { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "amplitude")]; }
+    float amplitude() const { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "amplitude")]; }
+    float& waveLength() { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "waveLength")]; }
+    float waveLength() const { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "waveLength")]; }
+    float& phase() { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "phase")]; }
+    float phase() const { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "phase")]; }
+    float& decay() { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "decay")]; }
+    float decay() const { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "decay")]; }
     void apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert) override;
     Point3D deform(const Point3D& p) const override;
 

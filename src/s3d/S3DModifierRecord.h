@@ -2,11 +2,13 @@
 // gives the slot, the name the scene text uses, the child of the parameter record (chunk 50)
 // that fills it, the child of the track record (chunk 201) whose float track drives it and the
 // controller word that sets it. The loader, the scene text tools, the parameter controllers and
-// the kinds' named accessors (through the slot constants) all read these, so a value is
+// the kinds' accessors (which find their slot by name here) all read these, so a value is
 // described once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 // One option or value of a type. `fields` is "b" (a byte into option `slot`), "f" (a float into
 // value `slot`) or "p" (a point into values slot … slot + 2). A point's track sets its three
@@ -20,9 +22,9 @@ struct S3DModifierField {
     uint16_t track = 0;          // 0: no track
     const char* word = nullptr;  // null: no controller word
 
-    bool isOption() const { return fields[0] == 'b'; }
+    constexpr bool isOption() const { return fields[0] == 'b'; }
     // The values it fills: 3 for a point, else 1.
-    int width() const { return fields[0] == 'p' ? 3 : 1; }
+    constexpr int width() const { return fields[0] == 'p' ? 3 : 1; }
 };
 
 struct S3DModifierRecord {
@@ -38,79 +40,63 @@ inline constexpr int kMaxValue = 8, kMaxOption = 4;
 // Option 0 of the types that have an axis: 0 X, 1 Y, 2 Z.
 inline constexpr int kAxis = 0;
 
-inline constexpr int kBendAngle = 0, kBendDirection = 1;
 inline constexpr S3DModifierField kBend[] = {{kAxis, "b", "axis", 100},
-                                             {kBendAngle, "f", "angle", 101, 301, "ANGLE"},
-                                             {kBendDirection, "f", "direction", 102, 302, "DIRECTION"}};
+                                             {0, "f", "angle", 101, 301, "ANGLE"},
+                                             {1, "f", "direction", 102, 302, "DIRECTION"}};
 
-inline constexpr int kStretchStretch = 0, kStretchAmplify = 1;
 inline constexpr S3DModifierField kStretch[] = {{kAxis, "b", "axis", 100},
-                                                {kStretchStretch, "f", "stretch", 101, 301, "STRETCH"},
-                                                {kStretchAmplify, "f", "amplify", 102, 302, "AMPLIFY"}};
+                                                {0, "f", "stretch", 101, 301, "STRETCH"},
+                                                {1, "f", "amplify", 102, 302, "AMPLIFY"}};
 
 // Noise: octaves 2 and more sum octaves with fractal weights; the roughness is their H; the
 // phase factor scales the phase when the animate option is set. STRENGTH sets the three
 // strengths, STRENGTHX, STRENGTHY and STRENGTHZ one each.
-inline constexpr int kNoiseSeed = 0, kNoiseOctaves = 1, kNoiseAnimate = 2;
-inline constexpr int kNoisePhaseFactor = 0, kNoiseRoughness = 1, kNoiseScale = 2, kNoisePhase = 3,
-                     kNoiseStrength = 4;  // 4 … 6: x, y, z
-inline constexpr S3DModifierField kNoise[] = {{kNoiseSeed, "b", "seed", 100},
-                                              {kNoiseOctaves, "b", "octaves", 101},
-                                              {kNoiseAnimate, "b", "animate", 102},
-                                              {kNoisePhaseFactor, "f", "phaseFactor", 103},
-                                              {kNoiseRoughness, "f", "roughness", 104},
-                                              {kNoiseScale, "f", "scale", 106, 301, "SCALE"},
-                                              {kNoisePhase, "f", "phase", 107, 302, "PHASE"},
-                                              {kNoiseStrength, "p", "strength", 108, 303, "STRENGTH"}};
+inline constexpr S3DModifierField kNoise[] = {{0, "b", "seed", 100},
+                                              {1, "b", "octaves", 101},
+                                              {2, "b", "animate", 102},
+                                              {0, "f", "phaseFactor", 103},
+                                              {1, "f", "roughness", 104},
+                                              {2, "f", "scale", 106, 301, "SCALE"},
+                                              {3, "f", "phase", 107, 302, "PHASE"},
+                                              {4, "p", "strength", 108, 303, "STRENGTH"}};
 
 // Wave: the form option is 0 for a circular wave, anything else for a linear one.
-inline constexpr int kWaveForm = 0;
-inline constexpr int kWaveAmplitude1 = 0, kWaveAmplitude2 = 1, kWaveLength = 2, kWavePhase = 3, kWaveDecay = 4;
-inline constexpr S3DModifierField kWave[] = {{kWaveForm, "b", "form", 100},
-                                             {kWaveAmplitude1, "f", "amplitude1", 101, 301, "AMP1"},
-                                             {kWaveAmplitude2, "f", "amplitude2", 102, 302, "AMP2"},
-                                             {kWaveLength, "f", "waveLength", 103, 303, "WAVELEN"},
-                                             {kWavePhase, "f", "phase", 104, 304, "PHASE"},
-                                             {kWaveDecay, "f", "decay", 105, 305, "DECAY"}};
+inline constexpr S3DModifierField kWave[] = {{0, "b", "form", 100},
+                                             {0, "f", "amplitude1", 101, 301, "AMP1"},
+                                             {1, "f", "amplitude2", 102, 302, "AMP2"},
+                                             {2, "f", "waveLength", 103, 303, "WAVELEN"},
+                                             {3, "f", "phase", 104, 304, "PHASE"},
+                                             {4, "f", "decay", 105, 305, "DECAY"}};
 
-inline constexpr int kTwistAngle = 0, kTwistBias = 1;
 inline constexpr S3DModifierField kTwist[] = {{kAxis, "b", "axis", 100},
-                                              {kTwistAngle, "f", "angle", 101, 301, "ANGLE"},
-                                              {kTwistBias, "f", "bias", 102, 302, "BIAS"}};
+                                              {0, "f", "angle", 101, 301, "ANGLE"},
+                                              {1, "f", "bias", 102, 302, "BIAS"}};
 
 // Taper: the effect option is 0 for x, 1 for x and z, 2 for z.
-inline constexpr int kTaperEffect = 1, kTaperSymmetry = 2;
-inline constexpr int kTaperAmount = 0, kTaperCurve = 1;
 inline constexpr S3DModifierField kTaper[] = {{kAxis, "b", "axis", 100},
-                                              {kTaperEffect, "b", "effect", 101},
-                                              {kTaperSymmetry, "b", "symmetry", 102},
-                                              {kTaperAmount, "f", "amount", 103, 301, "AMOUNT"},
-                                              {kTaperCurve, "f", "curve", 104, 302, "CURVE"}};
+                                              {1, "b", "effect", 101},
+                                              {2, "b", "symmetry", 102},
+                                              {0, "f", "amount", 103, 301, "AMOUNT"},
+                                              {1, "f", "curve", 104, 302, "CURVE"}};
 
-inline constexpr int kSkewAmount = 0, kSkewDirection = 1;
 inline constexpr S3DModifierField kSkew[] = {{kAxis, "b", "axis", 100},
-                                             {kSkewAmount, "f", "amount", 101, 301, "AMOUNT"},
-                                             {kSkewDirection, "f", "direction", 102, 302, "DIRECTION"}};
+                                             {0, "f", "amount", 101, 301, "AMOUNT"},
+                                             {1, "f", "direction", 102, 302, "DIRECTION"}};
 
-inline constexpr int kSpherifyPercent = 0;
-inline constexpr S3DModifierField kSpherify[] = {{kSpherifyPercent, "f", "percent", 100, 301, "PERCENT"}};
+inline constexpr S3DModifierField kSpherify[] = {{0, "f", "percent", 100, 301, "PERCENT"}};
 
-inline constexpr int kMeltFromTop = 1;
-inline constexpr int kMeltAmount = 0, kMeltSpread = 1, kMeltSolidity = 2;
 inline constexpr S3DModifierField kMelt[] = {{kAxis, "b", "axis", 100},
-                                             {kMeltFromTop, "b", "fromTop", 101},
-                                             {kMeltAmount, "f", "amount", 102, 301, "AMOUNT"},
-                                             {kMeltSpread, "f", "spread", 103, 302, "SPREAD"},
-                                             {kMeltSolidity, "f", "solidity", 104, 303, "SOLIDITY"}};
+                                             {1, "b", "fromTop", 101},
+                                             {0, "f", "amount", 102, 301, "AMOUNT"},
+                                             {1, "f", "spread", 103, 302, "SPREAD"},
+                                             {2, "f", "solidity", 104, 303, "SOLIDITY"}};
 
 // The world-space ripple (type 12): values 4 … 7 are kept, two of them with tracks; no
 // controller words.
-inline constexpr int kRippleAmplitude = 0, kRippleWaveLength = 1, kRipplePhase = 2, kRippleDecay = 3;
 inline constexpr S3DModifierField kRipple[] = {
-    {kRippleAmplitude, "f", "amplitude", 100, 300}, {kRippleWaveLength, "f", "waveLength", 101, 301},
-    {kRipplePhase, "f", "phase", 102, 302},         {kRippleDecay, "f", "decay", 103, 303},
-    {4, "f", "value4", 104, 304},                   {5, "f", "value5", 105, 305},
-    {6, "f", "value6", 106},                        {7, "f", "value7", 107}};
+    {0, "f", "amplitude", 100, 300}, {1, "f", "waveLength", 101, 301}, {2, "f", "phase", 102, 302},
+    {3, "f", "decay", 103, 303},     {4, "f", "value4", 104, 304},     {5, "f", "value5", 105, 305},
+    {6, "f", "value6", 106},         {7, "f", "value7", 107}};
 
 #define S3DMOD_RECORD(type, name, fields) {type, name, fields, int(sizeof fields / sizeof fields[0])}
 inline constexpr S3DModifierRecord kRecords[] = {
@@ -121,6 +107,23 @@ inline constexpr S3DModifierRecord kRecords[] = {
     S3DMOD_RECORD(11, "melt", kMelt),        S3DMOD_RECORD(12, "ripple", kRipple),
 };
 #undef S3DMOD_RECORD
+
+// The slot of the value or of the option called `name` in a type's table, for the kinds'
+// accessors; a name the table lacks does not compile.
+template <size_t N>
+consteval int valueSlot(const S3DModifierField (&fields)[N], std::string_view name)
+{
+    for (const S3DModifierField& f : fields)
+        if (!f.isOption() && name == f.name) return f.slot;
+    throw "no value of that name";
+}
+template <size_t N>
+consteval int optionSlot(const S3DModifierField (&fields)[N], std::string_view name)
+{
+    for (const S3DModifierField& f : fields)
+        if (f.isOption() && name == f.name) return f.slot;
+    throw "no option of that name";
+}
 } // namespace s3dmod
 
 // The record of a gizmo modifier type (3 to 12), or null.
