@@ -48,7 +48,8 @@ private:
 
 // A world-space gizmo sits where its object's node puts it: its offset (the node's position) is
 // its position, and its animation keeps it on the node.
-class LECXControllerL3XParamModifierGizmo : public LECXControllerL3XParamTransform<LECXControllerL3XParamModifierGizmo> {
+class LECXControllerL3XParamModifierGizmo
+    : public LECXControllerL3XParamTransform<LECXControllerL3XParamModifierGizmo> {
 public:
     LECXControllerL3XParamModifierGizmo()
         : LECXControllerL3XParamTransform("LECXControllerL3XParamModifierGizmo", Key::Indexed)
