@@ -104,32 +104,41 @@ template <size_t N>
 constexpr std::array<K, N> parameterKinds(const S3DModifierField (&fields)[N])
 {
     std::array<K, N> out{};
-    for (size_t i = 0; i < N; ++i) out[i] = leaf(fields[i].id, fields[i].name, fields[i].fields);
+    for (size_t i = 0; i < N; ++i) out[i] = leaf(fields[i].param, fields[i].name, fields[i].fields);
     return out;
 }
 template <size_t N>
-constexpr std::array<K, N> trackKinds(const S3DModifierTrackField (&fields)[N])
+constexpr size_t trackCount(const S3DModifierField (&fields)[N])
 {
-    std::array<K, N> out{};
-    for (size_t i = 0; i < N; ++i) out[i] = track(fields[i].id, fields[i].name, T::Float);
+    size_t n = 0;
+    for (const S3DModifierField& f : fields) n += f.track != 0;
+    return n;
+}
+template <size_t NT, size_t N>
+constexpr std::array<K, NT> trackKinds(const S3DModifierField (&fields)[N])
+{
+    std::array<K, NT> out{};
+    size_t n = 0;
+    for (const S3DModifierField& f : fields)
+        if (f.track != 0) out[n++] = track(f.track, f.name, T::Float);
     return out;
 }
-#define TL_MODIFIER_KIND(name, params, tracks)                                                             \
-    constexpr auto name##Params = parameterKinds(s3dmod::params);                                          \
-    constexpr auto name##Tracks = trackKinds(s3dmod::tracks);                                              \
-    const K name[] = {group(1, "gizmo", KIDS(kGizmo)),                                                     \
-                      group(50, "parameters", name##Params.data(), int(name##Params.size())),              \
+#define TL_MODIFIER_KIND(name)                                                                              \
+    constexpr auto name##Params = parameterKinds(s3dmod::name);                                              \
+    constexpr auto name##Tracks = trackKinds<trackCount(s3dmod::name)>(s3dmod::name);                        \
+    const K name[] = {group(1, "gizmo", KIDS(kGizmo)),                                                      \
+                      group(50, "parameters", name##Params.data(), int(name##Params.size())),               \
                       group(201, "parameterTracks", name##Tracks.data(), int(name##Tracks.size()))};
-TL_MODIFIER_KIND(kBend, kBendParams, kBendTracks)
-TL_MODIFIER_KIND(kStretch, kStretchParams, kStretchTracks)
-TL_MODIFIER_KIND(kNoise, kNoiseParams, kNoiseTracks)
-TL_MODIFIER_KIND(kWave, kWaveParams, kWaveTracks)
-TL_MODIFIER_KIND(kTwist, kTwistParams, kTwistTracks)
-TL_MODIFIER_KIND(kTaper, kTaperParams, kTaperTracks)
-TL_MODIFIER_KIND(kSkew, kSkewParams, kSkewTracks)
-TL_MODIFIER_KIND(kSpherify, kSpherifyParams, kSpherifyTracks)
-TL_MODIFIER_KIND(kMelt, kMeltParams, kMeltTracks)
-TL_MODIFIER_KIND(kRipple, kRippleParams, kRippleTracks)
+TL_MODIFIER_KIND(kBend)
+TL_MODIFIER_KIND(kStretch)
+TL_MODIFIER_KIND(kNoise)
+TL_MODIFIER_KIND(kWave)
+TL_MODIFIER_KIND(kTwist)
+TL_MODIFIER_KIND(kTaper)
+TL_MODIFIER_KIND(kSkew)
+TL_MODIFIER_KIND(kSpherify)
+TL_MODIFIER_KIND(kMelt)
+TL_MODIFIER_KIND(kRipple)
 #undef TL_MODIFIER_KIND
 
 const K kSkinParams[] = {leaf(70, "skinTM", "m"), leaf(100, "bones", "B"), leaf(200, "vertices", "W")};

@@ -2,7 +2,9 @@
 // ("NODE Box01 POSX"), which finds its target in the scene once and, every frame, writes the
 // controller's value into it (replacing, adding to or subtracting from the animated value by
 // the parameter's combine mode). The scene kind of LECXControllerL3X that creates them is
-// registered with the LECX manager's factory by registerLECXControllerL3X.
+// registered with the LECX manager's factory by registerLECXControllerL3X. The classes live in
+// LECXControllerL3XParamObjects.cpp (the scene, nodes, objects, cameras, lights, materials) and
+// LECXControllerL3XParamModifiers.cpp (world-space modifiers, gizmos, modifier kinds).
 #pragma once
 
 #include <memory>
@@ -10,15 +12,16 @@
 #include <vector>
 
 #include "control/LECXControllerKinds.h"
-#include "foundation/StringC.h"
 
 class S3DScene;
-class S3DNode;
-class S3DModifier;
 
 class LECXControllerL3XParam {
 public:
-    explicit LECXControllerL3XParam(const char* className) : m_className(className) {}
+    // How the key's words name the target and the parameter: "SCENE param", "KIND name param"
+    // or, for materials and gizmos, "KIND name index param".
+    enum class Key { Scene, Named, Indexed };
+
+    LECXControllerL3XParam(const char* className, Key key) : m_className(className), m_key(key) {}
     virtual ~LECXControllerL3XParam() = default;
 
     // Nothing without parameter or scene; otherwise finds the target (a failed search is
@@ -28,24 +31,31 @@ public:
     // Writes the value through the setter, when there are both.
     void apply()
     {
-        if (m_pValue && m_setter >= 0) set(m_setter, *m_pValue);
+        if (m_pValue && m_hasSetter) set(*m_pValue);
     }
 
     bool hasTarget() const { return m_hasTarget; }
-    int getSetter() const { return m_setter; }
+    bool hasSetter() const { return m_hasSetter; }
     const char* getClassName() const { return m_className; }
 
 protected:
     // Finds the target from the key's words; false (after its report) when there is none.
     virtual bool findTarget() = 0;
-    // The setter of the parameter word, or -1.
-    virtual int findSetter(const char* word) const = 0;
-    virtual void set(int setter, float value) = 0;
-    // The word that names the parameter: word 2, or 3 for the indexed kinds.
-    virtual int paramWordIndex() const { return 2; }
+    // Chooses the setter of the parameter word; false when the class has none by that word.
+    virtual bool findSetter(const char* word) = 0;
+    // Writes the value through the chosen setter.
+    virtual void set(float value) = 0;
 
     // Word i of the key ("" when missing).
-    StringC word(int i) const;
+    std::string word(int i) const;
+    // The target's name: word 1.
+    std::string name() const { return word(1); }
+    // The index word of an indexed key read as "%d" reads it (an optional sign and the digits
+    // at its front; none gives 0); false, reported with the key, when it does not fit an int.
+    bool readIndex(int& index) const;
+    // Whether the search found the target; when not, reports it as the key names it:
+    // "Can't find KIND: NAME", or for indexed keys "can't find KIND name: NAME, idx: INDEX".
+    bool found(const void* target, const char* kind) const;
     // current by the mode: 0 (or unknown) value, 1 current + value, 2 current - value.
     float combine(float current, float value) const;
     // The frame an animation parameter asks for: value, frame + value or frame - value, wrapped
@@ -54,17 +64,16 @@ protected:
     int mode() const { return m_pParam ? m_pParam->m_mode : 0; }
     // Reports text under the class's name.
     void warn(const std::string& text) const;
-    // Reports an index word too large for an int (with the key) and gives false: no target.
-    bool indexOutOfRange(const StringC& index) const;
-    // Whether the target named by the key's second word was found; reports "Can't find KIND: NAME" if not.
-    bool found(const void* target, const char* kind) const;
 
     const LECXControllerParam* m_pParam = nullptr;
     const float* m_pValue = nullptr;
     S3DScene* m_pScene = nullptr;
+
+private:
     const char* m_className;
-    int m_setter = -1;
+    Key m_key;
     bool m_hasTarget = false;
+    bool m_hasSetter = false;
 };
 
 class LECXControllerL3XParamManager {

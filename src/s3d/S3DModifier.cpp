@@ -70,12 +70,12 @@ void S3DModifier::loadGizmo(ChunkFileReader& r)
 void S3DModifier::loadParameter(ChunkFileReader& item)
 {
     if (!m_pRecord) return;
-    for (int k = 0; k < m_pRecord->nbParam; ++k) {
-        const S3DModifierField& f = m_pRecord->params[k];
-        if (f.id != item.getIdentifier()) continue;
-        if (f.fields[0] == 'b') {
+    for (int k = 0; k < m_pRecord->nbField; ++k) {
+        const S3DModifierField& f = m_pRecord->fields[k];
+        if (f.param != item.getIdentifier()) continue;
+        if (f.isOption()) {
             m_option[f.slot] = uint8_t(item.readByte());
-        } else if (f.fields[0] == 'f') {
+        } else if (f.width() == 1) {
             m_value[f.slot] = item.readFloat();
         } else {
             const Point3D p = item.readPoint3D();
@@ -90,8 +90,10 @@ void S3DModifier::loadParameter(ChunkFileReader& item)
 void S3DModifier::loadParameterTrack(ChunkFileReader& item)
 {
     if (!m_pRecord) return;
-    for (int k = 0; k < m_pRecord->nbTrack; ++k)
-        if (m_pRecord->tracks[k].id == item.getIdentifier()) return loadTrack(item, m_pTrack[k]);
+    for (int k = 0; k < m_pRecord->nbField; ++k) {
+        const S3DModifierField& f = m_pRecord->fields[k];
+        if (f.track != 0 && f.track == item.getIdentifier()) return loadTrack(item, m_pTrack[f.slot]);
+    }
 }
 
 void S3DModifier::update(float time)
@@ -101,11 +103,11 @@ void S3DModifier::update(float time)
     if (m_pGizmoScaleTrack) m_gizmoScale = m_pGizmoScaleTrack->getValue(time);
     if (m_pGizmoRotationTrack) m_gizmoRotation = m_pGizmoRotationTrack->getValue(time);
     if (!m_pRecord) return;
-    for (int k = 0; k < m_pRecord->nbTrack; ++k) {
-        if (!m_pTrack[k]) continue;
-        const S3DModifierTrackField& t = m_pRecord->tracks[k];
-        const float v = m_pTrack[k]->getValue(time);
-        for (int c = 0; c < t.width; ++c) m_value[t.slot + c] = v;
+    for (int k = 0; k < m_pRecord->nbField; ++k) {
+        const S3DModifierField& f = m_pRecord->fields[k];
+        if (f.track == 0 || !m_pTrack[f.slot]) continue;
+        const float v = m_pTrack[f.slot]->getValue(time);
+        for (int c = 0; c < f.width(); ++c) m_value[f.slot + c] = v;
     }
 }
 

@@ -69,7 +69,8 @@ public:
     Matrix m_fromGizmo = Matrix::identity();
     Matrix m_ownerMatrix = Matrix::identity();
 
-    // The type's values and options (their meaning per type: S3DModifierRecord.h).
+    // The type's values and options (their meaning per type: S3DModifierRecord.h, named by the
+    // kinds' accessors).
     float m_value[s3dmod::kMaxValue] = {};
     uint8_t m_option[s3dmod::kMaxOption] = {};
 
@@ -86,7 +87,7 @@ protected:
     // Leaves the points as they are: `in` copied to `out`.
     static void keep(const Point3D* in, Point3D* out, int count);
     // The chosen axis: 0 X, 1 Y, 2 Z (other values act as Y).
-    int axis() const { return m_option[0] <= 2 ? m_option[0] : 1; }
+    int axis() const { return m_option[s3dmod::kAxis] <= 2 ? m_option[s3dmod::kAxis] : 1; }
     // Bounds corners in gizmo-TM space: lo = (min + centre)·gizmoTM, hi = (max + centre)·gizmoTM.
     void boundsInGizmoTM(Point3D& lo, Point3D& hi) const;
     // hi[axis] - lo[axis].
@@ -97,7 +98,7 @@ protected:
 
     bool m_usesBoundingBox = false;
     const S3DModifierRecord* m_pRecord = nullptr;
-    std::unique_ptr<TrackManagerFloat> m_pTrack[s3dmod::kMaxValue];  // by track index of the record
+    std::unique_ptr<TrackManagerFloat> m_pTrack[s3dmod::kMaxValue];  // by the value slot it drives
 
 private:
     void loadGizmo(ChunkFileReader& r);

@@ -47,7 +47,7 @@ std::unique_ptr<S3DModifier> createGizmoModifier(int type)
 
 S3DModifierBend::S3DModifierBend() : S3DGizmoKind(3)
 {
-    m_option[0] = 1;
+    m_option[s3dmod::kAxis] = 1;
     m_usesBoundingBox = true;
 }
 
@@ -72,7 +72,7 @@ Point3D S3DModifierBend::deformPoint(const Point3D& p) const
 }
 
 // ---------------------------------------------------------------------------------------------
-// Taper: option 1 effect (0 x, 1 x and z, 2 z), option 2 symmetry.
+// Taper
 
 S3DModifierTaper::S3DModifierTaper() : S3DGizmoKind(8) { m_usesBoundingBox = true; }
 
@@ -88,10 +88,10 @@ Point3D S3DModifierTaper::deformPoint(const Point3D& p) const
     if (m_extent == 0.0f) return p;
     Point3D g = m_toGizmo.transform(p);
     float t = g.y / m_extent;
-    if (m_option[2] && t < 0.0f) t = -t;
-    const float f = 1.0f + t * (m_value[0] + m_value[1] * (1.0f - t));
-    if (m_option[1] != 2) g.x *= f;
-    if (m_option[1] != 0) g.z *= f;
+    if (symmetric() && t < 0.0f) t = -t;
+    const float f = 1.0f + t * (amount() + curve() * (1.0f - t));
+    if (effect() != 2) g.x *= f;
+    if (effect() != 0) g.z *= f;
     return m_fromGizmo.transform(g);
 }
 
@@ -171,19 +171,19 @@ void S3DModifierStretch::prepareKind()
     boundsInGizmoTM(lo, hi);
     m_lo = component(lo, axis());
     m_hi = component(hi, axis());
-    const float stretch = m_value[0], amplify = m_value[1];
-    if (stretch < 0.0f) {
-        m_r = 1.0f - stretch * amplify;
-        m_s = -1.0f / (stretch - 1.0f);
+    const float s = stretch(), a = amplify();
+    if (s < 0.0f) {
+        m_r = 1.0f - s * a;
+        m_s = -1.0f / (s - 1.0f);
     } else {
-        m_r = 1.0f / (stretch * amplify + 1.0f);
-        m_s = stretch + 1.0f;
+        m_r = 1.0f / (s * a + 1.0f);
+        m_s = s + 1.0f;
     }
 }
 
 Point3D S3DModifierStretch::deformPoint(const Point3D& p) const
 {
-    if (m_value[0] == 0.0f || m_hi == m_lo) return p;
+    if (stretch() == 0.0f || m_hi == m_lo) return p;
     Point3D g = m_toGizmo.transform(p);
     const float t = (g.y - m_lo) / (m_hi - m_lo);
     const float f = 1.0f - 4.0f * (1.0f - m_r) * t * (1.0f - t);
@@ -226,16 +226,16 @@ Point3D S3DModifierSpherify::deformPoint(const Point3D& p) const
 }
 
 // ---------------------------------------------------------------------------------------------
-// Wave: option 0 form (0 circular, other linear).
+// Wave
 
 S3DModifierWave::S3DModifierWave() : S3DGizmoKind(6) {}
 
 Point3D S3DModifierWave::deformPoint(const Point3D& p) const
 {
-    const float a1 = m_value[0], a2 = m_value[1], phi = m_value[3], k = m_value[4];
-    const float length = m_value[2] == 0.0f ? 1e-7f : m_value[2];
+    const float a1 = amplitude1(), a2 = amplitude2(), phi = phase(), k = decay();
+    const float length = waveLength() == 0.0f ? 1e-7f : waveLength();
     Point3D g = m_toGizmo.transform(p);
-    if (m_option[0] == 0) {
+    if (form() == 0) {
         float a = a1;
         const float norm = g.length();
         if (a1 != a2 && norm != 0.0f) {
@@ -261,7 +261,7 @@ Point3D S3DModifierWave::deformPoint(const Point3D& p) const
 
 S3DModifierNoise::S3DModifierNoise() : S3DGizmoKind(5)
 {
-    m_value[2] = 100.0f;  // scale
+    scale() = 100.0f;
 }
 
 S3DModifierNoise::~S3DModifierNoise() = default;
@@ -270,10 +270,10 @@ void S3DModifierNoise::load(ChunkFileReader& r)
 {
     S3DModifier::load(r);
     // Octaves and roughness are fixed once loaded: the weights are computed here, never per frame.
-    m_nbOctave = std::clamp(int(m_option[1]), 1, FractalNoise::kMaxOctave);
+    m_nbOctave = std::clamp(octaves(), 1, FractalNoise::kMaxOctave);
     if (m_nbOctave > 1) {
-        const double roughness = std::isnan(m_value[1]) ? 0.0 : std::clamp(double(m_value[1]), 0.0, 1.0);
-        m_pFractal = std::make_unique<FractalNoise>(roughness, 2.0, double(m_nbOctave));
+        const double h = std::isnan(roughness()) ? 0.0 : std::clamp(double(roughness()), 0.0, 1.0);
+        m_pFractal = std::make_unique<FractalNoise>(h, 2.0, double(m_nbOctave));
         for (int i = 0; i < m_nbOctave; ++i) m_weight[i] = float(m_pFractal->weight(i));
         m_pPerlin = &m_pFractal->perlin();
     } else {
@@ -285,8 +285,8 @@ void S3DModifierNoise::prepareKind()
 {
     if (!m_pPerlin) m_pPerlin = &sharedPerlin();
     m_k = scale() == 0.0f ? 0.00001f : 1.0f / scale();
-    const float base = float(m_pPerlin->permutation(m_option[0] & 511));
-    m_c = m_option[2] ? base + m_value[0] * phase() * 0.19999999f : base;
+    const float base = float(m_pPerlin->permutation(seed() & 511));
+    m_c = animated() ? base + phaseFactor() * phase() * 0.19999999f : base;
 }
 
 float S3DModifierNoise::noise(float x, float y) const
@@ -301,9 +301,9 @@ Point3D S3DModifierNoise::deformPoint(const Point3D& p) const
 {
     Point3D g = m_toGizmo.transform(p);
     const Point3D s = g * m_k;
-    g.x += m_value[4] * noise(s.z + 0.5f, s.y + 0.5f);
-    g.y += m_value[5] * noise(s.x + 0.5f, s.z + 0.5f);
-    g.z += m_value[6] * noise(s.x + 0.5f, s.y + 0.5f);
+    g.x += strengthX() * noise(s.z + 0.5f, s.y + 0.5f);
+    g.y += strengthY() * noise(s.x + 0.5f, s.z + 0.5f);
+    g.z += strengthZ() * noise(s.x + 0.5f, s.y + 0.5f);
     return m_fromGizmo.transform(g);
 }
 
@@ -312,8 +312,8 @@ Point3D S3DModifierNoise::deformPoint(const Point3D& p) const
 
 S3DModifierMelt::S3DModifierMelt() : S3DGizmoKind(11)
 {
-    m_option[0] = 2;
-    m_value[2] = 1.0f;  // solidity
+    m_option[s3dmod::kAxis] = 2;
+    solidity() = 1.0f;
     m_usesBoundingBox = true;
 }
 
@@ -324,8 +324,8 @@ void S3DModifierMelt::prepareKind()
     Point3D lo, hi;
     boundsInGizmoTM(lo, hi);
     const float a = component(lo, axis()), b = component(hi, axis());
-    m_sign = m_option[1] ? -1.0f : 1.0f;
-    m_floor = m_option[1] ? std::max(a, b) : std::min(a, b);
+    m_sign = fromTop() ? -1.0f : 1.0f;
+    m_floor = fromTop() ? std::max(a, b) : std::min(a, b);
     m_height = std::fabs(b - a);
     m_a = std::isnan(amount()) ? 0.0f : std::clamp(amount() * 0.01f, 0.0f, 1.0f);
     m_spread = spread() * 0.01f / std::max(solidity(), 0.01f);
@@ -345,16 +345,16 @@ Point3D S3DModifierMelt::deformPoint(const Point3D& p) const
 // ---------------------------------------------------------------------------------------------
 // World-space ripple
 
-S3DModifierRipple::S3DModifierRipple() : S3DModifier(12) { m_value[1] = 100.0f; }
+S3DModifierRipple::S3DModifierRipple() : S3DModifier(12) { waveLength() = 100.0f; }
 
 Point3D S3DModifierRipple::ripple(const Point3D& g, const Point3D& centroid) const
 {
-    const float length = m_value[1] == 0.0f ? 1e-7f : m_value[1];
+    const float length = waveLength() == 0.0f ? 1e-7f : waveLength();
     const Point3D d = g - centroid;
     const float rho = d.length();
     Point3D out = g;
     if (rho > 0.0f) {
-        const float s = m_value[0] * std::exp(-m_value[3] * rho) * std::sin(2.0f * kPi * (m_value[2] + rho / length));
+        const float s = amplitude() * std::exp(-decay() * rho) * std::sin(2.0f * kPi * (phase() + rho / length));
         out += d * (s / rho);
     }
     const auto jitter = [] { return float(tlRand() % 10000) * 0.0002f; };

@@ -1,7 +1,8 @@
 // The gizmo modifiers: bend, stretch, noise, wave, twist, taper, skew, spherify, melt and the
 // world-space ripple (type 12). Each works on g = p · toGizmo (gy along the chosen axis) and
 // returns g' · fromGizmo; the loop over a point array is written once (S3DGizmoKind) with the
-// soft-selection blend chosen once per call.
+// soft-selection blend chosen once per call. Each kind's accessors name its values and options
+// as its table in S3DModifierRecord.h does, which gives their slots.
 #pragma once
 
 #include <memory>
@@ -41,8 +42,10 @@ public:
 class S3DModifierBend : public S3DGizmoKind<S3DModifierBend> {
 public:
     S3DModifierBend();
-    float& angle() { return m_value[0]; }
-    float& direction() { return m_value[1]; }
+    float& angle() { return m_value[s3dmod::valueSlot(s3dmod::kBend, "angle")]; }
+    float angle() const { return m_value[s3dmod::valueSlot(s3dmod::kBend, "angle")]; }
+    float& direction() { return m_value[s3dmod::valueSlot(s3dmod::kBend, "direction")]; }
+    float direction() const { return m_value[s3dmod::valueSlot(s3dmod::kBend, "direction")]; }
     Point3D deformPoint(const Point3D& p) const;
     float getRadius() const { return m_radius; }
 
@@ -56,8 +59,12 @@ private:
 class S3DModifierTaper : public S3DGizmoKind<S3DModifierTaper> {
 public:
     S3DModifierTaper();
-    float& amount() { return m_value[0]; }
-    float& curve() { return m_value[1]; }
+    float& amount() { return m_value[s3dmod::valueSlot(s3dmod::kTaper, "amount")]; }
+    float amount() const { return m_value[s3dmod::valueSlot(s3dmod::kTaper, "amount")]; }
+    float& curve() { return m_value[s3dmod::valueSlot(s3dmod::kTaper, "curve")]; }
+    float curve() const { return m_value[s3dmod::valueSlot(s3dmod::kTaper, "curve")]; }
+    int effect() const { return m_option[s3dmod::optionSlot(s3dmod::kTaper, "effect")]; }
+    int symmetric() const { return m_option[s3dmod::optionSlot(s3dmod::kTaper, "symmetry")]; }
     Point3D deformPoint(const Point3D& p) const;
 
 private:
@@ -70,8 +77,10 @@ private:
 class S3DModifierTwist : public S3DGizmoKind<S3DModifierTwist> {
 public:
     S3DModifierTwist();
-    float& angle() { return m_value[0]; }
-    float& bias() { return m_value[1]; }
+    float& angle() { return m_value[s3dmod::valueSlot(s3dmod::kTwist, "angle")]; }
+    float angle() const { return m_value[s3dmod::valueSlot(s3dmod::kTwist, "angle")]; }
+    float& bias() { return m_value[s3dmod::valueSlot(s3dmod::kTwist, "bias")]; }
+    float bias() const { return m_value[s3dmod::valueSlot(s3dmod::kTwist, "bias")]; }
     Point3D deformPoint(const Point3D& p) const;
     float getExponent() const { return m_exponent; }
     float getBiasK() const { return m_k; }
@@ -91,8 +100,10 @@ private:
 class S3DModifierSkew : public S3DGizmoKind<S3DModifierSkew> {
 public:
     S3DModifierSkew();
-    float& amount() { return m_value[0]; }
-    float& direction() { return m_value[1]; }
+    float& amount() { return m_value[s3dmod::valueSlot(s3dmod::kSkew, "amount")]; }
+    float amount() const { return m_value[s3dmod::valueSlot(s3dmod::kSkew, "amount")]; }
+    float& direction() { return m_value[s3dmod::valueSlot(s3dmod::kSkew, "direction")]; }
+    float direction() const { return m_value[s3dmod::valueSlot(s3dmod::kSkew, "direction")]; }
     Point3D deformPoint(const Point3D& p) const;
     float getFactor() const { return m_k; }
 
@@ -106,8 +117,10 @@ private:
 class S3DModifierStretch : public S3DGizmoKind<S3DModifierStretch> {
 public:
     S3DModifierStretch();
-    float& stretch() { return m_value[0]; }
-    float& amplify() { return m_value[1]; }
+    float& stretch() { return m_value[s3dmod::valueSlot(s3dmod::kStretch, "stretch")]; }
+    float stretch() const { return m_value[s3dmod::valueSlot(s3dmod::kStretch, "stretch")]; }
+    float& amplify() { return m_value[s3dmod::valueSlot(s3dmod::kStretch, "amplify")]; }
+    float amplify() const { return m_value[s3dmod::valueSlot(s3dmod::kStretch, "amplify")]; }
     Point3D deformPoint(const Point3D& p) const;
 
 private:
@@ -123,7 +136,8 @@ private:
 class S3DModifierSpherify : public S3DGizmoKind<S3DModifierSpherify> {
 public:
     S3DModifierSpherify();
-    float& percent() { return m_value[0]; }
+    float& percent() { return m_value[s3dmod::valueSlot(s3dmod::kSpherify, "percent")]; }
+    float percent() const { return m_value[s3dmod::valueSlot(s3dmod::kSpherify, "percent")]; }
     Point3D deformPoint(const Point3D& p) const;
     const Point3D& getSphereCenter() const { return m_c; }
     float getSphereRadius() const { return m_radius; }
@@ -139,28 +153,45 @@ private:
 class S3DModifierWave : public S3DGizmoKind<S3DModifierWave> {
 public:
     S3DModifierWave();
-    float& amplitude1() { return m_value[0]; }
-    float& amplitude2() { return m_value[1]; }
-    float& waveLength() { return m_value[2]; }
-    float& phase() { return m_value[3]; }
-    float& decay() { return m_value[4]; }
+    float& amplitude1() { return m_value[s3dmod::valueSlot(s3dmod::kWave, "amplitude1")]; }
+    float amplitude1() const { return m_value[s3dmod::valueSlot(s3dmod::kWave, "amplitude1")]; }
+    float& amplitude2() { return m_value[s3dmod::valueSlot(s3dmod::kWave, "amplitude2")]; }
+    float amplitude2() const { return m_value[s3dmod::valueSlot(s3dmod::kWave, "amplitude2")]; }
+    float& waveLength() { return m_value[s3dmod::valueSlot(s3dmod::kWave, "waveLength")]; }
+    float waveLength() const { return m_value[s3dmod::valueSlot(s3dmod::kWave, "waveLength")]; }
+    float& phase() { return m_value[s3dmod::valueSlot(s3dmod::kWave, "phase")]; }
+    float phase() const { return m_value[s3dmod::valueSlot(s3dmod::kWave, "phase")]; }
+    float& decay() { return m_value[s3dmod::valueSlot(s3dmod::kWave, "decay")]; }
+    float decay() const { return m_value[s3dmod::valueSlot(s3dmod::kWave, "decay")]; }
+    int form() const { return m_option[s3dmod::optionSlot(s3dmod::kWave, "form")]; }
     Point3D deformPoint(const Point3D& p) const;
 };
 
-// Noise: option 0 seed, 1 octaves, 2 phase flag. With two octaves or more the displacement is
-// the sum of octaves of noise3 at doubling frequencies, weighted by a fractal noise's weights
-// (roughness as its H); the seed, octaves and roughness from the file are clamped to what the
-// noise tables hold.
+// Noise: with two octaves or more the displacement is the sum of octaves of noise3 at doubling
+// frequencies, weighted by a fractal noise's weights (roughness as its H); the seed, octaves and
+// roughness from the file are clamped to what the noise tables hold.
 class S3DModifierNoise : public S3DGizmoKind<S3DModifierNoise> {
 public:
     S3DModifierNoise();
     ~S3DModifierNoise() override;
     void load(ChunkFileReader& r) override;
-    float& scale() { return m_value[2]; }
-    float& phase() { return m_value[3]; }
-    float& strengthX() { return m_value[4]; }
-    float& strengthY() { return m_value[5]; }
-    float& strengthZ() { return m_value[6]; }
+    float& phaseFactor() { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "phaseFactor")]; }
+    float phaseFactor() const { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "phaseFactor")]; }
+    float& roughness() { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "roughness")]; }
+    float roughness() const { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "roughness")]; }
+    float& scale() { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "scale")]; }
+    float scale() const { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "scale")]; }
+    float& phase() { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "phase")]; }
+    float phase() const { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "phase")]; }
+    float& strengthX() { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "strength")]; }
+    float strengthX() const { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "strength")]; }
+    float& strengthY() { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "strength") + 1]; }
+    float strengthY() const { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "strength") + 1]; }
+    float& strengthZ() { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "strength") + 2]; }
+    float strengthZ() const { return m_value[s3dmod::valueSlot(s3dmod::kNoise, "strength") + 2]; }
+    int seed() const { return m_option[s3dmod::optionSlot(s3dmod::kNoise, "seed")]; }
+    int octaves() const { return m_option[s3dmod::optionSlot(s3dmod::kNoise, "octaves")]; }
+    int animated() const { return m_option[s3dmod::optionSlot(s3dmod::kNoise, "animate")]; }
     Point3D deformPoint(const Point3D& p) const;
     int getOctaves() const { return m_nbOctave; }
 
@@ -185,9 +216,13 @@ private:
 class S3DModifierMelt : public S3DGizmoKind<S3DModifierMelt> {
 public:
     S3DModifierMelt();
-    float& amount() { return m_value[0]; }
-    float& spread() { return m_value[1]; }
-    float& solidity() { return m_value[2]; }
+    float& amount() { return m_value[s3dmod::valueSlot(s3dmod::kMelt, "amount")]; }
+    float amount() const { return m_value[s3dmod::valueSlot(s3dmod::kMelt, "amount")]; }
+    float& spread() { return m_value[s3dmod::valueSlot(s3dmod::kMelt, "spread")]; }
+    float spread() const { return m_value[s3dmod::valueSlot(s3dmod::kMelt, "spread")]; }
+    float& solidity() { return m_value[s3dmod::valueSlot(s3dmod::kMelt, "solidity")]; }
+    float solidity() const { return m_value[s3dmod::valueSlot(s3dmod::kMelt, "solidity")]; }
+    int fromTop() const { return m_option[s3dmod::optionSlot(s3dmod::kMelt, "fromTop")]; }
     Point3D deformPoint(const Point3D& p) const;
 
 private:
@@ -204,10 +239,14 @@ private:
 class S3DModifierRipple : public S3DModifier {
 public:
     S3DModifierRipple();
-    float& amplitude() { return m_value[0]; }
-    float& waveLength() { return m_value[1]; }
-    float& phase() { return m_value[2]; }
-    float& decay() { return m_value[3]; }
+    float& amplitude() { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "amplitude")]; }
+    float amplitude() const { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "amplitude")]; }
+    float& waveLength() { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "waveLength")]; }
+    float waveLength() const { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "waveLength")]; }
+    float& phase() { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "phase")]; }
+    float phase() const { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "phase")]; }
+    float& decay() { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "decay")]; }
+    float decay() const { return m_value[s3dmod::valueSlot(s3dmod::kRipple, "decay")]; }
     void apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert) override;
 
 private:

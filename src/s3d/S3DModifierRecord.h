@@ -1,92 +1,129 @@
-// The file records of the gizmo modifiers, one table per type: which child of the parameter
-// record (chunk 50) and of the track record (chunk 201) fills which value. The loader and the
-// scene text tools read the same tables, so a record is described once.
+// What each gizmo modifier type keeps in its options and values, one table per type. A row
+// gives the slot, the name the scene text uses, the child of the parameter record (chunk 50)
+// that fills it, the child of the track record (chunk 201) whose float track drives it and the
+// controller word that sets it. The loader, the scene text tools, the parameter controllers and
+// the kinds' accessors (which find their slot by name here) all read these, so a value is
+// described once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
-// A value of the parameter record: `fields` is "b" (a byte into the modifier's option `slot`),
-// "f" (a float into value `slot`) or "p" (a point into values slot … slot + 2).
+// One option or value of a type. `fields` is "b" (a byte into option `slot`), "f" (a float into
+// value `slot`) or "p" (a point into values slot … slot + 2). A point's track sets its three
+// values; its controller word sets the three to the value without the combine mode, and the word
+// followed by X, Y or Z sets one, combined like any other value. Options have neither.
 struct S3DModifierField {
-    uint16_t id;
+    int slot;
     const char* fields;
     const char* name;
-    int slot;
-};
+    uint16_t param;
+    uint16_t track = 0;          // 0: no track
+    const char* word = nullptr;  // null: no controller word
 
-// A float track of the track record: drives value `slot` (and the `width` - 1 values after it).
-struct S3DModifierTrackField {
-    uint16_t id;
-    const char* name;
-    int slot;
-    int width;
+    constexpr bool isOption() const { return fields[0] == 'b'; }
+    // The values it fills: 3 for a point, else 1.
+    constexpr int width() const { return fields[0] == 'p' ? 3 : 1; }
 };
 
 struct S3DModifierRecord {
     int type;
     const char* name;
-    const S3DModifierField* params;
-    int nbParam;
-    const S3DModifierTrackField* tracks;
-    int nbTrack;
+    const S3DModifierField* fields;
+    int nbField;
 };
 
-// Value and option slots of each type (the modifier classes name them).
 namespace s3dmod {
 inline constexpr int kMaxValue = 8, kMaxOption = 4;
 
-inline constexpr S3DModifierField kBendParams[] = {{100, "b", "axis", 0}, {101, "f", "angle", 0}, {102, "f", "direction", 1}};
-inline constexpr S3DModifierTrackField kBendTracks[] = {{301, "angle", 0, 1}, {302, "direction", 1, 1}};
-inline constexpr S3DModifierField kStretchParams[] = {{100, "b", "axis", 0}, {101, "f", "stretch", 0}, {102, "f", "amplify", 1}};
-inline constexpr S3DModifierTrackField kStretchTracks[] = {{301, "stretch", 0, 1}, {302, "amplify", 1, 1}};
-// Noise values: 0 phase factor, 1 roughness, 2 scale, 3 phase, 4 … 6 strength; options: 0 seed,
-// 1 octaves (2 and more sum octaves with fractal weights), 2 phase flag.
-inline constexpr S3DModifierField kNoiseParams[] = {
-    {100, "b", "seed", 0},       {101, "b", "octaves", 1}, {102, "b", "animate", 2},  {103, "f", "phaseFactor", 0},
-    {104, "f", "roughness", 1}, {106, "f", "scale", 2},   {107, "f", "phase", 3},    {108, "p", "strength", 4}};
-inline constexpr S3DModifierTrackField kNoiseTracks[] = {{301, "scale", 2, 1}, {302, "phase", 3, 1}, {303, "strength", 4, 3}};
-inline constexpr S3DModifierField kWaveParams[] = {{100, "b", "form", 0},      {101, "f", "amplitude1", 0},
-                                                   {102, "f", "amplitude2", 1}, {103, "f", "waveLength", 2},
-                                                   {104, "f", "phase", 3},      {105, "f", "decay", 4}};
-inline constexpr S3DModifierTrackField kWaveTracks[] = {{301, "amplitude1", 0, 1}, {302, "amplitude2", 1, 1},
-                                                        {303, "waveLength", 2, 1}, {304, "phase", 3, 1},
-                                                        {305, "decay", 4, 1}};
-inline constexpr S3DModifierField kTwistParams[] = {{100, "b", "axis", 0}, {101, "f", "angle", 0}, {102, "f", "bias", 1}};
-inline constexpr S3DModifierTrackField kTwistTracks[] = {{301, "angle", 0, 1}, {302, "bias", 1, 1}};
-inline constexpr S3DModifierField kTaperParams[] = {{100, "b", "axis", 0},     {101, "b", "effect", 1},
-                                                    {102, "b", "symmetry", 2}, {103, "f", "amount", 0},
-                                                    {104, "f", "curve", 1}};
-inline constexpr S3DModifierTrackField kTaperTracks[] = {{301, "amount", 0, 1}, {302, "curve", 1, 1}};
-inline constexpr S3DModifierField kSkewParams[] = {{100, "b", "axis", 0}, {101, "f", "amount", 0}, {102, "f", "direction", 1}};
-inline constexpr S3DModifierTrackField kSkewTracks[] = {{301, "amount", 0, 1}, {302, "direction", 1, 1}};
-inline constexpr S3DModifierField kSpherifyParams[] = {{100, "f", "percent", 0}};
-inline constexpr S3DModifierTrackField kSpherifyTracks[] = {{301, "percent", 0, 1}};
-inline constexpr S3DModifierField kMeltParams[] = {{100, "b", "axis", 0},    {101, "b", "fromTop", 1},
-                                                   {102, "f", "amount", 0}, {103, "f", "spread", 1},
-                                                   {104, "f", "solidity", 2}};
-inline constexpr S3DModifierTrackField kMeltTracks[] = {{301, "amount", 0, 1}, {302, "spread", 1, 1}, {303, "solidity", 2, 1}};
-// The world-space ripple (type 12): 0 amplitude, 1 wave length, 2 phase, 3 decay, 4 … 7 kept.
-inline constexpr S3DModifierField kRippleParams[] = {
-    {100, "f", "amplitude", 0}, {101, "f", "waveLength", 1}, {102, "f", "phase", 2}, {103, "f", "decay", 3},
-    {104, "f", "value4", 4},    {105, "f", "value5", 5},     {106, "f", "value6", 6}, {107, "f", "value7", 7}};
-inline constexpr S3DModifierTrackField kRippleTracks[] = {{300, "amplitude", 0, 1}, {301, "waveLength", 1, 1},
-                                                          {302, "phase", 2, 1},     {303, "decay", 3, 1},
-                                                          {304, "value4", 4, 1},    {305, "value5", 5, 1}};
+// Option 0 of the types that have an axis: 0 X, 1 Y, 2 Z.
+inline constexpr int kAxis = 0;
 
-#define S3DMOD_RECORD(type, name, p, t) {type, name, p, int(sizeof p / sizeof p[0]), t, int(sizeof t / sizeof t[0])}
+inline constexpr S3DModifierField kBend[] = {{kAxis, "b", "axis", 100},
+                                             {0, "f", "angle", 101, 301, "ANGLE"},
+                                             {1, "f", "direction", 102, 302, "DIRECTION"}};
+
+inline constexpr S3DModifierField kStretch[] = {{kAxis, "b", "axis", 100},
+                                                {0, "f", "stretch", 101, 301, "STRETCH"},
+                                                {1, "f", "amplify", 102, 302, "AMPLIFY"}};
+
+// Noise: octaves 2 and more sum octaves with fractal weights; the roughness is their H; the
+// phase factor scales the phase when the animate option is set. STRENGTH sets the three
+// strengths, STRENGTHX, STRENGTHY and STRENGTHZ one each.
+inline constexpr S3DModifierField kNoise[] = {{0, "b", "seed", 100},
+                                              {1, "b", "octaves", 101},
+                                              {2, "b", "animate", 102},
+                                              {0, "f", "phaseFactor", 103},
+                                              {1, "f", "roughness", 104},
+                                              {2, "f", "scale", 106, 301, "SCALE"},
+                                              {3, "f", "phase", 107, 302, "PHASE"},
+                                              {4, "p", "strength", 108, 303, "STRENGTH"}};
+
+// Wave: the form option is 0 for a circular wave, anything else for a linear one.
+inline constexpr S3DModifierField kWave[] = {{0, "b", "form", 100},
+                                             {0, "f", "amplitude1", 101, 301, "AMP1"},
+                                             {1, "f", "amplitude2", 102, 302, "AMP2"},
+                                             {2, "f", "waveLength", 103, 303, "WAVELEN"},
+                                             {3, "f", "phase", 104, 304, "PHASE"},
+                                             {4, "f", "decay", 105, 305, "DECAY"}};
+
+inline constexpr S3DModifierField kTwist[] = {{kAxis, "b", "axis", 100},
+                                              {0, "f", "angle", 101, 301, "ANGLE"},
+                                              {1, "f", "bias", 102, 302, "BIAS"}};
+
+// Taper: the effect option is 0 for x, 1 for x and z, 2 for z.
+inline constexpr S3DModifierField kTaper[] = {{kAxis, "b", "axis", 100},
+                                              {1, "b", "effect", 101},
+                                              {2, "b", "symmetry", 102},
+                                              {0, "f", "amount", 103, 301, "AMOUNT"},
+                                              {1, "f", "curve", 104, 302, "CURVE"}};
+
+inline constexpr S3DModifierField kSkew[] = {{kAxis, "b", "axis", 100},
+                                             {0, "f", "amount", 101, 301, "AMOUNT"},
+                                             {1, "f", "direction", 102, 302, "DIRECTION"}};
+
+inline constexpr S3DModifierField kSpherify[] = {{0, "f", "percent", 100, 301, "PERCENT"}};
+
+inline constexpr S3DModifierField kMelt[] = {{kAxis, "b", "axis", 100},
+                                             {1, "b", "fromTop", 101},
+                                             {0, "f", "amount", 102, 301, "AMOUNT"},
+                                             {1, "f", "spread", 103, 302, "SPREAD"},
+                                             {2, "f", "solidity", 104, 303, "SOLIDITY"}};
+
+// The world-space ripple (type 12): values 4 … 7 are kept, two of them with tracks; no
+// controller words.
+inline constexpr S3DModifierField kRipple[] = {
+    {0, "f", "amplitude", 100, 300}, {1, "f", "waveLength", 101, 301}, {2, "f", "phase", 102, 302},
+    {3, "f", "decay", 103, 303},     {4, "f", "value4", 104, 304},     {5, "f", "value5", 105, 305},
+    {6, "f", "value6", 106},         {7, "f", "value7", 107}};
+
+#define S3DMOD_RECORD(type, name, fields) {type, name, fields, int(sizeof fields / sizeof fields[0])}
 inline constexpr S3DModifierRecord kRecords[] = {
-    S3DMOD_RECORD(3, "bend", kBendParams, kBendTracks),
-    S3DMOD_RECORD(4, "stretch", kStretchParams, kStretchTracks),
-    S3DMOD_RECORD(5, "noise", kNoiseParams, kNoiseTracks),
-    S3DMOD_RECORD(6, "wave", kWaveParams, kWaveTracks),
-    S3DMOD_RECORD(7, "twist", kTwistParams, kTwistTracks),
-    S3DMOD_RECORD(8, "taper", kTaperParams, kTaperTracks),
-    S3DMOD_RECORD(9, "skew", kSkewParams, kSkewTracks),
-    S3DMOD_RECORD(10, "spherify", kSpherifyParams, kSpherifyTracks),
-    S3DMOD_RECORD(11, "melt", kMeltParams, kMeltTracks),
-    S3DMOD_RECORD(12, "ripple", kRippleParams, kRippleTracks),
+    S3DMOD_RECORD(3, "bend", kBend),         S3DMOD_RECORD(4, "stretch", kStretch),
+    S3DMOD_RECORD(5, "noise", kNoise),       S3DMOD_RECORD(6, "wave", kWave),
+    S3DMOD_RECORD(7, "twist", kTwist),       S3DMOD_RECORD(8, "taper", kTaper),
+    S3DMOD_RECORD(9, "skew", kSkew),         S3DMOD_RECORD(10, "spherify", kSpherify),
+    S3DMOD_RECORD(11, "melt", kMelt),        S3DMOD_RECORD(12, "ripple", kRipple),
 };
 #undef S3DMOD_RECORD
+
+// The slot of the value or of the option called `name` in a type's table, for the kinds'
+// accessors; a name the table lacks does not compile.
+template <size_t N>
+consteval int valueSlot(const S3DModifierField (&fields)[N], std::string_view name)
+{
+    for (const S3DModifierField& f : fields)
+        if (!f.isOption() && name == f.name) return f.slot;
+    throw "no value of that name";
+}
+template <size_t N>
+consteval int optionSlot(const S3DModifierField (&fields)[N], std::string_view name)
+{
+    for (const S3DModifierField& f : fields)
+        if (f.isOption() && name == f.name) return f.slot;
+    throw "no option of that name";
+}
 } // namespace s3dmod
 
 // The record of a gizmo modifier type (3 to 12), or null.

@@ -247,6 +247,36 @@ TEST_F(L3XController, FailuresAreReportedOnceAndLeaveTheParameterInert)
     EXPECT_TRUE(quiet.has("LECXControllerL3XParamCamera", "Can't find camera: nobody"));
     EXPECT_TRUE(quiet.has("LECXControllerL3XParamLight", "Can't find param: COLOUR"));
 
+    // Every search that fails reports as the key names its target; a word a class lacks (a
+    // float's word with an axis letter, a point's word with two) is an unknown parameter.
+    const std::pair<const char*, const char*> failures[] = {
+        {"TRIOBJECT nobody MAINANIM", "TriObject|Can't find triObject: nobody"},
+        {"SHAPE nobody MAINANIM", "Shape|Can't find shape: nobody"},
+        {"LIGHT nobody MAINANIM", "Light|Can't find light: nobody"},
+        {"MTL nobody 1 MAINANIM", "Material|can't find material name: nobody, idx: 1"},
+        {"WSMODIFIER nobody MAINANIM", "WSModifier|Can't find wsModifier: nobody"},
+        {"MODIFIERGIZMO nobody 0 POSX", "ModifierGizmo|can't find modifierGizmo name: nobody, idx: 0"},
+        {"MODIFIERTAPE nobody AMOUNT", "ModifierTape|Can't find modifierTape from object: nobody"},
+        {"MODIFIERSPHERY nobody PERCENT", "ModifierSphery|Can't find modifierSphery from object: nobody"},
+        {"MODIFIERSTRETCH nobody STRETCH", "ModifierStretch|Can't find modifierStretch from object: nobody"},
+        {"MODIFIERWAVE nobody AMP1", "ModifierWave|Can't find modifierWave from object: nobody"},
+        {"MODIFIERTWIST nobody ANGLE", "ModifierTwist|Can't find modifierTwist from object: nobody"},
+        {"MODIFIERTSKEW nobody AMOUNT", "ModifierSkew|Can't find modifierSkew from object: nobody"},
+        {"MODIFIERTNOISE nobody SCALE", "ModifierNoise|Can't find modifierNoise from object: nobody"},
+        {"MODIFIERTMELT nobody AMOUNT", "ModifierMelt|Can't find modifierMelt from object: nobody"},
+        {"MODIFIERTBEND nobody ANGLE", "ModifierBend|Can't find modifierBend from object: nobody"},
+        {"MODIFIERTAPE obj AMOUNTX", "ModifierTape|Can't find param: AMOUNTX"},
+        {"MODIFIERTNOISE obj STRENGTHXY", "ModifierNoise|Can't find param: STRENGTHXY"},
+        {"MODIFIERTNOISE obj STRENGTHW", "ModifierNoise|Can't find param: STRENGTHW"},
+    };
+    for (const auto& [key, report] : failures) {
+        const std::string r = report, caption = "LECXControllerL3XParam" + r.substr(0, r.find('|'));
+        Driven g = make();
+        drive(g, key, "1", 0);
+        EXPECT_TRUE(quiet.has(caption, r.substr(r.find('|') + 1))) << key;
+    }
+    EXPECT_TRUE(quiet.has("S3DScene warning:", "Warning can't find WSModifier: nobody"));
+
     // The manager makes the scene kind once registered; a target that is no scene is refused.
     registerLECXControllerL3X();
     LECXControllerManager manager;
