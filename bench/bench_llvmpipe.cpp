@@ -82,7 +82,8 @@ struct PreparedFrame {
             ++triangles;
             for (int k = 0; k < 3; ++k) {
                 const S3DProjectedVertex& p = o.m_projected[face.vertex[k]];
-                const S3DTextureVertex t = o.m_hasTextureFaces ? o.m_textureVertices[face.textureVertex[k]] : S3DTextureVertex{};
+                const S3DTextureVertex t =
+                    o.m_hasTextureFaces ? o.m_textureVertices[face.textureVertex[k]] : S3DTextureVertex{};
                 // Larger w is nearer: depth 1 - w passes GL_LESS for the nearer point.
                 out.insert(out.end(), {2.0f * p.x / kWidth - 1.0f, 1.0f - 2.0f * p.y / kHeight, 1.0f - 2.0f * p.w, t.u,
                                        1.0f - t.v, o.m_lightning[face.vertex[k]]});
@@ -316,7 +317,8 @@ private:
         glEnableVertexAttribArray(0);
         glEnableVertexAttribArray(1);
         glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), nullptr);
-        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), reinterpret_cast<const void*>(3 * sizeof(float)));
+        const void* texLight = reinterpret_cast<const void*>(3 * sizeof(float));
+        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), texLight);
         glDrawArrays(GL_TRIANGLES, 0, count);
     }
 

@@ -154,7 +154,9 @@ std::string heavySceneText()
         name "bone.b"
         node {
           values { mode 1 }
-          tracks { rotation linear { key 0 0 0 0 1  key 150 0.6 0 0 1  key 300 0 0 0 1  key 450 -0.6 0 0 1  key 600 0 0 0 1 } }
+          tracks {
+            rotation linear { key 0 0 0 0 1  key 150 0.6 0 0 1  key 300 0 0 0 1  key 450 -0.6 0 0 1  key 600 0 0 0 1 }
+          }
         }
       }
     }
@@ -196,7 +198,10 @@ std::string heavySceneText()
     material {
       name "clay"
       subMaterials {
-        subMaterial { name "clay" shading { values { paletteEnabled 1 ambient 0.1 0.1 0.15 diffuse 0.8 0.5 0.4 specular 1 1 1 specularPower 20 } } }
+        subMaterial {
+          name "clay"
+          shading { values { paletteEnabled 1 ambient 0.1 0.1 0.15 diffuse 0.8 0.5 0.4 specular 1 1 1 specularPower 20 } }
+        }
       }
     }
   }
@@ -251,7 +256,8 @@ bool buildL3x(const std::string& text, const std::string& path, bool compress, s
 bool writeTexture(const std::string& path)
 {
     const int w = 256, h = 256;
-    std::vector<uint8_t> bytes = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8), 24, 0};
+    std::vector<uint8_t> bytes = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // uncompressed true colour
+    bytes.insert(bytes.end(), {uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8), 24, 0});
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const bool check = ((x >> 5) ^ (y >> 5)) & 1;

@@ -113,8 +113,10 @@ TEST(PerlinNoise, Noise3IsTheScalarFormulaBitForBit)
         for (int k = 0; k < 2; ++k) {
             const int bz = k ? cz.b1 : cz.b0;
             const float rz = k ? cz.r1 : cz.r0;
-            const float a = lerp(cx.s, corner(cx.b0, cy.b0, cx.r0, cy.r0, bz, rz), corner(cx.b1, cy.b0, cx.r1, cy.r0, bz, rz));
-            const float b = lerp(cx.s, corner(cx.b0, cy.b1, cx.r0, cy.r1, bz, rz), corner(cx.b1, cy.b1, cx.r1, cy.r1, bz, rz));
+            const float a =
+                lerp(cx.s, corner(cx.b0, cy.b0, cx.r0, cy.r0, bz, rz), corner(cx.b1, cy.b0, cx.r1, cy.r0, bz, rz));
+            const float b =
+                lerp(cx.s, corner(cx.b0, cy.b1, cx.r0, cy.r1, bz, rz), corner(cx.b1, cy.b1, cx.r1, cy.r1, bz, rz));
             layer[k] = lerp(cy.s, a, b);
         }
         return lerp(cz.s, layer[0], layer[1]);
