@@ -17,7 +17,8 @@ packages=(
   clang-14 libclang-rt-14-dev
 )
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(libpixman-1-dev libopencv-dev libyuv-dev)
+  # Mesa's EGL and OpenGL ES with llvmpipe: the software rasteriser the 3D benchmarks compare with.
+  packages+=(libpixman-1-dev libopencv-dev libyuv-dev libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri)
 fi
 
 missing=()

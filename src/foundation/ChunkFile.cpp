@@ -41,13 +41,6 @@ uint32_t floatBits(float f)
     std::memcpy(&u, &f, 4);
     return u;
 }
-
-float bitsFloat(uint32_t u)
-{
-    float f;
-    std::memcpy(&f, &u, 4);
-    return f;
-}
 } // namespace
 
 uint32_t chunkUncompressedBound(uint64_t compressedBytes)
@@ -306,29 +299,6 @@ void ChunkFileReaderManager::readBytes(void* out, uint32_t n)
     m_offset = static_cast<uint32_t>(std::min<uint64_t>(at + n, UINT32_MAX));
 }
 
-uint8_t ChunkFileReaderManager::readByte()
-{
-    uint8_t v;
-    readBytes(&v, 1);
-    return v;
-}
-
-int16_t ChunkFileReaderManager::readShort()
-{
-    uint8_t b[2];
-    readBytes(b, 2);
-    return static_cast<int16_t>(uint16_t(b[0] | b[1] << 8));
-}
-
-int32_t ChunkFileReaderManager::readInt()
-{
-    uint8_t b[4];
-    readBytes(b, 4);
-    return static_cast<int32_t>(getU32(b));
-}
-
-float ChunkFileReaderManager::readFloat() { return bitsFloat(static_cast<uint32_t>(readInt())); }
-
 void ChunkFileReaderManager::readString(StringC& s)
 {
     // Up to 256 bytes including the terminating 0; the buffer keeps a final 0 in any case.
@@ -338,15 +308,6 @@ void ChunkFileReaderManager::readString(StringC& s)
         if (text[i] == 0) break;
     }
     s = text;
-}
-
-Point3D ChunkFileReaderManager::readPoint3D()
-{
-    Point3D p;
-    p.x = readFloat();
-    p.y = readFloat();
-    p.z = readFloat();
-    return p;
 }
 
 Matrix ChunkFileReaderManager::readMatrix()
@@ -384,15 +345,10 @@ uint32_t ChunkFileReader::getRemaining() const
     return at < end ? static_cast<uint32_t>(end - at) : 0;
 }
 
-uint8_t ChunkFileReader::readByte() { return m_pManager ? m_pManager->readByte() : 0; }
-int16_t ChunkFileReader::readShort() { return m_pManager ? m_pManager->readShort() : 0; }
-int32_t ChunkFileReader::readInt() { return m_pManager ? m_pManager->readInt() : 0; }
-float ChunkFileReader::readFloat() { return m_pManager ? m_pManager->readFloat() : 0.0f; }
 void ChunkFileReader::readString(StringC& s)
 {
     if (m_pManager) m_pManager->readString(s);
 }
-Point3D ChunkFileReader::readPoint3D() { return m_pManager ? m_pManager->readPoint3D() : Point3D(); }
 Matrix ChunkFileReader::readMatrix()
 {
     if (m_pManager) return m_pManager->readMatrix();

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "foundation/Point3D.h"
@@ -114,19 +115,49 @@ public:
     void setOffset(uint32_t offset) { m_offset = offset; }
 
     // Each decodes at the read offset and advances it by the width; bytes past the end of the
-    // stream read as 0.
-    uint8_t readByte();
-    int16_t readShort();
-    int32_t readInt();
-    float readFloat();
+    // stream read as 0. The fixed-width reads are inline: meshes read them by the hundred thousand.
+    uint8_t readByte() { return static_cast<uint8_t>(readLittle<1>()); }
+    int16_t readShort() { return static_cast<int16_t>(readLittle<2>()); }
+    int32_t readInt() { return static_cast<int32_t>(readLittle<4>()); }
+    float readFloat()
+    {
+        const uint32_t u = readLittle<4>();
+        float f;
+        std::memcpy(&f, &u, 4);
+        return f;
+    }
     void readString(StringC& s);
-    Point3D readPoint3D();
+    Point3D readPoint3D()
+    {
+        Point3D p;
+        p.x = readFloat();
+        p.y = readFloat();
+        p.z = readFloat();
+        return p;
+    }
     Matrix readMatrix();
     Quaternion readQuaternion();
 
 private:
     void load(const uint8_t* data, size_t size);
     void readBytes(void* out, uint32_t n);
+    // N little-endian bytes at the read offset: straight from the buffer when they are all
+    // inside it, else through readBytes (zeros past the end).
+    template <int N>
+    uint32_t readLittle()
+    {
+        uint8_t b[N];
+        const uint8_t* p = b;
+        if (size_t(m_offset) + N <= m_buffer.size()) {
+            p = m_buffer.data() + m_offset;
+            m_offset += N;
+        } else {
+            readBytes(b, N);
+        }
+        uint32_t v = 0;
+        for (int i = 0; i < N; ++i) v |= uint32_t(p[i]) << (8 * i);
+        return v;
+    }
 
     StringC m_fileName;
     std::vector<uint8_t> m_buffer;
@@ -150,12 +181,12 @@ public:
     // loaders that check a count against the room it needs.
     uint32_t getRemaining() const;
 
-    uint8_t readByte();
-    int16_t readShort();
-    int32_t readInt();
-    float readFloat();
+    uint8_t readByte() { return m_pManager ? m_pManager->readByte() : 0; }
+    int16_t readShort() { return m_pManager ? m_pManager->readShort() : 0; }
+    int32_t readInt() { return m_pManager ? m_pManager->readInt() : 0; }
+    float readFloat() { return m_pManager ? m_pManager->readFloat() : 0.0f; }
     void readString(StringC& s);
-    Point3D readPoint3D();
+    Point3D readPoint3D() { return m_pManager ? m_pManager->readPoint3D() : Point3D(); }
     Matrix readMatrix();
     Quaternion readQuaternion();
 

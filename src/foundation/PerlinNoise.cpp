@@ -1,6 +1,9 @@
 #include "foundation/PerlinNoise.h"
 
+#include <emmintrin.h>
+
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <utility>
 
@@ -104,7 +107,8 @@ PerlinNoise::PerlinNoise()
         m_permutation[size_t(i)] = i;
         m_g1[size_t(i)] = drawComponent();
         m_g2[size_t(i)] = drawGradient<2>();
-        m_g3[size_t(i)] = drawGradient<3>();
+        const std::array<float, 3> g = drawGradient<3>();
+        m_g3[size_t(i)] = {g[0], g[1], g[2], 0.0f};
         m_g4[size_t(i)] = drawGradient<4>();
     }
     for (i = kTableSize - 1; i > 0; --i) {
@@ -149,27 +153,88 @@ float PerlinNoise::noise2(float x, float y) const
     return lerp(sy, a, b);
 }
 
+// noise3 does the operations of the scalar noises, in the same order per value, on vectors:
+// the lattice of its three coordinates at once (t = v + offset, i = trunc(t), INT_MIN when
+// out of range or NaN as cvttps2dq gives, r0 = t - i, r1 = r0 - 1, b0 = i & 511, b1 = (b0 + 1) &
+// 511), corner values (rx q0 + ry q1) + rz q2 four at a time, then lerps along x, y and z.
+namespace {
+
+// sCurve of four values.
+__m128 sCurve4(__m128 t)
+{
+    const __m128 t2 = _mm_mul_ps(t, t);
+    const auto pair = [](__m128 r, __m128 r2) {
+        const __m128d d = _mm_cvtps_pd(r);
+        return _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(r2), _mm_sub_pd(_mm_set1_pd(3.0), _mm_add_pd(d, d))));
+    };
+    return _mm_movelh_ps(pair(t, t2), pair(_mm_movehl_ps(t, t), _mm_movehl_ps(t2, t2)));
+}
+
+__m128 lerp4(__m128 t, __m128 a, __m128 b) { return _mm_add_ps(a, _mm_mul_ps(t, _mm_sub_ps(b, a))); }
+
+__m128 lane(__m128 v, int k)
+{
+    switch (k) {
+    case 0: return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 0, 0, 0));
+    case 1: return _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 1, 1));
+    case 2: return _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 2, 2));
+    default: return _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
+    }
+}
+
+// Lattice cells of four coordinates: offsets r0, r1 and cell indices b0, b1.
+struct Lattice4 {
+    __m128 r0, r1;
+    alignas(16) uint32_t b0[4], b1[4];
+    explicit Lattice4(__m128 v)
+    {
+        const __m128 t = _mm_add_ps(v, _mm_set1_ps(kOffset));
+        const __m128i i = _mm_cvttps_epi32(t);
+        r0 = _mm_sub_ps(t, _mm_cvtepi32_ps(i));
+        r1 = _mm_sub_ps(r0, _mm_set1_ps(1.0f));
+        const __m128i mask = _mm_set1_epi32(kMask);
+        const __m128i lo = _mm_and_si128(i, mask);
+        _mm_store_si128(reinterpret_cast<__m128i*>(b0), lo);
+        _mm_store_si128(reinterpret_cast<__m128i*>(b1), _mm_and_si128(_mm_add_epi32(lo, _mm_set1_epi32(1)), mask));
+    }
+};
+
+// Four corner values (rx q0 + ry q1) + rz q2 of the gradients at `at`.
+__m128 corners(const std::array<std::array<float, 4>, PerlinNoise::kTableEntries>& g, const uint32_t (&at)[4], __m128 rx,
+               __m128 ry, __m128 rz)
+{
+    __m128 q0 = _mm_load_ps(g[at[0]].data());
+    __m128 q1 = _mm_load_ps(g[at[1]].data());
+    __m128 q2 = _mm_load_ps(g[at[2]].data());
+    __m128 q3 = _mm_load_ps(g[at[3]].data());
+    _MM_TRANSPOSE4_PS(q0, q1, q2, q3);
+    return _mm_add_ps(_mm_add_ps(_mm_mul_ps(rx, q0), _mm_mul_ps(ry, q1)), _mm_mul_ps(rz, q2));
+}
+
+} // namespace
+
+// One point: x, y and z side by side, the corners of the near layer (z0) and the far one (z1)
+// in the order (x0 y0), (x1 y0), (x0 y1), (x1 y1).
 float PerlinNoise::noise3(float x, float y, float z) const
 {
-    const Lattice lx = lattice(x);
-    const Lattice ly = lattice(y);
-    const Lattice lz = lattice(z);
-    const auto [b00, b10, b01, b11] = cellCorners(m_permutation, lx, ly);
-    const float t = sCurve(lx.r0);
-    const float sy = sCurve(ly.r0);
-    const float sz = sCurve(lz.r0);
-
-    auto at = [this](int b, float rx, float ry, float rz) {
-        const std::array<float, 3>& q = m_g3[size_t(b)];
-        return rx * q[0] + ry * q[1] + rz * q[2];
-    };
-    float a = lerp(t, at(b00 + lz.b0, lx.r0, ly.r0, lz.r0), at(b10 + lz.b0, lx.r1, ly.r0, lz.r0));
-    float b = lerp(t, at(b01 + lz.b0, lx.r0, ly.r1, lz.r0), at(b11 + lz.b0, lx.r1, ly.r1, lz.r0));
-    const float c = lerp(sy, a, b);
-    a = lerp(t, at(b00 + lz.b1, lx.r0, ly.r0, lz.r1), at(b10 + lz.b1, lx.r1, ly.r0, lz.r1));
-    b = lerp(t, at(b01 + lz.b1, lx.r0, ly.r1, lz.r1), at(b11 + lz.b1, lx.r1, ly.r1, lz.r1));
-    const float d = lerp(sy, a, b);
-    return lerp(sz, c, d);
+    const Lattice4 l(_mm_setr_ps(x, y, z, 0.0f));
+    const __m128 s = sCurve4(l.r0);
+    const int* p = m_permutation.data();
+    const uint32_t i = uint32_t(p[l.b0[0]]), j = uint32_t(p[l.b1[0]]);
+    const uint32_t c00 = uint32_t(p[i + l.b0[1]]), c10 = uint32_t(p[j + l.b0[1]]), c01 = uint32_t(p[i + l.b1[1]]),
+                   c11 = uint32_t(p[j + l.b1[1]]);
+    const __m128 xy = _mm_unpacklo_ps(l.r0, l.r1);  // r0x r1x r0y r1y
+    const __m128 rx = _mm_movelh_ps(xy, xy), ry = _mm_shuffle_ps(xy, xy, _MM_SHUFFLE(3, 3, 2, 2));
+    const uint32_t nearAt[4] = {c00 + l.b0[2], c10 + l.b0[2], c01 + l.b0[2], c11 + l.b0[2]};
+    const uint32_t farAt[4] = {c00 + l.b1[2], c10 + l.b1[2], c01 + l.b1[2], c11 + l.b1[2]};
+    const __m128 near = corners(m_g3, nearAt, rx, ry, lane(l.r0, 2));
+    const __m128 far = corners(m_g3, farAt, rx, ry, lane(l.r1, 2));
+    // Along x: edges y0 and y1 of the near layer, then of the far one; along y: near, far.
+    const __m128 alongX = lerp4(lane(s, 0), _mm_shuffle_ps(near, far, _MM_SHUFFLE(2, 0, 2, 0)),
+                                _mm_shuffle_ps(near, far, _MM_SHUFFLE(3, 1, 3, 1)));
+    const __m128 alongY = lerp4(lane(s, 1), _mm_shuffle_ps(alongX, alongX, _MM_SHUFFLE(2, 0, 2, 0)),
+                                _mm_shuffle_ps(alongX, alongX, _MM_SHUFFLE(3, 1, 3, 1)));
+    return lerp(_mm_cvtss_f32(lane(s, 2)), _mm_cvtss_f32(alongY), _mm_cvtss_f32(lane(alongY, 1)));
 }
 
 FractalNoise::FractalNoise(double H, double lacunarity, double octaves)

@@ -23,14 +23,15 @@ public:
     int permutation(int i) const { return m_permutation[size_t(i)]; }
     float g1(int i) const { return m_g1[size_t(i)]; }
     const std::array<float, 2>& g2(int i) const { return m_g2[size_t(i)]; }
-    const std::array<float, 3>& g3(int i) const { return m_g3[size_t(i)]; }
+    std::array<float, 3> g3(int i) const { return {m_g3[size_t(i)][0], m_g3[size_t(i)][1], m_g3[size_t(i)][2]}; }
     const std::array<float, 4>& g4(int i) const { return m_g4[size_t(i)]; }
 
 private:
     std::array<int, kTableEntries> m_permutation{};
     std::array<float, kTableEntries> m_g1{};
     std::array<std::array<float, 2>, kTableEntries> m_g2{};
-    std::array<std::array<float, 3>, kTableEntries> m_g3{};
+    // Three components and a zero, so that noise3 loads a gradient as one 16-byte vector.
+    alignas(16) std::array<std::array<float, 4>, kTableEntries> m_g3{};
     std::array<std::array<float, 4>, kTableEntries> m_g4{}; // drawn for the sequence, not read
 };
 

@@ -1,8 +1,12 @@
 // The process-wide random generator, the gradient noise tables and functions, fractional Brownian motion.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
 #include <utility>
 
 #include "foundation/PerlinNoise.h"
@@ -79,6 +83,57 @@ TEST(PerlinNoise, NoiseFollowsTheLattice)
         EXPECT_NEAR(noise.noise1(x), noise.noise1(x + 1.0f / 1024.0f), 0.01f) << x;
         EXPECT_LE(std::fabs(noise.noise2(x, 0.3f * x)), 1.0f);
         EXPECT_LE(std::fabs(noise.noise3(x, 0.3f * x, 1.7f)), 1.5f);
+    }
+}
+
+// noise3 computes its coordinates and corners side by side: every value must still come out
+// bit for bit as the scalar formula gives it from the tables, in single precision with the s-curve
+// in double, at cell borders, far from the origin, out of the integer range and for NaN.
+TEST(PerlinNoise, Noise3IsTheScalarFormulaBitForBit)
+{
+    const PerlinNoise noise;
+    struct Cell {
+        int b0, b1;
+        float r0, r1, s;
+    };
+    const auto cell = [](float v) {
+        const float t = v + 10000.0f;
+        const int i = t > -2147483648.0f && t < 2147483648.0f ? int(t) : INT_MIN;
+        const float r0 = t - float(i);
+        return Cell{i & 511, ((i & 511) + 1) & 511, r0, r0 - 1.0f, float(double(r0 * r0) * (3.0 - 2.0 * double(r0)))};
+    };
+    const auto reference = [&](float x, float y, float z) {
+        const Cell cx = cell(x), cy = cell(y), cz = cell(z);
+        const auto corner = [&](int bx, int by, float rx, float ry, int bz, float rz) {
+            const auto q = noise.g3(noise.permutation(noise.permutation(bx) + by) + bz);
+            return rx * q[0] + ry * q[1] + rz * q[2];
+        };
+        const auto lerp = [](float t, float a, float b) { return a + t * (b - a); };
+        float layer[2];
+        for (int k = 0; k < 2; ++k) {
+            const int bz = k ? cz.b1 : cz.b0;
+            const float rz = k ? cz.r1 : cz.r0;
+            const float a =
+                lerp(cx.s, corner(cx.b0, cy.b0, cx.r0, cy.r0, bz, rz), corner(cx.b1, cy.b0, cx.r1, cy.r0, bz, rz));
+            const float b =
+                lerp(cx.s, corner(cx.b0, cy.b1, cx.r0, cy.r1, bz, rz), corner(cx.b1, cy.b1, cx.r1, cy.r1, bz, rz));
+            layer[k] = lerp(cy.s, a, b);
+        }
+        return lerp(cz.s, layer[0], layer[1]);
+    };
+    const auto same = [](float a, float b) { return std::memcmp(&a, &b, 4) == 0 || (std::isnan(a) && std::isnan(b)); };
+
+    const float inf = std::numeric_limits<float>::infinity();
+    const float edges[] = {0.0f, -0.0f, 0.25f, -0.75f, 0.99999994f, 511.5f, -10000.0f, -10000.5f, 1e6f + 0.5f,
+                           3e9f, -3e9f, inf, -inf, std::nanf("")};
+    for (float x : edges)
+        for (float y : edges)
+            for (float z : edges) ASSERT_TRUE(same(noise.noise3(x, y, z), reference(x, y, z))) << x << " " << y << " " << z;
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<float> near(-4.0f, 4.0f), far(-1e5f, 1e5f);
+    for (int i = 0; i < 20000; ++i) {
+        const float x = near(rng), y = i % 2 ? far(rng) : near(rng), z = near(rng);
+        ASSERT_TRUE(same(noise.noise3(x, y, z), reference(x, y, z))) << x << " " << y << " " << z;
     }
 }
 
