@@ -26,12 +26,12 @@ struct S3DProjectedVertex {
 // at or behind the eye gets w = 0.
 S3DProjectedVertex projectVertex(const S3DCamera& camera, const Point3D& p);
 
-// Drawing kinds of a sub-material's polygons, with the values each filler interpolates.
+// Drawing kinds of a sub-material's polygons, with the vertex values each one's filler reads.
 enum S3DDrawKind : int {
-    kDrawGouraud = 1,        // light index
-    kDrawTwoValue = 2,       // light index, second per-vertex value x 255
-    kDrawLitTexture = 3,     // light index, u, v
-    kDrawLinkedImage = 4,    // light index
+    kDrawGouraud = 1,        // light
+    kDrawTwoValue = 2,       // light, weight (the second per-vertex value x 255)
+    kDrawLitTexture = 3,     // light, u, v
+    kDrawLinkedImage = 4,    // light
     kDrawTexture = 10,       // u, v
     kDrawPerspective = 11,   // u, v (perspective-correct)
     kDrawFlat = 20,          // one index per polygon

@@ -337,15 +337,18 @@ void S3DTriObject::drawPolygon(S3DDrawManager& manager, PolyFiller& filler, cons
     const S3DTexture32* texture = map.getTexture();
     const float texW = texture ? texture->getWidth() : 0.0f, texH = texture ? texture->getHeight() : 0.0f;
 
+    // Every corner carries the values of its vertex; each filler kind reads the ones it draws with.
     S3DClipVertex corner[4];
     uint8_t clip = 0;
     for (int c = 0; c < n; ++c) {
         const int k = order[c];
         const uint16_t v = polygon.vertex[k];
-        const float light = m_lightning[v] * 255.0f;
-        float* q = corner[c].value;
-        float u = 0.0f, t = 0.0f;
+        RasterValues& values = corner[c].values;
+        values.light = m_lightning[v] * 255.0f;
+        const float second = op.pSecondValue ? op.pSecondValue[op.secondPerTextureVertex ? polygon.textureVertex[k] : v] : 1.0f;
+        values.weight = op.invertSecond ? 255.0f - second * 255.0f : second * 255.0f;
         if (textured) {
+            float u = 0.0f, t = 0.0f;
             if (map.m_environmentMap != 0) {
                 u = (m_cameraNormals[v].x + 1.0f) * 0.5f;
                 t = (m_cameraNormals[v].y + 1.0f) * 0.5f;
@@ -359,29 +362,8 @@ void S3DTriObject::drawPolygon(S3DDrawManager& manager, PolyFiller& filler, cons
                 u += map.m_generatorValue[0];
                 t += map.m_generatorValue[1];
             }
-            u *= texW;
-            t = (1.0f - t) * texH;
-        }
-        switch (kind) {
-        case kDrawTwoValue: {
-            float second = 1.0f;
-            if (op.pSecondValue) second = op.pSecondValue[op.secondPerTextureVertex ? polygon.textureVertex[k] : v];
-            q[0] = light;
-            q[1] = op.invertSecond ? 255.0f - second * 255.0f : second * 255.0f;
-            break;
-        }
-        case kDrawLitTexture:
-            q[0] = light;
-            q[1] = u;
-            q[2] = t;
-            break;
-        case kDrawTexture:
-        case kDrawPerspective:
-        case kDrawFlatTexture:
-            q[0] = u;
-            q[1] = t;
-            break;
-        default: q[0] = light; break;
+            values.u = u * texW;
+            values.v = (1.0f - t) * texH;
         }
         corner[c].p = m_cameraVertices[v];
         clip |= m_projected[v].clip;
@@ -395,14 +377,11 @@ void S3DTriObject::drawPolygon(S3DDrawManager& manager, PolyFiller& filler, cons
     if (clip == 0) {
         for (int c = 0; c < n; ++c) {
             const S3DProjectedVertex& p = m_projected[polygon.vertex[order[c]]];
-            out[c].x = p.x;
-            out[c].y = p.y;
-            out[c].w = p.w;
-            for (int k = 0; k < kMaxRasterValues; ++k) out[c].value[k] = corner[c].value[k];
+            out[c] = {p.x, p.y, p.w, corner[c].values};
         }
         return filler.drawPolygon(out, n, flatIndex);
     }
-    const int m = manager.clipper().clip(corner, n, kMaxRasterValues, out);
+    const int m = manager.clipper().clip(corner, n, out);
     if (m > 0) filler.drawPolygon(out, m, flatIndex);
 }
 
