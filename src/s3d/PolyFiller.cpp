@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "foundation/Saturate.h"
+#include "image/Depth.h"
 
 namespace {
 
@@ -18,14 +19,6 @@ int64_t toFixed(double v, int64_t limit)
 {
     const int64_t f = saturateToInt(std::nearbyint(v * 65536.0));
     return f < -limit ? -limit : f > limit ? limit : f;
-}
-
-// w = 1/z as 0.32: held to 0 .. 2^32 - 1 (w = 1, z = 1, would not fit the cell).
-int64_t depthFixed(float w)
-{
-    const double z = double(w) * 4294967296.0;
-    if (!(z > 0)) return 0;
-    return z >= 4294967295.0 ? 4294967295 : std::llrint(z);
 }
 
 // ceil of a 16.16 value, as an integer.
@@ -112,7 +105,7 @@ void PolyFiller::fill(const RasterVertex* vertices, int n, int64_t paletteIndex)
         FixedVertex& f = m_vertex[i];
         f.x = toFixed(v.x, kMaxPixel);
         f.y = toFixed(v.y, kMaxPixel);
-        f.z = depthFixed(v.w);
+        f.z = depthCell(v.w);
         if constexpr (L::kPaletteLight) f.q[0] = paletteIndex << 16;  // lane 0, the light
         for (int k = L::kPaletteLight ? 1 : 0; k < L::kCount; ++k)
             f.q[k] = toFixed(double(v.values.*L::kLane[k].vertex) - shift[k], kMaxValue);

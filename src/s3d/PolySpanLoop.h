@@ -10,6 +10,7 @@
 #include <cstddef>
 
 #include "image/BlendKernels.h"
+#include "image/Depth.h"
 #include "s3d/PolySpan.h"
 
 namespace polyspan {
@@ -287,7 +288,7 @@ struct Span {
     static void one(const SpanRun& r, const SpanContext& c, Src& src, int i, uint32_t z)
     {
         if constexpr (Dm != DepthMode::Off) {
-            if (z < r.depth[i]) return src.skip(1);
+            if (!depthPasses(r.depth[i], z)) return src.skip(1);
         }
         uint32_t m = 0, keep = 1;
         const uint32_t s = src.next(m, keep);
@@ -320,7 +321,7 @@ struct Span {
             __m128i pass = ones, zb = zero;
             __m128i* zp = nullptr;
             if constexpr (Dm != DepthMode::Off) {
-                // drawn where z >= stored, i.e. not (stored > z)
+                // drawn where z >= stored (depthPasses), i.e. not (stored > z)
                 zp = reinterpret_cast<__m128i*>(r.depth + i);
                 zb = _mm_loadu_si128(zp);
                 pass = _mm_andnot_si128(_mm_cmpgt_epi32(_mm_xor_si128(zb, bias), zl), ones);

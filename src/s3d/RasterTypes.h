@@ -52,7 +52,8 @@ struct RasterImage {
     int width = 0, height = 0;
 };
 
-// The depth buffer: width x height cells of w * 2^32, larger is nearer, cleared to 0 each frame.
+// The depth buffer: width x height cells of w * 2^32, larger is nearer, cleared to 0 each frame
+// (image/Depth.h: how polygons, points and lines convert and compare).
 struct RasterDepth {
     uint32_t* cells = nullptr;
     int width = 0, height = 0;
