@@ -98,8 +98,10 @@ void PolyFiller::fill(const RasterVertex* vertices, int n, int64_t paletteIndex)
     double shiftU = 0.0, shiftV = 0.0;
     if constexpr (L::kTextured) textureShift(vertices, n, shiftU, shiftV);
     double shift[kMaxLanes] = {};
-    for (int k = 0; k < L::kCount; ++k)
-        shift[k] = L::kLane[k].vertex == &RasterValues::u ? shiftU : L::kLane[k].vertex == &RasterValues::v ? shiftV : 0.0;
+    for (int k = 0; k < L::kCount; ++k) {
+        const float RasterValues::*value = L::kLane[k].vertex;
+        shift[k] = value == &RasterValues::u ? shiftU : value == &RasterValues::v ? shiftV : 0.0;
+    }
     for (int i = 0; i < n; ++i) {
         const RasterVertex& v = vertices[i];
         FixedVertex& f = m_vertex[i];
@@ -287,7 +289,8 @@ void PolyFiller::rasterize(int n)
                 run.z = uint32_t(left.z + ((pre * dz) >> 16) + skip * dz);
                 run.dz = uint32_t(dz);
                 for (int k = 0; k < NQ; ++k)
-                    run.*L::kLane[k].span = {uint32_t(left.q[k] + ((pre * dq[k]) >> 16) + skip * dq[k]), uint32_t(dq[k])};
+                    run.*L::kLane[k].span = {uint32_t(left.q[k] + ((pre * dq[k]) >> 16) + skip * dq[k]),
+                                             uint32_t(dq[k])};
                 if constexpr (kPersp) {
                     const float first = float(pre) / 65536.0f + float(skip);
                     constexpr FloatRamp SpanRun::*kFloat[kMaxFloat] = {&SpanRun::w, &SpanRun::uw, &SpanRun::vw};

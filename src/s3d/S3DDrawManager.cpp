@@ -27,10 +27,10 @@ S3DProjectedVertex projectVertex(const S3DCamera& camera, const Point3D& p)
     return out;
 }
 
-int drawKindFor(bool firstLink, bool secondLink, int opacityKind)
+int drawKindFor(bool weightLink, bool imageLink, int opacityKind)
 {
-    if (firstLink) return kDrawTwoValue;
-    if (secondLink) return kDrawLinkedImage;
+    if (weightLink) return kDrawTwoValue;
+    if (imageLink) return kDrawLinkedImage;
     switch (opacityKind) {
     case 1:
     case 2:

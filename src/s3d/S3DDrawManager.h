@@ -38,8 +38,9 @@ enum S3DDrawKind : int {
     kDrawFlatTexture = 21,   // u, v and one index per polygon
 };
 
-// The drawing kind of a sub-material: by its two links, then its opacity kind.
-int drawKindFor(bool firstLink, bool secondLink, int opacityKind);
+// The drawing kind of a sub-material: by its object's two links (S3DTriObject: the weight link
+// gives kind 2, else the image link kind 4), then its opacity kind.
+int drawKindFor(bool weightLink, bool imageLink, int opacityKind);
 // Whether a drawing kind reads texture coordinates.
 bool kindUsesTexture(int kind);
 

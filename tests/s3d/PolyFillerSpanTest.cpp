@@ -189,7 +189,8 @@ TEST(PolyFillerSpan, SimdMatchesScalar)
                                 run.n = n;
                                 run.z = any();
                                 run.dz = uint32_t(range(-1 << 28, 1 << 28));
-                                run.light = {uint32_t(range(-8 << 16, 263 << 16)), uint32_t(range(-20 << 16, 20 << 16))};
+                                run.light = {uint32_t(range(-8 << 16, 263 << 16)),
+                                             uint32_t(range(-20 << 16, 20 << 16))};
                                 run.weight = {any(), uint32_t(range(-1 << 20, 1 << 20))};
                                 run.u = {any(), uint32_t(range(-20 << 16, 20 << 16))};
                                 run.v = {any(), uint32_t(range(-1 << 20, 1 << 20))};

@@ -192,15 +192,15 @@ TEST(S3DDraw, SpotAndDirectionalLightValuesWithTheirFloor)
     s->setCamera(0);
     s->update(0);
     s->prepare();
-    const std::vector<float>& spot = s->findTriObject("spot")->m_lightning;
+    const float* spot = s->findTriObject("spot")->lightValues();
     EXPECT_NEAR(spot[0], 0.6f, 1e-5f);
     EXPECT_NEAR(spot[1], 0.4165024f, 1e-5f);
     EXPECT_EQ(spot[2], 0.0f);
-    const std::vector<float>& both = s->findTriObject("both")->m_lightning;
+    const float* both = s->findTriObject("both")->lightValues();
     EXPECT_NEAR(both[0], 0.6f, 1e-5f);
     EXPECT_NEAR(both[1], 0.4165024f, 1e-5f);
     EXPECT_FLOAT_EQ(both[2], 0.001f);
-    const std::vector<float>& sun = s->findTriObject("sun")->m_lightning;
+    const float* sun = s->findTriObject("sun")->lightValues();
     EXPECT_NEAR(sun[0], 0.9f, 1e-5f);
     EXPECT_NEAR(sun[1], 0.15f, 1e-5f);
     EXPECT_FLOAT_EQ(sun[2], 0.001f);

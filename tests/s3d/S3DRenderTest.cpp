@@ -299,7 +299,7 @@ TEST(S3DRender, FacesTakeTheirSubMaterialModuloTheCount)
     S3DTriObject& o = scene->m_triObjects[0];
     bool perTexture = false;
     EXPECT_EQ(o.findVertexChannel("NULL", perTexture), nullptr);
-    EXPECT_EQ(o.findVertexChannel("lightning", perTexture), o.m_lightning.data());
+    EXPECT_EQ(o.findVertexChannel("lightning", perTexture), o.lightValues());
     EXPECT_EQ(o.findVertexChannel("opacityMap", perTexture), nullptr);
     EXPECT_TRUE(reports.has("S3DTriObject warning: o", "vertexChannelOpacityMap needs mapping UV"));
     EXPECT_EQ(o.findVertexChannel("heat", perTexture), nullptr);
