@@ -56,21 +56,20 @@ constexpr Lane kU{&RasterValues::u, &SpanRun::u};
 constexpr Lane kV{&RasterValues::v, &SpanRun::v};
 
 // The values of a kind (PolyFiller::Values) as the engine walks them: the fixed-point lanes in
-// order, whether the light is the polygon's palette index, whether w, u w, v w go as floats.
-template <bool kPerspective, bool kFlatLight, Lane... L>
+// order, and whether w, u w, v w go as floats.
+template <bool kPerspective, Lane... L>
 struct Lanes {
     static constexpr int kCount = sizeof...(L);
     static constexpr Lane kLane[kCount > 0 ? kCount : 1] = {L...};
-    static constexpr bool kPersp = kPerspective, kPaletteLight = kFlatLight;
+    static constexpr bool kPersp = kPerspective;
     static constexpr bool kTextured = kPerspective || ((L.vertex == &RasterValues::u) || ...);
 };
-using LanesNone = Lanes<false, false>;
-using LanesLight = Lanes<false, false, kLight>;
-using LanesLightWeight = Lanes<false, false, kLight, kWeight>;
-using LanesTexture = Lanes<false, false, kU, kV>;
-using LanesLitTexture = Lanes<false, false, kLight, kU, kV>;
-using LanesFlatLitTexture = Lanes<false, true, kLight, kU, kV>;
-using LanesPerspective = Lanes<true, false>;
+using LanesNone = Lanes<false>;
+using LanesLight = Lanes<false, kLight>;
+using LanesLightWeight = Lanes<false, kLight, kWeight>;
+using LanesTexture = Lanes<false, kU, kV>;
+using LanesLitTexture = Lanes<false, kLight, kU, kV>;
+using LanesPerspective = Lanes<true>;
 
 } // namespace
 
@@ -85,12 +84,12 @@ void PolyFiller::drawPolygon(const RasterVertex* vertices, int n, int paletteInd
     case Values::LightWeight: return fill<LanesLightWeight>(vertices, n, index);
     case Values::Texture: return fill<LanesTexture>(vertices, n, index);
     case Values::LitTexture: return fill<LanesLitTexture>(vertices, n, index);
-    case Values::FlatLitTexture: return fill<LanesFlatLitTexture>(vertices, n, index);
+    case Values::FlatLitTexture: return fill<LanesLitTexture, true>(vertices, n, index);
     case Values::Perspective: return fill<LanesPerspective>(vertices, n, index);
     }
 }
 
-template <class L>
+template <class L, bool kPaletteLight>
 void PolyFiller::fill(const RasterVertex* vertices, int n, int64_t paletteIndex)
 {
     // 1. Every vertex to fixed point, rounded to nearest; texture coordinates first moved by whole
@@ -108,8 +107,8 @@ void PolyFiller::fill(const RasterVertex* vertices, int n, int64_t paletteIndex)
         f.x = toFixed(v.x, kMaxPixel);
         f.y = toFixed(v.y, kMaxPixel);
         f.z = depthCell(v.w);
-        if constexpr (L::kPaletteLight) f.q[0] = paletteIndex << 16;  // lane 0, the light
-        for (int k = L::kPaletteLight ? 1 : 0; k < L::kCount; ++k)
+        if constexpr (kPaletteLight) f.q[0] = paletteIndex << 16;  // lane 0, the light
+        for (int k = kPaletteLight ? 1 : 0; k < L::kCount; ++k)
             f.q[k] = toFixed(double(v.values.*L::kLane[k].vertex) - shift[k], kMaxValue);
         if constexpr (L::kPersp) {
             // w, u w, v w; u and v held like the other values so that the products stay finite

@@ -74,8 +74,9 @@ private:
     static constexpr int kMaxLanes = 3;  // values interpolated at most, fixed or float
 
     // Vertices to the engine's fixed point, then the scanlines; L lists the values walked (the
-    // kind's Values as lanes, PolyFiller.cpp).
-    template <class L>
+    // kind's Values as lanes, PolyFiller.cpp), the first of them the polygon's palette index
+    // when kPaletteLight.
+    template <class L, bool kPaletteLight = false>
     void fill(const RasterVertex* vertices, int n, int64_t paletteIndex);
     template <class L, bool kTriangle>
     void rasterize(int n);
