@@ -36,5 +36,9 @@ inline bool depthPasses(uint32_t cell, uint32_t z) { return z >= cell; }
 // (w >= 0.5, z <= 2) as lying behind every other depth: a cell there never hides a line of
 // the far half, and a line there shows only over near-half cells it is nearer than. With a
 // near plane of 2 or more every depth is in the far half and this is the plain comparison.
-// Flipping the top bit moves the near half below the far half, keeping the order within each.
-inline bool lineDepthPasses(uint32_t cell, uint32_t z) { return (cell ^ kDepthNearHalf) < (z ^ kDepthNearHalf); }
+inline bool lineDepthPasses(uint32_t cell, uint32_t z)
+{
+    // The near half moved below the far half, the order within each kept: the order of the
+    // values read as signed (the same as (cell ^ kDepthNearHalf) < (z ^ kDepthNearHalf)).
+    return int32_t(cell) < int32_t(z);
+}
