@@ -153,7 +153,7 @@ SAME(blitAlphaTransSub_Map, s.blitAlphaTransSub(d, m));
 void lines(benchmark::State& state)
 {
     Images& im = images();
-    std::vector<int32_t> depth(size_t(kDstW) * kDstH, 0);
+    std::vector<uint32_t> depth(size_t(kDstW) * kDstH, 0);
     const bool withDepth = state.range(1) != 0;
     LineDesc l;
     l.colour = 0x00C08040u;

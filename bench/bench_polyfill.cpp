@@ -37,7 +37,9 @@ struct Scene {
                 const float a = k == 0 ? a0 : k == 1 ? a1 : a2;
                 x[k] = cx - radius * std::sin(a);
                 y[k] = cy - radius * std::cos(a);
-                vertices.push_back({x[k], y[k], 0.1f + 0.8f * unit(rng), {unit(rng) * 255, unit(rng) * 255, unit(rng) * 255}});
+                // w, then three values 0..255: the light, one for both the weight and u, and v.
+                const float w = 0.1f + 0.8f * unit(rng), p = unit(rng) * 255, q = unit(rng) * 255, r = unit(rng) * 255;
+                vertices.push_back({x[k], y[k], w, {.light = p, .weight = q, .u = q, .v = r}});
             }
             pixels += std::fabs((x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0])) / 2;
         }

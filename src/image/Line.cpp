@@ -13,14 +13,6 @@
 using blend::Rule;
 using blend::Weight;
 
-int32_t lineDepth(float z)
-{
-    if (!std::isfinite(z)) return 0;
-    // z * 2^32 rounded, then modulo 2^32 (fmod keeps the value exact and within int64).
-    const double r = std::fmod(std::round(double(z) * 4294967296.0), 4294967296.0);
-    return int32_t(uint32_t(int64_t(r)));
-}
-
 bool clipLine(const CImage32* dest, float& x0, float& y0, float& x1, float& y1)
 {
     if (!dest || dest->m_width < 3 || dest->m_height < 3) return false;
@@ -60,13 +52,13 @@ struct WuLine {
     int64_t m0 = 0, m1 = 0;        // 16.16 minor coordinates at p0 and p1
     int64_t gap0 = 0, gap1 = 0;    // 16.16 gap factors (0..65536)
     int64_t slope = 0;             // 16.16 minor change per major pixel
-    int32_t z0 = 0, z1 = 0;
+    uint32_t z0 = 0, z1 = 0;
     int64_t zStep = 0;             // depth change per major pixel
 };
 
 struct Target {
     uint32_t* pixels;
-    const int32_t* depth;
+    const uint32_t* depth;
     uint32_t colour;
 };
 
@@ -74,12 +66,12 @@ struct Target {
 inline uint32_t coverage(int64_t a, int64_t b) { return uint32_t(std::min<int64_t>((a * b) >> 24, 255)); }
 
 // One pixel with coverage w: the rule R (weighted, add weighted or subtract weighted with w) on
-// the colour, after the strict read-only depth test.
+// the colour, after the read-only depth test of lines.
 template <Rule R, bool kDepth, bool kSimd>
-inline void plot(const Target& t, int64_t i, uint32_t w, int32_t z)
+inline void plot(const Target& t, int64_t i, uint32_t w, uint32_t z)
 {
     if constexpr (kDepth)
-        if (!(t.depth[i] < z)) return;
+        if (!lineDepthPasses(t.depth[i], z)) return;
     if constexpr (kSimd) {
         const __m128i r = blend::blend4<R, Weight::Opacity>(_mm_cvtsi32_si128(int(t.pixels[i])),
                                                              _mm_cvtsi32_si128(int(t.colour)), _mm_setzero_si128(),
@@ -94,7 +86,7 @@ inline void plot(const Target& t, int64_t i, uint32_t w, int32_t z)
 template <Rule R, bool kDepth, bool kSimd>
 void drawWu(const Target& t, const WuLine& l)
 {
-    auto pair = [&](int64_t p, int64_t minor, uint32_t wFirst, uint32_t wSecond, int32_t z) {
+    auto pair = [&](int64_t p, int64_t minor, uint32_t wFirst, uint32_t wSecond, uint32_t z) {
         const int64_t i = p * l.majorStride + minor * l.minorStride;
         plot<R, kDepth, kSimd>(t, i, wFirst, z);
         plot<R, kDepth, kSimd>(t, i + l.minorStride, wSecond, z);
@@ -117,7 +109,7 @@ void drawWu(const Target& t, const WuLine& l)
             else if (acc < 0) acc += kOne, --minor;
             z += l.zStep;
             const uint32_t f = uint32_t(acc >> 16);
-            pair(p, minor, 255 - f, f, int32_t(z));
+            pair(p, minor, 255 - f, f, uint32_t(z));
         }
     } else {
         // The 16.16 minor coordinate stepped; its top eight fraction bits are the coverage.
@@ -126,7 +118,7 @@ void drawWu(const Target& t, const WuLine& l)
             m += l.slope;
             z += l.zStep;
             const uint32_t f = uint32_t(m >> 8) & 0xFF;
-            pair(p, m >> 16, 255 - f, f, int32_t(z));
+            pair(p, m >> 16, 255 - f, f, uint32_t(z));
         }
     }
 }
@@ -153,7 +145,7 @@ constexpr WuRow kWuLoops[] = {
 
 } // namespace
 
-void drawLineNoClip(CImage32* dest, const int32_t* depth, float x0, float y0, float z0, float x1, float y1, float z1,
+void drawLineNoClip(CImage32* dest, const uint32_t* depth, float x0, float y0, float z0, float x1, float y1, float z1,
                     uint32_t colour, BlendMode mode)
 {
     if (!dest || dest->pixelCount() <= 0 || dest->m_width < 3 || dest->m_height < 3) return;
@@ -163,7 +155,7 @@ void drawLineNoClip(CImage32* dest, const int32_t* depth, float x0, float y0, fl
     const int64_t W = dest->m_width, H = dest->m_height;
     auto fixedIn = [](float v, int64_t hi) { return std::clamp<int64_t>(std::llround(double(v) * 65536.0), 65536, hi * 65536); };
     int64_t X0 = fixedIn(x0, W - 2), Y0 = fixedIn(y0, H - 2), X1 = fixedIn(x1, W - 2), Y1 = fixedIn(y1, H - 2);
-    int32_t Z0 = lineDepth(z0), Z1 = lineDepth(z1);
+    uint32_t Z0 = lineDepth(z0), Z1 = lineDepth(z1);
 
     // 2. Major axis, end points ordered along it, slope over an extent of at least one pixel.
     WuLine l;
@@ -177,8 +169,8 @@ void drawLineNoClip(CImage32* dest, const int32_t* depth, float x0, float y0, fl
     l.z0 = Z0;
     l.z1 = Z1;
     // Depths live modulo 2^32: the step takes the short way round, so a line whose ends lie on
-    // both sides of the wrap does not run through the whole range (int32_t(z) wraps it back).
-    l.zStep = int64_t(int32_t(uint32_t(Z1) - uint32_t(Z0))) * 65536 / extent;
+    // both sides of the wrap does not run through the whole range (uint32_t(z) wraps it back).
+    l.zStep = int64_t(int32_t(Z1 - Z0)) * 65536 / extent;
     // 3./4. End points: the nearest integer major position, the minor coordinate there, and the
     // gap factors 1 - fraction(x0 + 0.5) and fraction(x1 + 0.5).
     l.p0 = (X0 + 0x8000) >> 16;
@@ -192,7 +184,7 @@ void drawLineNoClip(CImage32* dest, const int32_t* depth, float x0, float y0, fl
     loopForLevel(rowForMode(kWuLoops, mode).loops[depth != nullptr], simdLevel())(t, l);
 }
 
-void drawLine(CImage32* dest, const int32_t* depth, const LineDesc& line)
+void drawLine(CImage32* dest, const uint32_t* depth, const LineDesc& line)
 {
     float x0 = line.x0, y0 = line.y0, x1 = line.x1, y1 = line.y1;
     if (!clipLine(dest, x0, y0, x1, y1)) return;

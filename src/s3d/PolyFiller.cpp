@@ -1,17 +1,11 @@
-// The scanline engine of the polygon filler and the set-up of its kinds.
+// The scanline engine of the polygon filler: vertices to fixed point, edges walked, spans handed
+// to the routines the set-up chose (PolyFillerSetup.cpp).
 #include "s3d/PolyFiller.h"
 
 #include <cmath>
 
-#include "foundation/Report.h"
 #include "foundation/Saturate.h"
-#include "image/BlendKernels.h"
-
-using polyspan::Combine;
-using polyspan::DepthMode;
-using polyspan::PixelOp;
-using polyspan::Source;
-using polyspan::SpanKey;
+#include "image/Depth.h"
 
 namespace {
 
@@ -25,14 +19,6 @@ int64_t toFixed(double v, int64_t limit)
 {
     const int64_t f = saturateToInt(std::nearbyint(v * 65536.0));
     return f < -limit ? -limit : f > limit ? limit : f;
-}
-
-// w = 1/z as 0.32: held to 0 .. 2^32 - 1 (w = 1, z = 1, would not fit the cell).
-int64_t depthFixed(float w)
-{
-    const double z = double(w) * 4294967296.0;
-    if (!(z > 0)) return 0;
-    return z >= 4294967295.0 ? 4294967295 : std::llrint(z);
 }
 
 // ceil of a 16.16 value, as an integer.
@@ -54,214 +40,105 @@ inline int64_t holdGradient(double g)
     return std::llrint(g < -kMax ? -kMax : g > kMax ? kMax : g);
 }
 
-bool sameMaterial(const RasterMaterial& a, const RasterMaterial& b)
-{
-    const RasterTexture &s = a.texture, &t = b.texture;
-    return a.palette == b.palette && a.blendMode == b.blendMode && a.opacity == b.opacity &&
-           a.opacityKind == b.opacityKind && a.textureMode == b.textureMode && a.bilinear == b.bilinear &&
-           s.pixels == t.pixels && s.width == t.width && s.height == t.height && s.maskU == t.maskU &&
-           s.maskV == t.maskV && s.shiftU == t.shiftU && s.hasAlpha == t.hasAlpha && s.guardRows == t.guardRows;
-}
+using polyspan::FloatRamp;
+using polyspan::Ramp;
+using polyspan::SpanRun;
+
+// One value the engine interpolates in fixed point: where a vertex holds it and where a span
+// takes it.
+struct Lane {
+    float RasterValues::*vertex;
+    Ramp SpanRun::*span;
+};
+constexpr Lane kLight{&RasterValues::light, &SpanRun::light};
+constexpr Lane kWeight{&RasterValues::weight, &SpanRun::weight};
+constexpr Lane kU{&RasterValues::u, &SpanRun::u};
+constexpr Lane kV{&RasterValues::v, &SpanRun::v};
+
+// The values of a kind (PolyFiller::Values) as the engine walks them: the fixed-point lanes in
+// order, and whether w, u w, v w go as floats.
+template <bool kPerspective, Lane... L>
+struct Lanes {
+    static constexpr int kCount = sizeof...(L);
+    static constexpr Lane kLane[kCount > 0 ? kCount : 1] = {L...};
+    static constexpr bool kPersp = kPerspective;
+    static constexpr bool kTextured = kPerspective || ((L.vertex == &RasterValues::u) || ...);
+};
+using LanesNone = Lanes<false>;
+using LanesLight = Lanes<false, kLight>;
+using LanesLightWeight = Lanes<false, kLight, kWeight>;
+using LanesTexture = Lanes<false, kU, kV>;
+using LanesLitTexture = Lanes<false, kLight, kU, kV>;
+using LanesPerspective = Lanes<true>;
 
 } // namespace
-
-// --- destination, depth buffer, material ----------------------------------------------------------
-
-void PolyFiller::setDestination(const RasterImage* image)
-{
-    if (!image) return reportWarning(kCaption, "setDestination: pDestination NULL");
-    if (image->width <= 0 || image->height <= 0) return reportWarning(kCaption, "setDestination: bad dimension");
-    if (!image->pixels) return reportWarning(kCaption, "setDestination: m_pDest NULL");
-    // A depth buffer of the old size would be indexed with the new rows.
-    if (image->width != m_width || image->height != m_height) m_pZBuffer = nullptr;
-    m_width = image->width;
-    m_height = image->height;
-    m_pDestination = image->pixels;
-}
-
-void PolyFiller::setZBuffer(const RasterDepth* zBuffer)
-{
-    if (!zBuffer) return;
-    if (zBuffer->width != m_width || zBuffer->height != m_height)
-        return reportWarning(kCaption, "setZBuffer: dimension different");
-    m_pZBuffer = zBuffer->cells;
-    if (!m_pZBuffer) return reportWarning(kCaption, "setZBuffer: m_pZBuffer NULL");
-}
-
-bool PolyFiller::takeMaterial(const RasterMaterial* material)
-{
-    if (!material) {
-        m_materialValid = false;
-        return false;
-    }
-    if (m_materialValid && sameMaterial(*material, m_material)) return false;
-    m_material = *material;
-    m_materialValid = material->palette != nullptr;
-    m_ctx.palette = material->palette;
-    m_ctx.alpha = uint32_t(blend::opacityWeight(material->opacity));
-    m_op = polyspan::choosePixelOp(material->blendMode, material->opacityKind, material->opacity);
-    m_ctx.modFactor = polyspan::modulationFactor(m_op, m_ctx.alpha);
-    return m_materialValid;
-}
-
-bool PolyFiller::takeTexture(const RasterTexture& t)
-{
-    const bool powers = t.width > 0 && t.height > 0 && t.width <= (1 << 15) && t.height <= (1 << 15) &&
-                        (t.width & (t.width - 1)) == 0 && (t.height & (t.height - 1)) == 0;
-    if (!t.pixels || !powers || t.maskU != uint32_t(t.width - 1) || t.maskV != uint32_t(t.height - 1) ||
-        t.shiftU < 0 || t.shiftU > 15 || (1 << t.shiftU) != t.width) {
-        m_materialValid = false;
-        return false;
-    }
-    m_ctx.texels = t.pixels;
-    m_ctx.texWidth = t.width;
-    m_ctx.maskU = t.maskU;
-    m_ctx.maskV = t.maskV;
-    m_ctx.shiftU = t.shiftU;
-    return true;
-}
-
-void PolyFiller::chooseSpans(SpanKey key, PixelOp depthOp)
-{
-    key.depth = DepthMode::Off;
-    m_spanNoDepth = polyspan::selectPolySpan(key);
-    // Only the replace operation writes depth; the blending ones only test it.
-    key.depth = depthOp == PixelOp::Replace ? DepthMode::TestWrite : DepthMode::Test;
-    m_spanDepth = polyspan::selectPolySpan(key);
-    if (!m_spanNoDepth || !m_spanDepth) m_materialValid = false;
-}
-
-void FlatFiller::setMaterial(const RasterMaterial* material)
-{
-    if (!takeMaterial(material)) return;
-    chooseSpans({.source = Source::Flat, .op = m_op}, m_op);
-}
-
-void GouraudFiller::setMaterial(const RasterMaterial* material)
-{
-    if (!takeMaterial(material)) return;
-    chooseSpans({.source = Source::Palette, .op = m_op}, m_op);
-}
-
-void TwoValueFiller::setMaterial(const RasterMaterial* material)
-{
-    if (!takeMaterial(material)) return;
-    chooseSpans({.source = Source::PaletteWeight, .op = m_op}, m_op);
-}
-
-void TwoValueTextureFiller::setMaterial(const RasterMaterial* material)
-{
-    if (!takeMaterial(material) || !takeTexture(m_material.texture)) return;
-    chooseSpans({.source = Source::Texture,
-                 .bilinear = bilinearTexture(),
-                 .texelAlpha = m_material.texture.hasAlpha,
-                 .op = m_op},
-                m_op);
-}
-
-void PerspectiveFiller::setMaterial(const RasterMaterial* material)
-{
-    if (!takeMaterial(material) || !takeTexture(m_material.texture)) return;
-    chooseSpans({.source = Source::Perspective,
-                 .bilinear = bilinearTexture(),
-                 .texelAlpha = m_material.texture.hasAlpha,
-                 .op = m_op},
-                m_op);
-}
-
-void ThreeValueFiller::setMaterial(const RasterMaterial* material)
-{
-    if (!takeMaterial(material) || !takeTexture(m_material.texture)) return;
-    SpanKey key{.source = Source::LitTexture, .bilinear = bilinearTexture(), .op = m_op};
-    const int rule = m_material.opacityKind % 100;
-    if (rule == 2) {
-        key.combine = Combine::Stencil;
-    } else if (rule == 3 && m_material.blendMode == 0) {
-        key.combine = Combine::TexelWeight;
-        key.op = PixelOp::TexelWeighted;
-        key.bilinear = false;  // the texel rule reads the nearest texel
-    } else {
-        key.combine = m_material.textureMode == 0   ? Combine::Sub
-                      : m_material.textureMode == 1 ? Combine::Mul
-                                                    : Combine::Add;
-        key.texelAlpha = m_material.texture.hasAlpha;
-    }
-    chooseSpans(key, m_op);
-}
-
-// --- the scanline engine ---------------------------------------------------------------------------
 
 void PolyFiller::drawPolygon(const RasterVertex* vertices, int n, int paletteIndex)
 {
     if (!vertices || n < 3 || n > kMaxPolygonVertices || !m_materialValid || !m_pDestination) return;
     const int64_t index = paletteIndex < 0 ? 0 : paletteIndex > 255 ? 255 : paletteIndex;
     m_ctx.flat = m_ctx.palette[index];
+    switch (m_values) {
+    case Values::None: return fill<LanesNone>(vertices, n, index);
+    case Values::Light: return fill<LanesLight>(vertices, n, index);
+    case Values::LightWeight: return fill<LanesLightWeight>(vertices, n, index);
+    case Values::Texture: return fill<LanesTexture>(vertices, n, index);
+    case Values::LitTexture: return fill<LanesLitTexture>(vertices, n, index);
+    case Values::FlatLitTexture: return fill<LanesLitTexture, true>(vertices, n, index);
+    case Values::Perspective: return fill<LanesPerspective>(vertices, n, index);
+    }
+}
 
+template <class L, bool kPaletteLight>
+void PolyFiller::fill(const RasterVertex* vertices, int n, int64_t paletteIndex)
+{
     // 1. Every vertex to fixed point, rounded to nearest; texture coordinates first moved by whole
     // texture sizes towards 0.
     double shiftU = 0.0, shiftV = 0.0;
-    if (m_uvIndex >= 0) textureShift(vertices, n, shiftU, shiftV);
+    if constexpr (L::kTextured) textureShift(vertices, n, shiftU, shiftV);
+    double shift[kMaxLanes] = {};
+    for (int k = 0; k < L::kCount; ++k) {
+        const float RasterValues::*value = L::kLane[k].vertex;
+        shift[k] = value == &RasterValues::u ? shiftU : value == &RasterValues::v ? shiftV : 0.0;
+    }
     for (int i = 0; i < n; ++i) {
         const RasterVertex& v = vertices[i];
         FixedVertex& f = m_vertex[i];
         f.x = toFixed(v.x, kMaxPixel);
         f.y = toFixed(v.y, kMaxPixel);
-        f.z = depthFixed(v.w);
-        switch (m_layout) {
-        case Layout::Flat: break;
-        case Layout::Values:
-            for (int k = 0; k < m_nbValues; ++k) f.q[k] = toFixed(v.value[k], kMaxValue);
-            if (m_uvIndex >= 0) {
-                f.q[m_uvIndex] = toFixed(double(v.value[m_uvIndex]) - shiftU, kMaxValue);
-                f.q[m_uvIndex + 1] = toFixed(double(v.value[m_uvIndex + 1]) - shiftV, kMaxValue);
-            }
-            break;
-        case Layout::FlatLit:
-            f.q[0] = index << 16;
-            f.q[1] = toFixed(double(v.value[0]) - shiftU, kMaxValue);
-            f.q[2] = toFixed(double(v.value[1]) - shiftV, kMaxValue);
-            break;
-        case Layout::Perspective: {
+        f.z = depthCell(v.w);
+        if constexpr (kPaletteLight) f.q[0] = paletteIndex << 16;  // lane 0, the light
+        for (int k = kPaletteLight ? 1 : 0; k < L::kCount; ++k)
+            f.q[k] = toFixed(double(v.values.*L::kLane[k].vertex) - shift[k], kMaxValue);
+        if constexpr (L::kPersp) {
             // w, u w, v w; u and v held like the other values so that the products stay finite
             const float w = v.w == v.w ? v.w : 0.0f;
             const auto held = [](double t) { return t == t ? float(std::fmin(std::fmax(t, -32767.0), 32767.0)) : 0.0f; };
             f.f[0] = w;
-            f.f[1] = held(double(v.value[0]) - shiftU) * w;
-            f.f[2] = held(double(v.value[1]) - shiftV) * w;
-            break;
-        }
+            f.f[1] = held(double(v.values.u) - shiftU) * w;
+            f.f[2] = held(double(v.values.v) - shiftV) * w;
         }
     }
-
-    const bool triangle = n == 3;
-    switch (m_layout) {
-    case Layout::Flat: triangle ? rasterize<0, false, true>(n) : rasterize<0, false, false>(n); break;
-    case Layout::Perspective: triangle ? rasterize<0, true, true>(n) : rasterize<0, true, false>(n); break;
-    default:
-        if (m_nbValues == 1) triangle ? rasterize<1, false, true>(n) : rasterize<1, false, false>(n);
-        else if (m_nbValues == 2) triangle ? rasterize<2, false, true>(n) : rasterize<2, false, false>(n);
-        else triangle ? rasterize<3, false, true>(n) : rasterize<3, false, false>(n);
-        break;
-    }
+    n == 3 ? rasterize<L, true>(n) : rasterize<L, false>(n);
 }
 
 void PolyFiller::textureShift(const RasterVertex* vertices, int n, double& shiftU, double& shiftV) const
 {
     // The middle of the polygon's range moves into the first texture size: a polygon spanning
     // up to twice the held range keeps all its coordinates.
-    const auto shift = [&](int k, int size) {
+    const auto shift = [&](float RasterValues::*value, int size) {
         if (size <= 0) return 0.0;
         double lo = HUGE_VAL, hi = -HUGE_VAL;
         for (int i = 0; i < n; ++i) {
-            const double t = vertices[i].value[k];
+            const double t = vertices[i].values.*value;
             if (!std::isfinite(t)) return 0.0;
             lo = std::fmin(lo, t);
             hi = std::fmax(hi, t);
         }
         return size * std::floor((lo + hi) * 0.5 / size);
     };
-    shiftU = shift(m_uvIndex, m_material.texture.width);
-    shiftV = shift(m_uvIndex + 1, m_material.texture.height);
+    shiftU = shift(&RasterValues::u, m_material.texture.width);
+    shiftV = shift(&RasterValues::v, m_material.texture.height);
 }
 
 namespace {
@@ -324,9 +201,11 @@ struct Edge {
 
 } // namespace
 
-template <int NQ, bool kPersp, bool kTriangle>
+template <class L, bool kTriangle>
 void PolyFiller::rasterize(int n)
 {
+    constexpr int NQ = L::kCount;
+    constexpr bool kPersp = L::kPersp;
     const FixedVertex* v = m_vertex;
     // 2. Triangles: constant gradients per pixel, gradient = ((q0 - q2)(y1 - y2) - (q1 - q2)(y0 - y2))
     //    * 65536 / ((y1 - y2)(x0 - x2) - (y0 - y2)(x1 - x2)) in the value's units per pixel.
@@ -408,16 +287,13 @@ void PolyFiller::rasterize(int n)
                 run.depth = m_pZBuffer ? m_pZBuffer + row : nullptr;
                 run.z = uint32_t(left.z + ((pre * dz) >> 16) + skip * dz);
                 run.dz = uint32_t(dz);
-                for (int k = 0; k < NQ; ++k) {
-                    run.q[k] = uint32_t(left.q[k] + ((pre * dq[k]) >> 16) + skip * dq[k]);
-                    run.dq[k] = uint32_t(dq[k]);
-                }
+                for (int k = 0; k < NQ; ++k)
+                    run.*L::kLane[k].span = {uint32_t(left.q[k] + ((pre * dq[k]) >> 16) + skip * dq[k]),
+                                             uint32_t(dq[k])};
                 if constexpr (kPersp) {
                     const float first = float(pre) / 65536.0f + float(skip);
-                    for (int k = 0; k < kMaxFloat; ++k) {
-                        run.f[k] = left.f[k] + first * df[k];
-                        run.df[k] = df[k];
-                    }
+                    constexpr FloatRamp SpanRun::*kFloat[kMaxFloat] = {&SpanRun::w, &SpanRun::uw, &SpanRun::vw};
+                    for (int k = 0; k < kMaxFloat; ++k) run.*kFloat[k] = {left.f[k] + first * df[k], df[k]};
                 }
                 span(run, m_ctx);
             }

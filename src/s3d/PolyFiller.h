@@ -42,19 +42,17 @@ public:
     const uint32_t* getZBuffer() const { return m_pZBuffer; }
 
 protected:
-    // How a kind's vertices become the engine's values.
-    enum class Layout : uint8_t {
-        Flat,         // no values; one palette colour per polygon
-        Values,       // value[0 .. nbValues - 1] as 16.16
-        FlatLit,      // the polygon's palette index as a constant first value, then value[0], value[1]
-        Perspective,  // w, u * w, v * w as floats
+    // The vertex values a kind interpolates across its polygons, in the engine's order.
+    enum class Values : uint8_t {
+        None,            // one palette colour per polygon
+        Light,           // light
+        LightWeight,     // light, weight
+        Texture,         // u, v
+        LitTexture,      // light, u, v
+        FlatLitTexture,  // the polygon's palette index as a constant light, then u, v
+        Perspective,     // w, u w, v w as floats
     };
-    // uvIndex: where u (and v after it) sit among a vertex's values for the textured kinds, -1
-    // for the kinds without a texture.
-    PolyFiller(Layout layout, int nbValues, int uvIndex = -1)
-        : m_layout(layout), m_nbValues(nbValues), m_uvIndex(uvIndex)
-    {
-    }
+    explicit PolyFiller(Values values) : m_values(values) {}
 
     // Common part of setMaterial: false when nothing more is to be done (the same material, or
     // none). Otherwise the material is current, its palette and alpha taken, and the pixel
@@ -73,16 +71,21 @@ protected:
     polyspan::PixelOp m_op = polyspan::PixelOp::Replace;
 
 private:
-    template <int NQ, bool kPersp, bool kTriangle>
+    static constexpr int kMaxLanes = 3;  // values interpolated at most, fixed or float
+
+    // Vertices to the engine's fixed point, then the scanlines; L lists the values walked (the
+    // kind's Values as lanes, PolyFiller.cpp), the first of them the polygon's palette index
+    // when kPaletteLight.
+    template <class L, bool kPaletteLight = false>
+    void fill(const RasterVertex* vertices, int n, int64_t paletteIndex);
+    template <class L, bool kTriangle>
     void rasterize(int n);
 
     // Whole texture sizes to take from every u and v of a polygon, so that coordinates far from
     // zero keep their fraction in fixed point: the texel masks make the shift invisible.
     void textureShift(const RasterVertex* vertices, int n, double& shiftU, double& shiftV) const;
 
-    const Layout m_layout;
-    const int m_nbValues;
-    const int m_uvIndex;
+    const Values m_values;
     uint32_t* m_pDestination = nullptr;
     uint32_t* m_pZBuffer = nullptr;
     int m_width = 0, m_height = 0;
@@ -90,9 +93,9 @@ private:
     polyspan::PolySpanFn m_spanNoDepth = nullptr, m_spanDepth = nullptr;
     // Vertex buffer of the polygon being drawn, in fixed point.
     struct FixedVertex {
-        int64_t x, y, z;               // 16.16, 16.16, 0.32
-        int64_t q[kMaxRasterValues];   // 16.16
-        float f[kMaxRasterValues];     // perspective: w, u * w, v * w
+        int64_t x, y, z;        // 16.16, 16.16, 0.32
+        int64_t q[kMaxLanes];   // the kind's values, 16.16
+        float f[kMaxLanes];     // perspective: w, u * w, v * w
     };
     FixedVertex m_vertex[kMaxPolygonVertices];
 };
@@ -100,58 +103,58 @@ private:
 // One palette colour per polygon.
 class FlatFiller : public PolyFiller {
 public:
-    FlatFiller() : PolyFiller(Layout::Flat, 0) {}
+    FlatFiller() : PolyFiller(Values::None) {}
     void setMaterial(const RasterMaterial* material) override;
 };
 
-// The palette by an interpolated light index.
+// The palette by the interpolated light.
 class GouraudFiller : public PolyFiller {
 public:
-    GouraudFiller() : PolyFiller(Layout::Values, 1) {}
+    GouraudFiller() : PolyFiller(Values::Light) {}
     void setMaterial(const RasterMaterial* material) override;
 };
 
-// The palette by light index, weighed against the destination by a second value 0..255: the
-// pixel operation takes its weighted form with weight value * k / 256 (k 256 for replace, add and
+// The palette by light, weighed against the destination by the weight (0..255): the pixel
+// operation takes its weighted form with weight * k / 256 (k 256 for replace, add and
 // subtract, 128 for the average, the opacity for the opacity-weighted operations).
 class TwoValueFiller : public PolyFiller {
 public:
-    TwoValueFiller() : PolyFiller(Layout::Values, 2) {}
+    TwoValueFiller() : PolyFiller(Values::LightWeight) {}
     void setMaterial(const RasterMaterial* material) override;
 };
 
 // The texture at interpolated (u, v), nearest or bilinear. A texture with its own opacity weighs
-// each texel by its top byte, as TwoValueFiller weighs by its second value.
+// each texel by its top byte, as TwoValueFiller weighs by the weight.
 class TwoValueTextureFiller : public PolyFiller {
 public:
-    TwoValueTextureFiller() : PolyFiller(Layout::Values, 2, 0) {}
+    TwoValueTextureFiller() : PolyFiller(Values::Texture) {}
     void setMaterial(const RasterMaterial* material) override;
 };
 
-// Light index and (u, v): the palette colour c and the texel t meet by the material's opacity
+// Light and (u, v): the palette colour c and the texel t meet by the material's opacity
 // kind (1..3, or 101..103 for FlatTextureFiller): 2 stencil (c where t is nonzero); 3 in the
 // normal blend mode the texel weighs c against the destination per byte (nearest texel); else by
 // the texture mode: 0 max(0, t - c) (its palette is built inverted), 1 t * c >> 8, other
 // min(255, t + c), then the pixel operation.
 class ThreeValueFiller : public PolyFiller {
 public:
-    ThreeValueFiller() : PolyFiller(Layout::Values, 3, 1) {}
+    ThreeValueFiller() : PolyFiller(Values::LitTexture) {}
     void setMaterial(const RasterMaterial* material) override;
 
 protected:
-    ThreeValueFiller(Layout layout, int nbValues, int uvIndex) : PolyFiller(layout, nbValues, uvIndex) {}
+    explicit ThreeValueFiller(Values values) : PolyFiller(values) {}
 };
 
 // (u, v) with one palette index per polygon, combined as ThreeValueFiller does.
 class FlatTextureFiller : public ThreeValueFiller {
 public:
-    FlatTextureFiller() : ThreeValueFiller(Layout::FlatLit, 3, 0) {}
+    FlatTextureFiller() : ThreeValueFiller(Values::FlatLitTexture) {}
 };
 
 // Perspective-correct (u, v): u w, v w and w interpolated as floats, divided per pixel.
 class PerspectiveFiller : public PolyFiller {
 public:
-    PerspectiveFiller() : PolyFiller(Layout::Perspective, 0, 0) {}
+    PerspectiveFiller() : PolyFiller(Values::Perspective) {}
     void setMaterial(const RasterMaterial* material) override;
 };
 

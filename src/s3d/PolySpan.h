@@ -30,11 +30,11 @@ enum class DepthMode : uint8_t { Off, Test, TestWrite };
 // Where the colour of each pixel comes from.
 enum class Source : uint8_t {
     Flat,           // one colour for the polygon
-    Palette,        // palette[q0]
-    PaletteWeight,  // palette[q0], weighed against the destination by q1 (0..255)
-    Texture,        // texel at (q0, q1)
-    Perspective,    // texel at (f1 / f0, f2 / f0)
-    LitTexture,     // palette[q0] and the texel at (q1, q2), met by a Combine rule
+    Palette,        // palette[light]
+    PaletteWeight,  // palette[light], weighed against the destination by weight (0..255)
+    Texture,        // texel at (u, v)
+    Perspective,    // texel at (uw / w, vw / w)
+    LitTexture,     // palette[light] and the texel at (u, v), met by a Combine rule
 };
 
 // How a texel t meets the lit colour c (LitTexture):
@@ -46,15 +46,26 @@ enum class Combine : uint8_t {
     TexelWeight,  // c weighed by t against the destination (PixelOp::TexelWeighted)
 };
 
+// A value along a span: at its first pixel and its step per pixel, 16.16, wrapping modulo 2^32.
+struct Ramp {
+    uint32_t at = 0, step = 0;
+};
+// A float value along a span (perspective): at its first pixel and its step per pixel.
+struct FloatRamp {
+    float at = 0, step = 0;
+};
+
 // One span as the scanline engine hands it over: n pixels from dst (and depth, when tested),
-// values of the first pixel and their steps per pixel. Integers wrap modulo 2^32.
+// and the values along it. The values have one layout for every source, the vertex values'
+// (RasterValues); each source reads the ones it draws with, the others are left unset.
 struct SpanRun {
     uint32_t* dst = nullptr;
     uint32_t* depth = nullptr;
     int n = 0;
-    uint32_t z = 0, dz = 0;                  // depth, 0.32
-    uint32_t q[3] = {}, dq[3] = {};          // values, 16.16
-    float f[3] = {}, df[3] = {};             // perspective: w, u * w, v * w
+    uint32_t z = 0, dz = 0;  // depth, 0.32, wrapping modulo 2^32
+    Ramp light, weight;      // palette index and weight, 16.16
+    Ramp u, v;               // texel coordinates, 16.16
+    FloatRamp w, uw, vw;     // perspective: w = 1/z, u w and v w
 };
 
 // Per-material state the spans read, set by setMaterial (and the flat colour per polygon).

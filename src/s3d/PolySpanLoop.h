@@ -10,6 +10,7 @@
 #include <cstddef>
 
 #include "image/BlendKernels.h"
+#include "image/Depth.h"
 #include "s3d/PolySpan.h"
 
 namespace polyspan {
@@ -69,7 +70,7 @@ struct SrcPalette {
     static constexpr bool kModulated = false, kStencil = false, kTexelWeight = false;
     const uint32_t* palette;
     uint32_t q, dq;
-    SrcPalette(const SpanRun& r, const SpanContext& c) : palette(c.palette), q(r.q[0]), dq(r.dq[0]) {}
+    SrcPalette(const SpanRun& r, const SpanContext& c) : palette(c.palette), q(r.light.at), dq(r.light.step) {}
     void skip(uint32_t k) { q += k * dq; }
     uint32_t next(uint32_t&, uint32_t&)
     {
@@ -84,7 +85,7 @@ struct SrcPaletteWeight {
     const uint32_t* palette;
     uint32_t q, dq, w, dw;
     SrcPaletteWeight(const SpanRun& r, const SpanContext& c)
-        : palette(c.palette), q(r.q[0]), dq(r.dq[0]), w(r.q[1]), dw(r.dq[1])
+        : palette(c.palette), q(r.light.at), dq(r.light.step), w(r.weight.at), dw(r.weight.step)
     {
     }
     void skip(uint32_t k) { q += k * dq, w += k * dw; }
@@ -139,7 +140,7 @@ struct SrcTexture {
     static constexpr bool kModulated = kAlpha, kStencil = false, kTexelWeight = false;
     const SpanContext& ctx;
     uint32_t u, du, v, dv;
-    SrcTexture(const SpanRun& r, const SpanContext& c) : ctx(c), u(r.q[0]), du(r.dq[0]), v(r.q[1]), dv(r.dq[1]) {}
+    SrcTexture(const SpanRun& r, const SpanContext& c) : ctx(c), u(r.u.at), du(r.u.step), v(r.v.at), dv(r.v.step) {}
     void skip(uint32_t k) { u += k * du, v += k * dv; }
     uint32_t next(uint32_t& m, uint32_t&)
     {
@@ -170,7 +171,7 @@ struct SrcPerspective {
     float w, dw, uw, duw, vw, dvw;
     int i = 0;
     SrcPerspective(const SpanRun& r, const SpanContext& c)
-        : ctx(c), w(r.f[0]), dw(r.df[0]), uw(r.f[1]), duw(r.df[1]), vw(r.f[2]), dvw(r.df[2])
+        : ctx(c), w(r.w.at), dw(r.w.step), uw(r.uw.at), duw(r.uw.step), vw(r.vw.at), dvw(r.vw.step)
     {
     }
     void skip(uint32_t k) { i += int(k); }
@@ -220,7 +221,7 @@ struct SrcLitTexture {
     const SpanContext& ctx;
     uint32_t q, dq, u, du, v, dv;
     SrcLitTexture(const SpanRun& r, const SpanContext& c)
-        : ctx(c), q(r.q[0]), dq(r.dq[0]), u(r.q[1]), du(r.dq[1]), v(r.q[2]), dv(r.dq[2])
+        : ctx(c), q(r.light.at), dq(r.light.step), u(r.u.at), du(r.u.step), v(r.v.at), dv(r.v.step)
     {
     }
     void skip(uint32_t k) { q += k * dq, u += k * du, v += k * dv; }
@@ -287,7 +288,7 @@ struct Span {
     static void one(const SpanRun& r, const SpanContext& c, Src& src, int i, uint32_t z)
     {
         if constexpr (Dm != DepthMode::Off) {
-            if (z < r.depth[i]) return src.skip(1);
+            if (!depthPasses(r.depth[i], z)) return src.skip(1);
         }
         uint32_t m = 0, keep = 1;
         const uint32_t s = src.next(m, keep);
@@ -320,7 +321,7 @@ struct Span {
             __m128i pass = ones, zb = zero;
             __m128i* zp = nullptr;
             if constexpr (Dm != DepthMode::Off) {
-                // drawn where z >= stored, i.e. not (stored > z)
+                // drawn where z >= stored (depthPasses), i.e. not (stored > z)
                 zp = reinterpret_cast<__m128i*>(r.depth + i);
                 zb = _mm_loadu_si128(zp);
                 pass = _mm_andnot_si128(_mm_cmpgt_epi32(_mm_xor_si128(zb, bias), zl), ones);

@@ -1,5 +1,5 @@
 // Span routines of the untextured sources: the flat colour, the palette by light index, and the
-// palette weighed against the destination by a second value.
+// palette weighed against the destination by the weight.
 #include "s3d/PolySpanLoop.h"
 
 namespace polyspan {

@@ -6,20 +6,20 @@
 
 // Most vertices of one polygon the filler draws; more draw nothing.
 constexpr int kMaxPolygonVertices = 9;
-// Most interpolated values a vertex carries after x, y, w.
-constexpr int kMaxRasterValues = 3;
+// The values a vertex carries for the filler: one layout for every filler kind, each kind
+// interpolating the ones it draws with (the kinds in PolyFiller.h say which).
+struct RasterValues {
+    float light = 0;   // palette index, 0..255 (255 fully lit)
+    float weight = 0;  // weight of the lit colour against the destination, 0..255
+    float u = 0;       // texel coordinates, in texels
+    float v = 0;
+};
 
 // One projected vertex: screen position (pixels, y down), w = 1/z of the camera-space depth
-// (z >= near >= 1, so 0 < w < 1), then the filler kind's values in order:
-//   GouraudFiller        value[0] palette index (0..255)
-//   TwoValueFiller       value[0] palette index, value[1] weight of the lit colour (0..255)
-//   TwoValueTextureFiller value[0] u, value[1] v (texel units)
-//   ThreeValueFiller     value[0] palette index, value[1] u, value[2] v
-//   PerspectiveFiller    value[0] u, value[1] v (texel units; divided by depth per pixel)
-//   FlatTextureFiller    value[0] u, value[1] v, with one palette index per polygon
+// (z >= near >= 1, so 0 < w <= 1), and its values.
 struct RasterVertex {
     float x = 0, y = 0, w = 0;
-    float value[kMaxRasterValues] = {};
+    RasterValues values;
 };
 
 // A texture image as the filler samples it. Width and height are powers of two, maskU = width - 1,
@@ -52,7 +52,8 @@ struct RasterImage {
     int width = 0, height = 0;
 };
 
-// The depth buffer: width x height cells of w * 2^32, larger is nearer, cleared to 0 each frame.
+// The depth buffer: width x height cells of w * 2^32, larger is nearer, cleared to 0 each frame
+// (image/Depth.h: how polygons, points and lines convert and compare).
 struct RasterDepth {
     uint32_t* cells = nullptr;
     int width = 0, height = 0;

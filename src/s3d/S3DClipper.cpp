@@ -22,7 +22,7 @@ void S3DClipper::setup(const S3DCamera& camera)
     m_height = camera.m_screenHeight;
 }
 
-int S3DClipper::clip(const S3DClipVertex* in, int n, int nbValues, RasterVertex* out) const
+int S3DClipper::clip(const S3DClipVertex* in, int n, RasterVertex* out) const
 {
     if (n < 3 || n > kMaxIn) return 0;
     S3DClipVertex buffer[2][kMaxWork];
@@ -48,7 +48,9 @@ int S3DClipper::clip(const S3DClipVertex* in, int n, int nbValues, RasterVertex*
                 // A corner cut on the near plane lies on it exactly, so that rounding does not
                 // put it behind the plane and drop the polygon at projection.
                 if (k == 0) o.p.z = pl.d;
-                for (int q = 0; q < nbValues; ++q) o.value[q] = a.value[q] + t * (b.value[q] - a.value[q]);
+                const auto cut = [t](float from, float to) { return from + t * (to - from); };
+                o.values = {cut(a.values.light, b.values.light), cut(a.values.weight, b.values.weight),
+                            cut(a.values.u, b.values.u), cut(a.values.v, b.values.v)};
             }
         }
         n = m;
@@ -69,7 +71,7 @@ int S3DClipper::clip(const S3DClipVertex* in, int n, int nbValues, RasterVertex*
         out[i].x = std::clamp(sx, 0.0f, maxX);
         out[i].y = std::clamp(sy, 0.0f, maxY);
         out[i].w = w;
-        for (int q = 0; q < nbValues; ++q) out[i].value[q] = v[i].value[q];
+        out[i].values = v[i].values;
     }
     return n;
 }

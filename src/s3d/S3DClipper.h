@@ -10,7 +10,7 @@ class S3DCamera;
 // A polygon corner before projection: camera-space position and the filler's values.
 struct S3DClipVertex {
     Point3D p;
-    float value[kMaxRasterValues] = {};
+    RasterValues values;
 };
 
 class S3DClipper {
@@ -22,11 +22,12 @@ public:
     // Takes the camera's screen values and frustum planes (a copy, valid until the next call).
     void setup(const S3DCamera& camera);
 
-    // Clips n (<= kMaxIn) corners carrying nbValues values each and projects the result into
-    // `out` (kMaxWork entries): w = 1/z, sx = w x scaleX + centerX, sy = centerY - w y scaleY.
-    // Corners are held inside the screen (the planes leave them there but for rounding). Returns
-    // the corner count, 0 when two or fewer remain or a corner lies behind the near plane.
-    int clip(const S3DClipVertex* in, int n, int nbValues, RasterVertex* out) const;
+    // Clips n (<= kMaxIn) corners and projects the result into `out` (kMaxWork entries): w = 1/z,
+    // sx = w x scaleX + centerX, sy = centerY - w y scaleY; a cut corner's values are those of
+    // its edge at the same fraction. Corners are held inside the screen (the planes leave them
+    // there but for rounding). Returns the corner count, 0 when two or fewer remain or a corner
+    // lies behind the near plane.
+    int clip(const S3DClipVertex* in, int n, RasterVertex* out) const;
 
 private:
     struct Plane {

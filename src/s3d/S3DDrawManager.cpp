@@ -6,6 +6,7 @@
 #include "foundation/Report.h"
 #include "foundation/Saturate.h"
 #include "image/CImage32.h"
+#include "image/Depth.h"
 #include "image/Line.h"
 #include "s3d/S3DCamera.h"
 #include "s3d/S3DTriObject.h"
@@ -26,10 +27,10 @@ S3DProjectedVertex projectVertex(const S3DCamera& camera, const Point3D& p)
     return out;
 }
 
-int drawKindFor(bool firstLink, bool secondLink, int opacityKind)
+int drawKindFor(bool weightLink, bool imageLink, int opacityKind)
 {
-    if (firstLink) return kDrawTwoValue;
-    if (secondLink) return kDrawLinkedImage;
+    if (weightLink) return kDrawTwoValue;
+    if (imageLink) return kDrawLinkedImage;
     switch (opacityKind) {
     case 1:
     case 2:
@@ -159,10 +160,10 @@ PolyFiller* S3DDrawManager::filler(int kind, const RasterMaterial& material)
 void S3DDrawManager::drawLine(const S3DProjectedVertex& a, const S3DProjectedVertex& b, uint32_t colour, int mode)
 {
     if (!m_pScreen || ((a.clip | b.clip) & S3DProjectedVertex::kClipNear)) return;
-    // The depth cells hold w * 2^32; lines compare the same bits as signed values, which agree
-    // for every w below 0.5 (near >= 2), and lines never write them.
+    // Lines test the depth cells by their own rule (lineDepthPasses: a near plane below 2 puts
+    // depths in the near half) and never write them.
     const LineDesc line{a.x, a.y, a.w, b.x, b.y, b.w, colour, static_cast<BlendMode>(mode)};
-    ::drawLine(m_pScreen, reinterpret_cast<const int32_t*>(m_depth.cells), line);
+    ::drawLine(m_pScreen, m_depth.cells, line);
 }
 
 void S3DDrawManager::drawPoint(const S3DProjectedVertex& p, uint32_t colour)
@@ -171,11 +172,8 @@ void S3DDrawManager::drawPoint(const S3DProjectedVertex& p, uint32_t colour)
     const int x = saturateToInt(std::floor(p.x)), y = saturateToInt(std::floor(p.y));
     if (x < 0 || y < 0 || x >= m_image.width || y >= m_image.height) return;
     const size_t cell = size_t(y) * size_t(m_image.width) + size_t(x);
-    if (m_depth.cells) {
-        const double z = double(p.w) * 4294967296.0;
-        const uint32_t depth = !(z > 0) ? 0u : z >= 4294967295.0 ? 0xFFFFFFFFu : uint32_t(std::llrint(z));
-        if (depth < m_depth.cells[cell]) return;  // points test the depth and leave it
-    }
+    // Points test the depth as polygons do and leave it.
+    if (m_depth.cells && !depthPasses(m_depth.cells[cell], depthCell(p.w))) return;
     m_image.pixels[cell] = colour;
 }
 

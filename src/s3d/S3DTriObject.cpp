@@ -1,9 +1,18 @@
+// What a tri object does once per scene: loading its record and checking its faces, giving the
+// faces their sub-materials, and the drawing set-up (per-frame arrays, draw operations,
+// outlines). Each frame's work is in S3DTriObjectDraw.cpp.
 #include "s3d/S3DTriObject.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "s3d/L3xFormat.h"
 #include "s3d/L3xRead.h"
+
+namespace {
+// Line blend of a sub-material's blend mode: 0 normal, 3 subtract, any other add.
+int lineMode(int blendMode) { return blendMode == 0 ? 0 : blendMode == 3 ? 2 : 1; }
+} // namespace
 
 void S3DTriObject::load(ChunkFileReader& r)
 {
@@ -90,12 +99,6 @@ void S3DTriObject::checkFaces()
     }
 }
 
-void S3DTriObject::update(float time)
-{
-    m_header.m_node.update(time);
-    for (auto& m : m_modifiers) m->update(time);
-}
-
 void S3DTriObject::prepareMaterial()
 {
     if (!m_pMaterial) return reportWarning(caption().c_str(), "prepareMaterial: m_pMaterial NULL");
@@ -103,4 +106,111 @@ void S3DTriObject::prepareMaterial()
     for (S3DFace& f : m_faces)
         f.pSubMaterial = count == 1 ? m_pMaterial->getSubMaterial(0)
                                     : count > 1 ? m_pMaterial->getSubMaterial(f.subMaterialNumber % count) : nullptr;
+}
+
+// --- drawing set-up ------------------------------------------------------------------------------
+
+void S3DTriObject::setupDrawing()
+{
+    const size_t n = size_t(getNbVertex());
+    m_normals.assign(n, Point3D{});
+    m_cameraVertices.assign(n, Point3D{});
+    m_cameraNormals.assign(n, Point3D{});
+    m_projected.assign(n, S3DProjectedVertex{});
+    sizeLightValues();
+    m_facingAway.assign(m_faces.size(), 0);
+    computeNormals(m_vertices, m_normals);
+    buildDrawOperations();
+}
+
+void S3DTriObject::buildDrawOperations()
+{
+    m_drawOps.clear();
+    m_lines.clear();
+    if (!m_pMaterial) return;
+    for (int s = 0; s < m_pMaterial->getCount(); ++s) {
+        S3DSubMaterial* sub = m_pMaterial->getSubMaterial(s);
+        if (sub->m_paletteEnabled == 0) continue;
+        S3DDrawOp op;
+        op.pSubMaterial = sub;
+        op.kind = drawKindFor(hasWeightLink(), hasImageLink(), sub->m_opacityKind);
+        op.secondPass = !(sub->m_opacityKind != 20 && sub->m_blendMode == 0 && sub->m_opacity == 1.0f);
+        if ((sub->m_opacityKind == 1 || sub->m_opacityKind == 101) && op.kind != kDrawTwoValue &&
+            op.kind != kDrawLinkedImage && sub->m_texture1.m_textureMode == 0) {
+            // A texel darkens the lit colour through an inverted palette.
+            sub->m_negative = 1;
+            sub->m_paletteDirty = 1;
+        }
+        if (op.kind == kDrawTwoValue) {
+            op.pWeight = findVertexChannel(weightLink().text.getName(), op.weightPerTextureVertex);
+            op.invertWeight = weightLink().value2 != 0;
+        }
+        buildPolygons(sub, op.polygons);
+        if (op.polygons.empty()) continue;
+        for (const S3DPolygon& p : op.polygons)
+            for (int k = 0; k < p.n; ++k)
+                if (p.edges & (1 << k)) {
+                    S3DLineItem line;
+                    line.vertex[0] = &m_projected[p.vertex[k]];
+                    line.vertex[1] = &m_projected[p.vertex[(k + 1) % p.n]];
+                    line.colour = &sub->m_lineColour;
+                    line.mode = lineMode(sub->m_blendMode);
+                    m_lines.push_back(line);
+                }
+        m_drawOps.push_back(std::move(op));
+    }
+}
+
+void S3DTriObject::buildPolygons(const S3DSubMaterial* sub, std::vector<S3DPolygon>& polygons) const
+{
+    const int32_t building = polygonBuilding();
+    const auto triangle = [](const S3DFace& face, size_t f) {
+        S3DPolygon p;
+        p.face = uint16_t(f);
+        for (int k = 0; k < 3; ++k) {
+            p.vertex[k] = face.vertex[k];
+            p.textureVertex[k] = face.textureVertex[k];
+        }
+        return p;
+    };
+    for (size_t f = 0; f < m_faces.size(); ++f) {
+        const S3DFace& face = m_faces[f];
+        if (face.pSubMaterial != sub) continue;
+        S3DPolygon p = triangle(face, f);
+        if (building == kPolygonsPaired && f % 2 == 1 && m_faces[f - 1].pSubMaterial == sub) continue;  // merged below
+        if (building == kPolygonsPaired && f % 2 == 0 && f + 1 < m_faces.size() && m_faces[f + 1].pSubMaterial == sub) {
+            // The pair's quad: the second face's far corner goes in at the edge they share.
+            const S3DFace& g = m_faces[f + 1];
+            bool merged = false;
+            for (int k = 0; k < 3 && !merged; ++k) {
+                const uint16_t a = face.vertex[k], b = face.vertex[(k + 1) % 3];
+                for (int j = 0; j < 3 && !merged; ++j) {
+                    if (g.vertex[j] != b || g.vertex[(j + 1) % 3] != a) continue;
+                    const int far = (j + 2) % 3;
+                    int c = 0;
+                    for (int i = 0; i < 3; ++i) {
+                        p.vertex[c] = face.vertex[i];
+                        p.textureVertex[c++] = face.textureVertex[i];
+                        if (i == k) {
+                            p.vertex[c] = g.vertex[far];
+                            p.textureVertex[c++] = g.textureVertex[far];
+                        }
+                    }
+                    p.n = 4;
+                    merged = true;
+                }
+            }
+            if (!merged) {
+                // Faces of a pair without a common edge stay two triangles.
+                polygons.push_back(p);
+                polygons.push_back(triangle(g, f + 1));
+                continue;
+            }
+        }
+        // Outlines: every edge, or the first two (the closing edge of a fan-split quad stays
+        // unmarked).
+        if (building == kPolygonsOutlined) p.edges = 0x7;
+        else if (building == kPolygonsOutlinedOpen) p.edges = 0x3;
+        polygons.push_back(p);
+    }
 }

@@ -1,9 +1,8 @@
-// A tri object's frame: prepare (deformation hooks, camera space, normals, projection, light
-// values, back-face test) and drawing (draw operations per sub-material and pass, polygons
-// through the clipper when a corner needs it, outline lines).
+// What a tri object does every frame: update (node and modifiers), prepare (deformation hooks,
+// camera space, normals, projection, light values, back-face test) and drawing (draw operations
+// per sub-material and pass, polygons through the clipper when a corner needs it, outline
+// lines). What is done once per scene is in S3DTriObject.cpp.
 #include <cmath>
-#include <cstring>
-#include <string>
 #include <utility>
 
 #include "foundation/Report.h"
@@ -75,12 +74,15 @@ float lightValue(const ObjectLight& o, const Point3D& p, const Point3D& n)
     return value * l.m_intensity;
 }
 
-// Line blend of a sub-material's blend mode: 0 normal, 3 subtract, any other add.
-int lineMode(int blendMode) { return blendMode == 0 ? 0 : blendMode == 3 ? 2 : 1; }
-
 } // namespace
 
-// --- deformation hooks ------------------------------------------------------------------------
+// --- update and deformation hooks ----------------------------------------------------------------
+
+void S3DTriObject::update(float time)
+{
+    m_header.m_node.update(time);
+    for (auto& m : m_modifiers) m->update(time);
+}
 
 bool S3DTriObject::applyModifierStack()
 {
@@ -97,7 +99,7 @@ bool S3DTriObject::applyWorldSpaceBindings(const S3DCamera& camera)
     return true;
 }
 
-// --- set-up -------------------------------------------------------------------------------------
+// --- prepare ------------------------------------------------------------------------------------
 
 void S3DTriObject::computeNormals(const std::vector<Point3D>& positions, std::vector<Point3D>& normals) const
 {
@@ -111,138 +113,9 @@ void S3DTriObject::computeNormals(const std::vector<Point3D>& positions, std::ve
     for (Point3D& n : normals) n = normalized(n);
 }
 
-void S3DTriObject::setupDrawing()
-{
-    const size_t n = size_t(getNbVertex());
-    m_normals.assign(n, Point3D{});
-    m_cameraVertices.assign(n, Point3D{});
-    m_cameraNormals.assign(n, Point3D{});
-    m_projected.assign(n, S3DProjectedVertex{});
-    m_lightning.assign(n, 1.0f);
-    m_facingAway.assign(m_faces.size(), 0);
-    computeNormals(m_vertices, m_normals);
-    buildDrawOperations();
-}
-
-const float* S3DTriObject::findVertexChannel(const char* name, bool& perTextureVertex)
-{
-    perTextureVertex = false;
-    if (isNoneName(name)) return nullptr;
-    if (std::strcmp(name, "lightning") == 0) return m_lightning.data();
-    if (const float* stored = findStoredChannel(name)) return stored;
-    if (std::strcmp(name, "opacityMap") == 0) {
-        if (m_textureVertices.empty()) return reportWarning(caption().c_str(), "vertexChannelOpacityMap needs mapping UV",
-                                                            static_cast<const float*>(nullptr));
-        m_opacityMapWanted = true;
-        m_opacityMap.assign(m_textureVertices.size(), 0.0f);
-        perTextureVertex = true;
-        return m_opacityMap.data();
-    }
-    // The named channel records are kept as read; no named channel is found among them yet.
-    return reportWarning(caption().c_str(), (std::string("Can t find valid vertex channel: ") + name).c_str(),
-                         static_cast<const float*>(nullptr));
-}
-
-void S3DTriObject::buildDrawOperations()
-{
-    m_drawOps.clear();
-    m_lines.clear();
-    if (!m_pMaterial) return;
-    // The links of the shading block: the first is the object's first parameter block (enable
-    // flag, invert flag, the name of the second value's channel), the second its first texture
-    // layer (enable flag and an image).
-    const S3DValueBlock& link1 = m_paramBlocks[0];
-    const bool firstLink = link1.value1 != 0;
-    const bool secondLink = m_textureLayers[0].value1 != 0;
-    const int pairing = m_option[1];
-
-    for (int s = 0; s < m_pMaterial->getCount(); ++s) {
-        S3DSubMaterial* sub = m_pMaterial->getSubMaterial(s);
-        if (sub->m_paletteEnabled == 0) continue;
-        S3DDrawOp op;
-        op.pSubMaterial = sub;
-        op.kind = drawKindFor(firstLink, secondLink, sub->m_opacityKind);
-        op.secondPass = !(sub->m_opacityKind != 20 && sub->m_blendMode == 0 && sub->m_opacity == 1.0f);
-        if ((sub->m_opacityKind == 1 || sub->m_opacityKind == 101) && op.kind != kDrawTwoValue &&
-            op.kind != kDrawLinkedImage && sub->m_texture1.m_textureMode == 0) {
-            // A texel darkens the lit colour through an inverted palette.
-            sub->m_negative = 1;
-            sub->m_paletteDirty = 1;
-        }
-        if (op.kind == kDrawTwoValue) {
-            op.pSecondValue = findVertexChannel(link1.text.getName(), op.secondPerTextureVertex);
-            op.invertSecond = link1.value2 != 0;
-        }
-        for (size_t f = 0; f < m_faces.size(); ++f) {
-            const S3DFace& face = m_faces[f];
-            if (face.pSubMaterial != sub) continue;
-            S3DPolygon p;
-            p.face = uint16_t(f);
-            for (int k = 0; k < 3; ++k) {
-                p.vertex[k] = face.vertex[k];
-                p.textureVertex[k] = face.textureVertex[k];
-            }
-            if (pairing == 1 && f % 2 == 1 && m_faces[f - 1].pSubMaterial == sub) continue;  // merged below
-            if (pairing == 1 && f % 2 == 0 && f + 1 < m_faces.size() && m_faces[f + 1].pSubMaterial == sub) {
-                // The pair's quad: the second face's far corner goes in at the edge they share.
-                const S3DFace& g = m_faces[f + 1];
-                bool merged = false;
-                for (int k = 0; k < 3 && !merged; ++k) {
-                    const uint16_t a = face.vertex[k], b = face.vertex[(k + 1) % 3];
-                    for (int j = 0; j < 3 && !merged; ++j) {
-                        if (g.vertex[j] != b || g.vertex[(j + 1) % 3] != a) continue;
-                        const int far = (j + 2) % 3;
-                        int c = 0;
-                        for (int i = 0; i < 3; ++i) {
-                            p.vertex[c] = face.vertex[i];
-                            p.textureVertex[c++] = face.textureVertex[i];
-                            if (i == k) {
-                                p.vertex[c] = g.vertex[far];
-                                p.textureVertex[c++] = g.textureVertex[far];
-                            }
-                        }
-                        p.n = 4;
-                        merged = true;
-                    }
-                }
-                if (!merged) {
-                    // Faces of a pair without a common edge stay two triangles.
-                    op.polygons.push_back(p);
-                    S3DPolygon q;
-                    q.face = uint16_t(f + 1);
-                    for (int k = 0; k < 3; ++k) {
-                        q.vertex[k] = g.vertex[k];
-                        q.textureVertex[k] = g.textureVertex[k];
-                    }
-                    op.polygons.push_back(q);
-                    continue;
-                }
-            }
-            // Outlines: 2 marks every edge, 3 the first two (the closing edge of a fan-split
-            // quad stays unmarked).
-            if (pairing == 2) p.edges = 0x7;
-            else if (pairing == 3) p.edges = 0x3;
-            op.polygons.push_back(p);
-        }
-        if (op.polygons.empty()) continue;
-        for (const S3DPolygon& p : op.polygons)
-            for (int k = 0; k < p.n; ++k)
-                if (p.edges & (1 << k)) {
-                    S3DLineItem line;
-                    line.vertex[0] = &m_projected[p.vertex[k]];
-                    line.vertex[1] = &m_projected[p.vertex[(k + 1) % p.n]];
-                    line.colour = &sub->m_lineColour;
-                    line.mode = lineMode(sub->m_blendMode);
-                    m_lines.push_back(line);
-                }
-        m_drawOps.push_back(std::move(op));
-    }
-}
-
-// --- prepare ------------------------------------------------------------------------------------
-
 void S3DTriObject::computeOpacityMap()
 {
+    float* const opacity = opacityMap();
     const S3DSubMaterial* sub = m_pMaterial->getSubMaterial(0);
     const S3DTextureMap& map = sub->m_texture3;
     const S3DTexture32* texture = map.getTexture();
@@ -254,12 +127,14 @@ void S3DTriObject::computeOpacityMap()
         const uint32_t x = uint32_t(saturateToInt(std::floor(u * float(t.width)))) & t.maskU;
         const uint32_t y = uint32_t(saturateToInt(std::floor((1.0f - v) * float(t.height)))) & t.maskV;
         const uint32_t c = t.pixels[(y << t.shiftU) + x];
-        m_opacityMap[i] = float((c >> 16 & 0xFF) + (c >> 8 & 0xFF) + (c & 0xFF)) * 0.0013071896f;
+        opacity[i] = float((c >> 16 & 0xFF) + (c >> 8 & 0xFF) + (c & 0xFF)) * 0.0013071896f;
     }
 }
 
 void S3DTriObject::computeLightValues()
 {
+    float* const lightning = lightValues();
+    if (!lightning) return;
     // Lights in the object's own space: positions through the inverse world matrix.
     const Matrix inverse = m_header.m_node.matrix().inverse();
     bool first = true;
@@ -275,8 +150,8 @@ void S3DTriObject::computeLightValues()
         // further one adds and the sum is held to 0.001 .. 1.
         for (size_t i = 0; i < m_vertices.size(); ++i) {
             const float v = lightValue(o, m_vertices[i], m_normals[i]);
-            if (!first) m_lightning[i] = clampLight(m_lightning[i] + v);
-            else m_lightning[i] = light->m_type == 3 ? clampLight(v) : (v > 1.0f ? 1.0f : v);
+            if (!first) lightning[i] = clampLight(lightning[i] + v);
+            else lightning[i] = light->m_type == 3 ? clampLight(v) : (v > 1.0f ? 1.0f : v);
         }
         first = false;
     }
@@ -287,8 +162,8 @@ void S3DTriObject::prepare(const S3DCamera& camera)
     m_hasMaterial = m_pMaterial && m_pMaterial->getCount() > 0;
     if (!m_visible || !m_hasMaterial || m_projected.size() != m_vertices.size()) return;
 
-    // 1. Channels that come from textures.
-    if (m_opacityMapWanted) computeOpacityMap();
+    // 1. Channels that come from textures (the opacity map, once asked for).
+    if (opacityMap()) computeOpacityMap();
     // 2. Skin, morph and the modifier stack, in object space.
     const bool stackMoved = !m_stack.empty() && applyModifierStack();
     // 3. Camera space: p' = p (world view).
@@ -325,7 +200,8 @@ void S3DTriObject::prepare(const S3DCamera& camera)
 void S3DTriObject::drawPolygon(S3DDrawManager& manager, PolyFiller& filler, const S3DDrawOp& op,
                                const S3DPolygon& polygon, int kind)
 {
-    if (m_facingAway[polygon.face] && op.pSubMaterial->m_twoSided == 0) return;
+    const float* const lightning = lightValues();
+    if (!lightning || (m_facingAway[polygon.face] && op.pSubMaterial->m_twoSided == 0)) return;
     // A face drawn from behind takes its first and third corners exchanged, which reverses its
     // winding (for a quad too: a b c d becomes c b a d).
     int order[4] = {0, 1, 2, 3};
@@ -337,15 +213,18 @@ void S3DTriObject::drawPolygon(S3DDrawManager& manager, PolyFiller& filler, cons
     const S3DTexture32* texture = map.getTexture();
     const float texW = texture ? texture->getWidth() : 0.0f, texH = texture ? texture->getHeight() : 0.0f;
 
+    // Every corner carries the values of its vertex; each filler kind reads the ones it draws with.
     S3DClipVertex corner[4];
     uint8_t clip = 0;
     for (int c = 0; c < n; ++c) {
         const int k = order[c];
         const uint16_t v = polygon.vertex[k];
-        const float light = m_lightning[v] * 255.0f;
-        float* q = corner[c].value;
-        float u = 0.0f, t = 0.0f;
+        RasterValues& values = corner[c].values;
+        values.light = lightning[v] * 255.0f;
+        const float weight = op.pWeight ? op.pWeight[op.weightPerTextureVertex ? polygon.textureVertex[k] : v] : 1.0f;
+        values.weight = op.invertWeight ? 255.0f - weight * 255.0f : weight * 255.0f;
         if (textured) {
+            float u = 0.0f, t = 0.0f;
             if (map.m_environmentMap != 0) {
                 u = (m_cameraNormals[v].x + 1.0f) * 0.5f;
                 t = (m_cameraNormals[v].y + 1.0f) * 0.5f;
@@ -359,50 +238,26 @@ void S3DTriObject::drawPolygon(S3DDrawManager& manager, PolyFiller& filler, cons
                 u += map.m_generatorValue[0];
                 t += map.m_generatorValue[1];
             }
-            u *= texW;
-            t = (1.0f - t) * texH;
-        }
-        switch (kind) {
-        case kDrawTwoValue: {
-            float second = 1.0f;
-            if (op.pSecondValue) second = op.pSecondValue[op.secondPerTextureVertex ? polygon.textureVertex[k] : v];
-            q[0] = light;
-            q[1] = op.invertSecond ? 255.0f - second * 255.0f : second * 255.0f;
-            break;
-        }
-        case kDrawLitTexture:
-            q[0] = light;
-            q[1] = u;
-            q[2] = t;
-            break;
-        case kDrawTexture:
-        case kDrawPerspective:
-        case kDrawFlatTexture:
-            q[0] = u;
-            q[1] = t;
-            break;
-        default: q[0] = light; break;
+            values.u = u * texW;
+            values.v = (1.0f - t) * texH;
         }
         corner[c].p = m_cameraVertices[v];
         clip |= m_projected[v].clip;
     }
     // The flat kinds: one index per face from its three light values.
     const int flatIndex =
-        int(std::lround((m_lightning[polygon.vertex[0]] + m_lightning[polygon.vertex[1]] + m_lightning[polygon.vertex[2]]) *
+        int(std::lround((lightning[polygon.vertex[0]] + lightning[polygon.vertex[1]] + lightning[polygon.vertex[2]]) *
                         84.9915f));
 
     RasterVertex out[S3DClipper::kMaxWork];
     if (clip == 0) {
         for (int c = 0; c < n; ++c) {
             const S3DProjectedVertex& p = m_projected[polygon.vertex[order[c]]];
-            out[c].x = p.x;
-            out[c].y = p.y;
-            out[c].w = p.w;
-            for (int k = 0; k < kMaxRasterValues; ++k) out[c].value[k] = corner[c].value[k];
+            out[c] = {p.x, p.y, p.w, corner[c].values};
         }
         return filler.drawPolygon(out, n, flatIndex);
     }
-    const int m = manager.clipper().clip(corner, n, kMaxRasterValues, out);
+    const int m = manager.clipper().clip(corner, n, out);
     if (m > 0) filler.drawPolygon(out, m, flatIndex);
 }
 

@@ -6,6 +6,7 @@
 
 #include "foundation/Report.h"
 #include "s3d/L3xRead.h"
+#include "s3d/S3DNode.h"
 
 namespace {
 // Drops `channel` when it is not one value per vertex, saying so once.
@@ -23,6 +24,26 @@ const float* S3DVertexData::findStoredChannel(const char* name) const
 {
     if (name && std::strcmp(name, "softSelection") == 0) return softSelection();
     return nullptr;
+}
+
+const float* S3DVertexData::findChannel(const char* name, bool& perTextureVertex, const char* caption)
+{
+    perTextureVertex = false;
+    if (isNoneName(name)) return nullptr;
+    if (std::strcmp(name, "lightning") == 0) return lightValues();
+    if (const float* stored = findStoredChannel(name)) return stored;
+    if (std::strcmp(name, "opacityMap") == 0) {
+        if (m_textureVertices.empty()) {
+            reportWarning(caption, "vertexChannelOpacityMap needs mapping UV");
+            return nullptr;
+        }
+        m_opacityMap.assign(m_textureVertices.size(), 0.0f);
+        perTextureVertex = true;
+        return m_opacityMap.data();
+    }
+    // The named channel records are kept as read; no named channel is found among them yet.
+    return reportWarning(caption, (std::string("Can t find valid vertex channel: ") + name).c_str(),
+                         static_cast<const float*>(nullptr));
 }
 
 void S3DVertexData::loadPositions(ChunkFileReader& r, const char* caption)

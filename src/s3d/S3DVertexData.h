@@ -1,9 +1,11 @@
 // The vertices of a tri object or shape and what it holds per vertex: current and rest
 // positions, texture vertices and the per-vertex channels (soft-selection weights, a tri
-// object's second point, a shape's value). The one rule for channels lives here: a channel
-// holds exactly one value per vertex. One of another length (a later positions record changed
-// the count) is reported once when its object finishes loading and is never used. Modifiers
-// and drawing find channels through this class only.
+// object's second point, a shape's value, and the two channels a tri object's frame computes:
+// light values and the opacity map). The one rule for channels lives here: a channel holds
+// exactly one value per vertex (the opacity map one per texture vertex). One loaded with
+// another length (a later positions record changed the count) is reported once when its object
+// finishes loading and is never used. Modifiers and drawing find channels through this class
+// only: the modifier stack the stored ones (findStoredChannel), drawing all (findChannel).
 #pragma once
 
 #include <cstdint>
@@ -30,6 +32,15 @@ public:
     // A stored per-vertex float channel by name ("softSelection"), one value per vertex; null
     // for any other name or a channel the object does not have. Silent: callers report.
     const float* findStoredChannel(const char* name) const;
+    // Any float channel by name: "NULL" gives none silently; "lightning" (per vertex), a stored
+    // one, or "opacityMap" (per texture vertex, which from then on is computed each frame; none
+    // without texture vertices). Others are reported under `caption` as not found.
+    const float* findChannel(const char* name, bool& perTextureVertex, const char* caption);
+    // The light values, one per vertex once sized (a tri object's drawing set-up), written each frame.
+    float* lightValues() { return m_lightning.size() == m_vertices.size() ? m_lightning.data() : nullptr; }
+    void sizeLightValues() { m_lightning.assign(m_vertices.size(), 1.0f); }
+    // The opacity map, one value per texture vertex, once asked for by name; null before.
+    float* opacityMap() { return m_opacityMap.empty() ? nullptr : m_opacityMap.data(); }
 
     std::vector<Point3D> m_vertices;      // current positions
     std::vector<Point3D> m_restVertices;  // the modifiers' input
@@ -63,4 +74,6 @@ private:
     std::vector<float> m_softSelection;
     std::vector<Point3D> m_extraPoints;
     std::vector<int16_t> m_vertexValues;
+    std::vector<float> m_lightning;   // the "lightning" channel: light value 0 .. 1 per vertex
+    std::vector<float> m_opacityMap;  // the "opacityMap" channel, per texture vertex
 };

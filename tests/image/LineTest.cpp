@@ -25,12 +25,12 @@ LineDesc line(float x0, float y0, float x1, float y1, uint32_t colour, int mode,
 
 TEST(LineDepth, ConvertsToTheBufferForm)
 {
-    EXPECT_EQ(lineDepth(0.25f), 1 << 30);
-    EXPECT_EQ(lineDepth(-0.25f), -(1 << 30));
-    EXPECT_EQ(lineDepth(0.5f), INT32_MIN);  // 2^31 modulo 2^32 as a signed value
-    EXPECT_EQ(lineDepth(1.0f), 0);
-    EXPECT_EQ(lineDepth(0.0f), 0);
-    EXPECT_EQ(lineDepth(1.25f), 1 << 30);
+    EXPECT_EQ(lineDepth(0.25f), 1u << 30);
+    EXPECT_EQ(lineDepth(-0.25f), 0xC0000000u);  // -2^30 modulo 2^32
+    EXPECT_EQ(lineDepth(0.5f), 0x80000000u);    // 2^31, the first depth of the near half
+    EXPECT_EQ(lineDepth(1.0f), 0u);
+    EXPECT_EQ(lineDepth(0.0f), 0u);
+    EXPECT_EQ(lineDepth(1.25f), 1u << 30);
 }
 
 TEST(ClipLine, MarginOfOnePixel)
@@ -95,15 +95,15 @@ TEST_P(Lines, ZeroLengthDrawsOnlyTheEndPointPairs)
 TEST_P(Lines, StrictReadOnlyDepthTest)
 {
     CImage32Buffered img(20, 10);
-    std::vector<int32_t> depth(200, lineDepth(0.25f));
+    std::vector<uint32_t> depth(200, lineDepth(0.25f));
     img.clear(0);
     drawLine(&img, depth.data(), line(2, 3, 17, 7, 0xFFFFFFFFu, 0, 0.25f, 0.25f));
     EXPECT_EQ(changedBox(img, 0).count, 0);  // equal depths: not drawn
     std::fill(depth.begin(), depth.end(), lineDepth(0.25f) - 1);
     drawLine(&img, depth.data(), line(2, 3, 17, 7, 0xFFFFFFFFu, 0, 0.25f, 0.25f));
     EXPECT_GT(changedBox(img, 0).count, 20);
-    EXPECT_EQ(depth, std::vector<int32_t>(200, lineDepth(0.25f) - 1));  // never written
-    // Signed comparison: a buffer of 0.75 (negative in buffer form) is behind 0.25.
+    EXPECT_EQ(depth, std::vector<uint32_t>(200, lineDepth(0.25f) - 1));  // never written
+    // The near half: for lines a buffer of 0.75 is behind 0.25.
     img.clear(0);
     std::fill(depth.begin(), depth.end(), lineDepth(0.75f));
     drawLine(&img, depth.data(), line(2, 3, 17, 7, 0xFFFFFFFFu, 0, 0.25f, 0.25f));
@@ -118,11 +118,12 @@ TEST_P(Lines, StrictReadOnlyDepthTest)
 
 TEST_P(Lines, DepthStepsTheShortWayAcrossTheWrap)
 {
-    // 0.49 -> 2104533975 and 0.51 -> -2104533975 in buffer form: the short way (+0.02 x 2^32 over
-    // 16 pixels) stays above 0.35 (1503238554) until it wraps at the middle; the long way
-    // (-0.98 x 2^32) would already be below it at x = 7 (2104533975 - 5 x 263066746).
+    // 0.49 -> 2104533975 and 0.51 -> 2190433321, in the near half: the short way (+0.02 x 2^32
+    // over 16 pixels) stays above 0.35 (1503238554) until it enters the near half at the middle,
+    // which lines take as behind; the long way (-0.98 x 2^32) would already be below it at x = 7
+    // (2104533975 - 5 x 263066746).
     CImage32Buffered img(20, 10);
-    std::vector<int32_t> depth(200, lineDepth(0.35f));
+    std::vector<uint32_t> depth(200, lineDepth(0.35f));
     for (bool reversed : {false, true}) {
         img.clear(0);
         const LineDesc l = reversed ? line(18, 5, 2, 5, 0xFFFFFFFFu, 0, 0.51f, 0.49f)
@@ -171,11 +172,11 @@ TEST(LinesRandom, SimdEqualsScalar)
 {
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> coord(-10, 50), z(-1, 1);
-    std::vector<int32_t> depth(40 * 30);
-    for (int32_t& d : depth) d = int32_t(rng());
+    std::vector<uint32_t> depth(40 * 30);
+    for (uint32_t& d : depth) d = uint32_t(rng());
     for (int round = 0; round < 400; ++round) {
         const LineDesc l = line(coord(rng), coord(rng), coord(rng), coord(rng), rng(), int(rng() % 4), z(rng), z(rng));
-        const int32_t* buffer = (round & 1) ? depth.data() : nullptr;
+        const uint32_t* buffer = (round & 1) ? depth.data() : nullptr;
         SCOPED_TRACE(round);
         atEveryLevel([&] {
             CImage32Buffered a(40, 30);

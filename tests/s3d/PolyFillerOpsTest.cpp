@@ -16,10 +16,10 @@ struct Strip {
     std::vector<uint32_t> px;
     RasterImage image;
     explicit Strip(uint32_t background) : px(16, background), image{px.data(), 8, 2} {}
-    void draw(PolyFiller& f, float a, float b = 0, int flatIndex = 0)
+    void draw(PolyFiller& f, RasterValues a = {}, int flatIndex = 0)
     {
         f.setDestination(&image);
-        const RasterVertex q[] = {{0, 0, 0.5f, {a, b}}, {0, 2, 0.5f, {a, b}}, {8, 2, 0.5f, {a, b}}, {8, 0, 0.5f, {a, b}}};
+        const RasterVertex q[] = {{0, 0, 0.5f, a}, {0, 2, 0.5f, a}, {8, 2, 0.5f, a}, {8, 0, 0.5f, a}};
         f.drawPolygon(q, 4, flatIndex);
     }
 };
@@ -47,7 +47,7 @@ TEST(PolyFillerOps, OpacityKind20ScalesTheColourBeforeAddingOrSubtracting)
         FlatFiller f;
         f.setMaterial(&m);
         Strip s(c.background);
-        s.draw(f, 0);
+        s.draw(f);
         EXPECT_EQ(s.px[5], c.want) << c.blendMode << " " << c.opacityKind;
     }
 }
@@ -64,7 +64,7 @@ TEST(PolyFillerOps, SecondValueWeighsTheAverageByHalf)
     TwoValueFiller f;
     f.setMaterial(&m);
     Strip s(0);
-    s.draw(f, 200, 255);
+    s.draw(f, {.light = 200, .weight = 255});
     EXPECT_EQ(s.px[3], 0x636363u);
 }
 
@@ -77,8 +77,8 @@ TEST(PolyFillerOps, LightIndicesPastTheEndsTakeTheEndEntries)
     GouraudFiller f;
     f.setMaterial(&m);
     Strip over(0), under(0x123456u);
-    over.draw(f, 300);
-    under.draw(f, -20);
+    over.draw(f, {.light = 300});
+    under.draw(f, {.light = -20});
     EXPECT_EQ(over.px[9], 0xFFFFFFu);
     EXPECT_EQ(under.px[9], 0u);
 }
@@ -115,7 +115,7 @@ TEST(PolyFillerOps, TexturedKindsReadUAndVAndMeetTheLitColourByTheTextureMode)
     PerspectiveFiller p;
     p.setMaterial(&m);
     Strip s(0);
-    s.draw(p, 0.5f, 1.5f);
+    s.draw(p, {.u = 0.5f, .v = 1.5f});
     EXPECT_EQ(s.px[6], 0x102030u);
     // Lit texture, texel (0, 0) against the grey 0x80 of every index: texture mode 1 multiplies
     // (t c >> 8), any other mode but 0 adds with saturation.
@@ -124,8 +124,8 @@ TEST(PolyFillerOps, TexturedKindsReadUAndVAndMeetTheLitColourByTheTextureMode)
     m.textureMode = 1;
     lit.setMaterial(&m);
     Strip mul(0);
-    const RasterVertex q[] = {{0, 0, 0.5f, {200, 0.5f, 0.5f}}, {0, 2, 0.5f, {200, 0.5f, 0.5f}},
-                              {8, 2, 0.5f, {200, 0.5f, 0.5f}}, {8, 0, 0.5f, {200, 0.5f, 0.5f}}};
+    const RasterValues at{.light = 200, .u = 0.5f, .v = 0.5f};
+    const RasterVertex q[] = {{0, 0, 0.5f, at}, {0, 2, 0.5f, at}, {8, 2, 0.5f, at}, {8, 0, 0.5f, at}};
     lit.setDestination(&mul.image);
     lit.drawPolygon(q, 4);
     EXPECT_EQ(mul.px[5], 0x402010u);

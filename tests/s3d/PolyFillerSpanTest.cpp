@@ -28,11 +28,13 @@ struct Texture {
 struct Strip {
     std::vector<uint32_t> px = std::vector<uint32_t>(16);
     RasterImage image{px.data(), 8, 2};
-    void draw(PolyFiller& f, float a, float b, float c, bool uFollowsX = false)
+    void draw(PolyFiller& f, RasterValues a, bool uFollowsX = false)
     {
         f.setDestination(&image);
         const auto v = [&](float x, float y) {
-            return RasterVertex{x, y, 0.5f, {a, uFollowsX ? x : b, uFollowsX ? b : c}};
+            RasterVertex r{x, y, 0.5f, a};
+            if (uFollowsX) r.values.u = x;
+            return r;
         };
         const RasterVertex r[] = {v(0, 0), v(0, 2), v(8, 2), v(8, 0)};
         f.drawPolygon(r, 4);
@@ -55,14 +57,14 @@ TEST(PolyFillerSpan, SamplesTexelsWithMasksAndBilinearWeights)
 
     // Nearest: u = 5.7 -> column 5 & 3 = 1, v = -0.5 -> row -1 & 3 = 3.
     f.setMaterial(&m);
-    s.draw(f, 5.7f, -0.5f, 0);
+    s.draw(f, {.u = 5.7f, .v = -0.5f});
     EXPECT_EQ(s.px[5], 0x0000FF28u);
 
     // Bilinear at u = 1.25, v = 2.5: fractions 1024 and 2048, weights 96, 32, 96, 32;
     // blue (96 * 100 + 32 * 200 + 96 * 40) >> 8 = 77, green (256 * 255) >> 8 = 255.
     m.bilinear = true;
     f.setMaterial(&m);
-    s.draw(f, 1.25f, 2.5f, 0);
+    s.draw(f, {.u = 1.25f, .v = 2.5f});
     EXPECT_EQ(s.px[3], 0x0000FF4Du);
 
     // A texture with its own opacity weighs each texel by its top byte: 255 * 128 / 256 = 127
@@ -74,7 +76,7 @@ TEST(PolyFillerSpan, SamplesTexelsWithMasksAndBilinearWeights)
     m.texture = own.view;
     f.setMaterial(&m);
     s.px.assign(16, 0);
-    s.draw(f, 0, 0, 0);
+    s.draw(f, {});
     EXPECT_EQ(s.px[9], 0x407F7F7Fu);
 
     // A view whose masks disagree with its size draws nothing.
@@ -101,7 +103,7 @@ TEST(PolyFillerSpan, LitTextureRules)
     m.opacityKind = 2;
     f.setMaterial(&m);
     s.px.assign(16, d);
-    s.draw(f, 10, 0, 0, true);
+    s.draw(f, {.light = 10}, true);
     EXPECT_EQ(s.px[2], d);
     EXPECT_EQ(s.px[3], 0x0A64C8FFu);
 
@@ -110,14 +112,14 @@ TEST(PolyFillerSpan, LitTextureRules)
     m.opacityKind = 3;
     f.setMaterial(&m);
     s.px.assign(16, d);
-    s.draw(f, 10, 0, 0, true);
+    s.draw(f, {.light = 10}, true);
     EXPECT_EQ(s.px[4], 0xF91D593Fu);
     EXPECT_EQ(s.px[5], 0xBC63599Eu);
 
     // Texture mode 0: the inverted palette is taken from the texel, max(0, t - c).
     m.opacityKind = 1;
     f.setMaterial(&m);
-    s.draw(f, 10, 0, 0, true);
+    s.draw(f, {.light = 10}, true);
     EXPECT_EQ(s.px[6], 0u);
     EXPECT_EQ(s.px[7], 0x369B0000u);
 
@@ -127,7 +129,7 @@ TEST(PolyFillerSpan, LitTextureRules)
     flat.setMaterial(&m);
     s.px.assign(16, d);
     flat.setDestination(&s.image);
-    const RasterVertex r[] = {{0, 0, 0.5f, {0, 0}}, {0, 2, 0.5f, {0, 0}}, {8, 2, 0.5f, {8, 0}}, {8, 0, 0.5f, {8, 0}}};
+    const RasterVertex r[] = {{0, 0, 0.5f, {}}, {0, 2, 0.5f, {}}, {8, 2, 0.5f, {.u = 8}}, {8, 0, 0.5f, {.u = 8}}};
     flat.drawPolygon(r, 4, 10);
     EXPECT_EQ(s.px[8], d);
     EXPECT_EQ(s.px[9], 0x0A64C8FFu);
@@ -142,7 +144,7 @@ TEST(PolyFillerSpan, SecondValueWeighsTheLitColour)
     TwoValueFiller f;
     f.setMaterial(&m);
     Strip s;
-    s.draw(f, 200, 64, 0);  // 200 * 64 / 256 = 50 over black
+    s.draw(f, {.light = 200, .weight = 64});  // 200 * 64 / 256 = 50 over black
     EXPECT_EQ(s.px[0], 0x323232u);
 }
 
@@ -187,12 +189,14 @@ TEST(PolyFillerSpan, SimdMatchesScalar)
                                 run.n = n;
                                 run.z = any();
                                 run.dz = uint32_t(range(-1 << 28, 1 << 28));
-                                run.q[0] = uint32_t(range(-8 << 16, 263 << 16));
-                                run.dq[0] = uint32_t(range(-20 << 16, 20 << 16));
-                                for (int k = 1; k < 3; ++k) run.q[k] = any(), run.dq[k] = uint32_t(range(-1 << 20, 1 << 20));
-                                run.f[0] = 0.2f + float(range(0, 1000)) / 1000, run.df[0] = float(range(-100, 100)) / 1e4f;
-                                for (int k = 1; k < 3; ++k)
-                                    run.f[k] = float(range(-5000, 5000)) / 100, run.df[k] = float(range(-500, 500)) / 100;
+                                run.light = {uint32_t(range(-8 << 16, 263 << 16)),
+                                             uint32_t(range(-20 << 16, 20 << 16))};
+                                run.weight = {any(), uint32_t(range(-1 << 20, 1 << 20))};
+                                run.u = {any(), uint32_t(range(-20 << 16, 20 << 16))};
+                                run.v = {any(), uint32_t(range(-1 << 20, 1 << 20))};
+                                run.w = {0.2f + float(range(0, 1000)) / 1000, float(range(-100, 100)) / 1e4f};
+                                for (FloatRamp* r : {&run.uw, &run.vw})
+                                    *r = {float(range(-5000, 5000)) / 100, float(range(-500, 500)) / 100};
                                 std::vector<uint32_t> d2 = d1, z2 = z1;
                                 if (trial & 1)  // stored depths equal to the span's: the test is >=
                                     for (int i = 0; i < n; ++i) z1[i] = z2[i] = run.z + uint32_t(i) * run.dz;

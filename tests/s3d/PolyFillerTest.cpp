@@ -55,9 +55,9 @@ RasterMaterial material(const uint32_t* palette, int blendMode = 0, float opacit
     return m;
 }
 
-RasterVertex vtx(float x, float y, float w = 0.5f, float a = 0, float b = 0, float c = 0)
+RasterVertex vtx(float x, float y, float w = 0.5f, float light = 0)
 {
-    return {x, y, w, {a, b, c}};
+    return {x, y, w, {.light = light}};
 }
 
 // Counts coverage: every drawn pixel adds 1 (additive blend of flat colour 1).

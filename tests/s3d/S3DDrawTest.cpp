@@ -192,15 +192,15 @@ TEST(S3DDraw, SpotAndDirectionalLightValuesWithTheirFloor)
     s->setCamera(0);
     s->update(0);
     s->prepare();
-    const std::vector<float>& spot = s->findTriObject("spot")->m_lightning;
+    const float* spot = s->findTriObject("spot")->lightValues();
     EXPECT_NEAR(spot[0], 0.6f, 1e-5f);
     EXPECT_NEAR(spot[1], 0.4165024f, 1e-5f);
     EXPECT_EQ(spot[2], 0.0f);
-    const std::vector<float>& both = s->findTriObject("both")->m_lightning;
+    const float* both = s->findTriObject("both")->lightValues();
     EXPECT_NEAR(both[0], 0.6f, 1e-5f);
     EXPECT_NEAR(both[1], 0.4165024f, 1e-5f);
     EXPECT_FLOAT_EQ(both[2], 0.001f);
-    const std::vector<float>& sun = s->findTriObject("sun")->m_lightning;
+    const float* sun = s->findTriObject("sun")->lightValues();
     EXPECT_NEAR(sun[0], 0.9f, 1e-5f);
     EXPECT_NEAR(sun[1], 0.15f, 1e-5f);
     EXPECT_FLOAT_EQ(sun[2], 0.001f);
@@ -495,7 +495,7 @@ TEST(S3DDraw, SpanCutAtTheLeftEdgeStartsWithTheDepthOfItsFirstPixel)
     filler.setDestination(&image);
     filler.setZBuffer(&cells);
     filler.setMaterial(&m);
-    const RasterVertex v[3] = {{-10, 0, 0.25f, {0}}, {-10, 20, 0.25f, {0}}, {30, 20, 0.5f, {255}}};
+    const RasterVertex v[3] = {{-10, 0, 0.25f, {}}, {-10, 20, 0.25f, {}}, {30, 20, 0.5f, {.light = 255}}};
     filler.drawPolygon(v, 3);
     // The light index runs 0 .. 255 the same way: 63.75 at x = 0, 95.6 at x = 5.
     EXPECT_EQ(pixels[10 * 64], 63 * 0x010101u);
@@ -517,13 +517,13 @@ TEST(S3DDraw, ClipperCutsAtTheSidePlanes)
         in[0].p = {0, -10, 100};
         in[1].p = {200 * side, -10, 100};
         in[2].p = {0, 30, 100};
-        for (int i = 0; i < 3; ++i) in[i].value[0] = float(100 * i);
+        for (int i = 0; i < 3; ++i) in[i].values.light = float(100 * i);
         RasterVertex out[S3DClipper::kMaxWork];
-        const int n = clipper.clip(in, 3, 1, out);
+        const int n = clipper.clip(in, 3, out);
         ASSERT_EQ(n, 4) << side;
         // Start from the corner at the centre column, then walk the polygon's order.
         std::vector<std::array<float, 3>> got;
-        for (int i = 0; i < n; ++i) got.push_back({out[i].x, out[i].y, out[i].value[0]});
+        for (int i = 0; i < n; ++i) got.push_back({out[i].x, out[i].y, out[i].values.light});
         std::sort(got.begin(), got.end(), [](const auto& a, const auto& b) { return a[2] < b[2]; });
         const float edge = side > 0 ? 512.0f : 0.0f;
         const float want[4][3] = {{256, 153.6f, 0}, {edge, 153.6f, 50}, {edge, 102.4f, 150}, {256, 51.2f, 200}};
@@ -546,7 +546,7 @@ TEST(S3DDraw, ClipperKeepsACornerLyingOnAPlane)
     in[1].p = {10, 0, 20};
     in[2].p = {0, 5, 20};
     RasterVertex out[S3DClipper::kMaxWork];
-    EXPECT_EQ(clipper.clip(in, 3, 1, out), 3);
+    EXPECT_EQ(clipper.clip(in, 3, out), 3);
 }
 
 TEST(S3DDraw, TextureCropTakesRowsFromTheHeight)

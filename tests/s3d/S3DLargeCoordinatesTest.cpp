@@ -31,7 +31,7 @@ TEST(S3DLargeCoordinates, FloorTrianglesWiderThanTheViewKeepTheirCorners)
             in[1].p = {0.5f * float(i) - 40.0f, y, z + 60.0f + float(i)};
             in[2].p = {halfWidth - 11.0f * float(i), y, z + 0.25f * float(i)};
             RasterVertex out[S3DClipper::kMaxWork];
-            const int n = clipper.clip(in, 3, 0, out);
+            const int n = clipper.clip(in, 3, out);
             if (n < 3) {
                 ++vanished;
                 continue;
@@ -73,10 +73,10 @@ TEST(S3DLargeCoordinates, TextureCoordinatesFarFromZeroKeepTheirTexels)
         for (float u0 : {40000.0f, -40016.0f}) {
             const float v = u0 > 0 ? 70000.5f : -69999.5f;
             px.assign(16, 0);
-            const RasterVertex quad[] = {{0, 0, 0.5f, {u0, v}},
-                                         {0, 1, 0.5f, {u0, v}},
-                                         {16, 1, 0.5f, {u0 + 16, v}},
-                                         {16, 0, 0.5f, {u0 + 16, v}}};
+            const RasterVertex quad[] = {{0, 0, 0.5f, {.u = u0, .v = v}},
+                                         {0, 1, 0.5f, {.u = u0, .v = v}},
+                                         {16, 1, 0.5f, {.u = u0 + 16, .v = v}},
+                                         {16, 0, 0.5f, {.u = u0 + 16, .v = v}}};
             f->drawPolygon(quad, 4);
             for (int x = 0; x < 16; ++x) EXPECT_EQ(px[size_t(x)], uint32_t(10 * (x % 4 + 1))) << u0 << " at " << x;
         }

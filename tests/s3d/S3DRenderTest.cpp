@@ -147,20 +147,20 @@ TEST(S3DRender, GuardBandClipperAndDepthKeys)
     in[0].p = {-10, -5, 20};
     in[1].p = {10, -5, 20};
     in[2].p = {0, 5, 0};
-    in[0].value[0] = 0;
-    in[1].value[0] = 100;
-    in[2].value[0] = 200;
+    in[0].values.light = 0;
+    in[1].values.light = 100;
+    in[2].values.light = 200;
     RasterVertex out[S3DClipper::kMaxWork];
-    ASSERT_EQ(clipper.clip(in, 3, 1, out), 4);
+    ASSERT_EQ(clipper.clip(in, 3, out), 4);
     const float expect[4][4] = {{128, 192, 0.05f, 0}, {384, 192, 0.05f, 100}, {384, 128, 0.1f, 150}, {128, 128, 0.1f, 100}};
     for (int i = 0; i < 4; ++i) {
         EXPECT_NEAR(out[i].x, expect[i][0], 1e-3) << i;
         EXPECT_NEAR(out[i].y, expect[i][1], 1e-3) << i;
         EXPECT_NEAR(out[i].w, expect[i][2], 1e-6) << i;
-        EXPECT_NEAR(out[i].value[0], expect[i][3], 1e-3) << i;
+        EXPECT_NEAR(out[i].values.light, expect[i][3], 1e-3) << i;
     }
     in[0].p.z = in[1].p.z = 5;  // wholly in front of the eye but before the near plane
-    EXPECT_EQ(clipper.clip(in, 3, 1, out), 0);
+    EXPECT_EQ(clipper.clip(in, 3, out), 0);
 
     // A line at the depth of a triangle sorts 10 below it; points alone are the only list.
     S3DProjectedVertex p{0, 0, 0.01f, 0};
@@ -299,7 +299,7 @@ TEST(S3DRender, FacesTakeTheirSubMaterialModuloTheCount)
     S3DTriObject& o = scene->getTriObjects()[0];
     bool perTexture = false;
     EXPECT_EQ(o.findVertexChannel("NULL", perTexture), nullptr);
-    EXPECT_EQ(o.findVertexChannel("lightning", perTexture), o.m_lightning.data());
+    EXPECT_EQ(o.findVertexChannel("lightning", perTexture), o.lightValues());
     EXPECT_EQ(o.findVertexChannel("opacityMap", perTexture), nullptr);
     EXPECT_TRUE(reports.has("S3DTriObject warning: o", "vertexChannelOpacityMap needs mapping UV"));
     EXPECT_EQ(o.findVertexChannel("heat", perTexture), nullptr);

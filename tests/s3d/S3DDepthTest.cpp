@@ -1,0 +1,72 @@
+// One depth buffer for polygons, points and lines, with the near plane at 1 so that depths reach
+// the near half (w >= 0.5, z <= 2): the filler writes the cells, points compare as polygons do,
+// lines take near-half depths as lying behind all others. Expected pixels follow from those rules.
+#include <gtest/gtest.h>
+
+#include "image/CImage32.h"
+#include "s3d/S3DCamera.h"
+#include "s3d/S3DDrawManager.h"
+#include "s3d/ViewPort.h"
+
+namespace {
+
+S3DProjectedVertex at(float x, float y, float w)
+{
+    S3DProjectedVertex p;
+    p.x = x, p.y = y, p.w = w;
+    return p;
+}
+
+TEST(S3DDepth, LinesTakeTheNearHalfAsBehindWherePointsDoNot)
+{
+    S3DCamera camera;
+    camera.setNear(1.0f);
+    CImage32Buffered image(64, 32);
+    image.clear(0);
+    ViewPort viewPort;
+    viewPort.setScreen(&image);
+    S3DDrawManager manager;
+    manager.setup(&camera, &viewPort);
+
+    // Columns 0..31 at w = 0.75 (z = 4/3, the near half), columns 32..63 at w = 0.25.
+    uint32_t palette[256];
+    for (uint32_t& e : palette) e = 0x10u;
+    RasterMaterial m;
+    m.palette = palette;
+    PolyFiller* flat = manager.filler(kDrawFlat, m);
+    ASSERT_NE(flat, nullptr);
+    const auto square = [&](float x0, float w) {
+        const RasterVertex q[] = {{x0, 0, w, {}}, {x0, 32, w, {}}, {x0 + 32, 32, w, {}}, {x0 + 32, 0, w, {}}};
+        flat->drawPolygon(q, 4);
+    };
+    square(0, 0.75f);
+    square(32, 0.25f);
+    ASSERT_EQ(viewPort.getZBuffer()[10 * 64 + 10], 0xC0000000u);
+    ASSERT_EQ(viewPort.getZBuffer()[10 * 64 + 50], 0x40000000u);
+    const auto pixel = [&](int x, int y) { return image.m_pPixels[y * 64 + x]; };
+
+    // A line at w = 0.2 shows over the nearer w = 0.75 and not over w = 0.25. A line on the near
+    // plane (w = 1, which wraps to 0) shows over w = 0.75 only: not over 0.25 nor an empty cell.
+    // Full coverage of white over anything gives 255 * 255 / 256 = 0xFE per byte.
+    manager.drawLine(at(2, 10, 0.2f), at(61, 10, 0.2f), 0xFFFFFFFFu, 0);
+    manager.drawLine(at(2, 20, 1.0f), at(61, 20, 1.0f), 0xFFFFFFFFu, 0);
+    EXPECT_EQ(pixel(10, 10), 0xFEFEFEFEu);
+    EXPECT_EQ(pixel(50, 10), 0x10u);
+    EXPECT_EQ(pixel(10, 20), 0xFEFEFEFEu);
+    EXPECT_EQ(pixel(50, 20), 0x10u);
+    viewPort.getZBuffer()[20 * 64 + 30] = 0;
+    image.m_pPixels[20 * 64 + 30] = 0x10u;
+    manager.drawLine(at(2, 20, 1.0f), at(61, 20, 1.0f), 0xFFFFFFFFu, 0);
+    EXPECT_EQ(pixel(30, 20), 0x10u);
+
+    // Points at the same depths order plainly: w = 0.9 over 0.25 shows, w = 0.5 under 0.75 does
+    // not, and a point as near as the cell shows.
+    manager.drawPoint(at(50.5f, 25.5f, 0.9f), 0xABCDEFu);
+    manager.drawPoint(at(10.5f, 25.5f, 0.5f), 0xABCDEFu);
+    manager.drawPoint(at(12.5f, 25.5f, 0.75f), 0x123456u);
+    EXPECT_EQ(pixel(50, 25), 0xABCDEFu);
+    EXPECT_EQ(pixel(10, 25), 0x10u);
+    EXPECT_EQ(pixel(12, 25), 0x123456u);
+}
+
+} // namespace
