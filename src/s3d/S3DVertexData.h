@@ -38,6 +38,7 @@ public:
     const float* findChannel(const char* name, bool& perTextureVertex, const char* caption);
     // The light values, one per vertex once sized (a tri object's drawing set-up), written each frame.
     float* lightValues() { return m_lightning.size() == m_vertices.size() ? m_lightning.data() : nullptr; }
+    const float* lightValues() const { return m_lightning.size() == m_vertices.size() ? m_lightning.data() : nullptr; }
     void sizeLightValues() { m_lightning.assign(m_vertices.size(), 1.0f); }
     // The opacity map, one value per texture vertex, once asked for by name; null before.
     float* opacityMap() { return m_opacityMap.empty() ? nullptr : m_opacityMap.data(); }

@@ -93,14 +93,14 @@ TEST(S3DDrawDetails, ClipperCutsAtTheTopAndBottomPlanes) {
     in[1].p = {-10, 100 * side, 100};
     in[2].p = {30, 0, 100};
     for (int i = 0; i < 3; ++i)
-      in[i].value[0] = float(100 * i);
+      in[i].values.light = float(100 * i);
     RasterVertex out[S3DClipper::kMaxWork];
-    const int n = clipper.clip(in, 3, 1, out);
+    const int n = clipper.clip(in, 3, out);
     ASSERT_EQ(n, 4) << side;
     const float row = side > 0 ? 0.0f : 256.0f;
     int cuts = 0;
     for (int i = 0; i < n; ++i) {
-      const float v = out[i].value[0];
+      const float v = out[i].values.light;
       if (std::fabs(v - 50.0f) < 0.2f) {
         ++cuts;
         EXPECT_NEAR(out[i].x, 230.4f, 0.1f) << side;
@@ -177,7 +177,7 @@ TEST(S3DDrawDetails, PerspectiveSpanCutAtTheLeftEdgeStartsAtItsFirstPixel) {
   filler.setDestination(&image);
   filler.setMaterial(&m);
   const RasterVertex v[3] = {
-      {-8, 0, 1, {0, 0}}, {-8, 8, 1, {0, 0}}, {8, 8, 1, {16, 0}}};
+      {-8, 0, 1, {.u = 0}}, {-8, 8, 1, {.u = 0}}, {8, 8, 1, {.u = 16}}};
   filler.drawPolygon(v, 3);
   EXPECT_EQ(pixels[6 * 16 + 0], 8 * 0x010101u);
   EXPECT_EQ(pixels[6 * 16 + 3], 11 * 0x010101u);
@@ -247,7 +247,8 @@ TEST(S3DDrawDetails, SpotBehindAFaceGivesNothing) {
   s->setCamera(0);
   s->update(0);
   s->prepare();
-  const std::vector<float> &light = s->findTriObject("back")->m_lightning;
+  const float *light = s->findTriObject("back")->lightValues();
+  ASSERT_NE(light, nullptr);
   EXPECT_EQ(light[0], 0.0f);
   EXPECT_EQ(light[1], 0.0f);
 }

@@ -64,7 +64,7 @@ TEST(S3DSceneCases, SpotConeFollowsItsHotspotAndFalloffTracks)
     s->setCamera(0);
     s->update(5);
     s->prepare();
-    EXPECT_NEAR(s->findTriObject("o")->m_lightning[1], 0.4165022f, 1e-5f);
+    EXPECT_NEAR(s->findTriObject("o")->lightValues()[1], 0.4165022f, 1e-5f);
 }
 
 TEST(S3DSceneCases, NamesSharedByTwoItemsLinkToTheFirst)
@@ -90,7 +90,7 @@ TEST(S3DSceneCases, NamesSharedByTwoItemsLinkToTheFirst)
     s->update(0);
     s->prepare();
     const S3DTriObject& o = *s->findTriObject("o");
-    EXPECT_NEAR(o.m_lightning[0], 0.5f, 1e-6f);
+    EXPECT_NEAR(o.lightValues()[0], 0.5f, 1e-6f);
     expectNear(o.m_vertices[0], {10, 0, 0});
 }
 

@@ -87,8 +87,8 @@ TEST(S3DMoreCases, SpotFadesFromItsHotspotToItsFalloff)
     s->update(0);
     s->prepare();
     const S3DTriObject& o = *s->findTriObject("o");
-    EXPECT_NEAR(o.m_lightning[0], 1.0f, 1e-5f);
-    EXPECT_NEAR(o.m_lightning[1], 0.4776682f, 1e-5f);
+    EXPECT_NEAR(o.lightValues()[0], 1.0f, 1e-5f);
+    EXPECT_NEAR(o.lightValues()[1], 0.4776682f, 1e-5f);
 }
 
 TEST(S3DMoreCases, TextureRowsFollowItsOwnHeight)
