@@ -2,9 +2,10 @@
 // to the routines the set-up chose (PolyFillerSetup.cpp).
 #include "s3d/PolyFiller.h"
 
+#include <emmintrin.h>
+
 #include <cmath>
 
-#include "foundation/Saturate.h"
 #include "image/Depth.h"
 
 namespace {
@@ -14,11 +15,15 @@ namespace {
 constexpr int64_t kMaxPixel = int64_t(16384) << 16;
 constexpr int64_t kMaxValue = int64_t(32767) << 16;
 
-// To 16.16 with round to nearest, held to +-limit; NaN gives 0.
-int64_t toFixed(double v, int64_t limit)
+// To 16.16 with round to nearest (ties to even), held to +-limit; NaN gives 0. Inside the limits
+// the SSE2 conversion rounds in the current mode, as nearbyint does, without a library call.
+inline int64_t toFixed(double v, int64_t limit)
 {
-    const int64_t f = saturateToInt(std::nearbyint(v * 65536.0));
-    return f < -limit ? -limit : f > limit ? limit : f;
+    const double s = v * 65536.0;
+    if (!(s == s)) return 0;
+    if (s <= double(-limit)) return -limit;
+    if (s >= double(limit)) return limit;
+    return _mm_cvtsd_si32(_mm_set_sd(s));
 }
 
 // ceil of a 16.16 value, as an integer.
@@ -113,7 +118,7 @@ void PolyFiller::fill(const RasterVertex* vertices, int n, int64_t paletteIndex)
         if constexpr (L::kPersp) {
             // w, u w, v w; u and v held like the other values so that the products stay finite
             const float w = v.w == v.w ? v.w : 0.0f;
-            const auto held = [](double t) { return t == t ? float(std::fmin(std::fmax(t, -32767.0), 32767.0)) : 0.0f; };
+            const auto held = [](double t) { return t == t ? float(t < -32767.0 ? -32767.0 : t > 32767.0 ? 32767.0 : t) : 0.0f; };
             f.f[0] = w;
             f.f[1] = held(double(v.values.u) - shiftU) * w;
             f.f[2] = held(double(v.values.v) - shiftV) * w;
@@ -132,8 +137,8 @@ void PolyFiller::textureShift(const RasterVertex* vertices, int n, double& shift
         for (int i = 0; i < n; ++i) {
             const double t = vertices[i].values.*value;
             if (!std::isfinite(t)) return 0.0;
-            lo = std::fmin(lo, t);
-            hi = std::fmax(hi, t);
+            lo = t < lo ? t : lo;
+            hi = t > hi ? t : hi;
         }
         return size * std::floor((lo + hi) * 0.5 / size);
     };

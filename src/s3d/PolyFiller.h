@@ -36,6 +36,8 @@ public:
     // kinds' one index per polygon (held to 0..255).
     void drawPolygon(const RasterVertex* vertices, int n, int paletteIndex = 0);
 
+    // Whether drawPolygon reads its paletteIndex (the flat kinds); the others ignore it.
+    bool usesFlatIndex() const { return m_values == Values::None || m_values == Values::FlatLitTexture; }
     bool hasMaterial() const { return m_materialValid; }
     int getWidth() const { return m_width; }
     int getHeight() const { return m_height; }

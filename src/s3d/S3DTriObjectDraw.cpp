@@ -245,9 +245,11 @@ void S3DTriObject::drawPolygon(S3DDrawManager& manager, PolyFiller& filler, cons
         clip |= m_projected[v].clip;
     }
     // The flat kinds: one index per face from its three light values.
-    const int flatIndex =
-        int(std::lround((lightning[polygon.vertex[0]] + lightning[polygon.vertex[1]] + lightning[polygon.vertex[2]]) *
-                        84.9915f));
+    const int flatIndex = !filler.usesFlatIndex()
+                              ? 0
+                              : int(std::lround((lightning[polygon.vertex[0]] + lightning[polygon.vertex[1]] +
+                                                 lightning[polygon.vertex[2]]) *
+                                                84.9915f));
 
     RasterVertex out[S3DClipper::kMaxWork];
     if (clip == 0) {
