@@ -56,17 +56,15 @@ TL_AVX2_INLINE __m256i texels8(const SpanContext& c, __m256i u, __m256i v)
     const __m256i y = _mm256_and_si256(_mm256_srli_epi32(v, 16), _mm256_set1_epi32(int32_t(c.maskV)));
     const __m256i idx = _mm256_add_epi32(_mm256_sll_epi32(y, shift), x);
     if constexpr (kBilinear) {
-        using blend::avx2::lanes64;
-        using blend::avx2::load64;
-        alignas(32) int32_t k[8];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(k), idx);
-        const uint32_t* t = c.texels;
-        const uint32_t* b = c.texels + c.texWidth;
+        // Pixel pairs p[i], p[i + 1] by 64-bit gathers: samples 0, 2, 4, 6 and 1, 3, 5, 7.
+        const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+        const __m256i split = _mm256_permutevar8x32_epi32(idx, order);
+        const __m128i even = _mm256_castsi256_si128(split), odd = _mm256_extracti128_si256(split, 1);
+        const long long* t = reinterpret_cast<const long long*>(c.texels);
+        const long long* b = reinterpret_cast<const long long*>(c.texels + c.texWidth);
         __m256i p00, p10, p01, p11;
-        blend::avx2::unpair(lanes64(load64(t + k[0]), load64(t + k[2]), load64(t + k[4]), load64(t + k[6])),
-                            lanes64(load64(t + k[1]), load64(t + k[3]), load64(t + k[5]), load64(t + k[7])), p00, p10);
-        blend::avx2::unpair(lanes64(load64(b + k[0]), load64(b + k[2]), load64(b + k[4]), load64(b + k[6])),
-                            lanes64(load64(b + k[1]), load64(b + k[3]), load64(b + k[5]), load64(b + k[7])), p01, p11);
+        blend::avx2::unpair(_mm256_i32gather_epi64(t, even, 4), _mm256_i32gather_epi64(t, odd, 4), p00, p10);
+        blend::avx2::unpair(_mm256_i32gather_epi64(b, even, 4), _mm256_i32gather_epi64(b, odd, 4), p01, p11);
         return blend::avx2::bilinearEight(p00, p10, p01, p11, fraction2(u), fraction2(v));
     } else {
         return gather8(c.texels, idx);
