@@ -7,11 +7,6 @@
 
 namespace polyspan {
 
-namespace {
-// The one place the filler asks the process-wide SIMD switch.
-bool simdWanted() { return simdLevel() != SimdLevel::Scalar; }
-} // namespace
-
 PixelOp choosePixelOp(int blendMode, int opacityKind, float opacity)
 {
     const bool weighted = opacityKind == 20;
@@ -36,8 +31,21 @@ uint32_t modulationFactor(PixelOp op, uint32_t alpha)
     }
 }
 
-PolySpanFn selectPolySpan(const SpanKey& key, bool simd)
+PolySpanFn selectPolySpan(const SpanKey& key, SimdLevel level)
 {
+    if (level == SimdLevel::Avx2 && simdLevelSupported(SimdLevel::Avx2)) {
+        PolySpanFn fn = nullptr;
+        switch (key.source) {
+        case Source::Flat:
+        case Source::Palette:
+        case Source::PaletteWeight: fn = findPaletteSpanAvx2(key); break;
+        case Source::Texture:
+        case Source::Perspective: fn = findTextureSpanAvx2(key); break;
+        case Source::LitTexture: fn = findLitTextureSpanAvx2(key); break;
+        }
+        if (fn) return fn;
+    }
+    const bool simd = level != SimdLevel::Scalar;
     switch (key.source) {
     case Source::Flat:
     case Source::Palette:
@@ -49,6 +57,7 @@ PolySpanFn selectPolySpan(const SpanKey& key, bool simd)
     return nullptr;
 }
 
-PolySpanFn selectPolySpan(const SpanKey& key) { return selectPolySpan(key, simdWanted()); }
+// The one place the filler asks the process-wide SIMD switch.
+PolySpanFn selectPolySpan(const SpanKey& key) { return selectPolySpan(key, simdLevel()); }
 
 } // namespace polyspan

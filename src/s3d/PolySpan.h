@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "image/SimdLevel.h"
+
 namespace polyspan {
 
 // The pixel operations, per byte of the pixel (d destination, s source, a = opacity * 255):
@@ -92,10 +94,11 @@ struct SpanKey {
     DepthMode depth = DepthMode::Off;
 };
 
-// The routine for a key: SSE2 or the scalar twin by the process-wide switch, or explicitly
-// (parity tests). Null for a combination the table does not have.
+// The routine for a key at the process-wide SIMD level, or at a given level (parity tests; a
+// level beyond the CPU's is capped to the widest it runs). A key without a loop of its own at a
+// level takes the next lower level's. Null for a combination the table does not have.
 PolySpanFn selectPolySpan(const SpanKey& key);
-PolySpanFn selectPolySpan(const SpanKey& key, bool simd);
+PolySpanFn selectPolySpan(const SpanKey& key, SimdLevel level);
 
 // The weight factor of the weighing sources for an operation: 256 for the full operations,
 // 128 for the average, the opacity for the opacity-weighted ones.

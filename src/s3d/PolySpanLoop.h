@@ -1,7 +1,8 @@
 // The span loop of the polygon filler, written once: a source yields each pixel's colour (and a
 // weight or a keep flag), the pixel operation comes from the blend-kernel family, the depth test
 // and write are masks. Four pixels per SSE2 step with the scalar twin for the tail; the forced
-// scalar path runs the twin alone. Internal to the PolySpan*.cpp files.
+// scalar path runs the twin alone; eight pixels per AVX2 step in PolySpanAvx2.h. Internal to the
+// PolySpan*.cpp files.
 #pragma once
 
 #include <emmintrin.h>
@@ -371,74 +372,100 @@ struct Span {
 // their families), the texel-weighted combine only its own operation. Only replacing spans write
 // depth.
 
+// The loop of each level for (Src, Op, Dm), as Loop<Src, Op, Dm>::fn: the scalar twin and the
+// SSE2 loop here, the AVX2 loop in PolySpanAvx2.h.
+template <class Src, PixelOp Op, DepthMode Dm>
+struct ScalarLoop {
+    static constexpr PolySpanFn fn = &Span<Src, Op, Dm>::scalar;
+};
+template <class Src, PixelOp Op, DepthMode Dm>
+struct Sse2Loop {
+    static constexpr PolySpanFn fn = &Span<Src, Op, Dm>::simd;
+};
+
 struct SpanRow {
     PixelOp op;
     DepthMode depth;
-    PolySpanFn simd, scalar;
+    PolySpanFn fn;
 };
 
-template <class Src, PixelOp Op, DepthMode Dm>
+template <template <class, PixelOp, DepthMode> class Loop, class Src, PixelOp Op, DepthMode Dm>
 constexpr SpanRow spanRow()
 {
-    return {Op, Dm, &Span<Src, Op, Dm>::simd, &Span<Src, Op, Dm>::scalar};
+    return {Op, Dm, Loop<Src, Op, Dm>::fn};
 }
 
-template <class Src, PixelOp Op>
+template <template <class, PixelOp, DepthMode> class Loop, class Src, PixelOp Op>
 constexpr SpanRow offRow()
 {
-    return spanRow<Src, Op, DepthMode::Off>();
+    return spanRow<Loop, Src, Op, DepthMode::Off>();
 }
-template <class Src, PixelOp Op>
+template <template <class, PixelOp, DepthMode> class Loop, class Src, PixelOp Op>
 constexpr SpanRow testRow()
 {
-    return spanRow<Src, Op, Op == PixelOp::Replace ? DepthMode::TestWrite : DepthMode::Test>();
+    return spanRow<Loop, Src, Op, Op == PixelOp::Replace ? DepthMode::TestWrite : DepthMode::Test>();
 }
 
 template <size_t N>
-PolySpanFn pick(const SpanRow (&rows)[N], PixelOp op, DepthMode depth, bool simd)
+PolySpanFn pick(const SpanRow (&rows)[N], PixelOp op, DepthMode depth)
 {
     for (const SpanRow& row : rows)
-        if (row.op == op && row.depth == depth) return simd ? row.simd : row.scalar;
+        if (row.op == op && row.depth == depth) return row.fn;
     return nullptr;
 }
 
-template <class Src>
-PolySpanFn findSpan(const SpanKey& key, bool simd)
+// The row of a key among the loops of one level.
+template <template <class, PixelOp, DepthMode> class Loop, class Src>
+PolySpanFn findSpanIn(const SpanKey& key)
 {
     if constexpr (Src::kTexelWeight) {
         static constexpr SpanRow kRows[] = {
-            spanRow<Src, PixelOp::TexelWeighted, DepthMode::Off>(),
-            spanRow<Src, PixelOp::TexelWeighted, DepthMode::Test>(),
-            spanRow<Src, PixelOp::TexelWeighted, DepthMode::TestWrite>(),
+            spanRow<Loop, Src, PixelOp::TexelWeighted, DepthMode::Off>(),
+            spanRow<Loop, Src, PixelOp::TexelWeighted, DepthMode::Test>(),
+            spanRow<Loop, Src, PixelOp::TexelWeighted, DepthMode::TestWrite>(),
         };
-        return pick(kRows, key.op, key.depth, simd);
+        return pick(kRows, key.op, key.depth);
     } else if constexpr (Src::kModulated) {
         static constexpr SpanRow kRows[] = {
-            offRow<Src, PixelOp::Replace>(),  offRow<Src, PixelOp::Add>(),  offRow<Src, PixelOp::Sub>(),
-            testRow<Src, PixelOp::Replace>(), testRow<Src, PixelOp::Add>(), testRow<Src, PixelOp::Sub>(),
-            spanRow<Src, PixelOp::Replace, DepthMode::Test>(),
+            offRow<Loop, Src, PixelOp::Replace>(),  offRow<Loop, Src, PixelOp::Add>(),
+            offRow<Loop, Src, PixelOp::Sub>(),      testRow<Loop, Src, PixelOp::Replace>(),
+            testRow<Loop, Src, PixelOp::Add>(),     testRow<Loop, Src, PixelOp::Sub>(),
+            spanRow<Loop, Src, PixelOp::Replace, DepthMode::Test>(),
         };
         // The weighted forms fold each family onto one rule; the factor tells them apart.
         const PixelOp op = key.op == PixelOp::Add || key.op == PixelOp::AddScaled   ? PixelOp::Add
                            : key.op == PixelOp::Sub || key.op == PixelOp::SubScaled ? PixelOp::Sub
                            : key.op == PixelOp::TexelWeighted                        ? PixelOp::TexelWeighted
                                                                                      : PixelOp::Replace;
-        return pick(kRows, op, key.depth, simd);
+        return pick(kRows, op, key.depth);
     } else {
         static constexpr SpanRow kRows[] = {
-            offRow<Src, PixelOp::Replace>(),    offRow<Src, PixelOp::Average>(),  offRow<Src, PixelOp::Alpha>(),
-            offRow<Src, PixelOp::Add>(),        offRow<Src, PixelOp::Sub>(),      offRow<Src, PixelOp::AddScaled>(),
-            offRow<Src, PixelOp::SubScaled>(),  testRow<Src, PixelOp::Replace>(), testRow<Src, PixelOp::Average>(),
-            testRow<Src, PixelOp::Alpha>(),     testRow<Src, PixelOp::Add>(),     testRow<Src, PixelOp::Sub>(),
-            testRow<Src, PixelOp::AddScaled>(), testRow<Src, PixelOp::SubScaled>(),
+            offRow<Loop, Src, PixelOp::Replace>(),    offRow<Loop, Src, PixelOp::Average>(),
+            offRow<Loop, Src, PixelOp::Alpha>(),      offRow<Loop, Src, PixelOp::Add>(),
+            offRow<Loop, Src, PixelOp::Sub>(),        offRow<Loop, Src, PixelOp::AddScaled>(),
+            offRow<Loop, Src, PixelOp::SubScaled>(),  testRow<Loop, Src, PixelOp::Replace>(),
+            testRow<Loop, Src, PixelOp::Average>(),   testRow<Loop, Src, PixelOp::Alpha>(),
+            testRow<Loop, Src, PixelOp::Add>(),       testRow<Loop, Src, PixelOp::Sub>(),
+            testRow<Loop, Src, PixelOp::AddScaled>(), testRow<Loop, Src, PixelOp::SubScaled>(),
         };
-        return pick(kRows, key.op, key.depth, simd);
+        return pick(kRows, key.op, key.depth);
     }
+}
+
+// The SSE2 loop (simd) or the scalar twin of a key.
+template <class Src>
+PolySpanFn findSpan(const SpanKey& key, bool simd)
+{
+    return simd ? findSpanIn<Sse2Loop, Src>(key) : findSpanIn<ScalarLoop, Src>(key);
 }
 
 // Per source family, in their own translation units.
 PolySpanFn findPaletteSpan(const SpanKey& key, bool simd);
 PolySpanFn findTextureSpan(const SpanKey& key, bool simd);
 PolySpanFn findLitTextureSpan(const SpanKey& key, bool simd);
+// Their AVX2 loops (PolySpan*Avx2.cpp), null where a key has none (the SSE2 loop stands in).
+PolySpanFn findPaletteSpanAvx2(const SpanKey& key);
+PolySpanFn findTextureSpanAvx2(const SpanKey& key);
+PolySpanFn findLitTextureSpanAvx2(const SpanKey& key);
 
 } // namespace polyspan

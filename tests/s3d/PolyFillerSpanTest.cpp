@@ -1,6 +1,6 @@
 // The polygon filler's spans: texture sampling (masks, bilinear weights), the texel rules of the
-// lit texture, the weighing second value, and every SSE2 span equal to its scalar twin on seeded
-// random spans. Expected bytes are worked out by hand from the per-byte formulas.
+// lit texture, the weighing second value, and every SSE2 and AVX2 span equal to its scalar twin
+// on seeded random spans. Expected bytes are worked out by hand from the per-byte formulas.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -148,8 +148,10 @@ TEST(PolyFillerSpan, SecondValueWeighsTheLitColour)
     EXPECT_EQ(s.px[0], 0x323232u);
 }
 
-// Every span of the table, SSE2 against the scalar twin, on seeded random spans.
-TEST(PolyFillerSpan, SimdMatchesScalar)
+// Every span of the table at `level` against its scalar twin, on seeded random spans of 0..40
+// pixels (whole steps and tails of every width) with values wrapping modulo 2^32. Eight guard
+// cells after each span must stay untouched.
+void expectLevelMatchesScalar(SimdLevel level)
 {
     std::mt19937 rng(20240611);
     const auto any = [&] { return uint32_t(rng()); };
@@ -167,9 +169,15 @@ TEST(PolyFillerSpan, SimdMatchesScalar)
                         for (int depth = 0; depth < 3; ++depth) {
                             const SpanKey key{Source(source), bilinear != 0, alpha != 0, Combine(combine), PixelOp(op),
                                               DepthMode(depth)};
-                            const PolySpanFn simd = selectPolySpan(key, true), scalar = selectPolySpan(key, false);
-                            ASSERT_EQ(simd == nullptr, scalar == nullptr);
-                            if (!simd) continue;
+                            const PolySpanFn wide = selectPolySpan(key, level);
+                            const PolySpanFn scalar = selectPolySpan(key, SimdLevel::Scalar);
+                            ASSERT_EQ(wide == nullptr, scalar == nullptr);
+                            if (!wide) continue;
+                            // Each level has a loop of its own for every key.
+                            ASSERT_NE(wide, scalar);
+                            if (level == SimdLevel::Avx2) {
+                                ASSERT_NE(wide, selectPolySpan(key, SimdLevel::Sse2));
+                            }
                             ++checked;
                             SpanContext ctx;
                             ctx.palette = palette.data();
@@ -182,9 +190,9 @@ TEST(PolyFillerSpan, SimdMatchesScalar)
                             ctx.maskV = 7;
                             ctx.shiftU = 4;
                             for (int trial = 0; trial < 8; ++trial) {
-                                const int n = range(0, 23);
-                                std::vector<uint32_t> d1(n), z1(n);
-                                for (int i = 0; i < n; ++i) d1[i] = any(), z1[i] = any();
+                                const int n = range(0, 40);
+                                std::vector<uint32_t> d1(n + 8), z1(n + 8);
+                                for (int i = 0; i < n + 8; ++i) d1[i] = any(), z1[i] = any();
                                 SpanRun run;
                                 run.n = n;
                                 run.z = any();
@@ -201,14 +209,24 @@ TEST(PolyFillerSpan, SimdMatchesScalar)
                                 if (trial & 1)  // stored depths equal to the span's: the test is >=
                                     for (int i = 0; i < n; ++i) z1[i] = z2[i] = run.z + uint32_t(i) * run.dz;
                                 run.dst = d1.data(), run.depth = z1.data();
-                                simd(run, ctx);
+                                wide(run, ctx);
                                 run.dst = d2.data(), run.depth = z2.data();
                                 scalar(run, ctx);
-                                ASSERT_EQ(d1, d2) << "source " << source << " op " << op << " depth " << depth;
-                                ASSERT_EQ(z1, z2) << "source " << source << " op " << op << " depth " << depth;
+                                ASSERT_EQ(d1, d2) << "source " << source << " op " << op << " depth " << depth
+                                                  << " n " << n;
+                                ASSERT_EQ(z1, z2) << "source " << source << " op " << op << " depth " << depth
+                                                  << " n " << n;
                             }
                         }
     EXPECT_GT(checked, 100);
+}
+
+TEST(PolyFillerSpan, Sse2MatchesScalar) { expectLevelMatchesScalar(SimdLevel::Sse2); }
+
+TEST(PolyFillerSpan, Avx2MatchesScalar)
+{
+    if (!simdLevelSupported(SimdLevel::Avx2)) GTEST_SKIP() << "this CPU has no AVX2";
+    expectLevelMatchesScalar(SimdLevel::Avx2);
 }
 
 } // namespace
