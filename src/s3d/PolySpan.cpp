@@ -3,7 +3,7 @@
 
 #include "image/BlendKernels.h"
 #include "image/SimdLevel.h"
-#include "s3d/PolySpanLoop.h"
+#include "s3d/PolySpanTable.h"
 
 namespace polyspan {
 
