@@ -60,21 +60,7 @@ void writeTexture(const ScratchDir &dir) {
                 std::string("\xff\0\0\xff\xff\xff\0\0\xff\0\xff\0", 12));
 }
 
-struct Frame {
-  CImage32Buffered image{512, 256};
-  ViewPort viewPort;
-  void render(S3DScene &s) {
-    viewPort.m_ownsZBuffer = true;
-    viewPort.setScreen(&image);
-    viewPort.clearZBuffer();
-    s.setViewPort(&viewPort);
-    s.setCamera(0);
-    s.update(0);
-    s.prepare();
-    s.render();
-  }
-  uint32_t at(int x, int y) const { return image.m_pPixels[y * 512 + x]; }
-};
+using Frame = SceneFrame;
 
 TEST(S3DDrawDetails, ClipperCutsAtTheTopAndBottomPlanes) {
   // Default camera: 512 x 256, scales 256, centre (256, 128); the top and

@@ -39,24 +39,9 @@ std::string scene(const std::string& objects, const std::string& subMaterials, c
 
 std::string sub(const std::string& values) { return std::string("  subMaterial { shading { values { paletteEnabled 1 ") + values + " } } }\n"; }
 
-// One frame into a 512 x 256 image; the view port keeps a depth buffer when the scene asks
-// for one (chunk 500, 1 when absent), as the script side sets it up.
-struct Frame {
-    CImage32Buffered image{512, 256};
-    ViewPort viewPort;
-    void render(S3DScene& s)
-    {
-        viewPort.m_ownsZBuffer = s.m_depthBuffer != 0;
-        viewPort.setScreen(&image);
-        viewPort.clearZBuffer();
-        s.setViewPort(&viewPort);
-        s.setCamera(0);
-        s.update(0);
-        s.prepare();
-        s.render();
-    }
-    uint32_t at(int x, int y) const { return image.m_pPixels[y * 512 + x]; }
-};
+// The view port keeps a depth buffer when the scene asks for one (chunk 500, 1 when absent), as
+// the script side sets it up.
+using Frame = SceneFrame;
 
 TEST(S3DDraw, DrawingKindsFollowTheTable)
 {

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "image/CImage32.h"
 #include "s3d/S3DScene.h"
 #include "support/TestSupport.h"
 
@@ -43,3 +44,22 @@ inline std::unique_ptr<S3DScene> sceneFromText(const ScratchDir& dir, const std:
 
 // A minimal camera list, for scenes whose update and prepare must run.
 inline const char* const kOneCamera = "  cameras { camera { header { name \"cam\" } } }\n";
+
+// A 512 x 256 frame of a scene through its first camera at time 0, with a cleared depth buffer
+// when the scene asks for one.
+struct SceneFrame {
+    CImage32Buffered image{512, 256};
+    ViewPort viewPort;
+    void render(S3DScene& s)
+    {
+        viewPort.m_ownsZBuffer = s.m_depthBuffer != 0;
+        viewPort.setScreen(&image);
+        viewPort.clearZBuffer();
+        s.setViewPort(&viewPort);
+        s.setCamera(0);
+        s.update(0);
+        s.prepare();
+        s.render();
+    }
+    uint32_t at(int x, int y) const { return image.m_pPixels[y * 512 + x]; }
+};
