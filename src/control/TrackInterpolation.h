@@ -41,15 +41,21 @@ template <class Key, class V>
     return true;
 }
 
-// value = (1 - u) · key[i] + u · key[i+1]
-template <class Key, class V>
-V linearValue(const std::vector<Key>& k, float t)
+// The value at t: a key value where linearSegment gives one, else onSegment(i, u).
+template <class V, class Key, class OnSegment>
+V segmentValue(const std::vector<Key>& k, float t, OnSegment onSegment)
 {
     int i = 0;
     float u = 0.0f;
     V out{};
-    if (!linearSegment(k, t, i, u, out)) return out;
-    return k[i].value * (1.0f - u) + k[i + 1].value * u;
+    return linearSegment(k, t, i, u, out) ? V(onSegment(i, u)) : out;
+}
+
+// value = (1 - u) · key[i] + u · key[i+1]
+template <class Key, class V>
+V linearValue(const std::vector<Key>& k, float t)
+{
+    return segmentValue<V>(k, t, [&k](int i, float u) { return k[i].value * (1.0f - u) + k[i + 1].value * u; });
 }
 
 // Uniform Catmull-Rom: tangents are half the difference of the neighbours, key times do not
@@ -57,21 +63,19 @@ V linearValue(const std::vector<Key>& k, float t)
 template <class Key, class V>
 V hermiteValue(const std::vector<Key>& k, float t)
 {
-    int i = 0;
-    float u = 0.0f;
-    V out{};
-    if (!linearSegment(k, t, i, u, out)) return out;
-    const int n = static_cast<int>(k.size());
-    const V& p0 = k[i].value;
-    const V& p1 = k[i + 1].value;
-    const V& pm = k[std::max(i - 1, 0)].value;
-    const V& pp = k[std::min(i + 2, n - 1)].value;
-    const V m0 = (p1 - pm) * 0.5f;
-    const V m1 = (pp - p0) * 0.5f;
-    const float u2 = u * u;
-    const float u3 = u2 * u;
-    return p0 * (2.0f * u3 - 3.0f * u2 + 1.0f) + p1 * (3.0f * u2 - 2.0f * u3) + m0 * (u3 - 2.0f * u2 + u) +
-           m1 * (u3 - u2);
+    return segmentValue<V>(k, t, [&k](int i, float u) {
+        const int n = static_cast<int>(k.size());
+        const V& p0 = k[i].value;
+        const V& p1 = k[i + 1].value;
+        const V& pm = k[std::max(i - 1, 0)].value;
+        const V& pp = k[std::min(i + 2, n - 1)].value;
+        const V m0 = (p1 - pm) * 0.5f;
+        const V m1 = (pp - p0) * 0.5f;
+        const float u2 = u * u;
+        const float u3 = u2 * u;
+        return p0 * (2.0f * u3 - 3.0f * u2 + 1.0f) + p1 * (3.0f * u2 - 2.0f * u3) + m0 * (u3 - 2.0f * u2 + u) +
+               m1 * (u3 - u2);
+    });
 }
 
 // Tangents of the TCB keys. Middle keys get both tangents from their tension, continuity and

@@ -2,12 +2,7 @@
 
 #include <cmath>
 
-Matrix Matrix::identity()
-{
-    Matrix r;
-    r.m[0][0] = r.m[1][1] = r.m[2][2] = r.m[3][3] = 1.0f;
-    return r;
-}
+Matrix Matrix::identity() { return scaling(1.0f, 1.0f, 1.0f); }
 
 Matrix Matrix::translation(float tx, float ty, float tz)
 {
@@ -20,10 +15,11 @@ Matrix Matrix::translation(float tx, float ty, float tz)
 
 Matrix Matrix::scaling(float sx, float sy, float sz)
 {
-    Matrix r = identity();
+    Matrix r;
     r.m[0][0] = sx;
     r.m[1][1] = sy;
     r.m[2][2] = sz;
+    r.m[3][3] = 1.0f;
     return r;
 }
 
