@@ -64,7 +64,7 @@ struct PreparedFrame {
         scene.setCamera(0);
         scene.update(kFrame);
         scene.prepare();
-        for (const S3DTriObject& o : scene.m_triObjects) collect(o);
+        for (const S3DTriObject& o : scene.getTriObjects()) collect(o);
     }
 
     void collect(const S3DTriObject& o)
@@ -86,7 +86,7 @@ struct PreparedFrame {
                     o.m_hasTextureFaces ? o.m_textureVertices[face.textureVertex[k]] : S3DTextureVertex{};
                 // Larger w is nearer: depth 1 - w passes GL_LESS for the nearer point.
                 out.insert(out.end(), {2.0f * p.x / kWidth - 1.0f, 1.0f - 2.0f * p.y / kHeight, 1.0f - 2.0f * p.w, t.u,
-                                       1.0f - t.v, o.m_lightning[face.vertex[k]]});
+                                       1.0f - t.v, o.lightValues()[face.vertex[k]]});
             }
         }
     }
