@@ -259,7 +259,7 @@ void PolyFiller::rasterize(int n)
     };
     if (!nextLeft() || !nextRight()) return;
 
-    const polyspan::PolySpanFn span = m_pZBuffer ? m_spanDepth : m_spanNoDepth;
+    const SpanPair span = m_pZBuffer ? m_spanDepth : m_spanNoDepth;
     polyspan::SpanRun run;
     int64_t y = left.ys;
     for (;;) {

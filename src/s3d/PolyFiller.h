@@ -92,7 +92,18 @@ private:
     uint32_t* m_pZBuffer = nullptr;
     int m_width = 0, m_height = 0;
     polyspan::SpanContext m_ctx;
-    polyspan::PolySpanFn m_spanNoDepth = nullptr, m_spanDepth = nullptr;
+    // The span routines of a material: `narrow` for spans shorter than kWideSpan pixels, `wide`
+    // for the others.
+    struct SpanPair {
+        static constexpr int kWideSpan = 8;
+        polyspan::PolySpanFn narrow = nullptr, wide = nullptr;
+        bool isValid() const { return narrow && wide; }
+        void operator()(const polyspan::SpanRun& run, const polyspan::SpanContext& ctx) const
+        {
+            (run.n < kWideSpan ? narrow : wide)(run, ctx);
+        }
+    };
+    SpanPair m_spanNoDepth, m_spanDepth;
     // Vertex buffer of the polygon being drawn, in fixed point.
     struct FixedVertex {
         int64_t x, y, z;        // 16.16, 16.16, 0.32

@@ -82,12 +82,15 @@ bool PolyFiller::takeTexture(const RasterTexture& t)
 
 void PolyFiller::chooseSpans(SpanKey key, PixelOp depthOp)
 {
+    // Spans shorter than one AVX2 step go to the SSE2 loops, which start faster (same bytes).
+    const SimdLevel level = simdLevel();
+    const SimdLevel shortLevel = level == SimdLevel::Avx2 ? SimdLevel::Sse2 : level;
     key.depth = DepthMode::Off;
-    m_spanNoDepth = polyspan::selectPolySpan(key);
+    m_spanNoDepth = {polyspan::selectPolySpan(key, shortLevel), polyspan::selectPolySpan(key, level)};
     // Only the replace operation writes depth; the blending ones only test it.
     key.depth = depthOp == PixelOp::Replace ? DepthMode::TestWrite : DepthMode::Test;
-    m_spanDepth = polyspan::selectPolySpan(key);
-    if (!m_spanNoDepth || !m_spanDepth) m_materialValid = false;
+    m_spanDepth = {polyspan::selectPolySpan(key, shortLevel), polyspan::selectPolySpan(key, level)};
+    if (!m_spanNoDepth.isValid() || !m_spanDepth.isValid()) m_materialValid = false;
 }
 
 void FlatFiller::setMaterial(const RasterMaterial* material)
