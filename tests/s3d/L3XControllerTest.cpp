@@ -226,6 +226,19 @@ TEST_F(L3XController, CombineModesAndSpecialRules)
     Driven m = make();
     drive(m, "MTL mat 1 LINEOPACITY", "1", 0);
     EXPECT_EQ(m.scene->getMaterials()[0].m_subMaterials[1].m_lineColour, 0x00FEFEFEu);
+    // LINEOPACITY combines with 1: mode 1 adds -0.25 and mode 2 takes 0.25 away, both 0.75:
+    // b = 191 and 255 × 191 / 256 = 190. The index "+1" is sub-material 1.
+    const uint32_t first = m.scene->getMaterials()[0].m_subMaterials[0].m_lineColour;
+    for (const auto& [value, mode] : {std::pair{"0 - 0.25", 1}, std::pair{"0.25", 2}}) {
+        Driven l = make();
+        drive(l, "MTL mat +1 LINEOPACITY", value, mode);
+        EXPECT_EQ(l.scene->getMaterials()[0].m_subMaterials[1].m_lineColour, 0x00BEBEBEu) << mode;
+        EXPECT_EQ(l.scene->getMaterials()[0].m_subMaterials[0].m_lineColour, first) << mode;
+    }
+    // A modifier's word combines with its value: the bend angle, 0, less 0.5.
+    Driven k = make();
+    drive(k, "MODIFIERTBEND obj ANGLE", "0.5", 2);
+    EXPECT_EQ(k.scene->findTriObject("obj")->m_modifiers[8]->m_value[0], -0.5f);
 }
 
 TEST_F(L3XController, FailuresAreReportedOnceAndLeaveTheParameterInert)

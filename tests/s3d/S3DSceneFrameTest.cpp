@@ -60,6 +60,11 @@ TEST(S3DSceneFrame, FieldOfViewChangeReachesProjectionAndFrustum)
     camera.setNear(25);
     camera.prepare();
     EXPECT_EQ(camera.m_frustum[S3DCamera::kNear].d, 25.0f);
+    // So does a new far distance; the far plane faces back towards the eye.
+    camera.setFar(3000);
+    camera.prepare();
+    EXPECT_EQ(camera.m_frustum[S3DCamera::kFar].d, 3000.0f);
+    expectNear(camera.m_frustum[S3DCamera::kFar].normal, {0, 0, -1}, 0);
     // A square screen: scaleX takes half the width, scaleY the whole height (2 × 32, 2 × 64);
     // the centre is (32, 32).
     camera.setScreen(64, 64);

@@ -65,4 +65,26 @@ TEST(SkinFrame, MorphAddsEveryTargetAboveTheThreshold)
     expectNear(m.m_vertices[1], {2, 1, 1});
 }
 
+TEST(SkinFrame, TurnedSkinMatrixCarriesTheBonesMoveIntoTheMeshFrame)
+{
+    // skinTM turns a quarter about z and moves: p → p·R + (5, 6, 7) with R (x, y, z) → (-y, x, z).
+    // The bone starts at the identity and its node now sits at (1, 0, 0) in the world:
+    //   bone matrix = skinTM · initTM⁻¹ · world · skinTM⁻¹: p → (p·R + t + (1, 0, 0) - t)·R⁻¹
+    //   = p + (1, 0, 0)·R⁻¹ = p + (0, -1, 0).
+    ScratchDir dir;
+    ReportCapture reports;
+    auto scene = sceneFromText(dir, std::string("scene {\n") + kOneCamera +
+                                        " triObjects { triObject { header { name \"body\" }\n"
+                                        "  vertices { positions [ 1 2 3 ] }\n"
+                                        "  modifiers { modifier 1 { parameters { skinTM 0 1 0  -1 0 0  0 0 1  5 6 7\n"
+                                        "   bones [ \"b\" 1 0 0  0 1 0  0 0 1  0 0 0 ] vertices [ 1 1 0 ] } } }\n"
+                                        "  stack { entry { modifier \"0\" } } } }\n"
+                                        " dummies { dummy { header { name \"b\" node { values { position 1 0 0 } } } } }\n}\n");
+    scene->update(0);
+    scene->prepare();
+    S3DTriObject& body = *scene->findTriObject("body");
+    body.m_modifierStack.applyObjectSpace(body);
+    expectNear(body.m_vertices[0], {1, 1, 3});
+}
+
 } // namespace

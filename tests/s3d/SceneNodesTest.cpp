@@ -1,0 +1,38 @@
+// Nodes through the scene's frames: a parent's transform passed on once each frame, a parent
+// that is a world-space modifier's node, and the camera index checked against the count.
+#include <gtest/gtest.h>
+
+#include "SceneFromText.h"
+#include "support/PointExpect.h"
+
+namespace {
+
+TEST(SceneNodes, ParentsPassTheirTransformOnOnceEachFrame)
+{
+    // "p" (mode 1) turns a quarter about z, (x, y, z) → (y, -x, z), and sits at (10, 0, 0): its
+    // child "c" at (1, 0, 0) is at (10, -1, 0) in the world and turns as "p" does, frame after
+    // frame. "wc" hangs under the world-space modifier's node at (5, 0, 0): (6, 0, 0).
+    ScratchDir dir;
+    auto scene = sceneFromText(dir, std::string("scene {\n") + kOneCamera +
+                                        " dummies {\n"
+                                        "  dummy { header { name \"p\" node { values { mode 1 position 10 0 0"
+                                        " rotation 1.5707964 0 0 1 } } } }\n"
+                                        "  dummy { header { name \"c\" parent \"p\" node { values { position 1 0 0 } } } }\n"
+                                        "  dummy { header { name \"wc\" parent \"w\" node { values { position 1 0 0 } } } }\n"
+                                        " }\n wsModifiers { wsModifier { header { name \"w\" node { values { position 5 0 0 } } }"
+                                        " modifier 9 { } } }\n}\n");
+    for (int frame = 0; frame < 2; ++frame) {
+        scene->update(float(frame));
+        scene->prepare();
+        const S3DNode& c = scene->findObject("c")->m_node;
+        expectNear(c.worldPosition(), {10, -1, 0});
+        expectNear(c.rotationMatrix().transform({1, 0, 0}), {0, -1, 0});
+        expectNear(scene->findObject("wc")->m_node.worldPosition(), {6, 0, 0});
+    }
+    // A camera index one past the last keeps the current camera. (Its warning shows once per run,
+    // so it is not looked for here.)
+    scene->setCamera(1);
+    EXPECT_EQ(scene->getCurrentCamera(), 0);
+}
+
+} // namespace
