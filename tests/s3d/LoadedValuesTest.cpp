@@ -1,8 +1,10 @@
 // Loaded values at their edges: a face or texture face naming one past the last vertex, the
-// loaded box taken per axis, and the material blocks' tracks with the generator's switch.
+// loaded box taken per axis, the material blocks' tracks with the generator's switch, values
+// stored without a meaning of their own, and modifiers and names that cannot be used.
 #include <gtest/gtest.h>
 
 #include "SceneFromText.h"
+#include "s3d/S3DMorph.h"
 #include "support/PointExpect.h"
 
 namespace {
@@ -62,6 +64,87 @@ TEST(LoadedValues, MaterialBlockTracksFillTheirOwnSlotsAndGeneratorTracksNeedThe
     EXPECT_EQ(on.m_texture1.m_generatorValue[0], 0.0f);
     EXPECT_EQ(on.m_texture1.m_generatorValue[1], 5.0f);
     EXPECT_EQ(on.m_texture1.m_generatorValue[2], 6.0f);
+}
+
+TEST(LoadedValues, StoredValuesOfMaterialsObjectsAndTheSceneLandInTheFieldsTheyName)
+{
+    // Values whose meaning is left open are still kept, each in its own field: every texture map
+    // value, the shading's values 16 and 20 and second map, both parameter blocks, an object's
+    // texture layers and parameter blocks (4-byte values written as bytes), its face extras and
+    // raw channel records, and the scene's option 2.
+    ScratchDir dir;
+    const std::string map = "values { cropU 0.125 cropV 0.25 cropW 0.5 cropH 0.75 offsetU 1 offsetV 2 tileU 3 tileV 4"
+                            " angle 5 useTransform 6 environmentMap 7 textureMode 8 generator 9 value24 10.5"
+                            " value25 11 value26 12.5 value27 13 value28 14 useCrop 15 }";
+    auto scene = sceneFromText(
+        dir, "scene {\n option2 7\n materials { material { name \"m\" subMaterials { subMaterial {\n"
+             "  shading { values { value16 3 value20 0.5 textureMap1 { " + map + " } textureMap2 { values { tileV 6 } } } }\n"
+             "  params1 { values { value10 1.5 value16 2.5 } }\n"
+             "  params2 { values { value11 3.5 text \"t\" value18 4.5 } } } } } }\n"
+             " triObjects { triObject { header { name \"o\" }\n"
+             "  vertices { positions [ 0 0 0  1 0 0  0 1 0 ] }\n"
+             "  faceData { faces [ 0 1 2  0 2 1 ] extraValues [ 5 6 ] }\n"
+             "  channels1 { channel bytes [ 01 02 ]  channel bytes [ 03 ] } channels3 { channel bytes [ 09 ] }\n"
+             "  parameterBlocks { block3 { value2 bytes [ 07 00 00 00 ] text \"w\" } }\n"
+             "  textureLayer2 { value1 bytes [ 08 00 00 00 ] textureMap { values { tileU 2 } } } } }\n}\n");
+    EXPECT_EQ(scene->m_option2, 7);
+    const S3DSubMaterial& sub = scene->getMaterials()[0].m_subMaterials[0];
+    const S3DTextureMap& t = sub.m_texture1;
+    EXPECT_EQ(Point3D(t.m_cropU, t.m_cropV, t.m_cropW), Point3D(0.125f, 0.25f, 0.5f));
+    EXPECT_EQ(Point3D(t.m_cropH, t.m_offsetU, t.m_offsetV), Point3D(0.75f, 1, 2));
+    EXPECT_EQ(Point3D(t.m_tileU, t.m_tileV, t.m_angle), Point3D(3, 4, 5));
+    EXPECT_EQ(Point3D(t.m_value24, t.m_value26, 0), Point3D(10.5f, 12.5f, 0));
+    const int32_t ints[] = {t.m_useTransform, t.m_environmentMap, t.m_textureMode, t.m_generator,
+                            t.m_value25,      t.m_value27,        t.m_value28,     t.m_useCrop};
+    const int32_t want[] = {6, 7, 8, 9, 11, 13, 14, 15};
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(ints[i], want[i]) << i;
+    EXPECT_EQ(sub.m_value16, 3);
+    EXPECT_EQ(sub.m_value20, 0.5f);
+    EXPECT_EQ(sub.m_texture2.m_tileV, 6.0f);
+    EXPECT_EQ(sub.m_params1.m_value[0], 1.5f);
+    EXPECT_EQ(sub.m_params1.m_value[6], 2.5f);
+    EXPECT_EQ(sub.m_params2.m_value[1], 3.5f);
+    EXPECT_STREQ(sub.m_params2.m_text.getName(), "t");
+    EXPECT_EQ(sub.m_params2.m_value[8], 4.5f);
+
+    const S3DTriObject& o = *scene->findTriObject("o");
+    EXPECT_EQ(o.m_faces[0].extra, 5);
+    EXPECT_EQ(o.m_faces[1].extra, 6);
+    EXPECT_EQ(o.m_channelRecords[0], (std::vector<std::vector<uint8_t>>{{1, 2}, {3}}));
+    EXPECT_TRUE(o.m_channelRecords[1].empty());
+    EXPECT_EQ(o.m_channelRecords[2], (std::vector<std::vector<uint8_t>>{{9}}));
+    const S3DValueBlock& block = o.m_paramBlocks[2];
+    EXPECT_EQ(block.value2, 7u);
+    EXPECT_STREQ(block.text.getName(), "w");
+    const S3DValueBlock& layer = o.m_textureLayers[1];
+    EXPECT_EQ(layer.value1, 8u);
+    ASSERT_NE(layer.pTextureMap, nullptr);
+    EXPECT_EQ(layer.pTextureMap->m_tileU, 2.0f);
+    EXPECT_EQ(o.m_textureLayers[0].value1, 0u);
+}
+
+TEST(LoadedValues, ModifiersAndNamesThatCannotBeUsedAreReported)
+{
+    // Type 12 acts in world space only; a wave (6) has no world-space kind; a morph with no
+    // targets; a world-space binding and a light naming nothing in the scene.
+    ScratchDir dir;
+    ReportCapture reports;
+    auto scene = sceneFromText(
+        dir, "scene {\n triObjects { triObject { header { name \"o\" } vertices { positions [ 0 0 0 ] }\n"
+             "  modifiers { modifier 12 { } modifier 2 { parameters { targets { } } } }\n"
+             "  wsBindings { binding { name \"nope\" } } lights { light \"dark\" } } }\n"
+             " wsModifiers { wsModifier { header { name \"w\" } modifier 6 { } } }\n}\n");
+    const S3DTriObject& o = *scene->findTriObject("o");
+    ASSERT_EQ(o.m_modifiers.size(), 1u);
+    EXPECT_EQ(o.m_modifiers[0]->getType(), 2);
+    EXPECT_EQ(static_cast<const S3DModifierMorph&>(*o.m_modifiers[0]).getNbTarget(), 0);
+    EXPECT_EQ(scene->findWSModifier("w")->getModifier(), nullptr);
+    EXPECT_TRUE(reports.has("S3DTriObject warning: o", "can t find modifier with id: 12"));
+    EXPECT_TRUE(reports.has("WSModifier: ", "can t find modifier with id: 6"));
+    EXPECT_TRUE(reports.has("S3DModifierMorph", "loadTargetList: m_nbTarget <= 0"));
+    EXPECT_TRUE(reports.has("S3DScene warning:", "Warning can't find WSModifier:nope"));
+    EXPECT_TRUE(reports.has("S3DScene warning:", "Can t find light: dark"));
+    EXPECT_EQ(o.m_lights[0], nullptr);
 }
 
 } // namespace

@@ -29,6 +29,10 @@ TEST(SceneNodes, ParentsPassTheirTransformOnOnceEachFrame)
         expectNear(c.rotationMatrix().transform({1, 0, 0}), {0, -1, 0});
         expectNear(scene->findObject("wc")->m_node.worldPosition(), {6, 0, 0});
     }
+    // A node asked for its matrix after a change builds it then.
+    S3DNode node;
+    node.setPosition({1, 2, 3});
+    expectNear(node.getMatrix().transform({0, 0, 0}), {1, 2, 3});
     // A camera index one past the last keeps the current camera. (Its warning shows once per run,
     // so it is not looked for here.)
     scene->setCamera(1);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "SceneFromText.h"
+#include "s3d/S3DSkin.h"
 #include "support/PointExpect.h"
 
 namespace {
@@ -85,6 +86,11 @@ TEST(SkinFrame, TurnedSkinMatrixCarriesTheBonesMoveIntoTheMeshFrame)
     S3DTriObject& body = *scene->findTriObject("body");
     body.m_modifierStack.applyObjectSpace(body);
     expectNear(body.m_vertices[0], {1, 1, 3});
+    const auto& skin = static_cast<const S3DModifierSkin&>(*body.m_modifiers[0]);
+    ASSERT_NE(skin.getBoneMatrix(0), nullptr);
+    expectNear(skin.getBoneMatrix(0)->transform({0, 0, 0}), {0, -1, 0});
+    EXPECT_EQ(skin.getBoneMatrix(1), nullptr);
+    EXPECT_TRUE(reports.has("S3DModifierSkin warning:", "getBoneMatrix: not so much bone"));
 }
 
 } // namespace
