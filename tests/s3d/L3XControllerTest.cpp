@@ -235,6 +235,13 @@ TEST_F(L3XController, CombineModesAndSpecialRules)
         EXPECT_EQ(l.scene->getMaterials()[0].m_subMaterials[1].m_lineColour, 0x00BEBEBEu) << mode;
         EXPECT_EQ(l.scene->getMaterials()[0].m_subMaterials[0].m_lineColour, first) << mode;
     }
+    // POLYOPACITY and POLYPALETTESPEPARAM combine with theirs (1 and 0).
+    Driven o = make();
+    drive(o, "MTL mat 1 POLYOPACITY", "0.25", 2);
+    EXPECT_EQ(o.scene->getMaterials()[0].m_subMaterials[1].m_opacity, 0.75f);
+    Driven q = make();
+    drive(q, "MTL mat 1 POLYPALETTESPEPARAM", "0.5", 2);
+    EXPECT_EQ(q.scene->getMaterials()[0].m_subMaterials[1].m_paletteSpecialParam, -0.5f);
     // A modifier's word combines with its value: the bend angle, 0, less 0.5.
     Driven k = make();
     drive(k, "MODIFIERTBEND obj ANGLE", "0.5", 2);

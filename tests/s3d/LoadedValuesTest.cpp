@@ -42,8 +42,11 @@ TEST(LoadedValues, FacesOnePastTheLastVertexAreDroppedAndTheBoxIsPerAxis)
 TEST(LoadedValues, MaterialBlockTracksFillTheirOwnSlotsAndGeneratorTracksNeedTheGenerator)
 {
     // params1's value10 track fills value 0 and params2's value13 track value 3 (8 and 4 at
-    // frame 5). Generator tracks drive the generator values only where the generator is on.
+    // frame 5). Generator tracks drive the generator values only where the generator is on. The
+    // sub-material's own texture map follows its tracks too, and its transform is prepared:
+    // tileU 2 about the centre gives u' = 2u - 0.5.
     ScratchDir dir;
+    dir.write("t.tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\2\0\2\0\x18\x20", 18) + std::string(12, '\x40'));
     auto scene = sceneFromText(
         dir, "scene { materials { material { name \"m\" subMaterials {\n"
              " subMaterial { shading { values { textureMap1 { values { generator 0 }"
@@ -52,6 +55,7 @@ TEST(LoadedValues, MaterialBlockTracksFillTheirOwnSlotsAndGeneratorTracksNeedThe
              "  params2 { tracks { value13 linear { key 0 4 } } } }\n"
              " subMaterial { shading { values { textureMap1 { values { generator 1 }"
              "  tracks { generator2 linear { key 0 5 } generator3 linear { key 0 6 } } } } } }\n"
+             " subMaterial { textureMap { values { fileName \"t.tga\" useTransform 1 } tracks { tileU linear { key 0 2 } } } }\n"
              "} } } }\n");
     S3DMaterial& m = scene->getMaterials()[0];
     m.update(5);
@@ -64,6 +68,14 @@ TEST(LoadedValues, MaterialBlockTracksFillTheirOwnSlotsAndGeneratorTracksNeedThe
     EXPECT_EQ(on.m_texture1.m_generatorValue[0], 0.0f);
     EXPECT_EQ(on.m_texture1.m_generatorValue[1], 5.0f);
     EXPECT_EQ(on.m_texture1.m_generatorValue[2], 6.0f);
+    m.prepare();
+    const S3DTextureMap& own = m.m_subMaterials[2].m_texture3;
+    EXPECT_EQ(own.m_tileU, 2.0f);
+    ASSERT_TRUE(own.hasUVMatrix());
+    float u = 0, v = 0;
+    own.transformUV(1.0f, 0.25f, u, v);
+    EXPECT_NEAR(u, 1.5f, 1e-6f);
+    EXPECT_NEAR(v, 0.25f, 1e-6f);
 }
 
 TEST(LoadedValues, StoredValuesOfMaterialsObjectsAndTheSceneLandInTheFieldsTheyName)
@@ -132,7 +144,9 @@ TEST(LoadedValues, ModifiersAndNamesThatCannotBeUsedAreReported)
     auto scene = sceneFromText(
         dir, "scene {\n triObjects { triObject { header { name \"o\" } vertices { positions [ 0 0 0 ] }\n"
              "  modifiers { modifier 12 { } modifier 2 { parameters { targets { } } } }\n"
-             "  wsBindings { binding { name \"nope\" } } lights { light \"dark\" } } }\n"
+             "  wsBindings { binding { name \"nope\" } } lights { light \"dark\" } }\n"
+             " triObject { header { name \"short\" } vertices { positions [ 0 0 0 ] } faceData { faces bytes [ 05 00 01 00 ] }\n"
+             "  modifiers { modifier 1 { parameters { vertices bytes [ 01 00 00 00 05 00 ] } } } } }\n"
              " wsModifiers { wsModifier { header { name \"w\" } modifier 6 { } } }\n}\n");
     const S3DTriObject& o = *scene->findTriObject("o");
     ASSERT_EQ(o.m_modifiers.size(), 1u);
@@ -145,6 +159,11 @@ TEST(LoadedValues, ModifiersAndNamesThatCannotBeUsedAreReported)
     EXPECT_TRUE(reports.has("S3DScene warning:", "Warning can't find WSModifier:nope"));
     EXPECT_TRUE(reports.has("S3DScene warning:", "Can t find light: dark"));
     EXPECT_EQ(o.m_lights[0], nullptr);
+    // Records shorter than their counts: five faces in four bytes, a skin vertex of five bones
+    // in none.
+    EXPECT_EQ(scene->findTriObject("short")->getNbFace(), 0);
+    EXPECT_TRUE(reports.has("S3DTriObject warning: short", "load: face count larger than its chunk"));
+    EXPECT_TRUE(reports.has("S3DModifierSkin warning:", "loadVertexList: vertex entry larger than its chunk"));
 }
 
 } // namespace

@@ -248,4 +248,68 @@ TEST(ModifierCorners, EveryParameterAndTrackFillsTheValueOfItsName)
     EXPECT_EQ(Point3D(melt.amount(), melt.spread(), melt.solidity()), Point3D(1, 2, 3));
 }
 
+TEST(ModifierCorners, GuardsAtTheEdgesKeepThePointsFinite)
+{
+    // A bend of 0.0005 rad is above the 0.0001 floor: R = 10 / 0.0005.
+    S3DModifierBend bend;
+    bend.angle() = 0.0005f;
+    prepareWithBounds(bend, {-1, 0, -1}, {1, 10, 1});
+    EXPECT_NEAR(bend.getRadius(), 20000.0f, 1.0f);
+    // A biased twist and a stretch over a box flat along their axis leave points as they are.
+    S3DModifierTwist twist;
+    twist.m_option[0] = 1;
+    twist.angle() = 1.0f;
+    twist.bias() = 50.0f;
+    prepareWithBounds(twist, {-1, 3, -1}, {1, 3, 1});
+    EXPECT_EQ(twist.deform({1, 3, 0}), Point3D(1, 3, 0));
+    S3DModifierStretch stretch;
+    stretch.m_option[0] = 1;
+    stretch.stretch() = 1.0f;
+    stretch.amplify() = 1.0f;
+    prepareWithBounds(stretch, {-1, 2, -1}, {1, 2, 1});
+    EXPECT_EQ(stretch.deform({1, 2, 1}), Point3D(1, 2, 1));
+    // A circular wave with two amplitudes at the gizmo's centre takes the first: phase 0.25
+    // lifts it by a1.
+    S3DModifierWave wave;
+    wave.amplitude1() = 1.0f;
+    wave.amplitude2() = 3.0f;
+    wave.waveLength() = 10.0f;
+    wave.phase() = 0.25f;
+    wave.prepare();
+    expectNear(wave.deform({0, 0, 0}), {0, 1, 0});
+    // Melt amounts above 100 % sink no further than the floor.
+    S3DModifierMelt melt;
+    melt.amount() = 150.0f;
+    prepareWithBounds(melt, {-5, -5, 0}, {5, 5, 10});
+    expectNear(melt.deform({2, 0, 10}), {2, 0, 0});
+    expectNear(melt.deform({2, 0, 4}), {2, 0, 0});
+}
+
+TEST(ModifierCorners, RipplePointAtTheCentroidOnlyJittersAndAnUnusableRippleKeepsEveryPoint)
+{
+    S3DModifierRipple ripple;
+    ripple.m_worldSpace = true;
+    ripple.amplitude() = 1.0f;
+    ripple.waveLength() = 8.0f;
+    ripple.prepare();
+    uint32_t state = 5;
+    const auto jitter = [&state] {
+        state = state * 214013u + 2531011u;
+        return float(((state >> 16) & 0x7FFF) % 10000) * 0.0002f;
+    };
+    for (int k = 0; k < 6; ++k) jitter();
+    const Point3D want{jitter(), jitter(), jitter()};
+    const Point3D in[3] = {{-1, 0, 0}, {1, 0, 0}, {0, 0, 0}};
+    Point3D out[3];
+    tlSrand(5);
+    ripple.apply(in, out, 3, nullptr, false);
+    expectNear(out[2], want);
+
+    ReportCapture reports;
+    ripple.amplitude() = std::nanf("");
+    ripple.prepare();
+    ripple.apply(in, out, 3, nullptr, false);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(out[i], in[i]) << i;
+    EXPECT_TRUE(reports.has("S3DModifier warning:", "prepare: parameter not finite, type 12"));
+}
 } // namespace

@@ -151,7 +151,8 @@ TEST(S3DSceneFrame, CameraLooksAtItsTargetsWorldPositionAndLightsFollowTheirTrac
                                     "  camera { header { name \"narrow\" } values { fov 0.9272952 } } }\n"
                                     " lights { light { header { name \"l\" } tracks {"
                                     " nearAttenuation linear { key 0 10  key 10 20 }"
-                                    " farAttenuation linear { key 0 100  key 10 200 } } }\n"
+                                    " farAttenuation linear { key 0 100  key 10 200 }"
+                                    " colour linear { key 0 0 0 0  key 10 1 0.5 0.25 } } }\n"
                                     "  light { header { name \"sun\" } target { name \"sun.t\" node { tracks {"
                                     " position linear { key 0 0 0 0  key 10 10 0 0 } } } } values { type 3 } } }\n}\n");
     // A field of view from the file sets the projection at load: cot(fov/2) = 2, scale 512.
@@ -161,6 +162,7 @@ TEST(S3DSceneFrame, CameraLooksAtItsTargetsWorldPositionAndLightsFollowTheirTrac
     expectNear(scene->getCameras()[0].m_viewMatrix.transform({100, 0, 100}), {0, 0, 141.42136f});
     EXPECT_FLOAT_EQ(scene->getLights()[0].m_nearAttenuation, 15.0f);
     EXPECT_FLOAT_EQ(scene->getLights()[0].m_farAttenuation, 150.0f);
+    expectNear(scene->getLights()[0].m_colour, {0.5f, 0.25f, 0.125f}, 1e-6f);
     // A directional light's target follows its track too.
     expectNear(scene->getLights()[1].m_targetWorldPosition, {5, 0, 0});
 }

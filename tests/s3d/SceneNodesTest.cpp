@@ -1,5 +1,6 @@
 // Nodes through the scene's frames: a parent's transform passed on once each frame, a parent
-// that is a world-space modifier's node, and the camera index checked against the count.
+// that is a world-space modifier's node or a shape's, a shape's modifiers found by name, and the
+// camera index checked against the count.
 #include <gtest/gtest.h>
 
 #include "SceneFromText.h"
@@ -19,8 +20,11 @@ TEST(SceneNodes, ParentsPassTheirTransformOnOnceEachFrame)
                                         " rotation 1.5707964 0 0 1 } } } }\n"
                                         "  dummy { header { name \"c\" parent \"p\" node { values { position 1 0 0 } } } }\n"
                                         "  dummy { header { name \"wc\" parent \"w\" node { values { position 1 0 0 } } } }\n"
+                                        "  dummy { header { name \"sc\" parent \"s\" node { values { position 1 0 0 } } } }\n"
                                         " }\n wsModifiers { wsModifier { header { name \"w\" node { values { position 5 0 0 } } }"
-                                        " modifier 9 { } } }\n}\n");
+                                        " modifier 9 { } } }\n"
+                                        " shapes { shape 1 { common { header { name \"s\" node { values { position 3 0 0 } } }"
+                                        " modifiers { modifier 9 { } } } } }\n}\n");
     for (int frame = 0; frame < 2; ++frame) {
         scene->update(float(frame));
         scene->prepare();
@@ -28,7 +32,13 @@ TEST(SceneNodes, ParentsPassTheirTransformOnOnceEachFrame)
         expectNear(c.worldPosition(), {10, -1, 0});
         expectNear(c.rotationMatrix().transform({1, 0, 0}), {0, -1, 0});
         expectNear(scene->findObject("wc")->m_node.worldPosition(), {6, 0, 0});
+        expectNear(scene->findShape("s")->m_header.m_node.worldPosition(), {3, 0, 0});
+        expectNear(scene->findObject("sc")->m_node.worldPosition(), {4, 0, 0});
     }
+    // A shape's modifiers are found by its name, by type and by index.
+    const S3DModifier* shapeSkew = scene->findShape("s")->m_modifiers[0].get();
+    EXPECT_EQ(scene->findModifier("s", 9), shapeSkew);
+    EXPECT_EQ(scene->findModifierGizmo("s", 0), shapeSkew);
     // A node asked for its matrix after a change builds it then.
     S3DNode node;
     node.setPosition({1, 2, 3});
