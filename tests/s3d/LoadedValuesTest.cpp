@@ -90,7 +90,7 @@ TEST(LoadedValues, StoredValuesOfMaterialsObjectsAndTheSceneLandInTheFieldsTheyN
                             " value25 11 value26 12.5 value27 13 value28 14 useCrop 15 }";
     auto scene = sceneFromText(
         dir, "scene {\n option2 7\n materials { material { name \"m\" subMaterials { subMaterial {\n"
-             "  shading { values { value16 3 value20 0.5 textureMap1 { " + map + " } textureMap2 { values { tileV 6 } } } }\n"
+             "  shading { values { bilinear 1 value16 3 value20 0.5 textureMap1 { " + map + " } textureMap2 { values { tileV 6 } } } }\n"
              "  params1 { values { value10 1.5 value16 2.5 } }\n"
              "  params2 { values { value11 3.5 text \"t\" value18 4.5 } } } } } }\n"
              " triObjects { triObject { header { name \"o\" }\n"
@@ -110,6 +110,8 @@ TEST(LoadedValues, StoredValuesOfMaterialsObjectsAndTheSceneLandInTheFieldsTheyN
                             t.m_value25,      t.m_value27,        t.m_value28,     t.m_useCrop};
     const int32_t want[] = {6, 7, 8, 9, 11, 13, 14, 15};
     for (int i = 0; i < 8; ++i) EXPECT_EQ(ints[i], want[i]) << i;
+    EXPECT_EQ(sub.m_bilinear, 1);
+    EXPECT_EQ(sub.m_twoSided, 0);
     EXPECT_EQ(sub.m_value16, 3);
     EXPECT_EQ(sub.m_value20, 0.5f);
     EXPECT_EQ(sub.m_texture2.m_tileV, 6.0f);

@@ -119,6 +119,7 @@ TEST(S3DSceneFrame, RollTurnsTheViewAboutItsAxis)
     camera.setRoll(1.5707964f);
     camera.prepare();
     expectNear(camera.m_viewMatrix.transform({10, 0, 100}), {0, -10, 100});
+    expectNear(camera.m_viewRotation.transformVector({10, 0, 0}), {0, -10, 0});
 }
 
 TEST(S3DSceneFrame, WorldSpaceModifierFollowsItsAnimatedNode)

@@ -35,6 +35,13 @@ TEST(SceneNodes, ParentsPassTheirTransformOnOnceEachFrame)
         expectNear(scene->findShape("s")->m_header.m_node.worldPosition(), {3, 0, 0});
         expectNear(scene->findObject("sc")->m_node.worldPosition(), {4, 0, 0});
     }
+    // A cycle is broken where it closes: "b", reached from "a", loses its parent.
+    ReportCapture reports;
+    auto cycle = sceneFromText(dir, "scene { dummies { dummy { header { name \"a\" parent \"b\" } }"
+                                    " dummy { header { name \"b\" parent \"a\" } } } }\n");
+    EXPECT_EQ(cycle->findObject("a")->m_pParent, cycle->findObject("b"));
+    EXPECT_EQ(cycle->findObject("b")->m_pParent, nullptr);
+    EXPECT_TRUE(reports.has("S3DScene warning:", "link: parent cycle broken at b"));
     // A shape's modifiers are found by its name, by type and by index.
     const S3DModifier* shapeSkew = scene->findShape("s")->m_modifiers[0].get();
     EXPECT_EQ(scene->findModifier("s", 9), shapeSkew);
