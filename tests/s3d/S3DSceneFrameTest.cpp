@@ -33,6 +33,10 @@ TEST(S3DSceneFrame, NodeModesBuildTheirMatrices)
     expectNear(node.matrix().transform({1, 0, 0}), {10, -2, 0});
     expectNear(node.matrix().transform({0, 1, 0}), {11, 0, 0});
     expectNear(node.rotationMatrix().transform({1, 0, 0}), {0, -1, 0});
+    // Any mode other than 0 builds the whole transform.
+    node.setMode(2);
+    node.refresh();
+    expectNear(node.matrix().transform({1, 0, 0}), {10, -2, 0});
 }
 
 TEST(S3DSceneFrame, FieldOfViewChangeReachesProjectionAndFrustum)
@@ -149,7 +153,8 @@ TEST(S3DSceneFrame, CameraLooksAtItsTargetsWorldPositionAndLightsFollowTheirTrac
     auto scene = sceneFromText(dir, "scene {\n dummies { dummy { header { name \"anchor\" node { values { position 0 0 100 } } } } }\n"
                                     " cameras { camera { header { name \"c\" }"
                                     " target { name \"t\" parent \"anchor\" node { values { position 100 0 0 } } } }\n"
-                                    "  camera { header { name \"narrow\" } values { fov 0.9272952 } } }\n"
+                                    "  camera { header { name \"narrow\" } target { name \"nt\" node { tracks {"
+                                    " position linear { key 0 0 0 0  key 10 10 0 0 } } } } values { fov 0.9272952 } } }\n"
                                     " lights { light { header { name \"l\" } tracks {"
                                     " nearAttenuation linear { key 0 10  key 10 20 }"
                                     " farAttenuation linear { key 0 100  key 10 200 }"
@@ -164,7 +169,8 @@ TEST(S3DSceneFrame, CameraLooksAtItsTargetsWorldPositionAndLightsFollowTheirTrac
     EXPECT_FLOAT_EQ(scene->getLights()[0].m_nearAttenuation, 15.0f);
     EXPECT_FLOAT_EQ(scene->getLights()[0].m_farAttenuation, 150.0f);
     expectNear(scene->getLights()[0].m_colour, {0.5f, 0.25f, 0.125f}, 1e-6f);
-    // A directional light's target follows its track too.
+    // A camera's target and a directional light's target follow their tracks too.
+    expectNear(scene->getCameras()[1].m_target.m_node.getPosition(), {5, 0, 0});
     expectNear(scene->getLights()[1].m_targetWorldPosition, {5, 0, 0});
 }
 
