@@ -137,10 +137,11 @@ TEST(LoadedValues, StoredValuesOfMaterialsObjectsAndTheSceneLandInTheFieldsTheyN
     EXPECT_EQ(o.m_textureLayers[0].value1, 0u);
 }
 
-TEST(LoadedValues, ModifiersAndNamesThatCannotBeUsedAreReported)
+TEST(LoadedValues, UnusableModifiersNamesAndShortRecordsAreReported)
 {
     // Type 12 acts in world space only; a wave (6) has no world-space kind; a morph with no
-    // targets; a world-space binding and a light naming nothing in the scene.
+    // targets; a world-space binding and a light naming nothing in the scene; records shorter
+    // than their counts. A list announcing a few items more than it holds is not one of them.
     ScratchDir dir;
     ReportCapture reports;
     auto scene = sceneFromText(
@@ -148,7 +149,12 @@ TEST(LoadedValues, ModifiersAndNamesThatCannotBeUsedAreReported)
              "  modifiers { modifier 12 { } modifier 2 { parameters { targets { } } } }\n"
              "  wsBindings { binding { name \"nope\" } } lights { light \"dark\" } }\n"
              " triObject { header { name \"short\" } vertices { positions [ 0 0 0 ] } faceData { faces bytes [ 05 00 01 00 ] }\n"
-             "  modifiers { modifier 1 { parameters { vertices bytes [ 01 00 00 00 05 00 ] } } } } }\n"
+             "  modifiers { modifier 1 { parameters { vertices bytes [ 01 00 00 00 05 00 ] } } } }\n"
+             // Three lights announced, one present, room for three chunk headers; a sub-material
+             // record one face short.
+             " triObject { header { name \"few\" } vertices { positions [ 0 0 0  1 0 0  0 1 0 ] }\n"
+             "  lights bytes [ 03 00  ef 07 08 00 00 00 61 00  01 00 0c 00 00 00 00 00 00 00 00 00 ]\n"
+             "  faceData { faces [ 0 1 2  0 2 1 ] subMaterials bytes [ 01 00 ] } } }\n"
              " wsModifiers { wsModifier { header { name \"w\" } modifier 6 { } } }\n}\n");
     const S3DTriObject& o = *scene->findTriObject("o");
     ASSERT_EQ(o.m_modifiers.size(), 1u);
@@ -166,6 +172,12 @@ TEST(LoadedValues, ModifiersAndNamesThatCannotBeUsedAreReported)
     EXPECT_EQ(scene->findTriObject("short")->getNbFace(), 0);
     EXPECT_TRUE(reports.has("S3DTriObject warning: short", "load: face count larger than its chunk"));
     EXPECT_TRUE(reports.has("S3DModifierSkin warning:", "loadVertexList: vertex entry larger than its chunk"));
+    const S3DTriObject& few = *scene->findTriObject("few");
+    ASSERT_EQ(few.m_lightNames.size(), 3u);
+    EXPECT_STREQ(few.m_lightNames[0].getName(), "a");
+    EXPECT_FALSE(reports.has("S3DTriObject warning: few", "load: light list: count larger than its chunk"));
+    EXPECT_TRUE(reports.has("S3DTriObject warning: few", "load: face record shorter than the faces"));
+    EXPECT_EQ(few.m_faces[0].subMaterialNumber, 0);
 }
 
 } // namespace
