@@ -1,6 +1,7 @@
 // Loaded values at their edges: a face or texture face naming one past the last vertex, the
 // loaded box taken per axis, the material blocks' tracks with the generator's switch, values
-// stored without a meaning of their own, and modifiers and names that cannot be used.
+// stored without a meaning of their own, modifiers and names that cannot be used, and the lines
+// of outlined faces.
 #include <gtest/gtest.h>
 
 #include "SceneFromText.h"
@@ -178,6 +179,31 @@ TEST(LoadedValues, UnusableModifiersNamesAndShortRecordsAreReported)
     EXPECT_FALSE(reports.has("S3DTriObject warning: few", "load: light list: count larger than its chunk"));
     EXPECT_TRUE(reports.has("S3DTriObject warning: few", "load: face record shorter than the faces"));
     EXPECT_EQ(few.m_faces[0].subMaterialNumber, 0);
+}
+
+TEST(LoadedValues, OutlinedFacesLineTheirEdgesInOrder)
+{
+    // Polygon building 2 lines every edge of a face, 3 its first two (the closing edge stays
+    // unlined), each in its sub-material's line colour.
+    ScratchDir dir;
+    const auto object = [](const char* name, const char* building) {
+        return std::string(" triObject { header { name \"") + name + "\" } material 0 " + building +
+               " vertices { positions [ 0 0 0  1 0 0  0 1 0 ] } faceData { faces [ 0 1 2 ] } }\n";
+    };
+    auto scene = sceneFromText(dir, "scene { materials { material { name \"m\" subMaterials { subMaterial {"
+                                    " shading { values { paletteEnabled 1 } } } } } }\n triObjects {\n" +
+                                        object("all", "option1 2") + object("open", "option1 3") + "} }\n");
+    const uint32_t* colour = &scene->getMaterials()[0].m_subMaterials[0].m_lineColour;
+    for (const char* name : {"all", "open"}) {
+        const S3DTriObject& o = *scene->findTriObject(name);
+        const size_t n = std::string(name) == "all" ? 3 : 2;
+        ASSERT_EQ(o.m_lines.size(), n) << name;
+        for (size_t k = 0; k < n; ++k) {
+            EXPECT_EQ(o.m_lines[k].vertex[0], &o.m_projected[k]) << name << k;
+            EXPECT_EQ(o.m_lines[k].vertex[1], &o.m_projected[(k + 1) % 3]) << name << k;
+            EXPECT_EQ(o.m_lines[k].colour, colour) << name << k;
+        }
+    }
 }
 
 } // namespace
