@@ -255,7 +255,8 @@ TEST(ModifierCorners, GuardsAtTheEdgesKeepThePointsFinite)
     bend.angle() = 0.0005f;
     prepareWithBounds(bend, {-1, 0, -1}, {1, 10, 1});
     EXPECT_NEAR(bend.getRadius(), 20000.0f, 1.0f);
-    // A biased twist and a stretch over a box flat along their axis leave points as they are.
+    // A biased twist, a stretch, a taper and a melt over a box flat along their axis leave points
+    // as they are.
     S3DModifierTwist twist;
     twist.m_option[0] = 1;
     twist.angle() = 1.0f;
@@ -268,6 +269,16 @@ TEST(ModifierCorners, GuardsAtTheEdgesKeepThePointsFinite)
     stretch.amplify() = 1.0f;
     prepareWithBounds(stretch, {-1, 2, -1}, {1, 2, 1});
     EXPECT_EQ(stretch.deform({1, 2, 1}), Point3D(1, 2, 1));
+    S3DModifierTaper taper;
+    taper.m_option[0] = 1;
+    taper.amount() = 1.0f;
+    prepareWithBounds(taper, {-1, 2, -1}, {1, 2, 1});
+    EXPECT_EQ(taper.deform({1, 2, 1}), Point3D(1, 2, 1));
+    S3DModifierMelt flat;
+    flat.amount() = 50.0f;
+    flat.spread() = 10.0f;
+    prepareWithBounds(flat, {-1, -1, 3}, {1, 1, 3});
+    EXPECT_EQ(flat.deform({1, 0, 3}), Point3D(1, 0, 3));
     // A circular wave with two amplitudes at the gizmo's centre takes the first: phase 0.25
     // lifts it by a1.
     S3DModifierWave wave;
