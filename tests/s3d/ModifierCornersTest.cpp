@@ -1,7 +1,9 @@
-// Modifier cases the first tests leave out: a negative twist bias, stretch along another axis,
-// spherify through a gizmo that mixes axes, melt's solidity floor, the ripple's inverted soft
-// selection, a wave whose amplitude is not finite, the gizmo's scale and rotation tracks, a flat
-// gizmo scale, stack indices past the first modifier and a world-space box taken along z. Expected points are worked through the formulas by hand in the comments.
+// Modifier cases the first tests leave out: a negative twist bias, stretch along X, spherify
+// through a gizmo that mixes axes, melt's solidity floor, the ripple's inverted soft selection
+// and a point on its centroid, values that are not finite, the gizmo's scale and rotation
+// tracks, a flat gizmo scale, stack indices past the first modifier, a world-space box along z,
+// every kind's options and tracks by name, and the guards of flat boxes and tiny angles.
+// Expected points are worked through the formulas by hand in the comments.
 #include <gtest/gtest.h>
 
 #include <cmath>
