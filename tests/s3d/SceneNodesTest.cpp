@@ -1,6 +1,6 @@
 // Nodes through the scene's frames: a parent's transform passed on once each frame, a parent
-// that is a world-space modifier's node or a shape's, a shape's modifiers found by name, and the
-// camera index checked against the count.
+// that is a world-space modifier's node or a shape's, a cycle broken; a shape's modifiers found
+// by name, a node's matrix built on demand, and the camera index checked against the count.
 #include <gtest/gtest.h>
 
 #include "SceneFromText.h"
@@ -42,6 +42,13 @@ TEST(SceneNodes, ParentsPassTheirTransformOnOnceEachFrame)
     EXPECT_EQ(cycle->findObject("a")->m_pParent, cycle->findObject("b"));
     EXPECT_EQ(cycle->findObject("b")->m_pParent, nullptr);
     EXPECT_TRUE(reports.has("S3DScene warning:", "link: parent cycle broken at b"));
+}
+
+TEST(SceneNodes, ShapeModifiersByNameNodeMatricesOnDemandAndTheCameraIndex)
+{
+    ScratchDir dir;
+    auto scene = sceneFromText(dir, std::string("scene {\n") + kOneCamera +
+                                        " shapes { shape 1 { common { header { name \"s\" } modifiers { modifier 9 { } } } } }\n}\n");
     // A shape's modifiers are found by its name, by type and by index.
     const S3DModifier* shapeSkew = scene->findShape("s")->m_modifiers[0].get();
     EXPECT_EQ(scene->findModifier("s", 9), shapeSkew);
