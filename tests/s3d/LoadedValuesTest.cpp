@@ -184,7 +184,8 @@ TEST(LoadedValues, UnusableModifiersNamesAndShortRecordsAreReported)
 TEST(LoadedValues, OutlinedFacesLineTheirEdgesInOrder)
 {
     // Polygon building 2 lines every edge of a face, 3 its first two (the closing edge stays
-    // unlined), each in its sub-material's line colour.
+    // unlined), each in its sub-material's line colour. Building 1 pairs faces into quads; a
+    // pair without a shared edge stays two triangles.
     ScratchDir dir;
     const auto object = [](const char* name, const char* building) {
         return std::string(" triObject { header { name \"") + name + "\" } material 0 " + building +
@@ -192,7 +193,10 @@ TEST(LoadedValues, OutlinedFacesLineTheirEdgesInOrder)
     };
     auto scene = sceneFromText(dir, "scene { materials { material { name \"m\" subMaterials { subMaterial {"
                                     " shading { values { paletteEnabled 1 } } } } } }\n triObjects {\n" +
-                                        object("all", "option1 2") + object("open", "option1 3") + "} }\n");
+                                        object("all", "option1 2") + object("open", "option1 3") +
+                                        " triObject { header { name \"pairs\" } material 0 option1 1\n"
+                                        "  vertices { positions [ 0 0 0  1 0 0  0 1 0  5 5 0  6 5 0  5 6 0 ] }\n"
+                                        "  faceData { faces [ 0 1 2  3 4 5 ] } }\n} }\n");
     const uint32_t* colour = &scene->getMaterials()[0].m_subMaterials[0].m_lineColour;
     for (const char* name : {"all", "open"}) {
         const S3DTriObject& o = *scene->findTriObject(name);
@@ -204,6 +208,16 @@ TEST(LoadedValues, OutlinedFacesLineTheirEdgesInOrder)
             EXPECT_EQ(o.m_lines[k].colour, colour) << name << k;
         }
     }
+    const S3DTriObject& pairs = *scene->findTriObject("pairs");
+    ASSERT_EQ(pairs.m_drawOps.size(), 1u);
+    const std::vector<S3DPolygon>& polygons = pairs.m_drawOps[0].polygons;
+    ASSERT_EQ(polygons.size(), 2u);
+    for (size_t f = 0; f < 2; ++f) {
+        EXPECT_EQ(polygons[f].n, 3) << f;
+        EXPECT_EQ(polygons[f].face, f);
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(polygons[f].vertex[k], 3 * f + size_t(k)) << f << k;
+    }
+    EXPECT_TRUE(pairs.m_lines.empty());
 }
 
 } // namespace

@@ -132,8 +132,9 @@ TEST(ModifierCorners, GizmoScaleAndRotationFollowTheirTracksAndAFlatScaleKeepsIt
     // scale track gives 2 and its rotation track a quarter turn about z, whose toMatrix takes
     // (x, y, z) to (-y, x, z): g = (-y, x, z) / 2. (2, 0, 0): g (0, 1, 0), skewed (1, 1, 0), back
     // (2, -2, 0); (2, 2, 0): g (-1, 1, 0) → (0, 1, 0) → (2, 0, 0); (0, 4, 0): g (-2, 0, 0) stays.
-    // Object "flat": gizmo scale (0, 1, 1), the flat axis kept at size 1, so g = p and
-    // (2, 2, 0) → (4, 2, 0), without a report.
+    // Object "flat": gizmo scale (0, 2, 1), the flat axis kept at size 1, and offset (0, 2, 0)
+    // taken off before the scale: g = (x, (y - 2) / 2, z), so x' = x + (y - 2) / 2: (2, 0, 0) →
+    // (1, 0, 0), (0, 4, 0) → (1, 4, 0); no report.
     ScratchDir dir;
     ReportCapture reports;
     const auto object = [](const char* name, const char* gizmo) {
@@ -145,7 +146,7 @@ TEST(ModifierCorners, GizmoScaleAndRotationFollowTheirTracksAndAFlatScaleKeepsIt
     auto scene = sceneFromText(
         dir, "scene { triObjects {\n" +
                  object("turned", "tracks { scale linear { key 0 2 2 2 } rotation linear { key 0 1.5707964 0 0 1 } }") +
-                 object("flat", "values { scale 0 1 1 }") + "} }\n");
+                 object("flat", "values { scale 0 2 1 offset 0 2 0 }") + "} }\n");
     S3DTriObject& turned = *scene->findTriObject("turned");
     turned.update(0);
     turned.m_modifierStack.applyObjectSpace(turned);
@@ -155,7 +156,8 @@ TEST(ModifierCorners, GizmoScaleAndRotationFollowTheirTracksAndAFlatScaleKeepsIt
     S3DTriObject& flat = *scene->findTriObject("flat");
     flat.update(0);
     flat.m_modifierStack.applyObjectSpace(flat);
-    expectNear(flat.m_vertices[1], {4, 2, 0});
+    expectNear(flat.m_vertices[0], {1, 0, 0});
+    expectNear(flat.m_vertices[2], {1, 4, 0});
     for (const auto& r : reports.reports()) EXPECT_NE(r.caption, "S3DModifier warning:") << r.text;
 }
 
