@@ -1,0 +1,302 @@
+// Scene-side drawing paths the other tests leave open: the environment map from a turned
+// normal (and any nonzero environment value), a directional light along an oblique axis, the
+// opacity map on a wide texture and through its transform, pairing and outlining corners of
+// polygon building, and bilinear sampling asked by a sub-material. Expected values are worked by
+// hand in the comments.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "SceneFromText.h"
+
+namespace {
+
+const char* const kCamera =
+    " cameras { camera { header { name \"c\" node { values { position 0 0 -100 } } }"
+    " target { name \"t\" node { values { position 0 0 0 } } } } }\n";
+
+// A scene with the camera at (0, 0, -100) looking at the origin: at z = 0 a world point (x, y)
+// lands on the 512 x 256 screen at (256 + 2.56 x, 128 - 2.56 y).
+std::string scene(const std::string& objects, const std::string& subMaterials, const std::string& extra = "")
+{
+    return std::string("scene {\n animationLength 10\n triObjects {\n") + objects + " }\n" + kCamera +
+           " materials { material { name \"m\" subMaterials {\n" + subMaterials + " } } }\n" + extra + "}\n";
+}
+
+std::string sub(const std::string& values, const std::string& more = "")
+{
+    return std::string("  subMaterial { shading { values { paletteEnabled 1 ") + values + " } }" + more + " }\n";
+}
+
+// A TGA of width x height from its rows top first (each pixel 0xRRGGBB); a TGA holds its bottom
+// row first, in blue, green, red order.
+std::string tga(int width, int height, const std::vector<uint32_t>& topFirst)
+{
+    std::string out("\0\0\2\0\0\0\0\0\0\0\0\0", 12);
+    out += char(width), out += '\0', out += char(height), out += '\0', out += '\x18', out += '\x20';
+    for (int y = height - 1; y >= 0; --y)
+        for (int x = 0; x < width; ++x) {
+            const uint32_t c = topFirst[size_t(y * width + x)];
+            out += char(c & 0xFF), out += char(c >> 8 & 0xFF), out += char(c >> 16 & 0xFF);
+        }
+    return out;
+}
+
+TEST(S3DDrawSceneCorners, EnvironmentMapReadsTheTurnedNormal)
+{
+    // The face (0, 0, 0), (40, 0, -30), (0, 30, 0) lies in the plane 0.6 x + 0.8 z = 0: its normal
+    // (B - A) x (C - A) = (900, 0, 1200) ∝ (0.6, 0, 0.8), unchanged by the camera's turn (none)
+    // and not moved by its translation. u = (0.6 + 1) / 2 = 0.8: column 3.2 of a 4-wide texture
+    // whose columns are 0x10, 0x20, 0x30, 0x40 on every row. Any nonzero environment value maps.
+    ScratchDir dir;
+    std::vector<uint32_t> texels;
+    for (int i = 0; i < 16; ++i) texels.push_back(0x10u * uint32_t(i % 4 + 1));
+    dir.write("t.tga", tga(4, 4, texels));
+    auto s = sceneFromText(dir, scene("  triObject { header { name \"o\" } material 0\n"
+                                      "   vertices { positions [ 0 0 0  40 0 -30  0 30 0 ] } faceData { faces [ 0 1 2 ] } }\n",
+                                      sub("twoSided 1 opacityKind 200 textureMap1 { values { fileName \"t.tga\" environmentMap 2 } }")));
+    SceneFrame frame;
+    frame.render(*s);
+    // Corners on the screen: (256, 128), (402.3, 128), (256, 51.2).
+    EXPECT_EQ(frame.at(290, 110) & 0xFFFFFFu, 0x40u);
+    EXPECT_EQ(frame.at(270, 80) & 0xFFFFFFu, 0x40u);
+}
+
+TEST(S3DDrawSceneCorners, DirectionalLightMeasuresAlongAnObliqueAxis)
+{
+    // The object at (0, 0, 20); the light at world (-100, -100, 20) aiming at (0, 0, 20), so in
+    // object space from (-100, -100, 0) along (1, 1, 0) / √2: t = (x + 100 + y + 100) / √2.
+    // Near 80, far 280: (0, 0): t 141.42136, 1 - 61.42136 / 200 = 0.6928932; (100, 0): t 212.13203,
+    // 0.3393398; (0, 50): t 176.77670, 0.5161165.
+    ScratchDir dir;
+    auto s = sceneFromText(
+        dir, scene("  triObject { header { name \"o\" node { values { position 0 0 20 } } } material 0"
+                   " vertices { positions [ 0 0 0  100 0 0  0 50 0 ] } faceData { faces [ 0 1 2 ] } lights { light \"sun\" } }\n",
+                   sub(""),
+                   " lights {\n"
+                   "  light { header { name \"sun\" node { values { position -100 -100 20 } } }"
+                   "   target { name \"sun.t\" node { values { position 0 0 20 } } }"
+                   "   values { type 3 nearAttenuation 80 farAttenuation 280 } }\n }\n"));
+    s->setCamera(0);
+    s->update(0);
+    s->prepare();
+    const float* light = s->findTriObject("o")->lightValues();
+    EXPECT_NEAR(light[0], 0.6928932f, 1e-5f);
+    EXPECT_NEAR(light[1], 0.3393398f, 1e-5f);
+    EXPECT_NEAR(light[2], 0.5161165f, 1e-5f);
+}
+
+TEST(S3DDrawSceneCorners, OpacityMapOnAWideTextureAndThroughItsTransform)
+{
+    // A 4 x 1 texture black, white, black, white. u 0.3, 0.55, 0.8 read columns 1, 2, 3: 1, 0, 1.
+    // With the transform's offset u 0.25 (u' = u - 0.25): columns 0, 1, 2: 0, 1, 0.
+    const auto channel = [](const std::string& mapValues) {
+        ScratchDir dir;
+        dir.write("bw.tga", tga(4, 1, {0u, 0xFFFFFFu, 0u, 0xFFFFFFu}));
+        auto s = sceneFromText(
+            dir, scene("  triObject { header { name \"o\" } material 0\n"
+                       "   vertices { positions [ 0 0 0  1 0 0  0 1 0 ] textureVertices [ 0.3 0.5  0.55 0.5  0.8 0.5 ] }"
+                       " faceData { faces [ 0 1 2 ] textureFaces [ 0 1 2 ] } }\n",
+                       sub("", " textureMap { values { fileName \"bw.tga\" " + mapValues + " } }")));
+        S3DTriObject& o = *s->findTriObject("o");
+        bool perTextureVertex = false;
+        const float* values = o.findVertexChannel("opacityMap", perTextureVertex);
+        EXPECT_NE(values, nullptr);
+        if (!values) return std::vector<float>{};
+        s->setCamera(0);
+        s->update(0);
+        s->prepare();
+        return std::vector<float>(values, values + 3);
+    };
+    const std::vector<float> plain = channel("");
+    ASSERT_EQ(plain.size(), 3u);
+    EXPECT_NEAR(plain[0], 1.0f, 1e-5f);
+    EXPECT_EQ(plain[1], 0.0f);
+    EXPECT_NEAR(plain[2], 1.0f, 1e-5f);
+    const std::vector<float> moved = channel("useTransform 1 offsetU 0.25");
+    ASSERT_EQ(moved.size(), 3u);
+    EXPECT_EQ(moved[0], 0.0f);
+    EXPECT_NEAR(moved[1], 1.0f, 1e-5f);
+    EXPECT_EQ(moved[2], 0.0f);
+}
+
+TEST(S3DDrawSceneCorners, PolygonBuildingKeepsFacesTheirOwnSubMaterialFaceAndTextureCorner)
+{
+    // Paired (option1 1): "split" puts the faces of a pair in two sub-materials, each drawing its
+    // own triangle; "apart" has two faces without a common edge, drawn as two triangles, the
+    // second its own face 1; "textured" pairs (0 1 2) and (0 2 3) into the quad 0 1 2 3, the
+    // second face's far corner 3 bringing its own texture corner 7. Open outlines (option1 3)
+    // mark each triangle's edges 0-1 and 1-2.
+    ScratchDir dir;
+    const std::string quad = " vertices { positions [ 0 0 0  1 0 0  1 1 0  0 1 0 ] textureVertices [ 0 0  1 0  1 1  0 1  0 0  0 0  0 0  0 1 ] }";
+    auto s = sceneFromText(
+        dir, scene("  triObject { header { name \"split\" } material 0 option1 1" + quad +
+                       " faceData { faces [ 0 1 2  0 2 3 ] subMaterials [ 0 1 ] } }\n"
+                       "  triObject { header { name \"apart\" } material 0 option1 1"
+                       " vertices { positions [ 0 0 0  1 0 0  1 1 0  5 5 0  6 5 0  6 6 0 ] } faceData { faces [ 0 1 2  3 4 5 ] } }\n"
+                       "  triObject { header { name \"textured\" } material 0 option1 1" + quad +
+                       " faceData { faces [ 0 1 2  0 2 3 ] textureFaces [ 0 1 2  5 6 7 ] } }\n"
+                       "  triObject { header { name \"open\" } material 0 option1 3" + quad +
+                       " faceData { faces [ 0 1 2  0 2 3 ] } }\n",
+                   sub("") + sub("")));
+    const S3DTriObject& split = *s->findTriObject("split");
+    ASSERT_EQ(split.m_drawOps.size(), 2u);
+    ASSERT_EQ(split.m_drawOps[1].polygons.size(), 1u);
+    const S3DPolygon& second = split.m_drawOps[1].polygons[0];
+    EXPECT_EQ(second.n, 3);
+    EXPECT_EQ(second.face, 1);
+    EXPECT_EQ(std::vector<int>(second.vertex, second.vertex + 3), (std::vector<int>{0, 2, 3}));
+
+    const S3DTriObject& apart = *s->findTriObject("apart");
+    ASSERT_EQ(apart.m_drawOps.size(), 1u);
+    ASSERT_EQ(apart.m_drawOps[0].polygons.size(), 2u);
+    EXPECT_EQ(apart.m_drawOps[0].polygons[0].face, 0);
+    EXPECT_EQ(apart.m_drawOps[0].polygons[1].face, 1);
+    EXPECT_EQ(apart.m_drawOps[0].polygons[1].vertex[0], 3);
+
+    const S3DPolygon& q = s->findTriObject("textured")->m_drawOps[0].polygons[0];
+    ASSERT_EQ(q.n, 4);
+    EXPECT_EQ(std::vector<int>(q.textureVertex, q.textureVertex + 4), (std::vector<int>{0, 1, 2, 7}));
+
+    const S3DTriObject& open = *s->findTriObject("open");
+    ASSERT_EQ(open.m_lines.size(), 4u);
+    const S3DProjectedVertex* p = open.m_projected.data();
+    const int want[4][2] = {{0, 1}, {1, 2}, {0, 2}, {2, 3}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(open.m_lines[size_t(i)].vertex[0] - p, want[i][0]) << i;
+        EXPECT_EQ(open.m_lines[size_t(i)].vertex[1] - p, want[i][1]) << i;
+    }
+}
+
+TEST(S3DDrawSceneCorners, BilinearSubMaterialMixesNeighbouringTexels)
+{
+    // The square x 30 .. 70, y -30 .. 30 (screen x 332.8 .. 435.2, y 51.2 .. 204.8) textured with
+    // a 2 x 2 image, red green over blue white, by texture coordinates alone. At pixel (358, 90)
+    // (u ≈ 0.25, v ≈ 0.75, texel ≈ (0.49, 0.51)) nearest sampling gives the red texel; bilinear
+    // sampling mixes all four, so no byte is 0 or 255.
+    ScratchDir dir;
+    dir.write("t.tga", tga(2, 2, {0xFF0000u, 0x00FF00u, 0x0000FFu, 0xFFFFFFu}));
+    const std::string square =
+        " vertices { positions [ 30 -30 0  70 -30 0  70 30 0  30 30 0 ] textureVertices [ 0 0  1 0  1 1  0 1 ] }"
+        " faceData { faces [ 0 1 2  0 2 3 ] textureFaces [ 0 1 2  0 2 3 ] } }\n";
+    for (int bilinear : {0, 1}) {
+        auto s = sceneFromText(dir, scene("  triObject { header { name \"o\" } material 0" + square,
+                                          sub("twoSided 1 opacityKind 200 bilinear " + std::to_string(bilinear) +
+                                              " textureMap1 { values { fileName \"t.tga\" } }")));
+        SceneFrame frame;
+        frame.render(*s);
+        const uint32_t c = frame.at(358, 90) & 0xFFFFFFu;
+        if (bilinear == 0) {
+            EXPECT_EQ(c, 0xFF0000u);
+        } else {
+            for (int b = 0; b < 24; b += 8) {
+                EXPECT_GT(c >> b & 0xFF, 0u) << std::hex << c;
+                EXPECT_LT(c >> b & 0xFF, 255u) << std::hex << c;
+            }
+        }
+    }
+}
+
+TEST(S3DDrawSceneCorners, ShapePointsGoThroughTheirNodeBeforeTheCamera)
+{
+    // A shape whose node (mode 1) turns half a turn about y and moves to (10, 20, 0): its point
+    // (5, 0, 0) lands at world (5, 20, 0), screen (268.8, 76.8), in the fully lit green. (Camera
+    // before node would put it at (5, 20, -100), behind the camera.)
+    ScratchDir dir;
+    auto s = sceneFromText(dir, scene("", sub("diffuse 0 1 0"),
+                                      " shapes { shape 1 { common { header { name \"p\" node { values { mode 1 position 10 20 0"
+                                      " rotation 3.1415927 0 1 0 } } } material 0 vertices { positions [ 5 0 0 ] } } } }\n"));
+    SceneFrame frame;
+    frame.render(*s);
+    EXPECT_EQ(frame.at(268, 76) & 0xFFFFFFu, 0x00FF00u);
+}
+
+TEST(S3DDrawSceneCorners, SecondValueTakesItsWeightsInvertedWhenAsked)
+{
+    // Soft selection 0.25 at every corner of a face lit white (no light: every light value 1),
+    // over black: weight 0.25 · 255 = 63.75 draws 255 · 63 / 256 = 62; inverted (the block's
+    // second value) 255 - 63.75 = 191.25 draws 255 · 191 / 256 = 190.
+    for (int invert : {0, 1}) {
+        ScratchDir dir;
+        auto s = sceneFromText(
+            dir, scene("  triObject { header { name \"o\" } material 0 parameterBlocks { block1 { value1 1 value2 " +
+                           std::to_string(invert) + " text \"softSelection\" } }"
+                           " vertices { positions [ -20 -20 0  20 -20 0  0 20 0 ] softSelection [ 0.25 0.25 0.25 ] }"
+                           " faceData { faces [ 0 1 2 ] } }\n",
+                       sub("twoSided 1 diffuse 1 1 1")));
+        SceneFrame frame;
+        frame.render(*s);
+        EXPECT_EQ(frame.at(256, 128) & 0xFFFFFFu, invert ? 0xBEBEBEu : 0x3E3E3Eu) << invert;
+    }
+    // Weights from the opacity map are per texture vertex: the face's texture corners 1, 2, 3 all
+    // read the white column of a 2 x 1 black and white image (texture vertex 0 reads the black
+    // one), so the weight is 255 everywhere: 255 · 255 / 256 = 254.
+    ScratchDir dir;
+    dir.write("bw.tga", tga(2, 1, {0u, 0xFFFFFFu}));
+    auto s = sceneFromText(
+        dir, scene("  triObject { header { name \"o\" } material 0 parameterBlocks { block1 { value1 1 text \"opacityMap\" } }"
+                   " vertices { positions [ -20 -20 0  20 -20 0  0 20 0 ]"
+                   " textureVertices [ 0.25 0.5  0.75 0.5  0.75 0.5  0.75 0.5 ] }"
+                   " faceData { faces [ 0 1 2 ] textureFaces [ 1 2 3 ] } }\n",
+                   sub("twoSided 1 diffuse 1 1 1", " textureMap { values { fileName \"bw.tga\" } }")));
+    SceneFrame frame;
+    frame.render(*s);
+    EXPECT_EQ(frame.at(256, 140) & 0xFFFFFFu, 0xFEFEFEu);
+    EXPECT_EQ(frame.at(220, 170) & 0xFFFFFFu, 0xFEFEFEu);
+}
+
+TEST(S3DDrawSceneCorners, DepthSortedPointsTakeTheirPlaceAmongTriangles)
+{
+    // A depth-sorted additive blue triangle at depth 100 and a green point before it at depth 50,
+    // both on (256, 128): nearest first, the point is drawn, then the triangle adds over it.
+    ScratchDir dir;
+    auto s = sceneFromText(
+        dir, std::string("scene {\n animationLength 10\n triObjects {\n") +
+                 "  triObject { header { name \"glass\" } material 0 option5 1"
+                 " vertices { positions [ -20 -20 0  20 -20 0  0 20 0 ] } faceData { faces [ 0 1 2 ] } }\n }\n" +
+                 kCamera +
+                 " shapes { shape 1 { common { header { name \"p\" } material 1 vertices { positions [ 0 0 -50 ] } } } }\n"
+                 " materials { material { name \"glass\" subMaterials {\n" +
+                 sub("twoSided 1 blendMode 1 diffuse 0 0 1") + " } }\n  material { name \"points\" subMaterials {\n" +
+                 sub("diffuse 0 1 0") + " } } }\n}\n");
+    SceneFrame frame;
+    frame.render(*s);
+    EXPECT_EQ(frame.at(256, 128) & 0xFFFFFFu, 0x00FFFFu);
+    EXPECT_EQ(frame.at(256, 140) & 0xFFFFFFu, 0x0000FFu);
+
+    // Only the transparent polygons go into the lists: an opaque second-value face of weight 0
+    // (drawn in the first pass, adding nothing) is not drawn again there, where its outlines
+    // would have it smoothly shaded.
+    ScratchDir opaqueDir;
+    auto opaque = sceneFromText(
+        opaqueDir, scene("  triObject { header { name \"o\" } material 0 option5 1 option1 2"
+                         " parameterBlocks { block1 { value1 1 text \"softSelection\" } }"
+                         " vertices { positions [ -20 -20 0  20 -20 0  0 20 0 ] softSelection [ 0 0 0 ] }"
+                         " faceData { faces [ 0 1 2 ] } }\n",
+                         sub("twoSided 1 diffuse 0 0 1")));
+    SceneFrame second;
+    second.render(*opaque);
+    EXPECT_EQ(second.at(256, 140) & 0xFFFFFFu, 0u);
+}
+
+TEST(S3DDrawSceneCorners, GeneratorTracksDriveOnlyAnActiveGenerator)
+{
+    // Tracks of the three generator values (0.5, 0.25, 0.75) are read when the generator is on;
+    // with it off every value stays 0.
+    for (int generator : {0, 1}) {
+        ScratchDir dir;
+        auto s = sceneFromText(
+            dir, scene("", "  subMaterial { shading { values { paletteEnabled 1 textureMap1 { values { generator " +
+                               std::to_string(generator) +
+                               " } tracks { generator1 linear { key 0 0.5  key 10 0.5 } generator2 linear { key 0 0.25  key 10 0.25 }"
+                               " generator3 linear { key 0 0.75  key 10 0.75 } } } } } }\n"));
+        s->setCamera(0);
+        s->update(4);
+        const float* g = s->getMaterial(0)->getSubMaterial(0)->m_texture1.m_generatorValue;
+        const float want[3] = {0.5f, 0.25f, 0.75f};
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(g[k], generator ? want[k] : 0.0f) << generator << " " << k;
+    }
+}
+
+} // namespace
