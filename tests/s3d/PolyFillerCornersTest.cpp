@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "s3d/PolyFiller.h"
@@ -143,6 +144,37 @@ TEST(PolyFillerCorners, MaterialChangingOnlyItsOpacityIsTakenAgain)
     f.setMaterial(&m);
     cover(f, second);
     EXPECT_EQ(second.at(1, 1), 0x848484u);
+    // Opacity kind 20 weighs by the opacity in the normal mode whatever it is: alpha 128 gives
+    // 64 · 127 / 256 + 200 · 128 / 256 = 31 + 100; alpha 255 gives 200 · 255 / 256 = 199.
+    m.opacityKind = 20;
+    for (const auto& [opacity, want] : {std::pair{0.5f, 0x838383u}, std::pair{1.0f, 0xC7C7C7u}}) {
+        m.opacity = opacity;
+        f.setMaterial(&m);
+        Image third(2, 2, 0x404040u);
+        cover(f, third);
+        EXPECT_EQ(third.at(1, 1), want) << opacity;
+    }
+}
+
+TEST(PolyFillerCorners, PerspectiveValuesArePreSteppedToTheFirstRow)
+{
+    // A quad from y = 0.5 to 8.5 over a 1 x 8 texture, v = y + 0.5 (w 0.5 everywhere): its first
+    // row is 1, pre-stepped by half a row, so row y reads v = y + 0.5, texel row y.
+    std::vector<uint32_t> rows;
+    for (uint32_t y = 0; y < 8; ++y) rows.push_back(0x10u * (y + 1));
+    Texels column(1, 8, rows, 0);
+    Palette grey(0x808080u);
+    RasterMaterial m;
+    m.palette = grey.entry;
+    m.texture = column.view;
+    PerspectiveFiller f;
+    f.setMaterial(&m);
+    Image image(1, 9);
+    f.setDestination(&image.view);
+    const RasterVertex q[] = {at(0, 0.5f, {.v = 1}), at(0, 8.5f, {.v = 9}), at(1, 8.5f, {.v = 9}), at(1, 0.5f, {.v = 1})};
+    f.drawPolygon(q, 4);
+    EXPECT_EQ(image.at(0, 0), 0u);
+    for (int y = 1; y < 8; ++y) EXPECT_EQ(image.at(0, y), 0x10u * uint32_t(y + 1)) << y;
 }
 
 TEST(PolyFillerCorners, TexelRulesSecondBranchesAndTexelOpacity)

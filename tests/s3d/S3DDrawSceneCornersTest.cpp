@@ -210,6 +210,20 @@ TEST(S3DDrawSceneCorners, ShapePointsGoThroughTheirNodeBeforeTheCamera)
     SceneFrame frame;
     frame.render(*s);
     EXPECT_EQ(frame.at(268, 76) & 0xFFFFFFu, 0x00FF00u);
+
+    // A shape's modifier stack moves its points: the skew along y turned by π/2 (k = 1 over the
+    // extent 10) takes (0, 10, 0) to (0, 10, -10), depth 90: screen y 128 - 10 · 256 / 90 = 99.6.
+    ScratchDir skewDir;
+    auto skewed = sceneFromText(
+        skewDir, scene("", sub("diffuse 0 1 0"),
+                       " shapes { shape 1 { common { header { name \"p\" } material 0"
+                       " vertices { positions [ 0 0 0  10 0 0  0 10 0 ] }"
+                       " modifiers { modifier 9 { parameters { axis 1 amount 10 direction 1.5707964 } } }"
+                       " stack { entry { modifier \"0\" } } } } }\n"));
+    SceneFrame skewFrame;
+    skewFrame.render(*skewed);
+    EXPECT_EQ(skewFrame.at(256, 99) & 0xFFFFFFu, 0x00FF00u);
+    EXPECT_EQ(skewFrame.at(256, 102) & 0xFFFFFFu, 0u);
 }
 
 TEST(S3DDrawSceneCorners, SecondValueTakesItsWeightsInvertedWhenAsked)
@@ -296,6 +310,30 @@ TEST(S3DDrawSceneCorners, GeneratorTracksDriveOnlyAnActiveGenerator)
         const float* g = s->getMaterial(0)->getSubMaterial(0)->m_texture1.m_generatorValue;
         const float want[3] = {0.5f, 0.25f, 0.75f};
         for (int k = 0; k < 3; ++k) EXPECT_EQ(g[k], generator ? want[k] : 0.0f) << generator << " " << k;
+    }
+}
+
+TEST(S3DDrawSceneCorners, TextureTransformTilesEachAxisByItsOwnFactor)
+{
+    // With a = -angle: u' = tileU (cos a (u - cu) + sin a (v - cv)) + 0.5 and
+    // v' = tileV (-sin a (u - cu) + cos a (v - cv)) + 0.5, (cu, cv) = the offsets + 0.5.
+    // Angle π/2, tiles 2 and 3, offsets 0.1 and 0.2: (1, 1) goes to (-2 · 0.3 + 0.5, 3 · 0.4 + 0.5)
+    // = (-0.1, 1.7), (0, 0.5) to (-2 · -0.2 + 0.5, 3 · -0.6 + 0.5) = (0.9, -1.3).
+    ScratchDir dir;
+    dir.write("t.tga", tga(2, 2, {0u, 0u, 0u, 0u}));
+    auto s = sceneFromText(dir, scene("", sub("textureMap1 { values { fileName \"t.tga\" useTransform 1 tileU 2 tileV 3"
+                                              " angle 1.5707964 offsetU 0.1 offsetV 0.2 } }")));
+    s->setCamera(0);
+    s->update(0);
+    s->prepare();
+    const S3DTextureMap& map = s->getMaterial(0)->getSubMaterial(0)->m_texture1;
+    ASSERT_TRUE(map.hasUVMatrix());
+    const float in[2][2] = {{1, 1}, {0, 0.5f}}, want[2][2] = {{-0.1f, 1.7f}, {0.9f, -1.3f}};
+    for (int i = 0; i < 2; ++i) {
+        float u = 0, v = 0;
+        map.transformUV(in[i][0], in[i][1], u, v);
+        EXPECT_NEAR(u, want[i][0], 1e-5f) << i;
+        EXPECT_NEAR(v, want[i][1], 1e-5f) << i;
     }
 }
 
