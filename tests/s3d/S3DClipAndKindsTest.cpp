@@ -4,6 +4,7 @@
 // filler each drawing kind gets. Expected values are worked by hand in the comments.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -120,6 +121,26 @@ TEST(S3DClipAndKinds, LineWithAnEndBehindTheNearPlaneIsNotDrawn)
         m.manager.drawLine(p, q, 0xFFFFFFu, 0);
         for (int x = 0; x < 16; ++x) EXPECT_EQ(m.at(x, 4), 0u) << end << " " << x;
     }
+}
+
+TEST(S3DClipAndKinds, LineDepthRunsFromOneEndToTheOther)
+{
+    // Depth cells at w = 0.25 everywhere; a line from x = 2 (w 0.1) to x = 14 (w 0.4) is nearer
+    // than them past x = 8 only: drawn at x = 12 (w 0.35), hidden at x = 4 (w 0.15).
+    S3DCamera camera;
+    CImage32Buffered image(16, 8);
+    ViewPort viewPort;
+    viewPort.setScreen(&image);
+    ASSERT_NE(viewPort.getZBuffer(), nullptr);
+    std::fill(viewPort.getZBuffer(), viewPort.getZBuffer() + 16 * 8, 0x40000000u);
+    S3DDrawManager manager;
+    manager.setup(&camera, &viewPort);
+    S3DProjectedVertex a, b;
+    a.x = 2, a.y = 4, a.w = 0.1f;
+    b.x = 14, b.y = 4, b.w = 0.4f;
+    manager.drawLine(a, b, 0xFFFFFFu, 0);
+    EXPECT_NE(image.m_pPixels[4 * 16 + 12], 0u);
+    EXPECT_EQ(image.m_pPixels[4 * 16 + 4], 0u);
 }
 
 TEST(S3DClipAndKinds, EachDrawingKindGetsItsFiller)
