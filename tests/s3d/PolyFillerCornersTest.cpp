@@ -82,6 +82,17 @@ TEST(PolyFillerCorners, PolygonsReachingFarOutsideFillToTheImagesEdges)
     EXPECT_EQ(wide.at(9, 0), 0xFFFFFFu);
     EXPECT_EQ(wide.at(9, 1), 0xFFFFFFu);
     EXPECT_EQ(wide.at(1, 1), 0u);
+    // The flat kinds' index is held to the palette: 300 takes entry 255, -5 entry 0.
+    Palette ramp;
+    m.palette = ramp.entry;
+    f.setMaterial(&m);
+    for (const auto& [index, want] : {std::pair{300, 0xFFFFFFu}, std::pair{-5, 0u}}) {
+        Image held(2, 1, 0x123456u);
+        f.setDestination(&held.view);
+        const RasterVertex q[] = {at(0, 0), at(0, 1), at(2, 1), at(2, 0)};
+        f.drawPolygon(q, 4, index);
+        EXPECT_EQ(held.at(1, 0), want) << index;
+    }
 }
 
 TEST(PolyFillerCorners, TwoPixelSpansOfAQuadStepByTheExactQuotient)

@@ -186,4 +186,36 @@ TEST(S3DClipAndKinds, CornersCutOnTheNearPlaneLieOnIt)
     EXPECT_EQ(out[2].w, 0.1f);
 }
 
+TEST(S3DClipAndKinds, PointsOffTheLastColumnAndListKeysOfLines)
+{
+    // A point at x = 16.5 on a 16-wide image lies off it (not in the next row's first pixel).
+    Manager m;
+    S3DProjectedVertex p;
+    p.x = 16.5f, p.y = 2, p.w = 0.1f;
+    m.manager.drawPoint(p, 0xFFFFFFu);
+    p.x = 15.5f;
+    p.y = 5;
+    m.manager.drawPoint(p, 0xFFFFFFu);
+    EXPECT_EQ(m.at(0, 3), 0u);
+    EXPECT_EQ(m.at(15, 5), 0xFFFFFFu);
+
+    // Keys: a point its w, a line the mean of its ends' w less 10, nearest first.
+    S3DProjectedVertex w03, w02, w06, w05, w01;
+    w03.w = 0.3f, w02.w = 0.2f, w06.w = 0.6f, w05.w = 0.5f, w01.w = 0.1f;
+    const uint32_t colour = 0;
+    S3DDepthLists lists;
+    lists.m_points.push_back({&w03, &colour});
+    lists.m_lines.push_back({{&w02, &w06}, &colour, 0});  // -9.6
+    lists.m_lines.push_back({{&w05, &w01}, &colour, 0});  // -9.7
+    ASSERT_EQ(lists.computeKeys(), 3);
+    const S3DSortEntry* e = lists.m_entries.data();
+    EXPECT_EQ(e[0].kind, 2);
+    EXPECT_FLOAT_EQ(e[0].key, 0.3f);
+    EXPECT_EQ(e[1].kind, 3);
+    EXPECT_EQ(e[1].index, 0);
+    EXPECT_NEAR(e[1].key, -9.6f, 1e-5f);
+    EXPECT_EQ(e[2].index, 1);
+    EXPECT_NEAR(e[2].key, -9.7f, 1e-5f);
+}
+
 } // namespace

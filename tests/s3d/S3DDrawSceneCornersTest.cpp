@@ -337,4 +337,36 @@ TEST(S3DDrawSceneCorners, TextureTransformTilesEachAxisByItsOwnFactor)
     }
 }
 
+TEST(S3DDrawSceneCorners, SpotLightAimedOffItsAxis)
+{
+    // Objects at (0, 0, 20), normals +z; in object space the spots stand at (0, 0, -100), near 50,
+    // far 250, hotspot 0.2, falloff 0.6. "off" is lit by a spot aiming at (0, 50, 0), direction
+    // (0, 0.4472, 0.8944):
+    //   (0, 0, 0): d 100, factor 0.75, N·L 1, α 0.4636476, cone 1 - 0.2636476 / 0.4: 0.2556607;
+    //   (20, 50, 0): d 113.57817, factor 0.6821092, N·L 0.8804509, α 0.1770131 inside: 0.6005636;
+    //   (-20, 0, 0): d 101.98039, factor 0.7400980, N·L 0.9805807, α 0.5010930: 0.1794484.
+    // "axis" has a vertex at the target (0, 1, 0) of a spot aiming there: on the axis (the cosine,
+    // a rounding above 1, counts as 1): factor 1 - 50.005 / 200, N·L 0.99995: 0.7499375.
+    ScratchDir dir;
+    const auto object = [](const char* name, const char* positions, const char* light) {
+        return std::string("  triObject { header { name \"") + name + "\" node { values { position 0 0 20 } } } material 0"
+               " vertices { positions [ " + positions + " ] } faceData { faces [ 0 1 2 ] } lights { light \"" + light + "\" } }\n";
+    };
+    const auto spot = [](const char* name, const char* target) {
+        return std::string("  light { header { name \"") + name + "\" node { values { position 0 0 -80 } } }"
+               " target { name \"" + name + ".t\" node { values { position " + target + " } } }"
+               " values { type 2 nearAttenuation 50 farAttenuation 250 hotspot 0.2 falloff 0.6 } }\n";
+    };
+    auto s = sceneFromText(dir, scene(object("off", "0 0 0  20 50 0  -20 0 0", "off") + object("axis", "0 1 0  10 1 0  0 11 0", "axis"),
+                                      sub(""), " lights {\n" + spot("off", "0 50 20") + spot("axis", "0 1 20") + " }\n"));
+    s->setCamera(0);
+    s->update(0);
+    s->prepare();
+    const float* off = s->findTriObject("off")->lightValues();
+    EXPECT_NEAR(off[0], 0.2556607f, 1e-5f);
+    EXPECT_NEAR(off[1], 0.6005636f, 1e-5f);
+    EXPECT_NEAR(off[2], 0.1794484f, 1e-5f);
+    EXPECT_NEAR(s->findTriObject("axis")->lightValues()[0], 0.7499375f, 1e-5f);
+}
+
 } // namespace
