@@ -123,6 +123,21 @@ TEST(S3DClipAndKinds, LineWithAnEndBehindTheNearPlaneIsNotDrawn)
     }
 }
 
+TEST(S3DClipAndKinds, ViewPortDropsItsDepthBufferOnRequest)
+{
+    // A view port owning its depth buffer makes one per size; released, it has none until the
+    // next new size.
+    ViewPort viewPort;
+    viewPort.setScreen(8, 4);
+    ASSERT_NE(viewPort.getZBuffer(), nullptr);
+    viewPort.releaseZBuffer();
+    EXPECT_EQ(viewPort.getZBuffer(), nullptr);
+    viewPort.setScreen(8, 4);
+    EXPECT_EQ(viewPort.getZBuffer(), nullptr);
+    viewPort.setScreen(4, 4);
+    EXPECT_NE(viewPort.getZBuffer(), nullptr);
+}
+
 TEST(S3DClipAndKinds, LineDepthRunsFromOneEndToTheOther)
 {
     // Depth cells at w = 0.25 everywhere; a line from x = 2 (w 0.1) to x = 14 (w 0.4) is nearer

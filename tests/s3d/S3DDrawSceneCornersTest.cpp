@@ -369,4 +369,31 @@ TEST(S3DDrawSceneCorners, SpotLightAimedOffItsAxis)
     EXPECT_NEAR(s->findTriObject("axis")->lightValues()[0], 0.7499375f, 1e-5f);
 }
 
+TEST(S3DDrawSceneCorners, ImageLinkDrawsByTheLightAloneAndCropsComeFromTheFile)
+{
+    // An object whose first texture layer is on draws with the linked-image kind whatever the
+    // opacity kind: the light value (1, no light) takes the fully lit green.
+    ScratchDir dir;
+    auto linked = sceneFromText(dir, scene("  triObject { header { name \"o\" } material 0 textureLayer1 { value1 1 }"
+                                           " vertices { positions [ -20 -20 0  20 -20 0  0 20 0 ] } faceData { faces [ 0 1 2 ] } }\n",
+                                           sub("twoSided 1 opacityKind 200 diffuse 0 1 0")));
+    SceneFrame frame;
+    frame.render(*linked);
+    EXPECT_EQ(frame.at(256, 140) & 0xFFFFFFu, 0x00FF00u);
+
+    // A crop written in the file: (0.5, 0.25, 0.5, 0.5) of a 4 x 4 image is columns 2, 3 of rows
+    // 1, 2 (top first). Pixel (x, y) holds 0x10 y + x + 1.
+    std::vector<uint32_t> texels;
+    for (uint32_t i = 0; i < 16; ++i) texels.push_back(0x10u * (i / 4) + i % 4 + 1);
+    dir.write("c.tga", tga(4, 4, texels));
+    auto cropped = sceneFromText(dir, scene("", sub("textureMap1 { values { fileName \"c.tga\" useCrop 1 cropU 0.5 cropV 0.25"
+                                                    " cropW 0.5 cropH 0.5 } }")));
+    const S3DTexture32* t = cropped->getMaterial(0)->getSubMaterial(0)->m_texture1.getTexture();
+    ASSERT_NE(t, nullptr);
+    ASSERT_EQ(t->raster().width, 2);
+    ASSERT_EQ(t->raster().height, 2);
+    const uint32_t want[4] = {0x13, 0x14, 0x23, 0x24};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(t->raster().pixels[i] & 0xFFFFFFu, want[i]) << i;
+}
+
 } // namespace
