@@ -67,8 +67,8 @@ TEST(S3DDrawSceneCorners, DirectionalLightMeasuresAlongAnObliqueAxis)
 {
     // The object at (0, 0, 20); the light at world (-100, -100, 20) aiming at (0, 0, 20), so in
     // object space from (-100, -100, 0) along (1, 1, 0) / √2: t = (x + 100 + y + 100) / √2.
-    // Near 80, far 280: (0, 0): t 141.42136, 1 - 61.42136 / 200 = 0.6928932; (100, 0): t 212.13203,
-    // 0.3393398; (0, 50): t 176.77670, 0.5161165.
+    // Near 80, far 280, intensity 0.5: (0, 0): t 141.42136, (1 - 61.42136 / 200) / 2 = 0.3464466;
+    // (100, 0): t 212.13203, 0.1696699; (0, 50): t 176.77670, 0.2580583.
     ScratchDir dir;
     auto s = sceneFromText(
         dir, scene("  triObject { header { name \"o\" node { values { position 0 0 20 } } } material 0"
@@ -77,14 +77,14 @@ TEST(S3DDrawSceneCorners, DirectionalLightMeasuresAlongAnObliqueAxis)
                    " lights {\n"
                    "  light { header { name \"sun\" node { values { position -100 -100 20 } } }"
                    "   target { name \"sun.t\" node { values { position 0 0 20 } } }"
-                   "   values { type 3 nearAttenuation 80 farAttenuation 280 } }\n }\n"));
+                   "   values { type 3 intensity 0.5 nearAttenuation 80 farAttenuation 280 } }\n }\n"));
     s->setCamera(0);
     s->update(0);
     s->prepare();
     const float* light = s->findTriObject("o")->lightValues();
-    EXPECT_NEAR(light[0], 0.6928932f, 1e-5f);
-    EXPECT_NEAR(light[1], 0.3393398f, 1e-5f);
-    EXPECT_NEAR(light[2], 0.5161165f, 1e-5f);
+    EXPECT_NEAR(light[0], 0.3464466f, 1e-5f);
+    EXPECT_NEAR(light[1], 0.1696699f, 1e-5f);
+    EXPECT_NEAR(light[2], 0.2580583f, 1e-5f);
 }
 
 TEST(S3DDrawSceneCorners, OpacityMapOnAWideTextureAndThroughItsTransform)
