@@ -381,19 +381,38 @@ TEST(S3DDrawSceneCorners, ImageLinkDrawsByTheLightAloneAndCropsComeFromTheFile)
     frame.render(*linked);
     EXPECT_EQ(frame.at(256, 140) & 0xFFFFFFu, 0x00FF00u);
 
-    // A crop written in the file: (0.5, 0.25, 0.5, 0.5) of a 4 x 4 image is columns 2, 3 of rows
-    // 1, 2 (top first). Pixel (x, y) holds 0x10 y + x + 1.
+    // A crop written in the file: (0.5, 0.25, 0.5, 0.25) of a 4 x 4 image is columns 2, 3 of row
+    // 1 (top first). Pixel (x, y) holds 0x10 y + x + 1.
     std::vector<uint32_t> texels;
     for (uint32_t i = 0; i < 16; ++i) texels.push_back(0x10u * (i / 4) + i % 4 + 1);
     dir.write("c.tga", tga(4, 4, texels));
     auto cropped = sceneFromText(dir, scene("", sub("textureMap1 { values { fileName \"c.tga\" useCrop 1 cropU 0.5 cropV 0.25"
-                                                    " cropW 0.5 cropH 0.5 } }")));
+                                                    " cropW 0.5 cropH 0.25 } }")));
     const S3DTexture32* t = cropped->getMaterial(0)->getSubMaterial(0)->m_texture1.getTexture();
     ASSERT_NE(t, nullptr);
     ASSERT_EQ(t->raster().width, 2);
-    ASSERT_EQ(t->raster().height, 2);
-    const uint32_t want[4] = {0x13, 0x14, 0x23, 0x24};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(t->raster().pixels[i] & 0xFFFFFFu, want[i]) << i;
+    ASSERT_EQ(t->raster().height, 1);
+    EXPECT_EQ(t->raster().pixels[0] & 0xFFFFFFu, 0x13u);
+    EXPECT_EQ(t->raster().pixels[1] & 0xFFFFFFu, 0x14u);
+}
+
+TEST(S3DDrawSceneCorners, TextureFacesNamingMissingCornersAreIgnored)
+{
+    // Three texture vertices, and a face whose third texture corner is 3: reported, and the
+    // object keeps no texture faces (every texture corner 0).
+    ScratchDir dir;
+    ReportCapture reports;
+    auto s = sceneFromText(dir, scene("  triObject { header { name \"o\" } material 0"
+                                      " vertices { positions [ 0 0 0  1 0 0  0 1 0 ] textureVertices [ 0 0  1 0  0 1 ] }"
+                                      " faceData { faces [ 0 1 2 ] textureFaces [ 0 1 3 ] } }\n",
+                                      sub("")));
+    const S3DTriObject& o = *s->findTriObject("o");
+    EXPECT_FALSE(o.m_hasTextureFaces);
+    EXPECT_EQ(o.m_faces[0].textureVertex[2], 0);
+    bool reported = false;
+    for (const CapturedReport& r : reports.reports())
+        reported |= r.text == "load: texture faces name texture vertices that do not exist (ignored)";
+    EXPECT_TRUE(reported);
 }
 
 } // namespace
