@@ -381,19 +381,19 @@ TEST(S3DDrawSceneCorners, ImageLinkDrawsByTheLightAloneAndCropsComeFromTheFile)
     frame.render(*linked);
     EXPECT_EQ(frame.at(256, 140) & 0xFFFFFFu, 0x00FF00u);
 
-    // A crop written in the file: (0.5, 0.25, 0.5, 0.25) of a 4 x 4 image is columns 2, 3 of row
+    // A crop written in the file: (0.25, 0.25, 0.5, 0.25) of a 4 x 4 image is columns 1, 2 of row
     // 1 (top first). Pixel (x, y) holds 0x10 y + x + 1.
     std::vector<uint32_t> texels;
     for (uint32_t i = 0; i < 16; ++i) texels.push_back(0x10u * (i / 4) + i % 4 + 1);
     dir.write("c.tga", tga(4, 4, texels));
-    auto cropped = sceneFromText(dir, scene("", sub("textureMap1 { values { fileName \"c.tga\" useCrop 1 cropU 0.5 cropV 0.25"
+    auto cropped = sceneFromText(dir, scene("", sub("textureMap1 { values { fileName \"c.tga\" useCrop 1 cropU 0.25 cropV 0.25"
                                                     " cropW 0.5 cropH 0.25 } }")));
     const S3DTexture32* t = cropped->getMaterial(0)->getSubMaterial(0)->m_texture1.getTexture();
     ASSERT_NE(t, nullptr);
     ASSERT_EQ(t->raster().width, 2);
     ASSERT_EQ(t->raster().height, 1);
-    EXPECT_EQ(t->raster().pixels[0] & 0xFFFFFFu, 0x13u);
-    EXPECT_EQ(t->raster().pixels[1] & 0xFFFFFFu, 0x14u);
+    EXPECT_EQ(t->raster().pixels[0] & 0xFFFFFFu, 0x12u);
+    EXPECT_EQ(t->raster().pixels[1] & 0xFFFFFFu, 0x13u);
 }
 
 TEST(S3DDrawSceneCorners, TextureFacesNamingMissingCornersAreIgnored)
