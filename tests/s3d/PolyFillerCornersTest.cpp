@@ -291,18 +291,20 @@ TEST(PolyFillerCorners, TextureCoordinatesFarFromZeroOnWidePolygonsAndTallTextur
     affine.drawPolygon(wide, 4);
     for (int x : {0, 1, 65, 66, 67, 68, 98, 99}) EXPECT_EQ(strip.at(x, 0), 0x11u * uint32_t(x % 4 + 1)) << x;
 
-    // Perspective on a 2 x 4 texture: v from 40000 to 40004 down four rows, u 0 .. 2 across; the
-    // v shift is a whole number of heights, so row y reads texel row y.
+    // A 2 x 4 texture, affine and perspective: v from 40000 to 40004 down four rows, u 0 .. 2
+    // across; the v shift is a whole number of heights, so row y reads texel row y.
     Texels rows(2, 4, {0x10u, 0, 0x20u, 0, 0x30u, 0, 0x40u, 0}, 1);
     m.texture = rows.view;
     PerspectiveFiller perspective;
-    perspective.setMaterial(&m);
-    Image tall(2, 4);
-    perspective.setDestination(&tall.view);
-    const RasterVertex q[] = {at(0, 0, {.u = 0, .v = 40000}), at(0, 4, {.u = 0, .v = 40004}), at(2, 4, {.u = 2, .v = 40004}),
-                              at(2, 0, {.u = 2, .v = 40000})};
-    perspective.drawPolygon(q, 4);
-    for (int y = 0; y < 4; ++y) EXPECT_EQ(tall.at(0, y), 0x10u * uint32_t(y + 1)) << y;
+    for (PolyFiller* f : {static_cast<PolyFiller*>(&affine), static_cast<PolyFiller*>(&perspective)}) {
+        f->setMaterial(&m);
+        Image tall(2, 4);
+        f->setDestination(&tall.view);
+        const RasterVertex q[] = {at(0, 0, {.u = 0, .v = 40000}), at(0, 4, {.u = 0, .v = 40004}),
+                                  at(2, 4, {.u = 2, .v = 40004}), at(2, 0, {.u = 2, .v = 40000})};
+        f->drawPolygon(q, 4);
+        for (int y = 0; y < 4; ++y) EXPECT_EQ(tall.at(0, y), 0x10u * uint32_t(y + 1)) << y;
+    }
 }
 
 } // namespace

@@ -380,6 +380,22 @@ TEST(S3DDrawSceneCorners, ImageLinkDrawsByTheLightAloneAndCropsComeFromTheFile)
     SceneFrame frame;
     frame.render(*linked);
     EXPECT_EQ(frame.at(256, 140) & 0xFFFFFFu, 0x00FF00u);
+    // Opacity kind 1 with texture mode 0 inverts the palette of the textured kinds only: the
+    // linked-image and second-value kinds (weight 1: 255 · 255 / 256 = 254) keep it.
+    const std::string triangle = " vertices { positions [ -20 -20 0  20 -20 0  0 20 0 ] softSelection [ 1 1 1 ] }"
+                                 " faceData { faces [ 0 1 2 ] } }\n";
+    const struct {
+        const char* link;
+        uint32_t want;
+    } kinds[] = {{"textureLayer1 { value1 1 }", 0x00FF00u},
+                 {"parameterBlocks { block1 { value1 1 text \"softSelection\" } }", 0x00FE00u}};
+    for (const auto& k : kinds) {
+        auto s = sceneFromText(dir, scene(std::string("  triObject { header { name \"o\" } material 0 ") + k.link + triangle,
+                                          sub("twoSided 1 opacityKind 1 diffuse 0 1 0")));
+        SceneFrame f;
+        f.render(*s);
+        EXPECT_EQ(f.at(256, 140) & 0xFFFFFFu, k.want) << k.link;
+    }
 
     // A crop written in the file: (0.25, 0.25, 0.5, 0.25) of a 4 x 4 image is columns 1, 2 of row
     // 1 (top first). Pixel (x, y) holds 0x10 y + x + 1.
@@ -413,6 +429,23 @@ TEST(S3DDrawSceneCorners, TextureFacesNamingMissingCornersAreIgnored)
     for (const CapturedReport& r : reports.reports())
         reported |= r.text == "load: texture faces name texture vertices that do not exist (ignored)";
     EXPECT_TRUE(reported);
+}
+
+TEST(S3DDrawSceneCorners, HiddenDepthSortedObjectsStayOutOfTheLists)
+{
+    // A depth-sorted additive triangle serving as a morph target is hidden: nothing of it shows.
+    ScratchDir dir;
+    auto s = sceneFromText(
+        dir, scene("  triObject { header { name \"m\" } vertices { positions [ 0 0 0  1 0 0  0 1 0 ] }"
+                   " modifiers { modifier 2 { parameters { targets { target { values { name \"glass\" weight 0 } } } } } }"
+                   " stack { entry { modifier \"0\" } } }\n"
+                   "  triObject { header { name \"glass\" } material 0 option5 1"
+                   " vertices { positions [ -20 -20 0  20 -20 0  0 20 0 ] } faceData { faces [ 0 1 2 ] } }\n",
+                   sub("twoSided 1 blendMode 1 diffuse 0 0 1")));
+    ASSERT_FALSE(s->findTriObject("glass")->m_visible);
+    SceneFrame frame;
+    frame.render(*s);
+    EXPECT_EQ(frame.at(256, 140) & 0xFFFFFFu, 0u);
 }
 
 } // namespace
