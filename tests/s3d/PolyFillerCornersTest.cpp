@@ -1,7 +1,8 @@
 // Corners of the polygon filler the other filler tests leave out: vertices held at the pixel
-// limit, the image's last column, two-pixel spans of polygons, a destination of another size, a
-// material changing only its opacity, the texel rules' second branches, texels weighing by their
-// own opacity, the scaled operations of the weighing kinds, and texture coordinates far from zero
+// limit, the image's last column, the flat index held to the palette, two-pixel spans of polygons,
+// a destination of another size, a material changing only its opacity, opacity kind 20 in the
+// normal mode, the texel rules' second branches, texels weighing by their own opacity, the scaled
+// operations of the weighing kinds, perspective pre-stepping, and texture coordinates far from zero
 // on wide polygons and non-square textures. Expected values are worked by hand in the comments.
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // The clipper and the draw manager where the other tests leave them: cut values of every lane,
-// non-square pixel scales (a 256 x 256 screen), corners held on the screen when the planes let
-// them out, the guard band's top and bottom, a line reaching behind the near plane, and the
+// non-square pixel scales (a 256 x 256 screen), cut corners on the near plane, corners held on the
+// screen when the planes let them out, the guard band's top and bottom, lines reaching behind the
+// near plane and their depth, a view port's depth buffer, points off the image, list keys, and the
 // filler each drawing kind gets. Expected values are worked by hand in the comments.
 #include <gtest/gtest.h>
 

@@ -1,7 +1,9 @@
-// Scene-side drawing paths the other tests leave open: the environment map from a turned
-// normal (and any nonzero environment value), a directional light along an oblique axis, the
-// opacity map on a wide texture and through its transform, pairing and outlining corners of
-// polygon building, and bilinear sampling asked by a sub-material. Expected values are worked by
+// Scene-side drawing paths the other tests leave open: the environment map from a turned normal
+// (any nonzero environment value), directional and spot lights along oblique axes, the opacity map
+// on a wide texture and through its transform, polygon building's pairing and outline corners,
+// bilinear sampling, shapes through their node and modifiers, the second value's inverted and
+// per-texture-vertex weights, points among depth-sorted triangles, generator tracks, per-axis
+// tiling, the image link, crops and texture faces from the file. Expected values are worked by
 // hand in the comments.
 #include <gtest/gtest.h>
 
@@ -429,23 +431,6 @@ TEST(S3DDrawSceneCorners, TextureFacesNamingMissingCornersAreIgnored)
     for (const CapturedReport& r : reports.reports())
         reported |= r.text == "load: texture faces name texture vertices that do not exist (ignored)";
     EXPECT_TRUE(reported);
-}
-
-TEST(S3DDrawSceneCorners, HiddenDepthSortedObjectsStayOutOfTheLists)
-{
-    // A depth-sorted additive triangle serving as a morph target is hidden: nothing of it shows.
-    ScratchDir dir;
-    auto s = sceneFromText(
-        dir, scene("  triObject { header { name \"m\" } vertices { positions [ 0 0 0  1 0 0  0 1 0 ] }"
-                   " modifiers { modifier 2 { parameters { targets { target { values { name \"glass\" weight 0 } } } } } }"
-                   " stack { entry { modifier \"0\" } } }\n"
-                   "  triObject { header { name \"glass\" } material 0 option5 1"
-                   " vertices { positions [ -20 -20 0  20 -20 0  0 20 0 ] } faceData { faces [ 0 1 2 ] } }\n",
-                   sub("twoSided 1 blendMode 1 diffuse 0 0 1")));
-    ASSERT_FALSE(s->findTriObject("glass")->m_visible);
-    SceneFrame frame;
-    frame.render(*s);
-    EXPECT_EQ(frame.at(256, 140) & 0xFFFFFFu, 0u);
 }
 
 } // namespace
