@@ -1,0 +1,237 @@
+// The clipper and the draw manager where the other tests leave them: cut values of every lane,
+// non-square pixel scales (a 256 x 256 screen), cut corners on the near plane, corners held on the
+// screen when the planes let them out, the guard band's top and bottom, lines reaching behind the
+// near plane and their depth, a view port's depth buffer, points off the image, list keys, and the
+// filler each drawing kind gets. Expected values are worked by hand in the comments.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "image/CImage32.h"
+#include "s3d/PolyFiller.h"
+#include "s3d/S3DCamera.h"
+#include "s3d/S3DClipper.h"
+#include "s3d/S3DDrawManager.h"
+#include "s3d/ViewPort.h"
+
+namespace {
+
+S3DClipVertex corner(float x, float y, float z, RasterValues values = {})
+{
+    S3DClipVertex c;
+    c.p = {x, y, z};
+    c.values = values;
+    return c;
+}
+
+TEST(S3DClipAndKinds, CutCornersCarryEveryValueAndPixelsNeedNotBeSquare)
+{
+    // 256 x 256 screen, fov pi/2: scaleX = 128 (over half the width), scaleY = 256 (over the
+    // height), centre (128, 128); the right plane leans at hx = atan2(128, 128) - 0.0001.
+    S3DCamera camera;
+    camera.setScreen(256, 256);
+    S3DClipper clipper;
+    clipper.setup(camera);
+    // A (0, 0, 100), B (200, 0, 100) beyond the right plane, C (0, 30, 100). The cut on A-B lies
+    // at t = s_A / (s_A - s_B) = 100 sin hx / (200 cos hx) = tan(hx) / 2.
+    const S3DClipVertex in[3] = {corner(0, 0, 100, {.light = 0, .weight = 50, .u = 10, .v = 40}),
+                                 corner(200, 0, 100, {.light = 100, .weight = 250, .u = 30, .v = 0}),
+                                 corner(0, 30, 100, {.light = 20, .weight = 0, .u = 0, .v = 0})};
+    RasterVertex out[S3DClipper::kMaxWork];
+    ASSERT_EQ(clipper.clip(in, 3, out), 4);
+    const float t = std::tan(std::atan2(128.0f, 128.0f) - 0.0001f) * 0.5f;  // 0.4999
+    EXPECT_NEAR(out[1].values.light, 100 * t, 1e-3);
+    EXPECT_NEAR(out[1].values.weight, 50 + 200 * t, 1e-3);
+    EXPECT_NEAR(out[1].values.u, 10 + 20 * t, 1e-3);
+    EXPECT_NEAR(out[1].values.v, 40 - 40 * t, 1e-3);
+    EXPECT_NEAR(out[1].x, 128 + 0.01f * 200 * t * 128, 1e-3);
+    EXPECT_NEAR(out[1].y, 128, 1e-3);
+    // C keeps its place: x 128, y 128 - 0.3 · 256 = 51.2, w 0.01.
+    EXPECT_NEAR(out[3].x, 128, 1e-3);
+    EXPECT_NEAR(out[3].y, 51.2f, 1e-3);
+    EXPECT_NEAR(out[3].w, 0.01f, 1e-7);
+    // The vertices that need no cut project the same way: (10, 20, 100) at (140.8, 76.8).
+    const S3DProjectedVertex p = projectVertex(camera, {10, 20, 100});
+    EXPECT_NEAR(p.x, 140.8f, 1e-3);
+    EXPECT_NEAR(p.y, 76.8f, 1e-3);
+    EXPECT_EQ(p.clip, 0);
+}
+
+TEST(S3DClipAndKinds, CornersOutsideThePlanesAreHeldOnTheScreen)
+{
+    // The default 512 x 256 camera with its side planes opened (every point inside them):
+    // corners beyond are held to just inside the width and the height.
+    S3DCamera camera;
+    for (int plane : {S3DCamera::kLeft, S3DCamera::kRight, S3DCamera::kTop, S3DCamera::kBottom})
+        camera.m_frustum[plane] = {{0, 0, 0}, -1};
+    S3DClipper clipper;
+    clipper.setup(camera);
+    // (300, 0, 100) projects to x = 256 + 3 · 256 = 1024; (0, -100, 100) to y = 128 + 256 = 384.
+    const S3DClipVertex in[3] = {corner(0, 0, 100), corner(0, -100, 100), corner(300, 0, 100)};
+    RasterVertex out[S3DClipper::kMaxWork];
+    ASSERT_EQ(clipper.clip(in, 3, out), 3);
+    EXPECT_EQ(out[1].y, std::nextafter(256.0f, 0.0f));
+    EXPECT_EQ(out[1].x, 256.0f);
+    EXPECT_EQ(out[2].x, std::nextafter(512.0f, 0.0f));
+    EXPECT_EQ(out[2].y, 128.0f);
+}
+
+TEST(S3DClipAndKinds, GuardBandAtTheTopAndBottom)
+{
+    // Default camera: y on the screen = 128 - 2.56 y at z = 100; rows 1 .. 254 are inside.
+    S3DCamera camera;
+    const struct {
+        float y;
+        bool flagged;
+    } cases[] = {{49.8046875f, true},     // 0.5
+                 {49.4140625f, false},    // 1.5
+                 {-49.0234375f, false},   // 253.5
+                 {-49.4140625f, true}};   // 254.5
+    for (const auto& c : cases)
+        EXPECT_EQ(projectVertex(camera, {0, c.y, 100}).clip, c.flagged ? S3DProjectedVertex::kClipScreen : 0) << c.y;
+}
+
+struct Manager {
+    S3DCamera camera;
+    CImage32Buffered image{16, 8};
+    ViewPort viewPort;
+    S3DDrawManager manager;
+    Manager()
+    {
+        viewPort.m_ownsZBuffer = false;
+        viewPort.setScreen(&image);
+        manager.setup(&camera, &viewPort);
+    }
+    uint32_t at(int x, int y) const { return image.m_pPixels[y * 16 + x] & 0xFFFFFFu; }
+};
+
+TEST(S3DClipAndKinds, LineWithAnEndBehindTheNearPlaneIsNotDrawn)
+{
+    Manager m;
+    S3DProjectedVertex a, b;
+    a.x = 2, a.y = 4, a.w = 0.05f;
+    b.x = 14, b.y = 4, b.w = 0.05f;
+    m.manager.drawLine(a, b, 0xFFFFFFu, 0);
+    EXPECT_NE(m.at(8, 4), 0u);  // both ends in front: drawn
+    m.image.clear(0);
+    for (int end = 0; end < 2; ++end) {
+        S3DProjectedVertex p = a, q = b;
+        (end == 0 ? p : q).clip = S3DProjectedVertex::kClipNear;
+        m.manager.drawLine(p, q, 0xFFFFFFu, 0);
+        for (int x = 0; x < 16; ++x) EXPECT_EQ(m.at(x, 4), 0u) << end << " " << x;
+    }
+}
+
+TEST(S3DClipAndKinds, ViewPortDropsItsDepthBufferOnRequest)
+{
+    // A view port owning its depth buffer makes one per size; released, it has none until the
+    // next new size.
+    ViewPort viewPort;
+    viewPort.setScreen(8, 4);
+    ASSERT_NE(viewPort.getZBuffer(), nullptr);
+    viewPort.releaseZBuffer();
+    EXPECT_EQ(viewPort.getZBuffer(), nullptr);
+    viewPort.setScreen(8, 4);
+    EXPECT_EQ(viewPort.getZBuffer(), nullptr);
+    viewPort.setScreen(4, 4);
+    EXPECT_NE(viewPort.getZBuffer(), nullptr);
+}
+
+TEST(S3DClipAndKinds, LineDepthRunsFromOneEndToTheOther)
+{
+    // Depth cells at w = 0.25 everywhere; a line from x = 2 (w 0.1) to x = 14 (w 0.4) is nearer
+    // than them past x = 8 only: drawn at x = 12 (w 0.35), hidden at x = 4 (w 0.15).
+    S3DCamera camera;
+    CImage32Buffered image(16, 8);
+    ViewPort viewPort;
+    viewPort.setScreen(&image);
+    ASSERT_NE(viewPort.getZBuffer(), nullptr);
+    std::fill(viewPort.getZBuffer(), viewPort.getZBuffer() + 16 * 8, 0x40000000u);
+    S3DDrawManager manager;
+    manager.setup(&camera, &viewPort);
+    S3DProjectedVertex a, b;
+    a.x = 2, a.y = 4, a.w = 0.1f;
+    b.x = 14, b.y = 4, b.w = 0.4f;
+    manager.drawLine(a, b, 0xFFFFFFu, 0);
+    EXPECT_NE(image.m_pPixels[4 * 16 + 12], 0u);
+    EXPECT_EQ(image.m_pPixels[4 * 16 + 4], 0u);
+}
+
+TEST(S3DClipAndKinds, EachDrawingKindGetsItsFiller)
+{
+    Manager m;
+    uint32_t ramp[256];
+    for (uint32_t i = 0; i < 256; ++i) ramp[i] = i * 0x010101u;
+    uint32_t texels[2 * 4] = {0x808080u, 0x808080u, 0x808080u, 0x808080u};  // two guard rows
+    RasterMaterial material;
+    material.palette = ramp;
+    material.opacityKind = 101;
+    material.textureMode = 1;
+    material.texture = {texels, 2, 2, 1, 1, 1, false, true};
+    // The flat kinds take one palette index per polygon; the others interpolate.
+    EXPECT_TRUE(m.manager.filler(kDrawFlat, material)->usesFlatIndex());
+    EXPECT_TRUE(m.manager.filler(kDrawFlatTexture, material)->usesFlatIndex());
+    for (int kind : {kDrawGouraud, kDrawTwoValue, kDrawLitTexture, kDrawLinkedImage, kDrawTexture, kDrawPerspective})
+        EXPECT_FALSE(m.manager.filler(kind, material)->usesFlatIndex()) << kind;
+    // The linked-image kind fills by the light alone: light 200 with weight 0 draws entry 200
+    // (the second-value kind would leave the destination).
+    PolyFiller* linked = m.manager.filler(kDrawLinkedImage, material);
+    const RasterValues v{.light = 200, .weight = 0};
+    const RasterVertex q[] = {{0, 0, 0.5f, v}, {0, 8, 0.5f, v}, {16, 8, 0.5f, v}, {16, 0, 0.5f, v}};
+    linked->drawPolygon(q, 4);
+    EXPECT_EQ(m.at(3, 3), 0xC8C8C8u);
+    // The flat textured kind: index 200 met with texel 128 by texture mode 1: 128 · 200 >> 8 = 100.
+    m.manager.filler(kDrawFlatTexture, material)->drawPolygon(q, 4, 200);
+    EXPECT_EQ(m.at(3, 3), 0x646464u);
+}
+
+TEST(S3DClipAndKinds, CornersCutOnTheNearPlaneLieOnIt)
+{
+    // Default camera, near 10. From A at depth 352.432343 to B at -323.891357 the cut lands, in
+    // float arithmetic, at 9.99997 rather than 10: the cut corner is put on the plane, so the
+    // polygon is kept with w = 1/10 there.
+    S3DCamera camera;
+    S3DClipper clipper;
+    clipper.setup(camera);
+    const S3DClipVertex in[3] = {corner(0, 0, 352.432343f), corner(0, 1, -323.891357f), corner(1, 0, 352.432343f)};
+    RasterVertex out[S3DClipper::kMaxWork];
+    ASSERT_EQ(clipper.clip(in, 3, out), 4);
+    EXPECT_EQ(out[1].w, 0.1f);
+    EXPECT_EQ(out[2].w, 0.1f);
+}
+
+TEST(S3DClipAndKinds, PointsOffTheLastColumnAndListKeysOfLines)
+{
+    // A point at x = 16.5 on a 16-wide image lies off it (not in the next row's first pixel).
+    Manager m;
+    S3DProjectedVertex p;
+    p.x = 16.5f, p.y = 2, p.w = 0.1f;
+    m.manager.drawPoint(p, 0xFFFFFFu);
+    p.x = 15.5f;
+    p.y = 5;
+    m.manager.drawPoint(p, 0xFFFFFFu);
+    EXPECT_EQ(m.at(0, 3), 0u);
+    EXPECT_EQ(m.at(15, 5), 0xFFFFFFu);
+
+    // Keys: a point its w, a line the mean of its ends' w less 10, nearest first.
+    S3DProjectedVertex w03, w02, w06, w05, w01;
+    w03.w = 0.3f, w02.w = 0.2f, w06.w = 0.6f, w05.w = 0.5f, w01.w = 0.1f;
+    const uint32_t colour = 0;
+    S3DDepthLists lists;
+    lists.m_points.push_back({&w03, &colour});
+    lists.m_lines.push_back({{&w02, &w06}, &colour, 0});  // -9.6
+    lists.m_lines.push_back({{&w05, &w01}, &colour, 0});  // -9.7
+    ASSERT_EQ(lists.computeKeys(), 3);
+    const S3DSortEntry* e = lists.m_entries.data();
+    EXPECT_EQ(e[0].kind, 2);
+    EXPECT_FLOAT_EQ(e[0].key, 0.3f);
+    EXPECT_EQ(e[1].kind, 3);
+    EXPECT_EQ(e[1].index, 0);
+    EXPECT_NEAR(e[1].key, -9.6f, 1e-5f);
+    EXPECT_EQ(e[2].index, 1);
+    EXPECT_NEAR(e[2].key, -9.7f, 1e-5f);
+}
+
+} // namespace
