@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "SceneFromText.h"
@@ -138,6 +140,31 @@ TEST(S3DDraw, FlatKindTakesThreeLightValuesTimes84_9915)
     Frame g;
     g.render(*t);
     EXPECT_EQ(g.at(256, 128), 0xEBEBEBu);
+}
+
+TEST(S3DDraw, CornersTakeTheLightValuesOfTheirOwnVertices)
+{
+    // The directional light of the flat test on a smooth triangle (values 0.95, 0.55, 0.75 at
+    // x = -40, 40, 0). The same triangle drawn from vertices 3 4 5 of a mesh whose first three
+    // vertices are unused and mirrored in x (values 0.55, 0.95, 0.75) gives the same frame: each
+    // corner reads its own vertex, not the vertex of its place in the face.
+    ScratchDir dir;
+    const auto frameOf = [&](const char* positions, const char* face) {
+        auto s = sceneFromText(dir, scene(std::string("  triObject { header { name \"tri\" } material 0 lights { light \"sun\" }\n"
+                                                      "   vertices { positions [ ") + positions + " ] } faceData { faces [ " + face + " ] } }\n",
+                                          sub(""),
+                                          " lights { light { header { name \"sun\" node { values { position -200 0 0 } } }"
+                                          " target { name \"sun.t\" node { values { position 0 0 0 } } }"
+                                          " values { type 3 nearAttenuation 150 farAttenuation 350 } } }\n"));
+        auto f = std::make_unique<Frame>();
+        f->render(*s);
+        return f;
+    };
+    const auto alone = frameOf("-40 -20 0  40 -20 0  0 30 0", "0 1 2");
+    const auto after = frameOf("40 -20 0  -40 -20 0  0 31 0  -40 -20 0  40 -20 0  0 30 0", "3 4 5");
+    // Lit on the left more than on the right.
+    EXPECT_GT(alone->at(180, 170) & 0xFF, alone->at(330, 170) & 0xFF);
+    EXPECT_EQ(0, std::memcmp(alone->image.m_pPixels, after->image.m_pPixels, 512 * 256 * 4));
 }
 
 TEST(S3DDraw, SpotAndDirectionalLightValuesWithTheirFloor)

@@ -45,6 +45,16 @@ TEST(Skin, WeightOneIsRigidAndHalfIsHalfWay)
     EXPECT_EQ(body->m_vertices[1], Point3D(6, 0, 0));
     EXPECT_EQ(body->m_vertices[2], Point3D(7, 0, 0));
     EXPECT_EQ(body->m_vertices[3], Point3D(3, 0, 0));
+
+    // A soft selection weighs the skinned point by the weight and the rest point by the rest:
+    // vertex 0 goes 0 -> 10, so a weight of 0.25 gives 2.5 and its inverse 7.5.
+    const Point3D rest[1] = {{0, 0, 0}};
+    const float weight[1] = {0.25f};
+    Point3D out[1];
+    body->m_modifiers[0]->apply(rest, out, 1, weight, false);
+    EXPECT_EQ(out[0], Point3D(2.5f, 0, 0));
+    body->m_modifiers[0]->apply(rest, out, 1, weight, true);
+    EXPECT_EQ(out[0], Point3D(7.5f, 0, 0));
 }
 
 TEST(Skin, MissingBonesAndEmptyListsAreReported)
@@ -82,6 +92,16 @@ TEST(Morph, ActiveTargetsAddAndSmallWeightsChangeNothing)
     m->m_modifierStack.applyObjectSpace(*m);
     EXPECT_EQ(m->m_vertices[0], Point3D(1, 2, 0));
     EXPECT_EQ(m->m_vertices[1], Point3D(1, 1, 0));
+
+    // A soft selection weighs the morphed point by the weight and the rest point by the rest:
+    // vertex 0 goes (0 0 0) -> (1 2 0), so a weight of 0.25 gives a quarter of the way, its inverse three.
+    const Point3D rest[1] = {{0, 0, 0}};
+    const float weight[1] = {0.25f};
+    Point3D out[1];
+    m->m_modifiers[0]->apply(rest, out, 1, weight, false);
+    EXPECT_EQ(out[0], Point3D(0.25f, 0.5f, 0));
+    m->m_modifiers[0]->apply(rest, out, 1, weight, true);
+    EXPECT_EQ(out[0], Point3D(0.75f, 1.5f, 0));
 
     auto& morphModifier = static_cast<S3DModifierMorph&>(*m->m_modifiers[0]);
     *morphModifier.targetWeight(0) = 0.01f;
