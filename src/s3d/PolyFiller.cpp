@@ -6,7 +6,6 @@
 
 #include <cmath>
 
-#include "image/Depth.h"
 
 namespace {
 
@@ -42,7 +41,16 @@ inline int64_t holdGradient(double g)
 {
     constexpr double kMax = 70368744177664.0;  // 2^46
     if (!(g == g)) return 0;
-    return std::llrint(g < -kMax ? -kMax : g > kMax ? kMax : g);
+    // rounded in the current mode, as llrint does, without the library call
+    return _mm_cvtsd_si64(_mm_set_sd(g < -kMax ? -kMax : g > kMax ? kMax : g));
+}
+
+// The depth cell of w, as depthCell (image/Depth.h) gives it, rounded without the library call.
+inline int64_t depthOf(float w)
+{
+    const double z = double(w) * 4294967296.0;
+    if (!(z > 0)) return 0;
+    return z >= 4294967295.0 ? 0xFFFFFFFF : _mm_cvtsd_si64(_mm_set_sd(z));
 }
 
 using polyspan::FloatRamp;
@@ -191,7 +199,7 @@ void PolyFiller::fill(const RasterVertex* vertices, int64_t paletteIndex)
     for (int i = 0; i < n; ++i) {
         const RasterVertex& v = vertices[i];
         FixedVertex& f = m_vertex[i];
-        f.z = depthCell(v.w);
+        f.z = depthOf(v.w);
         if constexpr (kPaletteLight) f.q[0] = paletteIndex << 16;  // lane 0, the light
         for (int k = kPaletteLight ? 1 : 0; k < L::kCount; ++k)
             f.q[k] = toFixed(double(v.values.*L::kLane[k].vertex) - shift[k], kMaxValue);
@@ -226,6 +234,11 @@ void PolyFiller::textureShift(const RasterVertex* vertices, int n, double& shift
         const double middle = (double(lo) + double(hi)) * 0.5 * inverse;
         // Most polygons lie in the first texture size: floor 0 without the rounding.
         if (middle > 0.0 && middle < 1.0) return 0.0;
+        // floor by truncation, one less below zero (zero keeps its sign through std::floor)
+        if (middle != 0.0 && middle > -1e9 && middle < 1e9) {
+            const double t = double(_mm_cvttsd_si32(_mm_set_sd(middle)));
+            return size * (t > middle ? t - 1.0 : t);
+        }
         return size * std::floor(middle);
     };
     shiftU = shift(&RasterValues::u, m_material.texture.width, m_inverseWidth);
