@@ -322,7 +322,13 @@ void PolyFiller::rasterize()
     if constexpr (!kTriangle) rv.enter(right, v, y - right.ys);
 
     const SpanPair span = m_pZBuffer ? m_spanDepth : m_spanNoDepth;
-    polyspan::SpanRun run;
+    // Left uninitialised (the zero fill cost more than a small polygon's span): each span sets
+    // what its source reads.
+    union Run {
+        Run() {}
+        polyspan::SpanRun run;
+    } storage;
+    polyspan::SpanRun& run = storage.run;
     for (;; ++y) {
         if (y >= m_height) return;
         // 6. Pixels ceil(xl) .. ceil(xr) - 1, held to the image.
