@@ -96,7 +96,7 @@ namespace {
 // Enters the positions of the edge from a to b: scanlines ceil(ya) .. ceil(yb) - 1, x pre-stepped
 // to the first one. False when it covers no scanline.
 template <class E, class V>
-bool enterEdge(E& e, const V* v, int from, int to)
+[[gnu::always_inline]] inline bool enterEdge(E& e, const V* v, int from, int to)
 {
     const V &a = v[from], &b = v[to];
     e.ys = ceil16(a.y);
@@ -115,7 +115,7 @@ bool enterEdge(E& e, const V* v, int from, int to)
 // The next edge with scanlines of the left chain (forward from the top) or the right one
 // (backward); false when the chain reaches the bottom first.
 template <class E, class V>
-bool nextEdge(E& e, const V* v, int n, int bottom, bool forward)
+[[gnu::always_inline]] inline bool nextEdge(E& e, const V* v, int n, int bottom, bool forward)
 {
     for (int at = e.to; at != bottom;) {
         const int from = at;
