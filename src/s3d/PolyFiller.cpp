@@ -134,16 +134,24 @@ bool PolyFiller::beginPolygon(const RasterVertex* vertices, int n)
     // 1. Positions to fixed point, rounded to nearest; top (smallest y, first in order) and bottom
     // (largest y, first in order).
     int top = 0, bottom = 0;
+    int64_t left = INT64_MAX, right = INT64_MIN;
     for (int i = 0; i < n; ++i) {
         FixedVertex& f = m_vertex[i];
         f.x = toFixed(vertices[i].x, kMaxPixel);
         f.y = toFixed(vertices[i].y, kMaxPixel);
         if (f.y < m_vertex[top].y) top = i;
         if (f.y > m_vertex[bottom].y) bottom = i;
+        left = f.x < left ? f.x : left;
+        right = f.x > right ? f.x : right;
     }
     // No scanline between top and bottom, or none on the image.
     const int64_t firstRow = ceil16(m_vertex[top].y), endRow = ceil16(m_vertex[bottom].y);
     if (firstRow >= endRow || firstRow >= m_height || endRow <= 0) return false;
+    // No pixel column between the leftmost and rightmost x: an edge's x at a scanline strays at
+    // most two units of 2^-16 beyond its ends (the truncated steps and the floored pre-step), so
+    // with that margin no span can hold a pixel.
+    constexpr int64_t kStray = 4;
+    if (ceil16(right + kStray) <= ceil16(left - kStray)) return false;
 
     // 2. The left chain runs forward from the top, the right one backward, down to the first
     // scanline with pixels: ceil(xl) .. ceil(xr) - 1, held to the image.

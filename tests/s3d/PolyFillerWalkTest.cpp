@@ -2,7 +2,8 @@
 // scanline is not its first (its top cut by the image, or its top rows too thin for a pixel)
 // takes the values its edges reach there by stepping. Moving a polygon by whole pixels changes
 // none of its fixed-point steps, so the rows it shares with the same polygon drawn whole must
-// match it byte for byte, colour and depth. And a polygon beginPolygon turns down draws nothing.
+// match it byte for byte, colour and depth. And a polygon beginPolygon turns down draws nothing,
+// while one that holds a pixel well inside it is never turned down.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -112,7 +113,7 @@ TEST(PolyFillerWalk, APolygonTurnedDownDrawsNothingAndOneTakenDrawsAsDrawPolygon
     const Material material;
     std::mt19937 rng(9);
     std::uniform_real_distribution<float> unit(0, 1);
-    int turnedDown = 0;
+    int turnedDown = 0, inner = 0;
     for (int i = 0; i < 400; ++i) {
         // Tiny triangles, about a pixel: many cover no pixel centre.
         const float cx = 2 + unit(rng) * 28, cy = 2 + unit(rng) * 28, r = 0.3f + unit(rng) * 0.9f;
@@ -135,8 +136,26 @@ TEST(PolyFillerWalk, APolygonTurnedDownDrawsNothingAndOneTakenDrawsAsDrawPolygon
         // finishPolygon only follows a walk begun (and not ended).
         g.finishPolygon(v);
         EXPECT_EQ(drawn.px, begun.px) << "triangle " << i;
+        // Every pixel (X, Y) lying inside the triangle by more than a hundredth of a pixel from
+        // each edge is drawn, turned down or not.
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) {
+                bool inside = true;
+                for (int k = 0; k < 3; ++k) {
+                    const RasterVertex &p = v[k], &q = v[(k + 1) % 3];
+                    const double ex = double(q.x) - p.x, ey = double(q.y) - p.y;
+                    // counter-clockwise with y down: the inside lies where this is negative
+                    const double d = (ex * (y - double(p.y)) - ey * (x - double(p.x))) / std::hypot(ex, ey);
+                    inside = inside && d < -0.01;
+                }
+                if (inside) {
+                    EXPECT_NE(drawn.row(y)[x], 0u) << "triangle " << i << " pixel " << x << ", " << y;
+                    ++inner;
+                }
+            }
     }
-    EXPECT_GT(turnedDown, 50);  // the case the early end is for did occur
+    EXPECT_GT(turnedDown, 50);  // the cases the early ends are for did occur
+    EXPECT_GT(inner, 100);
 }
 
 } // namespace
