@@ -46,10 +46,12 @@ struct Scene {
     }
 };
 
-const Scene& scene(bool large)
+// Size 0 small, 1 large, 2 tiny (about a pixel each, as a dense mesh gives: the set-up per
+// triangle dominates).
+const Scene& scene(int64_t size)
 {
-    static const Scene small(6.0f), big(40.0f);
-    return large ? big : small;
+    static const Scene small(6.0f), big(40.0f), tiny(0.8f);
+    return size == 2 ? tiny : size == 1 ? big : small;
 }
 
 struct Target {
@@ -100,7 +102,7 @@ struct Case {
 // Draws the whole scene per iteration, clearing the depth buffer first as a frame does.
 void fill(benchmark::State& state, Case c)
 {
-    const Scene& s = scene(state.range(0) != 0);
+    const Scene& s = scene(state.range(0));
     LevelScope scope(state.range(1));
     static Target t;
     const std::unique_ptr<PolyFiller> owned = makeFiller(c.kind);
@@ -141,6 +143,16 @@ FILL(Texture_Bilinear, Kind::Texture, 0, 1.0f, 0, 0, true);
 FILL(LitTexture_Mul, Kind::LitTexture, 0, 1.0f, 1, 1, false);
 FILL(Perspective_Nearest, Kind::Perspective, 0, 1.0f, 0, 0, false);
 FILL(Perspective_Bilinear, Kind::Perspective, 0, 1.0f, 0, 0, true);
+
+#define FILL_TINY(name, ...)                                                                               \
+    BENCHMARK_CAPTURE(fill, name, Case{__VA_ARGS__})                                                       \
+        ->ArgNames({"tiny", "level"})                                                                      \
+        ->Args({2, 2})                                                                                     \
+        ->Unit(benchmark::kMicrosecond)
+
+FILL_TINY(Tiny_Gouraud_Replace, Kind::Gouraud, 0, 1.0f, 0, 0, false);
+FILL_TINY(Tiny_LitTexture_Mul, Kind::LitTexture, 0, 1.0f, 1, 1, false);
+FILL_TINY(Tiny_Perspective_Nearest, Kind::Perspective, 0, 1.0f, 0, 0, false);
 
 } // namespace
 

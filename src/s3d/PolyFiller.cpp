@@ -6,7 +6,6 @@
 
 #include <cmath>
 
-#include "image/Depth.h"
 
 namespace {
 
@@ -42,7 +41,16 @@ inline int64_t holdGradient(double g)
 {
     constexpr double kMax = 70368744177664.0;  // 2^46
     if (!(g == g)) return 0;
-    return std::llrint(g < -kMax ? -kMax : g > kMax ? kMax : g);
+    // rounded in the current mode, as llrint does, without the library call
+    return _mm_cvtsd_si64(_mm_set_sd(g < -kMax ? -kMax : g > kMax ? kMax : g));
+}
+
+// The depth cell of w, as depthCell (image/Depth.h) gives it, rounded without the library call.
+inline int64_t depthOf(float w)
+{
+    const double z = double(w) * 4294967296.0;
+    if (!(z > 0)) return 0;
+    return z >= 4294967295.0 ? 0xFFFFFFFF : _mm_cvtsd_si64(_mm_set_sd(z));
 }
 
 using polyspan::FloatRamp;
@@ -80,25 +88,115 @@ using LanesPerspective = Lanes<true>;
 
 void PolyFiller::drawPolygon(const RasterVertex* vertices, int n, int paletteIndex)
 {
-    if (!vertices || n < 3 || n > kMaxPolygonVertices || !m_materialValid || !m_pDestination) return;
-    const int64_t index = paletteIndex < 0 ? 0 : paletteIndex > 255 ? 255 : paletteIndex;
-    m_ctx.flat = m_ctx.palette[index];
-    switch (m_values) {
-    case Values::None: return fill<LanesNone>(vertices, n, index);
-    case Values::Light: return fill<LanesLight>(vertices, n, index);
-    case Values::LightWeight: return fill<LanesLightWeight>(vertices, n, index);
-    case Values::Texture: return fill<LanesTexture>(vertices, n, index);
-    case Values::LitTexture: return fill<LanesLitTexture>(vertices, n, index);
-    case Values::FlatLitTexture: return fill<LanesLitTexture, true>(vertices, n, index);
-    case Values::Perspective: return fill<LanesPerspective>(vertices, n, index);
+    if (beginPolygon(vertices, n)) finishPolygon(vertices, paletteIndex);
+}
+
+namespace {
+
+// Enters the positions of the edge from a to b: scanlines ceil(ya) .. ceil(yb) - 1, x pre-stepped
+// to the first one. False when it covers no scanline.
+template <class E, class V>
+[[gnu::always_inline]] inline bool enterEdge(E& e, const V* v, int from, int to)
+{
+    const V &a = v[from], &b = v[to];
+    e.ys = ceil16(a.y);
+    e.rows = ceil16(b.y) - e.ys;
+    if (e.rows <= 0) return false;
+    e.from = from;
+    e.to = to;
+    e.dy = b.y - a.y;
+    e.pre = (e.ys << 16) - a.y;  // 0 .. 65535, less than dy
+    e.one = e.rows == 1;
+    e.dx = stepPer(b.x - a.x, e.dy, e.one);
+    e.x = a.x + ((e.pre * e.dx) >> 16);
+    return true;
+}
+
+// The next edge with scanlines of the left chain (forward from the top) or the right one
+// (backward); false when the chain reaches the bottom first.
+template <class E, class V>
+[[gnu::always_inline]] inline bool nextEdge(E& e, const V* v, int n, int bottom, bool forward)
+{
+    for (int at = e.to; at != bottom;) {
+        const int from = at;
+        at = forward ? (at + 1 == n ? 0 : at + 1) : (at == 0 ? n - 1 : at - 1);
+        if (enterEdge(e, v, from, at)) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool PolyFiller::beginPolygon(const RasterVertex* vertices, int n)
+{
+    m_walk.n = 0;
+    if (!vertices || n < 3 || n > kMaxPolygonVertices || !m_materialValid || !m_pDestination) return false;
+    // 1. Positions to fixed point, rounded to nearest; top (smallest y, first in order) and bottom
+    // (largest y, first in order).
+    int top = 0, bottom = 0;
+    int64_t left = INT64_MAX, right = INT64_MIN;
+    for (int i = 0; i < n; ++i) {
+        FixedVertex& f = m_vertex[i];
+        f.x = toFixed(vertices[i].x, kMaxPixel);
+        f.y = toFixed(vertices[i].y, kMaxPixel);
+        if (f.y < m_vertex[top].y) top = i;
+        if (f.y > m_vertex[bottom].y) bottom = i;
+        left = f.x < left ? f.x : left;
+        right = f.x > right ? f.x : right;
+    }
+    // No scanline between top and bottom, or none on the image.
+    const int64_t firstRow = ceil16(m_vertex[top].y), endRow = ceil16(m_vertex[bottom].y);
+    if (firstRow >= endRow || firstRow >= m_height || endRow <= 0) return false;
+    // No pixel column between the leftmost and rightmost x: an edge's x at a scanline strays at
+    // most two units of 2^-16 beyond its ends (the truncated steps and the floored pre-step), so
+    // with that margin no span can hold a pixel.
+    constexpr int64_t kStray = 4;
+    if (ceil16(right + kStray) <= ceil16(left - kStray)) return false;
+
+    // 2. The left chain runs forward from the top, the right one backward, down to the first
+    // scanline with pixels: ceil(xl) .. ceil(xr) - 1, held to the image.
+    Walk& w = m_walk;
+    w.left.to = w.right.to = top;
+    if (!nextEdge(w.left, m_vertex, n, bottom, true) || !nextEdge(w.right, m_vertex, n, bottom, false)) return false;
+    for (int64_t y = w.left.ys;; ++y) {
+        if (y >= m_height) return false;
+        const int64_t x0 = ceil16(w.left.x), x1 = ceil16(w.right.x);
+        if (y >= 0 && (x1 > m_width ? m_width : x1) > (x0 < 0 ? 0 : x0)) {
+            w.n = n;
+            w.bottom = bottom;
+            w.y = y;
+            return true;
+        }
+        w.left.x += w.left.dx;
+        w.right.x += w.right.dx;
+        if (--w.left.rows == 0 && !nextEdge(w.left, m_vertex, n, bottom, true)) return false;
+        if (--w.right.rows == 0 && !nextEdge(w.right, m_vertex, n, bottom, false)) return false;
     }
 }
 
-template <class L, bool kPaletteLight>
-void PolyFiller::fill(const RasterVertex* vertices, int n, int64_t paletteIndex)
+void PolyFiller::finishPolygon(const RasterVertex* vertices, int paletteIndex)
 {
-    // 1. Every vertex to fixed point, rounded to nearest; texture coordinates first moved by whole
-    // texture sizes towards 0.
+    if (m_walk.n == 0 || !vertices) return;
+    const int64_t index = paletteIndex < 0 ? 0 : paletteIndex > 255 ? 255 : paletteIndex;
+    m_ctx.flat = m_ctx.palette[index];
+    switch (m_values) {
+    case Values::None: fill<LanesNone>(vertices, index); break;
+    case Values::Light: fill<LanesLight>(vertices, index); break;
+    case Values::LightWeight: fill<LanesLightWeight>(vertices, index); break;
+    case Values::Texture: fill<LanesTexture>(vertices, index); break;
+    case Values::LitTexture: fill<LanesLitTexture>(vertices, index); break;
+    case Values::FlatLitTexture: fill<LanesLitTexture, true>(vertices, index); break;
+    case Values::Perspective: fill<LanesPerspective>(vertices, index); break;
+    }
+    m_walk.n = 0;
+}
+
+template <class L, bool kPaletteLight>
+void PolyFiller::fill(const RasterVertex* vertices, int64_t paletteIndex)
+{
+    // 3. The values of every vertex to fixed point, rounded to nearest; texture coordinates first
+    // moved by whole texture sizes towards 0.
+    const int n = m_walk.n;
     double shiftU = 0.0, shiftV = 0.0;
     if constexpr (L::kTextured) textureShift(vertices, n, shiftU, shiftV);
     double shift[kMaxLanes] = {};
@@ -109,9 +207,7 @@ void PolyFiller::fill(const RasterVertex* vertices, int n, int64_t paletteIndex)
     for (int i = 0; i < n; ++i) {
         const RasterVertex& v = vertices[i];
         FixedVertex& f = m_vertex[i];
-        f.x = toFixed(v.x, kMaxPixel);
-        f.y = toFixed(v.y, kMaxPixel);
-        f.z = depthCell(v.w);
+        f.z = depthOf(v.w);
         if constexpr (kPaletteLight) f.q[0] = paletteIndex << 16;  // lane 0, the light
         for (int k = kPaletteLight ? 1 : 0; k < L::kCount; ++k)
             f.q[k] = toFixed(double(v.values.*L::kLane[k].vertex) - shift[k], kMaxValue);
@@ -124,95 +220,92 @@ void PolyFiller::fill(const RasterVertex* vertices, int n, int64_t paletteIndex)
             f.f[2] = held(double(v.values.v) - shiftV) * w;
         }
     }
-    n == 3 ? rasterize<L, true>(n) : rasterize<L, false>(n);
+    n == 3 ? rasterize<L, true>() : rasterize<L, false>();
 }
 
 void PolyFiller::textureShift(const RasterVertex* vertices, int n, double& shiftU, double& shiftV) const
 {
     // The middle of the polygon's range moves into the first texture size: a polygon spanning
-    // up to twice the held range keeps all its coordinates.
-    const auto shift = [&](float RasterValues::*value, int size) {
+    // up to twice the held range keeps all its coordinates. Sizes are powers of two, so the
+    // product with the inverse is the quotient.
+    const auto shift = [&](float RasterValues::*value, int size, double inverse) {
         if (size <= 0) return 0.0;
-        double lo = HUGE_VAL, hi = -HUGE_VAL;
-        for (int i = 0; i < n; ++i) {
-            const double t = vertices[i].values.*value;
-            if (!std::isfinite(t)) return 0.0;
+        float lo = vertices[0].values.*value, hi = lo;
+        bool finite = lo - lo == 0.0f;
+        for (int i = 1; i < n; ++i) {
+            const float t = vertices[i].values.*value;
+            finite &= t - t == 0.0f;
             lo = t < lo ? t : lo;
             hi = t > hi ? t : hi;
         }
-        return size * std::floor((lo + hi) * 0.5 / size);
+        if (!finite) return 0.0;
+        const double middle = (double(lo) + double(hi)) * 0.5 * inverse;
+        // Most polygons lie in the first texture size: floor 0 without the rounding.
+        if (middle > 0.0 && middle < 1.0) return 0.0;
+        // floor by truncation, one less below zero (zero keeps its sign through std::floor)
+        if (middle != 0.0 && middle > -1e9 && middle < 1e9) {
+            const double t = double(_mm_cvttsd_si32(_mm_set_sd(middle)));
+            return size * (t > middle ? t - 1.0 : t);
+        }
+        return size * std::floor(middle);
     };
-    shiftU = shift(&RasterValues::u, m_material.texture.width);
-    shiftV = shift(&RasterValues::v, m_material.texture.height);
+    shiftU = shift(&RasterValues::u, m_material.texture.width, m_inverseWidth);
+    shiftV = shift(&RasterValues::v, m_material.texture.height, m_inverseHeight);
 }
 
 namespace {
 
 constexpr int kMaxFloat = 3;
 
-// One edge being walked: its x, depth and values at the current scanline, their steps per
-// scanline and the scanlines left.
+// The values an edge walks: depth and the kind's values at the current scanline and their steps
+// per scanline.
 template <int NQ, bool kPersp>
-struct Edge {
-    int64_t x = 0, dx = 0, z = 0, dz = 0;
+struct EdgeValues {
+    int64_t z = 0, dz = 0;
     int64_t q[NQ > 0 ? NQ : 1] = {}, dq[NQ > 0 ? NQ : 1] = {};
     float f[kMaxFloat] = {}, df[kMaxFloat] = {};
-    int64_t ys = 0;  // first scanline
-    int64_t rows = 0;
 
-    // Enters the edge from a to b: scanlines ceil(ya) .. ceil(yb) - 1, x and values pre-stepped
-    // to the first one. False when it covers no scanline. Values only when kValues.
-    template <bool kValues, class V>
-    bool enter(const V& a, const V& b)
+    // The values of edge e from a to b, pre-stepped to its first scanline and then stepped over
+    // `rows` scanlines, each as the scanline walk steps them.
+    template <class E, class V>
+    void enter(const E& e, const V* v, int64_t rows)
     {
-        ys = ceil16(a.y);
-        rows = ceil16(b.y) - ys;
-        if (rows <= 0) return false;
-        const int64_t dy = b.y - a.y;
-        const int64_t pre = (ys << 16) - a.y;  // 0 .. 65535, less than dy
-        const bool one = rows == 1;
-        dx = stepPer(b.x - a.x, dy, one);
-        x = a.x + ((pre * dx) >> 16);
-        if constexpr (kValues) {
-            dz = stepPer(b.z - a.z, dy, one);
-            z = a.z + ((pre * dz) >> 16);
-            for (int k = 0; k < NQ; ++k) {
-                dq[k] = stepPer(b.q[k] - a.q[k], dy, one);
-                q[k] = a.q[k] + ((pre * dq[k]) >> 16);
-            }
-            if constexpr (kPersp) {
-                const float perRow = 65536.0f / float(dy), preRows = float(pre) / 65536.0f;
-                for (int k = 0; k < kMaxFloat; ++k) {
-                    df[k] = (b.f[k] - a.f[k]) * perRow;
-                    f[k] = a.f[k] + preRows * df[k];
-                }
+        const V &a = v[e.from], &b = v[e.to];
+        dz = stepPer(b.z - a.z, e.dy, e.one);
+        z = a.z + ((e.pre * dz) >> 16) + rows * dz;
+        for (int k = 0; k < NQ; ++k) {
+            dq[k] = stepPer(b.q[k] - a.q[k], e.dy, e.one);
+            q[k] = a.q[k] + ((e.pre * dq[k]) >> 16) + rows * dq[k];
+        }
+        if constexpr (kPersp) {
+            const float perRow = 65536.0f / float(e.dy), preRows = float(e.pre) / 65536.0f;
+            for (int k = 0; k < kMaxFloat; ++k) {
+                df[k] = (b.f[k] - a.f[k]) * perRow;
+                f[k] = a.f[k] + preRows * df[k];
+                for (int64_t r = 0; r < rows; ++r) f[k] += df[k];
             }
         }
-        return true;
     }
 
-    template <bool kValues>
     void step()
     {
-        x += dx;
-        if constexpr (kValues) {
-            z += dz;
-            for (int k = 0; k < NQ; ++k) q[k] += dq[k];
-            if constexpr (kPersp)
-                for (int k = 0; k < kMaxFloat; ++k) f[k] += df[k];
-        }
+        z += dz;
+        for (int k = 0; k < NQ; ++k) q[k] += dq[k];
+        if constexpr (kPersp)
+            for (int k = 0; k < kMaxFloat; ++k) f[k] += df[k];
     }
 };
 
 } // namespace
 
 template <class L, bool kTriangle>
-void PolyFiller::rasterize(int n)
+void PolyFiller::rasterize()
 {
     constexpr int NQ = L::kCount;
     constexpr bool kPersp = L::kPersp;
     const FixedVertex* v = m_vertex;
-    // 2. Triangles: constant gradients per pixel, gradient = ((q0 - q2)(y1 - y2) - (q1 - q2)(y0 - y2))
+    const int n = m_walk.n, bottom = m_walk.bottom;
+    // 4. Triangles: constant gradients per pixel, gradient = ((q0 - q2)(y1 - y2) - (q1 - q2)(y0 - y2))
     //    * 65536 / ((y1 - y2)(x0 - x2) - (y0 - y2)(x1 - x2)) in the value's units per pixel.
     int64_t gz = 0, gq[NQ > 0 ? NQ : 1] = {};
     float gf[kMaxFloat] = {};
@@ -228,87 +321,71 @@ void PolyFiller::rasterize(int n)
             for (int k = 0; k < kMaxFloat; ++k) gf[k] = float(gradient(v[0].f[k], v[1].f[k], v[2].f[k]));
     }
 
-    // 3. Top (smallest y, first in order) and bottom (largest y, first in order).
-    int top = 0, bottom = 0;
-    for (int i = 1; i < n; ++i) {
-        if (v[i].y < v[top].y) top = i;
-        if (v[i].y > v[bottom].y) bottom = i;
-    }
-    if (top == bottom) return;
-
-    // The left chain runs forward from the top, the right one backward; triangles walk values on
-    // the left edge only.
-    using E = Edge<NQ, kPersp>;
-    E left, right;
-    int li = top, ri = top;
-    const auto nextLeft = [&] {
-        while (li != bottom) {
-            const int from = li;
-            li = li + 1 == n ? 0 : li + 1;
-            if (left.template enter<true>(v[from], v[li])) return true;
-        }
-        return false;
-    };
-    const auto nextRight = [&] {
-        while (ri != bottom) {
-            const int from = ri;
-            ri = ri == 0 ? n - 1 : ri - 1;
-            if (right.template enter<!kTriangle>(v[from], v[ri])) return true;
-        }
-        return false;
-    };
-    if (!nextLeft() || !nextRight()) return;
+    // 5. From the scanline beginPolygon stopped at; triangles walk values on the left edge only.
+    EdgeWalk left = m_walk.left, right = m_walk.right;
+    int64_t y = m_walk.y;
+    using Values = EdgeValues<NQ, kPersp>;
+    Values lv, rv;
+    lv.enter(left, v, y - left.ys);
+    if constexpr (!kTriangle) rv.enter(right, v, y - right.ys);
 
     const SpanPair span = m_pZBuffer ? m_spanDepth : m_spanNoDepth;
-    polyspan::SpanRun run;
-    int64_t y = left.ys;
-    for (;;) {
-        const int64_t rows = left.rows < right.rows ? left.rows : right.rows;
-        for (int64_t r = 0; r < rows; ++r, ++y) {
-            if (y >= m_height) return;
-            // 5. Pixels ceil(xl) .. ceil(xr) - 1, held to the image.
-            const int64_t x0 = ceil16(left.x), x1 = ceil16(right.x);
-            const int64_t c0 = x0 < 0 ? 0 : x0, c1 = x1 > m_width ? m_width : x1;
-            if (y >= 0 && c1 > c0) {
-                const int64_t pre = (x0 << 16) - left.x;  // 0 .. 65535
-                const int64_t skip = c0 - x0;              // pixels clipped on the left
-                int64_t dz, dq[NQ > 0 ? NQ : 1];
-                float df[kMaxFloat];
-                if constexpr (kTriangle) {
-                    dz = gz;
-                    for (int k = 0; k < NQ; ++k) dq[k] = gq[k];
-                    for (int k = 0; k < kMaxFloat; ++k) df[k] = gf[k];
-                } else {
-                    const int64_t width = right.x - left.x;  // > 0 here
-                    const bool one = x1 - x0 == 1;
-                    dz = stepPer(right.z - left.z, width, one);
-                    for (int k = 0; k < NQ; ++k) dq[k] = stepPer(right.q[k] - left.q[k], width, one);
-                    if constexpr (kPersp)
-                        for (int k = 0; k < kMaxFloat; ++k) df[k] = (right.f[k] - left.f[k]) * 65536.0f / float(width);
-                }
-                run.n = int(c1 - c0);
-                const int64_t row = y * m_width + c0;
-                run.dst = m_pDestination + row;
-                run.depth = m_pZBuffer ? m_pZBuffer + row : nullptr;
-                run.z = uint32_t(left.z + ((pre * dz) >> 16) + skip * dz);
-                run.dz = uint32_t(dz);
-                for (int k = 0; k < NQ; ++k)
-                    run.*L::kLane[k].span = {uint32_t(left.q[k] + ((pre * dq[k]) >> 16) + skip * dq[k]),
-                                             uint32_t(dq[k])};
-                if constexpr (kPersp) {
-                    const float first = float(pre) / 65536.0f + float(skip);
-                    constexpr FloatRamp SpanRun::*kFloat[kMaxFloat] = {&SpanRun::w, &SpanRun::uw, &SpanRun::vw};
-                    for (int k = 0; k < kMaxFloat; ++k) run.*kFloat[k] = {left.f[k] + first * df[k], df[k]};
-                }
-                span(run, m_ctx);
+    // Left uninitialised (the zero fill cost more than a small polygon's span): each span sets
+    // what its source reads.
+    union Run {
+        Run() {}
+        polyspan::SpanRun run;
+    } storage;
+    polyspan::SpanRun& run = storage.run;
+    for (;; ++y) {
+        if (y >= m_height) return;
+        // 6. Pixels ceil(xl) .. ceil(xr) - 1, held to the image.
+        const int64_t x0 = ceil16(left.x), x1 = ceil16(right.x);
+        const int64_t c0 = x0 < 0 ? 0 : x0, c1 = x1 > m_width ? m_width : x1;
+        if (y >= 0 && c1 > c0) {
+            const int64_t pre = (x0 << 16) - left.x;  // 0 .. 65535
+            const int64_t skip = c0 - x0;              // pixels clipped on the left
+            int64_t dz, dq[NQ > 0 ? NQ : 1];
+            float df[kMaxFloat];
+            if constexpr (kTriangle) {
+                dz = gz;
+                for (int k = 0; k < NQ; ++k) dq[k] = gq[k];
+                for (int k = 0; k < kMaxFloat; ++k) df[k] = gf[k];
+            } else {
+                const int64_t width = right.x - left.x;  // > 0 here
+                const bool one = x1 - x0 == 1;
+                dz = stepPer(rv.z - lv.z, width, one);
+                for (int k = 0; k < NQ; ++k) dq[k] = stepPer(rv.q[k] - lv.q[k], width, one);
+                if constexpr (kPersp)
+                    for (int k = 0; k < kMaxFloat; ++k) df[k] = (rv.f[k] - lv.f[k]) * 65536.0f / float(width);
             }
-            left.template step<true>();
-            right.template step<!kTriangle>();
+            run.n = int(c1 - c0);
+            const int64_t row = y * m_width + c0;
+            run.dst = m_pDestination + row;
+            run.depth = m_pZBuffer ? m_pZBuffer + row : nullptr;
+            run.z = uint32_t(lv.z + ((pre * dz) >> 16) + skip * dz);
+            run.dz = uint32_t(dz);
+            for (int k = 0; k < NQ; ++k)
+                run.*L::kLane[k].span = {uint32_t(lv.q[k] + ((pre * dq[k]) >> 16) + skip * dq[k]), uint32_t(dq[k])};
+            if constexpr (kPersp) {
+                const float first = float(pre) / 65536.0f + float(skip);
+                constexpr FloatRamp SpanRun::*kFloat[kMaxFloat] = {&SpanRun::w, &SpanRun::uw, &SpanRun::vw};
+                for (int k = 0; k < kMaxFloat; ++k) run.*kFloat[k] = {lv.f[k] + first * df[k], df[k]};
+            }
+            span(run, m_ctx);
         }
+        left.x += left.dx;
+        lv.step();
+        right.x += right.dx;
+        if constexpr (!kTriangle) rv.step();
         // 7. The next edge of a chain that ended; the polygon ends when either chain reaches the bottom.
-        left.rows -= rows;
-        right.rows -= rows;
-        if (left.rows == 0 && !nextLeft()) return;
-        if (right.rows == 0 && !nextRight()) return;
+        if (--left.rows == 0) {
+            if (!nextEdge(left, v, n, bottom, true)) return;
+            lv.enter(left, v, 0);
+        }
+        if (--right.rows == 0) {
+            if (!nextEdge(right, v, n, bottom, false)) return;
+            if constexpr (!kTriangle) rv.enter(right, v, 0);
+        }
     }
 }

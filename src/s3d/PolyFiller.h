@@ -35,6 +35,14 @@ public:
     // Draws a convex polygon of n vertices (n >= 10 draws nothing). paletteIndex is the flat
     // kinds' one index per polygon (held to 0..255).
     void drawPolygon(const RasterVertex* vertices, int n, int paletteIndex = 0);
+    // drawPolygon in two steps, so that the values of a polygon that fills no pixel (most of a
+    // dense mesh's) need not be worked out. beginPolygon reads the positions (x, y) alone and
+    // walks the edges to the first scanline that fills a pixel: false when there is none (the
+    // polygon draws nothing and the walk is over). After true, finishPolygon with the same
+    // vertices, their values now set, draws the polygon from there; the two together draw what
+    // drawPolygon draws. finishPolygon without a walk begun does nothing.
+    bool beginPolygon(const RasterVertex* vertices, int n);
+    void finishPolygon(const RasterVertex* vertices, int paletteIndex = 0);
 
     // Whether drawPolygon reads its paletteIndex (the flat kinds); the others ignore it.
     bool usesFlatIndex() const { return m_values == Values::None || m_values == Values::FlatLitTexture; }
@@ -79,15 +87,16 @@ private:
     // kind's Values as lanes, PolyFiller.cpp), the first of them the polygon's palette index
     // when kPaletteLight.
     template <class L, bool kPaletteLight = false>
-    void fill(const RasterVertex* vertices, int n, int64_t paletteIndex);
+    void fill(const RasterVertex* vertices, int64_t paletteIndex);
     template <class L, bool kTriangle>
-    void rasterize(int n);
+    void rasterize();
 
     // Whole texture sizes to take from every u and v of a polygon, so that coordinates far from
     // zero keep their fraction in fixed point: the texel masks make the shift invisible.
     void textureShift(const RasterVertex* vertices, int n, double& shiftU, double& shiftV) const;
 
     const Values m_values;
+    double m_inverseWidth = 0.0, m_inverseHeight = 0.0;  // of the texture (powers of two: exact)
     uint32_t* m_pDestination = nullptr;
     uint32_t* m_pZBuffer = nullptr;
     int m_width = 0, m_height = 0;
@@ -111,6 +120,22 @@ private:
         float f[kMaxLanes];     // perspective: w, u * w, v * w
     };
     FixedVertex m_vertex[kMaxPolygonVertices];
+    // One edge's walk of the positions: x at the current scanline and its step, the edge's first
+    // scanline and the scanlines left on it, and what entering its values takes (the edge's
+    // height, the pre-step to its first scanline, whether it covers one scanline).
+    struct EdgeWalk {
+        int64_t x = 0, dx = 0, ys = 0, rows = 0, dy = 0, pre = 0;
+        bool one = false;
+        int from = 0, to = 0;  // its vertices
+    };
+    // The walk beginPolygon stopped at: the scanline y, the two edges there and the bottom
+    // vertex; `n` 0 when no walk is begun.
+    struct Walk {
+        int n = 0, bottom = 0;
+        int64_t y = 0;
+        EdgeWalk left, right;
+    };
+    Walk m_walk;
 };
 
 // One palette colour per polygon.

@@ -77,6 +77,8 @@ bool PolyFiller::takeTexture(const RasterTexture& t)
     m_ctx.maskU = t.maskU;
     m_ctx.maskV = t.maskV;
     m_ctx.shiftU = t.shiftU;
+    m_inverseWidth = 1.0 / t.width;
+    m_inverseHeight = 1.0 / t.height;
     return true;
 }
 

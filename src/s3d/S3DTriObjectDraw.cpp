@@ -201,30 +201,54 @@ void S3DTriObject::drawPolygon(S3DDrawManager& manager, PolyFiller& filler, cons
                                const S3DPolygon& polygon, int kind)
 {
     const float* const lightning = lightValues();
-    if (!lightning || (m_facingAway[polygon.face] && op.pSubMaterial->m_twoSided == 0)) return;
+    const bool away = m_facingAway[polygon.face];
+    if (!lightning || (away && op.pSubMaterial->m_twoSided == 0)) return;
     // A face drawn from behind takes its first and third corners exchanged, which reverses its
     // winding (for a quad too: a b c d becomes c b a d).
     int order[4] = {0, 1, 2, 3};
-    if (m_facingAway[polygon.face]) std::swap(order[0], order[2]);
+    if (away) std::swap(order[0], order[2]);
     const int n = polygon.n;
+    uint16_t vertex[4];
+    uint8_t clip = 0;
+    for (int c = 0; c < n; ++c) {
+        vertex[c] = polygon.vertex[order[c]];
+        clip |= m_projected[vertex[c]].clip;
+    }
 
+    // Left uninitialised: every corner drawn is written first.
+    union Corners {
+        Corners() {}
+        RasterVertex out[S3DClipper::kMaxWork];
+        S3DClipVertex in[S3DClipper::kMaxIn];
+    };
+    Corners screen, camera;
+    RasterVertex* const out = screen.out;
+    // Corners inside the guard band go to the filler as projected, positions first: a polygon
+    // that fills no pixel (most of a dense mesh's) is passed over before its values are worked out.
+    if (clip == 0) {
+        for (int c = 0; c < n; ++c) {
+            const S3DProjectedVertex& p = m_projected[vertex[c]];
+            out[c].x = p.x;
+            out[c].y = p.y;
+            out[c].w = p.w;
+        }
+        if (!filler.beginPolygon(out, n)) return;
+    }
+
+    // Every corner carries the values of its vertex; each filler kind reads the ones it draws with.
     const bool textured = kindUsesTexture(kind);
     const S3DTextureMap& map = op.pSubMaterial->m_texture1;
     const S3DTexture32* texture = map.getTexture();
     const float texW = texture ? texture->getWidth() : 0.0f, texH = texture ? texture->getHeight() : 0.0f;
-
-    // Every corner carries the values of its vertex; each filler kind reads the ones it draws with.
-    S3DClipVertex corner[4];
-    uint8_t clip = 0;
     for (int c = 0; c < n; ++c) {
         const int k = order[c];
-        const uint16_t v = polygon.vertex[k];
-        RasterValues& values = corner[c].values;
+        const uint16_t v = vertex[c];
+        RasterValues& values = clip == 0 ? out[c].values : camera.in[c].values;
         values.light = lightning[v] * 255.0f;
         const float weight = op.pWeight ? op.pWeight[op.weightPerTextureVertex ? polygon.textureVertex[k] : v] : 1.0f;
         values.weight = op.invertWeight ? 255.0f - weight * 255.0f : weight * 255.0f;
+        float u = 0.0f, t = 0.0f;
         if (textured) {
-            float u = 0.0f, t = 0.0f;
             if (map.m_environmentMap != 0) {
                 u = (m_cameraNormals[v].x + 1.0f) * 0.5f;
                 t = (m_cameraNormals[v].y + 1.0f) * 0.5f;
@@ -240,9 +264,11 @@ void S3DTriObject::drawPolygon(S3DDrawManager& manager, PolyFiller& filler, cons
             }
             values.u = u * texW;
             values.v = (1.0f - t) * texH;
+        } else {
+            values.u = 0.0f;
+            values.v = 0.0f;
         }
-        corner[c].p = m_cameraVertices[v];
-        clip |= m_projected[v].clip;
+        if (clip != 0) camera.in[c].p = m_cameraVertices[v];
     }
     // The flat kinds: one index per face from its three light values.
     const int flatIndex = !filler.usesFlatIndex()
@@ -250,16 +276,8 @@ void S3DTriObject::drawPolygon(S3DDrawManager& manager, PolyFiller& filler, cons
                               : int(std::lround((lightning[polygon.vertex[0]] + lightning[polygon.vertex[1]] +
                                                  lightning[polygon.vertex[2]]) *
                                                 84.9915f));
-
-    RasterVertex out[S3DClipper::kMaxWork];
-    if (clip == 0) {
-        for (int c = 0; c < n; ++c) {
-            const S3DProjectedVertex& p = m_projected[polygon.vertex[order[c]]];
-            out[c] = {p.x, p.y, p.w, corner[c].values};
-        }
-        return filler.drawPolygon(out, n, flatIndex);
-    }
-    const int m = manager.clipper().clip(corner, n, out);
+    if (clip == 0) return filler.finishPolygon(out, flatIndex);
+    const int m = manager.clipper().clip(camera.in, n, out);
     if (m > 0) filler.drawPolygon(out, m, flatIndex);
 }
 
