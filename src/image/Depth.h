@@ -4,6 +4,8 @@
 // in its own way, all of them here.
 #pragma once
 
+#include <emmintrin.h>
+
 #include <cmath>
 #include <cstdint>
 
@@ -16,7 +18,8 @@ inline uint32_t depthCell(float w)
 {
     const double z = double(w) * 4294967296.0;
     if (!(z > 0)) return 0;
-    return z >= 4294967295.0 ? 0xFFFFFFFFu : uint32_t(std::llrint(z));
+    // rounded in the current mode, as llrint does, without the library call
+    return z >= 4294967295.0 ? 0xFFFFFFFFu : uint32_t(_mm_cvtsd_si64(_mm_set_sd(z)));
 }
 
 // Lines: w * 2^32 rounded (ties away from zero), modulo 2^32, so w = 1 wraps to 0 and negative

@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "image/Depth.h"
 
 namespace {
 
@@ -43,14 +44,6 @@ inline int64_t holdGradient(double g)
     if (!(g == g)) return 0;
     // rounded in the current mode, as llrint does, without the library call
     return _mm_cvtsd_si64(_mm_set_sd(g < -kMax ? -kMax : g > kMax ? kMax : g));
-}
-
-// The depth cell of w, as depthCell (image/Depth.h) gives it, rounded without the library call.
-inline int64_t depthOf(float w)
-{
-    const double z = double(w) * 4294967296.0;
-    if (!(z > 0)) return 0;
-    return z >= 4294967295.0 ? 0xFFFFFFFF : _mm_cvtsd_si64(_mm_set_sd(z));
 }
 
 using polyspan::FloatRamp;
@@ -207,7 +200,7 @@ void PolyFiller::fill(const RasterVertex* vertices, int64_t paletteIndex)
     for (int i = 0; i < n; ++i) {
         const RasterVertex& v = vertices[i];
         FixedVertex& f = m_vertex[i];
-        f.z = depthOf(v.w);
+        f.z = depthCell(v.w);
         if constexpr (kPaletteLight) f.q[0] = paletteIndex << 16;  // lane 0, the light
         for (int k = kPaletteLight ? 1 : 0; k < L::kCount; ++k)
             f.q[k] = toFixed(double(v.values.*L::kLane[k].vertex) - shift[k], kMaxValue);
