@@ -2,6 +2,7 @@
 // camera space, normals, projection, light values, back-face test) and drawing (draw operations
 // per sub-material and pass, polygons through the clipper when a corner needs it, outline
 // lines). What is done once per scene is in S3DTriObject.cpp.
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -11,6 +12,7 @@
 #include "s3d/S3DDrawManager.h"
 #include "s3d/S3DLight.h"
 #include "s3d/S3DTriObject.h"
+#include "s3d/S3DVertexBulk.h"
 
 namespace {
 
@@ -37,18 +39,25 @@ float distanceFactor(float d, float nearAtt, float farAtt)
 
 float clampLight(float v) { return v < 0.001f ? 0.001f : v > 1.0f ? 1.0f : v; }
 
-// A light moved into the object's space, with what its type needs per vertex.
+// A light moved into the object's space, with what its type needs per vertex (its values copied,
+// so the per-vertex loop holds them in registers).
 struct ObjectLight {
-    const S3DLight* light;
+    explicit ObjectLight(const S3DLight& light)
+        : m_type(light.m_type), m_nearAttenuation(light.m_nearAttenuation), m_farAttenuation(light.m_farAttenuation),
+          m_intensity(light.m_intensity), m_hotspot(light.m_hotspot), m_falloff(light.m_falloff)
+    {
+    }
+    int m_type;
+    float m_nearAttenuation, m_farAttenuation, m_intensity, m_hotspot, m_falloff;
     Point3D position;
-    Point3D direction;  // unit, from the light to its target (spot)
-    Matrix depthAlong;  // looking from the light at its target (directional)
+    Point3D direction;                     // unit, from the light to its target (spot)
+    Matrix depthAlong = Matrix::identity();  // looking from the light at its target (directional)
 };
 
 // The light value of one light at vertex p with unit normal n (zero: no normal).
 float lightValue(const ObjectLight& o, const Point3D& p, const Point3D& n)
 {
-    const S3DLight& l = *o.light;
+    const ObjectLight& l = o;
     if (l.m_type == 3) {
         const Matrix& m = o.depthAlong;
         const float t = p.x * m.m[0][2] + p.y * m.m[1][2] + p.z * m.m[2][2] + m.m[3][2];
@@ -101,16 +110,25 @@ bool S3DTriObject::applyWorldSpaceBindings(const S3DCamera& camera)
 
 // --- prepare ------------------------------------------------------------------------------------
 
+bool S3DTriObject::readsCameraNormals() const
+{
+    for (const S3DDrawOp& op : m_drawOps)
+        if (op.pSubMaterial && op.pSubMaterial->m_texture1.m_environmentMap != 0) return true;
+    return false;
+}
+
 void S3DTriObject::computeNormals(const std::vector<Point3D>& positions, std::vector<Point3D>& normals) const
 {
-    for (Point3D& n : normals) n = Point3D{};
-    // Area-weighted face normals (B - A) x (C - A) summed per vertex.
+    Point3D* const out = normals.data();
+    const Point3D* const p = positions.data();
+    std::fill(normals.begin(), normals.end(), Point3D{});
+    // Area-weighted face normals (B - A) x (C - A) summed per vertex, in face order.
     for (const S3DFace& f : m_faces) {
-        const Point3D& a = positions[f.vertex[0]];
-        const Point3D n = cross(positions[f.vertex[1]] - a, positions[f.vertex[2]] - a);
-        for (uint16_t v : f.vertex) normals[v] = normals[v] + n;
+        const Point3D& a = p[f.vertex[0]];
+        const Point3D n = cross(p[f.vertex[1]] - a, p[f.vertex[2]] - a);
+        for (uint16_t v : f.vertex) out[v] = out[v] + n;
     }
-    for (Point3D& n : normals) n = normalized(n);
+    selectNormalize(simdLevel())(out, normals.size());
 }
 
 void S3DTriObject::computeOpacityMap()
@@ -140,7 +158,8 @@ void S3DTriObject::computeLightValues()
     bool first = true;
     for (const S3DLight* light : m_lights) {
         if (!light) continue;
-        ObjectLight o{light, inverse.transform(light->m_worldPosition), {}, Matrix::identity()};
+        ObjectLight o(*light);
+        o.position = inverse.transform(light->m_worldPosition);
         if (light->usesTarget()) {
             const Point3D target = inverse.transform(light->m_targetWorldPosition);
             o.direction = normalized(target - o.position);
@@ -148,11 +167,18 @@ void S3DTriObject::computeLightValues()
         }
         // The first light writes (held to at most 1; a directional one to 0.001 .. 1), every
         // further one adds and the sum is held to 0.001 .. 1.
-        for (size_t i = 0; i < m_vertices.size(); ++i) {
-            const float v = lightValue(o, m_vertices[i], m_normals[i]);
-            if (!first) lightning[i] = clampLight(lightning[i] + v);
-            else lightning[i] = light->m_type == 3 ? clampLight(v) : (v > 1.0f ? 1.0f : v);
-        }
+        const Point3D* const p = m_vertices.data();
+        const Point3D* const normals = m_normals.data();
+        const size_t n = m_vertices.size();
+        if (!first)
+            for (size_t i = 0; i < n; ++i) lightning[i] = clampLight(lightning[i] + lightValue(o, p[i], normals[i]));
+        else if (o.m_type == 3)
+            for (size_t i = 0; i < n; ++i) lightning[i] = clampLight(lightValue(o, p[i], normals[i]));
+        else
+            for (size_t i = 0; i < n; ++i) {
+                const float v = lightValue(o, p[i], normals[i]);
+                lightning[i] = v > 1.0f ? 1.0f : v;
+            }
         first = false;
     }
 }
@@ -169,17 +195,38 @@ void S3DTriObject::prepare(const S3DCamera& camera)
     // 3. Camera space: p' = p (world view).
     Matrix toCamera;
     Matrix::multiply(toCamera, m_header.m_node.matrix(), camera.m_viewMatrix);
-    for (size_t i = 0; i < m_vertices.size(); ++i) m_cameraVertices[i] = toCamera.transform(m_vertices[i]);
+    const size_t nbVertex = m_vertices.size();
+    {
+        const Point3D* const in = m_vertices.data();
+        Point3D* const out = m_cameraVertices.data();
+        for (size_t i = 0; i < nbVertex; ++i) out[i] = toCamera.transform(in[i]);
+    }
     // 4. World-space modifiers, in camera space.
     const bool wsMoved = !m_wsBindings.empty() && applyWorldSpaceBindings(camera);
-    // 5. Normals: from the moved positions, or turned with the rotation part.
+    // 5. Normals: from the moved positions, or turned with the rotation part. Camera-space
+    // normals only feed environment maps, so they are made only for an object that has one.
     if (stackMoved) computeNormals(m_vertices, m_normals);
-    if (wsMoved) computeNormals(m_cameraVertices, m_cameraNormals);
-    else
-        for (size_t i = 0; i < m_normals.size(); ++i) m_cameraNormals[i] = normalized(toCamera.transformVector(m_normals[i]));
+    if (readsCameraNormals()) {
+        if (wsMoved) {
+            computeNormals(m_cameraVertices, m_cameraNormals);
+        } else {
+            const Point3D* const in = m_normals.data();
+            Point3D* const out = m_cameraNormals.data();
+            for (size_t i = 0; i < m_normals.size(); ++i) out[i] = toCamera.transformVector(in[i]);
+            selectNormalize(simdLevel())(out, m_normals.size());
+        }
+    }
 
-    // 6. Projection, with a one-pixel guard band.
-    for (size_t i = 0; i < m_cameraVertices.size(); ++i) m_projected[i] = projectVertex(camera, m_cameraVertices[i]);
+    // 6. Projection, with a one-pixel guard band (stored field by field: a whole-struct copy of
+    // the returned value goes through overlapping stack loads).
+    for (size_t i = 0; i < nbVertex; ++i) {
+        const S3DProjectedVertex p = projectVertex(camera, m_cameraVertices[i]);
+        S3DProjectedVertex& q = m_projected[i];
+        q.x = p.x;
+        q.y = p.y;
+        q.w = p.w;
+        q.clip = p.clip;
+    }
 
     // 7. Light values.
     computeLightValues();
@@ -187,10 +234,14 @@ void S3DTriObject::prepare(const S3DCamera& camera)
     // 8. Back-face test. A face whose (B - A) x (C - A) points towards the eye (N . A < 0) faces
     // away: those are the faces whose corners run clockwise on the screen, which the filler's
     // span rule does not fill.
+    // Local pointers: the byte stores would otherwise make the arrays' pointers reload each face.
+    const S3DFace* const faces = m_faces.data();
+    const Point3D* const cv = m_cameraVertices.data();
+    uint8_t* const away = m_facingAway.data();
     for (size_t f = 0; f < m_faces.size(); ++f) {
-        const Point3D& a = m_cameraVertices[m_faces[f].vertex[0]];
-        const Point3D n = cross(m_cameraVertices[m_faces[f].vertex[1]] - a, m_cameraVertices[m_faces[f].vertex[2]] - a);
-        m_facingAway[f] = dot(n, a) < 0.0f;
+        const Point3D& a = cv[faces[f].vertex[0]];
+        const Point3D n = cross(cv[faces[f].vertex[1]] - a, cv[faces[f].vertex[2]] - a);
+        away[f] = dot(n, a) < 0.0f;
     }
     // 9. The texture layers (chunks 2200 … 2202) carry no per-frame work of their own.
 }
