@@ -1,6 +1,5 @@
-// The noise modifier's row kernels against noise3 point by point, bit for bit
-// at every SIMD level, and the modifier's block-wise deformation against its
-// formula evaluated one point at a time.
+// The noise modifier's row kernels against noise3 point by point, bit for bit at every SIMD level, and the
+// modifier's block-wise deformation against its formula evaluated one point at a time.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -20,108 +19,96 @@ bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 class NoiseRows : public AtEveryLevel {};
 
-// Rows of every length 0 .. 70 (whole steps and tails), coordinates small,
-// large, near the lattice lines, beyond the int range and NaN.
-TEST_P(NoiseRows, EveryPointIsNoise3) {
-  const PerlinNoise noise;
-  const NoiseRowFn row = selectNoiseRow(GetParam());
-  std::mt19937 rng(26);
-  const auto coordinate = [&](int kind) {
-    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-    switch (kind) {
-    case 0:
-      return unit(rng) * 3.0f;
-    case 1:
-      return unit(rng) * 700.0f;
-    case 2:
-      return float(int(unit(rng) * 50.0f)) + unit(rng) * 1e-4f;
-    case 3:
-      return unit(rng) < 0.0f ? -3e12f : 3e12f;
-    default:
-      return std::numeric_limits<float>::quiet_NaN();
-    }
-  };
-  const auto pick = [&] {
-    return std::uniform_int_distribution<int>(0, 9)(rng) < 8
-               ? int(rng() % 3)
-               : 3 + int(rng() % 2);
-  };
-  for (int n = 0; n <= 70; ++n)
-    for (int trial = 0; trial < 3; ++trial) {
-      const size_t count = size_t(n);
-      std::vector<float> x(count), y(count), out(count + 1, -7.0f);
-      for (int k = 0; k < n; ++k)
-        x[size_t(k)] = coordinate(pick()), y[size_t(k)] = coordinate(pick());
-      const float z = coordinate(trial == 2 ? pick() : 1);
-      row(noise, x.data(), y.data(), z, out.data(), n);
-      for (int k = 0; k < n; ++k)
-        ASSERT_TRUE(sameBits(out[size_t(k)],
-                             noise.noise3(x[size_t(k)], y[size_t(k)], z)))
-            << "n " << n << " k " << k << " at " << x[size_t(k)] << ", "
-            << y[size_t(k)] << ", " << z;
-      EXPECT_EQ(out[size_t(n)], -7.0f) << "wrote past the row, n " << n;
-    }
+// Rows of every length 0 .. 70 (whole steps and tails), coordinates small, large, near the lattice lines,
+// beyond the int range and NaN.
+TEST_P(NoiseRows, EveryPointIsNoise3)
+{
+    const PerlinNoise noise;
+    const NoiseRowFn row = selectNoiseRow(GetParam());
+    std::mt19937 rng(26);
+    const auto coordinate = [&](int kind) {
+        std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+        switch (kind) {
+        case 0: return unit(rng) * 3.0f;
+        case 1: return unit(rng) * 700.0f;
+        case 2: return float(int(unit(rng) * 50.0f)) + unit(rng) * 1e-4f;
+        case 3: return unit(rng) < 0.0f ? -3e12f : 3e12f;
+        default: return std::numeric_limits<float>::quiet_NaN();
+        }
+    };
+    const auto pick = [&] {
+        return std::uniform_int_distribution<int>(0, 9)(rng) < 8 ? int(rng() % 3) : 3 + int(rng() % 2);
+    };
+    for (int n = 0; n <= 70; ++n)
+        for (int trial = 0; trial < 3; ++trial) {
+            const size_t count = size_t(n);
+            std::vector<float> x(count), y(count), out(count + 1, -7.0f);
+            for (int k = 0; k < n; ++k) x[size_t(k)] = coordinate(pick()), y[size_t(k)] = coordinate(pick());
+            const float z = coordinate(trial == 2 ? pick() : 1);
+            row(noise, x.data(), y.data(), z, out.data(), n);
+            for (int k = 0; k < n; ++k)
+                ASSERT_TRUE(sameBits(out[size_t(k)], noise.noise3(x[size_t(k)], y[size_t(k)], z)))
+                    << "n " << n << " k " << k << " at " << x[size_t(k)] << ", " << y[size_t(k)] << ", " << z;
+            EXPECT_EQ(out[size_t(n)], -7.0f) << "wrote past the row, n " << n;
+        }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, NoiseRows, ::testing::ValuesIn(kAllSimdLevels),
-                         levelName);
+INSTANTIATE_TEST_SUITE_P(Levels, NoiseRows, ::testing::ValuesIn(kAllSimdLevels), levelName);
 
-// Over 150 points (two whole blocks and a tail), with weights, one and three
-// octaves, under a moved and turned gizmo: each point is p' = (1 - w) p + w (g
-// + strength noise) fromGizmo with g = p toGizmo and the noise as the formula
-// sums it per point with noise3.
-TEST_P(NoiseRows, ModifierBlocksMatchTheFormulaPerPoint) {
-  for (int octaves : {1, 3}) {
-    S3DModifierNoise noise;
-    noise.scale() = 37.0f;
-    noise.strengthX() = 5.0f;
-    noise.strengthY() = -3.0f;
-    noise.strengthZ() = 2.5f;
-    noise.phase() = 1.7f;
-    noise.phaseFactor() = 1.0f;
-    noise.m_option[s3dmod::optionSlot(s3dmod::kNoise, "animate")] = 1;
-    noise.m_option[s3dmod::optionSlot(s3dmod::kNoise, "octaves")] =
-        uint8_t(octaves);
-    noise.m_gizmoPosition = {3.0f, -2.0f, 7.0f};
-    noise.m_gizmoRotation = Quaternion::fromAngleAxis(0.3f, 0.8f, 0.5f, 0.9f);
-    const std::vector<uint8_t> empty{0};
-    ChunkFileReaderManager manager("noise", empty.data(), empty.size());
-    ChunkFileReader root(&manager);
-    noise.load(root); // fixes the octaves
-    noise.prepare();
-    ASSERT_TRUE(noise.isUsable());
+// Over 150 points (two whole blocks and a tail), with weights, one and three octaves, under a moved and
+// turned gizmo: each point is p' = (1 - w) p + w (g + strength noise) fromGizmo with g = p toGizmo and the
+// noise as the formula sums it per point with noise3.
+TEST_P(NoiseRows, ModifierBlocksMatchTheFormulaPerPoint)
+{
+    for (int octaves : {1, 3}) {
+        S3DModifierNoise noise;
+        noise.scale() = 37.0f;
+        noise.strengthX() = 5.0f;
+        noise.strengthY() = -3.0f;
+        noise.strengthZ() = 2.5f;
+        noise.phase() = 1.7f;
+        noise.phaseFactor() = 1.0f;
+        noise.m_option[s3dmod::optionSlot(s3dmod::kNoise, "animate")] = 1;
+        noise.m_option[s3dmod::optionSlot(s3dmod::kNoise, "octaves")] = uint8_t(octaves);
+        noise.m_gizmoPosition = {3.0f, -2.0f, 7.0f};
+        noise.m_gizmoRotation = Quaternion::fromAngleAxis(0.3f, 0.8f, 0.5f, 0.9f);
+        const std::vector<uint8_t> empty{0};
+        ChunkFileReaderManager manager("noise", empty.data(), empty.size());
+        ChunkFileReader root(&manager);
+        noise.load(root);  // fixes the octaves
+        noise.prepare();
+        ASSERT_TRUE(noise.isUsable());
 
-    const PerlinNoise reference;
-    FractalNoise fractal(0.0, 2.0, double(octaves));
-    const float c = float(reference.permutation(0)) + 1.7f * 0.19999999f;
-    const auto sum = [&](float x, float y) {
-      if (octaves == 1)
-        return reference.noise3(x, y, c);
-      float s = 0.0f, f = 1.0f;
-      for (int i = 0; i < octaves; ++i, f *= 2.0f)
-        s += float(fractal.weight(i)) * reference.noise3(x * f, y * f, c);
-      return s;
-    };
-    std::mt19937 rng(octaves);
-    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-    std::vector<Point3D> in(150), out(150);
-    std::vector<float> weights(150);
-    for (size_t i = 0; i < in.size(); ++i) {
-      in[i] = {unit(rng) * 80.0f, unit(rng) * 80.0f, unit(rng) * 80.0f};
-      weights[i] = unit(rng) * 0.5f + 0.5f;
+        const PerlinNoise reference;
+        FractalNoise fractal(0.0, 2.0, double(octaves));
+        const float c = float(reference.permutation(0)) + 1.7f * 0.19999999f;
+        const auto sum = [&](float x, float y) {
+            if (octaves == 1) return reference.noise3(x, y, c);
+            float s = 0.0f, f = 1.0f;
+            for (int i = 0; i < octaves; ++i, f *= 2.0f)
+                s += float(fractal.weight(i)) * reference.noise3(x * f, y * f, c);
+            return s;
+        };
+        std::mt19937 rng(octaves);
+        std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+        std::vector<Point3D> in(150), out(150);
+        std::vector<float> weights(150);
+        for (size_t i = 0; i < in.size(); ++i) {
+            in[i] = {unit(rng) * 80.0f, unit(rng) * 80.0f, unit(rng) * 80.0f};
+            weights[i] = unit(rng) * 0.5f + 0.5f;
+        }
+        noise.apply(in.data(), out.data(), int(in.size()), weights.data(), false);
+        for (size_t i = 0; i < in.size(); ++i) {
+            Point3D g = noise.m_toGizmo.transform(in[i]);
+            const Point3D s = g * (1.0f / 37.0f);
+            g.x += 5.0f * sum(s.z + 0.5f, s.y + 0.5f);
+            g.y += -3.0f * sum(s.x + 0.5f, s.z + 0.5f);
+            g.z += 2.5f * sum(s.x + 0.5f, s.y + 0.5f);
+            const Point3D d = noise.m_fromGizmo.transform(g);
+            const Point3D expected = in[i] * (1.0f - weights[i]) + d * weights[i];
+            ASSERT_EQ(out[i], expected) << "octaves " << octaves << " point " << i;
+        }
     }
-    noise.apply(in.data(), out.data(), int(in.size()), weights.data(), false);
-    for (size_t i = 0; i < in.size(); ++i) {
-      Point3D g = noise.m_toGizmo.transform(in[i]);
-      const Point3D s = g * (1.0f / 37.0f);
-      g.x += 5.0f * sum(s.z + 0.5f, s.y + 0.5f);
-      g.y += -3.0f * sum(s.x + 0.5f, s.z + 0.5f);
-      g.z += 2.5f * sum(s.x + 0.5f, s.y + 0.5f);
-      const Point3D d = noise.m_fromGizmo.transform(g);
-      const Point3D expected = in[i] * (1.0f - weights[i]) + d * weights[i];
-      ASSERT_EQ(out[i], expected) << "octaves " << octaves << " point " << i;
-    }
-  }
 }
 
 } // namespace
