@@ -13,13 +13,16 @@ namespace {
 constexpr int kMask = PerlinNoise::kTableSize - 1;
 constexpr float kOffset = 10000.0f;
 
+// The helpers are inlined into the step, so their vectors stay in registers.
+#define TL_INLINE inline __attribute__((always_inline))
+
 // Lattice cells of eight coordinates, as perlin_sse2::Lattice4 does four.
 struct Lattice8 {
     __m256 r0, r1;
     __m256i b0, b1;
 };
 
-TL_TARGET_AVX2 Lattice8 lattice8(__m256 v)
+TL_TARGET_AVX2 TL_INLINE Lattice8 lattice8(__m256 v)
 {
     Lattice8 l;
     const __m256 t = _mm256_add_ps(v, _mm256_set1_ps(kOffset));
@@ -33,13 +36,13 @@ TL_TARGET_AVX2 Lattice8 lattice8(__m256 v)
 }
 
 // s(t) = t^2 (3 - 2t): t*t in single precision, the rest in double, four lanes at a time.
-TL_TARGET_AVX2 __m128 sCurveHalf(__m128 t, __m128 t2)
+TL_TARGET_AVX2 TL_INLINE __m128 sCurveHalf(__m128 t, __m128 t2)
 {
     const __m256d d = _mm256_cvtps_pd(t);
     return _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtps_pd(t2), _mm256_sub_pd(_mm256_set1_pd(3.0), _mm256_add_pd(d, d))));
 }
 
-TL_TARGET_AVX2 __m256 sCurve8(__m256 t)
+TL_TARGET_AVX2 TL_INLINE __m256 sCurve8(__m256 t)
 {
     const __m256 t2 = _mm256_mul_ps(t, t);
     const __m128 lo = sCurveHalf(_mm256_castps256_ps128(t), _mm256_castps256_ps128(t2));
@@ -48,20 +51,20 @@ TL_TARGET_AVX2 __m256 sCurve8(__m256 t)
 }
 
 // a + t (b - a)
-TL_TARGET_AVX2 __m256 lerp8(__m256 t, __m256 a, __m256 b)
+TL_TARGET_AVX2 TL_INLINE __m256 lerp8(__m256 t, __m256 a, __m256 b)
 {
     return _mm256_add_ps(a, _mm256_mul_ps(t, _mm256_sub_ps(b, a)));
 }
 
 // Gradient rows of points k and k + 4 in one register.
-TL_TARGET_AVX2 __m256 rows(const float* g, const uint32_t* at, int k)
+TL_TARGET_AVX2 TL_INLINE __m256 rows(const float* g, const uint32_t* at, int k)
 {
     return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(g + 4 * at[k])), _mm_load_ps(g + 4 * at[k + 4]), 1);
 }
 
 // One corner of eight points: their gradient rows turned into x, y and z columns, then (rx q0 + ry q1) + rz
 // q2.
-TL_TARGET_AVX2 __m256 corner8(const float* g, const uint32_t* at, __m256 rx, __m256 ry, __m256 rz)
+TL_TARGET_AVX2 TL_INLINE __m256 corner8(const float* g, const uint32_t* at, __m256 rx, __m256 ry, __m256 rz)
 {
     const __m256 a = rows(g, at, 0), b = rows(g, at, 1), c = rows(g, at, 2), d = rows(g, at, 3);
     const __m256 ab = _mm256_unpacklo_ps(a, b), cd = _mm256_unpacklo_ps(c, d);  // x y of a b, of c d
@@ -72,8 +75,8 @@ TL_TARGET_AVX2 __m256 corner8(const float* g, const uint32_t* at, __m256 rx, __m
 }
 
 // Eight points of one row. Lanes hold points 0 1 2 3 | 4 5 6 7; `at` rows are stored in that order too.
-TL_TARGET_AVX2 __m256 noise8(const int* p, const float* g, __m256 vx, __m256 vy, __m256i bz0, __m256i bz1, __m256 rz0,
-                             __m256 rz1, __m256 sz)
+TL_TARGET_AVX2 TL_INLINE __m256 noise8(const int* p, const float* g, __m256 vx, __m256 vy, __m256i bz0, __m256i bz1,
+                                       __m256 rz0, __m256 rz1, __m256 sz)
 {
     const Lattice8 lx = lattice8(vx), ly = lattice8(vy);
     const __m256 sx = sCurve8(lx.r0), sy = sCurve8(ly.r0);
@@ -98,7 +101,7 @@ TL_TARGET_AVX2 __m256 noise8(const int* p, const float* g, __m256 vx, __m256 vy,
     return lerp8(sz, near, far);
 }
 
-} // namespace
+}  // namespace
 
 TL_TARGET_AVX2 void noiseRowAvx2(const PerlinNoise& noise, const float* x, const float* y, float z, float* out, int n)
 {
