@@ -29,60 +29,6 @@ Point3D normalized(const Point3D& v)
     return len > 0.0f ? Point3D{v.x / len, v.y / len, v.z / len} : Point3D{};
 }
 
-// 0 at or beyond far, 1 nearer than near, linear between.
-float distanceFactor(float d, float nearAtt, float farAtt)
-{
-    if (d >= farAtt) return 0.0f;
-    if (d < nearAtt) return 1.0f;
-    return 1.0f - (d - nearAtt) / (farAtt - nearAtt);
-}
-
-float clampLight(float v) { return v < 0.001f ? 0.001f : v > 1.0f ? 1.0f : v; }
-
-// A light moved into the object's space, with what its type needs per vertex (its values copied,
-// so the per-vertex loop holds them in registers).
-struct ObjectLight {
-    explicit ObjectLight(const S3DLight& light)
-        : m_type(light.m_type), m_nearAttenuation(light.m_nearAttenuation), m_farAttenuation(light.m_farAttenuation),
-          m_intensity(light.m_intensity), m_hotspot(light.m_hotspot), m_falloff(light.m_falloff)
-    {
-    }
-    int m_type;
-    float m_nearAttenuation, m_farAttenuation, m_intensity, m_hotspot, m_falloff;
-    Point3D position;
-    Point3D direction;                     // unit, from the light to its target (spot)
-    Matrix depthAlong = Matrix::identity();  // looking from the light at its target (directional)
-};
-
-// The light value of one light at vertex p with unit normal n (zero: no normal).
-float lightValue(const ObjectLight& o, const Point3D& p, const Point3D& n)
-{
-    const ObjectLight& l = o;
-    if (l.m_type == 3) {
-        const Matrix& m = o.depthAlong;
-        const float t = p.x * m.m[0][2] + p.y * m.m[1][2] + p.z * m.m[2][2] + m.m[3][2];
-        return distanceFactor(t, l.m_nearAttenuation, l.m_farAttenuation) * l.m_intensity;
-    }
-    const Point3D delta = p - o.position;
-    const float dist = std::sqrt(dot(delta, delta));
-    const float factor = distanceFactor(dist, l.m_nearAttenuation, l.m_farAttenuation);
-    if (l.m_type != 2) return factor * l.m_intensity;
-    const float d = dist < 0.001f ? 0.001f : dist;
-    const Point3D lv{delta.x / d, delta.y / d, delta.z / d};
-    float value = factor;
-    // A vertex without a normal (on no face) takes the cone and distance alone.
-    if (n.x != 0.0f || n.y != 0.0f || n.z != 0.0f) {
-        const float r = dot(n, lv);
-        if (r < 0.0f) return 0.0f;
-        value *= r;
-    }
-    const float c = dot(o.direction, lv);
-    const float alpha = std::acos(c < -1.0f ? -1.0f : c > 1.0f ? 1.0f : c);
-    if (alpha >= l.m_falloff) return 0.0f;
-    if (alpha >= l.m_hotspot) value *= 1.0f - (alpha - l.m_hotspot) / (l.m_falloff - l.m_hotspot);
-    return value * l.m_intensity;
-}
-
 } // namespace
 
 // --- update and deformation hooks ----------------------------------------------------------------
@@ -155,10 +101,17 @@ void S3DTriObject::computeLightValues()
     if (!lightning) return;
     // Lights in the object's own space: positions through the inverse world matrix.
     const Matrix inverse = m_header.m_node.matrix().inverse();
+    const S3DLightRowFn lightRow = selectLightRow(simdLevel());
     bool first = true;
     for (const S3DLight* light : m_lights) {
         if (!light) continue;
-        ObjectLight o(*light);
+        S3DObjectLight o;
+        o.type = light->m_type;
+        o.nearAttenuation = light->m_nearAttenuation;
+        o.farAttenuation = light->m_farAttenuation;
+        o.intensity = light->m_intensity;
+        o.hotspot = light->m_hotspot;
+        o.falloff = light->m_falloff;
         o.position = inverse.transform(light->m_worldPosition);
         if (light->usesTarget()) {
             const Point3D target = inverse.transform(light->m_targetWorldPosition);
@@ -167,18 +120,10 @@ void S3DTriObject::computeLightValues()
         }
         // The first light writes (held to at most 1; a directional one to 0.001 .. 1), every
         // further one adds and the sum is held to 0.001 .. 1.
-        const Point3D* const p = m_vertices.data();
-        const Point3D* const normals = m_normals.data();
-        const size_t n = m_vertices.size();
-        if (!first)
-            for (size_t i = 0; i < n; ++i) lightning[i] = clampLight(lightning[i] + lightValue(o, p[i], normals[i]));
-        else if (o.m_type == 3)
-            for (size_t i = 0; i < n; ++i) lightning[i] = clampLight(lightValue(o, p[i], normals[i]));
-        else
-            for (size_t i = 0; i < n; ++i) {
-                const float v = lightValue(o, p[i], normals[i]);
-                lightning[i] = v > 1.0f ? 1.0f : v;
-            }
+        const S3DLightCombine combine = !first           ? S3DLightCombine::Add
+                                        : o.type == 3    ? S3DLightCombine::FirstDirectional
+                                                         : S3DLightCombine::First;
+        lightRow(o, m_vertices.data(), m_normals.data(), lightning, m_vertices.size(), combine);
         first = false;
     }
 }

@@ -4,6 +4,33 @@
 
 namespace {
 
+float distanceFactor(float d, float nearAtt, float farAtt)
+{
+    if (d >= farAtt) return 0.0f;
+    if (d < nearAtt) return 1.0f;
+    return 1.0f - (d - nearAtt) / (farAtt - nearAtt);
+}
+
+float clampLight(float v) { return v < 0.001f ? 0.001f : v > 1.0f ? 1.0f : v; }
+
+float dot(const Point3D& a, const Point3D& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+float combined(float old, float v, S3DLightCombine combine)
+{
+    switch (combine) {
+    case S3DLightCombine::First: return v > 1.0f ? 1.0f : v;
+    case S3DLightCombine::FirstDirectional: return clampLight(v);
+    case S3DLightCombine::Add: break;
+    }
+    return clampLight(old + v);
+}
+
+void lightRowScalar(const S3DObjectLight& l, const Point3D* p, const Point3D* n, float* light, size_t count,
+                    S3DLightCombine combine)
+{
+    for (size_t i = 0; i < count; ++i) light[i] = combined(light[i], lightValue(l, p[i], n[i]), combine);
+}
+
 void normalizeScalar(Point3D* v, size_t n)
 {
     for (size_t i = 0; i < n; ++i) v[i] = normalizedOrZero(v[i]);
@@ -54,6 +81,105 @@ void normalizeSse2(Point3D* v, size_t n)
     normalizeScalar(v + i, n - i);
 }
 
-} // namespace
+// select(mask, a, b) per lane
+__m128 select(__m128 mask, __m128 a, __m128 b) { return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b)); }
+
+// The spot's cone on the lanes still lit (acos per lane, as the one-vertex formula calls it).
+__m128 spotCone(const S3DObjectLight& l, __m128 value, __m128 cosine, __m128 dark)
+{
+    alignas(16) float v[4], c[4], out[4];
+    _mm_store_ps(v, value);
+    _mm_store_ps(c, cosine);
+    const int skip = _mm_movemask_ps(dark);
+    for (int k = 0; k < 4; ++k) {
+        out[k] = 0.0f;
+        if (skip >> k & 1) continue;
+        const float alpha = std::acos(c[k]);
+        if (alpha >= l.falloff) continue;
+        float lit = v[k];
+        if (alpha >= l.hotspot) lit *= 1.0f - (alpha - l.hotspot) / (l.falloff - l.hotspot);
+        out[k] = lit * l.intensity;
+    }
+    return _mm_load_ps(out);
+}
+
+// Omni and spot lights four vertices a step, each lane doing the one-vertex formula's operations in its
+// order; directional lights (one row of the matrix per vertex) keep the scalar loop.
+void lightRowSse2(const S3DObjectLight& l, const Point3D* p, const Point3D* n, float* light, size_t count,
+                  S3DLightCombine combine)
+{
+    if (l.type == 3) return lightRowScalar(l, p, n, light, count, combine);
+    const __m128 px = _mm_set1_ps(l.position.x), py = _mm_set1_ps(l.position.y), pz = _mm_set1_ps(l.position.z);
+    const __m128 nearAtt = _mm_set1_ps(l.nearAttenuation), farAtt = _mm_set1_ps(l.farAttenuation);
+    const __m128 range = _mm_set1_ps(l.farAttenuation - l.nearAttenuation), intensity = _mm_set1_ps(l.intensity);
+    const __m128 one = _mm_set1_ps(1.0f), zero = _mm_setzero_ps(), least = _mm_set1_ps(0.001f);
+    const __m128 dx = _mm_set1_ps(l.direction.x), dy = _mm_set1_ps(l.direction.y), dz = _mm_set1_ps(l.direction.z);
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const Columns q(&p[i].x);
+        const __m128 ex = _mm_sub_ps(q.x, px), ey = _mm_sub_ps(q.y, py), ez = _mm_sub_ps(q.z, pz);
+        const __m128 dist =
+            _mm_sqrt_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(ex, ex), _mm_mul_ps(ey, ey)), _mm_mul_ps(ez, ez)));
+        __m128 factor = _mm_sub_ps(one, _mm_div_ps(_mm_sub_ps(dist, nearAtt), range));
+        factor = select(_mm_cmplt_ps(dist, nearAtt), one, factor);
+        factor = select(_mm_cmpge_ps(dist, farAtt), zero, factor);
+        __m128 v;
+        if (l.type != 2) {
+            v = _mm_mul_ps(factor, intensity);
+        } else {
+            const __m128 d = select(_mm_cmplt_ps(dist, least), least, dist);
+            const __m128 lx = _mm_div_ps(ex, d), ly = _mm_div_ps(ey, d), lz = _mm_div_ps(ez, d);
+            const Columns m(&n[i].x);
+            const __m128 hasNormal =
+                _mm_or_ps(_mm_or_ps(_mm_cmpneq_ps(m.x, zero), _mm_cmpneq_ps(m.y, zero)), _mm_cmpneq_ps(m.z, zero));
+            const __m128 r = _mm_add_ps(_mm_add_ps(_mm_mul_ps(m.x, lx), _mm_mul_ps(m.y, ly)), _mm_mul_ps(m.z, lz));
+            const __m128 value = select(hasNormal, _mm_mul_ps(factor, r), factor);
+            const __m128 dark = _mm_and_ps(hasNormal, _mm_cmplt_ps(r, zero));
+            __m128 c = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, lx), _mm_mul_ps(dy, ly)), _mm_mul_ps(dz, lz));
+            c = select(_mm_cmplt_ps(c, _mm_set1_ps(-1.0f)), _mm_set1_ps(-1.0f), select(_mm_cmpgt_ps(c, one), one, c));
+            v = spotCone(l, value, c, dark);
+        }
+        __m128 out;
+        if (combine == S3DLightCombine::First) {
+            out = select(_mm_cmpgt_ps(v, one), one, v);
+        } else {
+            const __m128 x = combine == S3DLightCombine::Add ? _mm_add_ps(_mm_loadu_ps(light + i), v) : v;
+            out = select(_mm_cmplt_ps(x, least), least, select(_mm_cmpgt_ps(x, one), one, x));
+        }
+        _mm_storeu_ps(light + i, out);
+    }
+    lightRowScalar(l, p + i, n + i, light + i, count - i, combine);
+}
+
+}  // namespace
+
+float lightValue(const S3DObjectLight& l, const Point3D& p, const Point3D& n)
+{
+    if (l.type == 3) {
+        const Matrix& m = l.depthAlong;
+        const float t = p.x * m.m[0][2] + p.y * m.m[1][2] + p.z * m.m[2][2] + m.m[3][2];
+        return distanceFactor(t, l.nearAttenuation, l.farAttenuation) * l.intensity;
+    }
+    const Point3D delta = p - l.position;
+    const float dist = std::sqrt(dot(delta, delta));
+    const float factor = distanceFactor(dist, l.nearAttenuation, l.farAttenuation);
+    if (l.type != 2) return factor * l.intensity;
+    const float d = dist < 0.001f ? 0.001f : dist;
+    const Point3D lv{delta.x / d, delta.y / d, delta.z / d};
+    float value = factor;
+    // A vertex without a normal (on no face) takes the cone and distance alone.
+    if (n.x != 0.0f || n.y != 0.0f || n.z != 0.0f) {
+        const float r = dot(n, lv);
+        if (r < 0.0f) return 0.0f;
+        value *= r;
+    }
+    const float c = dot(l.direction, lv);
+    const float alpha = std::acos(c < -1.0f ? -1.0f : c > 1.0f ? 1.0f : c);
+    if (alpha >= l.falloff) return 0.0f;
+    if (alpha >= l.hotspot) value *= 1.0f - (alpha - l.hotspot) / (l.falloff - l.hotspot);
+    return value * l.intensity;
+}
+
+S3DLightRowFn selectLightRow(SimdLevel level) { return level == SimdLevel::Scalar ? lightRowScalar : lightRowSse2; }
 
 NormalizeFn selectNormalize(SimdLevel level) { return level == SimdLevel::Scalar ? normalizeScalar : normalizeSse2; }
