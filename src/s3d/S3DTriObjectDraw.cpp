@@ -183,7 +183,8 @@ void S3DTriObject::prepare(const S3DCamera& camera)
     const S3DFace* const faces = m_faces.data();
     const Point3D* const cv = m_cameraVertices.data();
     uint8_t* const away = m_facingAway.data();
-    for (size_t f = 0; f < m_faces.size(); ++f) {
+    const size_t nbFace = m_faces.size();
+    for (size_t f = 0; f < nbFace; ++f) {
         const Point3D& a = cv[faces[f].vertex[0]];
         const Point3D n = cross(cv[faces[f].vertex[1]] - a, cv[faces[f].vertex[2]] - a);
         away[f] = dot(n, a) < 0.0f;

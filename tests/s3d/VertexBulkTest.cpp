@@ -92,8 +92,9 @@ TEST_P(VertexBulk, LightRowsAreTheOneVertexFormula)
 }
 
 // The one-vertex formula itself on hand-worked points: an omni light 100 away between near 40 and far 160
-// gives 1 - 60 / 120 = 0.5 of its intensity; a spot straight above a vertex whose normal runs along the light's
-// direction (n . l = 1, the angle 0) gives the same; a normal the other way or a vertex past the falloff it gives 0.
+// gives 1 - 60 / 120 = 0.5 of its intensity; a spot straight above a vertex whose normal runs along the
+// light's direction (n . l = 1, the angle 0) gives the same; a normal the other way, or a vertex past the
+// falloff, gets 0.
 TEST(VertexBulkLight, HandWorkedValues)
 {
     S3DObjectLight l;
@@ -113,4 +114,4 @@ TEST(VertexBulkLight, HandWorkedValues)
 
 INSTANTIATE_TEST_SUITE_P(Levels, VertexBulk, ::testing::ValuesIn(kAllSimdLevels), levelName);
 
-}  // namespace
+} // namespace
