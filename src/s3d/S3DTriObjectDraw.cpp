@@ -23,12 +23,6 @@ Point3D cross(const Point3D& a, const Point3D& b)
 
 float dot(const Point3D& a, const Point3D& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
-Point3D normalized(const Point3D& v)
-{
-    const float len = std::sqrt(dot(v, v));
-    return len > 0.0f ? Point3D{v.x / len, v.y / len, v.z / len} : Point3D{};
-}
-
 } // namespace
 
 // --- update and deformation hooks ----------------------------------------------------------------
@@ -115,14 +109,14 @@ void S3DTriObject::computeLightValues()
         o.position = inverse.transform(light->m_worldPosition);
         if (light->usesTarget()) {
             const Point3D target = inverse.transform(light->m_targetWorldPosition);
-            o.direction = normalized(target - o.position);
+            o.direction = normalizedOrZero(target - o.position);
             if (light->m_type == 3) o.depthAlong = Matrix::lookAt(o.position, target, 0.0f);
         }
         // The first light writes (held to at most 1; a directional one to 0.001 .. 1), every
         // further one adds and the sum is held to 0.001 .. 1.
-        const S3DLightCombine combine = !first           ? S3DLightCombine::Add
-                                        : o.type == 3    ? S3DLightCombine::FirstDirectional
-                                                         : S3DLightCombine::First;
+        const S3DLightCombine combine = !first ? S3DLightCombine::Add
+                                        : o.type == 3 ? S3DLightCombine::FirstDirectional
+                                                      : S3DLightCombine::First;
         lightRow(o, m_vertices.data(), m_normals.data(), lightning, m_vertices.size(), combine);
         first = false;
     }
