@@ -101,7 +101,7 @@ TL_TARGET_AVX2 TL_INLINE __m256 noise8(const int* p, const float* g, __m256 vx, 
     return lerp8(sz, near, far);
 }
 
-}  // namespace
+} // namespace
 
 TL_TARGET_AVX2 void noiseRowAvx2(const PerlinNoise& noise, const float* x, const float* y, float z, float* out, int n)
 {

@@ -21,8 +21,6 @@ Point3D cross(const Point3D& a, const Point3D& b)
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-float dot(const Point3D& a, const Point3D& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
 } // namespace
 
 // --- update and deformation hooks ----------------------------------------------------------------
@@ -173,16 +171,7 @@ void S3DTriObject::prepare(const S3DCamera& camera)
     // 8. Back-face test. A face whose (B - A) x (C - A) points towards the eye (N . A < 0) faces
     // away: those are the faces whose corners run clockwise on the screen, which the filler's
     // span rule does not fill.
-    // Local pointers: the byte stores would otherwise make the arrays' pointers reload each face.
-    const S3DFace* const faces = m_faces.data();
-    const Point3D* const cv = m_cameraVertices.data();
-    uint8_t* const away = m_facingAway.data();
-    const size_t nbFace = m_faces.size();
-    for (size_t f = 0; f < nbFace; ++f) {
-        const Point3D& a = cv[faces[f].vertex[0]];
-        const Point3D n = cross(cv[faces[f].vertex[1]] - a, cv[faces[f].vertex[2]] - a);
-        away[f] = dot(n, a) < 0.0f;
-    }
+    selectFacing(simdLevel())(m_cameraVertices.data(), m_faces.data(), m_faces.size(), m_facingAway.data());
     // 9. The texture layers (chunks 2200 … 2202) carry no per-frame work of their own.
 }
 

@@ -2,6 +2,8 @@
 
 #include <emmintrin.h>
 
+#include "s3d/S3DTriObject.h"
+
 namespace {
 
 float distanceFactor(float d, float nearAtt, float farAtt)
@@ -151,7 +153,56 @@ void lightRowSse2(const S3DObjectLight& l, const Point3D* p, const Point3D* n, f
     lightRowScalar(l, p + i, n + i, light + i, count - i, combine);
 }
 
-}  // namespace
+void facingScalar(const Point3D* v, const S3DFace* faces, size_t count, uint8_t* away)
+{
+    for (size_t f = 0; f < count; ++f) {
+        const uint16_t* corner = faces[f].vertex;
+        const Point3D& a = v[corner[0]];
+        const Point3D e1 = v[corner[1]] - a, e2 = v[corner[2]] - a;
+        const Point3D n{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
+        away[f] = dot(n, a) < 0.0f;
+    }
+}
+
+// x y z 0 of one point, reading only its twelve bytes.
+__m128 loadPoint(const Point3D& p)
+{
+    return _mm_movelh_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&p.x))), _mm_load_ss(&p.z));
+}
+
+// Corner k of four faces as x, y and z columns.
+struct FaceCorners {
+    __m128 x, y, z;
+    FaceCorners(const Point3D* v, const S3DFace* faces, int k)
+    {
+        __m128 a = loadPoint(v[faces[0].vertex[k]]), b = loadPoint(v[faces[1].vertex[k]]);
+        __m128 c = loadPoint(v[faces[2].vertex[k]]), d = loadPoint(v[faces[3].vertex[k]]);
+        _MM_TRANSPOSE4_PS(a, b, c, d);
+        x = a, y = b, z = c;
+    }
+};
+
+// Four faces a step, each lane doing the scalar test's operations in its order.
+void facingSse2(const Point3D* v, const S3DFace* faces, size_t count, uint8_t* away)
+{
+    size_t f = 0;
+    for (; f + 4 <= count; f += 4) {
+        const FaceCorners a(v, faces + f, 0), b(v, faces + f, 1), c(v, faces + f, 2);
+        const __m128 e1x = _mm_sub_ps(b.x, a.x), e1y = _mm_sub_ps(b.y, a.y), e1z = _mm_sub_ps(b.z, a.z);
+        const __m128 e2x = _mm_sub_ps(c.x, a.x), e2y = _mm_sub_ps(c.y, a.y), e2z = _mm_sub_ps(c.z, a.z);
+        const __m128 nx = _mm_sub_ps(_mm_mul_ps(e1y, e2z), _mm_mul_ps(e1z, e2y));
+        const __m128 ny = _mm_sub_ps(_mm_mul_ps(e1z, e2x), _mm_mul_ps(e1x, e2z));
+        const __m128 nz = _mm_sub_ps(_mm_mul_ps(e1x, e2y), _mm_mul_ps(e1y, e2x));
+        const __m128 d = _mm_add_ps(_mm_add_ps(_mm_mul_ps(nx, a.x), _mm_mul_ps(ny, a.y)), _mm_mul_ps(nz, a.z));
+        const int mask = _mm_movemask_ps(_mm_cmplt_ps(d, _mm_setzero_ps()));
+        for (int k = 0; k < 4; ++k) away[f + size_t(k)] = uint8_t(mask >> k & 1);
+    }
+    facingScalar(v, faces + f, count - f, away + f);
+}
+
+} // namespace
+
+S3DFacingFn selectFacing(SimdLevel level) { return level == SimdLevel::Scalar ? facingScalar : facingSse2; }
 
 float lightValue(const S3DObjectLight& l, const Point3D& p, const Point3D& n)
 {

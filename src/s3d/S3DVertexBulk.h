@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 #include "foundation/Matrix.h"
 #include "foundation/Point3D.h"
@@ -43,3 +44,10 @@ enum class S3DLightCombine : uint8_t { First, FirstDirectional, Add };
 using S3DLightRowFn = void (*)(const S3DObjectLight& l, const Point3D* p, const Point3D* n, float* light, size_t count,
                                S3DLightCombine combine);
 S3DLightRowFn selectLightRow(SimdLevel level);
+
+struct S3DFace;
+
+// The back-face test over faces: away[f] = ((B - A) x (C - A)) . A < 0 for face f's camera-space corners
+// A B C (its vertex indices into v).
+using S3DFacingFn = void (*)(const Point3D* v, const S3DFace* faces, size_t count, uint8_t* away);
+S3DFacingFn selectFacing(SimdLevel level);

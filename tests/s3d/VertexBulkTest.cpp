@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "s3d/S3DTriObject.h"
 #include "s3d/S3DVertexBulk.h"
 #include "support/SimdLevels.h"
 
@@ -88,6 +89,31 @@ TEST_P(VertexBulk, LightRowsAreTheOneVertexFormula)
                 ASSERT_EQ(std::memcmp(light.data(), expected.data(), light.size() * sizeof(float)), 0)
                     << "type " << type << " combine " << int(combine) << " n " << n;
             }
+    }
+}
+
+// The back-face test over 0 .. 13 faces (whole steps of four and tails) of random corners, degenerate ones
+// (a corner repeated) among them, against ((B - A) x (C - A)) . A < 0 per face.
+TEST_P(VertexBulk, FacingIsTheOneFaceTest)
+{
+    const S3DFacingFn facing = selectFacing(GetParam());
+    std::mt19937 rng(8);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    std::vector<Point3D> v(9);
+    for (Point3D& p : v) p = {unit(rng) * 50.0f, unit(rng) * 50.0f, unit(rng) * 50.0f + 60.0f};
+    v[8] = v[0];  // a corner twice under two indices
+    for (size_t n = 0; n < 14; ++n) {
+        std::vector<S3DFace> faces(n);
+        for (S3DFace& f : faces)
+            for (uint16_t& c : f.vertex) c = uint16_t(rng() % v.size());
+        std::vector<uint8_t> away(n + 1, 7), expected(n + 1, 7);
+        for (size_t f = 0; f < n; ++f) {
+            const Point3D a = v[faces[f].vertex[0]], e1 = v[faces[f].vertex[1]] - a, e2 = v[faces[f].vertex[2]] - a;
+            const Point3D normal{e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x};
+            expected[f] = normal.x * a.x + normal.y * a.y + normal.z * a.z < 0.0f;
+        }
+        facing(v.data(), faces.data(), n, away.data());
+        ASSERT_EQ(away, expected) << "n " << n;
     }
 }
 
