@@ -91,6 +91,8 @@ TL_TARGET_AVX2 TL_INLINE __m256 noise8(const int* p, const float* g, __m256 vx, 
         _mm256_store_si256(reinterpret_cast<__m256i*>(at[e]), _mm256_add_epi32(c[e], bz0));
         _mm256_store_si256(reinterpret_cast<__m256i*>(at[4 + e]), _mm256_add_epi32(c[e], bz1));
     }
+    // Read the rows' indices back from memory: plain loads, cheaper than extracting each lane.
+    asm("" : : "r"(at) : "memory");
     // rows() pairs point k with point k + 4, so the columns come out in lane order 0 1 2 3 | 4 5 6 7.
     const __m256 n00 = corner8(g, at[0], lx.r0, ly.r0, rz0), n10 = corner8(g, at[1], lx.r1, ly.r0, rz0);
     const __m256 n01 = corner8(g, at[2], lx.r0, ly.r1, rz0), n11 = corner8(g, at[3], lx.r1, ly.r1, rz0);
