@@ -294,20 +294,29 @@ void S3DModifierNoise::prepareKind()
     m_c = animated() ? base + phaseFactor() * phase() * 0.19999999f : base;
 }
 
-void S3DModifierNoise::noiseColumn(NoiseRowFn row, const float* x, const float* y, float* out, int n) const
+void S3DModifierNoise::noise(NoiseColumnsFn columns, const float* x, const float* y, const float* z, float* nx,
+                             float* ny, float* nz, int n) const
 {
-    // One octave: noise3(x, y, c). Several: sum += w[i] noise3(x f, y f, c) from sum = 0, f = 1, 2, 4 ...
-    if (m_nbOctave == 1) return row(*m_pPerlin, x, y, m_c, out, n);
-    float fx[kBlock], fy[kBlock], octave[kBlock];
-    std::fill(out, out + n, 0.0f);
+    // One octave: noise3 at (z, y), (x, z), (x, y) and c. Several: each sum += w[i] noise3(.. f, .. f, c) from
+    // sum = 0, f = 1, 2, 4 ...
+    if (m_nbOctave == 1) return columns(*m_pPerlin, x, y, z, m_c, nx, ny, nz, n);
+    float fx[kBlock], fy[kBlock], fz[kBlock], ox[kBlock], oy[kBlock], oz[kBlock];
+    std::fill(nx, nx + n, 0.0f);
+    std::fill(ny, ny + n, 0.0f);
+    std::fill(nz, nz + n, 0.0f);
     float f = 1.0f;
     for (int o = 0; o < m_nbOctave; ++o, f *= 2.0f) {
         for (int i = 0; i < n; ++i) {
             fx[i] = x[i] * f;
             fy[i] = y[i] * f;
+            fz[i] = z[i] * f;
         }
-        row(*m_pPerlin, fx, fy, m_c, octave, n);
-        for (int i = 0; i < n; ++i) out[i] += m_weight[o] * octave[i];
+        columns(*m_pPerlin, fx, fy, fz, m_c, ox, oy, oz, n);
+        for (int i = 0; i < n; ++i) {
+            nx[i] += m_weight[o] * ox[i];
+            ny[i] += m_weight[o] * oy[i];
+            nz[i] += m_weight[o] * oz[i];
+        }
     }
 }
 
@@ -315,7 +324,7 @@ void S3DModifierNoise::deformGizmo(Point3D* g, int n) const
 {
     // Per point s = g k + 0.5 per coordinate, then g.x += strength.x noise(sz, sy), g.y +=
     // strength.y noise(sx, sz), g.z += strength.z noise(sx, sy), the noise over whole columns.
-    const NoiseRowFn row = selectNoiseRow(simdLevel());
+    const NoiseColumnsFn columns = selectNoiseColumns(simdLevel());
     float sx[kBlock], sy[kBlock], sz[kBlock], nx[kBlock], ny[kBlock], nz[kBlock];
     for (int start = 0; start < n; start += kBlock) {
         const int m = std::min(kBlock, n - start);
@@ -327,9 +336,7 @@ void S3DModifierNoise::deformGizmo(Point3D* g, int n) const
             sy[i] = s.y + 0.5f;
             sz[i] = s.z + 0.5f;
         }
-        noiseColumn(row, sz, sy, nx, m);
-        noiseColumn(row, sx, sz, ny, m);
-        noiseColumn(row, sx, sy, nz, m);
+        noise(columns, sx, sy, sz, nx, ny, nz, m);
         const float strengthX = this->strengthX(), strengthY = this->strengthY(), strengthZ = this->strengthZ();
         for (int i = 0; i < m; ++i) {
             q[i].x += strengthX * nx[i];

@@ -239,8 +239,10 @@ public:
 private:
     void prepareKind() override;
     bool constantsFinite() const override { return allFinite({m_k, m_c}); }
-    // The noise at n points of one block: noise3 at (x, y, c), or the weighted sum of octaves.
-    void noiseColumn(NoiseRowFn row, const float* x, const float* y, float* out, int n) const;
+    // The three noises at n points of one block (S3DNoiseRows.h): noise3 at (z, y), (x, z), (x, y) and c, or
+    // the weighted sums of octaves.
+    void noise(NoiseColumnsFn columns, const float* x, const float* y, const float* z, float* nx, float* ny,
+               float* nz, int n) const;
 
     const PerlinNoise* m_pPerlin = nullptr;
     std::unique_ptr<FractalNoise> m_pFractal;

@@ -10,9 +10,14 @@ using perlin_sse2::Lattice4;
 using perlin_sse2::lerp4;
 using perlin_sse2::sCurve4;
 
-void noiseRowScalar(const PerlinNoise& noise, const float* x, const float* y, float z, float* out, int n)
+void noiseColumnsScalar(const PerlinNoise& noise, const float* x, const float* y, const float* z, float c, float* nx,
+                        float* ny, float* nz, int n)
 {
-    for (int k = 0; k < n; ++k) out[k] = noise.noise3(x[k], y[k], z);
+    for (int k = 0; k < n; ++k) {
+        nx[k] = noise.noise3(z[k], y[k], c);
+        ny[k] = noise.noise3(x[k], z[k], c);
+        nz[k] = noise.noise3(x[k], y[k], c);
+    }
 }
 
 // One corner of four points: the gradient rows at `at` turned into x, y and z columns, then (rx q0 + ry q1) +
@@ -27,12 +32,20 @@ __m128 corner4(const float* g, const uint32_t (&at)[4], __m128 rx, __m128 ry, __
     return _mm_add_ps(_mm_add_ps(_mm_mul_ps(rx, q0), _mm_mul_ps(ry, q1)), _mm_mul_ps(rz, q2));
 }
 
-// Four points of one row, in the order of noise3: corners (x0 y0), (x1 y0), (x0 y1), (x1 y1) of the near
-// layer (z0) and the far one (z1); lerps along x, then y, then z.
-__m128 noise4(const int* p, const float* g, __m128 vx, __m128 vy, const Lattice4& lz, __m128 sz)
+// A coordinate's lattice cell and s-curve.
+struct Cell4 {
+    Lattice4 l;
+    __m128 s;
+    explicit Cell4(__m128 v) : l(v), s(sCurve4(l.r0)) {}
+};
+
+// noise3 of four points from the cells of their x and y and the shared z, in the order of noise3: corners
+// (x0 y0), (x1 y0), (x0 y1), (x1 y1) of the near layer (z0) and the far one (z1); lerps along x, then y,
+// then z.
+__m128 noise4(const int* p, const float* g, const Cell4& cx, const Cell4& cy, const Lattice4& lz, __m128 sz)
 {
-    const Lattice4 lx(vx), ly(vy);
-    const __m128 sx = sCurve4(lx.r0), sy = sCurve4(ly.r0);
+    const Lattice4 &lx = cx.l, &ly = cy.l;
+    const __m128 sx = cx.s, sy = cy.s;
     alignas(16) uint32_t at[8][4];  // [corner][point]: near 00 10 01 11, then far
     for (int k = 0; k < 4; ++k) {
         const uint32_t i = uint32_t(p[lx.b0[k]]), j = uint32_t(p[lx.b1[k]]);
@@ -53,31 +66,45 @@ __m128 noise4(const int* p, const float* g, __m128 vx, __m128 vy, const Lattice4
     return lerp4(sz, near, far);
 }
 
-void noiseRowSse2(const PerlinNoise& noise, const float* x, const float* y, float z, float* out, int n)
+// Four points: the cells of x, y and z, then the three noises.
+void columns4(const int* p, const float* g, const float* x, const float* y, const float* z, const Lattice4& lc,
+              __m128 sc, float* nx, float* ny, float* nz)
+{
+    const Cell4 cx(_mm_loadu_ps(x)), cy(_mm_loadu_ps(y)), cz(_mm_loadu_ps(z));
+    _mm_storeu_ps(nx, noise4(p, g, cz, cy, lc, sc));
+    _mm_storeu_ps(ny, noise4(p, g, cx, cz, lc, sc));
+    _mm_storeu_ps(nz, noise4(p, g, cx, cy, lc, sc));
+}
+
+void noiseColumnsSse2(const PerlinNoise& noise, const float* x, const float* y, const float* z, float c, float* nx,
+                      float* ny, float* nz, int n)
 {
     const int* p = noise.permutationTable();
     const float* g = noise.gradient3Table();
-    const Lattice4 lz(_mm_set1_ps(z));
-    const __m128 sz = sCurve4(lz.r0);
+    const Lattice4 lc(_mm_set1_ps(c));
+    const __m128 sc = sCurve4(lc.r0);
     int k = 0;
-    for (; k + 4 <= n; k += 4) _mm_storeu_ps(out + k, noise4(p, g, _mm_loadu_ps(x + k), _mm_loadu_ps(y + k), lz, sz));
+    for (; k + 4 <= n; k += 4) columns4(p, g, x + k, y + k, z + k, lc, sc, nx + k, ny + k, nz + k);
     if (k == n) return;
     // The last one to three points through a padded step.
-    alignas(16) float tx[4] = {}, ty[4] = {}, to[4];
-    std::copy(x + k, x + n, tx);
-    std::copy(y + k, y + n, ty);
-    _mm_store_ps(to, noise4(p, g, _mm_load_ps(tx), _mm_load_ps(ty), lz, sz));
-    std::copy(to, to + (n - k), out + k);
+    float t[3][4] = {}, out[3][4];
+    std::copy(x + k, x + n, t[0]);
+    std::copy(y + k, y + n, t[1]);
+    std::copy(z + k, z + n, t[2]);
+    columns4(p, g, t[0], t[1], t[2], lc, sc, out[0], out[1], out[2]);
+    std::copy(out[0], out[0] + (n - k), nx + k);
+    std::copy(out[1], out[1] + (n - k), ny + k);
+    std::copy(out[2], out[2] + (n - k), nz + k);
 }
 
 } // namespace
 
-NoiseRowFn selectNoiseRow(SimdLevel level)
+NoiseColumnsFn selectNoiseColumns(SimdLevel level)
 {
     switch (level) {
-    case SimdLevel::Scalar: return noiseRowScalar;
-    case SimdLevel::Sse2: return noiseRowSse2;
-    case SimdLevel::Avx2: return noiseRowAvx2;
+    case SimdLevel::Scalar: return noiseColumnsScalar;
+    case SimdLevel::Sse2: return noiseColumnsSse2;
+    case SimdLevel::Avx2: return noiseColumnsAvx2;
     }
-    return noiseRowScalar;
+    return noiseColumnsScalar;
 }

@@ -1,4 +1,4 @@
-// The AVX2 row kernel of the noise modifier: eight points a step, each lane doing noise3's operations in
+// The AVX2 kernel of the noise modifier's columns: eight points a step, each lane doing noise3's operations in
 // noise3's order (lattice, s-curve in double, corner values (rx q0 + ry q1) + rz q2, lerps along x, y, then
 // z), so every float equals noise3's. Only called when the CPU has AVX2.
 #include <immintrin.h>
@@ -75,11 +75,25 @@ TL_TARGET_AVX2 TL_INLINE __m256 corner8(const float* g, const uint32_t* at, __m2
 }
 
 // Eight points of one row. Lanes hold points 0 1 2 3 | 4 5 6 7; `at` rows are stored in that order too.
-TL_TARGET_AVX2 TL_INLINE __m256 noise8(const int* p, const float* g, __m256 vx, __m256 vy, __m256i bz0, __m256i bz1,
-                                       __m256 rz0, __m256 rz1, __m256 sz)
+// A coordinate's lattice cell and s-curve, eight lanes.
+struct Cell8 {
+    Lattice8 l;
+    __m256 s;
+};
+
+TL_TARGET_AVX2 TL_INLINE Cell8 cell8(__m256 v)
 {
-    const Lattice8 lx = lattice8(vx), ly = lattice8(vy);
-    const __m256 sx = sCurve8(lx.r0), sy = sCurve8(ly.r0);
+    Cell8 c;
+    c.l = lattice8(v);
+    c.s = sCurve8(c.l.r0);
+    return c;
+}
+
+TL_TARGET_AVX2 TL_INLINE __m256 noise8(const int* p, const float* g, const Cell8& cx, const Cell8& cy, __m256i bz0,
+                                       __m256i bz1, __m256 rz0, __m256 rz1, __m256 sz)
+{
+    const Lattice8 &lx = cx.l, &ly = cy.l;
+    const __m256 sx = cx.s, sy = cy.s;
     // The hashed corners of each point, then their gradient rows near (z0) and far (z1).
     const __m256i i = _mm256_i32gather_epi32(p, lx.b0, 4), j = _mm256_i32gather_epi32(p, lx.b1, 4);
     const __m256i c[4] = {_mm256_i32gather_epi32(p, _mm256_add_epi32(i, ly.b0), 4),
@@ -103,23 +117,35 @@ TL_TARGET_AVX2 TL_INLINE __m256 noise8(const int* p, const float* g, __m256 vx, 
     return lerp8(sz, near, far);
 }
 
+// Eight points: the cells of x, y and z, then the three noises.
+TL_TARGET_AVX2 TL_INLINE void columns8(const int* p, const float* g, const float* x, const float* y, const float* z,
+                                       const Lattice8& lc, __m256 sc, float* nx, float* ny, float* nz)
+{
+    const Cell8 cx = cell8(_mm256_loadu_ps(x)), cy = cell8(_mm256_loadu_ps(y)), cz = cell8(_mm256_loadu_ps(z));
+    _mm256_storeu_ps(nx, noise8(p, g, cz, cy, lc.b0, lc.b1, lc.r0, lc.r1, sc));
+    _mm256_storeu_ps(ny, noise8(p, g, cx, cz, lc.b0, lc.b1, lc.r0, lc.r1, sc));
+    _mm256_storeu_ps(nz, noise8(p, g, cx, cy, lc.b0, lc.b1, lc.r0, lc.r1, sc));
+}
+
 } // namespace
 
-TL_TARGET_AVX2 void noiseRowAvx2(const PerlinNoise& noise, const float* x, const float* y, float z, float* out, int n)
+TL_TARGET_AVX2 void noiseColumnsAvx2(const PerlinNoise& noise, const float* x, const float* y, const float* z, float c,
+                                     float* nx, float* ny, float* nz, int n)
 {
     const int* p = noise.permutationTable();
     const float* g = noise.gradient3Table();
-    const Lattice8 lz = lattice8(_mm256_set1_ps(z));
-    const __m256 sz = sCurve8(lz.r0);
+    const Lattice8 lc = lattice8(_mm256_set1_ps(c));
+    const __m256 sc = sCurve8(lc.r0);
     int k = 0;
-    for (; k + 8 <= n; k += 8)
-        _mm256_storeu_ps(out + k,
-                         noise8(p, g, _mm256_loadu_ps(x + k), _mm256_loadu_ps(y + k), lz.b0, lz.b1, lz.r0, lz.r1, sz));
+    for (; k + 8 <= n; k += 8) columns8(p, g, x + k, y + k, z + k, lc, sc, nx + k, ny + k, nz + k);
     if (k == n) return;
     // The last one to seven points through a padded step.
-    alignas(32) float tx[8] = {}, ty[8] = {}, to[8];
-    std::copy(x + k, x + n, tx);
-    std::copy(y + k, y + n, ty);
-    _mm256_store_ps(to, noise8(p, g, _mm256_load_ps(tx), _mm256_load_ps(ty), lz.b0, lz.b1, lz.r0, lz.r1, sz));
-    std::copy(to, to + (n - k), out + k);
+    float t[3][8] = {}, out[3][8];
+    std::copy(x + k, x + n, t[0]);
+    std::copy(y + k, y + n, t[1]);
+    std::copy(z + k, z + n, t[2]);
+    columns8(p, g, t[0], t[1], t[2], lc, sc, out[0], out[1], out[2]);
+    std::copy(out[0], out[0] + (n - k), nx + k);
+    std::copy(out[1], out[1] + (n - k), ny + k);
+    std::copy(out[2], out[2] + (n - k), nz + k);
 }

@@ -1,4 +1,4 @@
-// The noise modifier's row kernels against noise3 point by point, bit for bit at every SIMD level, and the
+// The noise modifier's column kernels against noise3 point by point, bit for bit at every SIMD level, and the
 // modifier's block-wise deformation against its formula evaluated one point at a time.
 #include <gtest/gtest.h>
 
@@ -19,12 +19,12 @@ bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 class NoiseRows : public AtEveryLevel {};
 
-// Rows of every length 0 .. 70 (whole steps and tails), coordinates small, large, near the lattice lines,
-// beyond the int range and NaN.
+// Columns of every length 0 .. 70 (whole steps and tails), coordinates small, large, near the lattice lines,
+// beyond the int range and NaN; nothing written past them.
 TEST_P(NoiseRows, EveryPointIsNoise3)
 {
     const PerlinNoise noise;
-    const NoiseRowFn row = selectNoiseRow(GetParam());
+    const NoiseColumnsFn columns = selectNoiseColumns(GetParam());
     std::mt19937 rng(26);
     const auto coordinate = [&](int kind) {
         std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
@@ -42,14 +42,21 @@ TEST_P(NoiseRows, EveryPointIsNoise3)
     for (int n = 0; n <= 70; ++n)
         for (int trial = 0; trial < 3; ++trial) {
             const size_t count = size_t(n);
-            std::vector<float> x(count), y(count), out(count + 1, -7.0f);
-            for (int k = 0; k < n; ++k) x[size_t(k)] = coordinate(pick()), y[size_t(k)] = coordinate(pick());
-            const float z = coordinate(trial == 2 ? pick() : 1);
-            row(noise, x.data(), y.data(), z, out.data(), n);
-            for (int k = 0; k < n; ++k)
-                ASSERT_TRUE(sameBits(out[size_t(k)], noise.noise3(x[size_t(k)], y[size_t(k)], z)))
-                    << "n " << n << " k " << k << " at " << x[size_t(k)] << ", " << y[size_t(k)] << ", " << z;
-            EXPECT_EQ(out[size_t(n)], -7.0f) << "wrote past the row, n " << n;
+            std::vector<float> x(count), y(count), z(count);
+            std::vector<float> nx(count + 1, -7.0f), ny(count + 1, -7.0f), nz(count + 1, -7.0f);
+            for (size_t k = 0; k < count; ++k) {
+                x[k] = coordinate(pick());
+                y[k] = coordinate(pick());
+                z[k] = coordinate(pick());
+            }
+            const float c = coordinate(trial == 2 ? pick() : 1);
+            columns(noise, x.data(), y.data(), z.data(), c, nx.data(), ny.data(), nz.data(), n);
+            for (size_t k = 0; k < count; ++k) {
+                ASSERT_TRUE(sameBits(nx[k], noise.noise3(z[k], y[k], c))) << "n " << n << " k " << k;
+                ASSERT_TRUE(sameBits(ny[k], noise.noise3(x[k], z[k], c))) << "n " << n << " k " << k;
+                ASSERT_TRUE(sameBits(nz[k], noise.noise3(x[k], y[k], c))) << "n " << n << " k " << k;
+            }
+            EXPECT_TRUE(nx[count] == -7.0f && ny[count] == -7.0f && nz[count] == -7.0f) << "wrote past, n " << n;
         }
 }
 
