@@ -167,7 +167,7 @@ void facingScalar(const Point3D* v, const S3DFace* faces, size_t count, uint8_t*
 // x y z 0 of one point, reading only its twelve bytes.
 __m128 loadPoint(const Point3D& p)
 {
-    return _mm_movelh_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&p.x))), _mm_load_ss(&p.z));
+    return _mm_movelh_ps(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&p.x))), _mm_load_ss(&p.z));
 }
 
 // Corner k of four faces as x, y and z columns.
