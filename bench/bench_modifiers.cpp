@@ -2,7 +2,7 @@
 // twist with bias, taper, then skew or noise) followed by a two-bone skin (two bones on every
 // vertex), from the rest positions to the current ones, preparation included. Goal under 1 ms a
 // frame, no allocation per frame (counted). The noise case costs most: three gradient noises a
-// vertex.
+// vertex; it is also measured at each SIMD level the CPU has (the row kernels of the noise).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "foundation/ChunkFile.h"
+#include "image/SimdLevel.h"
 #include "s3d/S3DModifierKinds.h"
 #include "s3d/S3DModifierStack.h"
 #include "s3d/S3DSkin.h"
@@ -83,8 +84,16 @@ std::vector<uint8_t> skinRecord()
     return b.v;
 }
 
-void stackWithSkin(benchmark::State& state, bool withNoise)
+void stackWithSkin(benchmark::State& state, bool withNoise, int level = -1)
 {
+    if (level >= 0 && !simdLevelSupported(SimdLevel(level))) return state.SkipWithError("level not on this CPU");
+    struct LevelScope {
+        explicit LevelScope(int l)
+        {
+            if (l >= 0) forceSimdLevel(SimdLevel(l));
+        }
+        ~LevelScope() { resetSimdLevel(); }
+    } scope(level);
     std::vector<Point3D> rest(kNbVertex), current(kNbVertex);
     for (int i = 0; i < kNbVertex; ++i) {
         const float a = float(i) * 0.01f;
@@ -134,4 +143,13 @@ void stackWithSkin(benchmark::State& state, bool withNoise)
 
 BENCHMARK_CAPTURE(stackWithSkin, skew, false)->Name("modifiers/bend+twist+taper+skew+skin/10000")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(stackWithSkin, noise, true)->Name("modifiers/bend+twist+taper+noise+skin/10000")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(stackWithSkin, noiseScalar, true, int(SimdLevel::Scalar))
+    ->Name("modifiers/bend+twist+taper+noise+skin/10000/scalar")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(stackWithSkin, noiseSse2, true, int(SimdLevel::Sse2))
+    ->Name("modifiers/bend+twist+taper+noise+skin/10000/sse2")
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(stackWithSkin, noiseAvx2, true, int(SimdLevel::Avx2))
+    ->Name("modifiers/bend+twist+taper+noise+skin/10000/avx2")
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();

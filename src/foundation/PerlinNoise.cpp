@@ -7,6 +7,7 @@
 #include <cmath>
 #include <utility>
 
+#include "foundation/PerlinNoiseSse2.h"
 #include "foundation/Random.h"
 
 // Precision: lattice coordinates, gradients and blends are single-precision floats, as in the
@@ -16,8 +17,8 @@
 namespace {
 
 constexpr int kPerlinSeed = 548485;
-constexpr int kMask = PerlinNoise::kTableSize - 1;
-constexpr float kOffset = 10000.0f;
+using perlin_sse2::kMask;
+using perlin_sse2::kOffset;
 
 // A gradient component: (rand() mod 1024 - 512) / 512, in [-1, 1).
 float drawComponent()
@@ -159,18 +160,9 @@ float PerlinNoise::noise2(float x, float y) const
 // 511), corner values (rx q0 + ry q1) + rz q2 four at a time, then lerps along x, y and z.
 namespace {
 
-// sCurve of four values.
-__m128 sCurve4(__m128 t)
-{
-    const __m128 t2 = _mm_mul_ps(t, t);
-    const auto pair = [](__m128 r, __m128 r2) {
-        const __m128d d = _mm_cvtps_pd(r);
-        return _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(r2), _mm_sub_pd(_mm_set1_pd(3.0), _mm_add_pd(d, d))));
-    };
-    return _mm_movelh_ps(pair(t, t2), pair(_mm_movehl_ps(t, t), _mm_movehl_ps(t2, t2)));
-}
-
-__m128 lerp4(__m128 t, __m128 a, __m128 b) { return _mm_add_ps(a, _mm_mul_ps(t, _mm_sub_ps(b, a))); }
+using perlin_sse2::Lattice4;
+using perlin_sse2::lerp4;
+using perlin_sse2::sCurve4;
 
 __m128 lane(__m128 v, int k)
 {
@@ -181,23 +173,6 @@ __m128 lane(__m128 v, int k)
     default: return _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
     }
 }
-
-// Lattice cells of four coordinates: offsets r0, r1 and cell indices b0, b1.
-struct Lattice4 {
-    __m128 r0, r1;
-    alignas(16) uint32_t b0[4], b1[4];
-    explicit Lattice4(__m128 v)
-    {
-        const __m128 t = _mm_add_ps(v, _mm_set1_ps(kOffset));
-        const __m128i i = _mm_cvttps_epi32(t);
-        r0 = _mm_sub_ps(t, _mm_cvtepi32_ps(i));
-        r1 = _mm_sub_ps(r0, _mm_set1_ps(1.0f));
-        const __m128i mask = _mm_set1_epi32(kMask);
-        const __m128i lo = _mm_and_si128(i, mask);
-        _mm_store_si128(reinterpret_cast<__m128i*>(b0), lo);
-        _mm_store_si128(reinterpret_cast<__m128i*>(b1), _mm_and_si128(_mm_add_epi32(lo, _mm_set1_epi32(1)), mask));
-    }
-};
 
 // Four corner values (rx q0 + ry q1) + rz q2 of the gradients at `at`.
 __m128 corners(const std::array<std::array<float, 4>, PerlinNoise::kTableEntries>& g, const uint32_t (&at)[4], __m128 rx,

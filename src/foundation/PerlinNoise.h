@@ -25,6 +25,10 @@ public:
     const std::array<float, 2>& g2(int i) const { return m_g2[size_t(i)]; }
     std::array<float, 3> g3(int i) const { return {m_g3[size_t(i)][0], m_g3[size_t(i)][1], m_g3[size_t(i)][2]}; }
     const std::array<float, 4>& g4(int i) const { return m_g4[size_t(i)]; }
+    // The raw tables for kernels that evaluate noise3 over many points: kTableEntries
+    // permutation entries; kTableEntries gradients of four floats (x, y, z, 0), 16-byte aligned.
+    const int* permutationTable() const { return m_permutation.data(); }
+    const float* gradient3Table() const { return m_g3[0].data(); }
 
 private:
     std::array<int, kTableEntries> m_permutation{};

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "foundation/Random.h"
+#include "s3d/S3DNoiseRows.h"
 
 namespace {
 
@@ -62,13 +63,14 @@ void S3DModifierBend::prepareKind()
     m_radius = std::fabs(angle()) < 0.0001f ? 0.0f : extent() / angle();
 }
 
-Point3D S3DModifierBend::deformPoint(const Point3D& p) const
+void S3DModifierBend::deformGizmo(Point3D* g, int n) const
 {
-    if (m_radius == 0.0f) return p;
-    const Point3D g = m_toGizmo.transform(p);
-    const float theta = kPi - g.y / m_radius;
-    const float r = m_radius - g.x;
-    return m_fromGizmo.transform({m_radius + r * std::cos(theta), r * std::sin(theta), g.z});
+    const float radius = m_radius;
+    for (int i = 0; i < n; ++i) {
+        const float theta = kPi - g[i].y / radius;
+        const float r = radius - g[i].x;
+        g[i] = {radius + r * std::cos(theta), r * std::sin(theta), g[i].z};
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -83,16 +85,17 @@ void S3DModifierTaper::prepareKind()
     m_extent = extent();
 }
 
-Point3D S3DModifierTaper::deformPoint(const Point3D& p) const
+void S3DModifierTaper::deformGizmo(Point3D* g, int n) const
 {
-    if (m_extent == 0.0f) return p;
-    Point3D g = m_toGizmo.transform(p);
-    float t = g.y / m_extent;
-    if (symmetric() && t < 0.0f) t = -t;
-    const float f = 1.0f + t * (amount() + curve() * (1.0f - t));
-    if (effect() != 2) g.x *= f;
-    if (effect() != 0) g.z *= f;
-    return m_fromGizmo.transform(g);
+    const float extent = m_extent, a = amount(), c = curve();
+    const bool sym = symmetric() != 0, alongX = effect() != 2, alongZ = effect() != 0;
+    for (int i = 0; i < n; ++i) {
+        float t = g[i].y / extent;
+        if (sym && t < 0.0f) t = -t;
+        const float f = 1.0f + t * (a + c * (1.0f - t));
+        if (alongX) g[i].x *= f;
+        if (alongZ) g[i].z *= f;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -115,23 +118,24 @@ void S3DModifierTwist::prepareKind()
     m_anglePerUnit = m_extent != 0.0f ? angle() / m_extent : 0.0f;
 }
 
-Point3D S3DModifierTwist::deformPoint(const Point3D& p) const
+void S3DModifierTwist::deformGizmo(Point3D* g, int n) const
 {
-    if (m_angle == 0.0f) return p;
-    Point3D g = m_toGizmo.transform(p);
-    float theta;
-    if (m_biased) {
-        const float t = g.y / m_extent;
-        theta = std::pow(std::fabs(t), m_exponent) * m_angle;
-        if (t < 0.0f) theta = -theta;
-    } else {
-        theta = g.y * m_anglePerUnit;
+    const float extent = m_extent, exponent = m_exponent, angle = m_angle, perUnit = m_anglePerUnit;
+    const bool biased = m_biased;
+    for (int i = 0; i < n; ++i) {
+        float theta;
+        if (biased) {
+            const float t = g[i].y / extent;
+            theta = std::pow(std::fabs(t), exponent) * angle;
+            if (t < 0.0f) theta = -theta;
+        } else {
+            theta = g[i].y * perUnit;
+        }
+        const float c = std::cos(theta), s = std::sin(theta);
+        const float x = g[i].z * s + g[i].x * c;
+        g[i].z = g[i].z * c - g[i].x * s;
+        g[i].x = x;
     }
-    const float c = std::cos(theta), s = std::sin(theta);
-    const float x = g.z * s + g.x * c;
-    g.z = g.z * c - g.x * s;
-    g.x = x;
-    return m_fromGizmo.transform(g);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -151,11 +155,10 @@ void S3DModifierSkew::prepareKind()
     m_k = amount() / (e == 0.0f ? 1e-6f : e);
 }
 
-Point3D S3DModifierSkew::deformPoint(const Point3D& p) const
+void S3DModifierSkew::deformGizmo(Point3D* g, int n) const
 {
-    Point3D g = m_toGizmo.transform(p);
-    g.x += m_k * g.y;
-    return m_fromGizmo.transform(g);
+    const float k = m_k;
+    for (int i = 0; i < n; ++i) g[i].x += k * g[i].y;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -181,14 +184,14 @@ void S3DModifierStretch::prepareKind()
     }
 }
 
-Point3D S3DModifierStretch::deformPoint(const Point3D& p) const
+void S3DModifierStretch::deformGizmo(Point3D* g, int n) const
 {
-    if (stretch() == 0.0f || m_hi == m_lo) return p;
-    Point3D g = m_toGizmo.transform(p);
-    const float t = (g.y - m_lo) / (m_hi - m_lo);
-    const float f = 1.0f - 4.0f * (1.0f - m_r) * t * (1.0f - t);
-    g = {f * g.x, m_s * g.y, f * g.z};
-    return m_fromGizmo.transform(g);
+    const float lo = m_lo, hi = m_hi, r = m_r, s = m_s;
+    for (int i = 0; i < n; ++i) {
+        const float t = (g[i].y - lo) / (hi - lo);
+        const float f = 1.0f - 4.0f * (1.0f - r) * t * (1.0f - t);
+        g[i] = {f * g[i].x, s * g[i].y, f * g[i].z};
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -212,17 +215,18 @@ void S3DModifierSpherify::prepareKind()
     m_p = percent() * 0.01f;
 }
 
-Point3D S3DModifierSpherify::deformPoint(const Point3D& p) const
+void S3DModifierSpherify::deformGizmo(Point3D* g, int n) const
 {
-    const Point3D g = m_toGizmo.transform(p);
-    Point3D d = g - m_c;
-    if (d.x == 0.0f && d.y == 0.0f && d.z == 0.0f) d = {1.0f, 1.0f, 1.0f};
-    const float q = m_radius / d.length();
-    const auto move = [this, q](float di) {
-        const float sign = di > 0.0f ? 1.0f : di < 0.0f ? -1.0f : 0.0f;
-        return di + (std::fabs(di * q) - std::fabs(di)) * m_p * sign;
-    };
-    return m_fromGizmo.transform(m_c + Point3D{move(d.x), move(d.y), move(d.z)});
+    for (int i = 0; i < n; ++i) {
+        Point3D d = g[i] - m_c;
+        if (d.x == 0.0f && d.y == 0.0f && d.z == 0.0f) d = {1.0f, 1.0f, 1.0f};
+        const float q = m_radius / d.length();
+        const auto move = [this, q](float di) {
+            const float sign = di > 0.0f ? 1.0f : di < 0.0f ? -1.0f : 0.0f;
+            return di + (std::fabs(di * q) - std::fabs(di)) * m_p * sign;
+        };
+        g[i] = m_c + Point3D{move(d.x), move(d.y), move(d.z)};
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -230,30 +234,31 @@ Point3D S3DModifierSpherify::deformPoint(const Point3D& p) const
 
 S3DModifierWave::S3DModifierWave() : S3DGizmoKind(6) {}
 
-Point3D S3DModifierWave::deformPoint(const Point3D& p) const
+void S3DModifierWave::deformGizmo(Point3D* points, int n) const
 {
     const float a1 = amplitude1(), a2 = amplitude2(), phi = phase(), k = decay();
     const float length = waveLength() == 0.0f ? 1e-7f : waveLength();
-    Point3D g = m_toGizmo.transform(p);
-    if (form() == 0) {
-        float a = a1;
-        const float norm = g.length();
-        if (a1 != a2 && norm != 0.0f) {
-            float t = std::acos(std::clamp(g.x / norm, -1.0f, 1.0f)) / kPi;
-            if (t > 0.5f) t = 1.0f - t;
-            float u = std::clamp(2.0f * t, 0.0f, 1.0f);
-            u = u * u * (3.0f - 2.0f * u);
-            a = (1.0f - u) * a1 + u * a2;
+    for (int i = 0; i < n; ++i) {
+        Point3D& g = points[i];
+        if (form() == 0) {
+            float a = a1;
+            const float norm = g.length();
+            if (a1 != a2 && norm != 0.0f) {
+                float t = std::acos(std::clamp(g.x / norm, -1.0f, 1.0f)) / kPi;
+                if (t > 0.5f) t = 1.0f - t;
+                float u = std::clamp(2.0f * t, 0.0f, 1.0f);
+                u = u * u * (3.0f - 2.0f * u);
+                a = (1.0f - u) * a1 + u * a2;
+            }
+            const float rho = std::sqrt(g.x * g.x + g.z * g.z);
+            g.y += a * std::exp(-k * rho) * std::sin(2.0f * kPi * (phi + rho / length));
+        } else {
+            const float q = g.x / length;
+            const float big = q * q;
+            const float a = (1.0f - big) * a1 + big * a2;
+            g.y += a * std::exp(-k * std::fabs(g.z)) * std::sin(2.0f * kPi * (phi + g.z / length));
         }
-        const float rho = std::sqrt(g.x * g.x + g.z * g.z);
-        g.y += a * std::exp(-k * rho) * std::sin(2.0f * kPi * (phi + rho / length));
-    } else {
-        const float q = g.x / length;
-        const float big = q * q;
-        const float a = (1.0f - big) * a1 + big * a2;
-        g.y += a * std::exp(-k * std::fabs(g.z)) * std::sin(2.0f * kPi * (phi + g.z / length));
     }
-    return m_fromGizmo.transform(g);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -289,22 +294,56 @@ void S3DModifierNoise::prepareKind()
     m_c = animated() ? base + phaseFactor() * phase() * 0.19999999f : base;
 }
 
-float S3DModifierNoise::noise(float x, float y) const
+void S3DModifierNoise::noise(NoiseColumnsFn columns, const float* x, const float* y, const float* z, float* nx,
+                             float* ny, float* nz, int n) const
 {
-    if (m_nbOctave == 1) return m_pPerlin->noise3(x, y, m_c);
-    float sum = 0.0f, f = 1.0f;
-    for (int i = 0; i < m_nbOctave; ++i, f *= 2.0f) sum += m_weight[i] * m_pPerlin->noise3(x * f, y * f, m_c);
-    return sum;
+    // One octave: noise3 at (z, y), (x, z), (x, y) and c. Several: each sum += w[i] noise3(.. f, .. f, c) from
+    // sum = 0, f = 1, 2, 4 ...
+    if (m_nbOctave == 1) return columns(*m_pPerlin, x, y, z, m_c, nx, ny, nz, n);
+    float fx[kBlock], fy[kBlock], fz[kBlock], ox[kBlock], oy[kBlock], oz[kBlock];
+    std::fill(nx, nx + n, 0.0f);
+    std::fill(ny, ny + n, 0.0f);
+    std::fill(nz, nz + n, 0.0f);
+    float f = 1.0f;
+    for (int o = 0; o < m_nbOctave; ++o, f *= 2.0f) {
+        for (int i = 0; i < n; ++i) {
+            fx[i] = x[i] * f;
+            fy[i] = y[i] * f;
+            fz[i] = z[i] * f;
+        }
+        columns(*m_pPerlin, fx, fy, fz, m_c, ox, oy, oz, n);
+        for (int i = 0; i < n; ++i) {
+            nx[i] += m_weight[o] * ox[i];
+            ny[i] += m_weight[o] * oy[i];
+            nz[i] += m_weight[o] * oz[i];
+        }
+    }
 }
 
-Point3D S3DModifierNoise::deformPoint(const Point3D& p) const
+void S3DModifierNoise::deformGizmo(Point3D* g, int n) const
 {
-    Point3D g = m_toGizmo.transform(p);
-    const Point3D s = g * m_k;
-    g.x += strengthX() * noise(s.z + 0.5f, s.y + 0.5f);
-    g.y += strengthY() * noise(s.x + 0.5f, s.z + 0.5f);
-    g.z += strengthZ() * noise(s.x + 0.5f, s.y + 0.5f);
-    return m_fromGizmo.transform(g);
+    // Per point s = g k + 0.5 per coordinate, then g.x += strength.x noise(sz, sy), g.y +=
+    // strength.y noise(sx, sz), g.z += strength.z noise(sx, sy), the noise over whole columns.
+    const NoiseColumnsFn columns = selectNoiseColumns(simdLevel());
+    float sx[kBlock], sy[kBlock], sz[kBlock], nx[kBlock], ny[kBlock], nz[kBlock];
+    for (int start = 0; start < n; start += kBlock) {
+        const int m = std::min(kBlock, n - start);
+        Point3D* q = g + start;
+        const float k = m_k;
+        for (int i = 0; i < m; ++i) {
+            const Point3D s = q[i] * k;
+            sx[i] = s.x + 0.5f;
+            sy[i] = s.y + 0.5f;
+            sz[i] = s.z + 0.5f;
+        }
+        noise(columns, sx, sy, sz, nx, ny, nz, m);
+        const float strengthX = this->strengthX(), strengthY = this->strengthY(), strengthZ = this->strengthZ();
+        for (int i = 0; i < m; ++i) {
+            q[i].x += strengthX * nx[i];
+            q[i].y += strengthY * ny[i];
+            q[i].z += strengthZ * nz[i];
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -331,15 +370,15 @@ void S3DModifierMelt::prepareKind()
     m_spread = spread() * 0.01f / std::max(solidity(), 0.01f);
 }
 
-Point3D S3DModifierMelt::deformPoint(const Point3D& p) const
+void S3DModifierMelt::deformGizmo(Point3D* g, int n) const
 {
-    if (m_a == 0.0f || m_height <= 0.0f) return p;
-    Point3D g = m_toGizmo.transform(p);
-    const float h = (g.y - m_floor) * m_sign;
-    const float sunk = h * m_a;
-    const float r = 1.0f + m_spread * std::fabs(sunk) / m_height;
-    g = {g.x * r, m_floor + (h - sunk) * m_sign, g.z * r};
-    return m_fromGizmo.transform(g);
+    const float floor = m_floor, sign = m_sign, a = m_a, spread = m_spread, height = m_height;
+    for (int i = 0; i < n; ++i) {
+        const float h = (g[i].y - floor) * sign;
+        const float sunk = h * a;
+        const float r = 1.0f + spread * std::fabs(sunk) / height;
+        g[i] = {g[i].x * r, floor + (h - sunk) * sign, g[i].z * r};
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

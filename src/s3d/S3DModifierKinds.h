@@ -5,9 +5,11 @@
 // as its table in S3DModifierRecord.h does, which gives their slots.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 
 #include "foundation/PerlinNoise.h"
+#include "s3d/S3DNoiseRows.h"
 #include "s3d/S3DModifier.h"
 
 // The modifier of a gizmo type (3 to 12), or null.
@@ -18,25 +20,52 @@ class S3DGizmoKind : public S3DModifier {
 public:
     using S3DModifier::S3DModifier;
 
+    // Points go through in blocks of this many: into gizmo space, the kind's formula over the
+    // block (Kind::deformGizmo), back out, then the blend.
+    static constexpr int kBlock = 64;
+
     void apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert) override
     {
         const Kind& kind = static_cast<const Kind&>(*this);
-        if (!isUsable()) {
-            keep(in, out, count);
-        } else if (!weights) {
-            for (int i = 0; i < count; ++i) out[i] = kind.deformPoint(in[i]);
-        } else if (!invert) {
-            for (int i = 0; i < count; ++i) out[i] = softBlend(in[i], kind.deformPoint(in[i]), weights[i]);
-        } else {
-            for (int i = 0; i < count; ++i) out[i] = softBlend(in[i], kind.deformPoint(in[i]), 1.0f - weights[i]);
+        if (!isUsable() || (!kind.moves() && !weights)) return keep(in, out, count);
+        // Local copies: the stores to `out` cannot touch them, so they stay in registers.
+        const Matrix to = m_toGizmo, from = m_fromGizmo;
+        const bool moves = kind.moves();
+        Point3D g[kBlock];
+        for (int start = 0; start < count; start += kBlock) {
+            const int n = std::min(kBlock, count - start);
+            const Point3D* p = in + start;
+            Point3D* q = out + start;
+            if (moves) {
+                for (int i = 0; i < n; ++i) g[i] = to.transform(p[i]);
+                kind.deformGizmo(g, n);
+                for (int i = 0; i < n; ++i) g[i] = from.transform(g[i]);
+            } else {
+                std::copy(p, p + n, g);
+            }
+            if (!weights) {
+                std::copy(g, g + n, q);
+            } else if (!invert) {
+                for (int i = 0; i < n; ++i) q[i] = softBlend(p[i], g[i], weights[start + i]);
+            } else {
+                for (int i = 0; i < n; ++i) q[i] = softBlend(p[i], g[i], 1.0f - weights[start + i]);
+            }
         }
     }
     // One point on its own (these kinds deform each point independently of the others); the
     // point as it is while the modifier is not usable.
-    Point3D deform(const Point3D& p) const
+    Point3D deform(const Point3D& p) const { return isUsable() ? deformPoint(p) : p; }
+    // p · toGizmo, the kind's formula, · fromGizmo; p itself while the kind leaves points as they are.
+    Point3D deformPoint(const Point3D& p) const
     {
-        return isUsable() ? static_cast<const Kind&>(*this).deformPoint(p) : p;
+        const Kind& kind = static_cast<const Kind&>(*this);
+        if (!kind.moves()) return p;
+        Point3D g = m_toGizmo.transform(p);
+        kind.deformGizmo(&g, 1);
+        return m_fromGizmo.transform(g);
     }
+    // Whether the kind's constants of this frame move points at all (kinds hide this).
+    bool moves() const { return true; }
 };
 
 class S3DModifierBend : public S3DGizmoKind<S3DModifierBend> {
@@ -46,7 +75,9 @@ public:
     float angle() const { return m_value[s3dmod::valueSlot(s3dmod::kBend, "angle")]; }
     float& direction() { return m_value[s3dmod::valueSlot(s3dmod::kBend, "direction")]; }
     float direction() const { return m_value[s3dmod::valueSlot(s3dmod::kBend, "direction")]; }
-    Point3D deformPoint(const Point3D& p) const;
+    // The formula on n gizmo-space points, in place.
+    void deformGizmo(Point3D* g, int n) const;
+    bool moves() const { return !(m_radius == 0.0f); }
     float getRadius() const { return m_radius; }
 
 private:
@@ -65,7 +96,9 @@ public:
     float curve() const { return m_value[s3dmod::valueSlot(s3dmod::kTaper, "curve")]; }
     int effect() const { return m_option[s3dmod::optionSlot(s3dmod::kTaper, "effect")]; }
     int symmetric() const { return m_option[s3dmod::optionSlot(s3dmod::kTaper, "symmetry")]; }
-    Point3D deformPoint(const Point3D& p) const;
+    // The formula on n gizmo-space points, in place.
+    void deformGizmo(Point3D* g, int n) const;
+    bool moves() const { return !(m_extent == 0.0f); }
 
 private:
     void appendAxisRotation(Matrix& toGizmo) override;
@@ -81,7 +114,9 @@ public:
     float angle() const { return m_value[s3dmod::valueSlot(s3dmod::kTwist, "angle")]; }
     float& bias() { return m_value[s3dmod::valueSlot(s3dmod::kTwist, "bias")]; }
     float bias() const { return m_value[s3dmod::valueSlot(s3dmod::kTwist, "bias")]; }
-    Point3D deformPoint(const Point3D& p) const;
+    // The formula on n gizmo-space points, in place.
+    void deformGizmo(Point3D* g, int n) const;
+    bool moves() const { return !(m_angle == 0.0f); }
     float getExponent() const { return m_exponent; }
     float getBiasK() const { return m_k; }
 
@@ -104,7 +139,8 @@ public:
     float amount() const { return m_value[s3dmod::valueSlot(s3dmod::kSkew, "amount")]; }
     float& direction() { return m_value[s3dmod::valueSlot(s3dmod::kSkew, "direction")]; }
     float direction() const { return m_value[s3dmod::valueSlot(s3dmod::kSkew, "direction")]; }
-    Point3D deformPoint(const Point3D& p) const;
+    // The formula on n gizmo-space points, in place.
+    void deformGizmo(Point3D* g, int n) const;
     float getFactor() const { return m_k; }
 
 private:
@@ -121,7 +157,9 @@ public:
     float stretch() const { return m_value[s3dmod::valueSlot(s3dmod::kStretch, "stretch")]; }
     float& amplify() { return m_value[s3dmod::valueSlot(s3dmod::kStretch, "amplify")]; }
     float amplify() const { return m_value[s3dmod::valueSlot(s3dmod::kStretch, "amplify")]; }
-    Point3D deformPoint(const Point3D& p) const;
+    // The formula on n gizmo-space points, in place.
+    void deformGizmo(Point3D* g, int n) const;
+    bool moves() const { return !(stretch() == 0.0f || m_hi == m_lo); }
 
 private:
     void appendAxisRotation(Matrix& toGizmo) override;
@@ -138,7 +176,8 @@ public:
     S3DModifierSpherify();
     float& percent() { return m_value[s3dmod::valueSlot(s3dmod::kSpherify, "percent")]; }
     float percent() const { return m_value[s3dmod::valueSlot(s3dmod::kSpherify, "percent")]; }
-    Point3D deformPoint(const Point3D& p) const;
+    // The formula on n gizmo-space points, in place.
+    void deformGizmo(Point3D* g, int n) const;
     const Point3D& getSphereCenter() const { return m_c; }
     float getSphereRadius() const { return m_radius; }
 
@@ -164,7 +203,8 @@ public:
     float& decay() { return m_value[s3dmod::valueSlot(s3dmod::kWave, "decay")]; }
     float decay() const { return m_value[s3dmod::valueSlot(s3dmod::kWave, "decay")]; }
     int form() const { return m_option[s3dmod::optionSlot(s3dmod::kWave, "form")]; }
-    Point3D deformPoint(const Point3D& p) const;
+    // The formula on n gizmo-space points, in place.
+    void deformGizmo(Point3D* g, int n) const;
 };
 
 // Noise: with two octaves or more the displacement is the sum of octaves of noise3 at doubling
@@ -192,13 +232,17 @@ public:
     int seed() const { return m_option[s3dmod::optionSlot(s3dmod::kNoise, "seed")]; }
     int octaves() const { return m_option[s3dmod::optionSlot(s3dmod::kNoise, "octaves")]; }
     int animated() const { return m_option[s3dmod::optionSlot(s3dmod::kNoise, "animate")]; }
-    Point3D deformPoint(const Point3D& p) const;
+    // The formula on n gizmo-space points, in place.
+    void deformGizmo(Point3D* g, int n) const;
     int getOctaves() const { return m_nbOctave; }
 
 private:
     void prepareKind() override;
     bool constantsFinite() const override { return allFinite({m_k, m_c}); }
-    float noise(float x, float y) const;
+    // The three noises at n points of one block (S3DNoiseRows.h): noise3 at (z, y), (x, z), (x, y) and c, or
+    // the weighted sums of octaves.
+    void noise(NoiseColumnsFn columns, const float* x, const float* y, const float* z, float* nx, float* ny,
+               float* nz, int n) const;
 
     const PerlinNoise* m_pPerlin = nullptr;
     std::unique_ptr<FractalNoise> m_pFractal;
@@ -223,7 +267,9 @@ public:
     float& solidity() { return m_value[s3dmod::valueSlot(s3dmod::kMelt, "solidity")]; }
     float solidity() const { return m_value[s3dmod::valueSlot(s3dmod::kMelt, "solidity")]; }
     int fromTop() const { return m_option[s3dmod::optionSlot(s3dmod::kMelt, "fromTop")]; }
-    Point3D deformPoint(const Point3D& p) const;
+    // The formula on n gizmo-space points, in place.
+    void deformGizmo(Point3D* g, int n) const;
+    bool moves() const { return !(m_a == 0.0f || m_height <= 0.0f); }
 
 private:
     void appendAxisRotation(Matrix& toGizmo) override;

@@ -1,5 +1,7 @@
 #include "s3d/S3DSkin.h"
 
+#include <algorithm>
+
 #include "s3d/L3xRead.h"
 
 namespace {
@@ -118,8 +120,26 @@ Point3D S3DModifierSkin::deformVertex(const Point3D& p, int vertexIndex) const
 
 void S3DModifierSkin::apply(const Point3D* in, Point3D* out, int count, const float* weights, bool invert)
 {
+    // deformVertex over the array, with the entries' arrays read through local pointers (the stores to
+    // `out` would otherwise make them reload every vertex).
+    const int withEntry = std::min(count, getNbVertex());
+    const uint32_t* const start = m_vertexStart.data();
+    const uint16_t* const nbPair = m_vertexCount.data();
+    const float* const weight = m_weight.data();
+    const uint16_t* const bone = m_bone.data();
+    const Matrix* const matrix = m_boneMatrix.data();
     for (int i = 0; i < count; ++i) {
-        const Point3D d = deformVertex(in[i], i);
-        out[i] = !weights ? d : softBlend(in[i], d, invert ? 1.0f - weights[i] : weights[i]);
+        const Point3D p = in[i];
+        Point3D d = p;
+        if (i < withEntry && nbPair[i] != 0) {
+            const size_t k0 = start[i], n = nbPair[i];
+            if (n == 1) {
+                d = p + (matrix[bone[k0]].transform(p) - p) * weight[k0];
+            } else {
+                d = Point3D{};
+                for (size_t k = k0; k < k0 + n; ++k) d += matrix[bone[k]].transform(p) * weight[k];
+            }
+        }
+        out[i] = !weights ? d : softBlend(p, d, invert ? 1.0f - weights[i] : weights[i]);
     }
 }

@@ -119,7 +119,7 @@ public:
     // Per frame, recomputed by prepare.
     std::vector<Point3D> m_normals;         // object space, from the current positions
     std::vector<Point3D> m_cameraVertices;
-    std::vector<Point3D> m_cameraNormals;
+    std::vector<Point3D> m_cameraNormals;   // made only for objects with an environment map
     std::vector<S3DProjectedVertex> m_projected;
     std::vector<uint8_t> m_facingAway;      // per face, set by the back-face test
     std::vector<S3DDrawOp> m_drawOps;
@@ -143,6 +143,8 @@ private:
     // The world-space modifier bindings, on the camera-space positions.
     bool applyWorldSpaceBindings(const S3DCamera& camera);
     void computeNormals(const std::vector<Point3D>& positions, std::vector<Point3D>& normals) const;
+    // Whether a draw operation maps its texture from the camera-space normals (environment map).
+    bool readsCameraNormals() const;
     void computeLightValues();
     void computeOpacityMap();
     void drawOperation(S3DDrawManager& manager, int operation);

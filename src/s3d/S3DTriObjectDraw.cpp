@@ -2,6 +2,7 @@
 // camera space, normals, projection, light values, back-face test) and drawing (draw operations
 // per sub-material and pass, polygons through the clipper when a corner needs it, outline
 // lines). What is done once per scene is in S3DTriObject.cpp.
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -11,67 +12,13 @@
 #include "s3d/S3DDrawManager.h"
 #include "s3d/S3DLight.h"
 #include "s3d/S3DTriObject.h"
+#include "s3d/S3DVertexBulk.h"
 
 namespace {
 
 Point3D cross(const Point3D& a, const Point3D& b)
 {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-float dot(const Point3D& a, const Point3D& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
-Point3D normalized(const Point3D& v)
-{
-    const float len = std::sqrt(dot(v, v));
-    return len > 0.0f ? Point3D{v.x / len, v.y / len, v.z / len} : Point3D{};
-}
-
-// 0 at or beyond far, 1 nearer than near, linear between.
-float distanceFactor(float d, float nearAtt, float farAtt)
-{
-    if (d >= farAtt) return 0.0f;
-    if (d < nearAtt) return 1.0f;
-    return 1.0f - (d - nearAtt) / (farAtt - nearAtt);
-}
-
-float clampLight(float v) { return v < 0.001f ? 0.001f : v > 1.0f ? 1.0f : v; }
-
-// A light moved into the object's space, with what its type needs per vertex.
-struct ObjectLight {
-    const S3DLight* light;
-    Point3D position;
-    Point3D direction;  // unit, from the light to its target (spot)
-    Matrix depthAlong;  // looking from the light at its target (directional)
-};
-
-// The light value of one light at vertex p with unit normal n (zero: no normal).
-float lightValue(const ObjectLight& o, const Point3D& p, const Point3D& n)
-{
-    const S3DLight& l = *o.light;
-    if (l.m_type == 3) {
-        const Matrix& m = o.depthAlong;
-        const float t = p.x * m.m[0][2] + p.y * m.m[1][2] + p.z * m.m[2][2] + m.m[3][2];
-        return distanceFactor(t, l.m_nearAttenuation, l.m_farAttenuation) * l.m_intensity;
-    }
-    const Point3D delta = p - o.position;
-    const float dist = std::sqrt(dot(delta, delta));
-    const float factor = distanceFactor(dist, l.m_nearAttenuation, l.m_farAttenuation);
-    if (l.m_type != 2) return factor * l.m_intensity;
-    const float d = dist < 0.001f ? 0.001f : dist;
-    const Point3D lv{delta.x / d, delta.y / d, delta.z / d};
-    float value = factor;
-    // A vertex without a normal (on no face) takes the cone and distance alone.
-    if (n.x != 0.0f || n.y != 0.0f || n.z != 0.0f) {
-        const float r = dot(n, lv);
-        if (r < 0.0f) return 0.0f;
-        value *= r;
-    }
-    const float c = dot(o.direction, lv);
-    const float alpha = std::acos(c < -1.0f ? -1.0f : c > 1.0f ? 1.0f : c);
-    if (alpha >= l.m_falloff) return 0.0f;
-    if (alpha >= l.m_hotspot) value *= 1.0f - (alpha - l.m_hotspot) / (l.m_falloff - l.m_hotspot);
-    return value * l.m_intensity;
 }
 
 } // namespace
@@ -101,16 +48,25 @@ bool S3DTriObject::applyWorldSpaceBindings(const S3DCamera& camera)
 
 // --- prepare ------------------------------------------------------------------------------------
 
+bool S3DTriObject::readsCameraNormals() const
+{
+    for (const S3DDrawOp& op : m_drawOps)
+        if (op.pSubMaterial && op.pSubMaterial->m_texture1.m_environmentMap != 0) return true;
+    return false;
+}
+
 void S3DTriObject::computeNormals(const std::vector<Point3D>& positions, std::vector<Point3D>& normals) const
 {
-    for (Point3D& n : normals) n = Point3D{};
-    // Area-weighted face normals (B - A) x (C - A) summed per vertex.
+    Point3D* const out = normals.data();
+    const Point3D* const p = positions.data();
+    std::fill(normals.begin(), normals.end(), Point3D{});
+    // Area-weighted face normals (B - A) x (C - A) summed per vertex, in face order.
     for (const S3DFace& f : m_faces) {
-        const Point3D& a = positions[f.vertex[0]];
-        const Point3D n = cross(positions[f.vertex[1]] - a, positions[f.vertex[2]] - a);
-        for (uint16_t v : f.vertex) normals[v] = normals[v] + n;
+        const Point3D& a = p[f.vertex[0]];
+        const Point3D n = cross(p[f.vertex[1]] - a, p[f.vertex[2]] - a);
+        for (uint16_t v : f.vertex) out[v] = out[v] + n;
     }
-    for (Point3D& n : normals) n = normalized(n);
+    selectNormalize(simdLevel())(out, normals.size());
 }
 
 void S3DTriObject::computeOpacityMap()
@@ -137,22 +93,29 @@ void S3DTriObject::computeLightValues()
     if (!lightning) return;
     // Lights in the object's own space: positions through the inverse world matrix.
     const Matrix inverse = m_header.m_node.matrix().inverse();
+    const S3DLightRowFn lightRow = selectLightRow(simdLevel());
     bool first = true;
     for (const S3DLight* light : m_lights) {
         if (!light) continue;
-        ObjectLight o{light, inverse.transform(light->m_worldPosition), {}, Matrix::identity()};
+        S3DObjectLight o;
+        o.type = light->m_type;
+        o.nearAttenuation = light->m_nearAttenuation;
+        o.farAttenuation = light->m_farAttenuation;
+        o.intensity = light->m_intensity;
+        o.hotspot = light->m_hotspot;
+        o.falloff = light->m_falloff;
+        o.position = inverse.transform(light->m_worldPosition);
         if (light->usesTarget()) {
             const Point3D target = inverse.transform(light->m_targetWorldPosition);
-            o.direction = normalized(target - o.position);
+            o.direction = normalizedOrZero(target - o.position);
             if (light->m_type == 3) o.depthAlong = Matrix::lookAt(o.position, target, 0.0f);
         }
         // The first light writes (held to at most 1; a directional one to 0.001 .. 1), every
         // further one adds and the sum is held to 0.001 .. 1.
-        for (size_t i = 0; i < m_vertices.size(); ++i) {
-            const float v = lightValue(o, m_vertices[i], m_normals[i]);
-            if (!first) lightning[i] = clampLight(lightning[i] + v);
-            else lightning[i] = light->m_type == 3 ? clampLight(v) : (v > 1.0f ? 1.0f : v);
-        }
+        const S3DLightCombine combine = !first ? S3DLightCombine::Add
+                                        : o.type == 3 ? S3DLightCombine::FirstDirectional
+                                                      : S3DLightCombine::First;
+        lightRow(o, m_vertices.data(), m_normals.data(), lightning, m_vertices.size(), combine);
         first = false;
     }
 }
@@ -169,17 +132,38 @@ void S3DTriObject::prepare(const S3DCamera& camera)
     // 3. Camera space: p' = p (world view).
     Matrix toCamera;
     Matrix::multiply(toCamera, m_header.m_node.matrix(), camera.m_viewMatrix);
-    for (size_t i = 0; i < m_vertices.size(); ++i) m_cameraVertices[i] = toCamera.transform(m_vertices[i]);
+    const size_t nbVertex = m_vertices.size();
+    {
+        const Point3D* const in = m_vertices.data();
+        Point3D* const out = m_cameraVertices.data();
+        for (size_t i = 0; i < nbVertex; ++i) out[i] = toCamera.transform(in[i]);
+    }
     // 4. World-space modifiers, in camera space.
     const bool wsMoved = !m_wsBindings.empty() && applyWorldSpaceBindings(camera);
-    // 5. Normals: from the moved positions, or turned with the rotation part.
+    // 5. Normals: from the moved positions, or turned with the rotation part. Camera-space
+    // normals only feed environment maps, so they are made only for an object that has one.
     if (stackMoved) computeNormals(m_vertices, m_normals);
-    if (wsMoved) computeNormals(m_cameraVertices, m_cameraNormals);
-    else
-        for (size_t i = 0; i < m_normals.size(); ++i) m_cameraNormals[i] = normalized(toCamera.transformVector(m_normals[i]));
+    if (readsCameraNormals()) {
+        if (wsMoved) {
+            computeNormals(m_cameraVertices, m_cameraNormals);
+        } else {
+            const Point3D* const in = m_normals.data();
+            Point3D* const out = m_cameraNormals.data();
+            for (size_t i = 0; i < m_normals.size(); ++i) out[i] = toCamera.transformVector(in[i]);
+            selectNormalize(simdLevel())(out, m_normals.size());
+        }
+    }
 
-    // 6. Projection, with a one-pixel guard band.
-    for (size_t i = 0; i < m_cameraVertices.size(); ++i) m_projected[i] = projectVertex(camera, m_cameraVertices[i]);
+    // 6. Projection, with a one-pixel guard band (stored field by field: a whole-struct copy of
+    // the returned value goes through overlapping stack loads).
+    for (size_t i = 0; i < nbVertex; ++i) {
+        const S3DProjectedVertex p = projectVertex(camera, m_cameraVertices[i]);
+        S3DProjectedVertex& q = m_projected[i];
+        q.x = p.x;
+        q.y = p.y;
+        q.w = p.w;
+        q.clip = p.clip;
+    }
 
     // 7. Light values.
     computeLightValues();
@@ -187,11 +171,7 @@ void S3DTriObject::prepare(const S3DCamera& camera)
     // 8. Back-face test. A face whose (B - A) x (C - A) points towards the eye (N . A < 0) faces
     // away: those are the faces whose corners run clockwise on the screen, which the filler's
     // span rule does not fill.
-    for (size_t f = 0; f < m_faces.size(); ++f) {
-        const Point3D& a = m_cameraVertices[m_faces[f].vertex[0]];
-        const Point3D n = cross(m_cameraVertices[m_faces[f].vertex[1]] - a, m_cameraVertices[m_faces[f].vertex[2]] - a);
-        m_facingAway[f] = dot(n, a) < 0.0f;
-    }
+    selectFacing(simdLevel())(m_cameraVertices.data(), m_faces.data(), m_faces.size(), m_facingAway.data());
     // 9. The texture layers (chunks 2200 … 2202) carry no per-frame work of their own.
 }
 
