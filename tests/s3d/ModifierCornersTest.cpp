@@ -10,6 +10,7 @@
 #include <limits>
 #include <string>
 
+#include "RippleJitter.h"
 #include "SceneFromText.h"
 #include "foundation/Random.h"
 #include "s3d/S3DModifierKinds.h"
@@ -97,11 +98,7 @@ TEST(ModifierCorners, RippleBlendsByTheInvertedWeights)
     ripple.waveLength() = 8.0f;
     ripple.decay() = 0.5f;
     ripple.prepare();
-    uint32_t state = 77;
-    const auto jitter = [&state] {
-        state = state * 214013u + 2531011u;
-        return float(((state >> 16) & 0x7FFF) % 10000) * 0.0002f;
-    };
+    RippleJitter jitter{77};
     const float s = std::exp(-1.0f);
     Point3D moved{-1 - s, 0, 0};
     moved += Point3D{jitter(), jitter(), jitter()};
@@ -307,11 +304,7 @@ TEST(ModifierCorners, RipplePointAtTheCentroidOnlyJittersAndAnUnusableRippleKeep
     ripple.amplitude() = 1.0f;
     ripple.waveLength() = 8.0f;
     ripple.prepare();
-    uint32_t state = 5;
-    const auto jitter = [&state] {
-        state = state * 214013u + 2531011u;
-        return float(((state >> 16) & 0x7FFF) % 10000) * 0.0002f;
-    };
+    RippleJitter jitter{5};
     for (int k = 0; k < 6; ++k) jitter();
     const Point3D want{jitter(), jitter(), jitter()};
     const Point3D in[3] = {{-1, 0, 0}, {1, 0, 0}, {0, 0, 0}};

@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "RippleJitter.h"
 #include "SceneFromText.h"
 #include "foundation/PerlinNoise.h"
 #include "foundation/Random.h"
@@ -163,11 +164,7 @@ TEST(ModifierFrame, WorldSpaceRipplePushesFromTheCentroidWithItsJitter)
     ripple.waveLength() = 8.0f;
     ripple.decay() = 0.5f;
     ripple.prepare();
-    uint32_t state = 77;
-    const auto jitter = [&state] {
-        state = state * 214013u + 2531011u;
-        return float(((state >> 16) & 0x7FFF) % 10000) * 0.0002f;
-    };
+    RippleJitter jitter{77};
     const float s = std::exp(-1.0f);
     Point3D want[2] = {{-1 - s, 0, 0}, {3 + s, 0, 0}};
     for (Point3D& w : want) w += Point3D{jitter(), jitter(), jitter()};
