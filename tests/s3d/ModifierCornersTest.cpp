@@ -10,7 +10,7 @@
 #include <limits>
 #include <string>
 
-#include "RippleJitter.h"
+#include "ModifierSupport.h"
 #include "SceneFromText.h"
 #include "foundation/Random.h"
 #include "s3d/S3DModifierKinds.h"
@@ -20,14 +20,6 @@
 namespace {
 
 constexpr float kPi = 3.14159265f;
-
-template <class M>
-void prepareWithBounds(M& m, Point3D lo, Point3D hi)
-{
-    m.m_boundsMin = lo;
-    m.m_boundsMax = hi;
-    m.prepare();
-}
 
 TEST(ModifierCorners, TwistWithANegativeBiasFollowsItsOwnPower)
 {

@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "RippleJitter.h"
+#include "ModifierSupport.h"
 #include "SceneFromText.h"
 #include "foundation/PerlinNoise.h"
 #include "foundation/Random.h"
@@ -17,14 +17,6 @@
 namespace {
 
 constexpr float kHalfPi = 1.5707964f;
-
-template <class M>
-void prepareWithBounds(M& m, Point3D lo, Point3D hi)
-{
-    m.m_boundsMin = lo;
-    m.m_boundsMax = hi;
-    m.prepare();
-}
 
 TEST(ModifierFrame, GizmoTakesCentreThenMatrixThenOffsetScaleRotationPosition)
 {
