@@ -7,25 +7,14 @@
 #include <limits>
 #include <vector>
 
+#include "RasterCanvas.h"
 #include "s3d/PolyFiller.h"
 #include "support/AllocationCounter.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-struct Canvas {
-    int w, h;
-    std::vector<uint32_t> px, z;
-    RasterImage image;
-    RasterDepth depth;
-    Canvas(int width, int height)
-        : w(width), h(height), px(size_t(width) * height), z(size_t(width) * height),
-          image{px.data(), width, height}, depth{z.data(), width, height}
-    {
-    }
-    uint32_t at(int x, int y) const { return px[size_t(y) * w + x]; }
-    uint32_t depthAt(int x, int y) const { return z[size_t(y) * w + x]; }
-};
+using Canvas = RasterCanvas;
 
 // Grey ramp: palette[i] = i in every colour byte.
 struct Ramp {

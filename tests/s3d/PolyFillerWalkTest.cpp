@@ -12,23 +12,12 @@
 #include <random>
 #include <vector>
 
+#include "RasterCanvas.h"
 #include "s3d/PolyFiller.h"
 
 namespace {
 
-struct Target {
-    int w, h;
-    std::vector<uint32_t> px, z;
-    RasterImage image;
-    RasterDepth depth;
-    Target(int width, int height)
-        : w(width), h(height), px(size_t(width) * height), z(size_t(width) * height),
-          image{px.data(), width, height}, depth{z.data(), width, height}
-    {
-    }
-    const uint32_t* row(int y) const { return &px[size_t(y) * w]; }
-    const uint32_t* depthRow(int y) const { return &z[size_t(y) * w]; }
-};
+using Target = RasterCanvas;
 
 struct Kind {
     const char* name;
