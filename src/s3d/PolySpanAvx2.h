@@ -200,29 +200,59 @@ struct Span8 {
         __m256i a16, mod, zl, dz8;
     };
 
-    // Weighing sources: ((m * modFactor) >> 8) in every byte of the lane (m <= 255 and
-    // modFactor <= 256, so the 16-bit product is exact).
-    TL_AVX2_INLINE static __m256i mapOf(__m256i m, __m256i mod)
+    // Weighing sources: w = (m * modFactor) >> 8 (m <= 255 and modFactor <= 256, so the 16-bit
+    // product is exact), the weight of every byte of the pixel. The weighted rules read it per
+    // 16-bit lane for the even and the odd bytes alike, so it goes straight into both halves.
+    TL_AVX2_INLINE static __m256i weightOf(__m256i m, __m256i mod)
     {
         const __m256i x = _mm256_srli_epi32(_mm256_mullo_epi16(m, mod), 8);
-        const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12,  //
-                                                0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+        const __m256i spread = _mm256_setr_epi8(0, -1, 0, -1, 4, -1, 4, -1, 8, -1, 8, -1, 12, -1, 12, -1,  //
+                                                0, -1, 0, -1, 4, -1, 4, -1, 8, -1, 8, -1, 12, -1, 12, -1);
         return _mm256_shuffle_epi8(x, spread);
     }
 
-    // Pixels i .. i + 7; kTail: only the lanes of `lanes` (the span's last pixels) are read or
-    // written.
-    template <bool kTail>
+    TL_AVX2_INLINE static __m256i combine(__m256i d, __m256i s, __m256i m, const State& st)
+    {
+        if constexpr (Src::kModulated) {
+            static_assert(R::weight == blend::Weight::Map);
+            const __m256i w = weightOf(m, st.mod);
+            return blend::avx2::apply<R::rule>(d, s, w, w);
+        } else {
+            return blend::avx2::blend8<R::rule, R::weight>(d, s, m, st.a16);
+        }
+    }
+
+    // How a step meets the span: a whole step inside it; the last pixels of a span shorter than
+    // a step (masked loads and stores); or the last step of a longer one, moved back to end with
+    // the span so that it loads and stores whole (the pixels the previous step drew are written
+    // back unchanged).
+    enum class Part { Whole, Short, Last };
+
+    template <bool kMaskedIo>
+    TL_AVX2_INLINE static __m256i load(const int* p, __m256i lanes)
+    {
+        return kMaskedIo ? _mm256_maskload_epi32(p, lanes) : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    }
+    template <bool kMaskedIo>
+    TL_AVX2_INLINE static void store(int* p, __m256i lanes, __m256i x)
+    {
+        if constexpr (kMaskedIo) _mm256_maskstore_epi32(p, lanes, x);
+        else _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), x);
+    }
+
+    // Pixels i .. i + 7; `lanes` are the pixels to draw (all of them for a whole step).
+    template <Part P>
     TL_AVX2_INLINE static void step(State& st, int i, __m256i lanes)
     {
+        constexpr bool kMaskedIo = P == Part::Short, kPartial = P != Part::Whole;
         const __m256i ones = _mm256_set1_epi32(-1);
-        __m256i pass = kTail ? lanes : ones, zb = _mm256_setzero_si256();
+        __m256i pass = kPartial ? lanes : ones, zb = _mm256_setzero_si256();
         int* zp = nullptr;
         if constexpr (Dm != DepthMode::Off) {
             // drawn where z >= stored (depthPasses), i.e. not (stored > z); depths biased by 2^31
             // so the signed compare orders them as unsigned
             zp = reinterpret_cast<int*>(st.r.depth + i);
-            zb = kTail ? _mm256_maskload_epi32(zp, lanes) : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(zp));
+            zb = load<kMaskedIo>(zp, lanes);
             const __m256i behind = _mm256_cmpgt_epi32(_mm256_xor_si256(zb, _mm256_set1_epi32(INT32_MIN)), st.zl);
             pass = _mm256_andnot_si256(behind, pass);
             if (_mm256_testz_si256(pass, pass)) {
@@ -233,28 +263,22 @@ struct Span8 {
         }
         __m256i m = _mm256_setzero_si256(), keep = ones;
         const __m256i s = st.lanes.eight(st.src, m, keep);
-        if constexpr (Src::kModulated) m = mapOf(m, st.mod);
         int* dp = reinterpret_cast<int*>(st.r.dst + i);
         if constexpr (!kMasked && R::rule == blend::Rule::Copy) {
-            if constexpr (kTail) _mm256_maskstore_epi32(dp, lanes, s);
-            else _mm256_storeu_si256(reinterpret_cast<__m256i*>(dp), s);
+            // A moved-back last step stores again the colours the previous step stored.
+            store<kMaskedIo>(dp, lanes, s);
             return;
         }
-        const __m256i d =
-            kTail ? _mm256_maskload_epi32(dp, lanes) : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dp));
-        __m256i out = blend::avx2::blend8<R::rule, R::weight>(d, s, m, st.a16);
-        if constexpr (kMasked) {
+        const __m256i d = load<kMaskedIo>(dp, lanes);
+        __m256i out = combine(d, s, m, st);
+        if constexpr (kMasked || P == Part::Last) {
             if constexpr (Src::kStencil) pass = _mm256_and_si256(pass, keep);
             out = _mm256_blendv_epi8(d, out, pass);
-            if constexpr (Dm == DepthMode::TestWrite) {
-                const __m256i z = _mm256_blendv_epi8(zb, _mm256_xor_si256(st.zl, _mm256_set1_epi32(INT32_MIN)), pass);
-                if constexpr (kTail) _mm256_maskstore_epi32(zp, lanes, z);
-                else _mm256_storeu_si256(reinterpret_cast<__m256i*>(zp), z);
-            }
+            if constexpr (Dm == DepthMode::TestWrite)
+                store<kMaskedIo>(zp, lanes, _mm256_blendv_epi8(zb, _mm256_xor_si256(st.zl, _mm256_set1_epi32(INT32_MIN)), pass));
             st.zl = _mm256_add_epi32(st.zl, st.dz8);
         }
-        if constexpr (kTail) _mm256_maskstore_epi32(dp, lanes, out);
-        else _mm256_storeu_si256(reinterpret_cast<__m256i*>(dp), out);
+        store<kMaskedIo>(dp, lanes, out);
     }
 
     TL_TARGET_AVX2 static void run(const SpanRun& r, const SpanContext& c)
@@ -267,9 +291,20 @@ struct Span8 {
                  _mm256_set1_epi32(int32_t(c.modFactor)),
                  _mm256_xor_si256(ramp(r.z, steps(r.dz)), _mm256_set1_epi32(INT32_MIN)),
                  _mm256_set1_epi32(int32_t(8 * r.dz))};
+        if (r.n < 8) {
+            if (r.n > 0) step<Part::Short>(st, 0, _mm256_cmpgt_epi32(_mm256_set1_epi32(r.n), iota()));
+            return;
+        }
         int i = 0;
-        for (; i + 8 <= r.n; i += 8) step<false>(st, i, _mm256_setzero_si256());
-        if (i < r.n) step<true>(st, i, _mm256_cmpgt_epi32(_mm256_set1_epi32(r.n - i), iota()));
+        for (; i + 8 <= r.n; i += 8) step<Part::Whole>(st, i, _mm256_setzero_si256());
+        if (i < r.n) {
+            // Sources and depths back by the pixels the last step shares with the previous one
+            // (the values wrap modulo 2^32 as the scalar steps do).
+            const int back = i + 8 - r.n;
+            st.src.skip(uint32_t(-back));
+            st.zl = _mm256_sub_epi32(st.zl, _mm256_set1_epi32(int32_t(uint32_t(back) * r.dz)));
+            step<Part::Last>(st, r.n - 8, _mm256_cmpgt_epi32(iota(), _mm256_set1_epi32(back - 1)));
+        }
     }
 };
 
