@@ -41,33 +41,48 @@ TL_AVX2_INLINE __m256i gather8(const uint32_t* p, __m256i idx)
     return _mm256_i32gather_epi32(reinterpret_cast<const int*>(p), idx, 4);
 }
 
-// The 16-bit fraction of each lane in both of its 16-bit halves.
+// The texture as the eight-lane fetch reads it, taken from the context once per span: held in
+// registers, not read again through the context after every store of the loop.
+struct Texels8 {
+    __m128i shift;
+    __m256i maskU, maskV;
+    const uint32_t* top;
+    const uint32_t* bottom;  // the row below (bilinear)
+    TL_AVX2_INLINE explicit Texels8(const SpanContext& c)
+        : shift(_mm_cvtsi32_si128(c.shiftU)), maskU(_mm256_set1_epi32(int32_t(c.maskU))),
+          maskV(_mm256_set1_epi32(int32_t(c.maskV))), top(c.texels), bottom(c.texels + c.texWidth)
+    {
+    }
+};
+
+// The 16-bit fraction of each lane in both of its 16-bit halves (one byte shuffle).
 TL_AVX2_INLINE __m256i fraction2(__m256i x)
 {
-    return _mm256_or_si256(_mm256_and_si256(x, _mm256_set1_epi32(0xFFFF)), _mm256_slli_epi32(x, 16));
+    const __m256i low = _mm256_setr_epi8(0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13,  //
+                                         0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13);
+    return _mm256_shuffle_epi8(x, low);
 }
 
 // fetchTexel on eight 16.16 coordinates. The texel index fits 32 bits (a texture's size does).
 template <bool kBilinear>
-TL_AVX2_INLINE __m256i texels8(const SpanContext& c, __m256i u, __m256i v)
+TL_AVX2_INLINE __m256i texels8(const Texels8& c, __m256i u, __m256i v)
 {
-    const __m128i shift = _mm_cvtsi32_si128(c.shiftU);
-    const __m256i x = _mm256_and_si256(_mm256_srli_epi32(u, 16), _mm256_set1_epi32(int32_t(c.maskU)));
-    const __m256i y = _mm256_and_si256(_mm256_srli_epi32(v, 16), _mm256_set1_epi32(int32_t(c.maskV)));
-    const __m256i idx = _mm256_add_epi32(_mm256_sll_epi32(y, shift), x);
+    const __m256i x = _mm256_and_si256(_mm256_srli_epi32(u, 16), c.maskU);
+    const __m256i y = _mm256_and_si256(_mm256_srli_epi32(v, 16), c.maskV);
+    const __m256i idx = _mm256_add_epi32(_mm256_sll_epi32(y, c.shift), x);
     if constexpr (kBilinear) {
         // Pixel pairs p[i], p[i + 1] by 64-bit gathers: samples 0, 2, 4, 6 and 1, 3, 5, 7.
         const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
         const __m256i split = _mm256_permutevar8x32_epi32(idx, order);
         const __m128i even = _mm256_castsi256_si128(split), odd = _mm256_extracti128_si256(split, 1);
-        const long long* t = reinterpret_cast<const long long*>(c.texels);
-        const long long* b = reinterpret_cast<const long long*>(c.texels + c.texWidth);
+        const long long* t = reinterpret_cast<const long long*>(c.top);
+        const long long* b = reinterpret_cast<const long long*>(c.bottom);
         __m256i p00, p10, p01, p11;
         blend::avx2::unpair(_mm256_i32gather_epi64(t, even, 4), _mm256_i32gather_epi64(t, odd, 4), p00, p10);
         blend::avx2::unpair(_mm256_i32gather_epi64(b, even, 4), _mm256_i32gather_epi64(b, odd, 4), p01, p11);
         return blend::avx2::bilinearEight(p00, p10, p01, p11, fraction2(u), fraction2(v));
     } else {
-        return gather8(c.texels, idx);
+        return gather8(c.top, idx);
     }
 }
 
@@ -113,10 +128,11 @@ struct Lanes8<SrcPaletteWeight> {
 template <bool kBilinear, bool kAlpha>
 struct Lanes8<SrcTexture<kBilinear, kAlpha>> {
     __m256i kdu, kdv;
-    TL_AVX2_INLINE Lanes8(const SpanRun& r, const SpanContext&) : kdu(steps(r.u.step)), kdv(steps(r.v.step)) {}
+    Texels8 tex;
+    TL_AVX2_INLINE Lanes8(const SpanRun& r, const SpanContext& c) : kdu(steps(r.u.step)), kdv(steps(r.v.step)), tex(c) {}
     TL_AVX2_INLINE __m256i eight(SrcTexture<kBilinear, kAlpha>& s, __m256i& m, __m256i&) const
     {
-        const __m256i t = texels8<kBilinear>(s.ctx, ramp(s.u, kdu), ramp(s.v, kdv));
+        const __m256i t = texels8<kBilinear>(tex, ramp(s.u, kdu), ramp(s.v, kdv));
         s.skip(8);
         if constexpr (kAlpha) m = _mm256_srli_epi32(t, 24);
         return t;
@@ -128,9 +144,10 @@ struct Lanes8<SrcTexture<kBilinear, kAlpha>> {
 template <bool kBilinear, bool kAlpha>
 struct Lanes8<SrcPerspective<kBilinear, kAlpha>> {
     __m256 w, dw, uw, duw, vw, dvw;
-    TL_AVX2_INLINE Lanes8(const SpanRun& r, const SpanContext&)
+    Texels8 tex;
+    TL_AVX2_INLINE Lanes8(const SpanRun& r, const SpanContext& c)
         : w(_mm256_set1_ps(r.w.at)), dw(_mm256_set1_ps(r.w.step)), uw(_mm256_set1_ps(r.uw.at)),
-          duw(_mm256_set1_ps(r.uw.step)), vw(_mm256_set1_ps(r.vw.at)), dvw(_mm256_set1_ps(r.vw.step))
+          duw(_mm256_set1_ps(r.uw.step)), vw(_mm256_set1_ps(r.vw.at)), dvw(_mm256_set1_ps(r.vw.step)), tex(c)
     {
     }
     TL_AVX2_INLINE static __m256i fixed(__m256 start, __m256 step, __m256 k, __m256 wi)
@@ -143,7 +160,7 @@ struct Lanes8<SrcPerspective<kBilinear, kAlpha>> {
         const __m256 k = _mm256_add_ps(_mm256_set1_ps(float(s.i)), _mm256_cvtepi32_ps(iota()));
         s.skip(8);
         const __m256 wi = _mm256_add_ps(w, _mm256_mul_ps(k, dw));
-        const __m256i t = texels8<kBilinear>(s.ctx, fixed(uw, duw, k, wi), fixed(vw, dvw, k, wi));
+        const __m256i t = texels8<kBilinear>(tex, fixed(uw, duw, k, wi), fixed(vw, dvw, k, wi));
         if constexpr (kAlpha) m = _mm256_srli_epi32(t, 24);
         return t;
     }
@@ -152,14 +169,16 @@ struct Lanes8<SrcPerspective<kBilinear, kAlpha>> {
 template <bool kBilinear, Combine C, bool kAlpha>
 struct Lanes8<SrcLitTexture<kBilinear, C, kAlpha>> {
     __m256i kdq, kdu, kdv;
-    TL_AVX2_INLINE Lanes8(const SpanRun& r, const SpanContext&)
-        : kdq(steps(r.light.step)), kdu(steps(r.u.step)), kdv(steps(r.v.step))
+    Texels8 tex;
+    const uint32_t* palette;
+    TL_AVX2_INLINE Lanes8(const SpanRun& r, const SpanContext& c)
+        : kdq(steps(r.light.step)), kdu(steps(r.u.step)), kdv(steps(r.v.step)), tex(c), palette(c.palette)
     {
     }
     TL_AVX2_INLINE __m256i eight(SrcLitTexture<kBilinear, C, kAlpha>& s, __m256i& m, __m256i& keep) const
     {
-        const __m256i c = gather8(s.ctx.palette, paletteIndex8(ramp(s.q, kdq)));
-        const __m256i t = texels8<kBilinear>(s.ctx, ramp(s.u, kdu), ramp(s.v, kdv));
+        const __m256i c = gather8(palette, paletteIndex8(ramp(s.q, kdq)));
+        const __m256i t = texels8<kBilinear>(tex, ramp(s.u, kdu), ramp(s.v, kdv));
         s.skip(8);
         if constexpr (kAlpha) m = _mm256_srli_epi32(t, 24);
         if constexpr (C == Combine::Sub) {
@@ -193,8 +212,10 @@ struct Span8 {
     static constexpr bool kMasked = Twin::kMasked;
 
     struct State {
-        const SpanRun& r;
-        const SpanContext& c;
+        // The span's pointers held here, not read through the run again after every store
+        // (a store through them could, as far as the compiler knows, change the run).
+        uint32_t* dst;
+        uint32_t* depth;
         Src src;
         Lanes8<Src> lanes;
         __m256i a16, mod, zl, dz8;
@@ -251,7 +272,7 @@ struct Span8 {
         if constexpr (Dm != DepthMode::Off) {
             // drawn where z >= stored (depthPasses), i.e. not (stored > z); depths biased by 2^31
             // so the signed compare orders them as unsigned
-            zp = reinterpret_cast<int*>(st.r.depth + i);
+            zp = reinterpret_cast<int*>(st.depth + i);
             zb = load<kMaskedIo>(zp, lanes);
             const __m256i behind = _mm256_cmpgt_epi32(_mm256_xor_si256(zb, _mm256_set1_epi32(INT32_MIN)), st.zl);
             pass = _mm256_andnot_si256(behind, pass);
@@ -263,7 +284,7 @@ struct Span8 {
         }
         __m256i m = _mm256_setzero_si256(), keep = ones;
         const __m256i s = st.lanes.eight(st.src, m, keep);
-        int* dp = reinterpret_cast<int*>(st.r.dst + i);
+        int* dp = reinterpret_cast<int*>(st.dst + i);
         if constexpr (!kMasked && R::rule == blend::Rule::Copy) {
             // A moved-back last step stores again the colours the previous step stored.
             store<kMaskedIo>(dp, lanes, s);
@@ -283,27 +304,29 @@ struct Span8 {
 
     TL_TARGET_AVX2 static void run(const SpanRun& r, const SpanContext& c)
     {
-        State st{r,
-                 c,
+        State st{r.dst,
+                 r.depth,
                  Src(r, c),
                  Lanes8<Src>(r, c),
                  _mm256_set1_epi16(int16_t(c.alpha)),
                  _mm256_set1_epi32(int32_t(c.modFactor)),
                  _mm256_xor_si256(ramp(r.z, steps(r.dz)), _mm256_set1_epi32(INT32_MIN)),
                  _mm256_set1_epi32(int32_t(8 * r.dz))};
-        if (r.n < 8) {
-            if (r.n > 0) step<Part::Short>(st, 0, _mm256_cmpgt_epi32(_mm256_set1_epi32(r.n), iota()));
+        const int n = r.n;
+        if (n < 8) {
+            if (n > 0) step<Part::Short>(st, 0, _mm256_cmpgt_epi32(_mm256_set1_epi32(n), iota()));
             return;
         }
+        const uint32_t dz = r.dz;
         int i = 0;
-        for (; i + 8 <= r.n; i += 8) step<Part::Whole>(st, i, _mm256_setzero_si256());
-        if (i < r.n) {
+        for (; i + 8 <= n; i += 8) step<Part::Whole>(st, i, _mm256_setzero_si256());
+        if (i < n) {
             // Sources and depths back by the pixels the last step shares with the previous one
             // (the values wrap modulo 2^32 as the scalar steps do).
-            const int back = i + 8 - r.n;
+            const int back = i + 8 - n;
             st.src.skip(uint32_t(-back));
-            st.zl = _mm256_sub_epi32(st.zl, _mm256_set1_epi32(int32_t(uint32_t(back) * r.dz)));
-            step<Part::Last>(st, r.n - 8, _mm256_cmpgt_epi32(iota(), _mm256_set1_epi32(back - 1)));
+            st.zl = _mm256_sub_epi32(st.zl, _mm256_set1_epi32(int32_t(uint32_t(back) * dz)));
+            step<Part::Last>(st, n - 8, _mm256_cmpgt_epi32(iota(), _mm256_set1_epi32(back - 1)));
         }
     }
 };
