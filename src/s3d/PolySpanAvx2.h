@@ -302,23 +302,38 @@ struct Span8 {
         store<kMaskedIo>(dp, lanes, out);
     }
 
+    // Depth test alone from pixel i on, while whole steps are hidden behind the stored depths: the
+    // first pixel of the step that draws (or of the span's end). zl is stepped along.
+    TL_AVX2_INLINE static int firstShown(const uint32_t* depth, int i, int n, __m256i& zl, __m256i dz8)
+    {
+        const __m256i bias = _mm256_set1_epi32(INT32_MIN);
+        for (; i + 8 <= n; i += 8) {
+            const __m256i zb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(depth + i));
+            const __m256i behind = _mm256_cmpgt_epi32(_mm256_xor_si256(zb, bias), zl);
+            if (!_mm256_testc_si256(behind, _mm256_set1_epi32(-1))) break;
+            zl = _mm256_add_epi32(zl, dz8);
+        }
+        return i;
+    }
+
     TL_TARGET_AVX2 static void run(const SpanRun& r, const SpanContext& c)
     {
-        State st{r.dst,
-                 r.depth,
-                 Src(r, c),
-                 Lanes8<Src>(r, c),
-                 _mm256_set1_epi16(int16_t(c.alpha)),
-                 _mm256_set1_epi32(int32_t(c.modFactor)),
-                 _mm256_xor_si256(ramp(r.z, steps(r.dz)), _mm256_set1_epi32(INT32_MIN)),
-                 _mm256_set1_epi32(int32_t(8 * r.dz))};
         const int n = r.n;
-        if (n < 8) {
-            if (n > 0) step<Part::Short>(st, 0, _mm256_cmpgt_epi32(_mm256_set1_epi32(n), iota()));
-            return;
-        }
-        const uint32_t dz = r.dz;
+        if (n <= 0) return;
+        __m256i zl = _mm256_xor_si256(ramp(r.z, steps(r.dz)), _mm256_set1_epi32(INT32_MIN));
+        const __m256i dz8 = _mm256_set1_epi32(int32_t(8 * r.dz));
+        // Hidden steps at the start only step the depths: the sources are set up from the first
+        // step that draws. A span hidden to its end still tries its last (moved-back) step.
         int i = 0;
+        if constexpr (Dm != DepthMode::Off) {
+            if (n >= 8) i = firstShown(r.depth, 0, n, zl, dz8);
+            if (i == n) return;
+        }
+        State st{r.dst, r.depth, Src(r, c), Lanes8<Src>(r, c), _mm256_set1_epi16(int16_t(c.alpha)),
+                 _mm256_set1_epi32(int32_t(c.modFactor)), zl, dz8};
+        if (n < 8) return step<Part::Short>(st, 0, _mm256_cmpgt_epi32(_mm256_set1_epi32(n), iota()));
+        st.src.skip(uint32_t(i));
+        const uint32_t dz = r.dz;
         for (; i + 8 <= n; i += 8) step<Part::Whole>(st, i, _mm256_setzero_si256());
         if (i < n) {
             // Sources and depths back by the pixels the last step shares with the previous one
