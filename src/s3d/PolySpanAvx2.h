@@ -41,33 +41,48 @@ TL_AVX2_INLINE __m256i gather8(const uint32_t* p, __m256i idx)
     return _mm256_i32gather_epi32(reinterpret_cast<const int*>(p), idx, 4);
 }
 
-// The 16-bit fraction of each lane in both of its 16-bit halves.
+// The texture as the eight-lane fetch reads it, taken from the context once per span: held in
+// registers, not read again through the context after every store of the loop.
+struct Texels8 {
+    __m128i shift;
+    __m256i maskU, maskV;
+    const uint32_t* top;
+    const uint32_t* bottom;  // the row below (bilinear)
+    TL_AVX2_INLINE explicit Texels8(const SpanContext& c)
+        : shift(_mm_cvtsi32_si128(c.shiftU)), maskU(_mm256_set1_epi32(int32_t(c.maskU))),
+          maskV(_mm256_set1_epi32(int32_t(c.maskV))), top(c.texels), bottom(c.texels + c.texWidth)
+    {
+    }
+};
+
+// The 16-bit fraction of each lane in both of its 16-bit halves (one byte shuffle).
 TL_AVX2_INLINE __m256i fraction2(__m256i x)
 {
-    return _mm256_or_si256(_mm256_and_si256(x, _mm256_set1_epi32(0xFFFF)), _mm256_slli_epi32(x, 16));
+    const __m256i low = _mm256_setr_epi8(0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13,  //
+                                         0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13);
+    return _mm256_shuffle_epi8(x, low);
 }
 
 // fetchTexel on eight 16.16 coordinates. The texel index fits 32 bits (a texture's size does).
 template <bool kBilinear>
-TL_AVX2_INLINE __m256i texels8(const SpanContext& c, __m256i u, __m256i v)
+TL_AVX2_INLINE __m256i texels8(const Texels8& c, __m256i u, __m256i v)
 {
-    const __m128i shift = _mm_cvtsi32_si128(c.shiftU);
-    const __m256i x = _mm256_and_si256(_mm256_srli_epi32(u, 16), _mm256_set1_epi32(int32_t(c.maskU)));
-    const __m256i y = _mm256_and_si256(_mm256_srli_epi32(v, 16), _mm256_set1_epi32(int32_t(c.maskV)));
-    const __m256i idx = _mm256_add_epi32(_mm256_sll_epi32(y, shift), x);
+    const __m256i x = _mm256_and_si256(_mm256_srli_epi32(u, 16), c.maskU);
+    const __m256i y = _mm256_and_si256(_mm256_srli_epi32(v, 16), c.maskV);
+    const __m256i idx = _mm256_add_epi32(_mm256_sll_epi32(y, c.shift), x);
     if constexpr (kBilinear) {
         // Pixel pairs p[i], p[i + 1] by 64-bit gathers: samples 0, 2, 4, 6 and 1, 3, 5, 7.
         const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
         const __m256i split = _mm256_permutevar8x32_epi32(idx, order);
         const __m128i even = _mm256_castsi256_si128(split), odd = _mm256_extracti128_si256(split, 1);
-        const long long* t = reinterpret_cast<const long long*>(c.texels);
-        const long long* b = reinterpret_cast<const long long*>(c.texels + c.texWidth);
+        const long long* t = reinterpret_cast<const long long*>(c.top);
+        const long long* b = reinterpret_cast<const long long*>(c.bottom);
         __m256i p00, p10, p01, p11;
         blend::avx2::unpair(_mm256_i32gather_epi64(t, even, 4), _mm256_i32gather_epi64(t, odd, 4), p00, p10);
         blend::avx2::unpair(_mm256_i32gather_epi64(b, even, 4), _mm256_i32gather_epi64(b, odd, 4), p01, p11);
         return blend::avx2::bilinearEight(p00, p10, p01, p11, fraction2(u), fraction2(v));
     } else {
-        return gather8(c.texels, idx);
+        return gather8(c.top, idx);
     }
 }
 
@@ -113,10 +128,11 @@ struct Lanes8<SrcPaletteWeight> {
 template <bool kBilinear, bool kAlpha>
 struct Lanes8<SrcTexture<kBilinear, kAlpha>> {
     __m256i kdu, kdv;
-    TL_AVX2_INLINE Lanes8(const SpanRun& r, const SpanContext&) : kdu(steps(r.u.step)), kdv(steps(r.v.step)) {}
+    Texels8 tex;
+    TL_AVX2_INLINE Lanes8(const SpanRun& r, const SpanContext& c) : kdu(steps(r.u.step)), kdv(steps(r.v.step)), tex(c) {}
     TL_AVX2_INLINE __m256i eight(SrcTexture<kBilinear, kAlpha>& s, __m256i& m, __m256i&) const
     {
-        const __m256i t = texels8<kBilinear>(s.ctx, ramp(s.u, kdu), ramp(s.v, kdv));
+        const __m256i t = texels8<kBilinear>(tex, ramp(s.u, kdu), ramp(s.v, kdv));
         s.skip(8);
         if constexpr (kAlpha) m = _mm256_srli_epi32(t, 24);
         return t;
@@ -128,9 +144,10 @@ struct Lanes8<SrcTexture<kBilinear, kAlpha>> {
 template <bool kBilinear, bool kAlpha>
 struct Lanes8<SrcPerspective<kBilinear, kAlpha>> {
     __m256 w, dw, uw, duw, vw, dvw;
-    TL_AVX2_INLINE Lanes8(const SpanRun& r, const SpanContext&)
+    Texels8 tex;
+    TL_AVX2_INLINE Lanes8(const SpanRun& r, const SpanContext& c)
         : w(_mm256_set1_ps(r.w.at)), dw(_mm256_set1_ps(r.w.step)), uw(_mm256_set1_ps(r.uw.at)),
-          duw(_mm256_set1_ps(r.uw.step)), vw(_mm256_set1_ps(r.vw.at)), dvw(_mm256_set1_ps(r.vw.step))
+          duw(_mm256_set1_ps(r.uw.step)), vw(_mm256_set1_ps(r.vw.at)), dvw(_mm256_set1_ps(r.vw.step)), tex(c)
     {
     }
     TL_AVX2_INLINE static __m256i fixed(__m256 start, __m256 step, __m256 k, __m256 wi)
@@ -143,7 +160,7 @@ struct Lanes8<SrcPerspective<kBilinear, kAlpha>> {
         const __m256 k = _mm256_add_ps(_mm256_set1_ps(float(s.i)), _mm256_cvtepi32_ps(iota()));
         s.skip(8);
         const __m256 wi = _mm256_add_ps(w, _mm256_mul_ps(k, dw));
-        const __m256i t = texels8<kBilinear>(s.ctx, fixed(uw, duw, k, wi), fixed(vw, dvw, k, wi));
+        const __m256i t = texels8<kBilinear>(tex, fixed(uw, duw, k, wi), fixed(vw, dvw, k, wi));
         if constexpr (kAlpha) m = _mm256_srli_epi32(t, 24);
         return t;
     }
@@ -152,14 +169,16 @@ struct Lanes8<SrcPerspective<kBilinear, kAlpha>> {
 template <bool kBilinear, Combine C, bool kAlpha>
 struct Lanes8<SrcLitTexture<kBilinear, C, kAlpha>> {
     __m256i kdq, kdu, kdv;
-    TL_AVX2_INLINE Lanes8(const SpanRun& r, const SpanContext&)
-        : kdq(steps(r.light.step)), kdu(steps(r.u.step)), kdv(steps(r.v.step))
+    Texels8 tex;
+    const uint32_t* palette;
+    TL_AVX2_INLINE Lanes8(const SpanRun& r, const SpanContext& c)
+        : kdq(steps(r.light.step)), kdu(steps(r.u.step)), kdv(steps(r.v.step)), tex(c), palette(c.palette)
     {
     }
     TL_AVX2_INLINE __m256i eight(SrcLitTexture<kBilinear, C, kAlpha>& s, __m256i& m, __m256i& keep) const
     {
-        const __m256i c = gather8(s.ctx.palette, paletteIndex8(ramp(s.q, kdq)));
-        const __m256i t = texels8<kBilinear>(s.ctx, ramp(s.u, kdu), ramp(s.v, kdv));
+        const __m256i c = gather8(palette, paletteIndex8(ramp(s.q, kdq)));
+        const __m256i t = texels8<kBilinear>(tex, ramp(s.u, kdu), ramp(s.v, kdv));
         s.skip(8);
         if constexpr (kAlpha) m = _mm256_srli_epi32(t, 24);
         if constexpr (C == Combine::Sub) {
@@ -193,36 +212,68 @@ struct Span8 {
     static constexpr bool kMasked = Twin::kMasked;
 
     struct State {
-        const SpanRun& r;
-        const SpanContext& c;
+        // The span's pointers held here, not read through the run again after every store
+        // (a store through them could, as far as the compiler knows, change the run).
+        uint32_t* dst;
+        uint32_t* depth;
         Src src;
         Lanes8<Src> lanes;
         __m256i a16, mod, zl, dz8;
     };
 
-    // Weighing sources: ((m * modFactor) >> 8) in every byte of the lane (m <= 255 and
-    // modFactor <= 256, so the 16-bit product is exact).
-    TL_AVX2_INLINE static __m256i mapOf(__m256i m, __m256i mod)
+    // Weighing sources: w = (m * modFactor) >> 8 (m <= 255 and modFactor <= 256, so the 16-bit
+    // product is exact), the weight of every byte of the pixel. The weighted rules read it per
+    // 16-bit lane for the even and the odd bytes alike, so it goes straight into both halves.
+    TL_AVX2_INLINE static __m256i weightOf(__m256i m, __m256i mod)
     {
         const __m256i x = _mm256_srli_epi32(_mm256_mullo_epi16(m, mod), 8);
-        const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12,  //
-                                                0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+        const __m256i spread = _mm256_setr_epi8(0, -1, 0, -1, 4, -1, 4, -1, 8, -1, 8, -1, 12, -1, 12, -1,  //
+                                                0, -1, 0, -1, 4, -1, 4, -1, 8, -1, 8, -1, 12, -1, 12, -1);
         return _mm256_shuffle_epi8(x, spread);
     }
 
-    // Pixels i .. i + 7; kTail: only the lanes of `lanes` (the span's last pixels) are read or
-    // written.
-    template <bool kTail>
+    TL_AVX2_INLINE static __m256i combine(__m256i d, __m256i s, __m256i m, const State& st)
+    {
+        if constexpr (Src::kModulated) {
+            static_assert(R::weight == blend::Weight::Map);
+            const __m256i w = weightOf(m, st.mod);
+            return blend::avx2::apply<R::rule>(d, s, w, w);
+        } else {
+            return blend::avx2::blend8<R::rule, R::weight>(d, s, m, st.a16);
+        }
+    }
+
+    // How a step meets the span: a whole step inside it; the last pixels of a span shorter than
+    // a step (masked loads and stores); or the last step of a longer one, moved back to end with
+    // the span so that it loads and stores whole (the pixels the previous step drew are written
+    // back unchanged).
+    enum class Part { Whole, Short, Last };
+
+    template <bool kMaskedIo>
+    TL_AVX2_INLINE static __m256i load(const int* p, __m256i lanes)
+    {
+        return kMaskedIo ? _mm256_maskload_epi32(p, lanes) : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    }
+    template <bool kMaskedIo>
+    TL_AVX2_INLINE static void store(int* p, __m256i lanes, __m256i x)
+    {
+        if constexpr (kMaskedIo) _mm256_maskstore_epi32(p, lanes, x);
+        else _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), x);
+    }
+
+    // Pixels i .. i + 7; `lanes` are the pixels to draw (all of them for a whole step).
+    template <Part P>
     TL_AVX2_INLINE static void step(State& st, int i, __m256i lanes)
     {
+        constexpr bool kMaskedIo = P == Part::Short, kPartial = P != Part::Whole;
         const __m256i ones = _mm256_set1_epi32(-1);
-        __m256i pass = kTail ? lanes : ones, zb = _mm256_setzero_si256();
+        __m256i pass = kPartial ? lanes : ones, zb = _mm256_setzero_si256();
         int* zp = nullptr;
         if constexpr (Dm != DepthMode::Off) {
             // drawn where z >= stored (depthPasses), i.e. not (stored > z); depths biased by 2^31
             // so the signed compare orders them as unsigned
-            zp = reinterpret_cast<int*>(st.r.depth + i);
-            zb = kTail ? _mm256_maskload_epi32(zp, lanes) : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(zp));
+            zp = reinterpret_cast<int*>(st.depth + i);
+            zb = load<kMaskedIo>(zp, lanes);
             const __m256i behind = _mm256_cmpgt_epi32(_mm256_xor_si256(zb, _mm256_set1_epi32(INT32_MIN)), st.zl);
             pass = _mm256_andnot_si256(behind, pass);
             if (_mm256_testz_si256(pass, pass)) {
@@ -233,43 +284,65 @@ struct Span8 {
         }
         __m256i m = _mm256_setzero_si256(), keep = ones;
         const __m256i s = st.lanes.eight(st.src, m, keep);
-        if constexpr (Src::kModulated) m = mapOf(m, st.mod);
-        int* dp = reinterpret_cast<int*>(st.r.dst + i);
+        int* dp = reinterpret_cast<int*>(st.dst + i);
         if constexpr (!kMasked && R::rule == blend::Rule::Copy) {
-            if constexpr (kTail) _mm256_maskstore_epi32(dp, lanes, s);
-            else _mm256_storeu_si256(reinterpret_cast<__m256i*>(dp), s);
+            // A moved-back last step stores again the colours the previous step stored.
+            store<kMaskedIo>(dp, lanes, s);
             return;
         }
-        const __m256i d =
-            kTail ? _mm256_maskload_epi32(dp, lanes) : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dp));
-        __m256i out = blend::avx2::blend8<R::rule, R::weight>(d, s, m, st.a16);
-        if constexpr (kMasked) {
+        const __m256i d = load<kMaskedIo>(dp, lanes);
+        __m256i out = combine(d, s, m, st);
+        if constexpr (kMasked || P == Part::Last) {
             if constexpr (Src::kStencil) pass = _mm256_and_si256(pass, keep);
             out = _mm256_blendv_epi8(d, out, pass);
-            if constexpr (Dm == DepthMode::TestWrite) {
-                const __m256i z = _mm256_blendv_epi8(zb, _mm256_xor_si256(st.zl, _mm256_set1_epi32(INT32_MIN)), pass);
-                if constexpr (kTail) _mm256_maskstore_epi32(zp, lanes, z);
-                else _mm256_storeu_si256(reinterpret_cast<__m256i*>(zp), z);
-            }
+            if constexpr (Dm == DepthMode::TestWrite)
+                store<kMaskedIo>(zp, lanes, _mm256_blendv_epi8(zb, _mm256_xor_si256(st.zl, _mm256_set1_epi32(INT32_MIN)), pass));
             st.zl = _mm256_add_epi32(st.zl, st.dz8);
         }
-        if constexpr (kTail) _mm256_maskstore_epi32(dp, lanes, out);
-        else _mm256_storeu_si256(reinterpret_cast<__m256i*>(dp), out);
+        store<kMaskedIo>(dp, lanes, out);
+    }
+
+    // Depth test alone from pixel i on, while whole steps are hidden behind the stored depths: the
+    // first pixel of the step that draws (or of the span's end). zl is stepped along.
+    TL_AVX2_INLINE static int firstShown(const uint32_t* depth, int i, int n, __m256i& zl, __m256i dz8)
+    {
+        const __m256i bias = _mm256_set1_epi32(INT32_MIN);
+        for (; i + 8 <= n; i += 8) {
+            const __m256i zb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(depth + i));
+            const __m256i behind = _mm256_cmpgt_epi32(_mm256_xor_si256(zb, bias), zl);
+            if (!_mm256_testc_si256(behind, _mm256_set1_epi32(-1))) break;
+            zl = _mm256_add_epi32(zl, dz8);
+        }
+        return i;
     }
 
     TL_TARGET_AVX2 static void run(const SpanRun& r, const SpanContext& c)
     {
-        State st{r,
-                 c,
-                 Src(r, c),
-                 Lanes8<Src>(r, c),
-                 _mm256_set1_epi16(int16_t(c.alpha)),
-                 _mm256_set1_epi32(int32_t(c.modFactor)),
-                 _mm256_xor_si256(ramp(r.z, steps(r.dz)), _mm256_set1_epi32(INT32_MIN)),
-                 _mm256_set1_epi32(int32_t(8 * r.dz))};
+        const int n = r.n;
+        if (n <= 0) return;
+        __m256i zl = _mm256_xor_si256(ramp(r.z, steps(r.dz)), _mm256_set1_epi32(INT32_MIN));
+        const __m256i dz8 = _mm256_set1_epi32(int32_t(8 * r.dz));
+        // Hidden steps at the start only step the depths: the sources are set up from the first
+        // step that draws. A span hidden to its end still tries its last (moved-back) step.
         int i = 0;
-        for (; i + 8 <= r.n; i += 8) step<false>(st, i, _mm256_setzero_si256());
-        if (i < r.n) step<true>(st, i, _mm256_cmpgt_epi32(_mm256_set1_epi32(r.n - i), iota()));
+        if constexpr (Dm != DepthMode::Off) {
+            if (n >= 8) i = firstShown(r.depth, 0, n, zl, dz8);
+            if (i == n) return;
+        }
+        State st{r.dst, r.depth, Src(r, c), Lanes8<Src>(r, c), _mm256_set1_epi16(int16_t(c.alpha)),
+                 _mm256_set1_epi32(int32_t(c.modFactor)), zl, dz8};
+        if (n < 8) return step<Part::Short>(st, 0, _mm256_cmpgt_epi32(_mm256_set1_epi32(n), iota()));
+        st.src.skip(uint32_t(i));
+        const uint32_t dz = r.dz;
+        for (; i + 8 <= n; i += 8) step<Part::Whole>(st, i, _mm256_setzero_si256());
+        if (i < n) {
+            // Sources and depths back by the pixels the last step shares with the previous one
+            // (the values wrap modulo 2^32 as the scalar steps do).
+            const int back = i + 8 - n;
+            st.src.skip(uint32_t(-back));
+            st.zl = _mm256_sub_epi32(st.zl, _mm256_set1_epi32(int32_t(uint32_t(back) * dz)));
+            step<Part::Last>(st, n - 8, _mm256_cmpgt_epi32(iota(), _mm256_set1_epi32(back - 1)));
+        }
     }
 };
 
