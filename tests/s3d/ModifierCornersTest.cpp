@@ -85,11 +85,7 @@ TEST(ModifierCorners, RippleBlendsByTheInvertedWeights)
     // The ripple of ModifierFrame.WorldSpaceRipplePushesFromTheCentroidWithItsJitter, weights
     // 0.25 and 1 inverted: the first point goes 3/4 of the way, the second stays.
     S3DModifierRipple ripple;
-    ripple.m_worldSpace = true;
-    ripple.amplitude() = 1.0f;
-    ripple.waveLength() = 8.0f;
-    ripple.decay() = 0.5f;
-    ripple.prepare();
+    prepareTwoPointRipple(ripple);
     RippleJitter jitter{77};
     const float s = std::exp(-1.0f);
     Point3D moved{-1 - s, 0, 0};

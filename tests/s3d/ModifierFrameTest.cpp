@@ -151,11 +151,7 @@ TEST(ModifierFrame, WorldSpaceRipplePushesFromTheCentroidWithItsJitter)
     // decay 0.5: s = e^-1 × sin(2π × 2/8) = e^-1, pushed outwards along the line from the
     // centroid. Then each coordinate gets (rand() mod 10000) × 0.0002 in turn.
     S3DModifierRipple ripple;
-    ripple.m_worldSpace = true;
-    ripple.amplitude() = 1.0f;
-    ripple.waveLength() = 8.0f;
-    ripple.decay() = 0.5f;
-    ripple.prepare();
+    prepareTwoPointRipple(ripple);
     RippleJitter jitter{77};
     const float s = std::exp(-1.0f);
     Point3D want[2] = {{-1 - s, 0, 0}, {3 + s, 0, 0}};
