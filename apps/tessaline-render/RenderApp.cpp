@@ -412,6 +412,11 @@ int runRenderer(int argc, char** argv)
     const size_t total = o.times.empty() ? spanFrames(o, capture) : o.times.size();
     auto timeOf = [&](size_t k) { return o.times.empty() ? spanTime(o, k) : uint32_t(o.times[k]); };
 
+    // The music is decoded as far as the last time rendered, the demo's length at least.
+    long long lastTime = o.times.empty() ? o.end : *std::max_element(o.times.begin(), o.times.end());
+    SoundManager::setHorizonMs(static_cast<int>(
+        std::clamp<long long>(lastTime + 1000, SoundManager::kDefaultHorizonMs, INT32_MAX)));
+
     auto clock = std::make_shared<VirtualClock>();
     Platform p;
     installHeadlessPlatform(p, clock);

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 
-ClockedPlayback::ClockedPlayback(std::unique_ptr<MusicDecoder> decoder, bool isModule,
-                                 std::shared_ptr<Clock> clock)
-    : m_isModule(isModule), m_clock(std::move(clock)), m_decoder(std::move(decoder))
+ClockedPlayback::ClockedPlayback(std::shared_ptr<const MusicBuffer> music, bool isModule,
+                                 std::shared_ptr<Clock> clock, bool waitForMusic)
+    : m_isModule(isModule), m_waitForMusic(waitForMusic), m_clock(std::move(clock)), m_music(std::move(music))
 {
 }
 
@@ -52,11 +52,10 @@ float ClockedPlayback::levelAt(int64_t ms)
     const int64_t block = ms / kLevelBlockMs;
     if (block >= kMaxLevelBlocks) return 0.0f;
     constexpr int kBlockFrames = kMusicRate * kLevelBlockMs / 1000;
+    const int64_t first = block * kBlockFrames;
+    // The block's last frame decoded, or the music ends inside it.
+    if (m_waitForMusic) m_music->waitFor(first + kBlockFrames - 1);
     std::array<float, 2 * kBlockFrames> samples;
-    while (static_cast<int64_t>(m_levels.size()) <= block && !m_decodedToEnd) {
-        const size_t got = m_decoder->read(samples.data(), kBlockFrames);
-        if (got < static_cast<size_t>(kBlockFrames)) m_decodedToEnd = true;
-        m_levels.push_back(peakLevel(samples.data(), got));
-    }
-    return block < static_cast<int64_t>(m_levels.size()) ? m_levels[static_cast<size_t>(block)] : 0.0f;
+    const size_t got = m_music->copy(first, samples.data(), kBlockFrames);
+    return peakLevel(samples.data(), got);
 }

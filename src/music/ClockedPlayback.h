@@ -3,19 +3,21 @@
 #pragma once
 
 #include <memory>
-#include <vector>
 
+#include "music/MusicBuffer.h"
 #include "music/MusicPlayback.h"
-#include "platform/Audio.h"
 #include "platform/Clock.h"
 
 class ClockedPlayback : public MusicPlayback {
 public:
-    // One level per 10 ms block, decoded as far as asked, up to this many blocks (two hours).
+    // One level per 10 ms block, up to this many blocks (two hours).
     static constexpr int kLevelBlockMs = 10;
     static constexpr int kMaxLevelBlocks = 2 * 3600 * 100;
 
-    ClockedPlayback(std::unique_ptr<MusicDecoder> decoder, bool isModule, std::shared_ptr<Clock> clock);
+    // `waitForMusic`: a level asked of music not decoded yet waits for it (headless runs, whose
+    // levels must not depend on the machine's speed); otherwise it is 0 until decoded.
+    ClockedPlayback(std::shared_ptr<const MusicBuffer> music, bool isModule, std::shared_ptr<Clock> clock,
+                    bool waitForMusic);
 
     void play() override;
     void setTime(int ms) override;
@@ -25,17 +27,16 @@ public:
     float getVU() override;
 
 private:
-    // Level of the 10 ms block holding `ms`, decoding the stream up to it on first use. The
-    // levels depend on the position only, never on the order of the questions.
+    // Level of the 10 ms block holding `ms`: the peak of its samples. Depends on the position
+    // only, never on the order of the questions.
     float levelAt(int64_t ms);
 
     const bool m_isModule;
+    const bool m_waitForMusic;
     const std::shared_ptr<Clock> m_clock;
-    std::unique_ptr<MusicDecoder> m_decoder;  // read from the start, in order, for the levels
+    const std::shared_ptr<const MusicBuffer> m_music;
     bool m_playing = false;
     bool m_paused = false;      // the time holds at m_baseMs
     int64_t m_baseMs = 0;       // position when the clock was anchored
     uint32_t m_anchorTick = 0;  // clock reading at play, at the last setTime or seek, at resume
-    std::vector<float> m_levels;
-    bool m_decodedToEnd = false;
 };

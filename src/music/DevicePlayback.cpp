@@ -2,10 +2,9 @@
 
 #include <algorithm>
 
-DevicePlayback::DevicePlayback(std::unique_ptr<MusicDecoder> decoder, bool isModule,
+DevicePlayback::DevicePlayback(std::shared_ptr<const MusicBuffer> music, bool isModule,
                                std::unique_ptr<AudioOutput> output, std::shared_ptr<Clock> clock)
-    : m_isModule(isModule), m_clock(std::move(clock)), m_decoder(std::move(decoder)),
-      m_output(std::move(output))
+    : m_isModule(isModule), m_clock(std::move(clock)), m_music(std::move(music)), m_output(std::move(output))
 {
     m_output->setSource(this);
 }
@@ -34,13 +33,13 @@ void DevicePlayback::pause(bool paused)
     if (paused == m_paused) return;
     m_paused = paused;
     if (paused) {
-        // The device has taken more than it has played: the decoder goes back to what is heard
+        // The device has taken more than it has played: the reading goes back to what is heard
         // now, so that the music resumes exactly where the time holds.
         m_output->pause(true);
         int64_t now = 0;
         {
             const uint32_t tick = m_clock->timeMs();
-            std::lock_guard lock(m_positionMutex);
+            std::lock_guard lock(m_mutex);
             // Never before a time already read: the time holds where it was last seen, or later.
             now = std::max(m_position.frameAt(tick), firstFrameAt(m_position.timeMs(tick)));
         }
@@ -54,18 +53,15 @@ void DevicePlayback::seek(int ms) { seekFrame(firstFrameAt(std::max(ms, 0))); }
 
 void DevicePlayback::seekFrame(int64_t frame)
 {
-    std::lock_guard decodeLock(m_decodeMutex);
-    // The decoder lands on the very frame; past the end (or unseekable) it is at its end and
-    // the device gets silence while the position runs on from the frame asked.
-    m_decoder->seekFrame(frame);
-    std::lock_guard positionLock(m_positionMutex);
+    std::lock_guard lock(m_mutex);
+    m_frame = frame;
     m_position.reset(frame);
 }
 
 int DevicePlayback::getTime()
 {
     const uint32_t now = m_clock->timeMs();
-    std::lock_guard lock(m_positionMutex);
+    std::lock_guard lock(m_mutex);
     return static_cast<int>(std::min<int64_t>(m_position.timeMs(now), INT32_MAX));
 }
 
@@ -73,18 +69,21 @@ float DevicePlayback::getVU()
 {
     if (m_isModule) return 0.0f;
     const uint32_t now = m_clock->timeMs();
-    std::lock_guard lock(m_positionMutex);
+    std::lock_guard lock(m_mutex);
     return m_position.level(now);
 }
 
 void DevicePlayback::render(float* interleaved, int frames)
 {
     if (frames <= 0) return;
-    std::lock_guard decodeLock(m_decodeMutex);
-    const size_t got = m_decoder->read(interleaved, static_cast<size_t>(frames));
-    // After the end the device gets silence and the clock keeps running.
-    std::fill(interleaved + 2 * got, interleaved + 2 * static_cast<size_t>(frames), 0.0f);
     const uint32_t now = m_clock->timeMs();
-    std::lock_guard positionLock(m_positionMutex);
-    m_position.onHanded(interleaved, frames, now);
+    std::lock_guard lock(m_mutex);
+    const size_t got = m_music->copy(m_frame, interleaved, static_cast<size_t>(frames));
+    std::fill(interleaved + 2 * got, interleaved + 2 * static_cast<size_t>(frames), 0.0f);
+    // Past the end of the music the device gets silence and the clock keeps running. Music not
+    // decoded yet (a seek ahead of the decoding) gives silence too, but the position holds, so
+    // the clock waits for the music instead of running ahead of it.
+    const int handed = m_music->isPastEnd(m_frame + static_cast<int64_t>(got)) ? frames : static_cast<int>(got);
+    m_frame += handed;
+    m_position.onHanded(interleaved, handed, now);
 }

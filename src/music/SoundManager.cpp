@@ -1,14 +1,18 @@
 #include "music/SoundManager.h"
 
+#include <algorithm>
+
 #include "foundation/FileTools.h"
 #include "foundation/Report.h"
 #include "music/ClockedPlayback.h"
 #include "music/DevicePlayback.h"
+#include "music/MusicBuffer.h"
 #include "music/MusicPlayback.h"
 #include "platform/Platform.h"
 
 namespace {
 const char* const kCaption = "SoundManager";
+int g_horizonMs = SoundManager::kDefaultHorizonMs;
 
 // Reports the file name followed by the suffix; false for the caller to hand back.
 bool warn(const StringC& fileName, const char* suffix)
@@ -17,6 +21,8 @@ bool warn(const StringC& fileName, const char* suffix)
     return reportWarning(kCaption, text.getName(), false);
 }
 } // namespace
+
+void SoundManager::setHorizonMs(int ms) { g_horizonMs = std::max(ms, 0); }
 
 SoundManager::SoundManager() : m_fileName("NULL") {}
 
@@ -57,13 +63,13 @@ bool SoundManager::load(const StringC& fileName)
         return false;
     }
 
-    m_path = path;
+    m_pMusic = std::make_shared<MusicBuffer>(std::move(decoder), msToFrames(g_horizonMs));
     if (m_pOutput) {
-        m_pPlayback = std::make_unique<DevicePlayback>(std::move(decoder), m_isModule, std::move(m_pOutput),
-                                                       p.clock);
+        m_pPlayback = std::make_unique<DevicePlayback>(m_pMusic, m_isModule, std::move(m_pOutput), p.clock);
     } else {
-        // Headless: the renderer's virtual clock; no device: the player's system clock.
-        m_pPlayback = std::make_unique<ClockedPlayback>(std::move(decoder), m_isModule, p.clock);
+        // Headless: the renderer's virtual clock, levels waiting for the music; no device: the
+        // player's system clock.
+        m_pPlayback = std::make_unique<ClockedPlayback>(m_pMusic, m_isModule, p.clock, p.headless);
     }
     return true;
 }
@@ -75,7 +81,10 @@ void SoundManager::play()
 
 void SoundManager::setTime(int ms)
 {
-    if (m_pPlayback) m_pPlayback->setTime(ms);
+    if (!m_pPlayback) return;
+    // A stream's horizon counts from its start offset.
+    if (!m_isModule) m_pMusic->extendTo(msToFrames(int64_t(std::max(ms, 0)) + g_horizonMs));
+    m_pPlayback->setTime(ms);
 }
 
 void SoundManager::seek(int ms)
@@ -91,11 +100,13 @@ void SoundManager::pause(bool paused)
 std::unique_ptr<MusicDecoder> SoundManager::openDecoder(int ms) const
 {
     if (!m_pPlayback) return nullptr;
-    const MusicDecoderOpener& open = m_isModule ? platform().openModule : platform().openStream;
-    std::unique_ptr<MusicDecoder> decoder = open ? open(m_path) : nullptr;
-    // Past the end the decoder stays at its end: the capture gets silence.
-    if (decoder && ms > 0) (void)decoder->seekFrame(firstFrameAt(ms));
-    return decoder;
+    // Past the end there is nothing to read: the capture gets silence.
+    return std::make_unique<MusicBufferReader>(m_pMusic, firstFrameAt(std::max(ms, 0)));
+}
+
+void SoundManager::waitUntilDecoded(int ms) const
+{
+    if (m_pMusic) m_pMusic->waitFor(firstFrameAt(std::max(ms, 0)));
 }
 
 int SoundManager::getTime() { return m_pPlayback ? m_pPlayback->getTime() : 0; }
@@ -105,6 +116,7 @@ float SoundManager::getVU() { return m_pPlayback ? m_pPlayback->getVU() : 0.0f; 
 void SoundManager::close()
 {
     m_pPlayback.reset();
+    m_pMusic.reset();
     m_pOutput.reset();
     m_isModule = false;
 }

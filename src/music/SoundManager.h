@@ -8,14 +8,23 @@
 #include "foundation/StringC.h"
 
 class AudioOutput;
+class MusicBuffer;
 class MusicDecoder;
 class MusicPlayback;
 
 // Plays through the installed audio output (platform().createAudioOutput); headless, or with
 // no output installed, the music is decoded but not played and its time follows
 // platform().clock. Without an audio device it runs the same way with one warning.
+// The music is decoded once, from its start, into memory (MusicBuffer) while the script goes
+// on loading; everything that sounds or is captured comes from there.
 class SoundManager {
 public:
+    // How much music is decoded, counted from where it starts (a stream's start offset on):
+    // the demo's 285 s and a second more. About 101 MB of samples.
+    static constexpr int kDefaultHorizonMs = 286000;
+    // Sets the horizon of the music loaded from now on (the renderer's --end beyond the demo).
+    static void setHorizonMs(int ms);
+
     SoundManager();
     ~SoundManager();
     SoundManager(const SoundManager&) = delete;
@@ -32,9 +41,11 @@ public:
     void seek(int ms);
     // Holds the music and its time, or lets them go on.
     void pause(bool paused);
-    // A second decoder of the same file at `ms` (the music rendered offline for a capture);
-    // null without music.
+    // A reader of the decoded music from `ms` on (the music of a capture); its reads wait for
+    // the decoding. Null without music.
     [[nodiscard]] std::unique_ptr<MusicDecoder> openDecoder(int ms) const;
+    // Waits until the music is decoded up to `ms` (or ends before it); nothing without music.
+    void waitUntilDecoded(int ms) const;
     // Playing position in ms (a module counts from 0); 0 without music.
     int getTime();
     // Streams: peak level 0..1 of what is playing now; modules and no music: 0.0.
@@ -48,8 +59,8 @@ public:
 
 private:
     StringC m_fileName;
-    std::string m_path;                          // the file as the decoder opened it
     std::unique_ptr<AudioOutput> m_pOutput;      // opened by load, until a playback takes it
+    std::shared_ptr<MusicBuffer> m_pMusic;       // the decoded music, shared with the playback
     std::unique_ptr<MusicPlayback> m_pPlayback;  // null: no music (the module or stream handle)
     bool m_isModule = false;
 };

@@ -72,6 +72,7 @@ TEST_F(DeviceTest, PositionIsWhatWasHandedSmoothedBetweenCallbacks)
     SoundManager music;
     ASSERT_TRUE(music.load(writeWav().c_str()));
     EXPECT_EQ(reports.count(), 0u);
+    music.waitUntilDecoded(INT32_MAX);  // the device's pulls below find the music decoded
     music.setTime(toneMiddleMs(2));
     const int start = toneMiddleMs(2);
     EXPECT_TRUE(m_device.paused);
@@ -124,6 +125,7 @@ TEST_F(DeviceTest, ABufferPublishedAfterTheClockReadingHasJustBegun)
     useDevice(AudioOpenStatus::Opened);
     SoundManager music;
     ASSERT_TRUE(music.load(writeWav().c_str()));
+    music.waitUntilDecoded(INT32_MAX);
     // Buffers of 100 ms from 150 ms before the end of tone 0: the second is tone, then gap.
     const int start = MusicGenerator::kToneMs - 150;
     music.setTime(start);
@@ -148,6 +150,7 @@ TEST_F(DeviceTest, LevelIsThatOfTheBufferPlayingNow)
     useDevice(AudioOpenStatus::Opened);
     SoundManager music;
     ASSERT_TRUE(music.load(writeWav().c_str()));
+    music.waitUntilDecoded(INT32_MAX);
     // Start 50 ms before the end of tone 0: the buffer holds tone, then silence.
     music.setTime(MusicGenerator::kToneMs - 50);
     music.play();
@@ -169,6 +172,7 @@ TEST_F(DeviceTest, ModuleOnDeviceIgnoresOffsetAndHasNoLevel)
     useDevice(AudioOpenStatus::Opened);
     SoundManager music;
     ASSERT_TRUE(music.load(writeModule().c_str()));
+    music.waitUntilDecoded(INT32_MAX);
     music.setTime(3000);
     music.play();
     float peak = 0.0f;
@@ -189,6 +193,7 @@ TEST_F(DeviceTest, NoDeviceRunsSilentlyOnTheClockWithOneWarning)
     SoundManager music;
     const std::string wav = writeWav();
     ASSERT_TRUE(music.load(wav.c_str()));
+    music.waitUntilDecoded(INT32_MAX);
     ASSERT_EQ(reports.count(), 1u);
     EXPECT_EQ(reports.reports()[0].caption, "SoundManager");
     EXPECT_EQ(reports.reports()[0].text, wav + ": load: no audio device, the music runs silently");
@@ -239,6 +244,7 @@ TEST_F(DeviceTest, SdlOutputOpensAndClosesOnTheDummyDriver)
     ReportCapture reports;
     SoundManager music;
     ASSERT_TRUE(music.load(writeWav().c_str()));
+    music.waitUntilDecoded(INT32_MAX);
     EXPECT_LE(reports.count(), 1u);
     music.setTime(1000);
     music.play();
@@ -284,6 +290,7 @@ TEST_F(DeviceTest, PauseHoldsTheTimeAndResumesWhereItHeld)
     useDevice(AudioOpenStatus::Opened);
     SoundManager music;
     ASSERT_TRUE(music.load(writeWav().c_str()));
+    music.waitUntilDecoded(INT32_MAX);
     // 150 ms before the end of tone 0; the device takes 200 ms while 100 ms are heard.
     const int start = MusicGenerator::kToneMs - 150;
     music.setTime(start);
@@ -312,6 +319,7 @@ TEST_F(MusicTest, SeekMovesModulesAsWellAndPauseHoldsTheClockedTime)
 {
     SoundManager music;
     ASSERT_TRUE(music.load(writeModule().c_str()));
+    music.waitUntilDecoded(INT32_MAX);
     music.play();
     music.setTime(5000);  // a module ignores setTime
     EXPECT_EQ(music.getTime(), 0);
