@@ -1,30 +1,17 @@
 #include "Capture.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
+#include "foundation/FileTools.h"
 #include "platform/Platform.h"
 
 namespace {
 
 constexpr size_t kSliceFrames = 4096;  // sound frames read from the music at once
-
-// Beside the final file, hidden, named after it and this process.
-std::string temporaryPath(const std::string& finalPath)
-{
-    const std::filesystem::path p(finalPath);
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%ld.part", static_cast<long>(::getpid()));
-    std::filesystem::path name(".");
-    name += p.filename();
-    name += suffix;
-    return (p.parent_path() / name).string();
-}
 
 } // namespace
 
@@ -52,7 +39,7 @@ bool Capture::open(const CaptureRequest& request, std::unique_ptr<MusicDecoder> 
         return false;
     }
     auto add = [&](const std::string& path, MediaSettings settings) {
-        settings.path = temporaryPath(path);
+        settings.path = FileTools::temporaryPathBeside(path);
         Output o{path, settings.path, openWriter(settings, failure, note)};
         if (!o.writer) {
             failure = path + ": " + failure;

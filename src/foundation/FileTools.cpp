@@ -8,6 +8,7 @@
 #include <cctype>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 
 #include "foundation/Report.h"
 
@@ -174,18 +175,58 @@ bool FileTools::isDirectory(const char* path)
     return statPath(resolvePath(path), st) && S_ISDIR(st.st_mode);
 }
 
+std::string FileTools::resolveWritePath(const char* path)
+{
+    if (!path) return std::string();
+    if (exists(path)) return resolvePath(path);
+    // Resolve only the directory part; the file itself is new.
+    std::string p(path);
+    std::replace(p.begin(), p.end(), '\\', '/');
+    const size_t slash = p.rfind('/');
+    return slash == std::string::npos ? p : resolvePath(p.substr(0, slash + 1).c_str()) + p.substr(slash + 1);
+}
+
+std::string FileTools::resolveInsideTree(const char* root, const char* name)
+{
+    namespace fs = std::filesystem;
+    if (!root || !*root || !name || !*name) return std::string();
+    std::error_code ec;
+    const fs::path base = fs::canonical(resolvePath(root), ec);
+    if (ec || !fs::is_directory(base, ec)) return std::string();
+    std::string p(name);
+    std::replace(p.begin(), p.end(), '\\', '/');
+    if (p[0] != '/') p = base.string() + '/' + p;
+    // Links are followed as far as the path exists; what is left is folded as written.
+    const fs::path target = fs::weakly_canonical(resolveWritePath(p.c_str()), ec);
+    if (ec) return std::string();
+    // Both are absolute and folded, so a path below base is one whose relative form neither
+    // climbs out nor is base itself.
+    const fs::path relative = target.lexically_relative(base);
+    if (relative.empty() || relative == "." || *relative.begin() == "..") return std::string();
+    return target.string();
+}
+
+std::string FileTools::temporaryPathBeside(const std::string& finalPath)
+{
+    const std::filesystem::path p(finalPath);
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%ld.part", static_cast<long>(::getpid()));
+    std::filesystem::path name(".");
+    name += p.filename();
+    name += suffix;
+    return (p.parent_path() / name).string();
+}
+
+bool FileTools::hasExtension(const char* path, const char* extension)
+{
+    return path && extension && endsWithExtension(path, extension);
+}
+
 FILE* FileTools::openFile(const char* path, const char* mode)
 {
     if (!path || !mode) return nullptr;
     const bool writing = std::strpbrk(mode, "wa") != nullptr;
-    std::string target = resolvePath(path);
-    if (writing && !exists(path)) {
-        // Resolve only the directory part; the file itself is new.
-        std::string p(path);
-        std::replace(p.begin(), p.end(), '\\', '/');
-        const size_t slash = p.rfind('/');
-        target = slash == std::string::npos ? p : resolvePath(p.substr(0, slash + 1).c_str()) + p.substr(slash + 1);
-    }
+    const std::string target = writing ? resolveWritePath(path) : resolvePath(path);
     struct stat st;
     if (!writing && statPath(target, st) && S_ISDIR(st.st_mode)) return nullptr;
     // Text mode and binary mode are the same here; drop the 't' the original accepted.

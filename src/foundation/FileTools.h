@@ -29,8 +29,21 @@ public:
     // Whether the (resolved) path names an existing entry.
     static bool exists(const char* path);
     static bool isDirectory(const char* path);
+    // The path to write: the resolved path when the file exists, otherwise the resolved
+    // directory part followed by the new file's name as written.
+    [[nodiscard]] static std::string resolveWritePath(const char* path);
     // fopen of the resolved path (for writing, the directory part is resolved).
     [[nodiscard]] static FILE* openFile(const char* path, const char* mode);
+    // The file `name` names inside the folder tree of `root`, for writing: taken relative to
+    // root unless absolute, resolved as above, symbolic links followed and "." and ".." folded
+    // (parts that do not exist yet are folded as written). Empty when that file would not lie
+    // below root, or root does not exist.
+    [[nodiscard]] static std::string resolveInsideTree(const char* root, const char* name);
+    // Beside `finalPath`, hidden, named after it and this process: where a file is written
+    // before it takes its final name, so an interrupted write leaves the old file whole.
+    [[nodiscard]] static std::string temporaryPathBeside(const std::string& finalPath);
+    // Whether the path's name ends in "." + extension, ignoring letter case.
+    static bool hasExtension(const char* path, const char* extension);
     // Reads a whole file; false when it cannot be opened or read, or is larger than maxBytes.
     static bool readFile(const char* path, std::vector<unsigned char>& data,
                          size_t maxBytes = size_t(1) << 30);

@@ -1,7 +1,9 @@
-// Directory helpers: enumeration in case-insensitive order, case-blind path resolution, the current directory.
+// Directory helpers: enumeration in case-insensitive order, case-blind path resolution, paths
+// kept inside a folder tree, the current directory.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "foundation/FileTools.h"
@@ -66,4 +68,20 @@ TEST(FileTools, CurrentDirectoryRoundTrip)
     EXPECT_FALSE(FileTools::setCurrentDirectory(StringC((dir.path() + "missing/").c_str())));
     EXPECT_TRUE(cap.has("FileTools:", "Can't setCurrentDirectory !"));
     ASSERT_TRUE(FileTools::setCurrentDirectory(before));
+}
+
+TEST(FileTools, InsideATreeMeansBelowItsRoot)
+{
+    ScratchDir dir;
+    dir.makeDir("demo/Sub");
+    dir.makeDir("demo-2");
+    const std::string root = dir.path() + "demo";
+    const std::string below = std::filesystem::canonical(root).string() + "/Sub/new.lcx";
+    EXPECT_EQ(FileTools::resolveInsideTree(root.c_str(), "sub\\new.lcx"), below);
+    EXPECT_EQ(FileTools::resolveInsideTree((root + "/").c_str(), below.c_str()), below);
+    // A sibling sharing the root's name as a prefix, the root itself, and no name are not below it.
+    for (const std::string& name : {dir.path() + "demo-2/x.lcx", std::string("../demo-2/x.lcx"), std::string("Sub/.."),
+                                    std::string("."), std::string("")})
+        EXPECT_EQ(FileTools::resolveInsideTree(root.c_str(), name.c_str()), "") << name;
+    EXPECT_EQ(FileTools::resolveInsideTree((dir.path() + "none").c_str(), "x.lcx"), "");
 }
