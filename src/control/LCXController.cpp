@@ -2,11 +2,13 @@
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "control/LCXControllerKeyFramer.h"
 #include "control/LCXControllerManager.h"
 #include "control/MouseInput.h"
+#include "foundation/FileTools.h"
 #include "foundation/Report.h"
 #include "music/SoundManager.h"
 
@@ -38,6 +40,9 @@ constexpr uint16_t kNoiseAmplitude = 105;
 constexpr double kNoiseH = 0.875;
 constexpr double kNoiseLacunarity = 2.0;
 constexpr double kNoiseOctaves = 6.0;
+
+// Whether destruction writes recordings (LCXControllerRecordable::setRecordingsAllowed).
+bool g_recordingsAllowed = true;
 
 // A one-field chunk.
 template <class F>
@@ -130,9 +135,48 @@ void LCXControllerRecordable::storeSample(float t, float v)
     m_pSample[size_t(slot)] = v * m_scale;
 }
 
+void LCXControllerRecordable::setRecordingsAllowed(bool allowed) { g_recordingsAllowed = allowed; }
+
+std::string LCXControllerRecordable::recordingTarget() const
+{
+    const char* name = m_recordFileName.getName() ? m_recordFileName.getName() : "";
+    auto refuse = [name](const char* why) {
+        reportWarning(kCaption, (std::string("recording refused, ") + why + ": " + name).c_str());
+        return std::string();
+    };
+    // Both the name as the demo gives it and the file it lands on (links followed) must end in
+    // .lcx, in any letter case, as the controller directory counts them.
+    if (!FileTools::hasExtension(name, "lcx")) return refuse("not a .lcx name");
+    const std::string target = FileTools::resolveInsideTree(m_treeRoot.c_str(), name);
+    if (target.empty()) return refuse("outside the demo's folder");
+    if (!FileTools::hasExtension(target.c_str(), "lcx")) return refuse("not a .lcx name");
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(target, ec);
+    if (std::filesystem::exists(status) &&
+        (!std::filesystem::is_regular_file(status) || !LCXControllerManager::isControllerFile(target.c_str())))
+        return refuse("not a controller file (left as it is)");
+    return target;
+}
+
 void LCXControllerRecordable::writeRecording()
 {
-    if (m_nbSample <= 0) return;
+    if (m_nbSample <= 0 || !g_recordingsAllowed) return;
+    const std::string target = recordingTarget();
+    if (target.empty()) return;
+    const std::string name = m_recordFileName.getName();  // not null: the target was found
+    const auto notWritten = [&name] { reportWarning(kCaption, ("recording not written: " + name).c_str()); };
+
+    // Missing folders on the way are made; they lie inside the tree, which is checked again
+    // once they exist.
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path folder = fs::path(target).parent_path();
+    if (!fs::is_directory(folder, ec)) {
+        fs::create_directories(folder, ec);
+        if (!fs::is_directory(folder, ec) || FileTools::resolveInsideTree(m_treeRoot.c_str(), name.c_str()) != target)
+            return notWritten();
+    }
+
     float* s = m_pSample.get();
     // An unrecorded slot takes the nearest recorded slot before it, else the first one after it
     // (slots before the first recorded one). One pass each way, so any slot count stays linear.
@@ -158,10 +202,25 @@ void LCXControllerRecordable::writeRecording()
     auto* keyFramer = static_cast<LCXControllerKeyFramer*>(manager.getController());
     keyFramer->createBeatPosition(&beat, 1);
     keyFramer->setModel(points.data(), m_nbSample, kKeyFramerLinear);
-    manager.save(m_recordFileName);
 
-    const std::string text = std::string("recording: ") + (m_recordFileName.getName() ? m_recordFileName.getName() : "");
-    reportMessage("StringC:", text.c_str());
+    // Written under a temporary name, which takes the final one only when the writer said
+    // nothing (every failure of the writer is a report). The writer opens that name and its own
+    // "_tmp" beside it, following links: whatever the tree already holds there is removed first
+    // (a link itself, not what it points to), so a planted link cannot lead the write out.
+    const std::string temporary = FileTools::temporaryPathBeside(target);
+    for (const std::string& path : {temporary, temporary + "_tmp"}) {
+        fs::remove(path, ec);
+        if (fs::exists(fs::symlink_status(path, ec))) return notWritten();
+    }
+    const unsigned long reportsBefore = reportCount();
+    manager.save(temporary.c_str());
+    std::error_code renamed;
+    if (reportCount() == reportsBefore) fs::rename(temporary, target, renamed);
+    if (reportCount() != reportsBefore || renamed) {
+        fs::remove(temporary, ec);
+        return notWritten();
+    }
+    reportMessage("StringC:", ("recording: " + name).c_str());
 }
 
 // ---------------------------------------------------------------------------------------------

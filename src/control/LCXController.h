@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "foundation/ChunkFile.h"
 #include "foundation/PerlinNoise.h"
@@ -52,8 +53,17 @@ protected:
 // Recording keeps one slot per step from start to end; each query while recording stores its
 // value (times scale) in the slot of its time, and destruction writes the slots out as a linear
 // key framer .lcx file.
+//
+// The record file name comes from the demo's data, so the file is written only inside the demo's
+// folder tree (relative names are taken from there), only under a .lcx name, and replaces an
+// existing file only when that is a controller file. It is written beside its name first and
+// renamed when complete.
 class LCXControllerRecordable : public LCXController {
 public:
+    // Whether recordings are written at all, for the whole process: on by default (the player);
+    // the headless renderer turns it off unless asked to record.
+    static void setRecordingsAllowed(bool allowed);
+
     // Samples are dropped (with a report) beyond this count, so a file cannot ask for more.
     static constexpr int kMaxSamples = 1 << 22;
     // The value of a slot nothing was stored in.
@@ -69,8 +79,12 @@ public:
     // Stores v * scale in the slot of time t (nothing outside start..end).
     void storeSample(float t, float v);
     // Fills unrecorded slots from their neighbours and saves them as a key framer to the record
-    // file, then tells the user. Called by the destructor.
+    // file, then tells the user; a name the rules above refuse is reported and nothing is
+    // written. Called by the destructor.
     void writeRecording();
+    // The folder tree the recording stays in: the running script's directory. Without one
+    // nothing is written.
+    void setTreeRoot(const std::string& root) { m_treeRoot = root; }
 
     bool m_record = false;
     StringC m_recordFileName{"NULL"};
@@ -90,6 +104,12 @@ protected:
 
     int m_nbSample = 0;
     std::unique_ptr<float[]> m_pSample;
+
+private:
+    // The file the recording goes to, or empty (reported) when the name is refused.
+    std::string recordingTarget() const;
+
+    std::string m_treeRoot;
 };
 
 // Type 1: one channel of the mouse (x, y, z positions, buttons 0 to 2).

@@ -1,15 +1,30 @@
 #include "control/LCXControllerManager.h"
 
 #include <string>
+#include <vector>
 
 #include "control/LCXControllerKeyFramer.h"
 #include "control/ControllerFile.h"
+#include "foundation/FileTools.h"
 #include "foundation/Report.h"
 
 namespace {
 const char* const kCaption = "LCXControllerManager";
 constexpr uint16_t kRootChunk = 1;
 constexpr uint16_t kControllerChunk = 2;
+
+// Whether the chunk reader takes these bytes without a report: the conditions of its own
+// checks on the flag byte and the compressed header (change together with
+// ChunkFileReaderManager's loading). A compressed stream must also open as bzip2 data ("BZh"),
+// so that only a damaged chunk file can still make the reader speak.
+bool readsQuietly(const std::vector<unsigned char>& data)
+{
+    if (data.empty()) return false;
+    if (data[0] == 0) return data.size() - 1 <= kChunkMaxStream;
+    if (data.size() < 8) return false;
+    const uint32_t length = uint32_t(data[1]) | uint32_t(data[2]) << 8 | uint32_t(data[3]) << 16 | uint32_t(data[4]) << 24;
+    return length <= chunkUncompressedBound(data.size() - 5) && data[5] == 'B' && data[6] == 'Z' && data[7] == 'h';
+}
 } // namespace
 
 LCXControllerManager::~LCXControllerManager() = default;
@@ -50,6 +65,17 @@ void LCXControllerManager::read(ChunkFileReaderManager& manager)
         if (m_pController) m_pController->load(chunk);
     });
     if (!ok) reportWarning(kCaption, "not a lcx file");
+}
+
+bool LCXControllerManager::isControllerFile(const char* fileName)
+{
+    std::vector<unsigned char> data;
+    if (!fileName || !FileTools::readFile(fileName, data, size_t(kChunkMaxStream) + 1) || !readsQuietly(data))
+        return false;
+    ChunkFileReaderManager reader(fileName, data.data(), data.size());
+    if (!reader.hasBuffer()) return false;
+    const ChunkFileReader root(&reader);
+    return root.getIdentifier() == kRootChunk;
 }
 
 void LCXControllerManager::save(const StringC& fileName) const

@@ -24,6 +24,10 @@ public:
     // Writes the controller uncompressed; nothing (with a report) while the manager is empty.
     void save(const StringC& fileName) const;
 
+    // Whether the file is one load() reads as a controller file (its root chunk is the .lcx
+    // root). A plain check: it reads the file quietly and reports nothing.
+    static bool isControllerFile(const char* fileName);
+
     LCXController* getController() const { return m_pController.get(); }
     // Gives the controller away (the manager is then empty).
     std::unique_ptr<LCXController> release() { return std::move(m_pController); }

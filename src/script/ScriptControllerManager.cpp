@@ -23,7 +23,7 @@ ScriptControllerManager::~ScriptControllerManager()
     m_pMouseInput.reset();
 }
 
-void ScriptControllerManager::loadDirectory(const StringC& directory)
+void ScriptControllerManager::loadDirectory(const StringC& directory, const StringC& treeRoot)
 {
     const StringC extension("lcx");
     const int count = FileTools::countFiles(directory, extension);
@@ -40,9 +40,11 @@ void ScriptControllerManager::loadDirectory(const StringC& directory)
         m_controllers.push_back(std::move(manager));
     }
 
+    const std::string root = treeRoot.getName() ? treeRoot.getName() : "";
     for (const auto& manager : m_controllers) {
         LCXController* controller = manager->getController();
         if (!controller) continue;
+        if (auto* recordable = dynamic_cast<LCXControllerRecordable*>(controller)) recordable->setTreeRoot(root);
         if (controller->getType() == kLCXMouse) {
             // One mouse input for all mouse controllers, made from the platform's mouse.
             if (!m_pMouseInput && platform().createMouse)

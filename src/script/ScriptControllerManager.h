@@ -25,8 +25,9 @@ public:
     // Loads every file of `directory` (ending with a separator) whose extension is "lcx", in
     // name order, naming each controller after its file title; then readies them: mouse
     // controllers get the mouse input (created on first need when the platform has a mouse),
-    // music-level controllers the sound manager, and both prepare their recording.
-    void loadDirectory(const StringC& directory);
+    // music-level controllers the sound manager, and both prepare their recording, which stays
+    // inside the folder tree of `treeRoot` (the running script's directory).
+    void loadDirectory(const StringC& directory, const StringC& treeRoot);
     // The first loaded controller with this name, or null.
     LCXController* find(const StringC& name) const;
     // Hands every input of `controller` its .lcx controller by name ("time1" and "time2" are

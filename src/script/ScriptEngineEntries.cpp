@@ -228,7 +228,9 @@ void ScriptEngine::loadControllerDirectory()
     m_controllerManager.m_hWnd = m_hWnd;
     m_controllerManager.m_pSoundManager = m_pSoundManager.get();
     StringC directory;
-    if (FileTools::currentDirectoryText(directory)) m_controllerManager.loadDirectory(directory + "data/lcx/");
+    // The script's directory is current while it loads: the controllers live below it, and it
+    // is the tree their recordings stay in.
+    if (FileTools::currentDirectoryText(directory)) m_controllerManager.loadDirectory(directory + "data/lcx/", directory);
 }
 
 void ScriptEngine::readLayerDimension(const std::string& line)

@@ -407,6 +407,7 @@ TEST(LCXRecording, SlotsFillingAndTheKeyFramerFile)
         c.setMouseInput(mouse.input.get());
         c.m_record = true;
         c.m_recordFileName = file.c_str();
+        c.setTreeRoot(dir.path());
         c.m_scale = 2.0f;
         c.initRecording();  // start 0, end 10000, step 10 by default
         EXPECT_EQ(c.getSampleCount(), 1000);
@@ -458,6 +459,7 @@ TEST(LCXRecording, MusicLevelRecordsToo)
         LCXControllerSound c;
         c.m_record = true;
         c.m_recordFileName = file.c_str();
+        c.setTreeRoot(dir.path());
         c.m_step = 100;
         c.m_end = 300;
         c.initRecording();
@@ -507,6 +509,7 @@ TEST(LCXRecording, OnlyTheLastSlotRecordedFillsEverySlotInOnePass)
         LCXControllerSound c;
         c.m_record = true;
         c.m_recordFileName = file.c_str();
+        c.setTreeRoot(dir.path());
         c.m_step = 1;
         c.m_end = 300000;
         c.initRecording();
