@@ -10,6 +10,7 @@ packages=(
   libsdl2-dev
   libopenmpt-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+  libturbojpeg0-dev libpng-dev
   libstb-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth

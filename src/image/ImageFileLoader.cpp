@@ -1,17 +1,14 @@
 #include "image/ImageFileLoader.h"
 
-#include <stb_image.h>
-
-#include <climits>
 #include <cstring>
 
-// Report texts of the decoders ("%s" = the file name).
-static const char* const kTruncated = "file %s: truncated";
-static const char* const kBadDimensions = "file %s: bad dimensions";
+#include "image/ImageDecodeContext.h"
+
+using namespace image_decode;
+
+// Report texts of the TGA reader ("%s" = the file name).
 static const char* const kModeNotSupported = "file %s: mode not supported";
 static const char* const kTypeDepthMismatch = "file %s: image type and depth do not match";
-static const char* const kCannotDecode = "file %s: cannot decode";
-static const char* const kCannotAllocate = "file %s: not enough memory";
 
 std::string formatFileMessage(const char* format, const char* name)
 {
@@ -48,47 +45,6 @@ ImageFileType imageFileTypeFromName(const char* name)
 
 namespace {
 
-// Everything a decoder needs to report and to size its output.
-struct DecodeContext {
-    const uint8_t* data;
-    size_t size;
-    const char* name;
-    CImage32& reporter;
-
-    // Report through the image, then hand back `neutral` (the failure idiom).
-    bool warning(const char* format, bool neutral) const
-    {
-        return reporter.warning(formatFileMessage(format, name).c_str(), neutral);
-    }
-    bool error(const char* format, bool neutral) const
-    {
-        return reporter.error(formatFileMessage(format, name).c_str(), neutral);
-    }
-    bool has(uint64_t offset, uint64_t bytes) const { return offset <= size && bytes <= size - offset; }
-    unsigned u16(size_t offset) const { return data[offset] | unsigned(data[offset + 1]) << 8; }
-    uint32_t u32(size_t offset) const { return u16(offset) | uint32_t(u16(offset + 2)) << 16; }
-};
-
-bool dimensionsAllowed(uint64_t width, uint64_t height)
-{
-    // Sides come from 16-bit fields (BMP, TGA) or stb's checked header, so the product cannot wrap.
-    return width > 0 && height > 0 && width * height <= uint64_t(kMaxImagePixels);
-}
-
-// Checks the claimed size and gives `out` a zero-filled image of it; reports when it cannot.
-bool allocate(const DecodeContext& ctx, uint64_t width, uint64_t height, DecodedImage& out)
-{
-    if (!dimensionsAllowed(width, height)) return ctx.warning(kBadDimensions, false);
-    out.allocation = PixelAllocation::make(int(width), int(height));
-    if (!out.allocation.pixels) return ctx.warning(kCannotAllocate, false);
-    out.width = int(width);
-    out.height = int(height);
-    return true;
-}
-
-// 0x00RRGGBB from a blue, green, red byte triple.
-inline uint32_t pixelFromBgr(const uint8_t* p) { return p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16; }
-
 // Stores pixels in file order, bottom row first: the k-th pixel goes to column k mod width of
 // row height - 1 - k / width.
 class BottomUpWriter {
@@ -121,12 +77,25 @@ private:
 };
 
 // ---------------------------------------------------------------------------------------------
-// BMP: 54 header bytes of which only the width (18) and height (22) are used, low 16 bits each;
-// then the rows bottom first, each width x 3 bytes + (width mod 4) padding.
+// BMP. The uncompressed 24-bit layout with the 40-byte header and the rows right after it (54
+// header bytes) is read as it always was: only the width (18) and height (22) are used, low 16
+// bits each; then the rows bottom first, each width x 3 bytes + (width mod 4) padding. So is a
+// file without the "BM" signature, which that reading never looked at. Every other layout (a
+// "BM" file with another header, depth, compression, palette or row order) goes to the full
+// BMP decoder.
+
+bool readsAsPlain24Bit(const DecodeContext& ctx)
+{
+    if (!ctx.has(0, 54) || ctx.data[0] != 'B' || ctx.data[1] != 'M') return true;
+    const int32_t width = int32_t(ctx.u32(18)), height = int32_t(ctx.u32(22));
+    return ctx.u32(14) == 40 && ctx.u16(28) == 24 && ctx.u32(30) == 0 && ctx.u32(10) == 54 && width > 0 &&
+           width <= 0xFFFF && height > 0 && height <= 0xFFFF;
+}
 
 bool decodeBmp(const DecodeContext& ctx, DecodedImage& out)
 {
     constexpr size_t kHeaderBytes = 54;
+    if (!readsAsPlain24Bit(ctx)) return decodeBmpLayouts(ctx, out);
     if (!ctx.has(0, kHeaderBytes)) return ctx.warning(kTruncated, false);
     const uint64_t width = ctx.u32(18) & 0xFFFF;
     const uint64_t height = ctx.u32(22) & 0xFFFF;
@@ -244,20 +213,23 @@ bool decodeTga(const DecodeContext& ctx, DecodedImage& out)
 }
 
 // ---------------------------------------------------------------------------------------------
-// JPG and PNG through stb_image. Only data with a JPEG or PNG signature goes to it (either
-// extension takes either, as files are often misnamed), and the size from the headers is
-// checked before the pixels are decoded.
+// JPG and PNG: only data with a JPEG or PNG signature goes to a decoder, the one the signature
+// names (either extension takes either, as files are often misnamed).
 
-bool looksLikeJpegOrPng(const DecodeContext& ctx)
+bool isJpeg(const DecodeContext& ctx)
 {
     static const uint8_t kJpeg[] = {0xFF, 0xD8, 0xFF};
-    static const uint8_t kPng[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    return (ctx.has(0, sizeof kJpeg) && std::memcmp(ctx.data, kJpeg, sizeof kJpeg) == 0) ||
-           (ctx.has(0, sizeof kPng) && std::memcmp(ctx.data, kPng, sizeof kPng) == 0);
+    return ctx.has(0, sizeof kJpeg) && std::memcmp(ctx.data, kJpeg, sizeof kJpeg) == 0;
 }
 
-// Whether every chunk of a PNG lies inside the data. The decoder takes a chunk's stated length
-// on trust and grows its buffer to it, so a few bytes claiming a gigabyte would allocate one.
+bool isPng(const DecodeContext& ctx)
+{
+    static const uint8_t kPng[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    return ctx.has(0, sizeof kPng) && std::memcmp(ctx.data, kPng, sizeof kPng) == 0;
+}
+
+// Whether every chunk of a PNG lies inside the data: a chunk's stated length is not trusted to
+// size anything.
 bool pngChunksInside(const DecodeContext& ctx)
 {
     size_t at = 8;
@@ -271,29 +243,11 @@ bool pngChunksInside(const DecodeContext& ctx)
     return true;  // a cut-short file is the decoder's to refuse
 }
 
-struct StbFree {
-    void operator()(unsigned char* p) const { stbi_image_free(p); }
-};
-
-bool decodeWithStb(const DecodeContext& ctx, DecodedImage& out)
+bool decodeJpegOrPng(const DecodeContext& ctx, DecodedImage& out)
 {
-    if (ctx.size > size_t(INT_MAX) || !looksLikeJpegOrPng(ctx)) return ctx.warning(kCannotDecode, false);
-    if (ctx.data[0] == 0x89 && !pngChunksInside(ctx)) return ctx.warning(kCannotDecode, false);
-    const int length = int(ctx.size);
-    int width = 0, height = 0, channels = 0;
-    if (!stbi_info_from_memory(ctx.data, length, &width, &height, &channels)) return ctx.warning(kCannotDecode, false);
-    if (width <= 0 || height <= 0 || !dimensionsAllowed(uint64_t(width), uint64_t(height)))
-        return ctx.warning(kBadDimensions, false);
-    std::unique_ptr<unsigned char, StbFree> rgb(
-        stbi_load_from_memory(ctx.data, length, &width, &height, &channels, 3));
-    if (!rgb) return ctx.warning(kCannotDecode, false);
-    if (!allocate(ctx, uint64_t(width), uint64_t(height), out)) return false;
-    // stb gives red, green, blue bytes, top row first.
-    const unsigned char* p = rgb.get();
-    uint32_t* dst = out.allocation.pixels;
-    for (int64_t n = int64_t(width) * height; n > 0; --n, p += 3)
-        *dst++ = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-    return true;
+    if (isJpeg(ctx)) return decodeJpeg(ctx, out);
+    if (isPng(ctx) && pngChunksInside(ctx)) return decodePng(ctx, out);
+    return ctx.warning(kCannotDecode, false);
 }
 
 }  // namespace
@@ -308,7 +262,7 @@ bool decodeImageData(ImageFileType type, const uint8_t* data, size_t size, const
     case ImageFileType::Bmp: return decodeBmp(ctx, out);
     case ImageFileType::Tga: return decodeTga(ctx, out);
     case ImageFileType::Jpg:
-    case ImageFileType::Png: return decodeWithStb(ctx, out);
+    case ImageFileType::Png: return decodeJpegOrPng(ctx, out);
     case ImageFileType::Unknown: break;
     }
     return false;

@@ -1,6 +1,6 @@
-// Image file decoders: BMP and TGA by our own readers, JPG and PNG through stb_image. They work
-// on bytes already in memory, never read outside them, and report problems through the image
-// that asked for the load (its error() and warning()).
+// Image file decoders: BMP and TGA by our own readers, JPG through libjpeg-turbo and PNG through
+// libpng. They work on bytes already in memory, never read outside them, and report problems
+// through the image that asked for the load (its error() and warning()), once per file.
 #pragma once
 
 #include <cstddef>

@@ -176,8 +176,13 @@ TEST(ImageLoadMalformed, EveryPrefixOfAValidFileIsSafe)
             if (ok) {
                 ASSERT_NE(out.allocation.pixels, nullptr);
             }
-            // One report for a failure; a whole BMP of odd width warns "width uneven".
-            ASSERT_EQ(cap.count(), ok && f.type != ImageFileType::Bmp ? 0u : 1u) << length;
+            // One report for a failure; a whole BMP of odd width warns "width uneven". A PNG or
+            // JPEG cut short may still be drawn: as a whole (a PNG missing its end chunk) or
+            // as far as it goes, with one report.
+            if (!ok || length == f.file.size())
+                ASSERT_EQ(cap.count(), ok && f.type != ImageFileType::Bmp ? 0u : 1u) << length;
+            else
+                ASSERT_LE(cap.count(), 1u) << length;
         }
     }
 }
