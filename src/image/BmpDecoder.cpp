@@ -27,7 +27,8 @@ struct Channel {
     uint32_t mask = 0;
     int shift = 0;
     uint32_t max = 0;  // mask >> shift: the channel's largest value (0: the channel is absent)
-    // v = (pixel & mask) >> shift, scaled to 0..255 rounded to nearest: (v * 255 + max / 2) / max.
+    // v = (pixel & mask) >> shift, scaled to 0..255 rounded to nearest, (v * 255 + max / 2) / max,
+    // whatever the channel's width (wider ones too: their files were scaled up that way).
     uint32_t operator()(uint32_t pixel) const
     {
         if (max == 0) return 0;
