@@ -1,6 +1,7 @@
 #include "music/SoundManager.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "foundation/FileTools.h"
 #include "foundation/Report.h"
@@ -13,6 +14,29 @@
 namespace {
 const char* const kCaption = "SoundManager";
 int g_horizonMs = SoundManager::kDefaultHorizonMs;
+
+// Decoded music offered to the next loads (keepMusicForNextLoads).
+struct KeptMusic {
+    std::string identity;
+    bool isModule = false;
+    std::shared_ptr<MusicBuffer> music;
+};
+KeptMusic& keptMusic()
+{
+    static KeptMusic kept;
+    return kept;
+}
+
+// The file's path, size and last change, or "" when it cannot be read.
+std::string fileIdentity(const std::string& path)
+{
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec) return "";
+    const auto changed = std::filesystem::last_write_time(path, ec);
+    if (ec) return "";
+    return path + '\n' + std::to_string(size) + '\n' + std::to_string(changed.time_since_epoch().count());
+}
 
 // Reports the file name followed by the suffix; false for the caller to hand back.
 bool warn(const StringC& fileName, const char* suffix)
@@ -51,19 +75,27 @@ bool SoundManager::load(const StringC& fileName)
     }
     m_fileName = name;
 
-    // The library decides what the file is: a module first, then a stream.
     const std::string path = FileTools::resolvePath(name.getName());
-    std::unique_ptr<MusicDecoder> decoder;
-    if (p.openModule) decoder = p.openModule(path);
-    m_isModule = decoder != nullptr;
-    if (!decoder && p.openStream) decoder = p.openStream(path);
-    if (!decoder) {
-        m_pOutput.reset();
-        warn(name, ": load: FMod can t load file !");
-        return false;
+    m_identity = fileIdentity(path);
+    const KeptMusic& kept = keptMusic();
+    if (kept.music && !m_identity.empty() && kept.identity == m_identity) {
+        // The same file as the music kept for this load: already decoded, or on its way.
+        m_isModule = kept.isModule;
+        m_pMusic = kept.music;
+        m_pMusic->extendTo(msToFrames(g_horizonMs));
+    } else {
+        // The library decides what the file is: a module first, then a stream.
+        std::unique_ptr<MusicDecoder> decoder;
+        if (p.openModule) decoder = p.openModule(path);
+        m_isModule = decoder != nullptr;
+        if (!decoder && p.openStream) decoder = p.openStream(path);
+        if (!decoder) {
+            m_pOutput.reset();
+            warn(name, ": load: FMod can t load file !");
+            return false;
+        }
+        m_pMusic = std::make_shared<MusicBuffer>(std::move(decoder), msToFrames(g_horizonMs));
     }
-
-    m_pMusic = std::make_shared<MusicBuffer>(std::move(decoder), msToFrames(g_horizonMs));
     if (m_pOutput) {
         m_pPlayback = std::make_unique<DevicePlayback>(m_pMusic, m_isModule, std::move(m_pOutput), p.clock);
     } else {
@@ -112,6 +144,13 @@ void SoundManager::waitUntilDecoded(int ms) const
 int SoundManager::getTime() { return m_pPlayback ? m_pPlayback->getTime() : 0; }
 
 float SoundManager::getVU() { return m_pPlayback ? m_pPlayback->getVU() : 0.0f; }
+
+void SoundManager::keepMusicForNextLoads() const
+{
+    if (m_pMusic && !m_identity.empty()) keptMusic() = KeptMusic{m_identity, m_isModule, m_pMusic};
+}
+
+void SoundManager::dropKeptMusic() { keptMusic() = KeptMusic{}; }
 
 void SoundManager::close()
 {

@@ -53,6 +53,12 @@ public:
     // Stops and frees the music and the audio output.
     void close();
 
+    // Offers this music's decoded samples to the loads that follow (a reload of the same
+    // script): one of the same file, unchanged on disk, takes them instead of decoding again.
+    void keepMusicForNextLoads() const;
+    // Ends the offer (the memory goes with the last SoundManager using it).
+    static void dropKeptMusic();
+
     const StringC& getFileName() const { return m_fileName; }
     bool isModule() const { return m_pPlayback && m_isModule; }
     bool isStream() const { return m_pPlayback && !m_isModule; }
@@ -61,6 +67,7 @@ private:
     StringC m_fileName;
     std::unique_ptr<AudioOutput> m_pOutput;      // opened by load, until a playback takes it
     std::shared_ptr<MusicBuffer> m_pMusic;       // the decoded music, shared with the playback
+    std::string m_identity;                      // the file as loaded: path, size and change time
     std::unique_ptr<MusicPlayback> m_pPlayback;  // null: no music (the module or stream handle)
     bool m_isModule = false;
 };

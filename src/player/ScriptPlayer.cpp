@@ -92,7 +92,10 @@ bool loadScript(const StringC& path)
 {
     if (path.isNull() || path.length() == 0) return false;
     PlayerState& s = *g_player;
-    s.scriptEngine.reset();  // stops the old script's music
+    // The old script's music stops; its decoded samples serve the new script if it plays the
+    // same file (a reload, the same script dropped again).
+    if (s.scriptEngine && s.scriptEngine->getSoundManager()) s.scriptEngine->getSoundManager()->keepMusicForNextLoads();
+    s.scriptEngine.reset();
 
     StringC previousDirectory;
     FileTools::getCurrentDirectory(previousDirectory);
@@ -109,6 +112,7 @@ bool loadScript(const StringC& path)
     if (s.saveWatch) s.saveWatch->endLoad(true);
 
     if (changeDirectory && !previousDirectory.isNull()) FileTools::setCurrentDirectory(previousDirectory);
+    SoundManager::dropKeptMusic();
     s.scriptEngine->start();
     s.startTick = playerClock().tickCount();
     s.scriptPath = path.getName();
@@ -347,6 +351,8 @@ bool reloadScript(const std::string& saved)
         Platform& p = platform();
         const bool headless = p.headless;
         p.headless = true;
+        // The trial plays the running music's decoded samples if it names the same file.
+        if (s.scriptEngine && s.scriptEngine->getSoundManager()) s.scriptEngine->getSoundManager()->keepMusicForNextLoads();
         StringC previousDirectory, directory, file;
         FileTools::getCurrentDirectory(previousDirectory);
         path.splitPath(directory, file);
@@ -358,6 +364,7 @@ bool reloadScript(const std::string& saved)
             trial.load(file);
         }
         if (directory.length() > 0 && !previousDirectory.isNull()) FileTools::setCurrentDirectory(previousDirectory);
+        SoundManager::dropKeptMusic();
         p.headless = headless;
     }
     const unsigned long problems = reportCount() - reportsBefore;
