@@ -17,6 +17,7 @@
 
 #include "Capture.h"
 #include "Profile.h"
+#include "control/LCXController.h"
 #include "foundation/Report.h"
 #include "image/PngWriter.h"
 #include "image/SimdLevel.h"
@@ -32,7 +33,7 @@ namespace {
 
 const char* const kUsage =
     "usage: tessaline-render [-o DIR] [--fps F|N/D] [--start MS] [--end MS] [--times T1,T2,...]\n"
-    "                        [--image screen|work] [--quiet] [--profile]\n"
+    "                        [--image screen|work] [--quiet] [--profile] [--record]\n"
     "                        [--video FILE.mp4|.mkv|.webm [--lossless] [--size WxH] [--scale nearest|smooth]\n"
     "                         [--crf N] [--preset NAME]] [--wav FILE] [--force] SCRIPT\n"
     "       tessaline-render --help | --version\n";
@@ -47,6 +48,7 @@ const char* const kHelp =
     "  --image screen|work    the 640x480 screen or the 512x256 work image (default screen)\n"
     "  --quiet                no progress line\n"
     "  --profile              print frame times and the cost of each layer operation\n"
+    "  --record               write the recordings the demo's controllers ask for (none without it)\n"
     "Captures take the span [start, end) (it must not be empty):\n"
     "  --video FILE           .mp4 or .mkv (H.264 and AAC), .webm (VP9 and Vorbis)\n"
     "  --lossless             with a .mkv: FFV1 and FLAC, every pixel and sample kept\n"
@@ -83,6 +85,7 @@ struct RenderOptions {
     bool workImage = false;
     bool quiet = false;
     bool profile = false;
+    bool record = false;
     std::string video;
     MediaContainer container = MediaContainer::Mp4;
     bool lossless = false;
@@ -238,6 +241,8 @@ int parseOptions(int argc, char** argv, RenderOptions& o)
             o.force = true;
         } else if (std::strcmp(a, "--profile") == 0) {
             o.profile = true;
+        } else if (std::strcmp(a, "--record") == 0) {
+            o.record = true;
         } else if (std::strcmp(a, "--start") == 0) {
             if (!value(v) || !parseInt(v, o.start)) return bad("--start needs milliseconds");
         } else if (std::strcmp(a, "--end") == 0) {
@@ -426,6 +431,10 @@ int runRenderer(int argc, char** argv)
     installOpenMptBackend(p);
     installFfmpegBackend(p);
     installPlatform(std::move(p));
+
+    // Rendering someone's demo leaves the disk as it was: its controllers' recordings are
+    // written only when asked for (a rendered run has a still mouse anyway).
+    LCXControllerRecordable::setRecordingsAllowed(o.record);
 
     PlayerOptions player;
     player.fullScreen = false;
