@@ -70,11 +70,6 @@ public:
     {
     }
     size_t read(float* interleaved, size_t frames) override;
-    bool seekFrame(int64_t frame) override
-    {
-        m_frame = frame < 0 ? 0 : frame;
-        return true;
-    }
 
 private:
     std::shared_ptr<const MusicBuffer> m_buffer;

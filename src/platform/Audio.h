@@ -16,12 +16,9 @@ class MusicDecoder {
 public:
     virtual ~MusicDecoder() = default;
     // Decodes up to `frames` stereo frames into `interleaved` (2 * frames floats, nominally
-    // -1..1); returns the frames written, fewer than asked only at the end of the music.
+    // -1..1); returns the frames written, fewer than asked only at the end of the music. The
+    // music is read from its start to its end, once: seeking is done in the decoded samples.
     virtual size_t read(float* interleaved, size_t frames) = 0;
-    // Moves to `frame` frames from the start (negative means 0): the next read gives, sample for
-    // sample, what reading from the start gives from that frame on (past the end: nothing).
-    // False when the music cannot be positioned (the decoder is then at its end).
-    virtual bool seekFrame(int64_t frame) = 0;
 };
 
 // Opens a file by its resolved path; null when the back end does not read it.

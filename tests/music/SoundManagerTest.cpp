@@ -126,15 +126,11 @@ TEST_F(MusicTest, DamagedMusicNeverCrashes)
             music.getVU();
         }
         music.getTime();
-        // Whatever opens can be positioned anywhere, far past its end included, and read.
-        for (const MusicDecoderOpener& open : {platform().openModule, platform().openStream}) {
-            std::unique_ptr<MusicDecoder> decoder = open(path);
-            if (!decoder) continue;
+        // Whatever loads can be read from anywhere, far past its end included.
+        if (loaded) {
             std::vector<float> samples(2 * 512);
-            for (int64_t frame : {int64_t(44100), int64_t(0), int64_t(1) << 40, int64_t(3000)}) {
-                decoder->seekFrame(frame);
-                EXPECT_LE(decoder->read(samples.data(), 512), 512u);
-            }
+            for (int ms : {1000, 0, INT32_MAX, 68})
+                EXPECT_LE(music.openDecoder(ms)->read(samples.data(), 512), 512u);
         }
     }
 }

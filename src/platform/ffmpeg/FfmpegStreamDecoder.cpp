@@ -11,9 +11,6 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
-#include <optional>
-#include <utility>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -24,22 +21,21 @@ namespace {
 // A decoded frame larger than this is taken for damage and ends the stream.
 constexpr int kMaxFrameSamples = 1 << 20;
 constexpr int kMaxInputRate = 768000;  // the highest rate audio files use
-constexpr int64_t kPrerollFrames = kMusicRate / 5;  // decoded and dropped before a seek target
 
-// Decodes one audio stream of a file into 44100 Hz stereo float, on demand, frame by frame.
+// Decodes one audio stream of a file into 44100 Hz stereo float, from its start, frame by frame.
 class FfmpegStreamDecoder : public MusicDecoder {
 public:
-    ~FfmpegStreamDecoder() override { closeAll(); }
-
-    bool open(const std::string& path)
+    ~FfmpegStreamDecoder() override
     {
-        m_path = path;
-        return openFile();
+        swr_free(&m_resampler);
+        av_frame_free(&m_frame);
+        av_packet_free(&m_packet);
+        avcodec_free_context(&m_codec);
+        avformat_close_input(&m_format);
     }
 
     size_t read(float* interleaved, size_t frames) override
     {
-        if (m_broken) return 0;
         size_t done = 0;
         while (done < frames) {
             if (m_pendingAt < m_pending.size() / 2) {
@@ -54,27 +50,12 @@ public:
         return done;
     }
 
-    bool seekFrame(int64_t frame) override
-    {
-        if (m_broken) return false;
-        const int64_t target = std::max<int64_t>(frame, 0);
-        // Decoding resumes a little before the target: codecs that overlap their frames (MP3,
-        // AAC, Vorbis, Opus) give the first frames after a jump wrong or not at all, and the
-        // converter needs input before its first output. What comes before the target is
-        // dropped, so the first sample read is the one a run from the start has there.
-        const AVStream* stream = m_format->streams[m_streamIndex];
-        const int64_t preroll =
-            kPrerollFrames + av_rescale(std::max(stream->codecpar->seek_preroll, 0), kMusicRate, std::max(m_inRate, 1));
-        return seekFrom(target, target - preroll);
-    }
-
-private:
-    bool openFile()
+    bool open(const std::string& path)
     {
         // Local files only: a file that names other resources (playlists) cannot reach the network.
         AVDictionary* options = nullptr;
         av_dict_set(&options, "protocol_whitelist", "file", 0);
-        const std::string url = "file:" + m_path;
+        const std::string url = "file:" + path;
         const int opened = avformat_open_input(&m_format, url.c_str(), nullptr, &options);
         av_dict_free(&options);
         if (opened < 0) return false;
@@ -92,6 +73,7 @@ private:
         return m_packet && m_frame && openResampler(m_codec->sample_rate, m_codec->sample_fmt, m_codec->ch_layout);
     }
 
+private:
     // (Re)creates the converter from the given input to 44100 Hz stereo float.
     bool openResampler(int rate, int format, const AVChannelLayout& layout)
     {
@@ -114,66 +96,6 @@ private:
         return made >= 0 && swr_init(m_resampler) >= 0;
     }
 
-    // Moves the demuxer to output frame `from` (or before) and decodes from there, dropping what
-    // comes before `target`. Near the start, or when the file cannot seek, decodes again from
-    // the start. False when nothing more can be decoded.
-    bool seekFrom(int64_t target, int64_t from)
-    {
-        if (from > 0) {
-            const AVStream* stream = m_format->streams[m_streamIndex];
-            int64_t ts = av_rescale_q(from, AVRational{1, kMusicRate}, stream->time_base);
-            if (stream->start_time != AV_NOPTS_VALUE) ts += stream->start_time;
-            if (av_seek_frame(m_format, m_streamIndex, ts, AVSEEK_FLAG_BACKWARD) >= 0) {
-                restartDecoding();
-                if (m_broken) return false;
-                m_skipTo = target;
-                m_seekFrom = from;
-                m_alignToPts = true;
-                return true;
-            }
-        }
-        return restartFromStart(target);
-    }
-
-    // Opens the file anew and drops what comes before `target`; false when that fails (the
-    // decoder is then at its end).
-    bool restartFromStart(int64_t target)
-    {
-        closeAll();
-        if (!openFile()) {
-            m_broken = true;
-            return false;
-        }
-        m_skipTo = target;
-        m_alignToPts = false;
-        return true;
-    }
-
-    void restartDecoding()
-    {
-        avcodec_flush_buffers(m_codec);
-        // A fresh converter: the old one's delayed samples belong before the seek.
-        if (!openResampler(m_inRate, m_inFormat, m_codec->ch_layout)) m_broken = true;
-        m_pending.clear();
-        m_pendingAt = 0;
-        m_decodedFrames = 0;
-        m_ended = false;
-        m_draining = false;
-    }
-
-    void closeAll()
-    {
-        swr_free(&m_resampler);
-        av_frame_free(&m_frame);
-        av_packet_free(&m_packet);
-        avcodec_free_context(&m_codec);
-        avformat_close_input(&m_format);
-        m_pending.clear();
-        m_pendingAt = 0;
-        m_decodedFrames = 0;
-        m_ended = m_draining = false;
-    }
-
     // Refills m_pending with the next converted samples; false at the end of the stream.
     bool decodeMore()
     {
@@ -188,17 +110,13 @@ private:
                     m_ended = true;
                     break;
                 }
-                if (const std::optional<int64_t> from = std::exchange(m_seekAgainFrom, std::nullopt)) {
-                    if (!seekFrom(m_skipTo, *from)) return false;
-                    continue;
-                }
-                if (dropBeforeTarget()) return true;
+                if (!m_pending.empty()) return true;
                 continue;
             }
             if (got == AVERROR_EOF) {
                 flushResampler();
                 m_ended = true;
-                return dropBeforeTarget();
+                return !m_pending.empty();
             }
             if (got != AVERROR(EAGAIN)) {
                 m_ended = true;
@@ -208,7 +126,7 @@ private:
                 // The decoder was told the input ended yet wants more: take it as the end.
                 flushResampler();
                 m_ended = true;
-                return dropBeforeTarget();
+                return !m_pending.empty();
             }
             feedPacket();
         }
@@ -243,58 +161,15 @@ private:
             m_frame->ch_layout.nb_channels != m_inChannels) {
             if (!openResampler(m_frame->sample_rate, m_frame->format, m_frame->ch_layout)) return false;
         }
-        int skipIn = 0;  // input samples of the frame left out
-        if (m_alignToPts && !alignAfterSeek(skipIn)) return true;
-        const int inSamples = m_frame->nb_samples - skipIn;
+        const int inSamples = m_frame->nb_samples;
         const int capacity = swr_get_out_samples(m_resampler, inSamples);
         if (capacity < 0 || capacity > 4 * kMaxFrameSamples) return false;
         m_pending.resize(static_cast<size_t>(capacity) * 2);
         uint8_t* out[1] = {reinterpret_cast<uint8_t*>(m_pending.data())};
         const uint8_t** in = const_cast<const uint8_t**>(m_frame->extended_data);
-        if (skipIn > 0) {
-            // Past the left-out samples: one pointer per plane, or one for packed samples.
-            const AVSampleFormat format = static_cast<AVSampleFormat>(m_frame->format);
-            const bool planar = av_sample_fmt_is_planar(format);
-            const size_t step = static_cast<size_t>(av_get_bytes_per_sample(format)) * static_cast<size_t>(skipIn) *
-                                (planar ? 1u : static_cast<size_t>(m_frame->ch_layout.nb_channels));
-            m_planes.assign(in, in + (planar ? m_frame->ch_layout.nb_channels : 1));
-            for (const uint8_t*& plane : m_planes) plane += step;
-            in = m_planes.data();
-        }
         const int made = swr_convert(m_resampler, out, capacity, in, inSamples);
         if (made < 0) return false;
         m_pending.resize(static_cast<size_t>(made) * 2);
-        return true;
-    }
-
-    // The first frame after a seek: finds where it lies in the stream from its time stamp and
-    // leaves out its samples before the first one that falls on an output sample of a run from
-    // the start (every inRate / gcd(inRate, 44100) input samples), so that the fresh converter
-    // computes the very samples of such a run. Sets `skipIn`; false when the whole frame is left
-    // out (the next frame aligns instead).
-    bool alignAfterSeek(int& skipIn)
-    {
-        const AVStream* stream = m_format->streams[m_streamIndex];
-        const int64_t pts = m_frame->best_effort_timestamp;
-        if (pts == AV_NOPTS_VALUE) {
-            // Nowhere to place it: decode again from the start.
-            m_seekAgainFrom = 0;
-            return false;
-        }
-        const int64_t since = pts - (stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0);
-        const int64_t first = av_rescale_q(since, stream->time_base, AVRational{1, m_inRate});
-        if (first * kMusicRate / m_inRate > m_seekFrom + 1) {
-            // The demuxer landed after the place asked (an inexact index, a stream without
-            // one): go back further, twice as far each time, down to the start.
-            m_seekAgainFrom = m_seekFrom - std::max<int64_t>(10 * kMusicRate, m_skipTo - m_seekFrom);
-            return false;
-        }
-        const int64_t period = m_inRate / std::gcd(m_inRate, kMusicRate);
-        const int64_t skip = ((-first) % period + period) % period;
-        if (skip >= m_frame->nb_samples) return false;
-        skipIn = static_cast<int>(skip);
-        m_decodedFrames = (first + skip) * kMusicRate / m_inRate;
-        m_alignToPts = false;
         return true;
     }
 
@@ -308,17 +183,6 @@ private:
         m_pending.resize(static_cast<size_t>(std::max(made, 0)) * 2);
     }
 
-    // Counts the pending samples and drops those before a seek target; true when some remain.
-    bool dropBeforeTarget()
-    {
-        const int64_t count = static_cast<int64_t>(m_pending.size() / 2);
-        const int64_t first = m_decodedFrames;
-        m_decodedFrames += count;
-        if (first < m_skipTo) m_pendingAt = static_cast<size_t>(std::min(count, m_skipTo - first));
-        return m_pendingAt < m_pending.size() / 2;
-    }
-
-    std::string m_path;
     AVFormatContext* m_format = nullptr;
     AVCodecContext* m_codec = nullptr;
     AVPacket* m_packet = nullptr;
@@ -330,14 +194,7 @@ private:
     int m_inChannels = 0;
     std::vector<float> m_pending;  // converted frames not yet read
     size_t m_pendingAt = 0;        // frames of m_pending already read
-    int64_t m_decodedFrames = 0;   // output frames from the start of the stream up to m_pending's end
-    int64_t m_skipTo = 0;          // frames before this are dropped (a seek target)
-    bool m_alignToPts = false;     // take the position from the next frame's time stamp
-    int64_t m_seekFrom = 0;                  // where the last seek asked the demuxer to go (output frames)
-    std::optional<int64_t> m_seekAgainFrom;  // the frame after a seek cannot serve: seek again from here
-    std::vector<const uint8_t*> m_planes;  // input pointers past left-out samples
     bool m_draining = false;       // the end of the input was sent to the decoder
-    bool m_broken = false;         // a reopen failed: nothing more to decode
     bool m_ended = false;
 };
 
