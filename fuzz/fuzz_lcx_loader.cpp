@@ -1,7 +1,7 @@
 // libFuzzer target for .lcx files: the input is the file (any flag byte). A loaded controller is
 // given a mouse and a silent sound manager, queried over a few frames at awkward times, and a
 // recording controller prepares its slots, stores samples and writes its recording to a fixed
-// scratch file (only when it has few slots, to keep runs fast).
+// file inside a scratch tree (only when it has few slots, to keep runs fast).
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (auto* m = dynamic_cast<LCXControllerMouse*>(controller)) m->setMouseInput(&mouse);
     if (auto* s = dynamic_cast<LCXControllerSound*>(controller)) s->setSoundManager(&sound);
     if (recordable) {
-        recordable->m_recordFileName = "/tmp/fuzz_lcx_recording.lcx";
+        recordable->setTreeRoot("/tmp/");
+        recordable->m_recordFileName = "fuzz_lcx_recording.lcx";
         recordable->initRecording();
     }
 

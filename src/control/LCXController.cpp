@@ -137,6 +137,8 @@ void LCXControllerRecordable::storeSample(float t, float v)
 
 void LCXControllerRecordable::setRecordingsAllowed(bool allowed) { g_recordingsAllowed = allowed; }
 
+bool LCXControllerRecordable::recordingsAllowed() { return g_recordingsAllowed; }
+
 std::string LCXControllerRecordable::recordingTarget() const
 {
     const char* name = m_recordFileName.getName() ? m_recordFileName.getName() : "";

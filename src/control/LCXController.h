@@ -63,6 +63,7 @@ public:
     // Whether recordings are written at all, for the whole process: on by default (the player);
     // the headless renderer turns it off unless asked to record.
     static void setRecordingsAllowed(bool allowed);
+    static bool recordingsAllowed();
 
     // Samples are dropped (with a report) beyond this count, so a file cannot ask for more.
     static constexpr int kMaxSamples = 1 << 22;

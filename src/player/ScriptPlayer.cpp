@@ -358,11 +358,16 @@ bool reloadScript(const std::string& saved)
         path.splitPath(directory, file);
         if (s.saveWatch) s.saveWatch->beginLoad(path.getName());
         if (directory.length() > 0) FileTools::setCurrentDirectory(directory);
+        // The trial's own recording controllers hold nothing worth writing: writing them when it
+        // ends would replace the maker's recordings with empty ones.
+        const bool recordingsAllowed = LCXControllerRecordable::recordingsAllowed();
+        LCXControllerRecordable::setRecordingsAllowed(false);
         {
             ScriptEngine trial;
             trial.m_hWnd = s.window.get();
             trial.load(file);
         }
+        LCXControllerRecordable::setRecordingsAllowed(recordingsAllowed);
         if (directory.length() > 0 && !previousDirectory.isNull()) FileTools::setCurrentDirectory(previousDirectory);
         SoundManager::dropKeptMusic();
         p.headless = headless;

@@ -8,6 +8,8 @@
 #include <fstream>
 
 #include "../script/ScriptTestUtil.h"
+#include "control/LCXController.h"
+#include "control/LCXControllerManager.h"
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/linux/InotifyWatcher.h"
 #include "player/SaveWatch.h"
@@ -231,3 +233,28 @@ TEST_F(ReloadOnSaveTest, SavedScriptReloadsAndABrokenOneKeepsTheDemo)
 }
 
 } // namespace
+
+TEST_F(ReloadOnSaveTest, TheTrialOfAReloadWritesNoRecording)
+{
+    // A mouse controller that records into rec.lcx when its demo ends: the trial load of a
+    // reload ends at once, and must neither write its empty recording nor count it a problem.
+    std::filesystem::create_directories(m_dir.path() + "data/lcx");
+    {
+        LCXControllerManager m;
+        m.create(kLCXMouse);
+        auto* mouse = static_cast<LCXControllerMouse*>(m.getController());
+        mouse->m_record = true;
+        mouse->m_recordFileName = "rec.lcx";
+        mouse->m_end = 1000;
+        m.save((m_dir.path() + "data/lcx/mouse.lcx").c_str());
+    }
+    PlayerOptions o;
+    o.fullScreen = false;
+    o.dev = true;
+    o.scriptPath = m_dir.write("demo.lscx", clearScript("200 0 0"));
+    ASSERT_TRUE(playerStartup(o));
+    EXPECT_TRUE(reloadScript());
+    EXPECT_EQ(playerState().note, "reloaded");
+    // The replaced demo's own recording is written, as when any demo ends.
+    EXPECT_TRUE(std::filesystem::exists(m_dir.path() + "rec.lcx"));
+}
