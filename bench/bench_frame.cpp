@@ -18,9 +18,9 @@
 
 #include "foundation/Report.h"
 #include "image/SimdLevel.h"
-#include "platform/ffmpeg/FfmpegBackend.h"
-#include "platform/headless/HeadlessWindow.h"
-#include "platform/openmpt/OpenMptBackend.h"
+#include "backends/ffmpeg/FfmpegBackend.h"
+#include "backends/headless/HeadlessBackend.h"
+#include "backends/openmpt/OpenMptBackend.h"
 #include "player/ScriptPlayer.h"
 #include "support/AllocationCounter.h"
 
@@ -147,7 +147,7 @@ struct Player {
     Player()
     {
         Platform p;
-        installHeadlessPlatform(p, clock);
+        installHeadlessBackend(p, clock);
         installOpenMptBackend(p);
         installFfmpegBackend(p);
         installPlatform(std::move(p));

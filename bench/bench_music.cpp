@@ -9,9 +9,9 @@
 #include "foundation/Report.h"
 #include "music/SoundManager.h"
 #include "platform/Platform.h"
-#include "platform/ffmpeg/FfmpegBackend.h"
-#include "platform/headless/HeadlessWindow.h"
-#include "platform/openmpt/OpenMptBackend.h"
+#include "backends/ffmpeg/FfmpegBackend.h"
+#include "backends/headless/HeadlessBackend.h"
+#include "backends/openmpt/OpenMptBackend.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ void installMusicBackends()
 {
     static const bool done = [] {
         Platform p;
-        installHeadlessPlatform(p, std::make_shared<VirtualClock>());
+        installHeadlessBackend(p, std::make_shared<VirtualClock>());
         installOpenMptBackend(p);
         installFfmpegBackend(p);
         installPlatform(std::move(p));

@@ -13,7 +13,7 @@
 #include "control/MouseInput.h"
 #include "foundation/Report.h"
 #include "music/SoundManager.h"
-#include "platform/headless/HeadlessMouse.h"
+#include "backends/headless/HeadlessBackend.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     auto mouseState = std::make_shared<HeadlessMouse>();
     Platform p;
-    installHeadlessMouse(p, mouseState);
+    p.createMouse = [mouseState] { return createHeadlessMouse(mouseState); };
     MouseInput mouse(p.createMouse());
     SoundManager sound;
     auto* recordable = dynamic_cast<LCXControllerRecordable*>(controller);

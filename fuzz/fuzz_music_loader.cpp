@@ -8,9 +8,9 @@
 
 #include "foundation/Report.h"
 #include "music/SoundManager.h"
-#include "platform/ffmpeg/FfmpegBackend.h"
-#include "platform/headless/HeadlessWindow.h"
-#include "platform/openmpt/OpenMptBackend.h"
+#include "backends/ffmpeg/FfmpegBackend.h"
+#include "backends/headless/HeadlessBackend.h"
+#include "backends/openmpt/OpenMptBackend.h"
 
 namespace {
 std::shared_ptr<VirtualClock> g_clock;
@@ -19,7 +19,7 @@ void setUp()
 {
     g_clock = std::make_shared<VirtualClock>();
     Platform p;
-    installHeadlessPlatform(p, g_clock);
+    installHeadlessBackend(p, g_clock);
     installOpenMptBackend(p);
     installFfmpegBackend(p);
     installPlatform(std::move(p));

@@ -17,7 +17,7 @@
 
 #include "foundation/Report.h"
 #include "image/CImage32.h"
-#include "platform/headless/HeadlessWindow.h"
+#include "backends/headless/HeadlessBackend.h"
 #include "script/ScriptEngine.h"
 
 namespace {
@@ -33,7 +33,7 @@ void setUp()
 {
     g_clock = std::make_shared<VirtualClock>();
     Platform p;
-    installHeadlessPlatform(p, g_clock);
+    installHeadlessBackend(p, g_clock);
     installPlatform(std::move(p));
     setReportEcho(false);
     char pattern[] = "/tmp/tessaline-fuzz-script-XXXXXX";

@@ -13,7 +13,7 @@
 #include "foundation/Report.h"
 #include "image/CAvi.h"
 #include "platform/Platform.h"
-#include "platform/ffmpeg/FfmpegBackend.h"
+#include "backends/ffmpeg/FfmpegBackend.h"
 
 namespace {
 std::string g_path;
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     if (!::mkdtemp(dir.data())) std::abort();
     g_path = dir + "/input.avi";
     Platform p;
-    installFfmpegVideoBackend(p);
+    installFfmpegBackend(p);
     installPlatform(std::move(p));
     return 0;
 }

@@ -23,10 +23,9 @@
 #include "image/SimdLevel.h"
 #include "music/SoundManager.h"
 #include "platform/Platform.h"
-#include "platform/ffmpeg/FfmpegBackend.h"
-#include "platform/headless/HeadlessMouse.h"
-#include "platform/headless/HeadlessWindow.h"
-#include "platform/openmpt/OpenMptBackend.h"
+#include "backends/ffmpeg/FfmpegBackend.h"
+#include "backends/headless/HeadlessBackend.h"
+#include "backends/openmpt/OpenMptBackend.h"
 #include "player/ScriptPlayer.h"
 
 namespace {
@@ -424,10 +423,9 @@ int runRenderer(int argc, char** argv)
 
     auto clock = std::make_shared<VirtualClock>();
     Platform p;
-    installHeadlessPlatform(p, clock);
     // A mouse at rest (position 0, no buttons): mouse controllers read what the player reads
     // before the mouse is touched, and the input marker is drawn as the player draws it.
-    installHeadlessMouse(p, std::make_shared<HeadlessMouse>());
+    installHeadlessBackend(p, clock, std::make_shared<HeadlessMouse>());
     installOpenMptBackend(p);
     installFfmpegBackend(p);
     installPlatform(std::move(p));

@@ -8,12 +8,10 @@
 #include "foundation/Report.h"
 #include "image/SimdLevel.h"
 #include "platform/Platform.h"
-#include "platform/ffmpeg/FfmpegBackend.h"
-#include "platform/linux/InotifyWatcher.h"
-#include "platform/openmpt/OpenMptBackend.h"
-#include "platform/sdl/SdlAudio.h"
-#include "platform/sdl/SdlMouse.h"
-#include "platform/sdl/SdlWindow.h"
+#include "backends/ffmpeg/FfmpegBackend.h"
+#include "backends/inotify/InotifyBackend.h"
+#include "backends/openmpt/OpenMptBackend.h"
+#include "backends/sdl/SdlBackend.h"
 #include "player/ScriptPlayer.h"
 
 namespace {
@@ -87,12 +85,10 @@ int main(int argc, char** argv)
 
     Platform p;
     p.clock = std::make_shared<SystemClock>();
-    installSdlPlatform(p);
+    installSdlBackend(p);
     installOpenMptBackend(p);
     installFfmpegBackend(p);
-    installSdlAudioBackend(p);
-    installSdlMouse(p);
-    installInotifyWatcher(p);
+    installInotifyBackend(p);
     installPlatform(std::move(p));
     if (dialogs) setMessageBoxSink(makeSdlMessageBoxSink());
 

@@ -52,7 +52,7 @@ SoundManager::SoundManager() : m_fileName("NULL") {}
 
 SoundManager::~SoundManager() { close(); }
 
-bool SoundManager::load(const StringC& fileName)
+bool SoundManager::load(const StringC& fileName, bool onDevice)
 {
     close();
     const StringC name = fileName.isNull() ? StringC("") : fileName;
@@ -63,7 +63,7 @@ bool SoundManager::load(const StringC& fileName)
         return warn(name, ": load: You are using the wrong DLL version!");
     // Start the sound system: a decoder back end, and the audio device unless headless.
     if (!p.openModule && !p.openStream) return warn(name, ": load: FSound_Init error !");
-    if (!p.headless && p.createAudioOutput) {
+    if (onDevice && p.createAudioOutput) {
         AudioOpenStatus status = AudioOpenStatus::Failed;
         m_pOutput = p.createAudioOutput(status);
         if (status != AudioOpenStatus::Opened) m_pOutput.reset();
@@ -99,9 +99,9 @@ bool SoundManager::load(const StringC& fileName)
     if (m_pOutput) {
         m_pPlayback = std::make_unique<DevicePlayback>(m_pMusic, m_isModule, std::move(m_pOutput), p.clock);
     } else {
-        // Headless: the renderer's virtual clock, levels waiting for the music; no device: the
-        // player's system clock.
-        m_pPlayback = std::make_unique<ClockedPlayback>(m_pMusic, m_isModule, p.clock, p.headless);
+        // No audio back end (headless): the renderer's virtual clock, levels waiting for the
+        // music; no device or none asked for: the player's system clock.
+        m_pPlayback = std::make_unique<ClockedPlayback>(m_pMusic, m_isModule, p.clock, !p.createAudioOutput);
     }
     return true;
 }

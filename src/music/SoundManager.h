@@ -30,9 +30,10 @@ public:
     SoundManager(const SoundManager&) = delete;
     SoundManager& operator=(const SoundManager&) = delete;
 
-    // Opens the file as a module, else as a stream (the decoders decide, not the extension).
-    // False with a warning (caption "SoundManager") when it is neither or music cannot start.
-    bool load(const StringC& fileName);
+    // Opens the file as a module, else as a stream (the decoders decide, not the extension), and
+    // the audio device unless `onDevice` is false. False with a warning (caption "SoundManager")
+    // when it is neither or music cannot start.
+    bool load(const StringC& fileName, bool onDevice = true);
     // Starts the music; nothing without music or when already playing.
     void play();
     // Streams only: moves to `ms`, and the time then includes it. Nothing for a module.

@@ -1,6 +1,14 @@
 // The process-wide registry of platform back ends. The app installs it once at start-up
 // (SDL back ends in the player, headless ones in the renderer, fakes in tests); engine code
 // reaches the platform only through it.
+//
+// A new back end is a folder src/backends/NAME/ with one function, installNAMEBackend(Platform&),
+// in NAMEBackend.cpp (declared in NAMEBackend.h), that fills the fields below it provides and
+// leaves the others alone, and a tl_backend_NAME library in src/CMakeLists.txt linking the
+// system library it wraps; only the apps link it. A complete one provides a clock, createWindow,
+// the music openers (or leaves them to the FFmpeg and libopenmpt back ends), createAudioOutput
+// (null: music runs silently on the clock), and optionally createMouse, createFileWatcher,
+// openVideo and openMediaWriter. backends/headless/ is the one to copy.
 #pragma once
 
 #include <functional>
@@ -27,10 +35,9 @@ struct Platform {
     // Whether the music libraries found at run time are at least those built against (back
     // ends chain their checks). Null: nothing to check.
     std::function<bool()> musicLibrariesUsable;
-    // Opens the audio device. Null, or `headless` set: music is decoded but not played, and
-    // its position follows `clock`.
+    // Opens the audio device. Null (the headless back end): music is decoded but not played,
+    // and its position follows `clock`.
     AudioOutputCreator createAudioOutput;
-    bool headless = false;
 
     // --- captures (platform/MediaWriter.h) ---
     // Opens a video or sound file for writing. Null: captures are not available.

@@ -348,9 +348,6 @@ bool reloadScript(const std::string& saved)
     const unsigned long reportsBefore = reportCount();
     const bool fatalBefore = fatalErrorPosted();
     {
-        Platform& p = platform();
-        const bool headless = p.headless;
-        p.headless = true;
         // The trial plays the running music's decoded samples if it names the same file.
         if (s.scriptEngine && s.scriptEngine->getSoundManager()) s.scriptEngine->getSoundManager()->keepMusicForNextLoads();
         StringC previousDirectory, directory, file;
@@ -365,12 +362,12 @@ bool reloadScript(const std::string& saved)
         {
             ScriptEngine trial;
             trial.m_hWnd = s.window.get();
+            trial.m_musicOnDevice = false;
             trial.load(file);
         }
         LCXControllerRecordable::setRecordingsAllowed(recordingsAllowed);
         if (directory.length() > 0 && !previousDirectory.isNull()) FileTools::setCurrentDirectory(previousDirectory);
         SoundManager::dropKeptMusic();
-        p.headless = headless;
     }
     const unsigned long problems = reportCount() - reportsBefore;
     if (problems > 0) {

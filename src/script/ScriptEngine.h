@@ -78,6 +78,9 @@ public:
     SoundManager* getSoundManager() const { return m_pSoundManager.get(); }
 
     void* m_hWnd = nullptr;  // the player's window, handed to the mouse input
+    // False: the music is decoded without opening the audio device (a trial load beside a
+    // running demo, which holds the device).
+    bool m_musicOnDevice = true;
 
 private:
     friend struct ScriptSection;

@@ -215,7 +215,7 @@ void ScriptEngine::readMusic(const std::string& line)
         file.findFileInTree();
         // The sound manager exists even when its file fails to load: the clock then stays at 0.
         m_pSoundManager = std::make_unique<SoundManager>();
-        m_pSoundManager->load(file);
+        m_pSoundManager->load(file, m_musicOnDevice);
     } else if (key == "offset:" && !m_musicOffsetRead) {
         m_musicOffsetRead = true;
         int offset = 0;

@@ -14,7 +14,7 @@
 #include "control/LCXControllerManager.h"
 #include "control/MouseInput.h"
 #include "music/SoundManager.h"
-#include "platform/headless/HeadlessMouse.h"
+#include "backends/headless/HeadlessBackend.h"
 #include "support/ChunkBytes.h"
 #include "support/TestSupport.h"
 
@@ -55,7 +55,7 @@ struct FakeMouse {
     FakeMouse()
     {
         Platform p;
-        installHeadlessMouse(p, state);
+        p.createMouse = [m = state] { return createHeadlessMouse(m); };
         input = std::make_unique<MouseInput>(p.createMouse());
     }
     std::shared_ptr<HeadlessMouse> state = std::make_shared<HeadlessMouse>();
@@ -308,7 +308,7 @@ TEST(LCXMouse, LostDeviceKeepsItsValuesAndIsAcquiredAgainBoundedly)
     small->next.motion[0] = 9;
     small->next.buttons[1] = 0x80;
     Platform p;
-    installHeadlessMouse(p, small);
+    p.createMouse = [small] { return createHeadlessMouse(small); };
     MouseInput input(p.createMouse());
     input.update();
     EXPECT_EQ(input.getX(), 0);

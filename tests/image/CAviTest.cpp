@@ -16,8 +16,8 @@
 
 #include "foundation/Report.h"
 #include "image/CAvi.h"
-#include "platform/ffmpeg/FfmpegBackend.h"
-#include "platform/ffmpeg/FfmpegVideoWriter.h"
+#include "backends/ffmpeg/FfmpegBackend.h"
+#include "backends/ffmpeg/FfmpegVideoWriter.h"
 #include "support/FakeVideo.h"
 #include "support/TestSupport.h"
 
@@ -250,7 +250,7 @@ protected:
     void SetUp() override
     {
         Platform p = platform();
-        installFfmpegVideoBackend(p);
+        installFfmpegBackend(p);
         m_previous = installPlatform(std::move(p));
     }
     void TearDown() override { installPlatform(std::move(m_previous)); }

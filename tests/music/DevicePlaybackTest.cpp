@@ -15,7 +15,7 @@
 
 #include "MusicFixture.h"
 #include "music/SoundManager.h"
-#include "platform/sdl/SdlAudio.h"
+#include "backends/sdl/SdlBackend.h"
 
 namespace {
 
@@ -53,7 +53,6 @@ class DeviceTest : public MusicTest {
 protected:
     void useDevice(AudioOpenStatus status)
     {
-        platform().headless = false;
         platform().createAudioOutput = [this, status](AudioOpenStatus& s) -> std::unique_ptr<AudioOutput> {
             s = status;
             if (status != AudioOpenStatus::Opened) return nullptr;
@@ -240,7 +239,7 @@ TEST_F(DeviceTest, StartupFailuresReportTheirMessages)
 TEST_F(DeviceTest, SdlOutputOpensAndClosesOnTheDummyDriver)
 {
     // ctest runs with SDL_AUDIODRIVER=dummy; whichever way the device goes, nothing breaks.
-    installSdlAudioBackend(platform());
+    installSdlBackend(platform());
     ReportCapture reports;
     SoundManager music;
     ASSERT_TRUE(music.load(writeWav().c_str()));
@@ -261,7 +260,7 @@ TEST_F(DeviceTest, AudioProbingWritesNothingOfItsOwn)
     const char* before = std::getenv("SDL_AUDIODRIVER");
     const std::string previous = before ? before : "";
     ::setenv("SDL_AUDIODRIVER", "alsa", 1);
-    installSdlAudioBackend(platform());
+    installSdlBackend(platform());
     const std::string errPath = m_dir.path() + "stderr.txt";
     std::fflush(stderr);
     const int savedErr = ::dup(2);

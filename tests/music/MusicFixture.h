@@ -9,9 +9,9 @@
 
 #include "music/MusicGenerator.h"
 #include "platform/Platform.h"
-#include "platform/ffmpeg/FfmpegBackend.h"
-#include "platform/headless/HeadlessAudio.h"
-#include "platform/openmpt/OpenMptBackend.h"
+#include "backends/ffmpeg/FfmpegBackend.h"
+#include "backends/headless/HeadlessBackend.h"
+#include "backends/openmpt/OpenMptBackend.h"
 #include "support/TestSupport.h"
 
 class MusicTest : public ::testing::Test {
@@ -21,10 +21,9 @@ protected:
         m_clock = std::make_shared<VirtualClock>();
         m_clock->set(100000);  // far from 0, so "elapsed" cannot be mistaken for "absolute"
         Platform p;
-        p.clock = m_clock;
+        installHeadlessBackend(p, m_clock);
         installOpenMptBackend(p);
         installFfmpegBackend(p);
-        installHeadlessAudio(p);
         m_previous = installPlatform(std::move(p));
     }
     void TearDown() override { installPlatform(std::move(m_previous)); }

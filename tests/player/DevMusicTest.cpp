@@ -12,7 +12,7 @@
 #include "../script/ScriptTestUtil.h"
 #include "music/MusicGenerator.h"
 #include "music/SoundManager.h"
-#include "platform/headless/HeadlessWindow.h"
+#include "backends/headless/HeadlessBackend.h"
 #include "player/ScriptPlayer.h"
 
 namespace {
@@ -53,10 +53,9 @@ protected:
         m_clock = std::make_shared<VirtualClock>();
         m_clock->set(70000);
         Platform p;
-        installHeadlessPlatform(p, m_clock);
+        installHeadlessBackend(p, m_clock);
         installOpenMptBackend(p);
         installFfmpegBackend(p);
-        p.headless = false;
         p.createAudioOutput = [this](AudioOpenStatus& status) -> std::unique_ptr<AudioOutput> {
             status = AudioOpenStatus::Opened;
             return std::make_unique<TestOutput>(m_device);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "../script/ScriptTestUtil.h"
-#include "platform/headless/HeadlessWindow.h"
+#include "backends/headless/HeadlessBackend.h"
 #include "player/ScriptPlayer.h"
 #include "support/AllocationCounter.h"
 #include "support/TestSupport.h"
@@ -22,7 +22,7 @@ protected:
     {
         m_clock = std::make_shared<VirtualClock>();
         Platform p;
-        installHeadlessPlatform(p, m_clock);
+        installHeadlessBackend(p, m_clock);
         m_previous = installPlatform(std::move(p));
         m_cwd = std::make_unique<CurrentDirGuard>(m_dir.path());
         playerReset();
@@ -323,7 +323,7 @@ TEST_F(PlayerTest, ScreenFailureDestroysTheWindow)
 {
     ReportCapture cap;
     Platform p;
-    installHeadlessPlatform(p, m_clock);
+    installHeadlessBackend(p, m_clock);
     p.createWindow = [](const char*, int, int, bool) -> std::unique_ptr<PlatformWindow> {
         auto w = std::make_unique<HeadlessWindow>();
         w->failDisplay = true;

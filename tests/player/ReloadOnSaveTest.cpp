@@ -10,8 +10,8 @@
 #include "../script/ScriptTestUtil.h"
 #include "control/LCXController.h"
 #include "control/LCXControllerManager.h"
-#include "platform/headless/HeadlessWindow.h"
-#include "platform/linux/InotifyWatcher.h"
+#include "backends/headless/HeadlessBackend.h"
+#include "backends/inotify/InotifyBackend.h"
 #include "player/SaveWatch.h"
 #include "player/ScriptPlayer.h"
 
@@ -103,7 +103,7 @@ TEST(InotifyWatcher, TellsOpensWritesRenamesAndRemovals)
     const std::string root = std::filesystem::canonical(dir.path()).string();
     std::filesystem::create_directories(root + "/sub");
     Platform p;
-    installInotifyWatcher(p);
+    installInotifyBackend(p);
     ASSERT_TRUE(p.createFileWatcher);
     std::unique_ptr<FileWatcher> watcher = p.createFileWatcher();
     ASSERT_TRUE(watcher);
@@ -136,8 +136,8 @@ protected:
         m_clock = std::make_shared<VirtualClock>();
         m_clock->set(5000);
         Platform p;
-        installHeadlessPlatform(p, m_clock);
-        installInotifyWatcher(p);
+        installHeadlessBackend(p, m_clock);
+        installInotifyBackend(p);
         m_previous = installPlatform(std::move(p));
         playerReset();
     }

@@ -9,7 +9,7 @@
 #include "../e2e/RenderRunner.h"
 #include "../script/ScriptTestUtil.h"
 #include "control/LCXControllerManager.h"
-#include "platform/headless/HeadlessMouse.h"
+#include "backends/headless/HeadlessBackend.h"
 #include "player/ScriptPlayer.h"
 
 namespace {
@@ -35,8 +35,7 @@ TEST(Renderer, FramesAreThePlayersWithAnUntouchedMouse)
         CurrentDirGuard cwd(dir.path());
         auto clock = std::make_shared<VirtualClock>();
         Platform p;
-        installHeadlessPlatform(p, clock);
-        installHeadlessMouse(p, std::make_shared<HeadlessMouse>());
+        installHeadlessBackend(p, clock, std::make_shared<HeadlessMouse>());
         Platform previous = installPlatform(std::move(p));
         playerReset();
         PlayerOptions o;

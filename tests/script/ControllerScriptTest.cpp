@@ -14,8 +14,7 @@
 #include "control/LECXControllerKinds.h"
 #include "control/LECXControllerManager.h"
 #include "control/MouseInput.h"
-#include "platform/headless/HeadlessMouse.h"
-#include "platform/headless/HeadlessWindow.h"
+#include "backends/headless/HeadlessBackend.h"
 #include "script/ScriptEngine.h"
 #include "support/AllocationCounter.h"
 #include "support/TestSupport.h"
@@ -31,7 +30,7 @@ class ControllerScriptTest : public ScriptEngineTest {
 protected:
     void extendPlatform(Platform& p) override
     {
-        if (m_withMouse) installHeadlessMouse(p, m_mouse);
+        if (m_withMouse) p.createMouse = [m = m_mouse] { return createHeadlessMouse(m); };
     }
 
     // A key framer in data/lcx/: one beat at 0, a linear model through the points.

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/ffmpeg/FfmpegBackend.h"
-#include "platform/headless/HeadlessWindow.h"
-#include "platform/openmpt/OpenMptBackend.h"
+#include "backends/ffmpeg/FfmpegBackend.h"
+#include "backends/headless/HeadlessBackend.h"
+#include "backends/openmpt/OpenMptBackend.h"
 #include "script/ScriptEngine.h"
 #include "support/TestSupport.h"
 
@@ -43,7 +43,7 @@ protected:
     {
         m_clock = std::make_shared<VirtualClock>();
         Platform p;
-        installHeadlessPlatform(p, m_clock);
+        installHeadlessBackend(p, m_clock);
         installOpenMptBackend(p);
         installFfmpegBackend(p);
         extendPlatform(p);

@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "../e2e/RenderRunner.h"
-#include "platform/ffmpeg/FfmpegBackend.h"
-#include "platform/sdl/SdlWindow.h"
+#include "backends/ffmpeg/FfmpegBackend.h"
+#include "backends/sdl/SdlBackend.h"
 #include "player/ScriptPlayer.h"
 
 namespace {
@@ -55,8 +55,8 @@ TEST(SdlDevMode, PauseSeekReloadAndSave)
     clock->set(50000);  // the demo starts at this tick: its time counts from here
     Platform p;
     p.clock = clock;
-    installSdlPlatform(p);
-    installFfmpegVideoBackend(p);  // the demo's sprite ring is a video, as in the renderer
+    installSdlBackend(p);
+    installFfmpegBackend(p);  // the demo's sprite ring is a video, as in the renderer
     Platform previous = installPlatform(std::move(p));
     playerReset();
 

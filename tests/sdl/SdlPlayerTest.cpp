@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "platform/sdl/SdlWindow.h"
+#include "backends/sdl/SdlBackend.h"
 #include "player/ScriptPlayer.h"
 #include "support/TestSupport.h"
 
@@ -31,7 +31,7 @@ TEST(SdlPlayer, WindowFramesFullScreenSwitchAndEscape)
     ReportCapture cap;
     Platform p;
     p.clock = std::make_shared<SystemClock>();
-    installSdlPlatform(p);
+    installSdlBackend(p);
     Platform previous = installPlatform(std::move(p));
     ScratchDir dir;
     CurrentDirGuard cwd(dir.path());

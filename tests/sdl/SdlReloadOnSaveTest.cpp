@@ -8,8 +8,8 @@
 #include <functional>
 
 #include "../script/ScriptTestUtil.h"
-#include "platform/linux/InotifyWatcher.h"
-#include "platform/sdl/SdlWindow.h"
+#include "backends/inotify/InotifyBackend.h"
+#include "backends/sdl/SdlBackend.h"
 #include "player/ScriptPlayer.h"
 
 namespace {
@@ -46,8 +46,8 @@ TEST(SdlReloadOnSave, SavedColourShowsWithinASecondAndABrokenScriptKeepsTheDemo)
     const std::string script = dir.write("demo.lscx", clearScript("200 0 0"));
     Platform p;
     p.clock = std::make_shared<SystemClock>();
-    installSdlPlatform(p);
-    installInotifyWatcher(p);
+    installSdlBackend(p);
+    installInotifyBackend(p);
     Platform previous = installPlatform(std::move(p));
     playerReset();
 

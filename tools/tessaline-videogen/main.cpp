@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ffmpeg/FfmpegVideoWriter.h"
+#include "backends/ffmpeg/FfmpegVideoWriter.h"
 
 namespace {
 const char* const kUsage =

@@ -1,8 +1,7 @@
-#include "platform/headless/HeadlessWindow.h"
+#include "backends/headless/HeadlessWindow.h"
 
 #include <cstring>
 
-#include "platform/headless/HeadlessAudio.h"
 
 namespace {
 HeadlessWindow* g_lastWindow = nullptr;
@@ -66,17 +65,13 @@ std::unique_ptr<DisplaySurface> HeadlessWindow::createDisplaySurface()
     return s;
 }
 
-void installHeadlessPlatform(Platform& p, std::shared_ptr<Clock> clock)
+std::unique_ptr<PlatformWindow> createHeadlessWindow(const char*, int, int, bool)
 {
-    p.clock = std::move(clock);
-    installHeadlessAudio(p);
-    p.createWindow = [](const char*, int, int, bool) -> std::unique_ptr<PlatformWindow> {
-        auto w = std::make_unique<HeadlessWindow>();
-        // Showing the window makes it active.
-        w->push(WindowEvent{WindowEventType::Restored, 0, {}});
-        g_lastWindow = w.get();
-        return w;
-    };
+    auto w = std::make_unique<HeadlessWindow>();
+    // Showing the window makes it active.
+    w->push(WindowEvent{WindowEventType::Restored, 0, {}});
+    g_lastWindow = w.get();
+    return w;
 }
 
 HeadlessWindow* lastHeadlessWindow() { return g_lastWindow; }

@@ -1,4 +1,4 @@
-#include "platform/ffmpeg/FfmpegBackend.h"
+#include "backends/ffmpeg/FfmpegParts.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -14,7 +14,6 @@ extern "C" {
 #include <vector>
 
 #include "platform/Platform.h"
-#include "platform/ffmpeg/FfmpegMediaWriter.h"
 
 namespace {
 
@@ -198,37 +197,11 @@ private:
     bool m_ended = false;
 };
 
-std::unique_ptr<MusicDecoder> openStream(const std::string& path)
+} // namespace
+
+std::unique_ptr<MusicDecoder> openFfmpegStream(const std::string& path)
 {
     auto decoder = std::make_unique<FfmpegStreamDecoder>();
     if (!decoder->open(path)) return nullptr;
     return decoder;
-}
-
-// Each run-time library must be the major version we built against, at least its minor.
-bool versionUsable(unsigned runtime, unsigned built)
-{
-    return AV_VERSION_MAJOR(runtime) == AV_VERSION_MAJOR(built) && runtime >= built;
-}
-
-bool librariesUsable()
-{
-    return versionUsable(avformat_version(), LIBAVFORMAT_VERSION_INT) &&
-           versionUsable(avcodec_version(), LIBAVCODEC_VERSION_INT) &&
-           versionUsable(avutil_version(), LIBAVUTIL_VERSION_INT) &&
-           versionUsable(swresample_version(), LIBSWRESAMPLE_VERSION_INT) &&
-           versionUsable(swscale_version(), LIBSWSCALE_VERSION_INT);
-}
-
-} // namespace
-
-void installFfmpegBackend(Platform& platform)
-{
-    // Failures come back as our own reports; FFmpeg's log would only repeat them.
-    av_log_set_level(AV_LOG_QUIET);
-    platform.openStream = openStream;
-    installFfmpegVideoBackend(platform);
-    platform.openMediaWriter = openFfmpegMediaWriter;
-    auto previous = platform.musicLibrariesUsable;
-    platform.musicLibrariesUsable = [previous] { return (!previous || previous()) && librariesUsable(); };
 }

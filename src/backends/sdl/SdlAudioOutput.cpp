@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/Platform.h"
-#include "platform/sdl/SdlAudio.h"
+#include "backends/sdl/SdlParts.h"
 
 namespace {
 
@@ -81,14 +81,6 @@ private:
     AudioSource* m_source = nullptr;  // changed only with the device locked
 };
 
-std::unique_ptr<AudioOutput> createOutput(AudioOpenStatus& status)
-{
-    auto output = std::make_unique<SdlAudioOutput>();
-    status = output->open();
-    if (status != AudioOpenStatus::Opened) return nullptr;
-    return output;
-}
-
 // The run-time SDL must be the major version we built against, at least its minor.
 bool libraryUsable()
 {
@@ -102,10 +94,12 @@ bool libraryUsable()
 
 } // namespace
 
-void installSdlAudioBackend(Platform& platform)
+std::unique_ptr<AudioOutput> createSdlAudioOutput(AudioOpenStatus& status)
 {
-    platform.headless = false;
-    platform.createAudioOutput = createOutput;
-    auto previous = platform.musicLibrariesUsable;
-    platform.musicLibrariesUsable = [previous] { return (!previous || previous()) && libraryUsable(); };
+    auto output = std::make_unique<SdlAudioOutput>();
+    status = output->open();
+    if (status != AudioOpenStatus::Opened) return nullptr;
+    return output;
 }
+
+bool sdlLibraryUsable() { return libraryUsable(); }

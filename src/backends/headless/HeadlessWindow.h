@@ -54,7 +54,7 @@ public:
     MemoryDisplaySurface* surface = nullptr; // the last surface created (owned by the screen)
 };
 
-// Installs the headless back ends: a window factory making HeadlessWindows (the last one is
-// reachable through lastHeadlessWindow()), music without an audio device, and the given clock.
-void installHeadlessPlatform(Platform& p, std::shared_ptr<Clock> clock);
+// A new HeadlessWindow, active at once; the last one made is reachable through
+// lastHeadlessWindow().
+std::unique_ptr<PlatformWindow> createHeadlessWindow(const char* caption, int width, int height, bool fullScreen);
 HeadlessWindow* lastHeadlessWindow();

@@ -1,4 +1,4 @@
-#include "platform/sdl/SdlMouse.h"
+#include "backends/sdl/SdlParts.h"
 
 #include <SDL.h>
 
@@ -75,7 +75,4 @@ private:
 
 } // namespace
 
-void installSdlMouse(Platform& platform)
-{
-    platform.createMouse = []() -> std::unique_ptr<MouseDevice> { return std::make_unique<SdlMouseDevice>(); };
-}
+std::unique_ptr<MouseDevice> createSdlMouse() { return std::make_unique<SdlMouseDevice>(); }

@@ -18,5 +18,5 @@ public:
     int acquireCount = 0;
 };
 
-// Makes platform().createMouse hand out devices over `mouse` (which the caller keeps).
-void installHeadlessMouse(Platform& p, std::shared_ptr<HeadlessMouse> mouse);
+// A device over `mouse` (which the caller keeps and drives).
+std::unique_ptr<MouseDevice> createHeadlessMouse(std::shared_ptr<HeadlessMouse> mouse);

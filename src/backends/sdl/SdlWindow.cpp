@@ -1,4 +1,6 @@
-#include "platform/sdl/SdlWindow.h"
+#include "backends/sdl/SdlParts.h"
+
+#include "backends/sdl/SdlBackend.h"
 
 #include <SDL.h>
 
@@ -232,20 +234,18 @@ public:
 
 } // namespace
 
-void installSdlPlatform(Platform& p)
+std::unique_ptr<PlatformWindow> createSdlWindow(const char* caption, int width, int height, bool fullScreen)
 {
-    p.createWindow = [](const char* caption, int width, int height, bool fullScreen) -> std::unique_ptr<PlatformWindow> {
-        if (!startVideo()) return nullptr;
-        SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
-        // The screen switches it to full screen when it makes its surfaces; a full-screen window
-        // starts out covering the display already.
-        const Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
-        SDL_Rect place{100, 100, width, height};
-        if (fullScreen && SDL_GetDisplayBounds(0, &place) != 0) place = SDL_Rect{100, 100, width, height};
-        SDL_Window* w = SDL_CreateWindow(caption, place.x, place.y, place.w, place.h, flags);
-        if (!w) return reportError(kCaption, (std::string("cannot create the window: ") + SDL_GetError()).c_str(), nullptr);
-        return std::make_unique<SdlPlayerWindow>(w);
-    };
+    if (!startVideo()) return nullptr;
+    SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+    // The screen switches it to full screen when it makes its surfaces; a full-screen window
+    // starts out covering the display already.
+    const Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
+    SDL_Rect place{100, 100, width, height};
+    if (fullScreen && SDL_GetDisplayBounds(0, &place) != 0) place = SDL_Rect{100, 100, width, height};
+    SDL_Window* w = SDL_CreateWindow(caption, place.x, place.y, place.w, place.h, flags);
+    if (!w) return reportError(kCaption, (std::string("cannot create the window: ") + SDL_GetError()).c_str(), nullptr);
+    return std::make_unique<SdlPlayerWindow>(w);
 }
 
 std::shared_ptr<MessageBoxSink> makeSdlMessageBoxSink() { return std::make_shared<SdlMessageBoxSink>(); }

@@ -1,4 +1,4 @@
-#include "platform/openmpt/OpenMptBackend.h"
+#include "backends/openmpt/OpenMptBackend.h"
 
 #include <libopenmpt/libopenmpt.h>
 #include <libopenmpt/libopenmpt_version.h>

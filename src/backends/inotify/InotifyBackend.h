@@ -4,4 +4,4 @@
 struct Platform;
 
 // Installs the inotify file watcher (the authoring mode's reload on save).
-void installInotifyWatcher(Platform& platform);
+void installInotifyBackend(Platform& platform);

@@ -1,9 +1,9 @@
 // Captures written through FFmpeg's libraries: the frames scaled to the picture size (our own
 // nearest-neighbour mapping, or libswscale's Lanczos filter) and converted by libswscale, the
 // sound by libswresample, encoded, interleaved and muxed into MP4, Matroska, WebM or WAV.
-#include "platform/ffmpeg/FfmpegMediaWriter.h"
+#include "backends/ffmpeg/FfmpegParts.h"
 
-#include "platform/ffmpeg/FfmpegEncode.h"
+#include "backends/ffmpeg/FfmpegEncode.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -1,6 +1,6 @@
-#include "platform/ffmpeg/FfmpegVideoWriter.h"
+#include "backends/ffmpeg/FfmpegVideoWriter.h"
 
-#include "platform/ffmpeg/FfmpegEncode.h"
+#include "backends/ffmpeg/FfmpegEncode.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -1,4 +1,4 @@
-#include "platform/linux/InotifyWatcher.h"
+#include "backends/inotify/InotifyBackend.h"
 
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -74,4 +74,4 @@ std::unique_ptr<FileWatcher> createInotifyWatcher()
 
 } // namespace
 
-void installInotifyWatcher(Platform& platform) { platform.createFileWatcher = createInotifyWatcher; }
+void installInotifyBackend(Platform& platform) { platform.createFileWatcher = createInotifyWatcher; }

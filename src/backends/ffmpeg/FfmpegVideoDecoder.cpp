@@ -1,6 +1,6 @@
 // The video streams of AVI files through FFmpeg: the first video stream, decoded frame by frame
 // in file order and converted to bottom-up 24-bit rows.
-#include "platform/ffmpeg/FfmpegBackend.h"
+#include "backends/ffmpeg/FfmpegParts.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -164,18 +164,11 @@ private:
     int64_t m_frameIndex = -1;  // of the frame nextFrame gave last
 };
 
-std::unique_ptr<VideoDecoder> openVideo(const std::string& path)
+} // namespace
+
+std::unique_ptr<VideoDecoder> openFfmpegVideo(const std::string& path)
 {
     auto decoder = std::make_unique<FfmpegVideoDecoder>();
     if (!decoder->open(path)) return nullptr;
     return decoder;
-}
-
-} // namespace
-
-void installFfmpegVideoBackend(Platform& platform)
-{
-    // Failures come back as our own reports; FFmpeg's log would only repeat them.
-    av_log_set_level(AV_LOG_QUIET);
-    platform.openVideo = openVideo;
 }

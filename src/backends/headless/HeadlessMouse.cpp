@@ -1,4 +1,4 @@
-#include "platform/headless/HeadlessMouse.h"
+#include "backends/headless/HeadlessMouse.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ private:
 
 } // namespace
 
-void installHeadlessMouse(Platform& p, std::shared_ptr<HeadlessMouse> mouse)
+std::unique_ptr<MouseDevice> createHeadlessMouse(std::shared_ptr<HeadlessMouse> mouse)
 {
-    p.createMouse = [mouse]() -> std::unique_ptr<MouseDevice> { return std::make_unique<HeadlessMouseDevice>(mouse); };
+    return std::make_unique<HeadlessMouseDevice>(std::move(mouse));
 }
