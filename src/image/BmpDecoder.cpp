@@ -110,8 +110,9 @@ bool readLayout(const DecodeContext& ctx, BmpLayout& b)
     const unsigned bits = b.bits;
     const uint32_t c = b.compression;
     const bool knownBits = bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-    if (bits == 64 || (os2 && (c == 3 || c == 4))) return ctx.warning(kCannotDecode, false);
-    if ((c == kJpeg || c == kPng) && !os2) {
+    // OS/2's compressions 3 and 4 are Huffman and RLE24, not bit fields and JPEG.
+    if (bits == 64 || (os2 && c >= 3)) return ctx.warning(kCannotDecode, false);
+    if (c == kJpeg || c == kPng) {
         // A whole JPEG or PNG file where the pixels would be, with the picture's size.
         b.compression = c;
         b.dataOffset = ctx.u32(10);
