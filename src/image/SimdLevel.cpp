@@ -13,8 +13,7 @@ SimdLevel startupLevel()
 {
     static const SimdLevel level = [] {
         const char* note = "";
-        const SimdLevel chosen = chooseSimdLevel(std::getenv("TL_SIMD"), std::getenv("TL_FORCE_SCALAR"),
-                                                 widestSupportedSimdLevel(), &note);
+        const SimdLevel chosen = chooseSimdLevel(std::getenv("TL_SIMD"), widestSupportedSimdLevel(), &note);
         if (*note) std::fprintf(stderr, "tessaline: %s\n", note);
         return chosen;
     }();
@@ -56,10 +55,9 @@ SimdLevel widestSupportedSimdLevel()
     return SimdLevel::Scalar;
 }
 
-SimdLevel chooseSimdLevel(const char* tlSimd, const char* forceScalar, SimdLevel widest, const char** note)
+SimdLevel chooseSimdLevel(const char* tlSimd, SimdLevel widest, const char** note)
 {
     *note = "";
-    if (forceScalar && std::strcmp(forceScalar, "1") == 0) return SimdLevel::Scalar;
     if (!tlSimd || !*tlSimd) return widest;
     for (int i = 0; i < kSimdLevelCount; ++i) {
         if (std::strcmp(tlSimd, kLevelNames[i]) != 0) continue;

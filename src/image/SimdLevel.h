@@ -25,11 +25,11 @@ bool simdLevelSupported(SimdLevel level);
 // The widest level this CPU runs.
 SimdLevel widestSupportedSimdLevel();
 
-// The start-up choice from the environment's TL_SIMD and TL_FORCE_SCALAR values (null when
-// unset): TL_FORCE_SCALAR=1 gives Scalar; TL_SIMD=scalar|sse2|avx2 names a level, capped at
-// `widest`; otherwise `widest`. `note` receives a one-line explanation when a value is unknown or
-// names a level the CPU lacks (empty otherwise).
-SimdLevel chooseSimdLevel(const char* tlSimd, const char* forceScalar, SimdLevel widest, const char** note);
+// The start-up choice from the environment's TL_SIMD value (null when unset):
+// TL_SIMD=scalar|sse2|avx2 names a level, capped at `widest`; otherwise `widest`. `note` receives
+// a one-line explanation when the value is unknown or names a level the CPU lacks (empty
+// otherwise).
+SimdLevel chooseSimdLevel(const char* tlSimd, SimdLevel widest, const char** note);
 
 // The level in force: the start-up choice (read once, at the first call; an unknown TL_SIMD value
 // or a level beyond the CPU is said once on stderr) unless forceSimdLevel set another.

@@ -161,6 +161,8 @@ void composeFrame()
     s.workImage.clearTopRow();
     s.workImage.clearBottomRow();
     s.workImage.clearLeftColumn();
+    // The 512 x 256 work image, centred on the 640 x 480 screen and scaled by 1.24 across (635
+    // columns) and 1.3 down (333 rows): the demo's own aspect, not the screen's, with bars.
     s.workImage.blitScaled(&s.screenImage, 320.0f, 240.0f, 1.24f, 1.3f, kBlendNormal, nullptr, 1.0f, true);
 
     if (s.scriptEngine && s.scriptEngine->getTime() > kDemoEndMs) postClose();

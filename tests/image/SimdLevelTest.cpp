@@ -1,5 +1,4 @@
-// The start-up choice of the SIMD level from TL_SIMD and TL_FORCE_SCALAR, and forcing a level the
-// CPU lacks.
+// The start-up choice of the SIMD level from TL_SIMD, and forcing a level the CPU lacks.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,23 +8,19 @@
 TEST(SimdLevelChoice, EnvironmentNamesALevelCappedAtTheCpu)
 {
     const char* note = nullptr;
-    EXPECT_EQ(chooseSimdLevel(nullptr, nullptr, SimdLevel::Avx2, &note), SimdLevel::Avx2);
+    EXPECT_EQ(chooseSimdLevel(nullptr, SimdLevel::Avx2, &note), SimdLevel::Avx2);
     EXPECT_STREQ(note, "");
-    EXPECT_EQ(chooseSimdLevel("", nullptr, SimdLevel::Sse2, &note), SimdLevel::Sse2);
-    EXPECT_EQ(chooseSimdLevel("scalar", nullptr, SimdLevel::Avx2, &note), SimdLevel::Scalar);
-    EXPECT_EQ(chooseSimdLevel("sse2", nullptr, SimdLevel::Avx2, &note), SimdLevel::Sse2);
-    EXPECT_EQ(chooseSimdLevel("avx2", nullptr, SimdLevel::Avx2, &note), SimdLevel::Avx2);
+    EXPECT_EQ(chooseSimdLevel("", SimdLevel::Sse2, &note), SimdLevel::Sse2);
+    EXPECT_EQ(chooseSimdLevel("scalar", SimdLevel::Avx2, &note), SimdLevel::Scalar);
+    EXPECT_EQ(chooseSimdLevel("sse2", SimdLevel::Avx2, &note), SimdLevel::Sse2);
+    EXPECT_EQ(chooseSimdLevel("avx2", SimdLevel::Avx2, &note), SimdLevel::Avx2);
     EXPECT_STREQ(note, "");
 
     // A level beyond the CPU, or an unknown word, falls back to the widest level with a note.
-    EXPECT_EQ(chooseSimdLevel("avx2", nullptr, SimdLevel::Sse2, &note), SimdLevel::Sse2);
+    EXPECT_EQ(chooseSimdLevel("avx2", SimdLevel::Sse2, &note), SimdLevel::Sse2);
     EXPECT_NE(std::string(note), "");
-    EXPECT_EQ(chooseSimdLevel("AVX512", nullptr, SimdLevel::Avx2, &note), SimdLevel::Avx2);
+    EXPECT_EQ(chooseSimdLevel("AVX512", SimdLevel::Avx2, &note), SimdLevel::Avx2);
     EXPECT_NE(std::string(note), "");
-
-    // TL_FORCE_SCALAR=1 keeps working and wins over TL_SIMD; other values of it are ignored.
-    EXPECT_EQ(chooseSimdLevel("avx2", "1", SimdLevel::Avx2, &note), SimdLevel::Scalar);
-    EXPECT_EQ(chooseSimdLevel(nullptr, "0", SimdLevel::Avx2, &note), SimdLevel::Avx2);
 }
 
 TEST(SimdLevelChoice, ForcingNeverGoesBeyondTheCpu)
