@@ -1,0 +1,41 @@
+// What the scene text's parser and printer share: the key layouts of track records, the
+// little-endian encoders, and the tokens.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "s3d/L3xFormat.h"
+
+namespace l3x_text {
+
+extern const char* const kTrackKindNames[5];
+extern const char* const kTangentNames[6];
+
+// Per value type and kind, the file layout of one key: t time (i32), f float, y bezier tangent
+// type (i16); null when the type has no such kind.
+const char* keyLayout(L3xTrackKind type, int kind);
+// Bytes of one key of that layout.
+int layoutBytes(const char* layout);
+
+void put8(std::vector<uint8_t>& b, uint32_t v);
+void put16(std::vector<uint8_t>& b, uint32_t v);
+void put32(std::vector<uint8_t>& b, uint32_t v);
+void putF(std::vector<uint8_t>& b, float f);
+
+struct Token {
+    std::string text;
+    bool quoted = false;
+    int line = 0;
+    bool is(const char* s) const { return !quoted && text == s; }
+    // A value (a number or a bare word): neither quoted nor a bracket.
+    bool isValue() const { return !quoted && text != "{" && text != "}" && text != "[" && text != "]"; }
+};
+
+// Splits the text into tokens; false with "line: message" in `error`.
+bool tokenize(const std::string& in, std::vector<Token>& out, std::string& error);
+bool toInteger(const std::string& s, long long lo, long long hi, long long& out);
+bool toFloat(const std::string& s, float& out);
+
+} // namespace l3x_text
