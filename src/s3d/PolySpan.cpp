@@ -1,6 +1,9 @@
 // Choosing the pixel operation of a material and the span routine of a key.
 #include "s3d/PolySpan.h"
 
+#include <cstddef>
+#include <iterator>
+
 #include "image/BlendKernels.h"
 #include "image/SimdLevel.h"
 #include "s3d/PolySpanTable.h"
@@ -31,30 +34,42 @@ uint32_t modulationFactor(PixelOp op, uint32_t alpha)
     }
 }
 
+namespace {
+
+// The span loops of each source, one row per source in Source's order: the finder of its scalar
+// twins and SSE2 loops (by `simd`) and the finder of its AVX2 loops, null where a key has none
+// (the SSE2 loop stands in). A new source's row goes here.
+struct SourceLoops {
+    Source source;
+    PolySpanFn (*find)(const SpanKey& key, bool simd);
+    PolySpanFn (*findAvx2)(const SpanKey& key);
+};
+constexpr SourceLoops kSourceLoops[] = {
+    {Source::Flat, findPaletteSpan, findPaletteSpanAvx2},
+    {Source::Palette, findPaletteSpan, findPaletteSpanAvx2},
+    {Source::PaletteWeight, findPaletteSpan, findPaletteSpanAvx2},
+    {Source::Texture, findTextureSpan, findTextureSpanAvx2},
+    {Source::Perspective, findTextureSpan, findTextureSpanAvx2},
+    {Source::LitTexture, findLitTextureSpan, findLitTextureSpanAvx2},
+};
+
+constexpr bool inSourceOrder()
+{
+    for (size_t i = 0; i < std::size(kSourceLoops); ++i)
+        if (size_t(kSourceLoops[i].source) != i) return false;
+    return true;
+}
+static_assert(inSourceOrder(), "kSourceLoops holds one row per source, in Source's order");
+
+} // namespace
+
 PolySpanFn selectPolySpan(const SpanKey& key, SimdLevel level)
 {
-    if (level == SimdLevel::Avx2 && simdLevelSupported(SimdLevel::Avx2)) {
-        PolySpanFn fn = nullptr;
-        switch (key.source) {
-        case Source::Flat:
-        case Source::Palette:
-        case Source::PaletteWeight: fn = findPaletteSpanAvx2(key); break;
-        case Source::Texture:
-        case Source::Perspective: fn = findTextureSpanAvx2(key); break;
-        case Source::LitTexture: fn = findLitTextureSpanAvx2(key); break;
-        }
-        if (fn) return fn;
-    }
-    const bool simd = level != SimdLevel::Scalar;
-    switch (key.source) {
-    case Source::Flat:
-    case Source::Palette:
-    case Source::PaletteWeight: return findPaletteSpan(key, simd);
-    case Source::Texture:
-    case Source::Perspective: return findTextureSpan(key, simd);
-    case Source::LitTexture: return findLitTextureSpan(key, simd);
-    }
-    return nullptr;
+    if (size_t(key.source) >= std::size(kSourceLoops)) return nullptr;
+    const SourceLoops& loops = kSourceLoops[size_t(key.source)];
+    if (level == SimdLevel::Avx2 && simdLevelSupported(SimdLevel::Avx2))
+        if (const PolySpanFn fn = loops.findAvx2(key)) return fn;
+    return loops.find(key, level != SimdLevel::Scalar);
 }
 
 // The one place the filler asks the process-wide SIMD switch.
