@@ -4,7 +4,9 @@
 
 #include <emmintrin.h>
 
+#include <array>
 #include <cmath>
+#include <utility>
 
 #include "image/Depth.h"
 
@@ -61,23 +63,41 @@ constexpr Lane kWeight{&RasterValues::weight, &SpanRun::weight};
 constexpr Lane kU{&RasterValues::u, &SpanRun::u};
 constexpr Lane kV{&RasterValues::v, &SpanRun::v};
 
-// The values of a kind (PolyFiller::Values) as the engine walks them: the fixed-point lanes in
-// order, and whether w, u w, v w go as floats.
-template <bool kPerspective, Lane... L>
+// The values of a kind (FillValue flags) as the engine walks them: the fixed-point lanes in order
+// (light, weight, u, v), and whether w, u w, v w go as floats.
+template <int kValues>
 struct Lanes {
-    static constexpr int kCount = sizeof...(L);
-    static constexpr Lane kLane[kCount > 0 ? kCount : 1] = {L...};
-    static constexpr bool kPersp = kPerspective;
-    static constexpr bool kTextured = kPerspective || ((L.vertex == &RasterValues::u) || ...);
+    static constexpr int kCount =
+        bool(kValues & kFillLight) + bool(kValues & kFillWeight) + 2 * bool(kValues & kFillTexel);
+    static constexpr std::array<Lane, (kCount > 0 ? kCount : 1)> kLane = [] {
+        std::array<Lane, (kCount > 0 ? kCount : 1)> lanes{};
+        int n = 0;
+        if (kValues & kFillLight) lanes[n++] = kLight;
+        if (kValues & kFillWeight) lanes[n++] = kWeight;
+        if (kValues & kFillTexel) lanes[n++] = kU, lanes[n++] = kV;
+        return lanes;
+    }();
+    static constexpr bool kPersp = (kValues & kFillPerspective) != 0;
+    static constexpr bool kTextured = readsTexture(kValues);
 };
-using LanesNone = Lanes<false>;
-using LanesLight = Lanes<false, kLight>;
-using LanesLightWeight = Lanes<false, kLight, kWeight>;
-using LanesTexture = Lanes<false, kU, kV>;
-using LanesLitTexture = Lanes<false, kLight, kU, kV>;
-using LanesPerspective = Lanes<true>;
 
 } // namespace
+
+template <size_t... I>
+PolyFiller::FillFn PolyFiller::fillFor(int values, std::index_sequence<I...>)
+{
+    // One instantiation per row; a filler takes the first row's with its values (none for values
+    // no row has: it draws nothing).
+    constexpr FillFn kFills[] = {&PolyFiller::fill<kFillerKinds[I].values>...};
+    for (size_t i = 0; i < sizeof...(I); ++i)
+        if (kFillerKinds[i].values == values) return kFills[i];
+    return nullptr;
+}
+
+PolyFiller::PolyFiller(const FillerKind& kind)
+    : m_kind(kind), m_fill(fillFor(kind.values, std::make_index_sequence<kFillerKindCount>{}))
+{
+}
 
 void PolyFiller::drawPolygon(const RasterVertex* vertices, int n, int paletteIndex)
 {
@@ -123,7 +143,7 @@ template <class E, class V>
 bool PolyFiller::beginPolygon(const RasterVertex* vertices, int n)
 {
     m_walk.n = 0;
-    if (!vertices || n < 3 || n > kMaxPolygonVertices || !m_materialValid || !m_pDestination) return false;
+    if (!vertices || n < 3 || n > kMaxPolygonVertices || !m_materialValid || !m_pDestination || !m_fill) return false;
     // 1. Positions to fixed point, rounded to nearest; top (smallest y, first in order) and bottom
     // (largest y, first in order).
     int top = 0, bottom = 0;
@@ -172,21 +192,16 @@ void PolyFiller::finishPolygon(const RasterVertex* vertices, int paletteIndex)
     if (m_walk.n == 0 || !vertices) return;
     const int64_t index = paletteIndex < 0 ? 0 : paletteIndex > 255 ? 255 : paletteIndex;
     m_ctx.flat = m_ctx.palette[index];
-    switch (m_values) {
-    case Values::None: fill<LanesNone>(vertices, index); break;
-    case Values::Light: fill<LanesLight>(vertices, index); break;
-    case Values::LightWeight: fill<LanesLightWeight>(vertices, index); break;
-    case Values::Texture: fill<LanesTexture>(vertices, index); break;
-    case Values::LitTexture: fill<LanesLitTexture>(vertices, index); break;
-    case Values::FlatLitTexture: fill<LanesLitTexture, true>(vertices, index); break;
-    case Values::Perspective: fill<LanesPerspective>(vertices, index); break;
-    }
+    (this->*m_fill)(vertices, index);
     m_walk.n = 0;
 }
 
-template <class L, bool kPaletteLight>
+template <int kValues>
 void PolyFiller::fill(const RasterVertex* vertices, int64_t paletteIndex)
 {
+    // The flat index alone is the flat colour (set per polygon); with the light it is the light.
+    using L = Lanes<kValues & ~kFillFlatIndex>;
+    constexpr bool kPaletteLight = (kValues & kFillFlatIndex) && (kValues & kFillLight);
     // 3. The values of every vertex to fixed point, rounded to nearest; texture coordinates first
     // moved by whole texture sizes towards 0.
     const int n = m_walk.n;

@@ -1,7 +1,8 @@
 // The polygon filler: convex screen polygons of up to nine vertices into a 32-bit image, with or
 // without a 1/z depth buffer, one kind per set of interpolated values. All kinds share one
 // scanline engine (16.16 edge walking with pre-stepping, constant gradients for triangles) and
-// differ in the values they carry and the span routines setMaterial picks for them.
+// differ in the values they carry and the span routines setMaterial picks for them, as their row
+// of kFillerKinds (PolyFillerKinds.h) says.
 //
 // Fill convention: scanlines ceil(y_top) .. ceil(y_bottom) - 1, pixels ceil(x_left) ..
 // ceil(x_right) - 1, so an edge shared by two polygons is drawn once. Vertices must run
@@ -9,8 +10,11 @@
 // draws nothing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 
+#include "s3d/PolyFillerKinds.h"
 #include "s3d/PolySpan.h"
 #include "s3d/RasterTypes.h"
 
@@ -18,6 +22,8 @@ class PolyFiller {
 public:
     static constexpr const char* kCaption = "PolyFiller warning:";
 
+    // A filler of one kind, as its row of kFillerKinds describes it.
+    explicit PolyFiller(const FillerKind& kind);
     PolyFiller(const PolyFiller&) = delete;
     PolyFiller& operator=(const PolyFiller&) = delete;
     virtual ~PolyFiller() = default;
@@ -29,9 +35,9 @@ public:
     // reported and not taken; one without cells is reported and leaves the filler without one.
     void setZBuffer(const RasterDepth* zBuffer);
     // The sub-material to draw with: its palette, opacity and pixel operation, and the two span
-    // routines (without and with depth) this kind draws it with. The same material again changes
-    // nothing; null (or a material this kind cannot draw) makes the filler draw nothing.
-    virtual void setMaterial(const RasterMaterial* material) = 0;
+    // routines (without and with depth) the kind's set-up picks for it. The same material again
+    // changes nothing; null (or a material this kind cannot draw) makes the filler draw nothing.
+    void setMaterial(const RasterMaterial* material);
     // Draws a convex polygon of n vertices (n >= 10 draws nothing). paletteIndex is the flat
     // kinds' one index per polygon (held to 0..255).
     void drawPolygon(const RasterVertex* vertices, int n, int paletteIndex = 0);
@@ -45,25 +51,14 @@ public:
     void finishPolygon(const RasterVertex* vertices, int paletteIndex = 0);
 
     // Whether drawPolygon reads its paletteIndex (the flat kinds); the others ignore it.
-    bool usesFlatIndex() const { return m_values == Values::None || m_values == Values::FlatLitTexture; }
+    bool usesFlatIndex() const { return (m_kind.values & kFillFlatIndex) != 0; }
+    const FillerKind& kind() const { return m_kind; }
     bool hasMaterial() const { return m_materialValid; }
     int getWidth() const { return m_width; }
     int getHeight() const { return m_height; }
     const uint32_t* getZBuffer() const { return m_pZBuffer; }
 
-protected:
-    // The vertex values a kind interpolates across its polygons, in the engine's order.
-    enum class Values : uint8_t {
-        None,            // one palette colour per polygon
-        Light,           // light
-        LightWeight,     // light, weight
-        Texture,         // u, v
-        LitTexture,      // light, u, v
-        FlatLitTexture,  // the polygon's palette index as a constant light, then u, v
-        Perspective,     // w, u w, v w as floats
-    };
-    explicit PolyFiller(Values values) : m_values(values) {}
-
+private:
     // Common part of setMaterial: false when nothing more is to be done (the same material, or
     // none). Otherwise the material is current, its palette and alpha taken, and the pixel
     // operation of its blend mode, opacity kind and opacity is in m_op.
@@ -80,22 +75,25 @@ protected:
     bool m_materialValid = false;
     polyspan::PixelOp m_op = polyspan::PixelOp::Replace;
 
-private:
     static constexpr int kMaxLanes = 3;  // values interpolated at most, fixed or float
+    static_assert(kMaxFillLanes <= kMaxLanes);
 
-    // Vertices to the engine's fixed point, then the scanlines; L lists the values walked (the
-    // kind's Values as lanes, PolyFiller.cpp), the first of them the polygon's palette index
-    // when kPaletteLight.
-    template <class L, bool kPaletteLight = false>
+    // Vertices to the engine's fixed point, then the scanlines, for a kind's values (FillValue
+    // flags); one instantiation per row's values, picked when the filler is made.
+    template <int kValues>
     void fill(const RasterVertex* vertices, int64_t paletteIndex);
     template <class L, bool kTriangle>
     void rasterize();
+    using FillFn = void (PolyFiller::*)(const RasterVertex* vertices, int64_t paletteIndex);
+    template <size_t... I>
+    static FillFn fillFor(int values, std::index_sequence<I...>);
 
     // Whole texture sizes to take from every u and v of a polygon, so that coordinates far from
     // zero keep their fraction in fixed point: the texel masks make the shift invisible.
     void textureShift(const RasterVertex* vertices, int n, double& shiftU, double& shiftV) const;
 
-    const Values m_values;
+    const FillerKind m_kind;
+    const FillFn m_fill;
     double m_inverseWidth = 0.0, m_inverseHeight = 0.0;  // of the texture (powers of two: exact)
     uint32_t* m_pDestination = nullptr;
     uint32_t* m_pZBuffer = nullptr;
@@ -138,64 +136,37 @@ private:
     Walk m_walk;
 };
 
+// A filler of a drawing kind named in the code (tests, benchmarks). The draw manager makes its
+// fillers from the rows themselves; a new kind needs a name here only where code names it.
+template <int K>
+class KindFiller : public PolyFiller {
+    static_assert(findFillerKind(K) != nullptr, "no row of kFillerKinds has this kind");
+
+public:
+    KindFiller() : PolyFiller(*findFillerKind(K)) {}
+};
+
 // One palette colour per polygon.
-class FlatFiller : public PolyFiller {
-public:
-    FlatFiller() : PolyFiller(Values::None) {}
-    void setMaterial(const RasterMaterial* material) override;
-};
-
+using FlatFiller = KindFiller<kDrawFlat>;
 // The palette by the interpolated light.
-class GouraudFiller : public PolyFiller {
-public:
-    GouraudFiller() : PolyFiller(Values::Light) {}
-    void setMaterial(const RasterMaterial* material) override;
-};
-
+using GouraudFiller = KindFiller<kDrawGouraud>;
 // The palette by light, weighed against the destination by the weight (0..255): the pixel
 // operation takes its weighted form with weight * k / 256 (k 256 for replace, add and
 // subtract, 128 for the average, the opacity for the opacity-weighted operations).
-class TwoValueFiller : public PolyFiller {
-public:
-    TwoValueFiller() : PolyFiller(Values::LightWeight) {}
-    void setMaterial(const RasterMaterial* material) override;
-};
-
+using TwoValueFiller = KindFiller<kDrawTwoValue>;
 // The texture at interpolated (u, v), nearest or bilinear. A texture with its own opacity weighs
 // each texel by its top byte, as TwoValueFiller weighs by the weight.
-class TwoValueTextureFiller : public PolyFiller {
-public:
-    TwoValueTextureFiller() : PolyFiller(Values::Texture) {}
-    void setMaterial(const RasterMaterial* material) override;
-};
-
+using TwoValueTextureFiller = KindFiller<kDrawTexture>;
 // Light and (u, v): the palette colour c and the texel t meet by the material's opacity
 // kind (1..3, or 101..103 for FlatTextureFiller): 2 stencil (c where t is nonzero); 3 in the
 // normal blend mode the texel weighs c against the destination per byte (nearest texel); else by
 // the texture mode: 0 max(0, t - c) (its palette is built inverted), 1 t * c >> 8, other
 // min(255, t + c), then the pixel operation.
-class ThreeValueFiller : public PolyFiller {
-public:
-    ThreeValueFiller() : PolyFiller(Values::LitTexture) {}
-    void setMaterial(const RasterMaterial* material) override;
-
-protected:
-    explicit ThreeValueFiller(Values values) : PolyFiller(values) {}
-};
-
+using ThreeValueFiller = KindFiller<kDrawLitTexture>;
 // (u, v) with one palette index per polygon, combined as ThreeValueFiller does.
-class FlatTextureFiller : public ThreeValueFiller {
-public:
-    FlatTextureFiller() : ThreeValueFiller(Values::FlatLitTexture) {}
-};
-
+using FlatTextureFiller = KindFiller<kDrawFlatTexture>;
 // Perspective-correct (u, v): u w, v w and w interpolated as floats, divided per pixel.
-class PerspectiveFiller : public PolyFiller {
-public:
-    PerspectiveFiller() : PolyFiller(Values::Perspective) {}
-    void setMaterial(const RasterMaterial* material) override;
-};
-
+using PerspectiveFiller = KindFiller<kDrawPerspective>;
 // The filler of the linked-image drawing: no drawing of its own, it fills as GouraudFiller does
 // (the light index); the linked image is not drawn.
-class LinkedImageFiller : public GouraudFiller {};
+using LinkedImageFiller = KindFiller<kDrawLinkedImage>;

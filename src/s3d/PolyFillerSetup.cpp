@@ -1,5 +1,5 @@
 // The set-up of the polygon filler: destination, depth buffer, and the material each kind draws
-// with (its span routines).
+// with (its span routines, by the kind's set-up in kFillerKinds).
 #include "s3d/PolyFiller.h"
 
 #include "foundation/Report.h"
@@ -8,7 +8,6 @@
 using polyspan::Combine;
 using polyspan::DepthMode;
 using polyspan::PixelOp;
-using polyspan::Source;
 using polyspan::SpanKey;
 
 namespace {
@@ -95,60 +94,35 @@ void PolyFiller::chooseSpans(SpanKey key, PixelOp depthOp)
     if (!m_spanNoDepth.isValid() || !m_spanDepth.isValid()) m_materialValid = false;
 }
 
-void FlatFiller::setMaterial(const RasterMaterial* material)
+void PolyFiller::setMaterial(const RasterMaterial* material)
 {
     if (!takeMaterial(material)) return;
-    chooseSpans({.source = Source::Flat, .op = m_op}, m_op);
-}
-
-void GouraudFiller::setMaterial(const RasterMaterial* material)
-{
-    if (!takeMaterial(material)) return;
-    chooseSpans({.source = Source::Palette, .op = m_op}, m_op);
-}
-
-void TwoValueFiller::setMaterial(const RasterMaterial* material)
-{
-    if (!takeMaterial(material)) return;
-    chooseSpans({.source = Source::PaletteWeight, .op = m_op}, m_op);
-}
-
-void TwoValueTextureFiller::setMaterial(const RasterMaterial* material)
-{
-    if (!takeMaterial(material) || !takeTexture(m_material.texture)) return;
-    chooseSpans({.source = Source::Texture,
-                 .bilinear = bilinearTexture(),
-                 .texelAlpha = m_material.texture.hasAlpha,
-                 .op = m_op},
-                m_op);
-}
-
-void PerspectiveFiller::setMaterial(const RasterMaterial* material)
-{
-    if (!takeMaterial(material) || !takeTexture(m_material.texture)) return;
-    chooseSpans({.source = Source::Perspective,
-                 .bilinear = bilinearTexture(),
-                 .texelAlpha = m_material.texture.hasAlpha,
-                 .op = m_op},
-                m_op);
-}
-
-void ThreeValueFiller::setMaterial(const RasterMaterial* material)
-{
-    if (!takeMaterial(material) || !takeTexture(m_material.texture)) return;
-    SpanKey key{.source = Source::LitTexture, .bilinear = bilinearTexture(), .op = m_op};
-    const int rule = m_material.opacityKind % 100;
-    if (rule == 2) {
-        key.combine = Combine::Stencil;
-    } else if (rule == 3 && m_material.blendMode == 0) {
-        key.combine = Combine::TexelWeight;
-        key.op = PixelOp::TexelWeighted;
-        key.bilinear = false;  // the texel rule reads the nearest texel
-    } else {
-        key.combine = m_material.textureMode == 0   ? Combine::Sub
-                      : m_material.textureMode == 1 ? Combine::Mul
-                                                    : Combine::Add;
+    SpanKey key{.source = m_kind.source, .op = m_op};
+    switch (m_kind.setUp) {
+    case FillSetUp::Plain: break;
+    case FillSetUp::Texture:
+        if (!takeTexture(m_material.texture)) return;
+        key.bilinear = bilinearTexture();
         key.texelAlpha = m_material.texture.hasAlpha;
+        break;
+    case FillSetUp::LitTexture: {
+        if (!takeTexture(m_material.texture)) return;
+        key.bilinear = bilinearTexture();
+        const int rule = m_material.opacityKind % 100;
+        if (rule == 2) {
+            key.combine = Combine::Stencil;
+        } else if (rule == 3 && m_material.blendMode == 0) {
+            key.combine = Combine::TexelWeight;
+            key.op = PixelOp::TexelWeighted;
+            key.bilinear = false;  // the texel rule reads the nearest texel
+        } else {
+            key.combine = m_material.textureMode == 0   ? Combine::Sub
+                          : m_material.textureMode == 1 ? Combine::Mul
+                                                        : Combine::Add;
+            key.texelAlpha = m_material.texture.hasAlpha;
+        }
+        break;
+    }
     }
     chooseSpans(key, m_op);
 }

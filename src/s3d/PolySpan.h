@@ -29,7 +29,7 @@ PixelOp choosePixelOp(int blendMode, int opacityKind, float opacity);
 // Depth handling of a span: none, test only, or test and write (only replacing spans write).
 enum class DepthMode : uint8_t { Off, Test, TestWrite };
 
-// Where the colour of each pixel comes from.
+// Where the colour of each pixel comes from (what a new source needs: PolyFillerKinds.h).
 enum class Source : uint8_t {
     Flat,           // one colour for the polygon
     Palette,        // palette[light]

@@ -26,18 +26,6 @@ struct S3DProjectedVertex {
 // at or behind the eye gets w = 0.
 S3DProjectedVertex projectVertex(const S3DCamera& camera, const Point3D& p);
 
-// Drawing kinds of a sub-material's polygons, with the vertex values each one's filler reads.
-enum S3DDrawKind : int {
-    kDrawGouraud = 1,        // light
-    kDrawTwoValue = 2,       // light, weight (the second per-vertex value x 255)
-    kDrawLitTexture = 3,     // light, u, v
-    kDrawLinkedImage = 4,    // light
-    kDrawTexture = 10,       // u, v
-    kDrawPerspective = 11,   // u, v (perspective-correct)
-    kDrawFlat = 20,          // one index per polygon
-    kDrawFlatTexture = 21,   // u, v and one index per polygon
-};
-
 // The drawing kind of a sub-material: by its object's two links (S3DTriObject: the weight link
 // gives kind 2, else the image link kind 4), then its opacity kind.
 int drawKindFor(bool weightLink, bool imageLink, int opacityKind);
