@@ -29,25 +29,24 @@ S3DProjectedVertex projectVertex(const S3DCamera& camera, const Point3D& p)
 
 int drawKindFor(bool weightLink, bool imageLink, int opacityKind)
 {
-    if (weightLink) return kDrawTwoValue;
-    if (imageLink) return kDrawLinkedImage;
-    switch (opacityKind) {
-    case 1:
-    case 2:
-    case 3: return kDrawLitTexture;
-    case 100: return kDrawFlat;
-    case 101:
-    case 102:
-    case 103: return kDrawFlatTexture;
-    case 200: return kDrawTexture;
-    case 201: return kDrawPerspective;
-    default: return kDrawGouraud;
-    }
+    const auto chosen = [opacityKind](FillChoice by) {
+        for (const FillerKind& k : kFillerKinds)
+            if (k.chosenBy.by == by &&
+                (by != FillChoice::OpacityKinds || (opacityKind >= k.chosenBy.from && opacityKind <= k.chosenBy.to)))
+                return k.kind;
+        return 0;
+    };
+    int kind = 0;
+    if (weightLink) kind = chosen(FillChoice::WeightLink);
+    if (!kind && imageLink) kind = chosen(FillChoice::ImageLink);
+    if (!kind) kind = chosen(FillChoice::OpacityKinds);
+    return kind ? kind : chosen(FillChoice::Otherwise);
 }
 
 bool kindUsesTexture(int kind)
 {
-    return kind == kDrawLitTexture || kind == kDrawTexture || kind == kDrawPerspective || kind == kDrawFlatTexture;
+    const FillerKind* k = findFillerKind(kind);
+    return k && readsTexture(k->values);
 }
 
 void sortByKeyDecreasing(S3DSortEntry* e, int n)
@@ -126,13 +125,12 @@ void S3DDrawManager::setup(const S3DCamera* camera, ViewPort* viewPort)
     m_pScreen = screen;
     m_image = {screen->getPixels(), screen->getWidth(), screen->getHeight()};
     m_clipper.setup(*camera);
-    PolyFiller* const fillers[] = {&m_flat,       &m_gouraud,     &m_twoValue,   &m_texture,
-                                   &m_threeValue, &m_perspective, &m_flatTexture, &m_linkedImage};
-    for (PolyFiller* f : fillers) {
-        f->setDestination(&m_image);
-        if (cells) f->setZBuffer(&m_depth);
+    for (PolyFiller& f : m_fillers) {
+        f.setDestination(&m_image);
+        if (cells) f.setZBuffer(&m_depth);
     }
-    m_flat.setMaterial(nullptr);
+    // The flat filler is also given no material.
+    m_fillers[size_t(fillerKindRow(kDrawFlat))].setMaterial(nullptr);
     // A depth buffer of another size than the image is not used (the fillers refused it too).
     if (m_depth.width != m_image.width || m_depth.height != m_image.height) m_depth.cells = nullptr;
 }
@@ -141,20 +139,11 @@ float S3DDrawManager::getNear() const { return m_pCamera ? m_pCamera->getNear() 
 
 PolyFiller* S3DDrawManager::filler(int kind, const RasterMaterial& material)
 {
-    PolyFiller* f = nullptr;
-    switch (kind) {
-    case kDrawGouraud: f = &m_gouraud; break;
-    case kDrawTwoValue: f = &m_twoValue; break;
-    case kDrawLitTexture: f = &m_threeValue; break;
-    case kDrawLinkedImage: f = &m_linkedImage; break;
-    case kDrawTexture: f = &m_texture; break;
-    case kDrawPerspective: f = &m_perspective; break;
-    case kDrawFlat: f = &m_flat; break;
-    case kDrawFlatTexture: f = &m_flatTexture; break;
-    default: return nullptr;
-    }
-    f->setMaterial(&material);
-    return f->hasMaterial() ? f : nullptr;
+    const int row = fillerKindRow(kind);
+    if (row < 0) return nullptr;
+    PolyFiller& f = m_fillers[size_t(row)];
+    f.setMaterial(&material);
+    return f.hasMaterial() ? &f : nullptr;
 }
 
 void S3DDrawManager::drawLine(const S3DProjectedVertex& a, const S3DProjectedVertex& b, uint32_t colour, int mode)

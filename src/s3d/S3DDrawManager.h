@@ -1,9 +1,13 @@
-// Turns prepared tri objects into pixels: one polygon filler per drawing kind bound to the
-// current camera, the view port's image and its depth buffer; the clipper; lines and points;
-// and the depth-ordered lists (triangles, points, lines) sorted nearest first and drawn last.
+// Turns prepared tri objects into pixels: one polygon filler per drawing kind (a row of
+// kFillerKinds) bound to the current camera, the view port's image and its depth buffer; the
+// clipper; lines and points; and the depth-ordered lists (triangles, points, lines) sorted
+// nearest first and drawn last.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "s3d/PolyFiller.h"
@@ -26,8 +30,8 @@ struct S3DProjectedVertex {
 // at or behind the eye gets w = 0.
 S3DProjectedVertex projectVertex(const S3DCamera& camera, const Point3D& p);
 
-// The drawing kind of a sub-material: by its object's two links (S3DTriObject: the weight link
-// gives kind 2, else the image link kind 4), then its opacity kind.
+// The drawing kind of a sub-material, by the choices of kFillerKinds (PolyFillerKinds.h): its
+// object's two links (S3DTriObject: the weight link, else the image link), then its opacity kind.
 int drawKindFor(bool weightLink, bool imageLink, int opacityKind);
 // Whether a drawing kind reads texture coordinates.
 bool kindUsesTexture(int kind);
@@ -117,12 +121,11 @@ private:
     RasterDepth m_depth;
     S3DClipper m_clipper;
 
-    FlatFiller m_flat;
-    GouraudFiller m_gouraud;
-    TwoValueFiller m_twoValue;
-    TwoValueTextureFiller m_texture;
-    ThreeValueFiller m_threeValue;
-    PerspectiveFiller m_perspective;
-    FlatTextureFiller m_flatTexture;
-    LinkedImageFiller m_linkedImage;
+    // One filler per row of kFillerKinds, in its order.
+    template <size_t... I>
+    static std::array<PolyFiller, sizeof...(I)> makeFillers(std::index_sequence<I...>)
+    {
+        return {PolyFiller(kFillerKinds[I])...};
+    }
+    std::array<PolyFiller, kFillerKindCount> m_fillers = makeFillers(std::make_index_sequence<kFillerKindCount>{});
 };
