@@ -7,22 +7,6 @@
 #include "StreamEncoder.h"
 #include "music/SoundManager.h"
 
-namespace {
-
-std::vector<float> readAll(MusicDecoder& decoder, size_t maxFrames)
-{
-    std::vector<float> all;
-    std::vector<float> chunk(2 * 1000);
-    while (all.size() / 2 < maxFrames) {
-        const size_t got = decoder.read(chunk.data(), 1000);
-        all.insert(all.end(), chunk.begin(), chunk.begin() + static_cast<long>(2 * got));
-        if (got < 1000) break;
-    }
-    return all;
-}
-
-} // namespace
-
 TEST_F(MusicTest, GeneratedModulePlaysItsWholeLength)
 {
     EXPECT_EQ(MusicGenerator::makeModule(), MusicGenerator::makeModule());

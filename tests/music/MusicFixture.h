@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "music/MusicGenerator.h"
 #include "platform/Platform.h"
@@ -39,6 +40,20 @@ protected:
     std::shared_ptr<VirtualClock> m_clock;
     Platform m_previous;
 };
+
+// Everything `decoder` gives from where it stands, up to about `maxFrames` frames, read 1000 at a
+// time.
+inline std::vector<float> readAll(MusicDecoder& decoder, size_t maxFrames)
+{
+    std::vector<float> all;
+    std::vector<float> chunk(2 * 1000);
+    while (all.size() / 2 < maxFrames) {
+        const size_t got = decoder.read(chunk.data(), 1000);
+        all.insert(all.end(), chunk.begin(), chunk.begin() + static_cast<long>(2 * got));
+        if (got < 1000) break;
+    }
+    return all;
+}
 
 // Middle of tone `i` of the generated WAV, and middle of the silence after it, in ms.
 inline int toneMiddleMs(int i)

@@ -1,7 +1,8 @@
 // Real songs nobody here wrote (tests/data/realworld/music: pattern loops, jumps, breaks, tempo
 // and speed changes, pattern delays, sustain loops, tempi from 32 to 200) and a long Ogg Vorbis
-// stream: after a seek to any time, SoundManager gives, sample for sample, what a decoder of
-// its own run from the start gives there.
+// stream: after a seek to any time, SoundManager gives what a decoder of its own run from the
+// start gives there: the stream sample for sample, the modules within 3e-6 (a tenth of a step of
+// 16 bits: their mixer rounds its last float bits by the slice sizes it is asked for).
 #include <cmath>
 #include <filesystem>
 #include <vector>
@@ -14,22 +15,11 @@ namespace {
 
 const std::string kSongs = std::string(TL_SOURCE_DIR) + "/tests/data/realworld/music";
 
-std::vector<float> readAll(MusicDecoder& decoder, size_t maxFrames)
-{
-    std::vector<float> all;
-    std::vector<float> chunk(2 * 4096);
-    while (all.size() / 2 < maxFrames) {
-        const size_t got = decoder.read(chunk.data(), 4096);
-        all.insert(all.end(), chunk.begin(), chunk.begin() + static_cast<long>(2 * got));
-        if (got < 4096) break;
-    }
-    return all;
-}
-
 // Reads `frames` through the music's capture reader from `ms` on and compares with `whole` from
 // the frame a seek to `ms` lands on (the first at or after it). Returns the number of samples
-// that differ; the reader must stop exactly where the run ends.
-size_t differingSamples(const SoundManager& music, const std::vector<float>& whole, int ms, size_t frames)
+// that differ by more than `tolerance`; the reader must stop exactly where the run ends.
+size_t differingSamples(const SoundManager& music, const std::vector<float>& whole, int ms, size_t frames,
+                        float tolerance = 0.0f)
 {
     const size_t first = static_cast<size_t>((int64_t(ms) * kMusicRate + 999) / 1000);
     std::unique_ptr<MusicDecoder> reader = music.openDecoder(ms);
@@ -38,7 +28,7 @@ size_t differingSamples(const SoundManager& music, const std::vector<float>& who
     const size_t expected = first >= whole.size() / 2 ? 0 : std::min(frames, whole.size() / 2 - first);
     EXPECT_EQ(n, expected) << ms;
     size_t differ = 0;
-    for (size_t i = 0; i < 2 * std::min(n, expected); ++i) differ += got[i] != whole[2 * first + i];
+    for (size_t i = 0; i < 2 * std::min(n, expected); ++i) differ += std::abs(got[i] - whole[2 * first + i]) > tolerance;
     return differ;
 }
 
@@ -65,10 +55,10 @@ TEST_F(MusicTest, RealSongsSoundAfterAnySeekAsARunFromTheStart)
         // through it), some on odd frames, back and forth; then the last 10 ms and past the end.
         for (int permille : {130, 870, 290, 710, 410, 580, 5}) {
             const int ms = lengthMs * permille / 1000 + permille % 7;
-            EXPECT_EQ(differingSamples(music, whole, ms, kMusicRate / 2), 0u) << ms;
+            EXPECT_EQ(differingSamples(music, whole, ms, kMusicRate / 2, 3e-6f), 0u) << ms;
         }
-        EXPECT_EQ(differingSamples(music, whole, lengthMs - 10, kMusicRate), 0u);
-        EXPECT_EQ(differingSamples(music, whole, lengthMs + 100, 100), 0u);
+        EXPECT_EQ(differingSamples(music, whole, lengthMs - 10, kMusicRate, 3e-6f), 0u);
+        EXPECT_EQ(differingSamples(music, whole, lengthMs + 100, 100, 3e-6f), 0u);
     }
     EXPECT_EQ(songs, 16);
 }
