@@ -1,7 +1,6 @@
 #include "script/ScriptEffect.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "foundation/Saturate.h"
 #include "platform/Platform.h"
@@ -66,50 +65,19 @@ void ScriptEffectRadial::apply(CImage32* destination)
 
 void ScriptEffectColor::apply(CImage32* destination)
 {
-    if (!destination) return;
     const uint32_t colour = uint32_t(m_red) * 65536u + uint32_t(m_green) * 256u + uint32_t(m_blue);
-    switch (m_mode) {
-    case kColorAdd:
-        if (colour != 0) destination->addColor(colour);
-        break;
-    case kColorSub:
-        if (colour != 0) destination->subColor(colour);
-        break;
-    case kColorMask: destination->maskPixel(colour); break;
-    case kColorInvert: destination->invert(); break;
-    case kColorGray: destination->toGrey(); break;
-    case kColorRed: destination->toGreyRed(); break;
-    case kColorGreen: destination->toGreyGreen(); break;
-    case kColorBlue: destination->toGreyBlue(); break;
-    default: break;
-    }
+    FxColor::apply(destination, m_mode, colour);
 }
 
-ScriptEffectDemoSpe01::ScriptEffectDemoSpe01() : m_rowBlur(512, 256), m_noise(0.875, 2.0, 6.0)
-{
-    m_type = "DEMOSPE01";
-}
+ScriptEffectDemoSpe01::ScriptEffectDemoSpe01() : m_rowBlur(512, 256) { m_type = "DEMOSPE01"; }
 
 void ScriptEffectDemoSpe01::apply(CImage32* destination)
 {
     if (!m_rowBlur.bindScreen(destination)) return;
-    const int rows = destination->m_height;
-    if (m_mode == kRowBlurNoise) {
-        const double p = m_noise.perlin().permutation(0);
-        for (int i = 0; i < rows; ++i) {
-            const double n = std::fabs(m_noise.fBm(p + (i + m_phase) * 0.00062469003, 0.06746602, 2.0, 6.0)) * 200.0;
-            const int radius = saturateToInt(n * m_intensity);
-            if (radius > 1) m_rowBlur.blurRow(i, radius);
-        }
-    } else if (m_mode == kRowBlurWave) {
-        // A wave of four periods down the image, running with the tick count.
-        const double t = platform().clock->tickCount();
-        for (int i = 0; i < rows; ++i) {
-            const int radius =
-                static_cast<int>(std::cos(t * 0.001 * 3.1415927 + double(i) / rows * 25.132742) * 33.0 + 14.0);
-            if (radius > 1) m_rowBlur.blurRow(i, radius);
-        }
-    }
+    if (m_mode == kRowBlurNoise)
+        m_rowBlur.applyNoise(m_phase, m_intensity);
+    else if (m_mode == kRowBlurWave)
+        m_rowBlur.applyWave(platform().clock->tickCount());
 }
 
 // ---------------------------------------------------------------------------------------------

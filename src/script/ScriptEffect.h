@@ -6,10 +6,11 @@
 #include <memory>
 
 #include "control/LECXTarget.h"
-#include "foundation/PerlinNoise.h"
+#include "fx2d/FxColor.h"
 #include "fx2d/FxEmboss.h"
 #include "fx2d/FxHVBlur.h"
 #include "fx2d/FxRadial.h"
+#include "fx2d/FxRowBlur.h"
 #include "image/CImage32.h"
 #include "script/ScriptNamedEntry.h"
 
@@ -32,18 +33,6 @@ public:
     ScriptEffect* m_pEffect = nullptr;
 };
 
-// Script values of the colour modes (the blur, emboss and radial modes are the effects' own enums,
-// the blur's draw mode a BlendMode).
-enum : int {
-    kColorAdd = 0,
-    kColorSub = 1,
-    kColorMask = 2,
-    kColorInvert = 3,
-    kColorGray = 4,
-    kColorRed = 5,
-    kColorGreen = 6,
-    kColorBlue = 7,
-};
 // Script values of the DEMOSPE01 row radii: fractal noise, or a cosine wave; any other value
 // blurs nothing.
 enum : int { kRowBlurNoise = 0, kRowBlurWave = 1 };
@@ -109,11 +98,11 @@ public:
     int m_red = 0;
     int m_green = 0;
     int m_blue = 0;
-    int m_mode = kColorAdd;
+    FxColor::Mode m_mode = FxColor::Mode::Add;
 };
 
-// Blurs every row of the image horizontally with its own radius, from fractal noise (kRowBlurNoise) or
-// a cosine wave running with the tick count (kRowBlurWave).
+// Blurs every row of the image with its own radius (FxRowBlur), from fractal noise (kRowBlurNoise)
+// or a cosine wave running with the tick count (kRowBlurWave).
 class ScriptEffectDemoSpe01 : public ScriptEffect {
 public:
     ScriptEffectDemoSpe01();
@@ -123,8 +112,7 @@ public:
     int m_mode = kRowBlurNoise;
 
 private:
-    FxHVBlur m_rowBlur;
-    FractalNoise m_noise;
+    FxRowBlur m_rowBlur;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -161,7 +149,7 @@ public:
     void setController(LECXController* controller) override;
     void apply(CImage32* destination) override;
     float* findTargetValue(const char* name) override;
-    int m_mode = kColorAdd;
+    FxColor::Mode m_mode = FxColor::Mode::Add;
     float m_red = 0.0f;  // 0..1, scaled to 0..255 when applied
     float m_green = 0.0f;
     float m_blue = 0.0f;

@@ -119,8 +119,8 @@ std::unique_ptr<ScriptEffectDesc> readColorDesc(const std::string& line, StringC
     Words w;
     std::sscanf(line.c_str(), "%511s %511s %511s %511s %511s %f %f %f", w.w[0], w.w[1], w.w[2], w.w[3], w.w[4],
                 &d->m_red, &d->m_green, &d->m_blue);
-    d->m_mode = modeWord(w.w[4], {"ADD", "SUB", "MASK", "INVERT", "GRAY", "RED", "GREEN", "BLUE"},
-                         "color mode not found", line, kColorInvert);
+    d->m_mode = FxColor::Mode(modeWord(w.w[4], {"ADD", "SUB", "MASK", "INVERT", "GRAY", "RED", "GREEN", "BLUE"},
+                                       "color mode not found", line, int(FxColor::Mode::Invert)));
     controllerFile = w.w[3];
     return d;
 }
