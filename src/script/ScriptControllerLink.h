@@ -13,6 +13,15 @@
 // the slot as it was. A null controller is ignored.
 void acceptController(LECXController* controller, int typeCode, const char* caption, const char* format,
                       LECXTarget* target, LECXController*& slot);
+// The controller a descriptor kind takes: its one accepted type code, the refusal of any other
+// (`refusal`, %d the code, under `caption`), and whether it runs before the descriptor's values
+// reach the effect or after them (its values then reach the effect on the next frame).
+struct ScriptDescController {
+    int typeCode;
+    const char* caption;
+    const char* refusal;
+    bool runsFirst;
+};
 // Lets the controller compute its values and write them into its target; nothing for null.
 inline void applyController(LECXController* controller)
 {

@@ -1,16 +1,13 @@
 // The entry readers of the script's sections, one per section (LAYER_MANAGER's are in
-// ScriptEngineLayers.cpp), and the tables that pick the effect, mix and descriptor a line names:
-// data first, the first matching row wins, the general path (unknown word: a report and a null
-// entry) last.
-#include <algorithm>
+// ScriptEngineLayers.cpp). The effect, mix and descriptor a line names are picked from the rows
+// of ScriptEffectKinds.cpp: the first matching row wins, the general path (unknown word: a report
+// and a null entry) comes last.
 #include <cstdio>
-#include <cstring>
-#include <initializer_list>
-#include <optional>
 
 #include "control/LECXController.h"
 #include "foundation/FileTools.h"
 #include "music/SoundManager.h"
+#include "script/ScriptEffectKinds.h"
 #include "script/ScriptEngine.h"
 #include "script/ScriptEntryLine.h"
 #include "script/ScriptLineReader.h"
@@ -18,162 +15,6 @@
 namespace {
 
 using Words = ScriptWords;
-
-// Index of `word` in `words`; a word that names none is reported with the line (two messages)
-// and gives the fallback.
-int modeWord(const char* word, std::initializer_list<const char*> words, const char* message,
-             const std::string& line, int fallback)
-{
-    int i = 0;
-    for (const char* candidate : words) {
-        if (std::strcmp(word, candidate) == 0) return i;
-        ++i;
-    }
-    warnScript(message);
-    warnScript(withoutLineEnd(line).c_str());
-    return fallback;
-}
-
-// The script's blend words ("NORMAL", "TRANSADD", "TRANSSUB"); nothing for any other word.
-std::optional<BlendMode> blendModeFromWord(const char* word)
-{
-    if (std::strcmp(word, "NORMAL") == 0) return kBlendNormal;
-    if (std::strcmp(word, "TRANSADD") == 0) return kBlendAdd;
-    if (std::strcmp(word, "TRANSSUB") == 0) return kBlendSub;
-    return std::nullopt;
-}
-
-// ---------------------------------------------------------------------------------------------
-// EFFECT types: the three that work on a buffer take the size of the layer dimension in word 4.
-
-struct EffectMaker {
-    bool sized;
-    std::unique_ptr<ScriptEffect> (*make)(int width, int height);
-};
-
-template <class T>
-std::unique_ptr<ScriptEffect> makeSized(int width, int height)
-{
-    return std::make_unique<T>(width, height);
-}
-template <class T>
-std::unique_ptr<ScriptEffect> makeUnsized(int, int)
-{
-    return std::make_unique<T>();
-}
-
-const std::pair<const char*, EffectMaker> kEffectKinds[] = {
-    {"HVBLUR", {true, makeSized<ScriptEffectHVBlur>}},
-    {"EMBOSS", {true, makeSized<ScriptEffectEmboss>}},
-    {"RADIAL", {true, makeSized<ScriptEffectRadial>}},
-    {"COLOR", {false, makeUnsized<ScriptEffectColor>}},
-    {"DEMOSPE01", {false, makeUnsized<ScriptEffectDemoSpe01>}},
-};
-
-// ---------------------------------------------------------------------------------------------
-// EFFECT_DESC kinds: the type of the named effect picks the format of words 4 onward. A reader
-// returns the descriptor and the name of its controller file ("NULL" for kinds without one).
-
-using EffectDescReader = std::unique_ptr<ScriptEffectDesc> (*)(const std::string& line, StringC& controllerFile);
-
-std::unique_ptr<ScriptEffectDesc> readHVBlurDesc(const std::string& line, StringC&)
-{
-    auto d = std::make_unique<ScriptEffectHVBlurDesc>();
-    Words w;
-    std::sscanf(line.c_str(), "%511s %511s %511s %511s %511s %511s %d", w.w[0], w.w[1], w.w[2], w.w[3], w.w[4],
-                w.w[5], &d->m_size);
-    d->m_direction = FxHVBlur::Direction(
-        modeWord(w.w[4], {"HORIZONTAL", "VERTICAL"}, "hvBlur mode not found", line, 0));
-    const std::optional<BlendMode> drawMode = blendModeFromWord(w.w[5]);
-    if (!drawMode) {
-        warnScript("hvBlur drawMode not found");
-        warnScript(withoutLineEnd(line).c_str());
-    }
-    d->m_drawMode = drawMode.value_or(kBlendAdd);
-    return d;
-}
-
-std::unique_ptr<ScriptEffectDesc> readEmbossDesc(const std::string& line, StringC&)
-{
-    auto d = std::make_unique<ScriptEffectEmbossDesc>();
-    Words w;
-    std::sscanf(line.c_str(), "%511s %511s %511s %511s %511s %f", w.w[0], w.w[1], w.w[2], w.w[3], w.w[4],
-                &d->m_strength);
-    d->m_mode = FxEmboss::Mode(modeWord(w.w[4], {"EMBOSS", "SHADE"}, "emboss mode not found", line, 0));
-    return d;
-}
-
-std::unique_ptr<ScriptEffectDesc> readRadialDesc(const std::string& line, StringC&)
-{
-    auto d = std::make_unique<ScriptEffectRadialDesc>();
-    Words w;
-    std::sscanf(line.c_str(), "%511s %511s %511s %511s %511s %f %f %f %f", w.w[0], w.w[1], w.w[2], w.w[3], w.w[4],
-                &d->m_factorA, &d->m_factorB, &d->m_centreX, &d->m_centreY);
-    d->m_mode = FxRadial::Mode(modeWord(w.w[4], {"SMOOTH", "FAST"}, "radial mode not found", line, 1));
-    return d;
-}
-
-std::unique_ptr<ScriptEffectDesc> readColorDesc(const std::string& line, StringC& controllerFile)
-{
-    auto d = std::make_unique<ScriptEffectColorDesc>();
-    Words w;
-    std::sscanf(line.c_str(), "%511s %511s %511s %511s %511s %f %f %f", w.w[0], w.w[1], w.w[2], w.w[3], w.w[4],
-                &d->m_red, &d->m_green, &d->m_blue);
-    d->m_mode = FxColor::Mode(modeWord(w.w[4], {"ADD", "SUB", "MASK", "INVERT", "GRAY", "RED", "GREEN", "BLUE"},
-                                       "color mode not found", line, int(FxColor::Mode::Invert)));
-    controllerFile = w.w[3];
-    return d;
-}
-
-std::unique_ptr<ScriptEffectDesc> readDemoSpe01Desc(const std::string& line, StringC& controllerFile)
-{
-    auto d = std::make_unique<ScriptEffectDemoSpe01Desc>();
-    Words w;
-    std::sscanf(line.c_str(), "%511s %511s %511s %511s %d", w.w[0], w.w[1], w.w[2], w.w[3], &d->m_mode);
-    controllerFile = w.w[3];
-    return d;
-}
-
-const std::pair<const char*, EffectDescReader> kEffectDescKinds[] = {
-    {"HVBLUR", readHVBlurDesc}, {"EMBOSS", readEmbossDesc},       {"RADIAL", readRadialDesc},
-    {"COLOR", readColorDesc},   {"DEMOSPE01", readDemoSpe01Desc},
-};
-
-// ---------------------------------------------------------------------------------------------
-// MIX types and MIX_DESC kinds.
-
-template <class T>
-std::unique_ptr<ScriptMix> makeMix()
-{
-    return std::make_unique<T>();
-}
-
-const std::pair<const char*, std::unique_ptr<ScriptMix> (*)()> kMixKinds[] = {
-    {"BLIT", makeMix<ScriptMixBlit>},
-};
-
-using MixDescReader = std::unique_ptr<ScriptMixDesc> (*)(const ScriptEngine& engine, const std::string& line,
-                                                         StringC& controllerFile);
-
-std::unique_ptr<ScriptMixDesc> readBlitDesc(const ScriptEngine& engine, const std::string& line,
-                                            StringC& controllerFile)
-{
-    auto d = std::make_unique<ScriptMixBlitDesc>();
-    Words w;
-    std::strcpy(w.w[6], "NULL");
-    std::sscanf(line.c_str(), "%511s %511s %511s %511s %511s %f %511s", w.w[0], w.w[1], w.w[2], w.w[3], w.w[4],
-                &d->m_opacity, w.w[6]);
-    const std::optional<BlendMode> mode = blendModeFromWord(w.w[4]);
-    if (!mode) warnScript("blit mode not found");
-    d->m_mode = mode.value_or(kBlendAdd);
-    d->m_pAlphaMap = engine.findImageBuffer(w[6]);
-    controllerFile = w.w[3];
-    return d;
-}
-
-const std::pair<const char*, MixDescReader> kMixDescKinds[] = {
-    {"BLIT", readBlitDesc},
-};
 
 const char* typeWord(const StringC& type) { return type.getName() ? type.getName() : "NULL"; }
 
@@ -366,9 +207,10 @@ void ScriptEngine::readMix(const std::string& line)
     Words w;
     std::sscanf(line.c_str(), "%511s %511s %511s", w.w[0], w.w[1], w.w[2]);
     std::unique_ptr<ScriptMix> mix;
-    if (const auto* kind = findKind(kMixKinds, w.w[2])) {
-        mix = kind->second();
+    if (const ScriptMixKind* kind = findMixKind(w.w[2])) {
+        mix = kind->make();
         mix->m_name = w.w[1];
+        mix->m_type = kind->word;
     } else {
         warnScript("createMix (): can't find iDMix : ", w[2]);
     }
@@ -380,11 +222,12 @@ void ScriptEngine::readEffect(const std::string& line)
     Words w;
     std::sscanf(line.c_str(), "%511s %511s %511s %511s", w.w[0], w.w[1], w.w[2], w.w[3]);
     std::unique_ptr<ScriptEffect> effect;
-    if (const auto* kind = findKind(kEffectKinds, w.w[2])) {
+    if (const ScriptEffectKind* kind = findEffectKind(w.w[2])) {
         ScriptLayerDimension size;
-        if (kind->second.sized) copyLayerDimension(size, w[3]);
-        effect = kind->second.make(size.m_width, size.m_height);
+        if (kind->sized) copyLayerDimension(size, w[3]);
+        effect = kind->make(size.m_width, size.m_height);
         effect->m_name = w.w[1];
+        effect->m_type = kind->word;
     } else {
         warnScript("createEffect (): can't find IdEffect : ", w[2]);
     }
@@ -396,13 +239,13 @@ void ScriptEngine::readMixDesc(const std::string& line)
     Words w;
     std::sscanf(line.c_str(), "%511s %511s %511s", w.w[0], w.w[1], w.w[2]);
     ScriptMix* mix = findMix(w[2]);
-    const auto* kind = findKind(kMixDescKinds, mix ? typeWord(mix->m_type) : "NULL");
+    const ScriptMixKind* kind = findMixKind(mix ? typeWord(mix->m_type) : "NULL");
     if (!kind) {
         warnScript("can't find MIX : ", w[2]);
         return m_mixDescs.push_back(nullptr);
     }
     StringC controllerFile("NULL");
-    std::unique_ptr<ScriptMixDesc> desc = kind->second(*this, line, controllerFile);
+    std::unique_ptr<ScriptMixDesc> desc = kind->readDesc(*this, line, controllerFile);
     desc->m_name = w.w[1];
     desc->setMix(mix);
     attachController(*desc, controllerFile);
@@ -414,14 +257,14 @@ void ScriptEngine::readEffectDesc(const std::string& line)
     Words w;
     std::sscanf(line.c_str(), "%511s %511s %511s", w.w[0], w.w[1], w.w[2]);
     ScriptEffect* effect = findEffect(w[2]);
-    const auto* kind = findKind(kEffectDescKinds, effect ? typeWord(effect->m_type) : "NULL");
+    const ScriptEffectKind* kind = findEffectKind(effect ? typeWord(effect->m_type) : "NULL");
     if (!kind) {
         warnScript("can't find EFFECT : ", w[2]);
         warnScript(withoutLineEnd(line).c_str());
         return m_effectDescs.push_back(nullptr);
     }
     StringC controllerFile("NULL");
-    std::unique_ptr<ScriptEffectDesc> desc = kind->second(line, controllerFile);
+    std::unique_ptr<ScriptEffectDesc> desc = kind->readDesc(*this, line, controllerFile);
     desc->m_name = w.w[1];
     desc->setEffect(effect);
     attachController(*desc, controllerFile);

@@ -29,12 +29,19 @@ struct ScriptWords {
     StringC operator[](int i) const { return StringC(w[i]); }
 };
 
-// A kind table's rows are {word, how to make or read that kind}, searched in order; the first
-// row whose word matches wins, and the caller's general path handles a word of no row.
+// A kind table's rows are {word, how to make or read that kind} (a pair, or a struct whose first
+// field is `word`), searched in order; the first row whose word matches wins, and the caller's
+// general path handles a word of no row.
 template <class Row, size_t N>
 const Row* findKind(const Row (&table)[N], const char* word)
 {
-    for (const Row& row : table)
-        if (std::strcmp(row.first, word) == 0) return &row;
+    for (const Row& row : table) {
+        const char* rowWord;
+        if constexpr (requires(const Row& r) { r.word; })
+            rowWord = row.word;
+        else
+            rowWord = row.first;
+        if (std::strcmp(rowWord, word) == 0) return &row;
+    }
     return nullptr;
 }

@@ -11,7 +11,7 @@ class LECXController;
 class ScriptMix : public ScriptNamedEntry {
 public:
     virtual void apply(CImage32* destination, const CImage32* source) = 0;
-    StringC m_type{"NULL"};
+    StringC m_type{"NULL"};  // the type word of its MIX line
 };
 
 // Blends the source into the destination by mode, opacity and alpha map. Buffers the script
@@ -19,7 +19,6 @@ public:
 // once and not drawn.
 class ScriptMixBlit : public ScriptMix {
 public:
-    ScriptMixBlit() { m_type = "BLIT"; }
     void apply(CImage32* destination, const CImage32* source) override;
     float m_opacity = 255.0f;
     BlendMode m_mode = kBlendAdd;

@@ -1,6 +1,6 @@
 // Controllers in scripts: the controller directory, CONTROLLER entries and their binding, the
 // descriptors' refusals, the time inputs, the mouse marker, the one-frame delay of mix
-// opacities, no allocation per frame, and the same through the real renderer and the
+// opacities and row effect phases, no allocation per frame, and the same through the real renderer and the
 // authoring tool.
 #include <gtest/gtest.h>
 
@@ -247,6 +247,27 @@ TEST_F(ControllerScriptTest, TimeInputsReachTheExpressions)
     engine->render(&frame);
     EXPECT_EQ(wave->m_phase, 4321.0f);
     EXPECT_EQ(wave->m_intensity, 8000.0f);
+}
+
+// A row effect's controller runs after the descriptor's values reach the effect: the effect
+// works with the phase of the frame before.
+TEST_F(ControllerScriptTest, RowEffectRunsWithThePhaseOfTheFrameBefore)
+{
+    writeLecx("spe.lecx", kLECXEffectDemoSpe01, {{"Phase", "time1"}});
+    auto engine = load(makeScript({{"LAYER_DIMENSION", kOneLayer},
+                                   {"CONTROLLER", {"file: spe spe.lecx"}},
+                                   {"SCREEN_LAYER", {"desc: full full"}},
+                                   {"EFFECT", {"desc: rows DEMOSPE01"}},
+                                   {"EFFECT_DESC", {"desc: wave rows spe 0"}},
+                                   {"LAYER_MANAGER", {"desc: full 1 0 100000 e wave"}}}));
+    auto* rows = static_cast<ScriptEffectDemoSpe01*>(engine->findEffect("rows"));
+    CImage32Buffered frame(512, 256);
+    m_clock->set(100);
+    engine->render(&frame);
+    EXPECT_EQ(rows->m_phase, 0.0f);
+    m_clock->set(300);
+    engine->render(&frame);
+    EXPECT_EQ(rows->m_phase, 100.0f);
 }
 
 TEST_F(ControllerScriptTest, BlitOpacityReachesTheMixOneFrameLaterAndFramesDoNotAllocate)
