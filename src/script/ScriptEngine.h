@@ -115,6 +115,14 @@ private:
     // descriptor or scene description); a controller it accepts prepares its interface.
     template <class T>
     void attachController(T& target, const StringC& name) const;
+    // A MIX_DESC or EFFECT_DESC line: word 2 names the descriptor, word 3 the mix or effect it
+    // drives (`find`), whose type word picks the row (`kindOf`) that reads the rest ("NULL" when
+    // word 3 names none). No row: `missing` and word 3 are reported (then the line itself when
+    // `missingShowsLine`) and the entry is null.
+    template <class Desc, class Target, class Kind>
+    void readDescriptor(const std::string& line, Target* (ScriptEngine::*find)(const StringC&) const,
+                        const Kind* (*kindOf)(const char*), const char* missing, bool missingShowsLine,
+                        std::vector<std::unique_ptr<Desc>>& table);
 
     // Declared first so that it goes last: everything else may point into its controllers.
     ScriptControllerManager m_controllerManager;

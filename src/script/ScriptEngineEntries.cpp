@@ -234,39 +234,40 @@ void ScriptEngine::readEffect(const std::string& line)
     m_effects.push_back(std::move(effect));
 }
 
-void ScriptEngine::readMixDesc(const std::string& line)
+namespace {
+// A descriptor takes the mix or effect it drives.
+void drive(ScriptMixDesc& desc, ScriptMix* mix) { desc.setMix(mix); }
+void drive(ScriptEffectDesc& desc, ScriptEffect* effect) { desc.setEffect(effect); }
+} // namespace
+
+template <class Desc, class Target, class Kind>
+void ScriptEngine::readDescriptor(const std::string& line, Target* (ScriptEngine::*find)(const StringC&) const,
+                                  const Kind* (*kindOf)(const char*), const char* missing, bool missingShowsLine,
+                                  std::vector<std::unique_ptr<Desc>>& table)
 {
     Words w;
     std::sscanf(line.c_str(), "%511s %511s %511s", w.w[0], w.w[1], w.w[2]);
-    ScriptMix* mix = findMix(w[2]);
-    const ScriptMixKind* kind = findMixKind(mix ? typeWord(mix->m_type) : "NULL");
+    Target* target = (this->*find)(w[2]);
+    const Kind* kind = kindOf(target ? typeWord(target->m_type) : "NULL");
     if (!kind) {
-        warnScript("can't find MIX : ", w[2]);
-        return m_mixDescs.push_back(nullptr);
+        warnScript(missing, w[2]);
+        if (missingShowsLine) warnScript(withoutLineEnd(line).c_str());
+        return table.push_back(nullptr);
     }
     StringC controllerFile("NULL");
-    std::unique_ptr<ScriptMixDesc> desc = kind->readDesc(*this, line, controllerFile);
+    std::unique_ptr<Desc> desc = kind->readDesc(*this, line, controllerFile);
     desc->m_name = w.w[1];
-    desc->setMix(mix);
+    drive(*desc, target);
     attachController(*desc, controllerFile);
-    m_mixDescs.push_back(std::move(desc));
+    table.push_back(std::move(desc));
+}
+
+void ScriptEngine::readMixDesc(const std::string& line)
+{
+    readDescriptor(line, &ScriptEngine::findMix, findMixKind, "can't find MIX : ", false, m_mixDescs);
 }
 
 void ScriptEngine::readEffectDesc(const std::string& line)
 {
-    Words w;
-    std::sscanf(line.c_str(), "%511s %511s %511s", w.w[0], w.w[1], w.w[2]);
-    ScriptEffect* effect = findEffect(w[2]);
-    const ScriptEffectKind* kind = findEffectKind(effect ? typeWord(effect->m_type) : "NULL");
-    if (!kind) {
-        warnScript("can't find EFFECT : ", w[2]);
-        warnScript(withoutLineEnd(line).c_str());
-        return m_effectDescs.push_back(nullptr);
-    }
-    StringC controllerFile("NULL");
-    std::unique_ptr<ScriptEffectDesc> desc = kind->readDesc(*this, line, controllerFile);
-    desc->m_name = w.w[1];
-    desc->setEffect(effect);
-    attachController(*desc, controllerFile);
-    m_effectDescs.push_back(std::move(desc));
+    readDescriptor(line, &ScriptEngine::findEffect, findEffectKind, "can't find EFFECT : ", true, m_effectDescs);
 }
