@@ -27,10 +27,10 @@ void Capture::abandon()
     m_outputs.clear();
 }
 
-bool Capture::open(const CaptureRequest& request, std::unique_ptr<MusicDecoder> music, std::string& failure,
+bool Capture::open(const MediaSettings& settings, std::unique_ptr<MusicDecoder> music, std::string& failure,
                    std::string& note)
 {
-    m_request = request;
+    m_settings = settings;
     m_music = std::move(music);
     m_buffer.assign(kSliceFrames * kMusicChannels, 0.0f);
     const MediaWriterOpener& openWriter = platform().openMediaWriter;
@@ -38,9 +38,9 @@ bool Capture::open(const CaptureRequest& request, std::unique_ptr<MusicDecoder> 
         failure = "captures are not available in this build";
         return false;
     }
-    auto add = [&](const std::string& path, MediaSettings settings) {
-        settings.path = FileTools::temporaryPathBeside(path);
-        Output o{path, settings.path, openWriter(settings, failure, note)};
+    // Each writer is given the settings naming its one file, under the temporary name beside it.
+    auto add = [&](const std::string& path, const std::string& tempPath, const MediaSettings& file) {
+        Output o{path, tempPath, openWriter(file, failure, note)};
         if (!o.writer) {
             failure = path + ": " + failure;
             std::error_code ec;
@@ -50,29 +50,18 @@ bool Capture::open(const CaptureRequest& request, std::unique_ptr<MusicDecoder> 
         m_outputs.push_back(std::move(o));
         return true;
     };
-    MediaSettings s;
-    s.width = request.width;
-    s.height = request.height;
-    s.fpsNum = request.fpsNum;
-    s.fpsDen = request.fpsDen;
-    s.cancelled = request.interrupted;
-    if (!request.videoPath.empty()) {
-        s.container = request.container;
-        s.lossless = request.lossless;
-        s.outWidth = request.outWidth;
-        s.outHeight = request.outHeight;
-        s.scale = request.scale;
-        s.crf = request.crf;
-        s.preset = request.preset;
-        if (!add(request.videoPath, s)) return false;
+    if (!settings.videoPath.empty()) {
+        MediaSettings video = settings;
+        video.videoPath = FileTools::temporaryPathBeside(settings.videoPath);
+        video.wavPath.clear();
+        if (!add(settings.videoPath, video.videoPath, video)) return false;
         m_hasVideo = true;
     }
-    if (!request.wavPath.empty()) {
-        MediaSettings w = s;
-        w.container = MediaContainer::Wav;
-        w.lossless = false;
-        w.video = false;
-        if (!add(request.wavPath, w)) return false;
+    if (!settings.wavPath.empty()) {
+        MediaSettings wav = settings;
+        wav.videoPath.clear();
+        wav.wavPath = FileTools::temporaryPathBeside(settings.wavPath);
+        if (!add(settings.wavPath, wav.wavPath, wav)) return false;
     }
     return true;
 }
@@ -82,8 +71,8 @@ bool Capture::addFrame(const uint32_t* pixels, int pitchPixels)
     if (m_hasVideo && !m_outputs.front().writer->addFrame(pixels, pitchPixels)) return false;
     ++m_frames;
     // The sound of frames 0..k ends at (k + 1) / fps seconds, rounded to the nearest sample.
-    const __int128 num = m_request.fpsNum;
-    const __int128 end = (__int128(m_frames) * m_request.fpsDen * kMusicRate * 2 + num) / (2 * num);
+    const __int128 num = m_settings.fpsNum;
+    const __int128 end = (__int128(m_frames) * m_settings.fpsDen * kMusicRate * 2 + num) / (2 * num);
     return addSoundUpTo(static_cast<int64_t>(end));
 }
 
@@ -104,7 +93,7 @@ bool Capture::addSoundUpTo(int64_t soundFrames)
 
 bool Capture::finish(std::string& failure)
 {
-    const auto interrupted = [this] { return m_request.interrupted && m_request.interrupted(); };
+    const auto interrupted = [this] { return m_settings.cancelled && m_settings.cancelled(); };
     for (Output& o : m_outputs) {
         if (!o.writer->finish() || interrupted()) {
             failure = interrupted() ? "interrupted" : "cannot complete " + o.finalPath;

@@ -5,30 +5,12 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/Audio.h"
 #include "platform/MediaWriter.h"
-
-struct CaptureRequest {
-    std::string videoPath;  // empty: no video
-    MediaContainer container = MediaContainer::Mp4;
-    bool lossless = false;
-    std::string wavPath;    // empty: no sound file
-    int fpsNum = 26;
-    int fpsDen = 1;
-    int width = 640;
-    int height = 480;
-    int outWidth = 0;       // the video's picture; 0: the frames' size
-    int outHeight = 0;
-    MediaScale scale = MediaScale::Nearest;
-    int crf = -1;           // -1: the encoder's default of ours
-    std::string preset;     // empty: the default
-    std::function<bool()> interrupted;  // polled while writing; true abandons the capture
-};
 
 class Capture {
 public:
@@ -37,9 +19,9 @@ public:
     Capture(const Capture&) = delete;
     Capture& operator=(const Capture&) = delete;
 
-    // Opens the files; `music` (null: silence) is read from the first frame's music position.
-    // False with `failure` set; `note` tells of fallback encoders.
-    bool open(const CaptureRequest& request, std::unique_ptr<MusicDecoder> music, std::string& failure,
+    // Opens the files the settings name; `music` (null: silence) is read from the first frame's
+    // music position. False with `failure` set; `note` tells of fallback encoders.
+    bool open(const MediaSettings& settings, std::unique_ptr<MusicDecoder> music, std::string& failure,
               std::string& note);
     // The next frame of the video (when there is one), then the sound up to that frame's end.
     bool addFrame(const uint32_t* pixels, int pitchPixels);
@@ -57,7 +39,7 @@ private:
     };
     bool addSoundUpTo(int64_t soundFrames);
 
-    CaptureRequest m_request;
+    MediaSettings m_settings;
     std::unique_ptr<MusicDecoder> m_music;
     std::vector<Output> m_outputs;   // the video first when there is one
     bool m_hasVideo = false;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 enum class MediaContainer {
@@ -21,24 +22,50 @@ enum class MediaScale {
     Smooth,   // the scaling library's filter
 };
 
+// A capture's settings: the renderer's command line fills them and hands them on whole. A
+// writer makes one file of them: the video with its sound when videoPath is set, else the sound
+// alone at wavPath (a capture of both opens two writers, each given a copy naming its file).
 struct MediaSettings {
-    std::string path;      // the file written (its name need not carry the container's extension)
-    MediaContainer container = MediaContainer::Mp4;
+    std::string videoPath;  // the video; empty: none
+    std::string wavPath;    // the sound alone, as 16-bit WAV; empty: none
+    MediaContainer container = MediaContainer::Mp4;  // the video's: Mp4, Matroska or WebM
     bool lossless = false;  // Matroska only: FFV1 video and FLAC sound
-    bool video = true;      // false: sound only
-    bool audio = true;      // false: video only
-    int width = 640;        // the frames handed to addFrame
-    int height = 480;
-    int outWidth = 0;       // the picture in the file; 0: the frames' size
+    int fpsNum = 0;         // frame rate fpsNum / fpsDen, both positive
+    int fpsDen = 0;
+    int width = 0;          // the frames handed to addFrame
+    int height = 0;
+    int outWidth = 0;       // the picture in the video; 0: the frames' size
     int outHeight = 0;
     MediaScale scale = MediaScale::Nearest;
-    int crf = -1;           // H.264 and VP9: the constant rate factor; -1: the writer's default
-    std::string preset;     // H.264: x264's preset; VP9: libvpx's deadline; empty: the default
-    int fpsNum = 26;        // frame rate fpsNum / fpsDen, both positive
-    int fpsDen = 1;
-    // Polled while the file is written (the trailer included): true makes the writing fail.
+    int crf = -1;           // H.264 and VP9: the constant rate factor; -1: the tuning's default
+    std::string preset;     // H.264: x264's preset; VP9: libvpx's deadline; empty: the tuning's default
+    // Polled while a file is written (the trailer included): true makes the writing fail.
     std::function<bool()> cancelled;
 };
+
+// The lossy video encoders' tuning: the rate factors and presets each takes, and what a capture
+// uses when none is given. The renderer checks and lists them, the writer applies the defaults.
+struct VideoTuning {
+    const char* codec;  // as users know it
+    int maxCrf;         // rate factors 0 to maxCrf
+    int defaultCrf;
+    std::span<const char* const> presets;
+    const char* defaultPreset;
+};
+
+inline constexpr const char* kX264Presets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                               "medium",    "slow",      "slower",   "veryslow", "placebo"};
+inline constexpr const char* kVp9Deadlines[] = {"realtime", "good", "best"};
+inline constexpr VideoTuning kVideoTunings[] = {
+    {"H.264", 51, 18, kX264Presets, "medium"},
+    {"VP9", 63, 31, kVp9Deadlines, "good"},
+};
+
+// H.264 in MP4 and Matroska, VP9 in WebM.
+inline const VideoTuning& videoTuning(MediaContainer container)
+{
+    return kVideoTunings[container == MediaContainer::WebM ? 1 : 0];
+}
 
 // Where a frame lands in a larger or smaller picture: scaled to fit, its aspect ratio kept, and
 // centred (the rest of the picture is black). Nearest scaling gives picture pixel (x, y) inside

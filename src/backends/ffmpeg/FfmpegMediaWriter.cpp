@@ -33,12 +33,12 @@ struct Choice {
     std::vector<const char*> audio;
 };
 
-Choice choose(const MediaSettings& s)
+Choice choose(MediaContainer container, bool lossless)
 {
-    switch (s.container) {
+    switch (container) {
     case MediaContainer::Mp4: return {"mp4", {"libx264", "mpeg4"}, {"aac"}};
     case MediaContainer::Matroska:
-        if (s.lossless) return {"matroska", {"ffv1"}, {"flac"}};
+        if (lossless) return {"matroska", {"ffv1"}, {"flac"}};
         return {"matroska", {"libx264", "mpeg4"}, {"aac"}};
     case MediaContainer::WebM: return {"webm", {"libvpx-vp9", "libvpx"}, {"libvorbis", "libopus"}};
     case MediaContainer::Wav: return {"wav", {}, {"pcm_s16le"}};
@@ -79,28 +79,30 @@ public:
     bool open(const MediaSettings& s, std::string& failure, std::string& note)
     {
         m_settings = s;
-        const Choice choice = choose(s);
-        if (avformat_alloc_output_context2(&m_format, nullptr, choice.container, s.path.c_str()) < 0 || !m_format)
+        // The one file the settings name: the video with its sound, else the sound alone.
+        const bool video = !s.videoPath.empty();
+        const std::string& path = video ? s.videoPath : s.wavPath;
+        m_container = video ? s.container : MediaContainer::Wav;
+        const Choice choice = choose(m_container, s.lossless);
+        if (avformat_alloc_output_context2(&m_format, nullptr, choice.container, path.c_str()) < 0 || !m_format)
             return fail(failure, std::string("FFmpeg cannot write ") + choice.container + " files");
         m_packet = av_packet_alloc();
         if (!m_packet) return fail(failure, "out of memory");
-        if (s.video) {
+        if (video) {
             const AVCodec* codec = findEncoder(choice.video, note);
             if (!codec) return fail(failure, std::string("no video encoder for this file in FFmpeg (") + choice.video.front() + ")");
             if (!openVideo(codec, failure, note)) return false;
         }
-        if (s.audio) {
-            const AVCodec* codec = findEncoder(choice.audio, note);
-            if (!codec) return fail(failure, std::string("no sound encoder for this file in FFmpeg (") + choice.audio.front() + ")");
-            if (!openAudio(codec, failure)) return false;
-        }
+        const AVCodec* audio = findEncoder(choice.audio, note);
+        if (!audio) return fail(failure, std::string("no sound encoder for this file in FFmpeg (") + choice.audio.front() + ")");
+        if (!openAudio(audio, failure)) return false;
         // Every read and write of the file, the trailer's fast-start pass included, polls the
         // cancel request, so an interrupt stops even a long final write.
         m_format->interrupt_callback = AVIOInterruptCB{&FfmpegMediaWriter::pollCancel, this};
-        const int created = avio_open2(&m_format->pb, s.path.c_str(), AVIO_FLAG_WRITE, &m_format->interrupt_callback, nullptr);
+        const int created = avio_open2(&m_format->pb, path.c_str(), AVIO_FLAG_WRITE, &m_format->interrupt_callback, nullptr);
         if (created < 0) return fail(failure, "cannot create the file (" + errorText(created) + ")");
         AVDictionary* options = nullptr;
-        if (s.container == MediaContainer::Mp4) av_dict_set(&options, "movflags", "+faststart", 0);
+        if (m_container == MediaContainer::Mp4) av_dict_set(&options, "movflags", "+faststart", 0);
         const int written = avformat_write_header(m_format, &options);
         av_dict_free(&options);
         if (written < 0) return fail(failure, "cannot write the file's header (" + errorText(written) + ")");
@@ -246,18 +248,20 @@ private:
             m_video->color_trc = AVCOL_TRC_SMPTE170M;
             m_video->color_range = AVCOL_RANGE_MPEG;
         }
-        // The rate factor and preset given, else ours; x264 takes its preset names, libvpx its
-        // deadlines (good, best, realtime).
-        const std::string crf = s.crf >= 0 ? std::to_string(s.crf) : "";
+        // The rate factor and preset given, else the tuning's; x264 takes its preset names,
+        // libvpx its deadlines.
+        const VideoTuning& tuning = videoTuning(m_container);
+        const std::string crf = std::to_string(s.crf >= 0 ? s.crf : tuning.defaultCrf);
+        const char* preset = s.preset.empty() ? tuning.defaultPreset : s.preset.c_str();
         const std::string name = codec->name;
         bool tuned = true;
         if (name == "libx264") {
-            tuned = av_opt_set(m_video->priv_data, "preset", s.preset.empty() ? "medium" : s.preset.c_str(), 0) >= 0 &&
-                    av_opt_set(m_video->priv_data, "crf", crf.empty() ? "18" : crf.c_str(), 0) >= 0;
+            tuned = av_opt_set(m_video->priv_data, "preset", preset, 0) >= 0 &&
+                    av_opt_set(m_video->priv_data, "crf", crf.c_str(), 0) >= 0;
         } else if (name == "libvpx-vp9" || name == "libvpx") {
             m_video->bit_rate = 0;
-            tuned = av_opt_set(m_video->priv_data, "crf", crf.empty() ? "31" : crf.c_str(), 0) >= 0 &&
-                    av_opt_set(m_video->priv_data, "deadline", s.preset.empty() ? "good" : s.preset.c_str(), 0) >= 0;
+            tuned = av_opt_set(m_video->priv_data, "crf", crf.c_str(), 0) >= 0 &&
+                    av_opt_set(m_video->priv_data, "deadline", preset, 0) >= 0;
             av_opt_set(m_video->priv_data, "cpu-used", "4", 0);
             av_opt_set(m_video->priv_data, "row-mt", "1", 0);
         } else if (name == "mpeg4") {
@@ -391,6 +395,7 @@ private:
     }
 
     MediaSettings m_settings;
+    MediaContainer m_container = MediaContainer::Wav;  // this file's
     AVFormatContext* m_format = nullptr;
     AVPacket* m_packet = nullptr;
     AVCodecContext* m_video = nullptr;
@@ -423,7 +428,7 @@ std::unique_ptr<MediaWriter> openFfmpegMediaWriter(const MediaSettings& settings
                                                    std::string& note)
 {
     if (settings.width <= 0 || settings.height <= 0 || settings.outWidth < 0 || settings.outHeight < 0 ||
-        settings.fpsNum <= 0 || settings.fpsDen <= 0 || (!settings.video && !settings.audio)) {
+        settings.fpsNum <= 0 || settings.fpsDen <= 0 || (settings.videoPath.empty() && settings.wavPath.empty())) {
         failure = "bad capture settings";
         return nullptr;
     }
