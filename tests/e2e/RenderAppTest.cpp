@@ -2,7 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "../script/ScriptTestUtil.h"
 #include "RenderRunner.h"
@@ -105,6 +110,68 @@ TEST(RenderApp, DemoFrameDependsOnItsTimeAlone)
         ASSERT_EQ(first.width, 512);
         EXPECT_TRUE(first.pixels == readFrame(dir.path() + b).pixels) << a;
     }
+}
+
+} // namespace
+
+namespace {
+
+std::string readText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The --help entry whose names (the first 25 columns) hold `word`: its line and the lines
+// continuing it, which start further in.
+std::string helpEntry(const std::string& help, const std::string& word)
+{
+    std::istringstream in(help.substr(help.find("\n\n")));
+    std::string entry;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("   ", 0) == 0) {
+            if (!entry.empty()) entry += line;
+        } else if (!entry.empty()) {
+            return entry;
+        } else if (const size_t at = line.substr(0, 25).find(word); at != std::string::npos && line.rfind("  ", 0) == 0) {
+            if (line[at + word.size()] == ' ' || line[at + word.size()] == ',') entry = line;
+        }
+    }
+    return entry;
+}
+
+// Every option is in the synopsis and has a --help entry showing its default.
+TEST(RenderApp, HelpListsEveryOptionWithItsDefault)
+{
+    ScratchDir dir;
+    ASSERT_EQ(runCommand(dir, "('" + kRendererPath + "' --help > help.txt)").status, 0);
+    const std::string help = readText(dir.path() + "help.txt");
+    const std::string synopsis = help.substr(0, help.find("\n\n"));
+    const std::pair<const char*, std::vector<const char*>> options[] = {
+        {"--out", {"(default frames)"}}, {"--fps", {"(default 26)"}}, {"--start", {"default 0 and"}},
+        {"--end", {"and 285000)"}}, {"--times", {}}, {"--image", {"(default screen)"}}, {"--quiet", {}},
+        {"--profile", {}}, {"--record", {}}, {"--video", {}}, {"--lossless", {}}, {"--size", {}},
+        {"--scale", {"nearest neighbour (crisp pixels, default)"}}, {"--crf", {"(default 18)", "(default 31)"}},
+        {"--preset", {"(default medium)", "(default good)"}}, {"--wav", {}}, {"--force", {}}};
+    for (const auto& [word, defaults] : options) {
+        const std::string shown = std::string(word) == "--out" ? "[-o " : std::string("[") + word;
+        EXPECT_NE(synopsis.find(shown), std::string::npos) << word;
+        const std::string entry = helpEntry(help, word);
+        EXPECT_FALSE(entry.empty()) << word;
+        for (const char* text : defaults) EXPECT_NE(entry.find(text), std::string::npos) << word << ": " << entry;
+    }
+}
+
+// A video without --crf or --preset gets the defaults --help gives: x264 writes its settings
+// into the stream (medium's sub-pixel setting is 7).
+TEST(RenderApp, VideoTakesTheEncoderDefaultsShown)
+{
+    ScratchDir dir;
+    ASSERT_EQ(runRenderer(dir, "--quiet --video a.mp4 --fps 5 --end 200 nothere.lscx").status, 0);
+    const std::string bytes = readText(dir.path() + "a.mp4");
+    if (bytes.find("x264") == std::string::npos) GTEST_SKIP() << "no libx264 in this FFmpeg";
+    EXPECT_NE(bytes.find("crf=18.0"), std::string::npos);
+    EXPECT_NE(bytes.find("subme=7"), std::string::npos);
 }
 
 } // namespace
