@@ -140,7 +140,7 @@ private:
 // fillers from the rows themselves; a new kind needs a name here only where code names it.
 template <int K>
 class KindFiller : public PolyFiller {
-    static_assert(findFillerKind(K) != nullptr, "no row of kFillerKinds has this kind");
+    static_assert(fillerKindRow(K) >= 0, "no row of kFillerKinds has this kind");
 
 public:
     KindFiller() : PolyFiller(*findFillerKind(K)) {}
