@@ -138,13 +138,14 @@ struct Frame2DFiles {
 // The one player of the process, headless on a virtual clock. The clock never runs backwards:
 // a script is loaded anew (its time starting at the clock's present value) when another script
 // is asked for or an earlier time.
-struct Player {
+struct BenchPlayer {
+    Player player;
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
     bool started = false;
     std::string script;
     uint32_t base = 0, now = 0;
 
-    Player()
+    BenchPlayer()
     {
         Platform p;
         installHeadlessBackend(p, clock);
@@ -155,11 +156,11 @@ struct Player {
         PlayerOptions o;
         o.fullScreen = false;
         o.scriptPath = kDemoScript;  // a fixed script rather than the first one of the directory
-        started = playerStartup(o);
+        started = player.startup(o);
         // The headless surface sizes its copy of the screen at the first present.
-        if (started) renderFrame(playerScreen());
+        if (started) player.renderFrame();
     }
-    ~Player() { playerShutdown(); }
+    ~BenchPlayer() { player.shutdown(); }
 
     // Loads `path` when needed and sets the script's time; false (with the reason) when the
     // script is missing or its load reported anything.
@@ -176,7 +177,7 @@ struct Player {
             }
             base = now;
             const unsigned long reports = reportCount();
-            loadScript(StringC(path.c_str()));
+            player.loadScript(StringC(path.c_str()));
             script = path;
             if (reportCount() != reports) {
                 script.clear();
@@ -190,9 +191,9 @@ struct Player {
     }
 };
 
-Player& player()
+BenchPlayer& bench()
 {
-    static Player p;
+    static BenchPlayer p;
     return p;
 }
 const Frame2DFiles& frame2DFiles()
@@ -238,11 +239,11 @@ private:
 void BM_DemoFrame(benchmark::State& state)
 {
     std::string error;
-    if (!player().show(kDemoScript, uint32_t(state.range(0)), error)) return state.SkipWithError(error.c_str());
-    renderFrame(playerScreen());  // the first frame of a section may set things up
+    if (!bench().show(kDemoScript, uint32_t(state.range(0)), error)) return state.SkipWithError(error.c_str());
+    bench().player.renderFrame();  // the first frame of a section may set things up
     FrameStats stats(state.max_iterations);
     const AllocationCounter allocations;
-    for (auto _ : state) stats.time([] { renderFrame(playerScreen()); });
+    for (auto _ : state) stats.time([] { bench().player.renderFrame(); });
     stats.report(state, allocations.count());
 }
 // A frame in the middle of each of the demo's fifteen sections (docs/09-showcase-demo.md).
@@ -259,15 +260,15 @@ void BM_DemoRun(benchmark::State& state)
     for (auto _ : state) {
         std::string error;
         state.PauseTiming();
-        const bool ready = player().show(kDemoScript, 0, error);
+        const bool ready = bench().show(kDemoScript, 0, error);
         state.ResumeTiming();
         if (!ready) return state.SkipWithError(error.c_str());
-        const uint32_t base = player().base;
+        const uint32_t base = bench().base;
         const AllocationCounter counter;
         for (int i = 0; i < frames; ++i) {
-            player().now = base + uint32_t(float(i) * kPlayerFrameMs);
-            player().clock->set(player().now);
-            stats.time([] { renderFrame(playerScreen()); });
+            bench().now = base + uint32_t(float(i) * kPlayerFrameMs);
+            bench().clock->set(bench().now);
+            stats.time([] { bench().player.renderFrame(); });
         }
         allocations += counter.count();
     }
@@ -283,17 +284,17 @@ void BM_Frame2D(benchmark::State& state)
     if (!simdLevelSupported(level) || level > simdLevel()) return state.SkipWithError("beyond the start-up level");
     std::string error;
     if (frame2DFiles().script.empty()) return state.SkipWithError("no scratch directory");
-    if (!player().show(frame2DFiles().script, 1000, error)) return state.SkipWithError(error.c_str());
+    if (!bench().show(frame2DFiles().script, 1000, error)) return state.SkipWithError(error.c_str());
     forceSimdLevel(level);
     state.SetLabel(simdLevelName(level));
-    PlayerState& s = playerState();
+    PlayerState& s = bench().player.state();
     const bool wholeFrame = state.range(0) < 0;
-    renderFrame(playerScreen());
+    bench().player.renderFrame();
     FrameStats stats(state.max_iterations);
     {
         const AllocationCounter allocations;
         if (wholeFrame)
-            for (auto _ : state) stats.time([] { renderFrame(playerScreen()); });
+            for (auto _ : state) stats.time([] { bench().player.renderFrame(); });
         else
             for (auto _ : state) stats.time([&] { s.scriptEngine->render(&s.workImage); });
         stats.report(state, allocations.count());

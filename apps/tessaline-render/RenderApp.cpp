@@ -153,16 +153,17 @@ int runRenderer(int argc, char** argv)
     // written only when asked for (a rendered run has a still mouse anyway).
     LCXControllerRecordable::setRecordingsAllowed(o.record);
 
-    PlayerOptions player;
-    player.fullScreen = false;
-    player.scriptPath = o.script;
-    if (!playerStartup(player)) {
+    PlayerOptions options;
+    options.fullScreen = false;
+    options.scriptPath = o.script;
+    Player player;
+    if (!player.startup(options)) {
         std::fprintf(stderr, "tessaline-render: cannot start the headless player\n");
         return 1;
     }
     // A fatal report while the script loaded ends the run before any file is made.
     if (fatalErrorPosted()) {
-        playerShutdown();
+        player.shutdown();
         return 1;
     }
 
@@ -171,7 +172,7 @@ int runRenderer(int argc, char** argv)
     if (capture) {
         // The music from where the engine's clock stands at the first frame.
         std::unique_ptr<MusicDecoder> music;
-        const ScriptEngine* engine = playerState().scriptEngine.get();
+        const ScriptEngine* engine = player.state().scriptEngine.get();
         if (engine && engine->getSoundManager()) {
             clock->set(timeOf(0));
             music = engine->getSoundManager()->openDecoder(engine->getTime());
@@ -184,14 +185,14 @@ int runRenderer(int argc, char** argv)
         if (!note.empty()) std::fprintf(stderr, "tessaline-render: %s\n", note.c_str());
         if (!opened) {
             std::fprintf(stderr, "tessaline-render: %s\n", g_interrupted ? "interrupted" : failure.c_str());
-            playerShutdown();
+            player.shutdown();
             catchInterrupts(false);
             return 1;
         }
     }
 
     std::unique_ptr<RenderProfile> profile;
-    if (o.profile) profile = std::make_unique<RenderProfile>(playerState().scriptEngine.get(), total);
+    if (o.profile) profile = std::make_unique<RenderProfile>(player.state().scriptEngine.get(), total);
 
     std::vector<uint8_t> rgb;
     Progress progress(o.quiet, total, o.times.empty() ? double(o.capture.fpsNum) / double(o.capture.fpsDen) : 0.0);
@@ -213,21 +214,21 @@ int runRenderer(int argc, char** argv)
         clock->set(t);
         if (renderFrames) {
             if (profile) profile->frameStarts(t);
-            renderFrame(playerScreen());
+            player.renderFrame();
             if (profile) profile->frameEnded();
             if (fatalErrorPosted()) {
                 code = 1;
                 break;
             }
         }
-        const uint32_t* screen = playerScreen() ? playerScreen()->getBackBuffer() : nullptr;
+        const uint32_t* screen = player.screen() ? player.screen()->getBackBuffer() : nullptr;
         if (images) {
             char name[32];
             std::snprintf(name, sizeof name, "/%06zu.png", k);
             const std::string path = o.outDir + name;
             bool ok = false;
             if (o.workImage) {
-                const CImage32Buffered& work = playerWorkImage();
+                const CImage32Buffered& work = player.workImage();
                 ok = writePngRgb(path.c_str(), work.m_pPixels, work.m_width, work.m_height, work.m_width, rgb);
             } else if (screen) {
                 ok = writePngRgb(path.c_str(), screen, kScreenWidth, kScreenHeight, kScreenWidth, rgb);
@@ -268,6 +269,6 @@ int runRenderer(int argc, char** argv)
         profile->print(stdout);
         profile.reset();
     }
-    playerShutdown();
+    player.shutdown();
     return code;
 }

@@ -92,13 +92,12 @@ int main(int argc, char** argv)
     installPlatform(std::move(p));
     if (dialogs) setMessageBoxSink(makeSdlMessageBoxSink());
 
-    if (!playerStartup(options)) {
-        playerShutdown();
-        SDL_Quit();
-        return 1;
+    int code = 1;
+    {
+        Player player;
+        if (player.startup(options)) code = player.run();
+        player.shutdown();
     }
-    const int code = playerRun();
-    playerShutdown();
     setMessageBoxSink(nullptr);
     SDL_Quit();
     return code;

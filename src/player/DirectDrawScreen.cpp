@@ -4,7 +4,6 @@
 
 #include "foundation/Report.h"
 #include "player/BitmapFont.h"
-#include "player/ScriptPlayer.h"
 
 DirectDrawScreen::DirectDrawScreen() = default;
 
@@ -112,5 +111,5 @@ void DirectDrawScreen::release()
 void DirectDrawScreen::directDrawError(const char* text)
 {
     reportMessage("directDrawError", text);
-    destroyMainWindow();
+    if (m_onFailure) m_onFailure();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -15,8 +16,10 @@ public:
     DirectDrawScreen(const DirectDrawScreen&) = delete;
     DirectDrawScreen& operator=(const DirectDrawScreen&) = delete;
 
+    // What the owner does when the screen fails for good (the player destroys its window).
+    void setFailureHandler(std::function<void()> onFailure) { m_onFailure = std::move(onFailure); }
     // Creates the display surface of the window and the surfaces of the start mode. Failures are
-    // reported through directDrawError, which destroys the window.
+    // reported through directDrawError, which tells the owner.
     void init(PlatformWindow* window, int width, int height, int fullScreenDepth, int desktopDepth,
               bool fullScreen);
     // The back buffer's memory (width x height pixels, stride = width), or null when the
@@ -33,7 +36,7 @@ public:
     void toggleFullScreen();
     // Releases the surfaces and the display; a second call does nothing.
     void release();
-    // Reports the text under "directDrawError", then destroys the window.
+    // Reports the text under "directDrawError", then calls the owner's failure handler.
     void directDrawError(const char* text);
 
     bool isFullScreen() const { return m_fullScreen; }
@@ -47,6 +50,7 @@ private:
 
     std::unique_ptr<DisplaySurface> m_pDirectDraw;  // the window's display, created by init
     PlatformWindow* m_hWnd = nullptr;
+    std::function<void()> m_onFailure;
     std::vector<uint32_t> m_backBuffer;             // 640 x 480 in memory, the drawing target
     int m_width = 0;
     int m_height = 0;

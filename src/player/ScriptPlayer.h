@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,7 +28,7 @@ constexpr int kDemoEndMs = 285000;
 constexpr const char* kScriptExtension = "lscx";
 constexpr const char* kWindowCaption = "Loading : 'Tessaline' - Party Version";
 
-// The player's state: one instance for the process, made anew by playerReset.
+// The player's state, owned by its Player.
 // Member order is destruction order reversed: the engine goes first, the window last.
 struct PlayerState {
     std::unique_ptr<PlatformWindow> window;
@@ -60,12 +61,6 @@ struct PlayerState {
     std::unique_ptr<SaveWatch> saveWatch;  // reload on save (dev mode, where files can be watched)
 };
 
-// The process's player state (tests read and set it).
-PlayerState& playerState();
-// What the headless renderer saves: the screen (null before start-up) and the work image.
-DirectDrawScreen* playerScreen();
-const CImage32Buffered& playerWorkImage();
-
 struct PlayerOptions {
     bool fullScreen = true;
     std::string commandLine;  // the script part of the command line, split as the player does
@@ -74,51 +69,77 @@ struct PlayerOptions {
     bool dev = false;         // the authoring mode's keys and overlay line
 };
 
-// Start-up: window, screen, cursor, work image, script choice and load. False when no window
-// could be created.
-bool playerStartup(const PlayerOptions& options);
-// The message loop; returns the exit code of the quit message.
-int playerRun();
-// Ends the script engine and frees the screen and window.
-void playerShutdown();
-// Everything back to its initial state (tests).
-void playerReset();
+// The player: one object owns the window, the screen, the engine and the authoring state. The
+// app makes one, starts it, runs its loop and shuts it down.
+class Player {
+public:
+    Player() = default;
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
 
-bool loadScript(const StringC& path);
-// Handles a drop: only the first file of a drop reaches here.
-void onDropFiles(const std::string& firstPath);
-void renderFrame(DirectDrawScreen* screen);
-void composeFrame();
-void drawFpsText(int time);
-// The authoring mode. The demo's time: the script engine's, 0 without one.
-int demoTime();
-// Moves the demo (music and clock) by `deltaMs`, not before its start.
-void seekDemo(int deltaMs);
-void pauseDemo(bool paused);
-// Loads the running script anew; when the new load reports anything the running demo goes on
-// (the reports say why) and false comes back. The demo time and pause are kept. `saved` names
-// what was saved when a save asked for it (for the overlay's note).
-bool reloadScript(const std::string& saved = {});
-// Reload on save: takes the file events and reloads once a burst of saves of the demo's files
-// has ended. Called by the loop before every frame.
-void reloadOnSave();
-// Sets a loop end ([ or ]) at `ms` and keeps the section in order: a start after its end swaps
-// the two, an empty section switches the loop off; the overlay's note says so.
-void setLoopEnd(bool start, int ms);
-// Writes the work image as SCRIPTTITLE-TIME.png beside the script; the path, or empty on failure.
-std::string saveWorkImage();
-// The overlay line: time, beat and fps, pause and loop state, the last note.
-void drawDevOverlay();
-// A key of the authoring mode.
-void devKey(const WindowEvent& event);
+    // Start-up: window, screen, cursor, work image, script choice and load. False when no
+    // window could be created.
+    bool startup(const PlayerOptions& options);
+    // The message loop; returns the exit code of the quit message.
+    int run();
+    // Ends the script engine, frees the screen and window and gives the platform its clock back.
+    void shutdown();
 
-// The window procedure: one event.
-void playerWndProc(const WindowEvent& event);
+    PlayerState& state() { return m_s; }
+    // What the headless renderer saves: the screen (null before start-up) and the work image.
+    DirectDrawScreen* screen() { return m_s.screen.get(); }
+    const CImage32Buffered& workImage() const { return m_s.workImage; }
 
-// Posted messages: a close request (as Escape and the demo end post it) and the quit code.
-void postClose();
-void postQuit(int code);
-bool quitPosted();
-bool closePending();
-// Destroys the window: releases the screen and posts quit code 0.
-void destroyMainWindow();
+    bool loadScript(const StringC& path);
+    // Handles a drop: only the first file of a drop reaches here.
+    void onDropFiles(const std::string& firstPath);
+    // One frame onto the screen: the fps count, the composition, the present.
+    void renderFrame();
+    // The work image of the demo time, the overlays, the scaled copy onto the locked screen.
+    void composeFrame();
+    // The window procedure: one event.
+    void wndProc(const WindowEvent& event);
+
+    // Posted messages: a close request (as Escape and the demo end post it) and the quit code.
+    void postClose() { m_s.closePosted = true; }
+    void postQuit(int code);
+    bool quitPosted() const { return m_s.quitPosted; }
+    bool closePending() const { return m_s.closePosted; }
+    // Destroys the window: releases the screen and posts quit code 0.
+    void destroyMainWindow();
+
+    // The authoring mode. The demo's time in ms: the script engine's, 0 without one.
+    int demoTime() const;
+    // Moves the demo (music and clock) by `deltaMs`, not before its start.
+    void seekDemo(int deltaMs);
+    void pauseDemo(bool paused);
+    // Loads the running script anew; when the new load reports anything the running demo goes
+    // on (the reports say why) and false comes back. The demo time and pause are kept. `saved`
+    // names what was saved when a save asked for it (for the overlay's note).
+    bool reloadScript(const std::string& saved = {});
+    // Reload on save: takes the file events and reloads once a burst of saves of the demo's
+    // files has ended. Called by the loop before every frame.
+    void reloadOnSave();
+    // Sets a loop end ([ or ]) at `ms` and keeps the section in order: a start after its end
+    // swaps the two, an empty section switches the loop off; the overlay's note says so.
+    void setLoopEnd(bool start, int ms);
+    // Writes the work image as SCRIPTTITLE-TIME.png beside the script; the path, or empty on
+    // failure.
+    std::string saveWorkImage();
+
+private:
+    void drawFpsText(int demoMs);
+    // The overlay line: time, beat and fps, pause and loop state, the last note.
+    void drawDevOverlay(int demoMs);
+    // A key of the authoring mode.
+    void devKey(const WindowEvent& event);
+    // Puts the platform clock back when the player had put its demo clock in its place.
+    void restorePlatformClock();
+    // Runs `load` with the script's file name in the script's directory, the files it opens
+    // watched for reload on save (begun, not ended: the caller says whether they replace the
+    // watched ones), and the current directory put back after.
+    void loadInScriptDirectory(const StringC& path, const std::function<void(const StringC& file)>& load);
+
+    PlayerState m_s;
+};

@@ -13,7 +13,7 @@
 #include "music/MusicGenerator.h"
 #include "music/SoundManager.h"
 #include "backends/headless/HeadlessBackend.h"
-#include "player/ScriptPlayer.h"
+#include "support/PlayerSupport.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ protected:
             return std::make_unique<TestOutput>(m_device);
         };
         m_previous = installPlatform(std::move(p));
-        playerReset();
+        resetPlayer();
 
         const std::vector<uint8_t> module = MusicGenerator::makeModule();
         const std::vector<uint8_t> wav = MusicGenerator::makeWav();
@@ -81,16 +81,16 @@ protected:
     }
     void TearDown() override
     {
-        playerShutdown();
-        playerReset();
+        player().shutdown();
+        resetPlayer();
         installPlatform(std::move(m_previous));
     }
 
-    void key(int k) { playerWndProc(WindowEvent{WindowEventType::KeyDown, k, {}}); }
+    void key(int k) { player().wndProc(WindowEvent{WindowEventType::KeyDown, k, {}}); }
     // The clock since the script started, as the music counts it (a stream from its offset).
     int clockTime()
     {
-        const PlayerState& s = playerState();
+        const PlayerState& s = player().state();
         const int elapsed = static_cast<int>(s.demoClock->tickCount() - s.startTick);
         return elapsed + (GetParam().module ? 0 : GetParam().offset);
     }
@@ -99,12 +99,12 @@ protected:
     {
         pull();
         m_clock->advance(10);
-        renderFrame(playerScreen());
+        player().renderFrame();
     }
     void pull()
     {
         // The device finds the music decoded (the decoding runs beside the test).
-        if (const ScriptEngine* engine = playerState().scriptEngine.get())
+        if (const ScriptEngine* engine = player().state().scriptEngine.get())
             if (const SoundManager* music = engine->getSoundManager()) music->waitUntilDecoded(INT32_MAX);
         m_device.last.assign(2 * kBufferFrames, 99.0f);
         if (m_device.source && !m_device.paused) m_device.source->render(m_device.last.data(), kBufferFrames);
@@ -113,7 +113,7 @@ protected:
     void expectInStep(int ms)
     {
         SCOPED_TRACE(ms);
-        EXPECT_EQ(demoTime(), ms);
+        EXPECT_EQ(player().demoTime(), ms);
         EXPECT_EQ(clockTime(), ms);
         pull();
         const size_t first = 2 * (static_cast<size_t>(ms) * 441 / 10);  // every time here is a whole frame
@@ -123,7 +123,7 @@ protected:
             worst = std::max(worst, std::abs(m_device.last[i] - m_whole[first + i]));
         EXPECT_EQ(worst, 0.0f);
         m_clock->advance(10);     // the buffer is heard
-        EXPECT_EQ(demoTime(), ms + 10);
+        EXPECT_EQ(player().demoTime(), ms + 10);
     }
 
     ScratchDir m_dir;
@@ -142,8 +142,8 @@ TEST_P(DevMusicTest, MusicFollowsStartSeeksLoopsPausesAndReloads)
     o.dev = true;
     o.scriptPath = m_script;
     o.startMs = 1050;  // inside a row of the module, inside a tone of the stream
-    ASSERT_TRUE(playerStartup(o));
-    ASSERT_NE(playerState().scriptEngine->getSoundManager(), nullptr);
+    ASSERT_TRUE(player().startup(o));
+    ASSERT_NE(player().state().scriptEngine->getSoundManager(), nullptr);
     expectInStep(offset + 1050);
 
     key(kKeyRight);
@@ -158,26 +158,26 @@ TEST_P(DevMusicTest, MusicFollowsStartSeeksLoopsPausesAndReloads)
     for (int i = 0; i < 30; ++i) play10ms();
     key(kKeyCloseBracket);
     key(kKeyL);
-    ASSERT_TRUE(playerState().looping);
-    EXPECT_EQ(playerState().loopStart, offset + 1080);
-    EXPECT_EQ(playerState().loopEnd, offset + 1380);
-    renderFrame(playerScreen());
+    ASSERT_TRUE(player().state().looping);
+    EXPECT_EQ(player().state().loopStart, offset + 1080);
+    EXPECT_EQ(player().state().loopEnd, offset + 1380);
+    player().renderFrame();
     expectInStep(offset + 1080);
 
     // Paused: the time holds while the clock runs; a seek while paused; resumed from there.
     for (int i = 0; i < 7; ++i) play10ms();
     key(kKeySpace);
     m_clock->advance(500);
-    renderFrame(playerScreen());
-    EXPECT_EQ(demoTime(), offset + 1160);
+    player().renderFrame();
+    EXPECT_EQ(player().demoTime(), offset + 1160);
     key(kKeyRight);
-    EXPECT_EQ(demoTime(), offset + 2160);
+    EXPECT_EQ(player().demoTime(), offset + 2160);
     key(kKeySpace);
     key(kKeyL);  // the loop off, so that the time may stay past its end
     expectInStep(offset + 2160);
 
     // A reload keeps the time.
-    ASSERT_TRUE(reloadScript());
+    ASSERT_TRUE(player().reloadScript());
     expectInStep(offset + 2170);
 }
 

@@ -9,7 +9,7 @@
 
 #include "../script/ScriptTestUtil.h"
 #include "backends/headless/HeadlessBackend.h"
-#include "player/ScriptPlayer.h"
+#include "support/PlayerSupport.h"
 #include "support/AllocationCounter.h"
 #include "support/TestSupport.h"
 
@@ -25,12 +25,12 @@ protected:
         installHeadlessBackend(p, m_clock);
         m_previous = installPlatform(std::move(p));
         m_cwd = std::make_unique<CurrentDirGuard>(m_dir.path());
-        playerReset();
+        resetPlayer();
     }
     void TearDown() override
     {
-        playerShutdown();
-        playerReset();
+        player().shutdown();
+        resetPlayer();
         m_cwd.reset();
         installPlatform(std::move(m_previous));
     }
@@ -39,7 +39,7 @@ protected:
         PlayerOptions o;
         o.commandLine = commandLine;
         o.fullScreen = fullScreen;
-        ASSERT_TRUE(playerStartup(o));
+        ASSERT_TRUE(player().startup(o));
         m_window = lastHeadlessWindow();
         ASSERT_NE(m_window, nullptr);
     }
@@ -58,42 +58,42 @@ TEST_F(PlayerTest, StartupMakesScreenAndWorkImage)
     EXPECT_FALSE(m_window->cursorShown);
     ASSERT_NE(m_window->surface, nullptr);
     EXPECT_TRUE(m_window->surface->fullScreen);
-    EXPECT_EQ(playerState().workImage.m_width, 512);
-    EXPECT_EQ(playerState().workImage.m_height, 256);
+    EXPECT_EQ(player().state().workImage.m_width, 512);
+    EXPECT_EQ(player().state().workImage.m_height, 256);
     // No script on the command line nor in the directory: no engine, black frames, no message.
-    EXPECT_EQ(playerState().scriptEngine, nullptr);
+    EXPECT_EQ(player().state().scriptEngine, nullptr);
     EXPECT_EQ(cap.count(), 0u);
 }
 
 TEST_F(PlayerTest, KeysToggleFpsAndScreenAndEscapeCloses)
 {
     start("", false);
-    auto key = [](int k) { playerWndProc(WindowEvent{WindowEventType::KeyDown, k, {}}); };
+    auto key = [](int k) { player().wndProc(WindowEvent{WindowEventType::KeyDown, k, {}}); };
     key(kKeyI);
-    EXPECT_TRUE(playerState().showFps);
+    EXPECT_TRUE(player().state().showFps);
     key(kKeyF9);
-    EXPECT_FALSE(playerState().showFps);
+    EXPECT_FALSE(player().state().showFps);
     key(kKeyF9);  // each auto-repeat toggles again
     key(kKeyF9);
     key(kKeyF9);
-    EXPECT_TRUE(playerState().showFps);
+    EXPECT_TRUE(player().state().showFps);
     key(65);  // other keys do nothing
-    EXPECT_TRUE(playerState().showFps);
+    EXPECT_TRUE(player().state().showFps);
 
     MemoryDisplaySurface* s = m_window->surface;
     EXPECT_FALSE(s->fullScreen);
     key(kKeyF12);
-    EXPECT_TRUE(playerScreen()->isFullScreen());
+    EXPECT_TRUE(player().screen()->isFullScreen());
     EXPECT_TRUE(s->fullScreen);
     key(kKeyF12);
-    EXPECT_FALSE(playerScreen()->isFullScreen());
+    EXPECT_FALSE(player().screen()->isFullScreen());
     EXPECT_FALSE(s->fullScreen);
     EXPECT_EQ(s->createCount, 3);  // new surfaces with every switch
 
     m_window->pushKey(kKeyEscape);
-    EXPECT_EQ(playerRun(), 0);
+    EXPECT_EQ(player().run(), 0);
     EXPECT_TRUE(m_window->destroyed);  // the close released the screen and its surfaces
-    playerScreen()->release();               // a second release is harmless
+    player().screen()->release();               // a second release is harmless
 }
 
 TEST_F(PlayerTest, MinimizedWindowRendersNothing)
@@ -102,10 +102,10 @@ TEST_F(PlayerTest, MinimizedWindowRendersNothing)
     MemoryDisplaySurface* s = m_window->surface;
     m_window->push(WindowEvent{WindowEventType::Minimized, 0, {}});
     WindowEvent e;
-    while (m_window->pollEvent(e)) playerWndProc(e);
-    EXPECT_FALSE(playerState().active);
-    playerWndProc(WindowEvent{WindowEventType::Restored, 0, {}});
-    EXPECT_TRUE(playerState().active);
+    while (m_window->pollEvent(e)) player().wndProc(e);
+    EXPECT_FALSE(player().state().active);
+    player().wndProc(WindowEvent{WindowEventType::Restored, 0, {}});
+    EXPECT_TRUE(player().state().active);
     EXPECT_EQ(s->presentCount, 0);
 }
 
@@ -113,17 +113,17 @@ TEST_F(PlayerTest, DroppedFilesNeedTheScriptExtension)
 {
     ReportCapture cap;
     start();
-    onDropFiles("demo/INTRO.LSCX");
+    player().onDropFiles("demo/INTRO.LSCX");
     EXPECT_TRUE(cap.has("ScriptPlayer:", "Can't load File: demo/INTRO.LSCX"));
     EXPECT_EQ(cap.reports().back().kind, ReportKind::Message);
-    EXPECT_EQ(playerState().scriptEngine, nullptr);
+    EXPECT_EQ(player().state().scriptEngine, nullptr);
 
     cap.clear();
-    onDropFiles("");
+    player().onDropFiles("");
     EXPECT_EQ(cap.count(), 0u);
 
-    playerWndProc(WindowEvent{WindowEventType::DropFile, 0, "other.lscx"});
-    ASSERT_NE(playerState().scriptEngine, nullptr);
+    player().wndProc(WindowEvent{WindowEventType::DropFile, 0, "other.lscx"});
+    ASSERT_NE(player().state().scriptEngine, nullptr);
     EXPECT_TRUE(cap.has("ScriptEngine :", "Can't open file : other.lscx"));
 }
 
@@ -135,8 +135,8 @@ TEST_F(PlayerTest, ScriptChoiceFromCommandLineAndDirectory)
     EXPECT_FALSE(cap.has("ScriptEngine :", "Can't open file : second.lscx"));
 
     cap.clear();
-    playerShutdown();
-    playerReset();
+    player().shutdown();
+    resetPlayer();
     start("my demo.lscx");  // no quoting: the path is cut at the blank
     EXPECT_TRUE(cap.has("ScriptEngine :", "Can't open file : my"));
 
@@ -144,19 +144,19 @@ TEST_F(PlayerTest, ScriptChoiceFromCommandLineAndDirectory)
     m_dir.write("sub/found.lscx", "");
     const auto before = std::filesystem::current_path();
     cap.clear();
-    EXPECT_TRUE(loadScript("sub/found.lscx"));
+    EXPECT_TRUE(player().loadScript("sub/found.lscx"));
     EXPECT_EQ(cap.count(), 0u);
     EXPECT_EQ(std::filesystem::current_path(), before);
-    EXPECT_FALSE(loadScript(""));
+    EXPECT_FALSE(player().loadScript(""));
 
     // Empty command line: the first script of the current directory.
     m_dir.write("b.lscx", "");
     m_dir.write("A.lscx", "");
-    playerShutdown();
-    playerReset();
+    player().shutdown();
+    resetPlayer();
     cap.clear();
     start("");
-    ASSERT_NE(playerState().scriptEngine, nullptr);
+    ASSERT_NE(player().state().scriptEngine, nullptr);
     EXPECT_EQ(cap.count(), 0u);
 }
 
@@ -164,43 +164,43 @@ TEST_F(PlayerTest, DemoClosesAfter285000Ms)
 {
     start("none.lscx");
     m_clock->set(285000);
-    renderFrame(playerScreen());
-    EXPECT_FALSE(closePending());
+    player().renderFrame();
+    EXPECT_FALSE(player().closePending());
     m_clock->set(285001);
-    renderFrame(playerScreen());
-    EXPECT_TRUE(closePending());
-    EXPECT_EQ(playerRun(), 0);
+    player().renderFrame();
+    EXPECT_TRUE(player().closePending());
+    EXPECT_EQ(player().run(), 0);
 }
 
 TEST_F(PlayerTest, FpsCountsFramesOfTheLastSecond)
 {
     start();
-    const float& fps = playerState().fps;
+    const float& fps = player().state().fps;
     // The tick count starts with the process; the first frame already shows 1.
     m_clock->set(5);
-    renderFrame(playerScreen());
+    player().renderFrame();
     EXPECT_EQ(fps, 1.0f);
     m_clock->set(1005);
-    renderFrame(playerScreen());
+    player().renderFrame();
     EXPECT_EQ(fps, 1.0f);  // 1000 ms is not more than 1000 ms
     m_clock->set(1006);
-    renderFrame(playerScreen());
+    player().renderFrame();
     EXPECT_EQ(fps, 2.0f);
     for (uint32_t t : {1500u, 2006u}) {
         m_clock->set(t);
-        renderFrame(playerScreen());
+        player().renderFrame();
     }
     EXPECT_EQ(fps, 2.0f);
     m_clock->set(2007);
-    renderFrame(playerScreen());
+    player().renderFrame();
     EXPECT_EQ(fps, 3.0f);
 }
 
 TEST_F(PlayerTest, FrameComposition)
 {
     start();
-    playerState().showFps = true;
-    renderFrame(playerScreen());
+    player().state().showFps = true;
+    player().renderFrame();
     const MemoryDisplaySurface* s = m_window->surface;
     ASSERT_EQ(s->presentCount, 1);
     ASSERT_EQ(s->frame.size(), size_t(640 * 480));
@@ -216,10 +216,10 @@ TEST_F(PlayerTest, LockFailureRestoresAndSkipsTheFrame)
 {
     start();
     m_window->surface->loseSurfaces = true;
-    renderFrame(playerScreen());
+    player().renderFrame();
     EXPECT_EQ(m_window->surface->restoreCount, 1);
     EXPECT_EQ(m_window->surface->presentCount, 0);
-    renderFrame(playerScreen());
+    player().renderFrame();
     EXPECT_EQ(m_window->surface->presentCount, 1);
 }
 
@@ -228,7 +228,7 @@ TEST_F(PlayerTest, FatalErrorEndsWithCodeOne)
     ReportCapture cap;
     start();
     CImage32Buffered bad(0, 0);
-    EXPECT_EQ(playerRun(), 1);
+    EXPECT_EQ(player().run(), 1);
 }
 
 // A headless window whose surface calls back after every present and which counts its waits.
@@ -274,9 +274,9 @@ TEST_F(PlayerTest, LoopPacesFramesDrainsEventsAndWaitsWhileInactive)
     m_clock->set(1000);
     PlayerOptions o;
     o.commandLine = "demo.lscx";
-    ASSERT_TRUE(playerStartup(o));
+    ASSERT_TRUE(player().startup(o));
     ASSERT_NE(window, nullptr);
-    ASSERT_NE(playerState().scriptEngine, nullptr);
+    ASSERT_NE(player().state().scriptEngine, nullptr);
 
     struct Frame {
         uint32_t start;
@@ -287,7 +287,7 @@ TEST_F(PlayerTest, LoopPacesFramesDrainsEventsAndWaitsWhileInactive)
     };
     std::vector<Frame> frames;
     window->onPresent = [&] {
-        frames.push_back({m_clock->timeMs(), window->events.size(), playerState().showFps, window->waits,
+        frames.push_back({m_clock->timeMs(), window->events.size(), player().state().showFps, window->waits,
                           window->surface->frame[240 * 640 + 320]});
         if (frames.size() == 1) {
             // Three toggles and a minimize wait; all are handled before the next frame.
@@ -303,7 +303,7 @@ TEST_F(PlayerTest, LoopPacesFramesDrainsEventsAndWaitsWhileInactive)
         m_clock->advance(500);
         window->push(WindowEvent{WindowEventType::Restored, 0, {}});
     };
-    EXPECT_EQ(playerRun(), 0);
+    EXPECT_EQ(player().run(), 0);
 
     ASSERT_EQ(frames.size(), 3u);
     // Whole-millisecond timer: no frame starts less than 39 ms after the one before.
@@ -331,23 +331,23 @@ TEST_F(PlayerTest, ScreenFailureDestroysTheWindow)
     };
     installPlatform(std::move(p));
     PlayerOptions o;
-    ASSERT_TRUE(playerStartup(o));
+    ASSERT_TRUE(player().startup(o));
     EXPECT_TRUE(cap.has("directDrawError", "DirectDrawCreateEx FAILED"));
-    EXPECT_TRUE(quitPosted());
-    EXPECT_EQ(playerRun(), 0);
+    EXPECT_TRUE(player().quitPosted());
+    EXPECT_EQ(player().run(), 0);
 }
 
 TEST_F(PlayerTest, NoAllocationPerFrame)
 {
     start("none.lscx");
-    playerState().showFps = true;
-    for (int i = 0; i < 3; ++i) renderFrame(playerScreen());
+    player().state().showFps = true;
+    for (int i = 0; i < 3; ++i) player().renderFrame();
     long allocations = 0;
     {
         AllocationCounter counter;
         for (int i = 0; i < 50; ++i) {
             m_clock->advance(39);
-            renderFrame(playerScreen());
+            player().renderFrame();
         }
         allocations = counter.count();
     }
@@ -364,9 +364,9 @@ TEST_F(PlayerTest, LoopMarksSetTheWrongWayRoundAreSwapped)
     PlayerOptions o;
     o.dev = true;
     o.scriptPath = "demo.lscx";
-    ASSERT_TRUE(playerStartup(o));
-    auto key = [](int k) { playerWndProc(WindowEvent{WindowEventType::KeyDown, k, {}}); };
-    PlayerState& s = playerState();
+    ASSERT_TRUE(player().startup(o));
+    auto key = [](int k) { player().wndProc(WindowEvent{WindowEventType::KeyDown, k, {}}); };
+    PlayerState& s = player().state();
     // A loop [1000, 3000) on; then, at 400 (before its start), ] moves its end there.
     key(kKeyRight);
     key(kKeyOpenBracket);
@@ -388,8 +388,8 @@ TEST_F(PlayerTest, LoopMarksSetTheWrongWayRoundAreSwapped)
     // The demo runs through the section and jumps back once at its end, not on every frame.
     std::vector<int> times;
     for (int i = 0; i < 8; ++i) {
-        renderFrame(playerScreen());
-        times.push_back(demoTime());
+        player().renderFrame();
+        times.push_back(player().demoTime());
         m_clock->advance(100);
     }
     EXPECT_EQ(times, (std::vector<int>{400, 500, 600, 700, 800, 900, 400, 500}));
@@ -405,8 +405,8 @@ TEST_F(PlayerTest, LoopMarksSetTheWrongWayRoundAreSwapped)
     key(kKeyOpenBracket);
     EXPECT_FALSE(s.looping);
     EXPECT_EQ(s.note, "loop start = end: loop off");
-    renderFrame(playerScreen());
-    EXPECT_EQ(demoTime(), 1600);
+    player().renderFrame();
+    EXPECT_EQ(player().demoTime(), 1600);
 }
 
 } // namespace

@@ -13,7 +13,7 @@
 #include "backends/headless/HeadlessBackend.h"
 #include "backends/inotify/InotifyBackend.h"
 #include "player/SaveWatch.h"
-#include "player/ScriptPlayer.h"
+#include "support/PlayerSupport.h"
 
 namespace {
 
@@ -139,12 +139,12 @@ protected:
         installHeadlessBackend(p, m_clock);
         installInotifyBackend(p);
         m_previous = installPlatform(std::move(p));
-        playerReset();
+        resetPlayer();
     }
     void TearDown() override
     {
-        playerShutdown();
-        playerReset();
+        player().shutdown();
+        resetPlayer();
         installPlatform(std::move(m_previous));
     }
     static std::string clearScript(const std::string& rgb, const std::string& image = "")
@@ -156,14 +156,14 @@ protected:
     }
     uint32_t centre()
     {
-        renderFrame(playerScreen());
-        return playerWorkImage().m_pPixels[128 * 512 + 256] & 0xFFFFFFu;
+        player().renderFrame();
+        return player().workImage().m_pPixels[128 * 512 + 256] & 0xFFFFFFu;
     }
     // Polls as the loop does before each frame, 20 ms apart, for at most a second.
     void pollFor(int ms)
     {
         for (int t = 0; t <= ms; t += 20) {
-            reloadOnSave();
+            player().reloadOnSave();
             m_clock->advance(20);
         }
     }
@@ -180,39 +180,39 @@ TEST_F(ReloadOnSaveTest, SavedScriptReloadsAndABrokenOneKeepsTheDemo)
     o.fullScreen = false;
     o.dev = true;
     o.scriptPath = script;
-    ASSERT_TRUE(playerStartup(o));
-    ASSERT_NE(playerState().saveWatch, nullptr);
+    ASSERT_TRUE(player().startup(o));
+    ASSERT_NE(player().state().saveWatch, nullptr);
     EXPECT_EQ(centre(), 0xC80000u);
     m_clock->advance(3000);
-    const int before = demoTime();
+    const int before = player().demoTime();
 
     // Written in place: the reload comes 100 ms after the save, the time kept.
     m_dir.write("demo.lscx", clearScript("0 0 200"));
-    reloadOnSave();
+    player().reloadOnSave();
     EXPECT_EQ(centre(), 0xC80000u);
     m_clock->advance(60);
-    reloadOnSave();
+    player().reloadOnSave();
     EXPECT_EQ(centre(), 0xC80000u);
     m_clock->advance(40);
-    reloadOnSave();
+    player().reloadOnSave();
     EXPECT_EQ(centre(), 0x0000C8u);
-    EXPECT_EQ(demoTime(), before + 100);
-    EXPECT_EQ(playerState().note, "reloaded: demo.lscx saved");
+    EXPECT_EQ(player().demoTime(), before + 100);
+    EXPECT_EQ(player().state().note, "reloaded: demo.lscx saved");
 
     // Broken (a picture that does not exist): the running demo goes on and the note says why.
-    const ScriptEngine* running = playerState().scriptEngine.get();
+    const ScriptEngine* running = player().state().scriptEngine.get();
     {
         ReportCapture reports;
         m_dir.write("demo.lscx", clearScript("0 200 0", "missing.tga"));
         pollFor(200);
         EXPECT_GE(reports.count(), 2u);  // the load's own reports, then the player's
         ASSERT_FALSE(reports.reports().empty());
-        EXPECT_EQ(reports.reports().back().text, playerState().note);
+        EXPECT_EQ(reports.reports().back().text, player().state().note);
     }
-    EXPECT_EQ(playerState().scriptEngine.get(), running);
+    EXPECT_EQ(player().state().scriptEngine.get(), running);
     EXPECT_EQ(centre(), 0x0000C8u);
-    EXPECT_NE(playerState().note.find("demo.lscx saved: "), std::string::npos) << playerState().note;
-    EXPECT_NE(playerState().note.find("the running demo goes on"), std::string::npos) << playerState().note;
+    EXPECT_NE(player().state().note.find("demo.lscx saved: "), std::string::npos) << player().state().note;
+    EXPECT_NE(player().state().note.find("the running demo goes on"), std::string::npos) << player().state().note;
     EXPECT_FALSE(fatalErrorPosted());
 
     // Saved by rename, as editors do, with a picture it loads: reloaded. Then saving the picture
@@ -225,11 +225,11 @@ TEST_F(ReloadOnSaveTest, SavedScriptReloadsAndABrokenOneKeepsTheDemo)
     std::filesystem::rename(m_dir.path() + ".demo.lscx.tmp", script);
     pollFor(200);
     EXPECT_EQ(centre(), 0x00C800u);
-    EXPECT_EQ(playerState().note, "reloaded: demo.lscx saved");
-    EXPECT_TRUE(playerState().saveWatch->files().count(std::filesystem::canonical(m_dir.path()).string() + "/pic.tga"));
+    EXPECT_EQ(player().state().note, "reloaded: demo.lscx saved");
+    EXPECT_TRUE(player().state().saveWatch->files().count(std::filesystem::canonical(m_dir.path()).string() + "/pic.tga"));
     m_dir.write("pic.tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\1\0\1\0\x18\0\1\2\3", 21));
     pollFor(200);
-    EXPECT_EQ(playerState().note, "reloaded: pic.tga saved");
+    EXPECT_EQ(player().state().note, "reloaded: pic.tga saved");
 }
 
 } // namespace
@@ -252,9 +252,9 @@ TEST_F(ReloadOnSaveTest, TheTrialOfAReloadWritesNoRecording)
     o.fullScreen = false;
     o.dev = true;
     o.scriptPath = m_dir.write("demo.lscx", clearScript("200 0 0"));
-    ASSERT_TRUE(playerStartup(o));
-    EXPECT_TRUE(reloadScript());
-    EXPECT_EQ(playerState().note, "reloaded");
+    ASSERT_TRUE(player().startup(o));
+    EXPECT_TRUE(player().reloadScript());
+    EXPECT_EQ(player().state().note, "reloaded");
     // The replaced demo's own recording is written, as when any demo ends.
     EXPECT_TRUE(std::filesystem::exists(m_dir.path() + "rec.lcx"));
 }

@@ -10,7 +10,7 @@
 #include "../script/ScriptTestUtil.h"
 #include "control/LCXControllerManager.h"
 #include "backends/headless/HeadlessBackend.h"
-#include "player/ScriptPlayer.h"
+#include "support/PlayerSupport.h"
 
 namespace {
 
@@ -37,15 +37,15 @@ TEST(Renderer, FramesAreThePlayersWithAnUntouchedMouse)
         Platform p;
         installHeadlessBackend(p, clock, std::make_shared<HeadlessMouse>());
         Platform previous = installPlatform(std::move(p));
-        playerReset();
+        resetPlayer();
         PlayerOptions o;
         o.scriptPath = "demo.lscx";
-        ASSERT_TRUE(playerStartup(o));
+        ASSERT_TRUE(player().startup(o));
         clock->set(500);
-        renderFrame(playerScreen());
+        player().renderFrame();
         played = lastHeadlessWindow()->surface->frame;
-        playerShutdown();
-        playerReset();
+        player().shutdown();
+        resetPlayer();
         installPlatform(std::move(previous));
     }
     ASSERT_EQ(played.size(), rendered.pixels.size());

@@ -12,14 +12,14 @@
 #include "../e2e/RenderRunner.h"
 #include "backends/ffmpeg/FfmpegBackend.h"
 #include "backends/sdl/SdlBackend.h"
-#include "player/ScriptPlayer.h"
+#include "support/PlayerSupport.h"
 
 namespace {
 
 void pump()
 {
     WindowEvent e;
-    while (playerState().window->pollEvent(e)) playerWndProc(e);
+    while (player().state().window->pollEvent(e)) player().wndProc(e);
 }
 
 void press(SDL_Keycode key, bool shift = false)
@@ -58,49 +58,49 @@ TEST(SdlDevMode, PauseSeekReloadAndSave)
     installSdlBackend(p);
     installFfmpegBackend(p);  // the demo's sprite ring is a video, as in the renderer
     Platform previous = installPlatform(std::move(p));
-    playerReset();
+    resetPlayer();
 
     PlayerOptions o;
     o.fullScreen = false;
     o.dev = true;
     o.scriptPath = script;
     o.startMs = 400;
-    ASSERT_TRUE(playerStartup(o));
+    ASSERT_TRUE(player().startup(o));
     pump();
-    EXPECT_EQ(demoTime(), 400);
+    EXPECT_EQ(player().demoTime(), 400);
     clock->advance(100);
-    EXPECT_EQ(demoTime(), 500);
+    EXPECT_EQ(player().demoTime(), 500);
 
     press(SDLK_SPACE);
     clock->advance(700);
-    EXPECT_EQ(demoTime(), 500);  // paused: the clock holds
-    renderFrame(playerScreen());
-    EXPECT_EQ(demoTime(), 500);
+    EXPECT_EQ(player().demoTime(), 500);  // paused: the clock holds
+    player().renderFrame();
+    EXPECT_EQ(player().demoTime(), 500);
     press(SDLK_RIGHT);
-    EXPECT_EQ(demoTime(), 1500);  // seeking while paused
+    EXPECT_EQ(player().demoTime(), 1500);  // seeking while paused
     press(SDLK_SPACE);
     clock->advance(100);
-    EXPECT_EQ(demoTime(), 1600);
+    EXPECT_EQ(player().demoTime(), 1600);
     press(SDLK_RIGHT, true);
-    EXPECT_EQ(demoTime(), 11600);
+    EXPECT_EQ(player().demoTime(), 11600);
     press(SDLK_LEFT);
-    EXPECT_EQ(demoTime(), 10600);
+    EXPECT_EQ(player().demoTime(), 10600);
     press(SDLK_LEFT, true);
-    EXPECT_EQ(demoTime(), 600);
+    EXPECT_EQ(player().demoTime(), 600);
     press(SDLK_LEFT);
-    EXPECT_EQ(demoTime(), 0);  // not before the start
+    EXPECT_EQ(player().demoTime(), 0);  // not before the start
 
     // After a seek the frame is the renderer's at that time: a frame depends on its time alone.
     press(SDLK_RIGHT, true);
     press(SDLK_RIGHT, true);
     press(SDLK_RIGHT);
     press(SDLK_SPACE);
-    ASSERT_EQ(demoTime(), 21000);
-    renderFrame(playerScreen());
+    ASSERT_EQ(player().demoTime(), 21000);
+    player().renderFrame();
     const RenderResult r = runRenderer(dir, "--quiet --image work -o ref --times 21000 '" + script + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     const Frame reference = readFrame(dir.path() + "ref/000000.png");
-    const CImage32Buffered& work = playerWorkImage();
+    const CImage32Buffered& work = player().workImage();
     ASSERT_EQ(reference.width, work.m_width);
     bool same = true;
     for (int i = 0; i < work.m_width * work.m_height; ++i) same = same && (work.m_pPixels[i] & 0xFFFFFFu) == reference.pixels[i];
@@ -113,7 +113,7 @@ TEST(SdlDevMode, PauseSeekReloadAndSave)
     EXPECT_EQ(saved.pixels, reference.pixels);
 
     // R with a broken script: reported, the running demo and its time go on.
-    const ScriptEngine* running = playerState().scriptEngine.get();
+    const ScriptEngine* running = player().state().scriptEngine.get();
     {
         std::stringstream text;
         text << std::ifstream(script).rdbuf();
@@ -130,15 +130,15 @@ TEST(SdlDevMode, PauseSeekReloadAndSave)
         EXPECT_NE(last.text.find("the running demo goes on"), std::string::npos) << last.text;
         EXPECT_GT(reports.count(), 1u);  // the load's own reports say why
     }
-    EXPECT_EQ(playerState().scriptEngine.get(), running);
-    EXPECT_EQ(demoTime(), 21000);
+    EXPECT_EQ(player().state().scriptEngine.get(), running);
+    EXPECT_EQ(player().demoTime(), 21000);
     EXPECT_FALSE(fatalErrorPosted());
-    renderFrame(playerScreen());
+    player().renderFrame();
 
     press(SDLK_ESCAPE);
-    EXPECT_EQ(playerRun(), 0);
-    playerShutdown();
-    playerReset();
+    EXPECT_EQ(player().run(), 0);
+    player().shutdown();
+    resetPlayer();
     installPlatform(std::move(previous));
 }
 

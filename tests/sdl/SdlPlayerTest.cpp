@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "backends/sdl/SdlBackend.h"
-#include "player/ScriptPlayer.h"
+#include "support/PlayerSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -14,7 +14,7 @@ namespace {
 void pump()
 {
     WindowEvent e;
-    while (playerState().window->pollEvent(e)) playerWndProc(e);
+    while (player().state().window->pollEvent(e)) player().wndProc(e);
 }
 
 void pressKey(SDL_Keycode key)
@@ -35,30 +35,30 @@ TEST(SdlPlayer, WindowFramesFullScreenSwitchAndEscape)
     Platform previous = installPlatform(std::move(p));
     ScratchDir dir;
     CurrentDirGuard cwd(dir.path());
-    playerReset();
+    resetPlayer();
 
     PlayerOptions o;
     o.fullScreen = false;
-    ASSERT_TRUE(playerStartup(o));
+    ASSERT_TRUE(player().startup(o));
     pump();
-    EXPECT_TRUE(playerState().active);
-    for (int i = 0; i < 3; ++i) renderFrame(playerScreen());
-    EXPECT_FALSE(playerScreen()->isFullScreen());
+    EXPECT_TRUE(player().state().active);
+    for (int i = 0; i < 3; ++i) player().renderFrame();
+    EXPECT_FALSE(player().screen()->isFullScreen());
 
     pressKey(SDLK_F12);
     pump();
-    EXPECT_TRUE(playerScreen()->isFullScreen());
-    renderFrame(playerScreen());
+    EXPECT_TRUE(player().screen()->isFullScreen());
+    player().renderFrame();
     pressKey(SDLK_F12);
     pump();
-    EXPECT_FALSE(playerScreen()->isFullScreen());
-    renderFrame(playerScreen());
+    EXPECT_FALSE(player().screen()->isFullScreen());
+    player().renderFrame();
 
     pressKey(SDLK_ESCAPE);
-    EXPECT_EQ(playerRun(), 0);
+    EXPECT_EQ(player().run(), 0);
     EXPECT_EQ(cap.count(), 0u);
-    playerShutdown();
-    playerReset();
+    player().shutdown();
+    resetPlayer();
     installPlatform(std::move(previous));
     // SDL stays initialised: quitting would unload the X libraries and hide where their leaks come from.
 }

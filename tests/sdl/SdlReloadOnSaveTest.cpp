@@ -10,7 +10,7 @@
 #include "../script/ScriptTestUtil.h"
 #include "backends/inotify/InotifyBackend.h"
 #include "backends/sdl/SdlBackend.h"
-#include "player/ScriptPlayer.h"
+#include "support/PlayerSupport.h"
 
 namespace {
 
@@ -29,15 +29,15 @@ int loopUntil(const std::function<bool()>& done, int polls)
     for (int i = 1; i <= polls; ++i) {
         SDL_Delay(20);
         WindowEvent e;
-        while (playerState().window->pollEvent(e)) playerWndProc(e);
-        reloadOnSave();
-        renderFrame(playerScreen());
+        while (player().state().window->pollEvent(e)) player().wndProc(e);
+        player().reloadOnSave();
+        player().renderFrame();
         if (done()) return i;
     }
     return -1;
 }
 
-uint32_t centre() { return playerWorkImage().m_pPixels[128 * 512 + 256] & 0xFFFFFFu; }
+uint32_t centre() { return player().workImage().m_pPixels[128 * 512 + 256] & 0xFFFFFFu; }
 
 TEST(SdlReloadOnSave, SavedColourShowsWithinASecondAndABrokenScriptKeepsTheDemo)
 {
@@ -49,13 +49,13 @@ TEST(SdlReloadOnSave, SavedColourShowsWithinASecondAndABrokenScriptKeepsTheDemo)
     installSdlBackend(p);
     installInotifyBackend(p);
     Platform previous = installPlatform(std::move(p));
-    playerReset();
+    resetPlayer();
 
     PlayerOptions o;
     o.fullScreen = false;
     o.dev = true;
     o.scriptPath = script;
-    ASSERT_TRUE(playerStartup(o));
+    ASSERT_TRUE(player().startup(o));
     ASSERT_EQ(loopUntil([] { return centre() == 0xC80000u; }, 50), 1);
 
     // The reload waits for 100 ms without saves: 50 polls after 20 ms rests each are a second at
@@ -63,23 +63,23 @@ TEST(SdlReloadOnSave, SavedColourShowsWithinASecondAndABrokenScriptKeepsTheDemo)
     dir.write("demo.lscx", clearScript("0 0 200"));
     const int polls = loopUntil([] { return centre() == 0x0000C8u; }, 50);
     EXPECT_GT(polls, 0) << "not reloaded within a second";
-    EXPECT_EQ(playerState().note, "reloaded: demo.lscx saved");
+    EXPECT_EQ(player().state().note, "reloaded: demo.lscx saved");
     RecordProperty("polls_to_reload", polls);
 
     {
         ReportCapture reports;
-        const ScriptEngine* running = playerState().scriptEngine.get();
+        const ScriptEngine* running = player().state().scriptEngine.get();
         dir.write("demo.lscx", clearScript("0 200 0", "missing.tga"));
-        EXPECT_GT(loopUntil([] { return playerState().note.find("demo.lscx saved: ") == 0; }, 50), 0);
-        EXPECT_NE(playerState().note.find("the running demo goes on"), std::string::npos) << playerState().note;
+        EXPECT_GT(loopUntil([] { return player().state().note.find("demo.lscx saved: ") == 0; }, 50), 0);
+        EXPECT_NE(player().state().note.find("the running demo goes on"), std::string::npos) << player().state().note;
         EXPECT_GE(reports.count(), 2u);  // the load's own reports say why, then the player's
-        EXPECT_EQ(playerState().scriptEngine.get(), running);
+        EXPECT_EQ(player().state().scriptEngine.get(), running);
         EXPECT_EQ(centre(), 0x0000C8u);
         EXPECT_FALSE(fatalErrorPosted());
     }
 
-    playerShutdown();
-    playerReset();
+    player().shutdown();
+    resetPlayer();
     installPlatform(std::move(previous));
 }
 
