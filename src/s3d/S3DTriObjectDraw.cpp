@@ -83,6 +83,7 @@ void S3DTriObject::computeOpacityMap()
         const uint32_t x = uint32_t(saturateToInt(std::floor(u * float(t.width)))) & t.maskU;
         const uint32_t y = uint32_t(saturateToInt(std::floor((1.0f - v) * float(t.height)))) & t.maskV;
         const uint32_t c = t.pixels[(y << t.shiftU) + x];
+        // 0.0013071896 = 1 / 765: the texel's mean of red, green and blue as 0 ... 1.
         opacity[i] = float((c >> 16 & 0xFF) + (c >> 8 & 0xFF) + (c & 0xFF)) * 0.0013071896f;
     }
 }
@@ -250,7 +251,9 @@ void S3DTriObject::drawPolygon(S3DDrawManager& manager, PolyFiller& filler, cons
         }
         if (clip != 0) camera.in[c].p = m_cameraVertices[v];
     }
-    // The flat kinds: one index per face from its three light values.
+    // The flat kinds: one index per face from its three light values: their mean light index
+    // (sum × 255 / 3), with the factor a hair under 85 (84.9915) as the scenes were lit with; three
+    // fully lit corners still give 254.97, index 255.
     const int flatIndex = !filler.usesFlatIndex()
                               ? 0
                               : int(std::lround((lightning[polygon.vertex[0]] + lightning[polygon.vertex[1]] +

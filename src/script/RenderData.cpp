@@ -37,7 +37,7 @@ void RenderData2DDesc::render(CImage32* destination)
         m_cameraReported = true;
         return;
     }
-    scene->update(sceneFrame(m_timeOffset, m_localTime, static_cast<float>(scene->getNbFrame())));
+    scene->update(sceneFrame(m_timeOffset, m_localTimeMs, static_cast<float>(scene->getNbFrame())));
     scene->render(destination);
 }
 
@@ -67,7 +67,7 @@ void RenderData3DDesc::render(CImage32* destination)
     m_pViewPort->setScreen(destination);
     m_pScene->setViewPort(m_pViewPort.get());
     m_pScene->setCamera(m_camera);
-    m_pScene->update(sceneFrame(m_timeOffset, m_localTime, float(m_pScene->m_animationLength)));
+    m_pScene->update(sceneFrame(m_timeOffset, m_localTimeMs, float(m_pScene->m_animationLength)));
     applyController(m_pController);
     m_pScene->prepare();
     m_pScene->render();
@@ -82,12 +82,11 @@ void RenderData3DDesc::setController(LECXController* controller)
 
 void RenderDataScreenLayer::createBuffer()
 {
-    // A negative size is as unusable as 0, and a size beyond the image pixel cap (with the two
-    // guard rows above and below that every owned image carries) cannot be allocated: both are
-    // reported rather than ending the program.
+    // A negative size is as unusable as 0, and a size beyond the image pixel cap cannot be
+    // allocated: both are reported rather than ending the program.
     const int width = m_dimension.m_width;
     const int height = m_dimension.m_height;
-    if (width <= 0 || height <= 0 || int64_t(width) * (int64_t(height) + 4) > kMaxImagePixels)
+    if (!withinPixelCap(width, height))
         return warn(kKind, "bad dimensions for creating buffer");
     m_pBuffer = std::make_unique<CImage32Buffered>(width, height);
 }

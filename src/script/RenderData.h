@@ -21,8 +21,8 @@ public:
     virtual void addDependency(const StringC& word, RenderData* screenLayer) { (void)word, (void)screenLayer; }
     LECXController* getController() const { return m_pController; }
 
-    int m_time = 0;       // demo time of the current write (ms)
-    int m_localTime = 0;  // time since the start of the write window (ms)
+    int m_timeMs = 0;       // demo time of the current write (ms)
+    int m_localTimeMs = 0;  // time since the start of the write window (ms)
     ScriptLayerDimension m_dimension;
 
 protected:

@@ -141,13 +141,12 @@ int ScriptEngine::getTime() const
     return static_cast<int>(platform().clock->tickCount() - m_startTick);
 }
 
-void ScriptEngine::render(CImage32* frame)
+void ScriptEngine::render(CImage32* frame, int demoMs)
 {
     if (m_layerManagers.empty()) return;
     m_controllerManager.beginFrame();
     m_layerManagers.back()->setDestination(frame);
-    const int t = getTime();
-    for (const auto& manager : m_layerManagers) manager->run(t);
+    for (const auto& manager : m_layerManagers) manager->run(demoMs);
     m_controllerManager.drawInput(frame);
 }
 

@@ -53,8 +53,10 @@ public:
     void start();
     // Demo time in ms: the music position, or the ticks since start without music.
     int getTime() const;
-    // Draws one frame into `frame` (nothing while the script declares no layer operations).
-    void render(CImage32* frame);
+    // Draws the frame of demo time `demoMs` into `frame` (nothing while the script declares no
+    // layer operations); without a time, the frame of getTime().
+    void render(CImage32* frame, int demoMs);
+    void render(CImage32* frame) { render(frame, getTime()); }
 
     // Lookups by name: file order, first match; "NULL" is none without a message.
     [[nodiscard]] ScriptLayerDimension* findLayerDimension(const StringC& name) const;

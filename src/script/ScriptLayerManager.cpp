@@ -18,13 +18,13 @@ void ScriptLayerManager::setDestination(CImage32* image)
     m_pDestination = image;
 }
 
-void ScriptLayerManager::run(int t)
+void ScriptLayerManager::run(int demoMs)
 {
     for (ScriptLayerPosition& position : m_positions) {
         for (const auto& op : position.m_operations) {
-            if (op->m_start <= t && t < op->m_end) {
+            if (op->m_start <= demoMs && demoMs < op->m_end) {
                 op->m_pDestination = m_pDestination;
-                op->m_time = t;
+                op->m_timeMs = demoMs;
                 if (LayerOperationObserver* observer = s_pObserver) {
                     observer->operationStarts();
                     op->execute();
@@ -53,17 +53,17 @@ void ScriptLayerOperationClear::execute()
 void ScriptLayerOperationWrite::execute()
 {
     if (!m_pRenderData) return warnOnce("ScriptLayerOperationWrite :", "m_pRenderData NULL");
-    setTimeInputs(m_pRenderData->getController(), m_time, m_end);
-    m_pRenderData->m_time = m_time;
+    setTimeInputs(m_pRenderData->getController(), m_timeMs, m_end);
+    m_pRenderData->m_timeMs = m_timeMs;
     // start <= time here; the difference of two script ints may still pass the int range.
-    m_pRenderData->m_localTime = int(std::min<int64_t>(int64_t(m_time) - m_start, INT_MAX));
+    m_pRenderData->m_localTimeMs = int(std::min<int64_t>(int64_t(m_timeMs) - m_start, INT_MAX));
     m_pRenderData->render(m_pDestination);
 }
 
 void ScriptLayerOperationEffect::execute()
 {
     if (!m_pEffect) return warnOnce("ScriptLayerOperationEffect :", "m_pEffect NULL");
-    setTimeInputs(m_pEffect->m_pController, m_time, m_end);
+    setTimeInputs(m_pEffect->m_pController, m_timeMs, m_end);
     m_pEffect->apply(m_pDestination);
 }
 
@@ -73,8 +73,8 @@ void ScriptLayerOperationMix::execute()
     if (!m_pDestination) return warnOnce(kCaption, "no destination buffer set");
     if (!m_pSource) return warnOnce(kCaption, "no src buffer set");
     if (!m_pMix) return warnOnce(kCaption, "m_pMix NULL");
-    setTimeInputs(m_pMix->m_pController, m_time, m_end);
-    m_pMix->m_time = static_cast<float>(m_time);
+    setTimeInputs(m_pMix->m_pController, m_timeMs, m_end);
+    m_pMix->m_timeMs = static_cast<float>(m_timeMs);
     m_pMix->m_endTime = static_cast<float>(m_end);
     m_pMix->apply(m_pDestination, m_pSource);
 }

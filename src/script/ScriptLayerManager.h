@@ -19,8 +19,8 @@ public:
     virtual void execute() = 0;
 
     CImage32* m_pDestination = nullptr;  // set by the manager before execute
-    int m_time = 0;                      // likewise
-    int m_start = 0;
+    int m_timeMs = 0;                    // likewise: the demo time
+    int m_start = 0;                     // its window of demo time, ms
     int m_end = 0;
 
 protected:
@@ -84,8 +84,8 @@ public:
     // Accepted when there is no destination yet or the new one has the same size.
     void setDestination(CImage32* image);
     CImage32* getDestination() const { return m_pDestination; }
-    // Runs, for every position in order, the first operation whose window holds t.
-    void run(int t);
+    // Runs, for every position in order, the first operation whose window holds the demo time.
+    void run(int demoMs);
 
     // Only the positions that have operations, in ascending order: a position number is any
     // int of the script, so the gaps between them are never stored nor walked.

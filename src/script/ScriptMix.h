@@ -36,7 +36,7 @@ public:
     virtual void apply(CImage32* destination, const CImage32* source) = 0;
     LECXController* getController() const { return m_pController; }
     LECXController* m_pController = nullptr;
-    float m_time = 0.0f;     // written by the mix operation: the demo time
+    float m_timeMs = 0.0f;     // written by the mix operation: the demo time
     float m_endTime = 0.0f;  // and the end of its window
 };
 

@@ -37,7 +37,7 @@ TEST(RenderData2DTest, SceneFrameLoopsOverTheHeaderCount)
     CImage32Buffered image(4, 4);
     auto shown = [&image](RenderData2DDesc& desc, int localTime) {
         image.clear(0);
-        desc.m_localTime = localTime;
+        desc.m_localTimeMs = localTime;
         desc.render(&image);
         return image.m_pPixels[5];
     };
