@@ -9,7 +9,7 @@ namespace {
 bool withinCap(const char* caption, int width, int height)
 {
     if (width <= 0 || height <= 0) return false;
-    if (int64_t(width) * height > kMaxImagePixels) return reportWarning(caption, "dimensions too large", false);
+    if (!withinPixelCap(width, height)) return reportWarning(caption, "dimensions too large", false);
     return true;
 }
 } // namespace

@@ -119,8 +119,7 @@ void CAvi::decodeAll(const char* fileName, int64_t maxBytes)
     // Each picture is an owned image with two guard rows above and below, each frame a table
     // slot. The file's claim, as if no frame were dropped, must fit beside the video already
     // held; it is checked before anything is decoded.
-    const int64_t framePixels = w > 0 && h > 0 ? int64_t(w) * (int64_t(h) + 4) : 0;
-    const int64_t pictureBytes = framePixels <= kMaxImagePixels ? framePixels * 4 : 0;
+    const int64_t pictureBytes = withinPixelCap(w, h) ? int64_t(w) * (int64_t(h) + 4) * 4 : 0;
     const int64_t frameBytes = pictureBytes + int64_t(sizeof(Slot));
     const int64_t room = maxBytes - g_heldBytes;
     if (pictureBytes <= 0 || count > INT_MAX || room < frameBytes || count > room / frameBytes) {

@@ -14,8 +14,7 @@ void CImage32::warning(const char* text) { reportWarning(className(), text); }
 PixelAllocation PixelAllocation::make(int width, int height)
 {
     PixelAllocation a;
-    if (width <= 0 || height <= 0) return a;
-    if (int64_t(width) * height > kMaxImagePixels) return a;
+    if (!withinPixelCap(width, height)) return a;
     const uint64_t count = uint64_t(width) * (uint64_t(height) + 4);
     a.memory.reset(new (std::nothrow) uint32_t[count]());
     if (a.memory) a.pixels = a.memory.get() + 2 * size_t(width);

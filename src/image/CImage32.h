@@ -96,6 +96,14 @@ public:
 // The image pixel cap: no image, loaded file or effect work buffer is sized beyond this many
 // pixels (256 MiB of pixels, far beyond any real layer, texture or picture).
 constexpr int64_t kMaxImagePixels = int64_t(1) << 26;
+// The one check against the cap: both sides positive and at most 32 bits wide (so the product
+// cannot wrap), and width x height pixels within the cap. The guard rows of owned images are
+// not counted against it.
+constexpr bool withinPixelCap(int64_t width, int64_t height)
+{
+    return width > 0 && height > 0 && width <= 0xFFFFFFFF && height <= 0xFFFFFFFF &&
+           uint64_t(width) * uint64_t(height) <= uint64_t(kMaxImagePixels);
+}
 
 // Owned pixel memory: width x (height + 4) zero pixels, the image starting two rows in, so two
 // zero guard rows lie above and below it. Null when the size is not positive or above the cap.

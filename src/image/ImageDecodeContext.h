@@ -38,9 +38,7 @@ struct DecodeContext {
 
 inline bool dimensionsAllowed(uint64_t width, uint64_t height)
 {
-    // Sides are at most 32 bits wide, so the product cannot wrap.
-    return width > 0 && height > 0 && width <= 0xFFFFFFFFu && height <= 0xFFFFFFFFu &&
-           width * height <= uint64_t(kMaxImagePixels);
+    return width <= 0xFFFFFFFFu && height <= 0xFFFFFFFFu && withinPixelCap(int64_t(width), int64_t(height));
 }
 
 // Checks the claimed size and gives `out` a zero-filled image of it; reports when it cannot.

@@ -60,6 +60,17 @@ TEST(CImage32, SizingErrorsAreFatalAndLeaveNoPixels)
     EXPECT_EQ(cap.count(), 0u);
 }
 
+TEST(CImage32, ThePixelCapIsWidthTimesHeightUpTo2To26)
+{
+    // 8192 x 8192 is exactly 2^26 pixels; one row more, one column more or a side past 32 bits
+    // is beyond it, as is a side of 0.
+    static_assert(withinPixelCap(8192, 8192) && withinPixelCap(1, int64_t(1) << 26));
+    static_assert(!withinPixelCap(8192, 8193) && !withinPixelCap(8193, 8192));
+    static_assert(!withinPixelCap(int64_t(1) << 32, 1) && !withinPixelCap(0, 5) && !withinPixelCap(5, -1));
+    ReportCapture cap;
+    EXPECT_EQ(PixelAllocation::make(8193, 8192).pixels, nullptr);
+}
+
 TEST(CImage32, GreyAndColourArithmetic)
 {
     CImage32Buffered img(2, 1);
