@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "s3d/PolyFiller.h"
+#include "raster/PolyFiller.h"
 #include "s3d/S3DDrawManager.h"
 
 namespace {

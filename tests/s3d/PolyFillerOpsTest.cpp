@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "s3d/PolyFiller.h"
+#include "raster/PolyFiller.h"
 #include "support/TestSupport.h"
 
 namespace {

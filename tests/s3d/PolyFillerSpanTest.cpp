@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "s3d/PolyFiller.h"
-#include "s3d/PolySpan.h"
+#include "raster/PolyFiller.h"
+#include "raster/PolySpan.h"
 
 using namespace polyspan;
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "RasterCanvas.h"
-#include "s3d/PolyFiller.h"
+#include "raster/PolyFiller.h"
 #include "support/AllocationCounter.h"
 #include "support/TestSupport.h"
 

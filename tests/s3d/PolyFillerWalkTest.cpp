@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "RasterCanvas.h"
-#include "s3d/PolyFiller.h"
+#include "raster/PolyFiller.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "s3d/RasterTypes.h"
+#include "raster/RasterTypes.h"
 
 struct RasterCanvas {
     int w, h;

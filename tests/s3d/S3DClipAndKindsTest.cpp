@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "image/CImage32.h"
-#include "s3d/PolyFiller.h"
+#include "raster/PolyFiller.h"
 #include "s3d/S3DCamera.h"
 #include "s3d/S3DClipper.h"
 #include "s3d/S3DDrawManager.h"

@@ -12,7 +12,7 @@
 
 #include "SceneFromText.h"
 #include "image/CImage32.h"
-#include "s3d/PolyFiller.h"
+#include "raster/PolyFiller.h"
 #include "s3d/S3DClipper.h"
 
 namespace {

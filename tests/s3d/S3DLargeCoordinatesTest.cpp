@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "s3d/PolyFiller.h"
+#include "raster/PolyFiller.h"
 #include "s3d/S3DCamera.h"
 #include "s3d/S3DClipper.h"
 
