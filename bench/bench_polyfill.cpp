@@ -12,7 +12,7 @@
 
 #include "image/BlendKernels.h"
 #include "image/SimdLevel.h"
-#include "s3d/PolyFiller.h"
+#include "raster/PolyFiller.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "foundation/Point3D.h"
-#include "s3d/RasterTypes.h"
+#include "raster/RasterTypes.h"
 
 class S3DCamera;
 

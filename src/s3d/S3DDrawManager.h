@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "s3d/PolyFiller.h"
+#include "raster/PolyFiller.h"
 #include "s3d/S3DClipper.h"
 
 class CImage32;

@@ -13,7 +13,7 @@
 #include "foundation/ChunkFile.h"
 #include "foundation/Point3D.h"
 #include "foundation/StringC.h"
-#include "s3d/RasterTypes.h"
+#include "raster/RasterTypes.h"
 #include "s3d/S3DTexture.h"
 
 class S3DTextureMap {

@@ -8,7 +8,7 @@
 
 #include "image/CAvi.h"
 #include "image/CImage32.h"
-#include "s3d/RasterTypes.h"
+#include "raster/RasterTypes.h"
 
 class S3DTexture32 {
 public:

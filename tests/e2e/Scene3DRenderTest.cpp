@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../s3d/SceneFromText.h"
+#include "../s3d/S3DTestSupport.h"
 #include "../script/ScriptTestUtil.h"
 #include "RenderRunner.h"
 

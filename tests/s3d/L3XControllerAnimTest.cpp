@@ -6,7 +6,7 @@
 #include <cmath>
 #include <functional>
 
-#include "SceneFromText.h"
+#include "S3DTestSupport.h"
 #include "s3d/LECXControllerL3XParam.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <set>
 #include <sstream>
 
-#include "SceneFromText.h"
+#include "S3DTestSupport.h"
 #include "control/LECXControllerManager.h"
 #include "s3d/LECXControllerL3XParam.h"
 

@@ -2,7 +2,7 @@
 // text back. Expected values are the text's own numbers or worked out by hand.
 #include <cmath>
 
-#include "SceneFromText.h"
+#include "S3DTestSupport.h"
 
 namespace {
 

@@ -7,8 +7,7 @@
 
 #include <cmath>
 
-#include "ModifierSupport.h"
-#include "SceneFromText.h"
+#include "S3DTestSupport.h"
 #include "foundation/PerlinNoise.h"
 #include "foundation/Random.h"
 #include "s3d/S3DModifierKinds.h"

@@ -10,19 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "SceneFromText.h"
+#include "S3DTestSupport.h"
 #include "image/CImage32.h"
-#include "s3d/PolyFiller.h"
+#include "raster/PolyFiller.h"
 #include "s3d/S3DClipper.h"
 #include "s3d/S3DModifierKinds.h"
 #include "support/PointExpect.h"
 
 namespace {
-
-const char *const kCamera =
-    " cameras { camera { header { name \"c\" node { values { position 0 0 -100 "
-    "} } }"
-    " target { name \"t\" node { values { position 0 0 0 } } } } }\n";
 
 // A tool-made scene with the camera above: at z = 0 a world point (x, y) lands
 // on the screen at (256 + 2.56 x, 128 - 2.56 y).

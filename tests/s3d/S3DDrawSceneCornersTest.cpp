@@ -10,13 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "SceneFromText.h"
+#include "S3DTestSupport.h"
 
 namespace {
-
-const char* const kCamera =
-    " cameras { camera { header { name \"c\" node { values { position 0 0 -100 } } }"
-    " target { name \"t\" node { values { position 0 0 0 } } } } }\n";
 
 // A scene with the camera at (0, 0, -100) looking at the origin: at z = 0 a world point (x, y)
 // lands on the 512 x 256 screen at (256 + 2.56 x, 128 - 2.56 y).

@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "SceneFromText.h"
+#include "S3DTestSupport.h"
 #include "image/CImage32.h"
-#include "s3d/PolyFiller.h"
+#include "raster/PolyFiller.h"
 #include "s3d/S3DClipper.h"
 
 namespace {
@@ -29,9 +29,6 @@ std::string quad(const char* name, float x0, float x1, float y0, float y1, float
            " ] textureVertices [ 0 0  1 0  1 1  0 1 ] }\n   faceData { faces [ 0 1 2  0 2 3 ] textureFaces [ 0 1 2  0 2 3 ]"
            " subMaterials [ " + std::to_string(sub) + " " + std::to_string(sub) + " ] }\n" + more + "  }\n";
 }
-
-const char* const kCamera = " cameras { camera { header { name \"c\" node { values { position 0 0 -100 } } }"
-                            " target { name \"t\" node { values { position 0 0 0 } } } } }\n";
 
 std::string scene(const std::string& objects, const std::string& subMaterials, const std::string& extra = "")
 {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "SceneFromText.h"
+#include "S3DTestSupport.h"
 #include "image/CImage32.h"
 #include "s3d/LECXControllerL3XParam.h"
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <random>
 
-#include "SceneFromText.h"
+#include "S3DTestSupport.h"
 #include "image/CImage32.h"
 #include "s3d/S3DClipper.h"
 #include "support/AllocationCounter.h"

@@ -3,7 +3,7 @@
 // take the first), and an environment map on a face whose normal has different x and y.
 #include <string>
 
-#include "SceneFromText.h"
+#include "S3DTestSupport.h"
 #include "image/CImage32.h"
 #include "support/PointExpect.h"
 
@@ -11,9 +11,6 @@ namespace {
 
 // The camera at (0, 0, -100) looks along +z: camera space is world space moved by 100 in z, and
 // a world point (x, y, z) lands at x' = 256 + 256 x / (z + 100), y' = 128 - 256 y / (z + 100).
-const char* const kCamera = " cameras { camera { header { name \"c\" node { values { position 0 0 -100 } } }"
-                            " target { name \"t\" node { values { position 0 0 0 } } } } }\n";
-
 std::string scene(const std::string& objects, const std::string& subMaterial, const std::string& extra = "")
 {
     return std::string("scene {\n animationLength 10\n triObjects {\n") + objects + " }\n" + kCamera +

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "SceneFromText.h"
+#include "S3DTestSupport.h"
 #include "image/CImage32.h"
 #include "s3d/S3DModifierKinds.h"
 #include "support/PointExpect.h"
@@ -14,9 +14,6 @@ namespace {
 
 // The camera at (0, 0, -100) looks along +z with the default 90 degree fov: on 512 x 256 a world
 // point (x, y, z) lands at x' = 256 + 256 x / (z + 100), y' = 128 - 256 y / (z + 100).
-const char* const kCamera = " cameras { camera { header { name \"c\" node { values { position 0 0 -100 } } }"
-                            " target { name \"t\" node { values { position 0 0 0 } } } } }\n";
-
 std::string scene(const std::string& body, const std::string& subMaterials)
 {
     return std::string("scene {\n animationLength 10\n") + body + kCamera +

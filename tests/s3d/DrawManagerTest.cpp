@@ -1,12 +1,35 @@
-// One depth buffer for polygons, points and lines, with the near plane at 1 so that depths reach
-// the near half (w >= 0.5, z <= 2): the filler writes the cells, points compare as polygons do,
-// lines take near-half depths as lying behind all others. Expected pixels follow from those rules.
+// The draw manager: the filler of each kind it hands out, and one depth buffer for polygons, points
+// and lines with the near plane at 1 so that depths reach the near half (w >= 0.5, z <= 2): the
+// filler writes the cells, points compare as polygons do, lines take near-half depths as lying
+// behind all others. Expected pixels follow from those rules.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "image/CImage32.h"
+#include "raster/RasterTestSupport.h"
 #include "s3d/S3DCamera.h"
 #include "s3d/S3DDrawManager.h"
 #include "s3d/ViewPort.h"
+
+namespace {
+
+TEST(FillerKinds, TheDrawManagerHandsOutTheFillerOfTheKindAskedFor)
+{
+    uint32_t palette[256] = {}, texels[4 * 6] = {};
+    const RasterMaterial m = materialWith(palette, texels);
+    S3DDrawManager manager;
+    for (const FillerKind& row : kFillerKinds) {
+        const PolyFiller* f = manager.filler(row.kind, m);
+        ASSERT_NE(f, nullptr) << row.kind;
+        EXPECT_EQ(f->kind().kind, row.kind);
+    }
+    // No row has kind 0 or a number past the lookup.
+    EXPECT_EQ(manager.filler(0, m), nullptr);
+    EXPECT_EQ(manager.filler(1000, m), nullptr);
+}
+
+} // namespace
 
 namespace {
 

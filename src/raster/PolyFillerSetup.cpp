@@ -1,6 +1,6 @@
 // The set-up of the polygon filler: destination, depth buffer, and the material each kind draws
 // with (its span routines, by the kind's set-up in kFillerKinds).
-#include "s3d/PolyFiller.h"
+#include "raster/PolyFiller.h"
 
 #include "foundation/Report.h"
 #include "image/BlendKernels.h"

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "s3d/PolySpanLoop.h"
+#include "raster/PolySpanLoop.h"
 
 namespace polyspan {
 

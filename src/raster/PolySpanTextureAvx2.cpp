@@ -1,5 +1,5 @@
 // AVX2 span routines of the texture-only sources (PolySpanTexture.cpp's keys).
-#include "s3d/PolySpanAvx2.h"
+#include "raster/PolySpanAvx2.h"
 
 namespace polyspan {
 

@@ -14,9 +14,9 @@
 #include <cstdint>
 #include <utility>
 
-#include "s3d/PolyFillerKinds.h"
-#include "s3d/PolySpan.h"
-#include "s3d/RasterTypes.h"
+#include "raster/PolyFillerKinds.h"
+#include "raster/PolySpan.h"
+#include "raster/RasterTypes.h"
 
 class PolyFiller {
 public:

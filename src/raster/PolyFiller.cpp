@@ -1,6 +1,6 @@
 // The scanline engine of the polygon filler: vertices to fixed point, edges walked, spans handed
 // to the routines the set-up chose (PolyFillerSetup.cpp).
-#include "s3d/PolyFiller.h"
+#include "raster/PolyFiller.h"
 
 #include <emmintrin.h>
 

@@ -12,7 +12,7 @@
 
 #include "image/BlendKernels.h"
 #include "image/Depth.h"
-#include "s3d/PolySpan.h"
+#include "raster/PolySpan.h"
 
 namespace polyspan {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "image/BlendKernelsAvx2.h"
-#include "s3d/PolySpanTable.h"
+#include "raster/PolySpanTable.h"
 
 namespace polyspan::avx2 {
 

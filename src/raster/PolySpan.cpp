@@ -1,12 +1,12 @@
 // Choosing the pixel operation of a material and the span routine of a key.
-#include "s3d/PolySpan.h"
+#include "raster/PolySpan.h"
 
 #include <cstddef>
 #include <iterator>
 
 #include "image/BlendKernels.h"
 #include "image/SimdLevel.h"
-#include "s3d/PolySpanTable.h"
+#include "raster/PolySpanTable.h"
 
 namespace polyspan {
 

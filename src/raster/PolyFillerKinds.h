@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "s3d/PolySpan.h"
+#include "raster/PolySpan.h"
 
 // Drawing kinds of a sub-material's polygons, as the draw operations hold them.
 enum S3DDrawKind : int {

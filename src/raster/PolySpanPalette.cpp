@@ -1,6 +1,6 @@
 // Span routines of the untextured sources: the flat colour, the palette by light index, and the
 // palette weighed against the destination by the weight.
-#include "s3d/PolySpanTable.h"
+#include "raster/PolySpanTable.h"
 
 namespace polyspan {
 

@@ -1,6 +1,6 @@
 // Span routines of the lit texture: the palette colour of the light index and the texel, met by
 // one combine rule.
-#include "s3d/PolySpanTable.h"
+#include "raster/PolySpanTable.h"
 
 namespace polyspan {
 

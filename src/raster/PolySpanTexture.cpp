@@ -1,6 +1,6 @@
 // Span routines of the texture-only sources: affine (16.16 u, v) and perspective (u w, v w, w as
 // floats), nearest or bilinear, with or without the texel's own opacity.
-#include "s3d/PolySpanTable.h"
+#include "raster/PolySpanTable.h"
 
 namespace polyspan {
 
