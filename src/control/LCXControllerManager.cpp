@@ -10,8 +10,7 @@
 
 namespace {
 const char* const kCaption = "LCXControllerManager";
-constexpr uint16_t kRootChunk = 1;
-constexpr uint16_t kControllerChunk = 2;
+const ControllerFileKind kFile = {1, 2, kCaption, "not a lcx file"};
 
 // Whether the chunk reader takes these bytes without a report: the conditions of its own
 // checks on the flag byte and the compressed header (change together with
@@ -59,12 +58,9 @@ void LCXControllerManager::load(const StringC& fileName, const uint8_t* data, si
 
 void LCXControllerManager::read(ChunkFileReaderManager& manager)
 {
-    m_pController.reset();
-    const bool ok = readControllerChunks(manager, kRootChunk, kControllerChunk, [this](int type, ChunkFileReader& chunk) {
-        create(type);
-        if (m_pController) m_pController->load(chunk);
-    });
-    if (!ok) reportWarning(kCaption, "not a lcx file");
+    readControllerFile(
+        manager, kFile, m_pController, [this](int type) { create(type); },
+        [](LCXController& controller, ChunkFileReader& chunk) { controller.load(chunk); });
 }
 
 bool LCXControllerManager::isControllerFile(const char* fileName)
@@ -75,12 +71,11 @@ bool LCXControllerManager::isControllerFile(const char* fileName)
     ChunkFileReaderManager reader(fileName, data.data(), data.size());
     if (!reader.hasBuffer()) return false;
     const ChunkFileReader root(&reader);
-    return root.getIdentifier() == kRootChunk;
+    return root.getIdentifier() == kFile.rootId;
 }
 
 void LCXControllerManager::save(const StringC& fileName) const
 {
-    if (!m_pController) return reportWarning(kCaption, "save: no controller");
-    writeControllerFile(fileName, kRootChunk, kControllerChunk, m_pController->getType(),
-                        [this](ChunkFileWriterManager& manager) { m_pController->save(manager); });
+    saveControllerFile(fileName, kFile, m_pController.get(),
+                       [](const LCXController& controller, ChunkFileWriterManager& manager) { controller.save(manager); });
 }

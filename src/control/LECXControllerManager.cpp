@@ -9,8 +9,7 @@
 namespace {
 
 const char* const kCaption = "LECXControllerManager";
-constexpr uint16_t kRootChunk = 10;
-constexpr uint16_t kControllerChunk = 12;
+const ControllerFileKind kFile = {10, 12, kCaption, "not a lecx file"};
 constexpr int kNbKind = 4;
 
 LECXControllerManager::Factory g_factory[kNbKind + 1] = {};
@@ -62,17 +61,13 @@ void LECXControllerManager::load(const StringC& fileName, const uint8_t* data, s
 
 void LECXControllerManager::read(ChunkFileReaderManager& manager)
 {
-    m_pController.reset();
-    const bool ok = readControllerChunks(manager, kRootChunk, kControllerChunk, [this](int type, ChunkFileReader& chunk) {
-        create(type);
-        if (m_pController) m_pController->read(chunk);
-    });
-    if (!ok) reportWarning(kCaption, "not a lecx file");
+    readControllerFile(
+        manager, kFile, m_pController, [this](int type) { create(type); },
+        [](LECXController& controller, ChunkFileReader& chunk) { controller.read(chunk); });
 }
 
 void LECXControllerManager::save(const StringC& fileName) const
 {
-    if (!m_pController) return reportWarning(kCaption, "save: no controller");
-    writeControllerFile(fileName, kRootChunk, kControllerChunk, m_pController->getType(),
-                        [this](ChunkFileWriterManager& manager) { m_pController->write(manager); });
+    saveControllerFile(fileName, kFile, m_pController.get(),
+                       [](const LECXController& controller, ChunkFileWriterManager& manager) { controller.write(manager); });
 }

@@ -73,61 +73,6 @@ void ChunkFileWriterManager::writeBytes(const void* data, size_t n)
     m_offset += static_cast<uint32_t>(n);
 }
 
-void ChunkFileWriterManager::writeByte(uint8_t v) { writeBytes(&v, 1); }
-
-void ChunkFileWriterManager::writeShort(int16_t v)
-{
-    const uint16_t u = static_cast<uint16_t>(v);
-    const uint8_t b[2] = {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8)};
-    writeBytes(b, 2);
-}
-
-void ChunkFileWriterManager::writeInt(int32_t v)
-{
-    uint8_t b[4];
-    putU32(b, static_cast<uint32_t>(v));
-    writeBytes(b, 4);
-}
-
-void ChunkFileWriterManager::writeFloat(float v) { writeInt(static_cast<int32_t>(floatBits(v))); }
-
-void ChunkFileWriterManager::writeString(const StringC& s)
-{
-    if (s.isNull()) {
-        reportWarning(kWriterManagerCaption, "found NULL string");
-        writeByte(0);
-        return;
-    }
-    size_t n = std::strlen(s.getName());
-    if (n > static_cast<size_t>(kChunkMaxString)) {
-        reportWarning(kWriterManagerCaption, "string longer than 255 characters truncated");
-        n = kChunkMaxString;
-    }
-    writeBytes(s.getName(), n);
-    writeByte(0);
-}
-
-void ChunkFileWriterManager::writePoint3D(const Point3D& p)
-{
-    writeFloat(p.x);
-    writeFloat(p.y);
-    writeFloat(p.z);
-}
-
-void ChunkFileWriterManager::writeMatrix(const Matrix& m)
-{
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 3; ++c) writeFloat(m.m[r][c]);
-}
-
-void ChunkFileWriterManager::writeQuaternion(const Quaternion& q)
-{
-    writeFloat(q.w);
-    writeFloat(q.x);
-    writeFloat(q.y);
-    writeFloat(q.z);
-}
-
 long ChunkFileWriterManager::filePosition() const { return m_pFile ? std::ftell(m_pFile) : -1; }
 
 void ChunkFileWriterManager::patchInt(uint32_t offset, int32_t v)
@@ -217,14 +162,74 @@ void ChunkFileWriter::close()
     m_pManager->patchInt(m_start + 2, static_cast<int32_t>(m_size));
 }
 
-void ChunkFileWriter::writeByte(uint8_t v) { if (m_pManager) m_pManager->writeByte(v); }
-void ChunkFileWriter::writeShort(int16_t v) { if (m_pManager) m_pManager->writeShort(v); }
-void ChunkFileWriter::writeInt(int32_t v) { if (m_pManager) m_pManager->writeInt(v); }
-void ChunkFileWriter::writeFloat(float v) { if (m_pManager) m_pManager->writeFloat(v); }
-void ChunkFileWriter::writeString(const StringC& s) { if (m_pManager) m_pManager->writeString(s); }
-void ChunkFileWriter::writePoint3D(const Point3D& p) { if (m_pManager) m_pManager->writePoint3D(p); }
-void ChunkFileWriter::writeMatrix(const Matrix& m) { if (m_pManager) m_pManager->writeMatrix(m); }
-void ChunkFileWriter::writeQuaternion(const Quaternion& q) { if (m_pManager) m_pManager->writeQuaternion(q); }
+// The typed writes, for both sinks.
+
+template <class Sink>
+void ChunkValueWriter<Sink>::writeByte(uint8_t v) { sink().writeBytes(&v, 1); }
+
+template <class Sink>
+void ChunkValueWriter<Sink>::writeShort(int16_t v)
+{
+    const uint16_t u = static_cast<uint16_t>(v);
+    const uint8_t b[2] = {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8)};
+    sink().writeBytes(b, 2);
+}
+
+template <class Sink>
+void ChunkValueWriter<Sink>::writeInt(int32_t v)
+{
+    uint8_t b[4];
+    putU32(b, static_cast<uint32_t>(v));
+    sink().writeBytes(b, 4);
+}
+
+template <class Sink>
+void ChunkValueWriter<Sink>::writeFloat(float v) { writeInt(static_cast<int32_t>(floatBits(v))); }
+
+template <class Sink>
+void ChunkValueWriter<Sink>::writeString(const StringC& s)
+{
+    if (!sink().takesWrites()) return;
+    if (s.isNull()) {
+        reportWarning(kWriterManagerCaption, "found NULL string");
+        writeByte(0);
+        return;
+    }
+    size_t n = std::strlen(s.getName());
+    if (n > static_cast<size_t>(kChunkMaxString)) {
+        reportWarning(kWriterManagerCaption, "string longer than 255 characters truncated");
+        n = kChunkMaxString;
+    }
+    sink().writeBytes(s.getName(), n);
+    writeByte(0);
+}
+
+template <class Sink>
+void ChunkValueWriter<Sink>::writePoint3D(const Point3D& p)
+{
+    writeFloat(p.x);
+    writeFloat(p.y);
+    writeFloat(p.z);
+}
+
+template <class Sink>
+void ChunkValueWriter<Sink>::writeMatrix(const Matrix& m)
+{
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 3; ++c) writeFloat(m.m[r][c]);
+}
+
+template <class Sink>
+void ChunkValueWriter<Sink>::writeQuaternion(const Quaternion& q)
+{
+    writeFloat(q.w);
+    writeFloat(q.x);
+    writeFloat(q.y);
+    writeFloat(q.z);
+}
+
+template class ChunkValueWriter<ChunkFileWriterManager>;
+template class ChunkValueWriter<ChunkFileWriter>;
 
 // --- reading ---------------------------------------------------------------------------------
 

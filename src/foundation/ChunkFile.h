@@ -32,16 +32,12 @@ inline constexpr int kChunkMaxString = 255;
 // The largest uncompressed length accepted for a compressed stream of `compressedBytes` bytes.
 uint32_t chunkUncompressedBound(uint64_t compressedBytes);
 
-class ChunkFileWriterManager {
+// The typed writes of the encoding, one interface for the writer manager and the chunk writer.
+// `Sink` supplies writeBytes(data, n) and takesWrites() (false: every write is dropped, its
+// reports too); the values go out little-endian.
+template <class Sink>
+class ChunkValueWriter {
 public:
-    ChunkFileWriterManager(const StringC& fileName, bool compress);
-    ~ChunkFileWriterManager();
-    ChunkFileWriterManager(const ChunkFileWriterManager&) = delete;
-    ChunkFileWriterManager& operator=(const ChunkFileWriterManager&) = delete;
-
-    bool isOpen() const { return m_pFile != nullptr; }
-    uint32_t getOffset() const { return m_offset; }
-
     void writeByte(uint8_t v);
     void writeShort(int16_t v);
     void writeInt(int32_t v);
@@ -55,12 +51,29 @@ public:
     // w, x, y, z.
     void writeQuaternion(const Quaternion& q);
 
+private:
+    Sink& sink() { return static_cast<Sink&>(*this); }
+};
+
+class ChunkFileWriterManager : public ChunkValueWriter<ChunkFileWriterManager> {
+public:
+    ChunkFileWriterManager(const StringC& fileName, bool compress);
+    ~ChunkFileWriterManager();
+    ChunkFileWriterManager(const ChunkFileWriterManager&) = delete;
+    ChunkFileWriterManager& operator=(const ChunkFileWriterManager&) = delete;
+
+    bool isOpen() const { return m_pFile != nullptr; }
+    uint32_t getOffset() const { return m_offset; }
+
     // Used by ChunkFileWriter::close: the temporary file's real position, and patching a 32-bit
     // value at a stream offset without moving the write position.
     long filePosition() const;
     void patchInt(uint32_t offset, int32_t v);
 
 private:
+    friend class ChunkValueWriter<ChunkFileWriterManager>;
+    friend class ChunkFileWriter;
+    bool takesWrites() const { return true; }
     void writeBytes(const void* data, size_t n);
     void seal();
 
@@ -70,8 +83,9 @@ private:
     uint32_t m_offset = 0;
 };
 
-// One open chunk while writing; a short-lived local of the routine that writes the chunk.
-class ChunkFileWriter {
+// One open chunk while writing; a short-lived local of the routine that writes the chunk. Its
+// writes go to the manager (none without one).
+class ChunkFileWriter : public ChunkValueWriter<ChunkFileWriter> {
 public:
     explicit ChunkFileWriter(ChunkFileWriterManager* pManager);
 
@@ -80,16 +94,14 @@ public:
     // Patches the chunk's size; call after its fields and all its children are written.
     void close();
 
-    void writeByte(uint8_t v);
-    void writeShort(int16_t v);
-    void writeInt(int32_t v);
-    void writeFloat(float v);
-    void writeString(const StringC& s);
-    void writePoint3D(const Point3D& p);
-    void writeMatrix(const Matrix& m);
-    void writeQuaternion(const Quaternion& q);
-
 private:
+    friend class ChunkValueWriter<ChunkFileWriter>;
+    bool takesWrites() const { return m_pManager != nullptr; }
+    void writeBytes(const void* data, size_t n)
+    {
+        if (m_pManager) m_pManager->writeBytes(data, n);
+    }
+
     ChunkFileWriterManager* m_pManager;
     uint16_t m_identifier = 0;
     uint32_t m_size = 0;

@@ -7,6 +7,7 @@
 
 #include "foundation/Report.h"
 #include "fx2d/FxHVBlurAvx2.h"
+#include "fx2d/FxHVBlurSpans.h"
 #include "image/CImage32.h"
 #include "image/KernelTable.h"
 #include "image/PixelOps.h"
@@ -189,17 +190,11 @@ struct RowPair {
         sum = L::zero();
         const int prefill = std::min(h, len);
         for (int x = 0; x < prefill; ++x) sum = L::add(sum, L::widen(L::bytes8(line + x)));
-        const int a = std::clamp(len - h, 0, len); // x < a: pixel x + h enters
-        const int b = std::clamp(h, 0, len);       // x >= b: pixel x - h leaves
-        if (a <= b) {
-            span<true, false>(0, a);
-            span<false, false>(a, b);
-            span<false, true>(b, len);
-        } else {
-            span<true, false>(0, b);
-            span<true, true>(b, a);
-            span<false, true>(a, len);
-        }
+        const hvblur::WindowSpans w = hvblur::splitWindow(len, h);
+        span<true, false>(0, w.first);
+        if (w.both) span<true, true>(w.first, w.second);
+        else span<false, false>(w.first, w.second);
+        span<false, true>(w.second, len);
     }
 };
 
@@ -273,17 +268,11 @@ struct ColumnPass {
             if (x < width)
                 L::storeSums(sums + 4 * x, L::add(L::loadSums(sums + 4 * x), L::widen(L::bytes4(row + x))));
         }
-        const int a = std::clamp(height - h, 0, height);
-        const int b = std::clamp(h, 0, height);
-        if (a <= b) {
-            span<true, false>(0, a);
-            span<false, false>(a, b);
-            span<false, true>(b, height);
-        } else {
-            span<true, false>(0, b);
-            span<true, true>(b, a);
-            span<false, true>(a, height);
-        }
+        const hvblur::WindowSpans w = hvblur::splitWindow(height, h);
+        span<true, false>(0, w.first);
+        if (w.both) span<true, true>(w.first, w.second);
+        else span<false, false>(w.first, w.second);
+        span<false, true>(w.second, height);
     }
 };
 

@@ -2,6 +2,7 @@
 // are interleaved (a column's four pixels side by side), so each running sum step serves four
 // rows; along columns, four columns per step.
 #include "fx2d/FxHVBlurAvx2.h"
+#include "fx2d/FxHVBlurSpans.h"
 
 #include <immintrin.h>
 
@@ -117,17 +118,11 @@ TL_TARGET_AVX2 void rowsT(uint32_t* pixels, int width, int firstRow, int lastRow
         __m256i sum = _mm256_setzero_si256();
         const int prefill = std::min(h, width);
         for (int x = 0; x < prefill; ++x) sum = _mm256_adds_epu16(sum, widen(line + 4 * x));
-        const int a = std::clamp(width - h, 0, width); // x < a: pixel x + h enters
-        const int b = std::clamp(h, 0, width);         // x >= b: pixel x - h leaves
-        if (a <= b) {
-            sum = span<Mode, true, false>(line, out, h, div, sum, 0, a);
-            sum = span<Mode, false, false>(line, out, h, div, sum, a, b);
-            span<Mode, false, true>(line, out, h, div, sum, b, width);
-        } else {
-            sum = span<Mode, true, false>(line, out, h, div, sum, 0, b);
-            sum = span<Mode, true, true>(line, out, h, div, sum, b, a);
-            span<Mode, false, true>(line, out, h, div, sum, a, width);
-        }
+        const WindowSpans w = splitWindow(width, h);
+        sum = span<Mode, true, false>(line, out, h, div, sum, 0, w.first);
+        if (w.both) sum = span<Mode, true, true>(line, out, h, div, sum, w.first, w.second);
+        else sum = span<Mode, false, false>(line, out, h, div, sum, w.first, w.second);
+        span<Mode, false, true>(line, out, h, div, sum, w.second, width);
         deinterleave(out, width, rows);
     }
 }
@@ -221,17 +216,11 @@ TL_TARGET_AVX2 void columnsT(uint32_t* pixels, int width, int height, int h, con
             for (int c = 0; c < 4; ++c)
                 sums[4 * x + c] = uint16_t(std::min(int(sums[4 * x + c]) + int((row[x] >> (8 * c)) & 0xFF), 65535));
     }
-    const int a = std::clamp(height - h, 0, height);
-    const int b = std::clamp(h, 0, height);
-    if (a <= b) {
-        columnSpan<Mode, true, false>(pixels, width, h, sums, saved, ringRows, div, 0, a);
-        columnSpan<Mode, false, false>(pixels, width, h, sums, saved, ringRows, div, a, b);
-        columnSpan<Mode, false, true>(pixels, width, h, sums, saved, ringRows, div, b, height);
-    } else {
-        columnSpan<Mode, true, false>(pixels, width, h, sums, saved, ringRows, div, 0, b);
-        columnSpan<Mode, true, true>(pixels, width, h, sums, saved, ringRows, div, b, a);
-        columnSpan<Mode, false, true>(pixels, width, h, sums, saved, ringRows, div, a, height);
-    }
+    const WindowSpans w = splitWindow(height, h);
+    columnSpan<Mode, true, false>(pixels, width, h, sums, saved, ringRows, div, 0, w.first);
+    if (w.both) columnSpan<Mode, true, true>(pixels, width, h, sums, saved, ringRows, div, w.first, w.second);
+    else columnSpan<Mode, false, false>(pixels, width, h, sums, saved, ringRows, div, w.first, w.second);
+    columnSpan<Mode, false, true>(pixels, width, h, sums, saved, ringRows, div, w.second, height);
 }
 
 } // namespace

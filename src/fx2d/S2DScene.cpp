@@ -10,151 +10,17 @@
 #include "foundation/Report.h"
 #include "foundation/Saturate.h"
 #include "fx2d/S2DFormat.h"
+#include "fx2d/S2DStream.h"
 
 namespace {
-constexpr const char* kCaption = "S2DScene :";
+constexpr const char* kCaption = s2d::kSceneCaption;
 // Scene files are small (a few sprite lists and tracks); more than this is not a scene.
 constexpr size_t kMaxSceneFileBytes = size_t(16) << 20;
 constexpr float kDegreesToRadians = 0.017453292f;
-
-// Reads the stream's little-endian values in order. Past the end every read gives 0 and the
-// stream is marked overrun; the loader checks it before it trusts what it read.
-class ByteStream {
-public:
-    ByteStream(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    size_t remaining() const { return m_size - m_at; }
-    bool overrun() const { return m_overrun; }
-    void fail() { m_overrun = true; }
-
-    uint8_t u8() { return take(1) ? m_data[m_at - 1] : 0; }
-    uint16_t u16() { return take(2) ? uint16_t(m_data[m_at - 2] | m_data[m_at - 1] << 8) : 0; }
-    float f32()
-    {
-        if (!take(4)) return 0.0f;
-        const uint32_t bits = uint32_t(m_data[m_at - 4]) | uint32_t(m_data[m_at - 3]) << 8 |
-                              uint32_t(m_data[m_at - 2]) << 16 | uint32_t(m_data[m_at - 1]) << 24;
-        float f;
-        std::memcpy(&f, &bits, 4);
-        return f;
-    }
-    // A NUL-terminated string of at most kS2DMaxString bytes, its NUL included.
-    StringC str()
-    {
-        char text[kS2DMaxString + 1] = {};
-        for (int i = 0; i < kS2DMaxString; ++i) {
-            if (!take(1)) break;
-            text[i] = static_cast<char>(m_data[m_at - 1]);
-            if (!text[i]) break;
-        }
-        return StringC(text);
-    }
-    // Consumes the tag when the stream continues with it.
-    bool tag(const char (&t)[4])
-    {
-        if (remaining() < 4 || std::memcmp(m_data + m_at, t, 4) != 0) return false;
-        m_at += 4;
-        return true;
-    }
-    // Whether `count` items of at least `bytes` bytes each can still be in the stream.
-    bool fits(size_t count, size_t bytes)
-    {
-        if (count * bytes <= remaining()) return true;
-        m_overrun = true;
-        return false;
-    }
-
-private:
-    bool take(size_t n)
-    {
-        if (m_overrun || remaining() < n) {
-            m_overrun = true;
-            return false;
-        }
-        m_at += n;
-        return true;
-    }
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_at = 0;
-    bool m_overrun = false;
-};
-
-// A float track in stream form; false when the stream cannot go on (unknown kind, too short).
-bool readFloatTrack(ByteStream& s, TrackManagerFloat& manager)
-{
-    const int kind = s.u8();
-    const int count = s.u16();
-    if (s.overrun()) return false;
-    manager.create(kind);  // an unknown kind reports "unknow type"
-    TrackFloat* track = manager.getTrack();
-    if (!track) return false;
-    static constexpr size_t kKeyBytes[5] = {0, 6, 6, 26, 26};
-    if (!s.fits(size_t(count), kKeyBytes[kind])) return false;
-    if (count == 0) return true;
-    track->createKey(count);
-    for (int i = 0; i < count; ++i) {
-        const float time = s.u16();
-        const float value = s.f32();
-        if (kind == 3) {
-            const float bias = s.f32(), tension = s.f32(), continuity = s.f32();
-            const float easeFrom = s.f32(), easeTo = s.f32();
-            static_cast<TrackFloatTCB*>(track)->setKey(i, time, value, bias, continuity, tension, easeFrom, easeTo);
-        } else if (kind == 4) {
-            const float inTangent = s.f32() * kS2DTangentScale, inLength = s.f32();
-            const int inType = int16_t(s.u16());
-            const float outTangent = s.f32() * kS2DTangentScale, outLength = s.f32();
-            const int outType = int16_t(s.u16());
-            static_cast<TrackFloatBezier*>(track)->setKey(i, time, value, inType, outType, inTangent, inLength,
-                                                          outTangent, outLength);
-        } else {
-            track->setKey(i, time, value);
-        }
-    }
-    track->prepare();
-    return true;
-}
-
-// A point track of the transform block (kinds 0 none, 1 linear, 2 hermite); kept only with keys.
-bool readPointTrack(ByteStream& s, std::unique_ptr<TrackManagerPoint3D>& out)
-{
-    const int kind = s.u8();
-    const int count = s.u16();
-    if (s.overrun() || kind > 2) return reportWarning(kCaption, "load: bad point track", false);
-    if (!s.fits(size_t(count), 14)) return false;
-    if (kind == 0 || count == 0) return true;
-    out = std::make_unique<TrackManagerPoint3D>();
-    out->create(kind);
-    out->getTrack()->createKey(count);
-    for (int i = 0; i < count; ++i) {
-        const float time = s.u16();
-        const float x = s.f32(), y = s.f32(), z = s.f32();
-        out->getTrack()->setKey(i, time, Point3D{x, y, z});
-    }
-    out->getTrack()->prepare();
-    return true;
-}
-
-// A rotation track of the transform block (kinds 0 none, 1 linear); kept only with keys.
-bool readRotationTrack(ByteStream& s, std::unique_ptr<TrackManagerRotation>& out)
-{
-    const int kind = s.u8();
-    const int count = s.u16();
-    if (s.overrun() || kind > 1) return reportWarning(kCaption, "load: bad rotation track", false);
-    if (!s.fits(size_t(count), 18)) return false;
-    if (kind == 0 || count == 0) return true;
-    out = std::make_unique<TrackManagerRotation>();
-    out->create(kind);
-    auto* track = static_cast<TrackRotationLinear*>(out->getTrack());
-    track->createKey(count);
-    for (int i = 0; i < count; ++i) {
-        const float time = s.u16();
-        const float angle = s.f32();
-        const float x = s.f32(), y = s.f32(), z = s.f32();
-        track->setKey(i, time, AngleAxis{x, y, z, angle});
-    }
-    track->prepare();
-    return true;
-}
+using s2d::ByteStream;
+using s2d::readFloatTrack;
+using s2d::readPointTrack;
+using s2d::readRotationTrack;
 
 // The track's value at t, or `fallback` when it holds no key (an empty track is not evaluated).
 float trackValue(const TrackManagerFloat& manager, float t, float fallback)

@@ -87,25 +87,42 @@ void loadCountedList(ChunkFileReader& list, uint16_t itemId, std::vector<T>& ite
     loadListItems(list, n, itemId, items, caption, nullptr, loadItem);
 }
 
+// The walk every record with values and tracks shares: each child of its `valuesId` chunk goes
+// to `value`, each child of its `tracksId` chunk to `track` (both take the item's reader and look
+// at its identifier), and every other child of the record to `other`, all in file order.
+// (Driving it from the record description in L3xFormat would look each item up by id and
+// dispatch on field codes at load time; the loaders' switches go straight to their members.)
+template <class Value, class Track, class Other>
+void loadValuesAndTracks(ChunkFileReader& r, uint16_t valuesId, uint16_t tracksId, Value value, Track track,
+                         Other other)
+{
+    ChunkFileReader child, item;
+    while (r.nextChild(child)) {
+        const uint16_t id = child.getIdentifier();
+        if (id == valuesId) {
+            while (child.nextChild(item)) value(item);
+        } else if (id == tracksId) {
+            while (child.nextChild(item)) track(item);
+        } else {
+            other(child);
+        }
+    }
+}
+
+// The same walk with the record's other children ignored.
+template <class Value, class Track>
+void loadValuesAndTracks(ChunkFileReader& r, uint16_t valuesId, uint16_t tracksId, Value value, Track track)
+{
+    loadValuesAndTracks(r, valuesId, tracksId, value, track, [](ChunkFileReader&) {});
+}
+
 // The record shape of cameras and lights: a header, a target, then a values chunk and a tracks
-// chunk whose children go to `value` and `track` (each takes the child's reader and looks at its
-// identifier). Other children are ignored.
+// chunk whose children go to `value` and `track`. Other children are ignored.
 template <class Header, class Target, class Value, class Track>
 void loadTargetedRecord(ChunkFileReader& r, Header& header, Target& target, Value value, Track track)
 {
-    ChunkFileReader child;
-    while (r.nextChild(child)) {
-        ChunkFileReader item;
-        switch (child.getIdentifier()) {
-        case kL3xItemHeader: header.load(child); break;
-        case kL3xItemTarget: target.load(child); break;
-        case kL3xValues:
-            while (child.nextChild(item)) value(item);
-            break;
-        case kL3xTracks:
-            while (child.nextChild(item)) track(item);
-            break;
-        default: break;
-        }
-    }
+    loadValuesAndTracks(r, kL3xValues, kL3xTracks, value, track, [&](ChunkFileReader& child) {
+        if (child.getIdentifier() == kL3xItemHeader) header.load(child);
+        else if (child.getIdentifier() == kL3xItemTarget) target.load(child);
+    });
 }

@@ -65,41 +65,37 @@ void S3DTextureMap::prepare()
 
 void S3DTextureMap::load(ChunkFileReader& r)
 {
-    ChunkFileReader child, item;
-    while (r.nextChild(child)) {
-        if (child.getIdentifier() == kL3xTextureValues) {
-            while (child.nextChild(item)) {
-                switch (item.getIdentifier()) {
-                case 10: item.readString(m_fileName); break;
-                case 11: m_cropU = item.readFloat(); break;
-                case 12: m_cropV = item.readFloat(); break;
-                case 13: m_cropW = item.readFloat(); break;
-                case 14: m_cropH = item.readFloat(); break;
-                case 15: m_offsetU = item.readFloat(); break;
-                case 16: m_offsetV = item.readFloat(); break;
-                case 17: m_tileU = item.readFloat(); break;
-                case 18: m_tileV = item.readFloat(); break;
-                case 19: m_angle = item.readFloat(); break;
-                case 20: m_useTransform = item.readInt(); break;
-                case 21: m_environmentMap = item.readInt(); break;
-                case 22: m_textureMode = item.readInt(); break;
-                case 23: m_generator = item.readInt(); break;
-                case 24: m_value24 = item.readFloat(); break;
-                case 25: m_value25 = item.readInt(); break;
-                case 26: m_value26 = item.readFloat(); break;
-                case 27: m_value27 = item.readInt(); break;
-                case 28: m_value28 = item.readInt(); break;
-                case 29: m_useCrop = item.readInt(); break;
-                default: break;
-                }
+    loadValuesAndTracks(
+        r, kL3xTextureValues, kL3xTextureTracks,
+        [this](ChunkFileReader& item) {
+            switch (item.getIdentifier()) {
+            case 10: item.readString(m_fileName); break;
+            case 11: m_cropU = item.readFloat(); break;
+            case 12: m_cropV = item.readFloat(); break;
+            case 13: m_cropW = item.readFloat(); break;
+            case 14: m_cropH = item.readFloat(); break;
+            case 15: m_offsetU = item.readFloat(); break;
+            case 16: m_offsetV = item.readFloat(); break;
+            case 17: m_tileU = item.readFloat(); break;
+            case 18: m_tileV = item.readFloat(); break;
+            case 19: m_angle = item.readFloat(); break;
+            case 20: m_useTransform = item.readInt(); break;
+            case 21: m_environmentMap = item.readInt(); break;
+            case 22: m_textureMode = item.readInt(); break;
+            case 23: m_generator = item.readInt(); break;
+            case 24: m_value24 = item.readFloat(); break;
+            case 25: m_value25 = item.readInt(); break;
+            case 26: m_value26 = item.readFloat(); break;
+            case 27: m_value27 = item.readInt(); break;
+            case 28: m_value28 = item.readInt(); break;
+            case 29: m_useCrop = item.readInt(); break;
+            default: break;
             }
-        } else if (child.getIdentifier() == kL3xTextureTracks) {
-            while (child.nextChild(item)) {
-                const int slot = item.getIdentifier() - kL3xTextureFirstTrack;
-                if (slot >= 0 && slot < kNbTrack) loadTrack(item, m_pTrack[slot]);
-            }
-        }
-    }
+        },
+        [this](ChunkFileReader& item) {
+            const int slot = item.getIdentifier() - kL3xTextureFirstTrack;
+            if (slot >= 0 && slot < kNbTrack) loadTrack(item, m_pTrack[slot]);
+        });
 }
 
 void S3DTextureMap::update(float time)
@@ -115,22 +111,18 @@ void S3DTextureMap::update(float time)
 
 void S3DParamBlock::load(ChunkFileReader& r)
 {
-    ChunkFileReader child, item;
-    while (r.nextChild(child)) {
-        if (child.getIdentifier() == kL3xParamValues) {
-            while (child.nextChild(item)) {
-                const int slot = item.getIdentifier() - kL3xParamFirst;
-                if (slot < 0 || slot >= m_nbValue) continue;
-                if (m_textAt12 && item.getIdentifier() == kL3xParams2Text) item.readString(m_text);
-                else m_value[slot] = item.readFloat();
-            }
-        } else if (child.getIdentifier() == kL3xParamTracks) {
-            while (child.nextChild(item)) {
-                const int slot = item.getIdentifier() - kL3xParamFirst - 100;
-                if (slot >= 0 && slot < m_nbValue) loadTrack(item, m_pTrack[slot]);
-            }
-        }
-    }
+    loadValuesAndTracks(
+        r, kL3xParamValues, kL3xParamTracks,
+        [this](ChunkFileReader& item) {
+            const int slot = item.getIdentifier() - kL3xParamFirst;
+            if (slot < 0 || slot >= m_nbValue) return;
+            if (m_textAt12 && item.getIdentifier() == kL3xParams2Text) item.readString(m_text);
+            else m_value[slot] = item.readFloat();
+        },
+        [this](ChunkFileReader& item) {
+            const int slot = item.getIdentifier() - kL3xParamFirst - 100;
+            if (slot >= 0 && slot < m_nbValue) loadTrack(item, m_pTrack[slot]);
+        });
 }
 
 void S3DParamBlock::update(float time)
@@ -141,40 +133,36 @@ void S3DParamBlock::update(float time)
 
 void S3DSubMaterial::loadShading(ChunkFileReader& r)
 {
-    ChunkFileReader child, item;
-    while (r.nextChild(child)) {
-        if (child.getIdentifier() == kL3xShadingValues) {
-            while (child.nextChild(item)) {
-                switch (item.getIdentifier()) {
-                case kL3xShadingPaletteEnabled: m_paletteEnabled = item.readInt(); break;
-                case kL3xShadingTwoSided: m_twoSided = item.readInt(); break;
-                case kL3xShadingOpacityKind: m_opacityKind = item.readInt(); break;
-                case kL3xShadingBlendMode: m_blendMode = item.readInt(); break;
-                case kL3xShadingOpacity: m_opacity = item.readFloat(); break;
-                case kL3xShadingBilinear: m_bilinear = item.readInt(); break;
-                case kL3xShadingValue16: m_value16 = item.readInt(); break;
-                case kL3xShadingAmbient: m_ambient = item.readPoint3D(); break;
-                case kL3xShadingDiffuse: m_diffuse = item.readPoint3D(); break;
-                case kL3xShadingSpecular: m_specular = item.readPoint3D(); break;
-                case kL3xShadingValue20: m_value20 = item.readFloat(); break;
-                case kL3xShadingSpecularPower: m_specularPower = item.readFloat(); break;
-                case kL3xShadingTexture1: m_texture1.load(item); break;
-                case kL3xShadingTexture2: m_texture2.load(item); break;
-                default: break;
-                }
+    loadValuesAndTracks(
+        r, kL3xShadingValues, kL3xShadingTracks,
+        [this](ChunkFileReader& item) {
+            switch (item.getIdentifier()) {
+            case kL3xShadingPaletteEnabled: m_paletteEnabled = item.readInt(); break;
+            case kL3xShadingTwoSided: m_twoSided = item.readInt(); break;
+            case kL3xShadingOpacityKind: m_opacityKind = item.readInt(); break;
+            case kL3xShadingBlendMode: m_blendMode = item.readInt(); break;
+            case kL3xShadingOpacity: m_opacity = item.readFloat(); break;
+            case kL3xShadingBilinear: m_bilinear = item.readInt(); break;
+            case kL3xShadingValue16: m_value16 = item.readInt(); break;
+            case kL3xShadingAmbient: m_ambient = item.readPoint3D(); break;
+            case kL3xShadingDiffuse: m_diffuse = item.readPoint3D(); break;
+            case kL3xShadingSpecular: m_specular = item.readPoint3D(); break;
+            case kL3xShadingValue20: m_value20 = item.readFloat(); break;
+            case kL3xShadingSpecularPower: m_specularPower = item.readFloat(); break;
+            case kL3xShadingTexture1: m_texture1.load(item); break;
+            case kL3xShadingTexture2: m_texture2.load(item); break;
+            default: break;
             }
-        } else if (child.getIdentifier() == kL3xShadingTracks) {
-            while (child.nextChild(item)) {
-                switch (item.getIdentifier()) {
-                case kL3xShadingOpacityTrack: loadTrack(item, m_pOpacityTrack); break;
-                case kL3xShadingAmbientTrack: loadTrack(item, m_pAmbientTrack); break;
-                case kL3xShadingDiffuseTrack: loadTrack(item, m_pDiffuseTrack); break;
-                case kL3xShadingSpecularTrack: loadTrack(item, m_pSpecularTrack); break;
-                default: break;
-                }
+        },
+        [this](ChunkFileReader& item) {
+            switch (item.getIdentifier()) {
+            case kL3xShadingOpacityTrack: loadTrack(item, m_pOpacityTrack); break;
+            case kL3xShadingAmbientTrack: loadTrack(item, m_pAmbientTrack); break;
+            case kL3xShadingDiffuseTrack: loadTrack(item, m_pDiffuseTrack); break;
+            case kL3xShadingSpecularTrack: loadTrack(item, m_pSpecularTrack); break;
+            default: break;
             }
-        }
-    }
+        });
     m_paletteDirty = 1;
     // Lines start in the fully lit colour of the shading as loaded (palette entry 255 before any
     // track or controller changes it); the line opacity controller scales them from there.
@@ -291,13 +279,8 @@ void S3DMaterial::load(ChunkFileReader& r)
             const int32_t count = child.readInt();
             const int n = clampItemCount(child, count, countItems(child, kL3xSubMaterialItem), kCaption,
                                          "load: sub-material list");
-            m_subMaterials.clear();
-            m_subMaterials.resize(size_t(n));
-            size_t next = 0;
-            ChunkFileReader item;
-            while (child.nextChild(item))
-                if (item.getIdentifier() == kL3xSubMaterialItem && next < m_subMaterials.size())
-                    m_subMaterials[next++].load(item);
+            loadListItems(child, n, kL3xSubMaterialItem, m_subMaterials, kCaption, nullptr,
+                          [](S3DSubMaterial& s, ChunkFileReader& item) { s.load(item); });
         }
     }
 }

@@ -14,57 +14,46 @@ S3DModifier::~S3DModifier() = default;
 
 void S3DModifier::load(ChunkFileReader& r)
 {
-    ChunkFileReader child, item;
-    while (r.nextChild(child)) {
-        switch (child.getIdentifier()) {
-        case kL3xModifierGizmo: loadGizmo(child); break;
-        case kL3xModifierParams:
-            while (child.nextChild(item)) loadParameter(item);
-            break;
-        case kL3xModifierTracks:
-            while (child.nextChild(item)) loadParameterTrack(item);
-            break;
-        default: break;
-        }
-    }
+    loadValuesAndTracks(
+        r, kL3xModifierParams, kL3xModifierTracks, [this](ChunkFileReader& item) { loadParameter(item); },
+        [this](ChunkFileReader& item) { loadParameterTrack(item); },
+        [this](ChunkFileReader& child) {
+            if (child.getIdentifier() == kL3xModifierGizmo) loadGizmo(child);
+        });
 }
 
 void S3DModifier::loadGizmo(ChunkFileReader& r)
 {
-    ChunkFileReader child, item;
-    while (r.nextChild(child)) {
-        if (child.getIdentifier() == kL3xGizmoValues) {
-            while (child.nextChild(item)) {
-                switch (item.getIdentifier()) {
-                case kL3xGizmoTM:
-                    m_gizmoTM = Matrix::identity();
-                    for (int row = 0; row < 4; ++row)
-                        for (int col = 0; col < 3; ++col) m_gizmoTM.m[row][col] = item.readFloat();
-                    break;
-                case kL3xGizmoPosition: m_gizmoPosition = item.readPoint3D(); break;
-                case kL3xGizmoOffset: m_gizmoOffset = item.readPoint3D(); break;
-                case kL3xGizmoScale: m_gizmoScale = item.readPoint3D(); break;
-                case kL3xGizmoRotation: {
-                    const float angle = item.readFloat();
-                    const Point3D axis = item.readPoint3D();
-                    m_gizmoRotation = Quaternion::fromAngleAxis(axis.x, axis.y, axis.z, angle);
-                    break;
-                }
-                default: break;
-                }
+    loadValuesAndTracks(
+        r, kL3xGizmoValues, kL3xGizmoTracks,
+        [this](ChunkFileReader& item) {
+            switch (item.getIdentifier()) {
+            case kL3xGizmoTM:
+                m_gizmoTM = Matrix::identity();
+                for (int row = 0; row < 4; ++row)
+                    for (int col = 0; col < 3; ++col) m_gizmoTM.m[row][col] = item.readFloat();
+                break;
+            case kL3xGizmoPosition: m_gizmoPosition = item.readPoint3D(); break;
+            case kL3xGizmoOffset: m_gizmoOffset = item.readPoint3D(); break;
+            case kL3xGizmoScale: m_gizmoScale = item.readPoint3D(); break;
+            case kL3xGizmoRotation: {
+                const float angle = item.readFloat();
+                const Point3D axis = item.readPoint3D();
+                m_gizmoRotation = Quaternion::fromAngleAxis(axis.x, axis.y, axis.z, angle);
+                break;
             }
-        } else if (child.getIdentifier() == kL3xGizmoTracks) {
-            while (child.nextChild(item)) {
-                switch (item.getIdentifier()) {
-                case kL3xGizmoPositionTrack: loadTrack(item, m_pGizmoPositionTrack); break;
-                case kL3xGizmoOffsetTrack: loadTrack(item, m_pGizmoOffsetTrack); break;
-                case kL3xGizmoScaleTrack: loadTrack(item, m_pGizmoScaleTrack); break;
-                case kL3xGizmoRotationTrack: loadTrack(item, m_pGizmoRotationTrack); break;
-                default: break;
-                }
+            default: break;
             }
-        }
-    }
+        },
+        [this](ChunkFileReader& item) {
+            switch (item.getIdentifier()) {
+            case kL3xGizmoPositionTrack: loadTrack(item, m_pGizmoPositionTrack); break;
+            case kL3xGizmoOffsetTrack: loadTrack(item, m_pGizmoOffsetTrack); break;
+            case kL3xGizmoScaleTrack: loadTrack(item, m_pGizmoScaleTrack); break;
+            case kL3xGizmoRotationTrack: loadTrack(item, m_pGizmoRotationTrack); break;
+            default: break;
+            }
+        });
 }
 
 void S3DModifier::loadParameter(ChunkFileReader& item)

@@ -42,18 +42,15 @@ void S3DModifierMorph::loadTargetList(ChunkFileReader& r)
 
 void S3DModifierMorph::Target::load(ChunkFileReader& r)
 {
-    ChunkFileReader child, item;
-    while (r.nextChild(child)) {
-        if (child.getIdentifier() == kL3xMorphTargetValues) {
-            while (child.nextChild(item)) {
-                if (item.getIdentifier() == kL3xMorphTargetName) item.readString(name);
-                else if (item.getIdentifier() == kL3xMorphTargetWeight) weight = item.readFloat();
-            }
-        } else if (child.getIdentifier() == kL3xMorphTargetTracks) {
-            while (child.nextChild(item))
-                if (item.getIdentifier() == kL3xMorphWeightTrack) loadTrack(item, pTrack);
-        }
-    }
+    loadValuesAndTracks(
+        r, kL3xMorphTargetValues, kL3xMorphTargetTracks,
+        [this](ChunkFileReader& item) {
+            if (item.getIdentifier() == kL3xMorphTargetName) item.readString(name);
+            else if (item.getIdentifier() == kL3xMorphTargetWeight) weight = item.readFloat();
+        },
+        [this](ChunkFileReader& item) {
+            if (item.getIdentifier() == kL3xMorphWeightTrack) loadTrack(item, pTrack);
+        });
 }
 
 const char* S3DModifierMorph::getTargetName(int i) const

@@ -9,36 +9,31 @@ S3DNode::S3DNode() : m_matrix(Matrix::identity()), m_rotationMatrix(Matrix::iden
 
 void S3DNode::load(ChunkFileReader& r)
 {
-    ChunkFileReader child;
-    while (r.nextChild(child)) {
-        ChunkFileReader item;
-        if (child.getIdentifier() == kL3xNodeValues) {
-            while (child.nextChild(item)) {
-                switch (item.getIdentifier()) {
-                case kL3xNodeMode: m_mode = item.readByte(); break;
-                case kL3xNodePivot: m_pivot = item.readPoint3D(); break;
-                case kL3xNodePosition: m_position = item.readPoint3D(); break;
-                case kL3xNodeScale: m_scale = item.readPoint3D(); break;
-                case kL3xNodeRotation: {
-                    const float angle = item.readFloat();
-                    const Point3D axis = item.readPoint3D();
-                    m_rotation = Quaternion::fromAngleAxis(axis.x, axis.y, axis.z, angle);
-                    break;
-                }
-                default: break;
-                }
+    loadValuesAndTracks(
+        r, kL3xNodeValues, kL3xNodeTracks,
+        [this](ChunkFileReader& item) {
+            switch (item.getIdentifier()) {
+            case kL3xNodeMode: m_mode = item.readByte(); break;
+            case kL3xNodePivot: m_pivot = item.readPoint3D(); break;
+            case kL3xNodePosition: m_position = item.readPoint3D(); break;
+            case kL3xNodeScale: m_scale = item.readPoint3D(); break;
+            case kL3xNodeRotation: {
+                const float angle = item.readFloat();
+                const Point3D axis = item.readPoint3D();
+                m_rotation = Quaternion::fromAngleAxis(axis.x, axis.y, axis.z, angle);
+                break;
             }
-        } else if (child.getIdentifier() == kL3xNodeTracks) {
-            while (child.nextChild(item)) {
-                switch (item.getIdentifier()) {
-                case kL3xNodePositionTrack: loadTrack(item, m_pPositionTrack); break;
-                case kL3xNodeScaleTrack: loadTrack(item, m_pScaleTrack); break;
-                case kL3xNodeRotationTrack: loadTrack(item, m_pRotationTrack); break;
-                default: break;
-                }
+            default: break;
             }
-        }
-    }
+        },
+        [this](ChunkFileReader& item) {
+            switch (item.getIdentifier()) {
+            case kL3xNodePositionTrack: loadTrack(item, m_pPositionTrack); break;
+            case kL3xNodeScaleTrack: loadTrack(item, m_pScaleTrack); break;
+            case kL3xNodeRotationTrack: loadTrack(item, m_pRotationTrack); break;
+            default: break;
+            }
+        });
     m_dirty = true;
 }
 

@@ -112,15 +112,14 @@ private:
     {
         long long v = 0;
         float f = 0;
-        switch (code) {
-        case 'b': return integer(0, 255, v, "a byte") && (put8(b, uint32_t(v)), true);
-        case 'h': return integer(-32768, 65535, v, "a 16-bit value") && (put16(b, uint32_t(v)), true);
-        case 'i': return integer(-2147483648LL, 4294967295LL, v, "a 32-bit integer") && (put32(b, uint32_t(v)), true);
-        case 'f': return number(f) && (putF(b, f), true);
-        case 'p': return floats(3, b);
-        case 'a': return floats(4, b);
-        case 'm': return floats(12, b);
-        case 's': {
+        const FieldShape shape = fieldShape(code);
+        switch (shape.kind) {
+        case FieldShape::Integer:
+            if (shape.bytes == 1) return integer(0, 255, v, "a byte") && (put8(b, uint32_t(v)), true);
+            if (shape.bytes == 2) return integer(-32768, 65535, v, "a 16-bit value") && (put16(b, uint32_t(v)), true);
+            return integer(-2147483648LL, 4294967295LL, v, "a 32-bit integer") && (put32(b, uint32_t(v)), true);
+        case FieldShape::Floats: return floats(shape.floats, b);
+        case FieldShape::String: {
             Token t;
             if (!next(t, "a string")) return false;
             if (!t.quoted && !t.isValue()) return --m_pos, fail("expected a string, found " + t.text);
@@ -130,7 +129,7 @@ private:
             b.push_back(0);
             return true;
         }
-        case 'B': {
+        case FieldShape::Bones: {
             // Bones: [ "name" m00 … m32 … ]
             std::vector<uint8_t> values;
             uint32_t n = 0;
@@ -145,7 +144,7 @@ private:
             b.insert(b.end(), values.begin(), values.end());
             return true;
         }
-        case 'W': {
+        case FieldShape::Weights: {
             // Skin vertices: [ n weight bone … ] per vertex.
             std::vector<uint8_t> values;
             uint32_t n = 0;
@@ -167,10 +166,10 @@ private:
             b.insert(b.end(), values.begin(), values.end());
             return true;
         }
-        case 'P': case 'T': case 'X': case 'F': case 'Q': case 'S': case 'Y': {
-            const bool counted = code == 'P' || code == 'T' || code == 'X';
-            const int group = code == 'P' || code == 'Q' || code == 'X' || code == 'Y' ? 3 : code == 'T' ? 2 : 1;
-            const bool shorts = code == 'X' || code == 'S' || code == 'Y';
+        case FieldShape::Array: {
+            const bool counted = shape.counted;
+            const int group = shape.group;
+            const bool shorts = shape.width == 2;
             std::vector<uint8_t> values;
             if (!expect("[")) return false;
             size_t n = 0;
@@ -193,8 +192,9 @@ private:
             b.insert(b.end(), values.begin(), values.end());
             return true;
         }
-        default: return fail(std::string("bad field code ") + code);
+        case FieldShape::Unknown: break;
         }
+        return fail(std::string("bad field code ") + code);
     }
 
     bool floats(int n, std::vector<uint8_t>& b)

@@ -148,28 +148,20 @@ private:
     bool field(char code, uint32_t& p, uint32_t end, std::string& text, const std::string& pad)
     {
         const auto room = [&](uint64_t n) { return uint64_t(p) + n <= end; };
-        switch (code) {
-        case 'b':
-            if (!room(1)) return false;
-            (text += ' ') += std::to_string(m_s[p++]);
+        const FieldShape shape = fieldShape(code);
+        switch (shape.kind) {
+        case FieldShape::Integer:
+            if (!room(uint64_t(shape.bytes))) return false;
+            (text += ' ') += shape.bytes == 1   ? std::to_string(m_s[p])
+                             : shape.bytes == 2 ? std::to_string(rd16(p))
+                                                : std::to_string(int32_t(rd32(p)));
+            p += uint32_t(shape.bytes);
             return true;
-        case 'h':
-            if (!room(2)) return false;
-            (text += ' ') += std::to_string(rd16(p));
-            p += 2;
+        case FieldShape::Floats:
+            if (!room(4u * uint64_t(shape.floats))) return false;
+            for (int i = 0; i < shape.floats; ++i, p += 4) (text += ' ') += num(rdF(p));
             return true;
-        case 'i':
-            if (!room(4)) return false;
-            (text += ' ') += std::to_string(int32_t(rd32(p)));
-            p += 4;
-            return true;
-        case 'f': case 'p': case 'a': case 'm': {
-            const int n = code == 'f' ? 1 : code == 'p' ? 3 : code == 'a' ? 4 : 12;
-            if (!room(4u * n)) return false;
-            for (int i = 0; i < n; ++i, p += 4) (text += ' ') += num(rdF(p));
-            return true;
-        }
-        case 's': {
+        case FieldShape::String: {
             uint32_t z = p;
             while (z < end && z - p < uint32_t(kChunkMaxString) + 1 && m_s[z]) ++z;
             if (z >= end || m_s[z]) return false;
@@ -177,13 +169,13 @@ private:
             p = z + 1;
             return true;
         }
-        case 'B': case 'W': return boneOrWeightList(code, p, end, text, pad);
-        default: break;
+        case FieldShape::Bones: case FieldShape::Weights: return boneOrWeightList(code, p, end, text, pad);
+        case FieldShape::Array: case FieldShape::Unknown: break;
         }
-        // Arrays.
-        const bool counted = code == 'P' || code == 'T' || code == 'X';
-        const int group = code == 'P' || code == 'Q' || code == 'X' || code == 'Y' ? 3 : code == 'T' ? 2 : 1;
-        const uint32_t width = code == 'X' || code == 'S' || code == 'Y' ? 2 : 4;
+        // Arrays (an unknown code reads as floats filling the rest of the chunk).
+        const bool counted = shape.counted;
+        const int group = shape.group;
+        const uint32_t width = uint32_t(shape.width);
         uint64_t n = 0;
         if (counted) {
             if (!room(2)) return false;

@@ -32,6 +32,32 @@ int layoutBytes(const char* layout)
     return n;
 }
 
+FieldShape fieldShape(char code)
+{
+    FieldShape s;
+    switch (code) {
+    case 'b': case 'h': case 'i':
+        s.kind = FieldShape::Integer;
+        s.bytes = code == 'b' ? 1 : code == 'h' ? 2 : 4;
+        break;
+    case 'f': case 'p': case 'a': case 'm':
+        s.kind = FieldShape::Floats;
+        s.floats = code == 'f' ? 1 : code == 'p' ? 3 : code == 'a' ? 4 : 12;
+        break;
+    case 's': s.kind = FieldShape::String; break;
+    case 'B': s.kind = FieldShape::Bones; break;
+    case 'W': s.kind = FieldShape::Weights; break;
+    case 'P': case 'T': case 'X': case 'F': case 'Q': case 'S': case 'Y':
+        s.kind = FieldShape::Array;
+        s.counted = code == 'P' || code == 'T' || code == 'X';
+        s.group = code == 'P' || code == 'Q' || code == 'X' || code == 'Y' ? 3 : code == 'T' ? 2 : 1;
+        s.width = code == 'X' || code == 'S' || code == 'Y' ? 2 : 4;
+        break;
+    default: break;
+    }
+    return s;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Encoding
 

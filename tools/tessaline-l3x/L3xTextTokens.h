@@ -19,6 +19,19 @@ const char* keyLayout(L3xTrackKind type, int kind);
 // Bytes of one key of that layout.
 int layoutBytes(const char* layout);
 
+// What a field code of the record description (L3xFormat.h) holds: the one reading of the codes
+// that the parser and the printer share.
+struct FieldShape {
+    enum Kind { Integer, Floats, String, Array, Bones, Weights, Unknown };
+    Kind kind = Unknown;
+    int bytes = 0;         // Integer: b 1, h 2, i 4
+    int floats = 0;        // Floats: f 1, p 3, a 4, m 12
+    bool counted = false;  // Array: an i16 count of elements first (P, T, X), else the rest of the chunk
+    int group = 1;         // Array: values per element
+    int width = 4;         // Array: bytes per value (2: i16 values, 4: floats)
+};
+FieldShape fieldShape(char code);
+
 void put8(std::vector<uint8_t>& b, uint32_t v);
 void put16(std::vector<uint8_t>& b, uint32_t v);
 void put32(std::vector<uint8_t>& b, uint32_t v);
