@@ -70,7 +70,7 @@ float LECXControllerL3XParam::combine(float current, float value) const
 
 float LECXControllerL3XParam::animationFrame(float value) const
 {
-    const float frame = m_pScene->getTime();
+    const float frame = m_pScene->getFrame();
     float f = mode() == 1 ? frame + value : mode() == 2 ? frame - value : value;
     if (m_pScene->m_animationLength > 0) f = std::fmod(f, float(m_pScene->m_animationLength));
     return f;

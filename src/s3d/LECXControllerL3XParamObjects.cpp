@@ -19,7 +19,7 @@ public:
     void setAnimation(float value)
     {
         // Mode 2 here is value - frame (the objects use frame - value).
-        const float frame = m_pScene->getTime();
+        const float frame = m_pScene->getFrame();
         float f = mode() == 1 ? value + frame : mode() == 2 ? value - frame : value;
         if (m_pScene->m_animationLength > 0) f = std::fmod(f, float(m_pScene->m_animationLength));
         m_pScene->update(f);

@@ -144,19 +144,19 @@ void S3DScene::setCamera(int index)
     m_cameraChanged = 1;
 }
 
-void S3DScene::update(float time)
+void S3DScene::update(float frame)
 {
-    m_time = time;
+    m_frame = frame;
     if (m_cameras.empty()) return;
-    for (S3DMaterial& m : m_materials) m.update(time);
-    for (S3DDummy& d : m_dummies) d.m_header.m_node.update(time);
-    for (S3DWSModifier& w : m_wsModifiers) w.update(time);
-    for (S3DTriObject& o : m_triObjects) o.update(time);
-    for (S3DCamera& c : m_cameras) c.update(time);
-    for (S3DLight& l : m_lights) l.update(time);
+    for (S3DMaterial& m : m_materials) m.update(frame);
+    for (S3DDummy& d : m_dummies) d.m_header.m_node.update(frame);
+    for (S3DWSModifier& w : m_wsModifiers) w.update(frame);
+    for (S3DTriObject& o : m_triObjects) o.update(frame);
+    for (S3DCamera& c : m_cameras) c.update(frame);
+    for (S3DLight& l : m_lights) l.update(frame);
     const S3DCamera* camera = &m_cameras[size_t(m_currentCamera)];
     for (auto& s : m_shapes)
-        if (s) s->update(time, camera);
+        if (s) s->update(frame, camera);
 }
 
 void S3DScene::prepare()

@@ -56,8 +56,8 @@ public:
     // Selects the camera; an index past the cameras is reported once per run.
     void setCamera(int index);
     // Animates materials, dummies, world-space modifiers, tri objects, cameras, lights and
-    // shapes at `time` (frames). Does nothing without a camera.
-    void update(float time);
+    // shapes at scene frame `frame`. Does nothing without a camera.
+    void update(float frame);
     // Node matrices, hierarchy (parent before child), materials, cameras, lights, world-space
     // modifiers, tri objects and shapes for the current camera. Nothing without a camera.
     void prepare();
@@ -86,7 +86,8 @@ public:
     int getNbLight() const { return int(m_lights.size()); }
     int getNbMaterial() const { return int(m_materials.size()); }
     int getCurrentCamera() const { return m_currentCamera; }
-    float getTime() const { return m_time; }
+    // The scene frame of the last update (animation frames, not milliseconds).
+    float getFrame() const { return m_frame; }
     ViewPort* getViewPort() const { return m_pViewPort; }
     // Objects with a parent, parents before their children.
     const std::vector<S3DObjectHeader*>& getLinkedObjects() const { return m_linked; }
@@ -151,5 +152,5 @@ private:
     S3DDrawManager m_drawManager;
     S3DDepthLists m_depthLists;
     int m_currentCamera = 0;
-    float m_time = 0.0f;
+    float m_frame = 0.0f;
 };

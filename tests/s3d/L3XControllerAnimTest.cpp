@@ -110,10 +110,10 @@ TEST_F(L3XControllerAnim, AnimationWordsOfEveryClassEvaluateTheWrappedFrame)
     EXPECT_NEAR(update->scene.findShape("shp")->m_modifiers[0]->m_value[0], 50.0f, 1e-3f);
     // The scene's own word: mode 2 is value - frame (70 - 50), mode 1 wraps 170 + 50.
     auto scene = drive("SCENE MAINANIM", "70", 2, 50);
-    EXPECT_FLOAT_EQ(scene->scene.getTime(), 20.0f);
+    EXPECT_FLOAT_EQ(scene->scene.getFrame(), 20.0f);
     EXPECT_NEAR(scene->scene.findObject("d")->m_node.getPosition().x, 20.0f, 1e-3f);
     auto wrapped = drive("SCENE MAINANIM", "170", 1, 50);
-    EXPECT_FLOAT_EQ(wrapped->scene.getTime(), 20.0f);
+    EXPECT_FLOAT_EQ(wrapped->scene.getFrame(), 20.0f);
 }
 
 TEST_F(L3XControllerAnim, EulerWordsTurnAboutTheirOwnAxis)

@@ -73,7 +73,7 @@ Snapshot snapshot(S3DScene& s)
     out.emplace("mtl.flag", float(b.m_paletteSpecialParamSet));
     out.emplace("mtl.line", float(b.m_lineColour));
     out.emplace("scene.camera", float(s.getCurrentCamera()));
-    out.emplace("scene.time", s.getTime());
+    out.emplace("scene.time", s.getFrame());
     return out;
 }
 
@@ -211,7 +211,7 @@ TEST_F(L3XController, CombineModesAndSpecialRules)
     // SCENE MAINANIM mode 2 is value - frame; the objects' MAINANIM mode 2 is frame - value.
     Driven f = make();
     drive(f, "SCENE MAINANIM", "30", 2, 10.0f);
-    EXPECT_EQ(f.scene->getTime(), 20.0f);
+    EXPECT_EQ(f.scene->getFrame(), 20.0f);
     Driven g = make();
     drive(g, "NODE box MAINANIM", "30", 2, 50.0f);
     EXPECT_EQ(g.scene->findObject("box")->m_node.getPosition().x, 20.0f);  // the track at frame 20
