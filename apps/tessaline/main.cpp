@@ -1,6 +1,7 @@
 // tessaline: plays a demo script in a window (or full screen) with its music.
 #include <SDL.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -29,6 +30,23 @@ const char* const kUsage =
     "  --no-dialogs  write messages to stderr only, without message boxes\n"
     "  --version     prints the version and the SIMD level in use (TL_SIMD=scalar|sse2|avx2 forces one)\n"
     "  Keys: Escape quits, I or F9 shows the fps line, F12 switches full screen / window.\n";
+
+// The termination signal that asked the player to stop, 0 while none did.
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+void onStopSignal(int signal) { g_stopSignal = signal; }
+
+// Ctrl-C, SIGTERM and SIGHUP end the player at its next frame or event, or at once while a
+// message box is up, with the usual clean-up. Installed before SDL starts, which then keeps
+// them rather than putting its own in their place.
+void catchStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    action.sa_flags = SA_RESTART;  // the display connection's reads must not fail on a signal
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
 
 // Milliseconds: digits only, at most 2^31 - 1.
 bool parseMs(const char* text, int& out)
@@ -83,6 +101,8 @@ int main(int argc, char** argv)
         options.commandLine += argv[i];
     }
 
+    catchStopSignals();
+    options.stopRequested = [] { return g_stopSignal != 0; };
     Platform p;
     p.clock = std::make_shared<SystemClock>();
     installSdlBackend(p);
@@ -90,7 +110,7 @@ int main(int argc, char** argv)
     installFfmpegBackend(p);
     installInotifyBackend(p);
     installPlatform(std::move(p));
-    if (dialogs) setMessageBoxSink(makeSdlMessageBoxSink());
+    if (dialogs) setMessageBoxSink(makeSdlMessageBoxSink(options.stopRequested));
 
     int code = 1;
     {
@@ -98,6 +118,8 @@ int main(int argc, char** argv)
         if (player.startup(options)) code = player.run();
         player.shutdown();
     }
+    // Stopped by a signal: the shell's status for it.
+    if (g_stopSignal != 0) code = 128 + g_stopSignal;
     setMessageBoxSink(nullptr);
     SDL_Quit();
     return code;

@@ -215,6 +215,7 @@ bool Player::startup(const PlayerOptions& options)
 {
     PlayerState& s = m_s;
     s.dev = options.dev;
+    m_stopRequested = options.stopRequested;
     if (options.dev && platform().createFileWatcher) {
         if (auto watcher = platform().createFileWatcher()) s.saveWatch = std::make_unique<SaveWatch>(std::move(watcher));
     }
@@ -255,6 +256,7 @@ int Player::run()
             s.quitPosted = true;
             s.quitCode = 1;
         }
+        if (m_stopRequested && m_stopRequested()) break;
         if (s.quitPosted) break;
         if (s.closePosted) {
             s.closePosted = false;

@@ -67,6 +67,8 @@ struct PlayerOptions {
     std::string scriptPath;   // when set: this exact path is loaded instead (the headless renderer)
     int startMs = 0;          // music and clock start this far into the demo
     bool dev = false;         // the authoring mode's keys and overlay line
+    // Asked before every frame and event: true ends the loop (a termination signal).
+    std::function<bool()> stopRequested;
 };
 
 // The player: one object owns the window, the screen, the engine and the authoring state. The
@@ -142,4 +144,5 @@ private:
     void loadInScriptDirectory(const StringC& path, const std::function<void(const StringC& file)>& load);
 
     PlayerState m_s;
+    std::function<bool()> m_stopRequested;
 };

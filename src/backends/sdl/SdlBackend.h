@@ -1,6 +1,7 @@
 // The player's back end over SDL2: window, events, display, audio output, mouse, message boxes.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "platform/MessageBoxSink.h"
@@ -10,5 +11,9 @@
 // SDL version check.
 void installSdlBackend(Platform& platform);
 
-// Modal SDL message boxes over the player's window.
-std::shared_ptr<MessageBoxSink> makeSdlMessageBoxSink();
+// Modal SDL message boxes over the player's window. With `stopRequested`, each box is shown by
+// the desktop's box program (zenity) as a child process, and the caller waits for it only until
+// stopRequested turns true (a termination signal came): the box is then closed and show
+// returns, so a box never holds the player against Ctrl-C, SIGTERM or SIGHUP. Without the
+// program, SDL's own box.
+std::shared_ptr<MessageBoxSink> makeSdlMessageBoxSink(std::function<bool()> stopRequested = {});

@@ -4,7 +4,14 @@
 
 #include <SDL.h>
 
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #include <string>
+#include <utility>
 
 #include "foundation/Report.h"
 
@@ -223,13 +230,50 @@ bool startVideo()
 
 class SdlMessageBoxSink : public MessageBoxSink {
 public:
+    explicit SdlMessageBoxSink(std::function<bool()> stopRequested) : m_stopRequested(std::move(stopRequested)) {}
+
     void show(ReportKind kind, const char* caption, const char* text) override
     {
         Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
         if (kind == ReportKind::Warning) flags = SDL_MESSAGEBOX_WARNING;
         if (kind == ReportKind::Error) flags = SDL_MESSAGEBOX_ERROR;
+        if (!m_stopRequested) {
+            SDL_ShowSimpleMessageBox(flags, caption, text, g_messageParent);
+            return;
+        }
+        if (m_stopRequested()) return;
+        // The desktop's box program (what SDL itself runs for a box here) as a child of our own,
+        // which a stop can end; where it cannot be started, SDL's box.
+        const char* const kindOption = kind == ReportKind::Error     ? "--error"
+                                       : kind == ReportKind::Warning ? "--warning"
+                                                                     : "--info";
+        const pid_t child = fork();
+        if (child == 0) {
+            setpgid(0, 0);  // a group of its own: a stop ends whatever the program starts too
+            execlp("zenity", "zenity", kindOption, "--no-markup", "--title", caption, "--text", text,
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        // Polled rather than waited for, so a signal between the check and the wait is not lost.
+        while (child > 0) {
+            const pid_t done = waitpid(child, &status, WNOHANG);
+            if (done == child && WIFEXITED(status) && WEXITSTATUS(status) == 127) break;
+            if (done == child || (done < 0 && errno != EINTR)) return;
+            if (m_stopRequested()) {
+                kill(-child, SIGTERM);
+                kill(child, SIGTERM);
+                while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+                }
+                return;
+            }
+            SDL_Delay(20);
+        }
         SDL_ShowSimpleMessageBox(flags, caption, text, g_messageParent);
     }
+
+private:
+    std::function<bool()> m_stopRequested;
 };
 
 } // namespace
@@ -248,4 +292,7 @@ std::unique_ptr<PlatformWindow> createSdlWindow(const char* caption, int width, 
     return std::make_unique<SdlPlayerWindow>(w);
 }
 
-std::shared_ptr<MessageBoxSink> makeSdlMessageBoxSink() { return std::make_shared<SdlMessageBoxSink>(); }
+std::shared_ptr<MessageBoxSink> makeSdlMessageBoxSink(std::function<bool()> stopRequested)
+{
+    return std::make_shared<SdlMessageBoxSink>(std::move(stopRequested));
+}
