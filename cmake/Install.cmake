@@ -18,6 +18,10 @@ install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tessaline
 
 install(DIRECTORY demo/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/tessaline/demo)
 
-install(FILES cmake/desktop/tessaline.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+# The desktop entry opens a script given to it; its action plays the installed bundled demo, at
+# the prefix the install goes to (known only when it runs).
+install(CODE "set(TL_SHOWCASE_SCRIPT \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATAROOTDIR}/tessaline/demo/demo.lscx\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/cmake/desktop/tessaline.desktop.in\" \"${CMAKE_BINARY_DIR}/tessaline.desktop\" @ONLY)")
+install(FILES ${CMAKE_BINARY_DIR}/tessaline.desktop DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
 install(FILES cmake/desktop/tessaline.xml DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mime/packages)
 install(FILES cmake/desktop/tessaline.svg DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)

@@ -53,6 +53,12 @@ file(STRINGS "${prefix}/share/applications/tessaline.desktop" exec REGEX "^Exec=
 if(NOT mime OR NOT exec)
   message(FATAL_ERROR "desktop entry lacks the .lscx type or the %f argument")
 endif()
+# Its action plays the bundled demo where this install put it.
+file(STRINGS "${prefix}/share/applications/tessaline.desktop" showcase REGEX "^Exec=tessaline [^%]*demo\\.lscx$")
+string(REGEX REPLACE "^Exec=tessaline " "" showcase "${showcase}")
+if(NOT showcase OR NOT EXISTS "${dest}${showcase}")
+  message(FATAL_ERROR "the desktop action does not name the installed demo: '${showcase}'")
+endif()
 
 # The MIME database takes the type and maps *.lscx to it.
 find_program(UPDATE_MIME update-mime-database)
