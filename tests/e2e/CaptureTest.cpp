@@ -234,6 +234,21 @@ TEST(Capture, EncoderSettingsPassThroughAndBadOnesAreUsageErrors)
     EXPECT_EQ(dirEntries(dir.path()), (std::vector<std::string>{"c.mp4", "c.webm", "stderr.txt"}));
 }
 
+TEST(Capture, PictureSizeBoundsAreWidth7680AndHeight4320)
+{
+    // Accepted sizes get past the option to the empty span's complaint; refused ones stop at it.
+    ScratchDir dir;
+    const std::string sizeError = "--size needs WxH with even sides from 16x16 to 7680x4320";
+    for (auto [size, accepted] : {std::pair{"7680x4320", true}, {"6000x4320", true}, {"4320x7680", false},
+                                  {"7680x4322", false}, {"7682x4320", false}}) {
+        const RenderResult r =
+            runRenderer(dir, std::string("--quiet --video x.mp4 --size ") + size + " --start 400 --end 400 '" + kDemo + "'");
+        EXPECT_EQ(r.status, 2) << size;
+        EXPECT_EQ(r.err.find(sizeError) == std::string::npos, accepted) << size << ": " << r.err;
+        EXPECT_EQ(r.err.find("a capture needs --end after --start") != std::string::npos, accepted) << size;
+    }
+}
+
 TEST(Capture, ProfileNamesTheLayerOperations)
 {
     ScratchDir dir;

@@ -71,6 +71,22 @@ TEST(FxRadial, EachPixelBlendsWithItsAlreadyFilteredNeighbours)
     }
 }
 
+TEST(FxRadial, TheSmearRunsOutFromTheCentreGivenAsXThenY)
+{
+    // A dot at the centre (13, 3), strength 0.5: along the centre row and column each pixel
+    // halves the one before it, outwards from the dot, in all four directions.
+    TestImage in(20, 16);
+    in.at(13, 3) = grey(201);
+    for (FxRadial::Mode mode : {FxRadial::Mode::Smooth, FxRadial::Mode::Fast}) {
+        const TestImage out = smeared(in, {mode, 0.5f, 0.0f, 13.0f, 3.0f});
+        EXPECT_EQ(out.at(13, 3), grey(201));
+        for (auto [x, y] : {std::pair{14, 3}, {12, 3}, {13, 4}, {13, 2}}) EXPECT_EQ(out.at(x, y), grey(100)) << x << "," << y;
+        for (auto [x, y] : {std::pair{15, 3}, {11, 3}, {13, 5}, {13, 1}}) EXPECT_EQ(out.at(x, y), grey(50)) << x << "," << y;
+        EXPECT_EQ(out.at(16, 3), grey(25));
+        EXPECT_EQ(out.at(13, 0), grey(25));
+    }
+}
+
 TEST(FxRadial, BoostAddsGainAndSumsSaturate)
 {
     // Strength 0.5, boost 0.25 on the centre: 201 x (8192 + 12288) >> 14 = 251; fast: the same.

@@ -72,7 +72,8 @@ Stream header(int frames, std::initializer_list<int> spriteIndices)
 class S2DSceneTest : public ::testing::Test {
 protected:
     FakeVideoPlatform m_video{{{"ten.avi", FakeVideo::solid(2, 2, 10, colour)},
-                               {"red.avi", FakeVideo::solid(2, 2, 1, [](int) { return 0xFF0000u; })}}};
+                               {"red.avi", FakeVideo::solid(2, 2, 1, [](int) { return 0xFF0000u; })},
+                               {"bar.avi", FakeVideo::solid(4, 2, 1, [](int) { return 0x00FF00u; })}}};
 };
 
 TEST_F(S2DSceneTest, VideoFrameOpacityAndSpriteIndexFollowTheStream)
@@ -173,6 +174,35 @@ TEST_F(S2DSceneTest, ProjectionAndTheNearlyVerticalViewRule)
     EXPECT_NEAR(c.minX, 31, 1);
     EXPECT_NEAR(c.minY, 15, 1);
     EXPECT_TRUE(d.count == 0 || std::abs(d.minY - 15) > 4) << d.minX << ", " << d.minY;
+}
+
+TEST_F(S2DSceneTest, HigherNodesLandHigherAndSpritesTurnByTheirZAngle)
+{
+    // The camera of the projection test (f = 1, factors 32 on 64x32; the 0.2 rule tilts its view
+    // up by about 0.02 rad, which moves a point at depth 10 some 0.6 pixels down). Node 0 at
+    // (-4.84375, 2.65625, 0): y / z x 32 = 8.5 above the centre row, so its 2x2 sprite covers
+    // rows 8..9 (7..8 untilted), far above the middle. Node 1 near the centre carries the 4x2
+    // bar turned by pi/2 about z (Euler angles (0, 0, pi/2)): drawn rotated it covers 2x4.
+    const float p0[3] = {-4.84375f, 2.65625f, 0}, p1[3] = {0.15625f, 0.15625f, 0}, eye[3] = {0, 0, -10};
+    Stream s = header(10, {0, 1});
+    s.u16(2).sprite("ten.avi").sprite("bar.avi");
+    s.v.insert(s.v.end(), kS2DTransformTag, kS2DTransformTag + 4);
+    s.str("a").str("NULL").point(p0).point(nullptr).point(nullptr);
+    s.str("b").str("NULL").point(p1).point(nullptr).u8(1).u16(1).u16(0).f32(1.57079633f).f32(0).f32(0).f32(1);
+    s.str("cam").str("cam.target").point(eye).point(nullptr);
+    S2DScene scene;
+    scene.loadStream(s.v.data(), s.v.size());
+    scene.update(0.0f);
+    CImage32Buffered image(64, 32);
+    scene.render(&image);
+    const Lit a = litPixels(image, colour(0)), b = litPixels(image, 0x00FF00);
+    EXPECT_EQ(a.count, 4);
+    EXPECT_EQ(a.minX, 16);
+    EXPECT_NEAR(a.minY, 8, 1);
+    EXPECT_EQ(b.count, 8);
+    EXPECT_EQ(b.maxX - b.minX + 1, 2);
+    EXPECT_EQ(b.maxY - b.minY + 1, 4);
+    EXPECT_NEAR(b.minX, 32, 1);
 }
 
 TEST_F(S2DSceneTest, TcbKeysReadBiasTensionContinuity)

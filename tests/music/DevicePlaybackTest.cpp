@@ -314,6 +314,32 @@ TEST_F(DeviceTest, PauseHoldsTheTimeAndResumesWhereItHeld)
     EXPECT_EQ(music.getTime(), start + 80);
 }
 
+TEST_F(DeviceTest, ASeekBetweenTwoSamplesStartsAtTheLaterOne)
+{
+    // 1203 ms (inside tone 2) is frame 1203 x 44.1 = 53052.3: the music goes on from frame 53053,
+    // which reads back as 1203 ms (53052 would read 1202), on the device and in a reader alike.
+    useDevice(AudioOpenStatus::Opened);
+    const std::string path = writeWav();
+    auto decoder = platform().openStream(path);
+    ASSERT_TRUE(decoder);
+    const std::vector<float> whole = readAll(*decoder, 2 * kMusicRate);
+    const size_t first = 2 * 53053;
+    ASSERT_GT(whole.size(), first + 2);
+    ASSERT_NE(whole[first], whole[first - 2]);
+    SoundManager music;
+    ASSERT_TRUE(music.load(path.c_str()));
+    music.waitUntilDecoded(INT32_MAX);
+    music.play();
+    music.seek(1203);
+    EXPECT_EQ(music.getTime(), 1203);
+    m_device.pull(441);
+    EXPECT_EQ(m_device.last[0], whole[first]);
+    EXPECT_EQ(m_device.last[1], whole[first + 1]);
+    std::vector<float> got(2);
+    ASSERT_EQ(music.openDecoder(1203)->read(got.data(), 1), 1u);
+    EXPECT_EQ(got[0], whole[first]);
+}
+
 TEST_F(MusicTest, SeekMovesModulesAsWellAndPauseHoldsTheClockedTime)
 {
     SoundManager music;

@@ -9,6 +9,7 @@
 
 #include "../script/ScriptTestUtil.h"
 #include "backends/headless/HeadlessBackend.h"
+#include "image/ImageFileWriter.h"
 #include "support/PlayerSupport.h"
 #include "support/AllocationCounter.h"
 #include "support/TestSupport.h"
@@ -210,6 +211,42 @@ TEST_F(PlayerTest, FrameComposition)
         for (int x = 10; x < 60; ++x) white |= s->frame[size_t(y) * 640 + x] == 0xFFFFFFu;
     EXPECT_TRUE(white);
     EXPECT_EQ(s->frame[size_t(30) * 640 + 10], 0u);
+}
+
+TEST_F(PlayerTest, WorkImageIsScaledOntoTheScreenByItsTwoFactors)
+{
+    // A grey work image with a red 4x4 mark at (8..11, 8..11) and a green one at
+    // (496..499, 240..243). Centred at (320, 240), 1.24 across and 1.3 down, work column u lands
+    // at x = 2.56 + 1.24 u and row v at y = 73.6 + 1.3 v: columns 3..637 and rows 74..406 are
+    // drawn, the rest stays black. Screen (15, 87) reads work (10.03, 10.31), inside the red
+    // mark with its filter neighbours; (620, 388) reads (497.9, 241.8), inside the green one.
+    CImage32Buffered picture(512, 256);
+    picture.clear(0x404040);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            picture.m_pPixels[(8 + y) * 512 + 8 + x] = 0xFF0000;
+            picture.m_pPixels[(240 + y) * 512 + 496 + x] = 0x00FF00;
+        }
+    ASSERT_TRUE(writeTga((m_dir.path() + "marks.tga").c_str(), picture, TgaFormat::Raw24));
+    m_dir.write("marks.lscx", makeScript({{"LAYER_DIMENSION", {"desc: full 512 256"}},
+                                          {"IMAGE", {"file: marks marks.tga"}},
+                                          {"SCREEN_LAYER", {"desc: s full"}},
+                                          {"LAYER_MANAGER", {"desc: s 1 0 10000 w marks"}}}));
+    start("marks.lscx");
+    player().renderFrame();
+    const std::vector<uint32_t>& frame = m_window->surface->frame;
+    ASSERT_EQ(frame.size(), size_t(640 * 480));
+    auto at = [&](int x, int y) { return frame[size_t(y) * 640 + x]; };
+    auto channels = [](uint32_t p) { return std::vector<int>{int(p >> 16 & 255), int(p >> 8 & 255), int(p & 255)}; };
+    const std::vector<int> red = channels(at(15, 87)), green = channels(at(620, 388));
+    EXPECT_GT(red[0], 240);
+    EXPECT_LT(red[1] + red[2], 16);
+    EXPECT_GT(green[1], 240);
+    EXPECT_LT(green[0] + green[2], 16);
+    // The bars are black; just inside them the grey shows.
+    for (auto [x, y] : {std::pair{1, 240}, {638, 240}, {320, 72}, {320, 408}}) EXPECT_EQ(at(x, y), 0u) << x << "," << y;
+    for (auto [x, y] : {std::pair{5, 240}, {634, 240}, {320, 77}, {320, 403}})
+        EXPECT_NEAR(channels(at(x, y))[1], 0x40, 2) << x << "," << y;
 }
 
 TEST_F(PlayerTest, LockFailureRestoresAndSkipsTheFrame)

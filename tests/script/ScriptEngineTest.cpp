@@ -159,6 +159,26 @@ TEST_F(ScriptEngineTest, ImagesMixesAndWrites)
     EXPECT_NE(engine->findRenderData("pic"), nullptr);
 }
 
+TEST_F(ScriptEngineTest, BlitMixesAtFullOpacitySubtractAndAddByteByByte)
+{
+    // Back 0x402010 onto front 0x80FF08: subtracting gives (0x40, 0xDF, 0 after the floor),
+    // adding (0xC0, 0xFF after the ceiling, 0x18).
+    auto engine = load(makeScript({{"LAYER_DIMENSION", kOneLayer},
+                                   {"SCREEN_LAYER", {"desc: back full", "desc: front full"}},
+                                   {"MIX", {"desc: blend BLIT"}},
+                                   {"MIX_DESC", {"desc: sub blend NULL TRANSSUB 1.0 NULL", "desc: add blend NULL TRANSADD 1.0 NULL"}},
+                                   {"LAYER_MANAGER",
+                                    {"desc: back 1 0 10000 c 64 32 16", "desc: front 1 0 10000 c 128 255 8",
+                                     "desc: front 2 0 1000 m sub back", "desc: front 2 1000 2000 m add back"}}}));
+    CImage32Buffered frame(512, 256);
+    m_clock->set(10);
+    engine->render(&frame);
+    EXPECT_EQ(frame.m_pPixels[100], 0x40DF00u);
+    m_clock->set(1500);
+    engine->render(&frame);
+    EXPECT_EQ(frame.m_pPixels[100], 0xC0FF18u);
+}
+
 // The script with the block of section `name` moved to the end of the file, or removed.
 std::string withSectionMoved(std::string text, const std::string& name, bool keep)
 {
