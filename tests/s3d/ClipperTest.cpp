@@ -2,10 +2,13 @@
 // on the near plane and held on the screen when the planes let them out, the guard band's top and
 // bottom, lines reaching behind the near plane and their depth, a view port's depth buffer, points
 // off the image, list keys, the filler each drawing kind gets, and floor triangles and texture
-// coordinates far larger than the screen or the texture. Expected values are worked by hand.
+// coordinates far larger than the screen or the texture; then the side, top and bottom planes, a
+// corner lying on a plane, and the guard band with the depth-ordered keys. Expected values are
+// worked by hand.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -308,6 +311,150 @@ TEST(S3DLargeCoordinates, TextureCoordinatesFarFromZeroKeepTheirTexels)
             for (int x = 0; x < 16; ++x) EXPECT_EQ(px[size_t(x)], uint32_t(10 * (x % 4 + 1))) << u0 << " at " << x;
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(S3DDraw, ClipperCutsAtTheSidePlanes)
+{
+    // Default camera: 512 x 256, scales 256, centre (256, 128); at depth 100 the right edge is
+    // x = 100 and the left x = -100. A triangle reaching x = 200 is cut half way along two
+    // edges (values 0/100 → 50, 100/200 → 150); its mirror is cut at the left edge alike.
+    S3DCamera camera;
+    S3DClipper clipper;
+    clipper.setup(camera);
+    for (float side : {1.0f, -1.0f}) {
+        S3DClipVertex in[3];
+        in[0].p = {0, -10, 100};
+        in[1].p = {200 * side, -10, 100};
+        in[2].p = {0, 30, 100};
+        for (int i = 0; i < 3; ++i) in[i].values.light = float(100 * i);
+        RasterVertex out[S3DClipper::kMaxWork];
+        const int n = clipper.clip(in, 3, out);
+        ASSERT_EQ(n, 4) << side;
+        // Start from the corner at the centre column, then walk the polygon's order.
+        std::vector<std::array<float, 3>> got;
+        for (int i = 0; i < n; ++i) got.push_back({out[i].x, out[i].y, out[i].values.light});
+        std::sort(got.begin(), got.end(), [](const auto& a, const auto& b) { return a[2] < b[2]; });
+        const float edge = side > 0 ? 512.0f : 0.0f;
+        const float want[4][3] = {{256, 153.6f, 0}, {edge, 153.6f, 50}, {edge, 102.4f, 150}, {256, 51.2f, 200}};
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_NEAR(got[size_t(i)][0], want[i][0], 0.2f) << side << " " << i;
+            EXPECT_NEAR(got[size_t(i)][1], want[i][1], 0.2f) << side << " " << i;
+            EXPECT_NEAR(got[size_t(i)][2], want[i][2], 0.2f) << side << " " << i;
+        }
+    }
+}
+
+TEST(S3DDrawDetails, ClipperCutsAtTheTopAndBottomPlanes)
+{
+    // Default camera: 512 x 256, scales 256, centre (256, 128); the top and
+    // bottom planes lie at atan(128 / 256) less 0.0001 rad, so at depth 100 they
+    // cut at y = ±100 tan(atan 0.5 - 0.0001) = ±49.9875 (screen rows 0 and 256).
+    // A triangle (-10, 0) (-10, ±100) (30, 0) at depth 100 is cut there on its
+    // two edges through the outside corner: at t = 0.499875 from (-10, 0)
+    // (value 49.99, x -10) and from (30, 0) towards (-10, ±100) (value 150.01,
+    // x 10.005).
+    S3DCamera camera;
+    S3DClipper clipper;
+    clipper.setup(camera);
+    for (float side : {1.0f, -1.0f}) {
+        S3DClipVertex in[3];
+        in[0].p = {-10, 0, 100};
+        in[1].p = {-10, 100 * side, 100};
+        in[2].p = {30, 0, 100};
+        for (int i = 0; i < 3; ++i) in[i].values.light = float(100 * i);
+        RasterVertex out[S3DClipper::kMaxWork];
+        const int n = clipper.clip(in, 3, out);
+        ASSERT_EQ(n, 4) << side;
+        const float row = side > 0 ? 0.0f : 256.0f;
+        int cuts = 0;
+        for (int i = 0; i < n; ++i) {
+            const float v = out[i].values.light;
+            if (std::fabs(v - 50.0f) < 0.2f) {
+                ++cuts;
+                EXPECT_NEAR(out[i].x, 230.4f, 0.1f) << side;
+                EXPECT_NEAR(out[i].y, row, 0.1f) << side;
+            } else if (std::fabs(v - 150.0f) < 0.2f) {
+                ++cuts;
+                EXPECT_NEAR(out[i].x, 281.6f, 0.1f) << side;
+                EXPECT_NEAR(out[i].y, row, 0.1f) << side;
+            }
+        }
+        EXPECT_EQ(cuts, 2) << side;
+    }
+}
+
+TEST(S3DDraw, ClipperKeepsACornerLyingOnAPlane)
+{
+    // A corner exactly on the near plane (z = 10) stays: the triangle keeps its three corners.
+    S3DCamera camera;
+    S3DClipper clipper;
+    clipper.setup(camera);
+    S3DClipVertex in[3];
+    in[0].p = {0, 0, 10};
+    in[1].p = {10, 0, 20};
+    in[2].p = {0, 5, 20};
+    RasterVertex out[S3DClipper::kMaxWork];
+    EXPECT_EQ(clipper.clip(in, 3, out), 3);
+}
+
+TEST(S3DRender, GuardBandClipperAndDepthKeys)
+{
+    // Default camera: 512 x 256, fov pi/2, so scaleX = scaleY = 256, centre (256, 128), near 10.
+    S3DCamera camera;
+    // x = 0.5 on the screen at z = 100: w x 256 + 256 = 0.5 -> x = -99.8046875.
+    const S3DProjectedVertex edge = projectVertex(camera, {-99.8046875f, 0, 100});
+    EXPECT_FLOAT_EQ(edge.x, 0.5f);
+    EXPECT_EQ(edge.clip, S3DProjectedVertex::kClipScreen);
+    EXPECT_EQ(projectVertex(camera, {-99.609375f, 0, 100}).clip, 0);  // x = 1.0 is inside
+    EXPECT_EQ(projectVertex(camera, {0, 0, 9.5f}).clip & S3DProjectedVertex::kClipNear, S3DProjectedVertex::kClipNear);
+
+    // A triangle with its third corner behind the near plane: both cut edges meet the plane
+    // half-way; values 0, 100, 200 give 150 and 100 there.
+    S3DClipper clipper;
+    clipper.setup(camera);
+    S3DClipVertex in[3];
+    in[0].p = {-10, -5, 20};
+    in[1].p = {10, -5, 20};
+    in[2].p = {0, 5, 0};
+    in[0].values.light = 0;
+    in[1].values.light = 100;
+    in[2].values.light = 200;
+    RasterVertex out[S3DClipper::kMaxWork];
+    ASSERT_EQ(clipper.clip(in, 3, out), 4);
+    const float expect[4][4] = {{128, 192, 0.05f, 0}, {384, 192, 0.05f, 100}, {384, 128, 0.1f, 150}, {128, 128, 0.1f, 100}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NEAR(out[i].x, expect[i][0], 1e-3) << i;
+        EXPECT_NEAR(out[i].y, expect[i][1], 1e-3) << i;
+        EXPECT_NEAR(out[i].w, expect[i][2], 1e-6) << i;
+        EXPECT_NEAR(out[i].values.light, expect[i][3], 1e-3) << i;
+    }
+    in[0].p.z = in[1].p.z = 5;  // wholly in front of the eye but before the near plane
+    EXPECT_EQ(clipper.clip(in, 3, out), 0);
+
+    // A line at the depth of a triangle sorts 10 below it; points alone are the only list.
+    S3DProjectedVertex p{0, 0, 0.01f, 0};
+    const uint32_t colour = 0;
+    S3DDepthLists lists;
+    lists.m_lines.push_back({{&p, &p}, &colour, 0});
+    lists.m_triangles.push_back({nullptr, 0, 0, {&p, &p, &p}});
+    lists.finish();
+    EXPECT_TRUE(lists.merged());
+    ASSERT_EQ(lists.computeKeys(), 2);
+    EXPECT_EQ(lists.m_entries[0].kind, 1);
+    EXPECT_EQ(lists.m_entries[1].kind, 3);
+    EXPECT_NEAR(lists.m_entries[1].key, lists.m_entries[0].key - 10.0f, 1e-6);
+    S3DDepthLists points;
+    S3DProjectedVertex near{0, 0, 0.2f, 0}, far{0, 0, 0.1f, 0};
+    points.m_points.push_back({&far, &colour});
+    points.m_points.push_back({&near, &colour});
+    points.finish();
+    EXPECT_FALSE(points.merged());
+    ASSERT_EQ(points.computeKeys(), 2);
+    EXPECT_EQ(points.m_entries[0].index, 1);  // the nearer point first
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // The modifiers' frames and the kinds the first modifier tests leave out: a gizmo with every
 // part set (centre, gizmo matrix, offset, scale, rotation, position), the world-space frame,
 // the X and Z axes, the direction turn of bend and skew, melt, the world-space ripple, the noise
-// phase, the wave's two amplitudes and stretch's negative branch. Expected points are worked
+// phase, the wave's two amplitudes and stretch's negative branch; twist, taper and bend with
+// points off their axis, and a world-space binding's inverted weights. Expected points are worked
 // through the formulas by hand in the comments.
 #include <gtest/gtest.h>
 
@@ -251,6 +252,85 @@ TEST(ModifierFrame, StretchBelowZeroSquashes)
     prepareWithBounds(stretch, {-1, -1, -1}, {1, 1, 1});
     expectNear(stretch.deform({1, 0, 1}), {2, 0, 2});
     expectNear(stretch.deform({1, 1, 0}), {1, 0.5f, 0});
+}
+
+} // namespace
+
+namespace {
+
+TEST(S3DDrawDetails, TwistTurnsAPointOffItsAxis)
+{
+    // Axis y over an extent of 10, angle π/2: θ = gy π/20. gx' = gz sin θ + gx
+    // cos θ, gz' = gz cos θ - gx sin θ: (0, 10, 1) at θ = π/2 → (1, 10, 0); (1,
+    // 5, 1) at θ = π/4 → (√2, 5, 0); (1, 5, -1) → (0, 5, -√2).
+    S3DModifierTwist twist;
+    twist.m_option[0] = 1;
+    twist.angle() = 1.5707964f;
+    twist.m_boundsMin = {-1, 0, -1};
+    twist.m_boundsMax = {1, 10, 1};
+    twist.prepare();
+    expectNear(twist.deform({0, 10, 1}), {1, 10, 0});
+    expectNear(twist.deform({1, 5, 1}), {1.4142135f, 5, 0});
+    expectNear(twist.deform({1, 5, -1}), {0, 5, -1.4142135f});
+}
+
+TEST(S3DSceneCases, TaperCurveWeighsTheMiddleOfTheAxis)
+{
+    // Taper along y over the box y 0 .. 10 (extent 10), both x and z, amount 1, curve 2:
+    // t = y / 10, f = 1 + t (1 + 2 (1 - t)).
+    //   (1, 2.5, 1): t 0.25, f = 1 + 0.25 × 2.5 = 1.625;
+    //   (2, 7.5, 0): t 0.75, f = 1 + 0.75 × 1.5 = 2.125; x = 4.25;
+    //   (1, 0, 1): t 0, unchanged.
+    ScratchDir dir;
+    auto s = sceneFromText(dir, sceneWithObjects("  triObject { header { name \"o\" } material 0\n"
+                                      "   vertices { positions [ 1 0 1  1 2.5 1  2 7.5 0  0 10 0 ] }\n"
+                                      "   modifiers { modifier 8 { parameters { axis 1 effect 1 amount 1 curve 2 } } }"
+                                      " stack { entry { modifier \"0\" } } }\n",
+                                      subMaterial("")));
+    s->setCamera(0);
+    s->update(0);
+    s->prepare();
+    const S3DTriObject& o = *s->findTriObject("o");
+    expectNear(o.m_vertices[0], {1, 0, 1});
+    expectNear(o.m_vertices[1], {1.625f, 2.5f, 1.625f});
+    expectNear(o.m_vertices[2], {4.25f, 7.5f, 0});
+}
+
+TEST(S3DMoreCases, BendKeepsEachPointsDistanceFromTheArcsCentre)
+{
+    // A quarter-turn bend along y over an extent of 10: R = 10 / (π/2) = 6.3661977, the arc's
+    // centre at (R, 0, 0). A point at x lies at R - x from it and turns by y / R:
+    //   (2, 10, 0): a quarter turn at radius 4.3661977 → (R, 4.3661977, 0);
+    //   (2, 0, 0): no turn → unchanged;
+    //   (-2, 5, 1): an eighth turn at radius 8.3661977 → (R - 8.3661977 cos π/4, 8.3661977 sin π/4, 1)
+    //     = (0.4504026, 5.9157951, 1).
+    S3DModifierBend bend;
+    bend.angle() = 1.5707964f;
+    bend.m_boundsMin = {-3, 0, -1};
+    bend.m_boundsMax = {3, 10, 1};
+    bend.prepare();
+    expectNear(bend.deform({2, 10, 0}), {6.3661977f, 4.3661977f, 0});
+    expectNear(bend.deform({2, 0, 0}), {2, 0, 0});
+    expectNear(bend.deform({-2, 5, 1}), {0.4504026f, 5.9157951f, 1});
+}
+
+TEST(S3DDraw, WorldSpaceBindingBlendsByItsInvertedWeights)
+{
+    // The camera at the origin looks along +z: camera space is world space. A world-space skew
+    // along y (k = 2 / 2 over the points' extent) moves x by y; inverted weights 0.25 and 1 give
+    // 0.75 and 0.
+    ScratchDir dir;
+    auto s = sceneFromText(dir, "scene {\n triObjects { triObject { header { name \"o\" } material 0\n"
+                                "  vertices { positions [ 0 1 50  0 -1 50 ] softSelection [ 0.25 1 ] }\n"
+                                "  wsBindings { binding { name \"w\" softSelection { useChannel 1 invert 1 channel \"softSelection\" } } } } }\n"
+                                " wsModifiers { wsModifier { header { name \"w\" } modifier 9 { parameters { axis 1 amount 2 } } } }\n"
+                                " cameras { camera { header { name \"c\" } target { name \"t\" node { values { position 0 0 100 } } } } }\n"
+                                " materials { material { name \"m\" subMaterials { subMaterial { } } } }\n}\n");
+    s->update(0);
+    s->prepare();
+    const S3DTriObject& o = *s->findTriObject("o");
+    EXPECT_NEAR(o.m_cameraVertices[0].x, 0.75f, 1e-5f);
+    EXPECT_NEAR(o.m_cameraVertices[1].x, 0.0f, 1e-5f);
 }
 
 } // namespace

@@ -2,8 +2,9 @@
 // field of view reaching its projection and frustum, roll, a light's camera-space position and
 // direction, targets and tracks; parents passed on once each frame, found by the first of two
 // equal names, a world-space modifier's or a shape's node as a parent, a shape's modifiers by
-// name, and the camera index. The file name sorts after SceneLoadingTest on purpose: the camera
-// index warning shows once per run, and that file's camera test is the one that looks for it.
+// name, the camera index, and lights and morph targets linked by a name two items share. The
+// file name sorts after SceneLoadingTest on purpose: the camera index warning shows once per run,
+// and that file's camera test is the one that looks for it.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -252,6 +253,37 @@ TEST(SceneNodes, ShapeModifiersByNameNodeMatricesOnDemandAndTheCameraIndex)
     // so it is not looked for here.)
     scene->setCamera(1);
     EXPECT_EQ(scene->getCurrentCamera(), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(S3DSceneCases, NamesSharedByTwoItemsLinkToTheFirst)
+{
+    // Two lights "lamp" (intensities 0.5 and 0.25, the vertices well inside their near
+    // distance): the object's light list takes the first, 0.5. Two tri objects "t" (one vertex at
+    // x = 10, then at x = 20): the morph target "t" at weight 1 moves the vertex to x = 10.
+    ScratchDir dir;
+    auto s = sceneFromText(
+        dir, sceneWithObjects("  triObject { header { name \"o\" } material 0\n"
+                   "   vertices { positions [ 0 0 0  1 0 0  0 1 0 ] } faceData { faces [ 0 1 2 ] }"
+                   " lights { light \"lamp\" }\n"
+                   "   modifiers { modifier 2 { parameters { targets { target { values { name \"t\" weight 1 } } } } } }"
+                   " stack { entry { modifier \"0\" } } }\n"
+                   "  triObject { header { name \"t\" } vertices { positions [ 10 0 0  1 0 0  0 1 0 ] } }\n"
+                   "  triObject { header { name \"t\" } vertices { positions [ 20 0 0  1 0 0  0 1 0 ] } }\n",
+                   subMaterial(""),
+                   " lights {\n"
+                   "  light { header { name \"lamp\" } values { intensity 0.5 nearAttenuation 1000 farAttenuation 2000 } }\n"
+                   "  light { header { name \"lamp\" } values { intensity 0.25 nearAttenuation 1000 farAttenuation 2000 } }\n"
+                   " }\n"));
+    s->setCamera(0);
+    s->update(0);
+    s->prepare();
+    const S3DTriObject& o = *s->findTriObject("o");
+    EXPECT_NEAR(o.lightValues()[0], 0.5f, 1e-6f);
+    expectNear(o.m_vertices[0], {10, 0, 0});
 }
 
 } // namespace

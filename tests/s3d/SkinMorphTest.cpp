@@ -1,6 +1,7 @@
 // Skin and morph on tool-made scenes: linking by name, hidden bones and targets, the deform rules
 // on hand-computed vertices, a mesh reference transform with a turned, moved bone, morph targets
-// around the weight threshold, and entries that point past what exists.
+// around the weight threshold, entries that point past what exists, and a skin under an inverted
+// soft selection.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -231,6 +232,38 @@ TEST(SkinFrame, TurnedSkinMatrixCarriesTheBonesMoveIntoTheMeshFrame)
     expectNear(skin.getBoneMatrix(0)->transform({0, 0, 0}), {0, -1, 0});
     EXPECT_EQ(skin.getBoneMatrix(1), nullptr);
     EXPECT_TRUE(reports.has("S3DModifierSkin warning:", "getBoneMatrix: not so much bone"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(S3DDrawDetails, SkinTakesTheInvertedSoftSelection)
+{
+    // One bone moved by (10, 0, 0); both vertices follow it fully. Soft selection
+    // 0.25 and 1, inverted: 0.75 and 0, so vertex 0 moves by 7.5 and vertex 1
+    // stays.
+    ScratchDir dir;
+    ReportCapture reports;
+    const char* const identity = "1 0 0  0 1 0  0 0 1  0 0 0";
+    auto s = sceneFromText(dir, std::string("scene {\n triObjects {\n"
+                                            "  triObject { header { name \"body\" }"
+                                            " vertices { positions [ 0 0 0  1 0 0 ] softSelection [ 0.25 1 ] }"
+                                            " modifiers { modifier 1 { parameters { skinTM ") +
+                                    identity + " bones [ \"arm\" " + identity +
+                                    " ] vertices [ 1 1 0  1 1 0 ] } } }"
+                                    " stack { entry { modifier \"0\" softSelection { useChannel 1 invert "
+                                    "1"
+                                    " channel \"softSelection\" } } } }\n"
+                                    "  triObject { header { name \"arm\" } vertices { positions [ 0 0 0 "
+                                    "] } }\n }\n" +
+                                    kOneCamera + "}\n");
+    S3DTriObject& body = *s->findTriObject("body");
+    s->findTriObject("arm")->m_header.m_node.setPosition({10, 0, 0});
+    s->prepare();
+    body.m_modifierStack.applyObjectSpace(body);
+    expectNear(body.m_vertices[0], {7.5f, 0, 0});
+    expectNear(body.m_vertices[1], {1, 0, 0});
 }
 
 } // namespace
