@@ -11,14 +11,14 @@
 #include <limits>
 #include <string>
 
+#include "FuzzScratchDir.h"
 #include "foundation/Report.h"
 #include "fx2d/S2DScene.h"
 #include "image/CImage32.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    std::string dir = (std::filesystem::temp_directory_path() / "tessaline-fuzz-s2d-XXXXXX").string();
-    if (!::mkdtemp(dir.data()) || ::chdir(dir.c_str()) != 0) std::abort();
+    enterScratchDir(argc, argv, "tessaline-fuzz-s2d");
     return 0;
 }
 

@@ -1,8 +1,9 @@
 // libFuzzer target for the script reader: the input is a script followed by up to four data files,
 // each introduced by a line "@@ name" (a relative path). They are written to a scratch directory,
-// which becomes the current directory; the script is loaded through the engine, started, and two
-// frames are rendered on the virtual clock. Inputs that ask for huge layers are skipped: the
-// engine allows buffers up to its pixel cap, and thousands of them would only measure memory.
+// which becomes the current directory (the command line's paths kept as meant); the script is
+// loaded through the engine, started, and two frames are rendered on the virtual clock. Inputs
+// that ask for huge layers are skipped: the engine allows buffers up to its pixel cap, and
+// thousands of them would only measure memory.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzScratchDir.h"
 #include "foundation/Report.h"
 #include "image/CImage32.h"
 #include "backends/headless/HeadlessBackend.h"
@@ -29,17 +31,14 @@ constexpr long long kMaxPixels = 1 << 18;  // largest width x height a line may 
 std::shared_ptr<VirtualClock> g_clock;
 std::filesystem::path g_dir;
 
-void setUp()
+void setUp(int* argc, char*** argv)
 {
     g_clock = std::make_shared<VirtualClock>();
     Platform p;
     installHeadlessBackend(p, g_clock);
     installPlatform(std::move(p));
     setReportEcho(false);
-    char pattern[] = "/tmp/tessaline-fuzz-script-XXXXXX";
-    if (!mkdtemp(pattern)) std::abort();
-    g_dir = pattern;
-    std::filesystem::current_path(g_dir);
+    g_dir = enterScratchDir(argc, argv, "tessaline-fuzz-script");
     std::atexit([] {
         std::error_code ec;
         std::filesystem::remove_all(g_dir, ec);
@@ -97,11 +96,14 @@ void writeFile(const std::filesystem::path& path, const std::string& content)
 
 } // namespace
 
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    setUp(argc, argv);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static bool ready = (setUp(), true);
-    (void)ready;
-
     // Split into the script and the named files.
     const std::string input(reinterpret_cast<const char*>(data), size);
     std::vector<std::string> parts;
