@@ -16,6 +16,7 @@
 #include "Profile.h"
 #include "RenderOptions.h"
 #include "control/LCXController.h"
+#include "foundation/FileTools.h"
 #include "foundation/Report.h"
 #include "image/PngWriter.h"
 #include "music/SoundManager.h"
@@ -94,6 +95,19 @@ bool refuseOverwrite(const std::string& path, bool force)
     return true;
 }
 
+// A script that cannot be opened fails the run before anything is made (the player shows black
+// frames instead). It is opened as the engine opens it: letter case forgiven, either separator.
+bool scriptOpens(const std::string& path)
+{
+    FILE* file = FileTools::openFile(path.c_str(), "rt");
+    if (!file) {
+        std::fprintf(stderr, "tessaline-render: cannot open the script %s\n", path.c_str());
+        return false;
+    }
+    std::fclose(file);
+    return true;
+}
+
 // Frames of a span: times start + floor(k * 1000 * den / num) up to `end`, inclusive for image
 // sequences; a capture's span [start, end) holds (end - start) x fps frames, rounded up.
 size_t spanFrames(const RenderSettings& o, bool endExclusive)
@@ -120,6 +134,7 @@ int runRenderer(int argc, char** argv)
     // Images are written unless the run is a capture or a profile, or when -o asks for them.
     const bool images = o.given.contains("--out") || (!capture && !o.profile);
     const bool renderFrames = images || video || o.profile;
+    if (!scriptOpens(o.script)) return 1;
     if (refuseOverwrite(o.capture.videoPath, o.force) || refuseOverwrite(o.capture.wavPath, o.force)) return 1;
 
     if (images) {

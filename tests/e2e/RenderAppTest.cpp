@@ -15,20 +15,16 @@
 
 namespace {
 
-TEST(RenderApp, MissingScriptGivesBlackFramesAndAWarning)
+TEST(RenderApp, MissingScriptFailsAndMakesNothing)
 {
     ScratchDir dir;
-    const RenderResult r = runRenderer(dir, "--quiet --times 0,1000 -o out sub/nothere.lscx");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("warning: [ScriptEngine :] Can't open file : nothere.lscx\n"), std::string::npos) << r.err;
-    for (const char* name : {"out/000000.png", "out/000001.png"}) {
-        const Frame f = readFrame(dir.path() + name);
-        EXPECT_EQ(f.channels, 3);
-        EXPECT_EQ(f.width, 640);
-        EXPECT_EQ(f.height, 480);
-        for (uint32_t p : f.pixels) ASSERT_EQ(p, 0u);
+    for (const char* args : {"--quiet --times 0,1000 -o out sub/nothere.lscx", "--quiet --video v.mp4 --end 200 nothere.lscx"}) {
+        const RenderResult r = runRenderer(dir, args);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_NE(r.err.find("cannot open the script "), std::string::npos) << r.err;
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.path() + "out/000002.png"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "out"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "v.mp4"));
 }
 
 TEST(RenderApp, FrameTimesAndWorkImage)
@@ -167,7 +163,8 @@ TEST(RenderApp, HelpListsEveryOptionWithItsDefault)
 TEST(RenderApp, VideoTakesTheEncoderDefaultsShown)
 {
     ScratchDir dir;
-    ASSERT_EQ(runRenderer(dir, "--quiet --video a.mp4 --fps 5 --end 200 nothere.lscx").status, 0);
+    dir.write("blank.lscx", makeScript({}));
+    ASSERT_EQ(runRenderer(dir, "--quiet --video a.mp4 --fps 5 --end 200 blank.lscx").status, 0);
     const std::string bytes = readText(dir.path() + "a.mp4");
     if (bytes.find("x264") == std::string::npos) GTEST_SKIP() << "no libx264 in this FFmpeg";
     EXPECT_NE(bytes.find("crf=18.0"), std::string::npos);
