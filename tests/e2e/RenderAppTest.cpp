@@ -27,6 +27,37 @@ TEST(RenderApp, MissingScriptFailsAndMakesNothing)
     EXPECT_FALSE(std::filesystem::exists(dir.path() + "v.mp4"));
 }
 
+// A folder holding frames past those of the run is refused, unless --force; other files and the
+// frames the run overwrites are no obstacle.
+TEST(RenderApp, OlderFramesPastTheRunAreRefusedUnlessForced)
+{
+    ScratchDir dir;
+    auto script = [](const char* colour) {
+        return makeScript({{"LAYER_DIMENSION", {"desc: full 512 256"}},
+                           {"SCREEN_LAYER", {"desc: s full"}},
+                           {"LAYER_MANAGER", {std::string("desc: s 1 0 9000 c ") + colour}}});
+    };
+    dir.write("red.lscx", script("200 0 0"));
+    dir.write("blue.lscx", script("0 0 200"));
+    ASSERT_EQ(runRenderer(dir, "--quiet --image work --times 0,1,2,3 -o out red.lscx").status, 0);
+    const RenderResult refused = runRenderer(dir, "--quiet --image work --times 0,1 -o out blue.lscx");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("out holds 2 older frames past the 2 this run writes"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("--force"), std::string::npos) << refused.err;
+    EXPECT_EQ(readFrame(dir.path() + "out/000000.png").at(256, 128), 0xC80000u);
+
+    const RenderResult forced = runRenderer(dir, "--quiet --force --image work --times 0,1 -o out blue.lscx");
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_EQ(readFrame(dir.path() + "out/000000.png").at(256, 128), 0x0000C8u);
+    EXPECT_EQ(readFrame(dir.path() + "out/000003.png").at(256, 128), 0xC80000u);  // left as it was
+
+    dir.write("other/notes.txt", "x");
+    dir.write("other/12345.png", "x");
+    dir.write("other/0000001.png", "x");
+    EXPECT_EQ(runRenderer(dir, "--quiet --image work --times 0,1,2,3 -o other red.lscx").status, 0);
+    EXPECT_EQ(runRenderer(dir, "--quiet --image work --times 0,1,2,3 -o other blue.lscx").status, 0);
+}
+
 TEST(RenderApp, FrameTimesAndWorkImage)
 {
     ScratchDir dir;
