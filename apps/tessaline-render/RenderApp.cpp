@@ -16,6 +16,7 @@
 #include "Profile.h"
 #include "RenderOptions.h"
 #include "control/LCXController.h"
+#include "foundation/FileTools.h"
 #include "foundation/Report.h"
 #include "image/PngWriter.h"
 #include "music/SoundManager.h"
@@ -94,6 +95,41 @@ bool refuseOverwrite(const std::string& path, bool force)
     return true;
 }
 
+// A script that cannot be opened fails the run before anything is made (the player shows black
+// frames instead). It is opened as the engine opens it: letter case forgiven, either separator.
+bool scriptOpens(const std::string& path)
+{
+    FILE* file = FileTools::openFile(path.c_str(), "rt");
+    if (!file) {
+        std::fprintf(stderr, "tessaline-render: cannot open the script %s\n", path.c_str());
+        return false;
+    }
+    std::fclose(file);
+    return true;
+}
+
+// Frames NNNNNN.png in `dir` numbered from `total` on: a run of `total` frames would leave them
+// among its own. Refused unless --force.
+bool refuseStaleFrames(const std::string& dir, size_t total, bool force)
+{
+    std::error_code ec;
+    if (force || !std::filesystem::is_directory(dir, ec)) return false;
+    size_t stale = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != 10 || name.compare(6, 4, ".png") != 0 ||
+            !std::all_of(name.begin(), name.begin() + 6, [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        if (std::stoull(name.substr(0, 6)) >= total) ++stale;
+    }
+    if (stale == 0) return false;
+    std::fprintf(stderr,
+                 "tessaline-render: %s holds %zu older %s past the %zu this run writes; they would be left "
+                 "among the new ones: remove them, or give --force to render anyway\n",
+                 dir.c_str(), stale, stale == 1 ? "frame" : "frames", total);
+    return true;
+}
+
 // Frames of a span: times start + floor(k * 1000 * den / num) up to `end`, inclusive for image
 // sequences; a capture's span [start, end) holds (end - start) x fps frames, rounded up.
 size_t spanFrames(const RenderSettings& o, bool endExclusive)
@@ -120,8 +156,14 @@ int runRenderer(int argc, char** argv)
     // Images are written unless the run is a capture or a profile, or when -o asks for them.
     const bool images = o.given.contains("--out") || (!capture && !o.profile);
     const bool renderFrames = images || video || o.profile;
+    if (!scriptOpens(o.script)) return 1;
     if (refuseOverwrite(o.capture.videoPath, o.force) || refuseOverwrite(o.capture.wavPath, o.force)) return 1;
 
+    // The frame times: the listed ones, or those of the span.
+    const size_t total = o.times.empty() ? spanFrames(o, capture) : o.times.size();
+    auto timeOf = [&](size_t k) { return o.times.empty() ? spanTime(o, k) : uint32_t(o.times[k]); };
+
+    if (images && refuseStaleFrames(o.outDir, total, o.force)) return 1;
     if (images) {
         std::error_code ec;
         std::filesystem::create_directories(o.outDir, ec);
@@ -130,10 +172,6 @@ int runRenderer(int argc, char** argv)
             return 1;
         }
     }
-
-    // The frame times: the listed ones, or those of the span.
-    const size_t total = o.times.empty() ? spanFrames(o, capture) : o.times.size();
-    auto timeOf = [&](size_t k) { return o.times.empty() ? spanTime(o, k) : uint32_t(o.times[k]); };
 
     // The music is decoded as far as the last time rendered, the demo's length at least.
     long long lastTime = o.times.empty() ? o.end : *std::max_element(o.times.begin(), o.times.end());

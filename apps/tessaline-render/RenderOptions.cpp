@@ -212,7 +212,9 @@ const RenderOption kOptions[] = {
      .read = [](const char* v, RenderSettings& s) { s.capture.preset = v; return *v != '\0'; }},
     {.word = "--wav", .argument = "FILE", .meaning = "the music alone, as 16-bit WAV", .failure = "--wav needs a file",
      .read = [](const char* v, RenderSettings& s) { s.capture.wavPath = v; return *v != '\0'; }},
-    {.word = "--force", .meaning = "overwrite an existing video or WAV file",
+    {.word = "--force",
+     .meaning = "overwrite an existing video or WAV file; write frames into a DIR that holds more frames than the "
+                "run writes (they are left as they are)",
      .read = [](const char*, RenderSettings& s) { s.force = true; return true; }},
 };
 
@@ -292,7 +294,8 @@ std::string help()
         }
         appendHelpLine(text, label, meaning);
     }
-    return text + "Exit status: 0 done, 1 after a fatal error or an interrupt, 2 for bad usage.\n";
+    return text + "Exit status: 0 done, 1 after a fatal error, an interrupt, a script that cannot be opened\n"
+                  "or a refused file or folder, 2 for bad usage.\n";
 }
 
 int bad(const std::string& what)

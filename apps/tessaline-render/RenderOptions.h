@@ -19,7 +19,7 @@ struct RenderSettings {
     bool quiet = false;
     bool profile = false;
     bool record = false;
-    bool force = false;            // overwrite an existing video or WAV file
+    bool force = false;            // overwrite an existing video or WAV file, leave older frames in DIR
     // The capture, handed whole to it; its frame rate is the run's, captured or not.
     MediaSettings capture;
     std::set<std::string> given;   // the options the command line named, by their long word

@@ -182,7 +182,13 @@ void S2DScene::resolve()
             node.m_spriteIndex < static_cast<int>(m_sprites.size()) ? m_sprites[size_t(node.m_spriteIndex)].get() : nullptr;
         if (isNoneName(node.m_parentName)) continue;
         const auto found = byName.find(node.m_parentName.getName());
-        if (found == byName.end()) continue;
+        if (found == byName.end()) {
+            // The node then hangs from nothing and its sprite is not seen: say which name failed.
+            reportWarning(kCaption, (std::string("resolve: can't find parent ") + node.m_parentName.getName() +
+                                     " of node " + (node.m_name.getName() ? node.m_name.getName() : ""))
+                                        .c_str());
+            continue;
+        }
         node.m_pParent = found->second.first;
         parent[size_t(i)] = found->second.second;
     }

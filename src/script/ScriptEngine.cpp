@@ -1,6 +1,8 @@
 #include "script/ScriptEngine.h"
 
 #include <cstdio>
+#include <iterator>
+#include <string>
 
 #include "foundation/FileTools.h"
 #include "foundation/Report.h"
@@ -82,6 +84,37 @@ R* lookup(const StringC& name, const char* message, const std::vector<std::uniqu
     return nullptr;
 }
 
+// The section of order `k` was not found: its search, and every one after it, read to the end of
+// the file. Told once, with the order it must come in and the tag-like line that best shows what
+// stood in its way: its own opening tag passed over by an earlier search (it stands before a
+// section that must come first), else the first tag-like line its own search read that is no
+// tag of a later section (misspelt, unknown, its closing tag alone, an earlier section's again).
+void reportMissingSection(const ScriptLineReader& reader, size_t k)
+{
+    const auto tag = [](size_t i) { return std::string("<") + ScriptSection::kTable[i].name + ">"; };
+    const auto laterSectionTag = [k](const std::string& word) {
+        for (size_t i = k + 1; i < std::size(ScriptSection::kTable); ++i) {
+            const std::string name = ScriptSection::kTable[i].name;
+            if (word == "<" + name + ">" || word == "</" + name + ">") return true;
+        }
+        return false;
+    };
+    std::string text = "section " + tag(k) + " not found: ";
+    text += k == 0 ? tag(k) + " must come first" : tag(k - 1) + " ... " + tag(k) + " must come in this order";
+    const ScriptLineReader::PassedTag* standing = nullptr;
+    for (const ScriptLineReader::PassedTag& passed : reader.passedTags())
+        if (passed.search < reader.searchIndex() && passed.word == tag(k)) {
+            standing = &passed;
+            break;
+        }
+    for (const ScriptLineReader::PassedTag& passed : reader.passedTags()) {
+        if (standing) break;
+        if (passed.search == reader.searchIndex() && !laterSectionTag(passed.word)) standing = &passed;
+    }
+    if (standing) text += "; line " + std::to_string(standing->line) + " holds " + standing->word;
+    warnScript(text.c_str());
+}
+
 } // namespace
 
 // The 3D scene controllers (type 2) come from the scene engine, which registers its kind with
@@ -117,8 +150,15 @@ void ScriptEngine::load(const StringC& path)
     if (!file) return warnScript("Can't open file : ", path);
     ScriptLineReader reader(file);
     std::vector<std::string> lines;
+    bool missingTold = false;
     for (const ScriptSection& section : ScriptSection::kTable) {
-        reader.collect(section.name, section.key, section.capacity, section.limitMessage, lines);
+        const bool found = reader.collect(section.name, section.key, section.capacity, section.limitMessage, lines);
+        // The first section not found is told; those after it are lost with it. An empty file
+        // is the empty script (black frames) and a section cut short has been told already.
+        if (!found && !missingTold && reader.linesRead() > 0 && !reader.endedInSection()) {
+            reportMissingSection(reader, size_t(&section - ScriptSection::kTable));
+            missingTold = true;
+        }
         for (const std::string& line : lines)
             if (!section.key || firstWord(line) == section.key) (this->*section.readEntry)(line);
         if (section.step) (this->*section.step)();

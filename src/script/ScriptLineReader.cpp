@@ -20,11 +20,17 @@ std::string withoutLineEnd(const std::string& line)
     return s;
 }
 
+bool isTagLike(const std::string& word) { return word.size() >= 3 && word.front() == '<' && word.back() == '>'; }
+
 bool ScriptLineReader::next(std::string& line)
 {
     char buffer[kScriptLineChars];
     if (!std::fgets(buffer, sizeof buffer, m_file)) return false;
     line = buffer;
+    // Line numbers are the file's: the rest of a long line is read in the same line.
+    m_lastLine = m_lineNumber;
+    m_midLine = line.back() != '\n';
+    if (!m_midLine) ++m_lineNumber;
     return true;
 }
 
@@ -39,18 +45,21 @@ bool ScriptLineReader::findTag(const std::string& tag)
     int read = 0;
     while (next(line)) {
         countSearchLine(read);
-        if (firstWord(line) == tag) return true;
+        const std::string word = firstWord(line);
+        if (word == tag) return true;
+        if (isTagLike(word) && m_passed.size() < kMaxPassedTags) m_passed.push_back({m_lastLine, word, m_search});
     }
     return false;
 }
 
-void ScriptLineReader::collect(const char* name, const char* key, int capacity, const char* limitMessage,
+bool ScriptLineReader::collect(const char* name, const char* key, int capacity, const char* limitMessage,
                                std::vector<std::string>& lines)
 {
     lines.clear();
     const std::string open = std::string("<") + name + ">";
     const std::string close = std::string("</") + name + ">";
-    if (!findTag(open)) return;
+    ++m_search;
+    if (!findTag(open)) return false;
     std::string line;
     int read = 0;
     int entries = 0;
@@ -58,7 +67,7 @@ void ScriptLineReader::collect(const char* name, const char* key, int capacity, 
     while (next(line)) {
         countSearchLine(read);
         const std::string word = firstWord(line);
-        if (word == close) return;
+        if (word == close) return true;
         if (dropped) continue;
         lines.push_back(line);
         if (key && word == key && ++entries >= capacity) {
@@ -70,4 +79,6 @@ void ScriptLineReader::collect(const char* name, const char* key, int capacity, 
     // The end of the file inside the section: what was read stays, and the author learns why the
     // sections after it are missing.
     warnScript((open + " not closed: end of file before " + close).c_str());
+    m_endedInSection = true;
+    return true;
 }

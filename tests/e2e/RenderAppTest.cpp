@@ -15,20 +15,47 @@
 
 namespace {
 
-TEST(RenderApp, MissingScriptGivesBlackFramesAndAWarning)
+TEST(RenderApp, MissingScriptFailsAndMakesNothing)
 {
     ScratchDir dir;
-    const RenderResult r = runRenderer(dir, "--quiet --times 0,1000 -o out sub/nothere.lscx");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("warning: [ScriptEngine :] Can't open file : nothere.lscx\n"), std::string::npos) << r.err;
-    for (const char* name : {"out/000000.png", "out/000001.png"}) {
-        const Frame f = readFrame(dir.path() + name);
-        EXPECT_EQ(f.channels, 3);
-        EXPECT_EQ(f.width, 640);
-        EXPECT_EQ(f.height, 480);
-        for (uint32_t p : f.pixels) ASSERT_EQ(p, 0u);
+    for (const char* args : {"--quiet --times 0,1000 -o out sub/nothere.lscx", "--quiet --video v.mp4 --end 200 nothere.lscx"}) {
+        const RenderResult r = runRenderer(dir, args);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_NE(r.err.find("cannot open the script "), std::string::npos) << r.err;
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.path() + "out/000002.png"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "out"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "v.mp4"));
+}
+
+// A folder holding frames past those of the run is refused, unless --force; other files and the
+// frames the run overwrites are no obstacle.
+TEST(RenderApp, OlderFramesPastTheRunAreRefusedUnlessForced)
+{
+    ScratchDir dir;
+    auto script = [](const char* colour) {
+        return makeScript({{"LAYER_DIMENSION", {"desc: full 512 256"}},
+                           {"SCREEN_LAYER", {"desc: s full"}},
+                           {"LAYER_MANAGER", {std::string("desc: s 1 0 9000 c ") + colour}}});
+    };
+    dir.write("red.lscx", script("200 0 0"));
+    dir.write("blue.lscx", script("0 0 200"));
+    ASSERT_EQ(runRenderer(dir, "--quiet --image work --times 0,1,2,3 -o out red.lscx").status, 0);
+    const RenderResult refused = runRenderer(dir, "--quiet --image work --times 0,1 -o out blue.lscx");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("out holds 2 older frames past the 2 this run writes"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("--force"), std::string::npos) << refused.err;
+    EXPECT_EQ(readFrame(dir.path() + "out/000000.png").at(256, 128), 0xC80000u);
+
+    const RenderResult forced = runRenderer(dir, "--quiet --force --image work --times 0,1 -o out blue.lscx");
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_EQ(readFrame(dir.path() + "out/000000.png").at(256, 128), 0x0000C8u);
+    EXPECT_EQ(readFrame(dir.path() + "out/000003.png").at(256, 128), 0xC80000u);  // left as it was
+
+    dir.write("other/notes.txt", "x");
+    dir.write("other/12345.png", "x");
+    dir.write("other/0000001.png", "x");
+    EXPECT_EQ(runRenderer(dir, "--quiet --image work --times 0,1,2,3 -o other red.lscx").status, 0);
+    EXPECT_EQ(runRenderer(dir, "--quiet --image work --times 0,1,2,3 -o other blue.lscx").status, 0);
 }
 
 TEST(RenderApp, FrameTimesAndWorkImage)
@@ -167,7 +194,8 @@ TEST(RenderApp, HelpListsEveryOptionWithItsDefault)
 TEST(RenderApp, VideoTakesTheEncoderDefaultsShown)
 {
     ScratchDir dir;
-    ASSERT_EQ(runRenderer(dir, "--quiet --video a.mp4 --fps 5 --end 200 nothere.lscx").status, 0);
+    dir.write("blank.lscx", makeScript({}));
+    ASSERT_EQ(runRenderer(dir, "--quiet --video a.mp4 --fps 5 --end 200 blank.lscx").status, 0);
     const std::string bytes = readText(dir.path() + "a.mp4");
     if (bytes.find("x264") == std::string::npos) GTEST_SKIP() << "no libx264 in this FFmpeg";
     EXPECT_NE(bytes.find("crf=18.0"), std::string::npos);

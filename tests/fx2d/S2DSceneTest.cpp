@@ -255,6 +255,23 @@ TEST_F(S2DSceneTest, ParentsComposeAndCyclesAreCut)
     }
 }
 
+// A parent name that names no node nor camera is told at load, once, with both names.
+TEST_F(S2DSceneTest, AnUnknownParentIsReported)
+{
+    ReportCapture cap;
+    Stream s = header(10, {0, 0});
+    s.u16(0);
+    s.v.insert(s.v.end(), kS2DTransformTag, kS2DTransformTag + 4);
+    s.str("lost").str("nobody").point(nullptr).point(nullptr).point(nullptr);
+    s.str("root").str("NULL").point(nullptr).point(nullptr).point(nullptr);
+    s.str("cam").str("cam.target").point(nullptr).point(nullptr);
+    S2DScene scene;
+    scene.loadStream(s.v.data(), s.v.size());
+    scene.update(0.0f);
+    EXPECT_TRUE(cap.has("S2DScene :", "resolve: can't find parent nobody of node lost"));
+    EXPECT_EQ(cap.count(), 1u);
+}
+
 TEST_F(S2DSceneTest, MalformedStreamsAreReportedAndLeaveAnEmptyScene)
 {
     Stream good = header(10, {0});

@@ -216,7 +216,9 @@ TEST_F(ScriptEngineTest, SectionsAreFoundOnlyForwardAndAnUnclosedOneIsNamed)
     EXPECT_NE(engine->findScreenLayer("s"), nullptr);
     EXPECT_EQ(engine->findMix("m"), nullptr);
     EXPECT_TRUE(engine->getLayerManagers().empty());
-    EXPECT_EQ(cap.count(), 0u);
+    // Each load tells the first section it did not find (ScriptSectionReportTest.cpp).
+    EXPECT_EQ(cap.count(), 2u);
+    cap.clear();
 
     // Cut short inside a section: what was read stays, and the section is named.
     engine = load(text.substr(0, text.find("</SCREEN_LAYER>")));
