@@ -20,8 +20,8 @@ namespace {
 // project to W/2 +- 0.2 W/2 and H/2 -+ 0.2 H.
 void writeCubeScene(const ScratchDir& dir)
 {
-    dir.write("cube.obj", "v -50 -50 -50\nv 50 -50 -50\nv 50 50 -50\nv -50 50 -50\n"
-                          "v -50 -50 50\nv 50 -50 50\nv 50 50 50\nv -50 50 50\n"
+    dir.write("cube.obj", "v -50 -50 50\nv 50 -50 50\nv 50 50 50\nv -50 50 50\n"
+                          "v -50 -50 -50\nv 50 -50 -50\nv 50 50 -50\nv -50 50 -50\n"
                           "f 1 2 3 4\nf 6 5 8 7\nf 5 1 4 8\nf 2 6 7 3\nf 4 3 7 8\nf 5 6 2 1\n");
     dir.write("cube.txt", "scene {\n animationLength 30\n"
                           " triObjects { triObject { header { name \"cube\" } material 0 obj \"cube.obj\" lights { light \"l\" } } }\n"

@@ -8,16 +8,17 @@
 
 namespace {
 
-// A cube of side 100 about the origin: the near face (z = -50) red, the far one (z = 50) green,
-// the sides blue. Faces run counter-clockwise on the screen when seen from outside.
-const char* const kCubeObj = R"(v -50 -50 -50
-v 50 -50 -50
-v 50 50 -50
-v -50 50 -50
-v -50 -50 50
+// A cube of side 100 about the origin: the near face (scene z = -50, OBJ z = 50) red, the far
+// one green, the sides blue. As OBJ files are written, faces run counter-clockwise seen from
+// outside in the file's right-handed terms; imported, they run counter-clockwise on the screen.
+const char* const kCubeObj = R"(v -50 -50 50
 v 50 -50 50
 v 50 50 50
 v -50 50 50
+v -50 -50 -50
+v 50 -50 -50
+v 50 50 -50
+v -50 50 -50
 usemtl near
 f 1 2 3 4
 usemtl far

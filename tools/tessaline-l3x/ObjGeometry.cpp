@@ -1,5 +1,12 @@
-// Wavefront OBJ reading for tessaline-l3x: v, vt, f and usemtl lines; everything else is
-// ignored. Indices may be negative (relative to the end), as the format allows.
+// Wavefront OBJ reading for tessaline-l3x: v, vt, f and usemtl lines; everything else (vn
+// included: the engine computes its own normals) is ignored. Indices may be negative (relative
+// to the end), as the format allows.
+//
+// OBJ files are right-handed (x right, y up, z towards the viewer) with faces counter-clockwise
+// seen from outside. Scenes are left-handed: the camera looks along +z, and a face shows when its
+// (B - A) x (C - A) points into the object. Negating z turns the one into the other: the model
+// keeps its shape as the modeller saw it from the front (no mirror image), and the same corner
+// order now winds the way the engine draws outsides. Texture coordinates stay as they are.
 #include <charconv>
 #include <cstdint>
 #include <fstream>
@@ -49,7 +56,8 @@ bool readObj(const std::string& path, ObjGeometry& out, std::string& error)
         if (key == "v") {
             float x = 0, y = 0, z = 0;
             if (!(words >> x >> y >> z)) return error = where + "v needs three numbers", false;
-            out.positions.insert(out.positions.end(), {x, y, z});
+            // 0 - z rather than -z: a zero stays +0, whichever sign the file wrote it with.
+            out.positions.insert(out.positions.end(), {x, y, 0.0f - z});
         } else if (key == "vt") {
             float u = 0, v = 0;
             if (!(words >> u >> v)) return error = where + "vt needs two numbers", false;
