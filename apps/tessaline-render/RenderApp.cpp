@@ -249,6 +249,16 @@ int runRenderer(int argc, char** argv)
             break;
         }
         const uint32_t t = timeOf(k);
+        if (renderFrames) {
+            // A frame shows the values its controllers wrote on the frame before: each listed time
+            // (and a span's first) gets the frame a run at this rate shows before it, unless that
+            // is the frame just rendered.
+            const std::optional<int> before = frameBeforeMs(int(std::min<uint32_t>(t, INT32_MAX)), o.capture.fpsNum, o.capture.fpsDen);
+            if (before && (k == 0 || (!o.times.empty() && *before != int(timeOf(k - 1))))) {
+                clock->set(uint32_t(*before));
+                player.renderUnshownFrame(*before);
+            }
+        }
         clock->set(t);
         if (renderFrames) {
             if (profile) profile->frameStarts(t);

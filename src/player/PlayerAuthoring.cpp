@@ -35,6 +35,7 @@ void Player::seekDemo(int deltaMs)
     const int musicTime = music ? music->getTime() : 0;
     s.demoClock->shift(delta);
     if (music) music->seek(musicTime + delta);
+    s.jumped = true;
 }
 
 void Player::pauseDemo(bool paused)

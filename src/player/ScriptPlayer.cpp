@@ -122,6 +122,20 @@ void Player::drawFpsText(int demoMs)
     if (m_s.screen) m_s.screen->drawText(line, 10, 30);
 }
 
+std::optional<int> frameBeforeMs(int t, int fpsNum, int fpsDen)
+{
+    if (t <= 0 || fpsNum <= 0 || fpsDen <= 0) return std::nullopt;
+    // floor((t x num - 1000 x den) / num), exactly.
+    const int64_t scaled = int64_t(t) * fpsNum - int64_t(1000) * fpsDen;
+    if (scaled <= 0) return 0;
+    return static_cast<int>(scaled / fpsNum);
+}
+
+void Player::renderUnshownFrame(int demoMs)
+{
+    if (m_s.scriptEngine) m_s.scriptEngine->render(&m_s.workImage, demoMs);
+}
+
 void Player::composeFrame()
 {
     PlayerState& s = m_s;
@@ -132,6 +146,11 @@ void Player::composeFrame()
     if (s.looping && s.scriptEngine && s.loopStart < s.loopEnd && demoMs >= s.loopEnd) {
         seekDemo(s.loopStart - demoMs);
         demoMs = demoTime();
+    }
+    // After a jump the frame a run at the player's rate shows before this one comes first.
+    if (s.jumped) {
+        s.jumped = false;
+        if (const std::optional<int> before = frameBeforeMs(demoMs, kPlayerFps, 1)) renderUnshownFrame(*before);
     }
     if (s.scriptEngine)
         s.scriptEngine->render(&s.workImage, demoMs);

@@ -23,10 +23,17 @@ constexpr int kScreenHeight = 480;
 constexpr int kFullScreenDepth = 32;
 constexpr int kWorkWidth = 512;
 constexpr int kWorkHeight = 256;
-constexpr float kPlayerFrameMs = 1000.0f / 26.0f;  // 38.46154 ms: at most 26 frames per second
+constexpr int kPlayerFps = 26;                              // at most 26 frames per second
+constexpr float kPlayerFrameMs = 1000.0f / kPlayerFps;  // 38.46154 ms
 constexpr int kDemoEndMs = 285000;
 constexpr const char* kScriptExtension = "lscx";
 constexpr const char* kWindowCaption = "Loading : 'Tessaline' - Party Version";
+
+// The effects and mixes use the values their controllers wrote on the frame before. A frame shown
+// after a jump in time (a seek, a start past 0, a listed time) is therefore preceded by an unshown
+// one at floor(t - 1000 x den / num) ms, 0 at the earliest, so that it shows what a run at `num`/`den`
+// frames per second shows at t. None before t = 0, a run's first frame.
+std::optional<int> frameBeforeMs(int t, int fpsNum, int fpsDen);
 
 // The player's state, owned by its Player.
 // Member order is destruction order reversed: the engine goes first, the window last.
@@ -59,6 +66,7 @@ struct PlayerState {
     std::vector<float> beats;              // the first key framer's beats: the overlay's beat count
     std::string note;                      // the last authoring action's outcome, on the overlay
     std::unique_ptr<SaveWatch> saveWatch;  // reload on save (dev mode, where files can be watched)
+    bool jumped = false;                   // the demo time jumped: the next frame has one before it
 };
 
 struct PlayerOptions {
@@ -100,6 +108,9 @@ public:
     void renderFrame();
     // The work image of the demo time, the overlays, the scaled copy onto the locked screen.
     void composeFrame();
+    // Renders the demo at `demoMs` into the work image without showing it (the frame before a
+    // jump's first).
+    void renderUnshownFrame(int demoMs);
     // The window procedure: one event.
     void wndProc(const WindowEvent& event);
 

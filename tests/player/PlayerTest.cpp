@@ -9,6 +9,7 @@
 
 #include "../script/ScriptTestUtil.h"
 #include "backends/headless/HeadlessBackend.h"
+#include "control/LECXControllerManager.h"
 #include "image/ImageFileWriter.h"
 #include "support/PlayerSupport.h"
 #include "support/AllocationCounter.h"
@@ -444,6 +445,55 @@ TEST_F(PlayerTest, LoopMarksSetTheWrongWayRoundAreSwapped)
     EXPECT_EQ(s.note, "loop start = end: loop off");
     player().renderFrame();
     EXPECT_EQ(player().demoTime(), 1600);
+}
+
+} // namespace
+
+namespace {
+
+// A seek's first frame is preceded by the frame a run at 26 frames per second shows before it,
+// floor(t - 1000 / 26) = t - 39 ms: the blit's opacity, set by its controller for its next run,
+// is that frame's time / 10000.
+TEST_F(PlayerTest, ASeeksFirstFrameShowsTheValuesOfTheFrameBeforeIt)
+{
+    LECXControllerManager controllers;
+    controllers.create(kLECXMixBlit);
+    LECXControllerParam* opacity = controllers.getController()->addParam();
+    opacity->m_name = "Opacity";
+    opacity->m_expression = "time1 / 10000";
+    controllers.save((m_dir.path() + "fade.lecx").c_str());
+    m_dir.write("fade.lscx", makeScript({{"LAYER_DIMENSION", {"desc: full 512 256"}},
+                                         {"CONTROLLER", {"file: fade fade.lecx"}},
+                                         {"SCREEN_LAYER", {"desc: white full", "desc: screen full"}},
+                                         {"MIX", {"desc: blend BLIT"}},
+                                         {"MIX_DESC", {"desc: fade blend fade NORMAL 0.0 NULL"}},
+                                         {"LAYER_MANAGER",
+                                          {"desc: white 1 0 100000 c 255 255 255", "desc: screen 1 0 100000 c 0 0 0",
+                                           "desc: screen 2 0 100000 m fade white"}}}));
+    PlayerOptions o;
+    o.commandLine = "fade.lscx";
+    o.startMs = 5000;
+    ASSERT_TRUE(player().startup(o));
+    auto grey = [] { return int(player().workImage().m_pPixels[128 * 512 + 256] & 0xFF); };
+    auto expected = [](float opacity) {
+        CImage32Buffered white(512, 256), out(512, 256);
+        white.clear(0xFFFFFF);
+        out.clear(0);
+        white.blitAlpha(&out, opacity);
+        return int(out.m_pPixels[128 * 512 + 256] & 0xFF);
+    };
+    player().renderFrame();
+    EXPECT_EQ(player().demoTime(), 5000);
+    EXPECT_EQ(grey(), expected(0.4961f));
+    // Frames that follow one another take the values of the one before, as a run does.
+    m_clock->advance(40);
+    player().renderFrame();
+    EXPECT_EQ(grey(), expected(0.5f));
+    // A seek forward in the authoring mode's way.
+    player().seekDemo(2000);
+    player().renderFrame();
+    EXPECT_EQ(player().demoTime(), 7040);
+    EXPECT_EQ(grey(), expected(0.7001f));
 }
 
 } // namespace

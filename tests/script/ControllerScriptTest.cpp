@@ -360,13 +360,14 @@ TEST(ControllerRenderApp, KeyFramerDrivesABlitOpacityThroughAnExpression)
                           {"LAYER_MANAGER",
                            {"desc: white 1 0 100000 c 0 255 0", "desc: screen 1 0 100000 c 0 0 0",
                             "desc: screen 2 0 100000 m fade white", "desc: screen 3 0 50000 e tint"}}}));
-    const auto [status, err] = run(dir, "'" + kRendererPath + "' --quiet --image work --times 100,250,600,1200 show.lscx");
+    auto [status, err] = run(dir, "'" + kRendererPath + "' --quiet --image work --times 100,250,600,1200 show.lscx");
     ASSERT_EQ(status, 0) << err;
     EXPECT_EQ(err, "");
 
-    // The green layer blended over black at the opacity of the frame before; red = ramp / 2
-    // added at once; blue = 50000 / 100000 added.
-    const float opacity[4] = {0.0f, 0.1f, 0.25f, 0.6f};
+    // The green layer blended over black at the opacity of the frame before, which a run at the
+    // default 26 frames per second renders floor(t - 1000 / 26) = t - 39 ms (each listed time is
+    // preceded by it); red = ramp / 2 added at once; blue = 50000 / 100000 added.
+    const float opacity[4] = {0.061f, 0.211f, 0.561f, 0.161f};
     const float ramp[4] = {0.1f, 0.25f, 0.6f, 0.2f};
     for (int k = 0; k < 4; ++k) {
         CImage32Buffered green(512, 256), expected(512, 256);
@@ -383,6 +384,14 @@ TEST(ControllerRenderApp, KeyFramerDrivesABlitOpacityThroughAnExpression)
         EXPECT_EQ(int(p >> 16 & 0xFF), int(ramp[k] / 2 * 255)) << "frame " << k;
         EXPECT_EQ(int(p & 0xFF), 127) << "frame " << k;
     }
+
+    // A listed time shows what a run from 0 at that rate shows there.
+    std::tie(status, err) = run(dir, "'" + kRendererPath + "' --quiet --image work --fps 25 --end 1200 -o run show.lscx");
+    ASSERT_EQ(status, 0) << err;
+    std::tie(status, err) = run(dir, "'" + kRendererPath + "' --quiet --image work --fps 25 --times 600,1200 -o listed show.lscx");
+    ASSERT_EQ(status, 0) << err;
+    EXPECT_TRUE(readFrame(dir.path() + "listed/000000.png").pixels == readFrame(dir.path() + "run/000015.png").pixels);
+    EXPECT_TRUE(readFrame(dir.path() + "listed/000001.png").pixels == readFrame(dir.path() + "run/000030.png").pixels);
 }
 
 TEST(ControllerRenderApp, ToolRefusesBadInputWithItsLine)
