@@ -14,6 +14,7 @@
 #include "backends/openmpt/OpenMptBackend.h"
 #include "backends/sdl/SdlBackend.h"
 #include "player/ScriptPlayer.h"
+#include "text/TextBuild.h"
 
 namespace {
 const char* const kUsage =
@@ -103,6 +104,8 @@ int main(int argc, char** argv)
 
     catchStopSignals();
     options.stopRequested = [] { return g_stopSignal != 0; };
+    // The authoring mode rebuilds a saved text source with the tools' own compilers.
+    options.sourceBuilder = makeTextSourceBuilder();
     Platform p;
     p.clock = std::make_shared<SystemClock>();
     installSdlBackend(p);

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <vector>
 
-#include "L3xText.h"
+#include "text/L3xText.h"
 
 namespace {
 

@@ -97,9 +97,29 @@ void Player::reloadOnSave()
     const uint32_t now = s.demoClock ? s.demoClock->timeMs() : platform().clock->timeMs();
     const std::vector<std::string> saved = s.saveWatch->poll(now);
     if (saved.empty()) return;
+    // Saved text sources are built first; an error keeps the running demo and is shown with
+    // its file (relative to the script's directory) and line.
+    std::vector<std::string> rebuilt, errors;
+    for (const std::string& name : saved) {
+        if (!s.saveWatch->isSource(name)) continue;
+        if (std::optional<std::string> target = m_sourceBuilder.build(s.saveWatch->pathOf(name), errors))
+            rebuilt.push_back(*target);
+    }
+    s.saveWatch->forgetSaves(rebuilt);
+    if (!errors.empty()) return showBuildErrors(std::move(errors), s.saveWatch->root());
     std::string names = saved.front();
     if (saved.size() > 1) names += " and " + std::to_string(saved.size() - 1) + " more";
     reloadScript(names);
+}
+
+void Player::showBuildErrors(std::vector<std::string> errors, const std::string& root)
+{
+    if (errors.empty()) return;
+    for (std::string& e : errors) {
+        if (!root.empty() && e.compare(0, root.size(), root) == 0) e.erase(0, root.size());
+        std::fprintf(stderr, "tessaline: %s\n", e.c_str());
+    }
+    m_s.note = errors.front() + (errors.size() > 1 ? " (" + std::to_string(errors.size() - 1) + " more)" : "");
 }
 
 void Player::setLoopEnd(bool start, int ms)

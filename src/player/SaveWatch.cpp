@@ -64,7 +64,10 @@ void SaveWatch::take()
     // Saves made while a load reads the files count too: the load may have read the old text.
     for (const std::string& changed : m_events.changed) {
         const std::string path = normalPath(changed);
-        if (!m_files.count(path)) continue;
+        if (!m_files.count(path) && !m_sources.count(path)) {
+            if (!m_isSource || path.compare(0, m_root.size(), m_root) != 0 || !m_isSource(path)) continue;
+            m_sources.insert(path);
+        }
         std::string name = path.compare(0, m_root.size(), m_root) == 0 ? path.substr(m_root.size()) : path;
         if (std::find(m_saved.begin(), m_saved.end(), name) == m_saved.end()) m_saved.push_back(std::move(name));
         m_saveSeen = true;
@@ -81,4 +84,23 @@ std::vector<std::string> SaveWatch::poll(uint32_t nowMs)
     if (!m_firstSave || (nowMs - m_lastSave < kQuietMs && nowMs - *m_firstSave < kMaxWaitMs)) return {};
     m_firstSave.reset();
     return std::exchange(m_saved, {});
+}
+
+std::string SaveWatch::pathOf(const std::string& name) const
+{
+    return name.empty() || name[0] == '/' ? name : m_root + name;
+}
+
+void SaveWatch::forgetSaves(const std::vector<std::string>& paths)
+{
+    take();
+    for (const std::string& path : paths) {
+        const std::string normal = normalPath(path);
+        m_saved.erase(std::remove_if(m_saved.begin(), m_saved.end(), [&](const std::string& name) { return pathOf(name) == normal; }),
+                      m_saved.end());
+    }
+    if (m_saved.empty()) {
+        m_saveSeen = false;
+        m_firstSave.reset();
+    }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -36,6 +37,18 @@ public:
 
     const std::set<std::string>& files() const { return m_files; }
 
+    // Text sources: saves of any file under the script's directory that `isSource` accepts
+    // (an absolute path) count as saves too, whether the demo loaded it or not.
+    void watchSources(std::function<bool(const std::string&)> isSource) { m_isSource = std::move(isSource); }
+    // Whether a name that poll returned is a text source, and its absolute path.
+    bool isSource(const std::string& name) const { return m_sources.count(pathOf(name)) > 0; }
+    std::string pathOf(const std::string& name) const;
+    // The script's directory, absolute, ending in '/'.
+    const std::string& root() const { return m_root; }
+    // Takes the events so far and drops the saves of `paths` (absolute): files the player wrote
+    // itself (a rebuilt binary) do not call for another reload.
+    void forgetSaves(const std::vector<std::string>& paths);
+
 private:
     void take();
 
@@ -43,6 +56,8 @@ private:
     std::string m_root;                  // the script's directory, absolute, with '/'
     std::set<std::string> m_files;       // the demo's files, absolute
     std::set<std::string> m_recorded;    // opened during the load in progress
+    std::function<bool(const std::string&)> m_isSource;
+    std::set<std::string> m_sources;     // text sources seen saved, absolute
     bool m_recording = false;
     std::vector<std::string> m_saved;    // saves of the demo's files in the burst
     bool m_saveSeen = false;             // a save came in since the last poll

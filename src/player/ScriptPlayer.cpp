@@ -1,7 +1,9 @@
 #include "player/ScriptPlayer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "control/LCXControllerKeyFramer.h"
 #include "foundation/FileTools.h"
@@ -235,8 +237,10 @@ bool Player::startup(const PlayerOptions& options)
     PlayerState& s = m_s;
     s.dev = options.dev;
     m_stopRequested = options.stopRequested;
+    if (options.dev) m_sourceBuilder = options.sourceBuilder;
     if (options.dev && platform().createFileWatcher) {
         if (auto watcher = platform().createFileWatcher()) s.saveWatch = std::make_unique<SaveWatch>(std::move(watcher));
+        if (s.saveWatch && m_sourceBuilder.isSource && m_sourceBuilder.build) s.saveWatch->watchSources(m_sourceBuilder.isSource);
     }
     if (options.dev || options.startMs > 0) {
         // The demo clock stands in for the platform's until shutdown.
@@ -259,6 +263,19 @@ bool Player::startup(const PlayerOptions& options)
     if (path.isNull()) {
         StringC found;
         if (FileTools::findFirstFile(found, StringC(kScriptExtension))) path = found;
+    }
+    // The authoring mode builds what is out of date first, as tessaline-build does.
+    if (!path.isNull() && options.dev && m_sourceBuilder.buildOutOfDate) {
+        std::string script = path.getName();
+        std::replace(script.begin(), script.end(), '\\', '/');
+        std::error_code ec;
+        std::filesystem::path dir = std::filesystem::absolute(std::filesystem::path(script), ec).parent_path();
+        std::vector<std::string> errors;
+        for (const std::string& built : m_sourceBuilder.buildOutOfDate(dir.string(), errors))
+            std::fprintf(stderr, "tessaline: built %s\n", std::filesystem::path(built).lexically_relative(dir).string().c_str());
+        std::string root = dir.string();
+        if (!root.empty() && root.back() != '/') root += '/';
+        showBuildErrors(std::move(errors), root);
     }
     if (!path.isNull()) loadScript(path);
     if (options.startMs > 0) seekDemo(options.startMs);

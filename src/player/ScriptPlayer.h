@@ -69,6 +69,18 @@ struct PlayerState {
     bool jumped = false;                   // the demo time jumped: the next frame has one before it
 };
 
+// The authoring mode's rebuild of saved text sources. The text compilers come with the tools, so
+// the app hands them in; without them text sources are not watched.
+struct TextSourceBuilder {
+    // Whether the file at this absolute path is a text source.
+    std::function<bool(const std::string& path)> isSource;
+    // Builds the binary of `source`: its path, or nothing, with each error appended to `errors`
+    // as "FILE:LINE: message".
+    std::function<std::optional<std::string>(const std::string& source, std::vector<std::string>& errors)> build;
+    // Builds every out-of-date source under `dir`: the binaries built; errors appended as above.
+    std::function<std::vector<std::string>(const std::string& dir, std::vector<std::string>& errors)> buildOutOfDate;
+};
+
 struct PlayerOptions {
     bool fullScreen = true;
     std::string commandLine;  // the script part of the command line, split as the player does
@@ -77,6 +89,7 @@ struct PlayerOptions {
     bool dev = false;         // the authoring mode's keys and overlay line
     // Asked before every frame and event: true ends the loop (a termination signal).
     std::function<bool()> stopRequested;
+    TextSourceBuilder sourceBuilder;  // dev mode: saved text sources are rebuilt and reloaded
 };
 
 // The player: one object owns the window, the screen, the engine and the authoring state. The
@@ -147,6 +160,9 @@ private:
     void drawDevOverlay(int demoMs);
     // A key of the authoring mode.
     void devKey(const WindowEvent& event);
+    // Dev mode: shows build errors (their paths relative to the script's directory `root`) on
+    // stderr and the overlay's note line.
+    void showBuildErrors(std::vector<std::string> errors, const std::string& root);
     // Puts the platform clock back when the player had put its demo clock in its place.
     void restorePlatformClock();
     // Runs `load` with the script's file name in the script's directory, the files it opens
@@ -156,4 +172,5 @@ private:
 
     PlayerState m_s;
     std::function<bool()> m_stopRequested;
+    TextSourceBuilder m_sourceBuilder;
 };

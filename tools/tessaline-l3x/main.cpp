@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "L3xText.h"
+#include "text/L3xText.h"
 #include "foundation/ChunkFile.h"
 
 namespace {

@@ -40,7 +40,7 @@
 
 #include "control/LCXControllerManager.h"
 #include "control/LECXControllerManager.h"
-#include "LcxTool.h"
+#include "text/LcxTool.h"
 
 using namespace lcxtool;
 
@@ -108,8 +108,10 @@ int main(int argc, char** argv)
         return usage();
     }
     if (!a.empty() && a[0] == '-') return usage();
-    if (endsWith(b, ".lecx")) return writeLecx(a, b);
-    if (endsWith(b, ".lcx")) return writeLcx(a, b);
-    return usage();
+    if (!endsWith(b, ".lecx") && !endsWith(b, ".lcx")) return usage();
+    std::vector<std::string> messages;
+    const int status = endsWith(b, ".lecx") ? writeLecx(a, b, messages) : writeLcx(a, b, messages);
+    for (const std::string& m : messages) std::fprintf(stderr, "tessaline-lcx: %s\n", m.c_str());
+    return status;
 }
 

@@ -36,11 +36,11 @@ bool checkExpression(const std::string& text)
 
 } // namespace
 
-int writeLecx(const std::string& textPath, const std::string& outPath)
+int writeLecx(const std::string& textPath, const std::string& outPath, std::vector<std::string>& messages)
 {
     std::vector<std::pair<int, std::string>> lines;
-    if (!readLines(textPath, lines)) return 1;
-    Input in(textPath);
+    if (!readLines(textPath, lines, messages)) return 1;
+    Input in(textPath, messages);
     LECXControllerManager manager;
     for (const auto& [n, line] : lines) {
         const size_t bar = line.find('|');

@@ -34,11 +34,11 @@ std::vector<std::string> words(const std::string& line)
     return out;
 }
 
-bool readLines(const std::string& path, std::vector<std::pair<int, std::string>>& lines)
+bool readLines(const std::string& path, std::vector<std::pair<int, std::string>>& lines, std::vector<std::string>& messages)
 {
     std::ifstream in(path);
     if (!in) {
-        std::fprintf(stderr, "tessaline-lcx: cannot read %s\n", path.c_str());
+        messages.push_back("cannot read " + path);
         return false;
     }
     std::string line;

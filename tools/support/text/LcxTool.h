@@ -21,13 +21,13 @@ bool endsWith(const std::string& s, const std::string& end);
 std::string trim(const std::string& s);
 std::vector<std::string> words(const std::string& line);
 
-// Reading errors carry the input's name and line.
+// Reading errors carry the input's name and line: "NAME:LINE: text", appended to `messages`.
 class Input {
 public:
-    Input(std::string name) : m_name(std::move(name)) {}
+    Input(std::string name, std::vector<std::string>& messages) : m_name(std::move(name)), m_messages(messages) {}
     bool fail(int line, const std::string& text)
     {
-        std::fprintf(stderr, "tessaline-lcx: %s:%d: %s\n", m_name.c_str(), line, text.c_str());
+        m_messages.push_back(m_name + ":" + std::to_string(line) + ": " + text);
         m_failed = true;
         return false;
     }
@@ -83,15 +83,18 @@ public:
 
 private:
     std::string m_name;
+    std::vector<std::string>& m_messages;
     bool m_failed = false;
 };
 
-// The lines of a text file without comments, numbered from 1.
-bool readLines(const std::string& path, std::vector<std::pair<int, std::string>>& lines);
+// The lines of a text file without comments, numbered from 1 ("cannot read PATH" when it cannot
+// be read).
+bool readLines(const std::string& path, std::vector<std::pair<int, std::string>>& lines, std::vector<std::string>& messages);
 
-// TEXT to a .lcx or .lecx file: the exit status (0 written, 1 an input error).
-int writeLcx(const std::string& textPath, const std::string& outPath);
-int writeLecx(const std::string& textPath, const std::string& outPath);
+// TEXT to a .lcx or .lecx file: the exit status (0 written, 1 an input error); each error is
+// appended to `messages` as "TEXT:LINE: message".
+int writeLcx(const std::string& textPath, const std::string& outPath, std::vector<std::string>& messages);
+int writeLecx(const std::string& textPath, const std::string& outPath, std::vector<std::string>& messages);
 // A controller as text that the writers read back.
 void printLcx(const LCXController& c);
 void printLecx(const LECXController& c);

@@ -26,11 +26,11 @@ const std::vector<const char*> kChannels = {"x", "y", "wheel", "left", "right", 
 
 } // namespace
 
-int writeLcx(const std::string& textPath, const std::string& outPath)
+int writeLcx(const std::string& textPath, const std::string& outPath, std::vector<std::string>& messages)
 {
     std::vector<std::pair<int, std::string>> lines;
-    if (!readLines(textPath, lines)) return 1;
-    Input in(textPath);
+    if (!readLines(textPath, lines, messages)) return 1;
+    Input in(textPath, messages);
 
     int type = kLCXKeyFramer;
     size_t first = 0;

@@ -1,0 +1,214 @@
+#include "text/TextBuild.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <system_error>
+
+#include "text/L2dText.h"
+#include "text/L3xText.h"
+#include "text/LcxTool.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A build comment is looked for in the first lines only: it belongs to the heading.
+constexpr int kHeadingLines = 30;
+// Sources larger than this are not read for their comment (they are still built by name).
+constexpr std::uintmax_t kMaxHeadingScan = std::uintmax_t(64) << 20;
+
+std::string lower(std::string s)
+{
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::optional<TextSource::Kind> kindOfExtension(const std::string& extension)
+{
+    const std::string e = lower(extension);
+    if (e == ".l3x") return TextSource::Kind::Scene3D;
+    if (e == ".l2d") return TextSource::Kind::Scene2D;
+    if (e == ".lcx") return TextSource::Kind::Controller;
+    if (e == ".lecx") return TextSource::Kind::ControllerExpressions;
+    return std::nullopt;
+}
+
+// Rule 1: "# ... Build: tessaline-TOOL [--compress] SOURCE OUTPUT" naming this very file.
+std::optional<TextSource> fromComment(const fs::path& source)
+{
+    std::error_code ec;
+    if (fs::file_size(source, ec) > kMaxHeadingScan || ec) return std::nullopt;
+    std::ifstream in(source);
+    static const std::regex command(R"([Bb]uild(?: with)?:\s*tessaline-(l3x|l2d|lcx)\s+(--compress\s+)?(\S+)\s+([^\s():,;]+))");
+    std::string line;
+    for (int n = 0; n < kHeadingLines && std::getline(in, line); ++n) {
+        const size_t hash = line.find('#');
+        if (hash == std::string::npos) continue;
+        std::smatch m;
+        const std::string comment = line.substr(hash);
+        if (!std::regex_search(comment, m, command)) continue;
+        if (fs::path(m[3].str()).filename() != source.filename()) continue;
+        const fs::path output = m[4].str();
+        const std::optional<TextSource::Kind> kind = kindOfExtension(output.extension().string());
+        const std::string tool = m[1].str();
+        if (!kind || (tool == "l3x") != (*kind == TextSource::Kind::Scene3D) ||
+            (tool == "l2d") != (*kind == TextSource::Kind::Scene2D))
+            continue;
+        TextSource s;
+        s.source = source;
+        s.target = source.parent_path() / output;
+        s.kind = *kind;
+        s.compress = m[2].matched;
+        return s;
+    }
+    return std::nullopt;
+}
+
+// The OBJ files a scene text names: `obj "FILE"`, relative to the text's folder.
+std::vector<fs::path> objFilesOf(const fs::path& source)
+{
+    std::ifstream in(source);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string s = text.str();
+    static const std::regex obj(R"(\bobj\s+"([^"]+)\")");
+    std::vector<fs::path> out;
+    for (auto it = std::sregex_iterator(s.begin(), s.end(), obj); it != std::sregex_iterator(); ++it)
+        out.push_back(source.parent_path() / (*it)[1].str());
+    return out;
+}
+
+// Builds into `into`, the messages naming the text as given.
+bool buildInto(const TextSource& s, const fs::path& into, std::vector<std::string>& messages)
+{
+    const std::string text = s.source.string(), out = into.string();
+    switch (s.kind) {
+    case TextSource::Kind::Scene3D: {
+        std::ifstream in(s.source);
+        if (!in) {
+            messages.push_back("cannot read " + text);
+            return false;
+        }
+        std::stringstream content;
+        content << in.rdbuf();
+        L3xChunk root;
+        std::string error;
+        if (!parseL3xText(content.str(), text, root, error)) {
+            messages.push_back(error);
+            return false;
+        }
+        if (writeL3xFile(root, out, s.compress)) return true;
+        messages.push_back("cannot write " + s.target.string());
+        return false;
+    }
+    case TextSource::Kind::Scene2D: return writeL2d(text, out, messages) == 0;
+    case TextSource::Kind::Controller: return lcxtool::writeLcx(text, out, messages) == 0;
+    case TextSource::Kind::ControllerExpressions: return lcxtool::writeLecx(text, out, messages) == 0;
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<TextSource> textSourceOf(const fs::path& source)
+{
+    if (lower(source.extension().string()) != ".txt") return std::nullopt;
+    if (std::optional<TextSource> s = fromComment(source)) return s;
+    const fs::path stem = source.parent_path() / source.stem();  // NAME.l3x or NAME
+    TextSource s;
+    s.source = source;
+    if (const std::optional<TextSource::Kind> kind = kindOfExtension(stem.extension().string())) {
+        s.target = stem;
+        s.kind = *kind;
+        return s;
+    }
+    int found = 0;
+    for (const char* extension : {".l3x", ".l2d", ".lcx", ".lecx"}) {
+        fs::path candidate = stem;
+        candidate += extension;
+        std::error_code ec;
+        if (!fs::is_regular_file(candidate, ec)) continue;
+        ++found;
+        s.target = candidate;
+        s.kind = *kindOfExtension(extension);
+    }
+    if (found != 1) return std::nullopt;
+    return s;
+}
+
+std::vector<TextSource> findTextSources(const fs::path& dir)
+{
+    std::vector<TextSource> out;
+    std::error_code ec;
+    fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!name.empty() && name[0] == '.') {
+            if (it->is_directory(ec)) it.disable_recursion_pending();
+            continue;
+        }
+        if (!it->is_regular_file(ec)) continue;
+        if (std::optional<TextSource> s = textSourceOf(it->path().lexically_normal())) out.push_back(std::move(*s));
+    }
+    std::sort(out.begin(), out.end(), [](const TextSource& a, const TextSource& b) { return a.source < b.source; });
+    return out;
+}
+
+bool isOutOfDate(const TextSource& s)
+{
+    std::error_code ec;
+    const fs::file_time_type built = fs::last_write_time(s.target, ec);
+    if (ec) return true;
+    std::vector<fs::path> inputs{s.source};
+    if (s.kind == TextSource::Kind::Scene3D) {
+        const std::vector<fs::path> objs = objFilesOf(s.source);
+        inputs.insert(inputs.end(), objs.begin(), objs.end());
+    }
+    for (const fs::path& input : inputs) {
+        const fs::file_time_type written = fs::last_write_time(input, ec);
+        if (!ec && written > built) return true;
+    }
+    return false;
+}
+
+bool buildTextSource(const TextSource& s, std::vector<std::string>& messages)
+{
+    // Built beside the target under a hidden name and renamed when complete: a failed build
+    // leaves the old file whole, and a watching player never reads half a file.
+    std::string hidden(1, '.');
+    hidden.append(s.target.filename().string()).append(".building");
+    const fs::path partial = s.target.parent_path() / hidden;
+    std::error_code ec;
+    if (!buildInto(s, partial, messages)) {
+        fs::remove(partial, ec);
+        return false;
+    }
+    fs::rename(partial, s.target, ec);
+    if (ec) {
+        fs::remove(partial, ec);
+        messages.push_back("cannot write " + s.target.string());
+        return false;
+    }
+    return true;
+}
+
+TextSourceBuilder makeTextSourceBuilder()
+{
+    TextSourceBuilder b;
+    b.isSource = [](const std::string& path) { return textSourceOf(path).has_value(); };
+    b.build = [](const std::string& path, std::vector<std::string>& errors) -> std::optional<std::string> {
+        const std::optional<TextSource> source = textSourceOf(path);
+        if (!source || !buildTextSource(*source, errors)) return std::nullopt;
+        return source->target.string();
+    };
+    b.buildOutOfDate = [](const std::string& dir, std::vector<std::string>& errors) {
+        std::vector<std::string> built;
+        for (const TextSource& s : findTextSources(dir))
+            if (isOutOfDate(s) && buildTextSource(s, errors)) built.push_back(s.target.string());
+        return built;
+    };
+    return b;
+}
