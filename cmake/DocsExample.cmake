@@ -9,8 +9,7 @@
 #   pictures               tessaline-demogen writes background.tga, texture.bmp, sprite.tga
 #   video FILE ARGS...     tessaline-videogen ARGS... FILE
 #   shared FILE...         copies docs/examples/shared/FILE (meshes several examples use)
-# Sources are built by name: X.l3x.txt -> X.l3x (tessaline-l3x), X.l2d.txt -> X.l2d
-# (tessaline-l2d), X.lcx.txt -> X.lcx and X.lecx.txt -> X.lecx (tessaline-lcx), in any folder.
+# Its text sources are built by tessaline-build (X.l3x.txt -> X.l3x and so on, in any folder).
 cmake_minimum_required(VERSION 3.20)
 
 foreach(var EXAMPLE WORK TOOLDIR RENDER)
@@ -57,19 +56,7 @@ if(NOT times)
   message(FATAL_ERROR "example ${name}: render names no times")
 endif()
 
-foreach(kind l3x l2d lcx lecx)
-  file(GLOB_RECURSE sources RELATIVE "${WORK}" "${WORK}/*.${kind}.txt")
-  list(SORT sources)
-  foreach(source IN LISTS sources)
-    string(REGEX REPLACE "\\.txt$" "" output "${source}")
-    if(kind STREQUAL "lecx" OR kind STREQUAL "lcx")
-      set(tool tessaline-lcx)
-    else()
-      set(tool tessaline-${kind})
-    endif()
-    run("${tool} ${source}" "${TOOLDIR}/${tool}" "${source}" "${output}")
-  endforeach()
-endforeach()
+run("tessaline-build" "${TOOLDIR}/tessaline-build" --all .)
 
 string(REPLACE ";" "," timeList "${times}")
 run("tessaline-render" "${RENDER}" --quiet --image work --times ${timeList} -o frames demo.lscx)

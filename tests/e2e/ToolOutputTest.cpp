@@ -2,7 +2,10 @@
 // write at the limits loads whole.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "RenderRunner.h"
@@ -14,7 +17,9 @@ namespace {
 
 RenderResult runTool(const ScratchDir& dir, const char* tool, const std::string& args)
 {
-    return runCommand(dir, "'" + std::string(TL_BINARY_DIR) + "/tools/" + tool + "' " + args);
+    std::string command(1, '\'');
+    command.append(TL_BINARY_DIR).append("/tools/").append(tool).append("' ").append(args);
+    return runCommand(dir, command);
 }
 
 TEST(ToolOutput, L2dWritesWhatTheSceneReadsAndRefusesLongerNames)
@@ -129,6 +134,66 @@ TEST(ToolOutput, LcxRecordingsStayWithinWhatThePlayerKeeps)
     EXPECT_NE(r.err.find("none.txt:4: record: end must lie at least one step after start"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.path() + "more.lcx"));
     EXPECT_FALSE(std::filesystem::exists(dir.path() + "none.lcx"));
+}
+
+} // namespace
+
+namespace {
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// tessaline-build: each naming rule, make's out-of-date test, errors with their line and a failed
+// source leaving its binary as it was.
+TEST(ToolOutput, BuildRebuildsWhatIsOutOfDateByEachRule)
+{
+    namespace fs = std::filesystem;
+    ScratchDir dir;
+    dir.makeDir("sub");
+    dir.makeDir(".hidden");
+    const std::string framer = "beats-every 1000 0 4000\nkey 0 0\nkey 1000 1\n";
+    dir.write("ramp.lcx.txt", framer);                                   // by its name
+    std::string town = "# A town. Build with:\n#   tessaline-lcx town.txt city.lcx\n";
+    dir.write("sub/town.txt", town.append(framer));  // by its comment
+    dir.write("pulse.txt", framer);                                      // by the binary beside it
+    dir.write("pulse.lcx", "stale");
+    dir.write("notes.txt", "not a source\n");
+    dir.write(".hidden/skip.lcx.txt", framer);
+    dir.write("bad.lecx.txt", "type blit\nOpacity | ( 1 +\n");
+    dir.write("bad.lecx", "old");
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    fs::last_write_time(dir.path() + "pulse.lcx", old);
+    fs::last_write_time(dir.path() + "bad.lecx", old);
+    std::string build = "{ '";
+    build.append(TL_BINARY_DIR).append("/tools/tessaline-build' >listing.out; }");
+
+    RenderResult r = runCommand(dir, build);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("\nbad.lecx.txt:2: the expression does not evaluate: ( 1 +\n"), std::string::npos) << r.err;
+    EXPECT_EQ(readAll(dir.path() + "listing.out"), "built pulse.lcx\nbuilt ramp.lcx\nbuilt sub/city.lcx\n");
+    EXPECT_EQ(readAll(dir.path() + "bad.lecx"), "old");
+    EXPECT_FALSE(fs::exists(dir.path() + ".hidden/skip.lcx"));
+    for (const char* built : {"pulse.lcx", "ramp.lcx", "sub/city.lcx"}) {
+        ReportCapture cap;
+        LCXControllerManager m;
+        m.load((dir.path() + built).c_str());
+        EXPECT_NE(m.getController(), nullptr) << built;
+        EXPECT_EQ(cap.count(), 0u) << built;
+    }
+
+    // Mended, only the failed one is built; then nothing is out of date.
+    dir.write("bad.lecx.txt", "type blit\nOpacity | 1\n");
+    r = runCommand(dir, build);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readAll(dir.path() + "listing.out"), "built bad.lecx\n");
+    r = runCommand(dir, build);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readAll(dir.path() + "listing.out"), "everything is up to date\n");
 }
 
 } // namespace

@@ -41,15 +41,16 @@ std::optional<TextSource> fromComment(const fs::path& source)
 {
     std::error_code ec;
     if (fs::file_size(source, ec) > kMaxHeadingScan || ec) return std::nullopt;
+    // The comments of the heading as one text: a command may continue on the next line.
     std::ifstream in(source);
-    static const std::regex command(R"([Bb]uild(?: with)?:\s*tessaline-(l3x|l2d|lcx)\s+(--compress\s+)?(\S+)\s+([^\s():,;]+))");
-    std::string line;
+    std::string comments, line;
     for (int n = 0; n < kHeadingLines && std::getline(in, line); ++n) {
         const size_t hash = line.find('#');
-        if (hash == std::string::npos) continue;
-        std::smatch m;
-        const std::string comment = line.substr(hash);
-        if (!std::regex_search(comment, m, command)) continue;
+        if (hash != std::string::npos) comments += line.substr(hash + 1) + ' ';
+    }
+    static const std::regex command(R"([Bb]uild(?: with)?:\s*tessaline-(l3x|l2d|lcx)\s+(--compress\s+)?(\S+)\s+([^\s():,;]+))");
+    for (auto it = std::sregex_iterator(comments.begin(), comments.end(), command); it != std::sregex_iterator(); ++it) {
+        const std::smatch& m = *it;
         if (fs::path(m[3].str()).filename() != source.filename()) continue;
         const fs::path output = m[4].str();
         const std::optional<TextSource::Kind> kind = kindOfExtension(output.extension().string());
