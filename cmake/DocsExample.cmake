@@ -1,7 +1,7 @@
 # Builds one example of the guide from its text sources with the project's tools and renders it
 # with tessaline-render; any report (a stderr line of a tool or the renderer) fails it.
 #
-#   cmake -DEXAMPLE=docs/examples/NAME -DWORK=DIR -DTOOLDIR=DIR -DRENDER=PATH [-DPICTURES=DIR]
+#   cmake -DEXAMPLE=docs/examples/NAME -DWORK=DIR -DTOOLDIR=DIR -DRENDER=PATH [-DPICTURES=DIR] [-DCOMPARE=DIR]
 #         -P cmake/DocsExample.cmake
 #
 # The example's folder holds demo.lscx, its sources and a file `render` of directive lines:
@@ -60,6 +60,23 @@ run("tessaline-build" "${TOOLDIR}/tessaline-build" --all .)
 
 string(REPLACE ";" "," timeList "${times}")
 run("tessaline-render" "${RENDER}" --quiet --image work --times ${timeList} -o frames demo.lscx)
+
+# COMPARE=DIR: each frame must be the guide's own picture of it, byte for byte (what a maker
+# following the guide gets is what the guide shows).
+if(DEFINED COMPARE)
+  set(k 0)
+  foreach(t IN LISTS times)
+    string(LENGTH "${k}" digits)
+    math(EXPR pad "6 - ${digits}")
+    string(REPEAT "0" ${pad} zeros)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${WORK}/frames/${zeros}${k}.png" "${COMPARE}/${name}-${t}.png"
+                    RESULT_VARIABLE differs)
+    if(NOT differs EQUAL 0)
+      message(FATAL_ERROR "example ${name}: the frame at ${t} ms is not the guide's ${name}-${t}.png (make docs renders the pictures again)")
+    endif()
+    math(EXPR k "${k} + 1")
+  endforeach()
+endif()
 
 if(DEFINED PICTURES AND NOT PICTURES STREQUAL "")
   file(MAKE_DIRECTORY "${PICTURES}")

@@ -13,7 +13,7 @@ if(NOT rc EQUAL 0)
 endif()
 
 set(expected
-    bin/tessaline bin/tessaline-render bin/tessaline-l3x bin/tessaline-l2d bin/tessaline-lcx bin/tessaline-chunks
+    bin/tessaline bin/tessaline-render bin/tessaline-build bin/tessaline-l3x bin/tessaline-l2d bin/tessaline-lcx bin/tessaline-chunks
     bin/tessaline-plot bin/tessaline-videogen bin/tessaline-demogen bin/tessaline-musicgen
     share/man/man1/tessaline.1 share/man/man1/tessaline-render.1 share/man/man1/tessaline-tools.1
     share/doc/tessaline/README.md share/doc/tessaline/03-script.md share/doc/tessaline/08-how-it-works.md
