@@ -42,23 +42,44 @@ int loopUntil(const std::function<bool()>& done, int polls)
 
 uint32_t centre() { return player().workImage().m_pPixels[128 * 512 + 256] & 0xFFFFFFu; }
 
-TEST(SdlReloadOnSave, SavedColourShowsWithinASecondAndABrokenScriptKeepsTheDemo)
-{
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
-    ScratchDir dir;
-    const std::string script = dir.write("demo.lscx", clearScript("200 0 0"));
-    Platform p;
-    p.clock = std::make_shared<SystemClock>();
-    installSdlBackend(p);
-    installInotifyBackend(p);
-    Platform previous = installPlatform(std::move(p));
-    resetPlayer();
+// The player on the system clock, the real window and the kernel's file notification.
+class SdlReloadOnSave : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+        Platform p;
+        p.clock = std::make_shared<SystemClock>();
+        installSdlBackend(p);
+        installInotifyBackend(p);
+        m_previous = installPlatform(std::move(p));
+        resetPlayer();
+    }
+    void TearDown() override
+    {
+        if (!std::getenv("DISPLAY")) return;
+        player().shutdown();
+        resetPlayer();
+        installPlatform(std::move(m_previous));
+    }
+    // Starts the authoring mode on `script` in a window.
+    void start(const std::string& script, TextSourceBuilder builder = {})
+    {
+        PlayerOptions o;
+        o.fullScreen = false;
+        o.dev = true;
+        o.scriptPath = script;
+        o.sourceBuilder = std::move(builder);
+        ASSERT_TRUE(player().startup(o));
+    }
 
-    PlayerOptions o;
-    o.fullScreen = false;
-    o.dev = true;
-    o.scriptPath = script;
-    ASSERT_TRUE(player().startup(o));
+    ScratchDir dir;
+    Platform m_previous;
+};
+
+TEST_F(SdlReloadOnSave, SavedColourShowsWithinASecondAndABrokenScriptKeepsTheDemo)
+{
+    start(dir.write("demo.lscx", clearScript("200 0 0")));
     ASSERT_EQ(loopUntil([] { return centre() == 0xC80000u; }, 50), 1);
 
     // The reload waits for 100 ms without saves: 50 polls after 20 ms rests each are a second at
@@ -81,9 +102,6 @@ TEST(SdlReloadOnSave, SavedColourShowsWithinASecondAndABrokenScriptKeepsTheDemo)
         EXPECT_FALSE(fatalErrorPosted());
     }
 
-    player().shutdown();
-    resetPlayer();
-    installPlatform(std::move(previous));
 }
 
 // A lit cube filling the middle of the view; its surface colour is `diffuse`.
@@ -102,10 +120,8 @@ std::string sceneText(const std::string& diffuse)
            "}\n";
 }
 
-TEST(SdlReloadOnSave, ASavedSceneTextIsRebuiltAndAnErrorShowsItsLine)
+TEST_F(SdlReloadOnSave, ASavedSceneTextIsRebuiltAndAnErrorShowsItsLine)
 {
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
-    ScratchDir dir;
     std::filesystem::copy_file(std::string(TL_SOURCE_DIR) + "/docs/examples/shared/cube.obj", dir.path() + "cube.obj");
     dir.write("lit.l3x.txt", sceneText("0.8 0 0"));
     const std::string script = dir.write("demo.lscx", makeScript({{"LAYER_DIMENSION", {"desc: full 512 256"}},
@@ -113,20 +129,8 @@ TEST(SdlReloadOnSave, ASavedSceneTextIsRebuiltAndAnErrorShowsItsLine)
                                                                   {"SCREEN_LAYER", {"desc: s full"}},
                                                                   {"3D_DESC", {"desc: view lit full NULL 0 0"}},
                                                                   {"LAYER_MANAGER", {"desc: s 1 0 999999 c 0 0 0", "desc: s 2 0 999999 w view"}}}));
-    Platform p;
-    p.clock = std::make_shared<SystemClock>();
-    installSdlBackend(p);
-    installInotifyBackend(p);
-    Platform previous = installPlatform(std::move(p));
-    resetPlayer();
-
     // The binary does not exist yet: the authoring mode builds it before the first load.
-    PlayerOptions o;
-    o.fullScreen = false;
-    o.dev = true;
-    o.scriptPath = script;
-    o.sourceBuilder = makeTextSourceBuilder();
-    ASSERT_TRUE(player().startup(o));
+    start(script, makeTextSourceBuilder());
     auto red = [] { return (centre() >> 16 & 0xFF) > 100 && (centre() & 0xFFFF) == 0; };
     auto blue = [] { return (centre() & 0xFF) > 100 && (centre() >> 8) == 0; };
     ASSERT_EQ(loopUntil(red, 50), 1) << std::hex << centre();
@@ -146,9 +150,6 @@ TEST(SdlReloadOnSave, ASavedSceneTextIsRebuiltAndAnErrorShowsItsLine)
     EXPECT_TRUE(blue());
     EXPECT_FALSE(fatalErrorPosted());
 
-    player().shutdown();
-    resetPlayer();
-    installPlatform(std::move(previous));
 }
 
 } // namespace
