@@ -163,6 +163,8 @@ TEST(ToolOutput, BuildRebuildsWhatIsOutOfDateByEachRule)
     dir.write("pulse.txt", framer);                                      // by the binary beside it
     dir.write("pulse.lcx", "stale");
     dir.write("notes.txt", "not a source\n");
+    std::string escape = "# Build: tessaline-lcx esc.txt ../../escape.lcx\n";
+    dir.write("sub/esc.txt", escape.append(framer));  // names a file outside its folder: not a source
     dir.write(".hidden/skip.lcx.txt", framer);
     dir.write("bad.lecx.txt", "type blit\nOpacity | ( 1 +\n");
     dir.write("bad.lecx", "old");
@@ -194,6 +196,13 @@ TEST(ToolOutput, BuildRebuildsWhatIsOutOfDateByEachRule)
     r = runCommand(dir, build);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readAll(dir.path() + "listing.out"), "everything is up to date\n");
+    EXPECT_FALSE(fs::exists(dir.path() + "../escape.lcx"));
+
+    // A scene naming a device as its geometry is refused at once, not read for ever.
+    dir.write("dev.l3x.txt", "scene { triObjects { triObject { obj \"/dev/zero\" } } }\n");
+    r = runCommand(dir, build);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot read /dev/zero"), std::string::npos) << r.err;
 }
 
 } // namespace

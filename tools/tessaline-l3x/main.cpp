@@ -13,6 +13,7 @@
 #include <string>
 
 #include "text/L3xText.h"
+#include "text/TextFiles.h"
 #include "foundation/ChunkFile.h"
 
 namespace {
@@ -63,9 +64,10 @@ int main(int argc, char** argv)
     const std::string textPath = argv[argc - 2], outPath = argv[argc - 1];
     if (!textPath.empty() && textPath[0] == '-') return usage();
 
-    std::ifstream in(textPath);
-    if (!in) {
-        std::fprintf(stderr, "tessaline-l3x: cannot read %s\n", textPath.c_str());
+    std::ifstream in;
+    std::string failure;
+    if (!openTextFile(textPath, in, failure)) {
+        std::fprintf(stderr, "tessaline-l3x: %s\n", failure.c_str());
         return 1;
     }
     std::stringstream text;

@@ -9,6 +9,7 @@
 #include "fx2d/S2DFormat.h"
 
 #include "text/L2dText.h"
+#include "text/TextFiles.h"
 
 namespace {
 // The scene loader reads strings of up to kS2DMaxString bytes with their NUL, and files of up to
@@ -313,9 +314,10 @@ Bytes encode(const Scene& scene)
 
 int writeL2d(const std::string& textPath, const std::string& outPath, std::vector<std::string>& messages)
 {
-    std::ifstream text(textPath);
-    if (!text) {
-        messages.push_back("cannot read " + textPath);
+    std::ifstream text;
+    std::string failure;
+    if (!openTextFile(textPath, text, failure)) {
+        messages.push_back(failure);
         return 1;
     }
     Scene scene;

@@ -1,4 +1,5 @@
 #include "LcxTool.h"
+#include "TextFiles.h"
 
 #include <cctype>
 #include <cstdio>
@@ -36,9 +37,10 @@ std::vector<std::string> words(const std::string& line)
 
 bool readLines(const std::string& path, std::vector<std::pair<int, std::string>>& lines, std::vector<std::string>& messages)
 {
-    std::ifstream in(path);
-    if (!in) {
-        messages.push_back("cannot read " + path);
+    std::ifstream in;
+    std::string error;
+    if (!openTextFile(path, in, error)) {
+        messages.push_back(error);
         return false;
     }
     std::string line;

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "L3xText.h"
+#include "TextFiles.h"
 
 namespace {
 // Index i of an OBJ face corner (1-based, or negative from the end) into 0-based, or -1.
@@ -39,11 +40,8 @@ bool readIndex(const char*& s, const char* end, int64_t& value, bool& outOfRange
 
 bool readObj(const std::string& path, ObjGeometry& out, std::string& error)
 {
-    std::ifstream in(path);
-    if (!in) {
-        error = "cannot read " + path;
-        return false;
-    }
+    std::ifstream in;
+    if (!openTextFile(path, in, error)) return false;
     out = ObjGeometry{};
     bool allUv = true;
     int material = -1;

@@ -9,6 +9,7 @@
 
 #include "text/L2dText.h"
 #include "text/L3xText.h"
+#include "text/TextFiles.h"
 #include "text/LcxTool.h"
 
 namespace fs = std::filesystem;
@@ -17,8 +18,6 @@ namespace {
 
 // A build comment is looked for in the first lines only: it belongs to the heading.
 constexpr int kHeadingLines = 30;
-// Sources larger than this are not read for their comment (they are still built by name).
-constexpr std::uintmax_t kMaxHeadingScan = std::uintmax_t(64) << 20;
 
 std::string lower(std::string s)
 {
@@ -39,10 +38,10 @@ std::optional<TextSource::Kind> kindOfExtension(const std::string& extension)
 // Rule 1: "# ... Build: tessaline-TOOL [--compress] SOURCE OUTPUT" naming this very file.
 std::optional<TextSource> fromComment(const fs::path& source)
 {
-    std::error_code ec;
-    if (fs::file_size(source, ec) > kMaxHeadingScan || ec) return std::nullopt;
     // The comments of the heading as one text: a command may continue on the next line.
-    std::ifstream in(source);
+    std::ifstream in;
+    std::string error;
+    if (!openTextFile(source.string(), in, error)) return std::nullopt;
     std::string comments, line;
     for (int n = 0; n < kHeadingLines && std::getline(in, line); ++n) {
         const size_t hash = line.find('#');
@@ -52,7 +51,10 @@ std::optional<TextSource> fromComment(const fs::path& source)
     for (auto it = std::sregex_iterator(comments.begin(), comments.end(), command); it != std::sregex_iterator(); ++it) {
         const std::smatch& m = *it;
         if (fs::path(m[3].str()).filename() != source.filename()) continue;
-        const fs::path output = m[4].str();
+        // The output stays in the text's folder or below it: a demo's text never names a file
+        // elsewhere on the machine to be written.
+        const fs::path output = fs::path(m[4].str()).lexically_normal();
+        if (output.is_absolute() || output.empty() || *output.begin() == "..") continue;
         const std::optional<TextSource::Kind> kind = kindOfExtension(output.extension().string());
         const std::string tool = m[1].str();
         if (!kind || (tool == "l3x") != (*kind == TextSource::Kind::Scene3D) ||
@@ -71,7 +73,9 @@ std::optional<TextSource> fromComment(const fs::path& source)
 // The OBJ files a scene text names: `obj "FILE"`, relative to the text's folder.
 std::vector<fs::path> objFilesOf(const fs::path& source)
 {
-    std::ifstream in(source);
+    std::ifstream in;
+    std::string error;
+    if (!openTextFile(source.string(), in, error)) return {};
     std::stringstream text;
     text << in.rdbuf();
     const std::string s = text.str();
@@ -88,9 +92,10 @@ bool buildInto(const TextSource& s, const fs::path& into, std::vector<std::strin
     const std::string text = s.source.string(), out = into.string();
     switch (s.kind) {
     case TextSource::Kind::Scene3D: {
-        std::ifstream in(s.source);
-        if (!in) {
-            messages.push_back("cannot read " + text);
+        std::ifstream in;
+        std::string failure;
+        if (!openTextFile(text, in, failure)) {
+            messages.push_back(failure);
             return false;
         }
         std::stringstream content;
