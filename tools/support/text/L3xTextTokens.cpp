@@ -113,9 +113,12 @@ bool tokenize(const std::string& in, std::vector<Token>& out, std::string& error
             }
             ++i;
             out.push_back(t);
+        } else if (c == '\0') {
+            // (strchr would count it as one of the separators and the word would never end)
+            return error = std::to_string(line) + ": a NUL byte in the text", false;
         } else {
             Token t{"", false, line};
-            while (i < in.size() && !std::strchr(" \t\r\n#{}[]\"", in[i])) t.text += in[i++];
+            while (i < in.size() && in[i] != '\0' && !std::strchr(" \t\r\n#{}[]\"", in[i])) t.text += in[i++];
             out.push_back(t);
         }
     }
