@@ -10,6 +10,7 @@
 
 #include "control/TrackManager.h"
 #include "foundation/ChunkFile.h"
+#include "foundation/Quaternion.h"
 #include "foundation/Report.h"
 #include "s3d/L3xFormat.h"
 
@@ -18,6 +19,14 @@ inline constexpr uint32_t kL3xChunkHeader = 6;
 
 // An unsigned 16-bit count read from the file.
 inline int readCount16(ChunkFileReader& r) { return static_cast<uint16_t>(r.readShort()); }
+
+// A rotation stored as an angle (radians) and then its axis.
+inline Quaternion readAngleAxis(ChunkFileReader& r)
+{
+    const float angle = r.readFloat();
+    const Point3D axis = r.readPoint3D();
+    return Quaternion::fromAngleAxis(axis.x, axis.y, axis.z, angle);
+}
 
 // True when `count` elements of `bytesEach` bytes fit in what is left of the chunk.
 inline bool countFits(const ChunkFileReader& r, int64_t count, uint32_t bytesEach)

@@ -36,12 +36,7 @@ void S3DModifier::loadGizmo(ChunkFileReader& r)
             case kL3xGizmoPosition: m_gizmoPosition = item.readPoint3D(); break;
             case kL3xGizmoOffset: m_gizmoOffset = item.readPoint3D(); break;
             case kL3xGizmoScale: m_gizmoScale = item.readPoint3D(); break;
-            case kL3xGizmoRotation: {
-                const float angle = item.readFloat();
-                const Point3D axis = item.readPoint3D();
-                m_gizmoRotation = Quaternion::fromAngleAxis(axis.x, axis.y, axis.z, angle);
-                break;
-            }
+            case kL3xGizmoRotation: m_gizmoRotation = readAngleAxis(item); break;
             default: break;
             }
         },

@@ -17,12 +17,7 @@ void S3DNode::load(ChunkFileReader& r)
             case kL3xNodePivot: m_pivot = item.readPoint3D(); break;
             case kL3xNodePosition: m_position = item.readPoint3D(); break;
             case kL3xNodeScale: m_scale = item.readPoint3D(); break;
-            case kL3xNodeRotation: {
-                const float angle = item.readFloat();
-                const Point3D axis = item.readPoint3D();
-                m_rotation = Quaternion::fromAngleAxis(axis.x, axis.y, axis.z, angle);
-                break;
-            }
+            case kL3xNodeRotation: m_rotation = readAngleAxis(item); break;
             default: break;
             }
         },
