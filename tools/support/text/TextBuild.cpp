@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <regex>
+#include <cstring>
 #include <sstream>
 #include <system_error>
 
@@ -36,35 +36,45 @@ std::optional<TextSource::Kind> kindOfExtension(const std::string& extension)
 }
 
 // Rule 1: "# ... Build: tessaline-TOOL [--compress] SOURCE OUTPUT" naming this very file.
-std::optional<TextSource> fromComment(const fs::path& source)
+std::optional<TextSource> fromComment(const fs::path& sourcePath)
 {
     // The comments of the heading as one text: a command may continue on the next line.
     std::ifstream in;
     std::string error;
-    if (!openTextFile(source.string(), in, error)) return std::nullopt;
+    if (!openTextFile(sourcePath.string(), in, error)) return std::nullopt;
     std::string comments, line;
     for (int n = 0; n < kHeadingLines && std::getline(in, line); ++n) {
         const size_t hash = line.find('#');
         if (hash != std::string::npos) comments += line.substr(hash + 1) + ' ';
     }
-    static const std::regex command(R"([Bb]uild(?: with)?:\s*tessaline-(l3x|l2d|lcx)\s+(--compress\s+)?(\S+)\s+([^\s():,;]+))");
-    for (auto it = std::sregex_iterator(comments.begin(), comments.end(), command); it != std::sregex_iterator(); ++it) {
-        const std::smatch& m = *it;
-        if (fs::path(m[3].str()).filename() != source.filename()) continue;
+    // "Build:" or "Build with:" (either case of the B), then "tessaline-TOOL [--compress] SOURCE OUTPUT".
+    for (size_t at = comments.find("uild"); at != std::string::npos; at = comments.find("uild", at + 1)) {
+        if (at == 0 || (comments[at - 1] != 'B' && comments[at - 1] != 'b')) continue;
+        size_t colon = at + 4;
+        if (comments.compare(colon, 5, " with") == 0) colon += 5;
+        if (colon >= comments.size() || comments[colon] != ':') continue;
+        std::istringstream words(comments.substr(colon + 1));
+        std::string tool, source, output;
+        words >> tool >> source;
+        const bool compress = source == "--compress";
+        if (compress) words >> source;
+        words >> output;
+        while (!output.empty() && std::strchr("():,;", output.back())) output.pop_back();
+        if (tool != "tessaline-l3x" && tool != "tessaline-l2d" && tool != "tessaline-lcx") continue;
+        if (output.empty() || fs::path(source).filename() != sourcePath.filename()) continue;
         // The output stays in the text's folder or below it: a demo's text never names a file
         // elsewhere on the machine to be written.
-        const fs::path output = fs::path(m[4].str()).lexically_normal();
-        if (output.is_absolute() || output.empty() || *output.begin() == "..") continue;
-        const std::optional<TextSource::Kind> kind = kindOfExtension(output.extension().string());
-        const std::string tool = m[1].str();
-        if (!kind || (tool == "l3x") != (*kind == TextSource::Kind::Scene3D) ||
-            (tool == "l2d") != (*kind == TextSource::Kind::Scene2D))
+        const fs::path target = fs::path(output).lexically_normal();
+        if (target.is_absolute() || target.empty() || *target.begin() == "..") continue;
+        const std::optional<TextSource::Kind> kind = kindOfExtension(target.extension().string());
+        if (!kind || (tool == "tessaline-l3x") != (*kind == TextSource::Kind::Scene3D) ||
+            (tool == "tessaline-l2d") != (*kind == TextSource::Kind::Scene2D))
             continue;
         TextSource s;
-        s.source = source;
-        s.target = source.parent_path() / output;
+        s.source = sourcePath;
+        s.target = sourcePath.parent_path() / target;
         s.kind = *kind;
-        s.compress = m[2].matched;
+        s.compress = compress;
         return s;
     }
     return std::nullopt;
@@ -79,10 +89,16 @@ std::vector<fs::path> objFilesOf(const fs::path& source)
     std::stringstream text;
     text << in.rdbuf();
     const std::string s = text.str();
-    static const std::regex obj(R"(\bobj\s+"([^"]+)\")");
     std::vector<fs::path> out;
-    for (auto it = std::sregex_iterator(s.begin(), s.end(), obj); it != std::sregex_iterator(); ++it)
-        out.push_back(source.parent_path() / (*it)[1].str());
+    for (size_t at = s.find("obj"); at != std::string::npos; at = s.find("obj", at + 3)) {
+        const bool wordStart = at == 0 || std::isspace(static_cast<unsigned char>(s[at - 1])) || s[at - 1] == '{';
+        size_t quote = at + 3;
+        while (quote < s.size() && (s[quote] == ' ' || s[quote] == '\t')) ++quote;
+        if (!wordStart || quote == at + 3 || quote >= s.size() || s[quote] != '"') continue;
+        const size_t end = s.find('"', quote + 1);
+        if (end == std::string::npos) break;
+        out.push_back(source.parent_path() / s.substr(quote + 1, end - quote - 1));
+    }
     return out;
 }
 
