@@ -19,6 +19,10 @@ endfunction()
 # libraries below it. An empty folder becomes an interface library until it has code.
 function(tl_library name folder)
   file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp")
+  # The WebAssembly build has no AVX2 loops (TL_HAVE_AVX2 is 0 there).
+  if(EMSCRIPTEN)
+    list(FILTER sources EXCLUDE REGEX "Avx2\\.cpp$")
+  endif()
   if(sources)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)

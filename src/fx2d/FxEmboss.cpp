@@ -137,8 +137,8 @@ struct EmbossRow {
     EmbossFn loops[kSimdLevelCount];
 };
 constexpr EmbossRow kEmbossLoops[] = {
-    {int(FxEmboss::Mode::Shade), {&embossT<ScalarLanes, true>, &embossT<SimdLanes, true>, &emboss::embossAvx2<true>}},
-    {kAnyMode, {&embossT<ScalarLanes, false>, &embossT<SimdLanes, false>, &emboss::embossAvx2<false>}},
+    {int(FxEmboss::Mode::Shade), {&embossT<ScalarLanes, true>, &embossT<SimdLanes, true>, TL_AVX2_LOOP(&emboss::embossAvx2<true>)}},
+    {kAnyMode, {&embossT<ScalarLanes, false>, &embossT<SimdLanes, false>, TL_AVX2_LOOP(&emboss::embossAvx2<false>)}},
 };
 
 } // namespace

@@ -305,8 +305,8 @@ template <BlendMode Mode>
 constexpr BlurRow loopsFor(int mode)
 {
     return {mode,
-            {&rowsKernel<ScalarLanes, Mode>, &rowsKernel<SimdLanes, Mode>, &hvblur::rowsAvx2<Mode>},
-            {&columnsKernel<ScalarLanes, Mode>, &columnsKernel<SimdLanes, Mode>, &hvblur::columnsAvx2<Mode>}};
+            {&rowsKernel<ScalarLanes, Mode>, &rowsKernel<SimdLanes, Mode>, TL_AVX2_LOOP(&hvblur::rowsAvx2<Mode>)},
+            {&columnsKernel<ScalarLanes, Mode>, &columnsKernel<SimdLanes, Mode>, TL_AVX2_LOOP(&hvblur::columnsAvx2<Mode>)}};
 }
 constexpr BlurRow kBlurLoops[] = {
     loopsFor<kBlendAdd>(int(kBlendAdd)),

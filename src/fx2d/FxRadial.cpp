@@ -371,8 +371,8 @@ struct RadialRow {
     RadialFn loops[kSimdLevelCount];
 };
 constexpr RadialRow kRadialLoops[] = {
-    {int(FxRadial::Mode::Smooth), {&radialScalar<true>, &radialSse2<true>, &radialAvx2<true>}},
-    {kAnyMode, {&radialScalar<false>, &radialSse2<false>, &radialAvx2<false>}},
+    {int(FxRadial::Mode::Smooth), {&radialScalar<true>, &radialSse2<true>, TL_AVX2_LOOP(&radialAvx2<true>)}},
+    {kAnyMode, {&radialScalar<false>, &radialSse2<false>, TL_AVX2_LOOP(&radialAvx2<false>)}},
 };
 
 float clampUnit(float v)

@@ -258,7 +258,7 @@ struct KernelRow {
 template <Rule R, Weight W, size_t... F>
 constexpr KernelRow makeRow(std::index_sequence<F...>)
 {
-    return {R, W, {{&spanScalar<R, W, Fetch(F)>, &spanSimd<R, W, Fetch(F)>, &spanAvx2<R, W, Fetch(F)>}...}};
+    return {R, W, {{&spanScalar<R, W, Fetch(F)>, &spanSimd<R, W, Fetch(F)>, TL_AVX2_LOOP(&spanAvx2<R, W, Fetch(F)>)}...}};
 }
 template <Rule R, Weight W>
 constexpr KernelRow row()

@@ -136,12 +136,12 @@ void andBytes(uint32_t* d, int64_t n, uint32_t v)
 namespace {
 using ValueFn = void (*)(uint32_t*, int64_t, uint32_t);
 using SourceFn = void (*)(uint32_t*, int64_t, const uint32_t*);
-constexpr ValueFn kGreyLoops[kSimdLevelCount] = {&scalar::greyInto, &sse2::greyInto, &avx2::greyInto};
-constexpr SourceFn kAddLoops[kSimdLevelCount] = {&scalar::addSaturate, &sse2::addSaturate, &avx2::addSaturate};
-constexpr ValueFn kAddValueLoops[kSimdLevelCount] = {&scalar::addSaturateValue, &sse2::addSaturateValue, &avx2::addSaturateValue};
-constexpr ValueFn kSubValueLoops[kSimdLevelCount] = {&scalar::subSaturateValue, &sse2::subSaturateValue, &avx2::subSaturateValue};
-constexpr ValueFn kXorLoops[kSimdLevelCount] = {&scalar::xorBytes, &sse2::xorBytes, &avx2::xorBytes};
-constexpr ValueFn kAndLoops[kSimdLevelCount] = {&scalar::andBytes, &sse2::andBytes, &avx2::andBytes};
+constexpr ValueFn kGreyLoops[kSimdLevelCount] = {&scalar::greyInto, &sse2::greyInto, TL_AVX2_LOOP(&avx2::greyInto)};
+constexpr SourceFn kAddLoops[kSimdLevelCount] = {&scalar::addSaturate, &sse2::addSaturate, TL_AVX2_LOOP(&avx2::addSaturate)};
+constexpr ValueFn kAddValueLoops[kSimdLevelCount] = {&scalar::addSaturateValue, &sse2::addSaturateValue, TL_AVX2_LOOP(&avx2::addSaturateValue)};
+constexpr ValueFn kSubValueLoops[kSimdLevelCount] = {&scalar::subSaturateValue, &sse2::subSaturateValue, TL_AVX2_LOOP(&avx2::subSaturateValue)};
+constexpr ValueFn kXorLoops[kSimdLevelCount] = {&scalar::xorBytes, &sse2::xorBytes, TL_AVX2_LOOP(&avx2::xorBytes)};
+constexpr ValueFn kAndLoops[kSimdLevelCount] = {&scalar::andBytes, &sse2::andBytes, TL_AVX2_LOOP(&avx2::andBytes)};
 } // namespace
 
 void greyInto(uint32_t* p, int64_t n, uint32_t keepMask) { loopForLevel(kGreyLoops, simdLevel())(p, n, keepMask); }

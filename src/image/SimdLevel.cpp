@@ -37,12 +37,16 @@ bool simdLevelSupported(SimdLevel level)
     case SimdLevel::Scalar:
     case SimdLevel::Sse2: return true;  // the x86-64 baseline
     case SimdLevel::Avx2: {
+#if TL_HAVE_AVX2
         // libgcc's check includes the operating system's support for the wide registers.
         static const bool avx2 = [] {
             __builtin_cpu_init();
             return __builtin_cpu_supports("avx2") != 0;
         }();
         return avx2;
+#else
+        return false;
+#endif
     }
     }
     return false;

@@ -16,7 +16,20 @@ constexpr SimdLevel kAllSimdLevels[kSimdLevelCount] = {SimdLevel::Scalar, SimdLe
 // Marks a function whose body uses AVX2 instructions; call it only when simdLevelSupported(Avx2).
 // Its helpers carry the mark too (a function without it cannot inline AVX2 intrinsics), and such
 // code avoids lambdas, which do not inherit the mark.
+//
+// AVX2 loops exist only where the compiler targets x86 (the WebAssembly build's widest level is
+// SSE2, through emscripten's SSE2 headers): there TL_HAVE_AVX2 is 0, no *Avx2.cpp file is
+// compiled, and a kernel table names its AVX2 loop through TL_AVX2_LOOP, null without it (the
+// next lower level's loop stands in, and simdLevelSupported(Avx2) is false).
+#if defined(__x86_64__) || defined(__i386__)
+#define TL_HAVE_AVX2 1
 #define TL_TARGET_AVX2 __attribute__((target("avx2")))
+#define TL_AVX2_LOOP(...) __VA_ARGS__
+#else
+#define TL_HAVE_AVX2 0
+#define TL_TARGET_AVX2
+#define TL_AVX2_LOOP(...) nullptr
+#endif
 
 // "scalar", "sse2", "avx2".
 const char* simdLevelName(SimdLevel level);

@@ -45,12 +45,12 @@ struct SourceLoops {
     PolySpanFn (*findAvx2)(const SpanKey& key);
 };
 constexpr SourceLoops kSourceLoops[] = {
-    {Source::Flat, findPaletteSpan, findPaletteSpanAvx2},
-    {Source::Palette, findPaletteSpan, findPaletteSpanAvx2},
-    {Source::PaletteWeight, findPaletteSpan, findPaletteSpanAvx2},
-    {Source::Texture, findTextureSpan, findTextureSpanAvx2},
-    {Source::Perspective, findTextureSpan, findTextureSpanAvx2},
-    {Source::LitTexture, findLitTextureSpan, findLitTextureSpanAvx2},
+    {Source::Flat, findPaletteSpan, TL_AVX2_LOOP(findPaletteSpanAvx2)},
+    {Source::Palette, findPaletteSpan, TL_AVX2_LOOP(findPaletteSpanAvx2)},
+    {Source::PaletteWeight, findPaletteSpan, TL_AVX2_LOOP(findPaletteSpanAvx2)},
+    {Source::Texture, findTextureSpan, TL_AVX2_LOOP(findTextureSpanAvx2)},
+    {Source::Perspective, findTextureSpan, TL_AVX2_LOOP(findTextureSpanAvx2)},
+    {Source::LitTexture, findLitTextureSpan, TL_AVX2_LOOP(findLitTextureSpanAvx2)},
 };
 
 constexpr bool inSourceOrder()
@@ -67,7 +67,7 @@ PolySpanFn selectPolySpan(const SpanKey& key, SimdLevel level)
 {
     if (size_t(key.source) >= std::size(kSourceLoops)) return nullptr;
     const SourceLoops& loops = kSourceLoops[size_t(key.source)];
-    if (level == SimdLevel::Avx2 && simdLevelSupported(SimdLevel::Avx2))
+    if (level == SimdLevel::Avx2 && simdLevelSupported(SimdLevel::Avx2) && loops.findAvx2)
         if (const PolySpanFn fn = loops.findAvx2(key)) return fn;
     return loops.find(key, level != SimdLevel::Scalar);
 }

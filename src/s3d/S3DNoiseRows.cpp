@@ -104,7 +104,12 @@ NoiseColumnsFn selectNoiseColumns(SimdLevel level)
     switch (level) {
     case SimdLevel::Scalar: return noiseColumnsScalar;
     case SimdLevel::Sse2: return noiseColumnsSse2;
-    case SimdLevel::Avx2: return noiseColumnsAvx2;
+    case SimdLevel::Avx2:
+#if TL_HAVE_AVX2
+        return noiseColumnsAvx2;
+#else
+        return noiseColumnsSse2;
+#endif
     }
     return noiseColumnsScalar;
 }
