@@ -1,5 +1,5 @@
 # Set-up: `make run` plays the bundled demo, `make test` builds and runs the tests.
-.PHONY: all deps deps-bench build build-asan run demo contact-sheet test test-asan bench fuzz fuzz-corpus docs install clean
+.PHONY: all deps deps-bench web-deps build build-asan run demo contact-sheet test test-asan bench fuzz fuzz-corpus docs install clean
 
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
@@ -14,6 +14,12 @@ deps:
 
 deps-bench:
 	@bash scripts/install-deps.sh --bench
+
+# The emscripten toolchain and the WebAssembly libraries of the browser build, built from Debian's
+# sources into ~/.cache/tessaline/web/<key>/ (scripts/web/build-deps.sh --print-prefix names it).
+web-deps:
+	@bash scripts/install-deps.sh --web
+	@WEB_DEPS_JOBS=$(JOBS) bash scripts/web/build-deps.sh
 
 build: deps
 	cmake --preset release >/dev/null
