@@ -299,7 +299,7 @@ bool decodeBmpLayouts(const DecodeContext& ctx, DecodedImage& out)
     if (!readLayout(ctx, b)) return false;
     if (b.compression == kJpeg || b.compression == kPng) {
         if (b.dataOffset >= ctx.size) return ctx.warning(kTruncated, false);
-        const DecodeContext inner{ctx.data + b.dataOffset, ctx.size - b.dataOffset, ctx.name, ctx.reporter};
+        const DecodeContext inner{ctx.data + b.dataOffset, static_cast<size_t>(ctx.size - b.dataOffset), ctx.name, ctx.reporter};
         const bool drawn = b.compression == kJpeg ? decodeJpeg(inner, out) : decodePng(inner, out);
         if (drawn && (uint64_t(out.width) != b.width || uint64_t(out.height) != b.height)) {
             out = DecodedImage{};

@@ -87,7 +87,8 @@ void MusicBuffer::decodeLoop()
         const int64_t inBlock = decoded % kBlockFrames;
         const size_t blockIndex = static_cast<size_t>(decoded / kBlockFrames);
         if (!m_blocks[blockIndex]) {
-            m_blocks[blockIndex] = std::make_unique_for_overwrite<float[]>(static_cast<size_t>(2 * kBlockFrames));
+            // Left uninitialised: the decoder writes every sample before it counts as decoded.
+            m_blocks[blockIndex].reset(new float[static_cast<size_t>(2 * kBlockFrames)]);
             m_blockCount.fetch_add(1);
         }
         const int64_t want = std::min({kSliceFrames, kBlockFrames - inBlock, m_limit.load() - decoded});

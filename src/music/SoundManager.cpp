@@ -35,7 +35,7 @@ std::string fileIdentity(const std::string& path)
     if (ec) return "";
     const auto changed = std::filesystem::last_write_time(path, ec);
     if (ec) return "";
-    return path + '\n' + std::to_string(size) + '\n' + std::to_string(changed.time_since_epoch().count());
+    return path + '\n' + std::to_string(size) + '\n' + std::to_string(static_cast<long long>(changed.time_since_epoch().count()));
 }
 
 // Reports the file name followed by the suffix; false for the caller to hand back.
