@@ -27,7 +27,8 @@ const char* const kUsage =
     "  --dev         authoring mode (in a window unless --fullscreen): Space pauses, Left/Right seek\n"
     "                1 s (with Shift 10 s), [ and ] set a loop that L switches, R reloads the\n"
     "                script, S saves the work image beside it; saving a file the demo loaded\n"
-    "                reloads it; lines show the last action, time, beat and fps\n"
+    "                reloads it, and a saved text source (cube.l3x.txt) is built first, as\n"
+    "                tessaline-build does; lines show the last action, time, beat and fps\n"
     "  --no-dialogs  write messages to stderr only, without message boxes\n"
     "  --version     prints the version and the SIMD level in use (TL_SIMD=scalar|sse2|avx2 forces one)\n"
     "  Keys: Escape quits, I or F9 shows the fps line, F12 switches full screen / window.\n";
