@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Builds the static WebAssembly libraries the browser build links with, from Debian's own source
-# packages (apt-get source) with emscripten: bzip2, zlib (for FFmpeg's PNG decoder), libopenmpt
-# without its optional libraries, and a reduced FFmpeg (the demuxers and decoders the player uses).
+# packages (apt-get source) with emscripten: bzip2, zlib (for FFmpeg's and libpng's PNG), libopenmpt
+# without its optional libraries, a reduced FFmpeg (the demuxers and decoders the player uses), and
+# libjpeg-turbo (with its TurboJPEG interface) and libpng, the native picture decoders.
 #
 # Everything goes into a cache outside the checkout:
 #   ${WEB_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tessaline/web}/<key>/{include,lib,lib/pkgconfig}
-# where <key> names the source versions, the emcc version and a hash of this script and the flags.
-# A library is rebuilt unless its stamp file exists, so an interrupted build resumes with the
-# library it was building, and a finished prefix returns at once.
+# where <key> names the emcc version and a hash of the flags. Each library's stamp holds its source
+# version and a hash of its build step (and the stamps of the libraries it builds on): a library
+# is built again only when that changes, so an interrupted build resumes with the library it was
+# building, a new library builds alone, and a finished prefix returns at once.
 #
 # Usage: build-deps.sh [--print-prefix]
 #   --print-prefix  prints the prefix for the current key and exits (builds nothing).
@@ -67,6 +69,8 @@ v_bzip2=$(source_version bzip2 libbz2-1.0)
 v_zlib=$(source_version zlib zlib1g)
 v_openmpt=$(source_version libopenmpt libopenmpt0)
 v_ffmpeg=$(source_version ffmpeg libavcodec59)
+v_jpeg=$(source_version libjpeg-turbo libturbojpeg0)
+v_png=$(source_version libpng1.6 libpng16-16)
 # FFmpeg's configure switches and libopenmpt's configure options below are for these series.
 [[ "$(upstream "$v_ffmpeg")" == 5.1.* ]] || die "FFmpeg $v_ffmpeg is not 5.1; this script configures FFmpeg 5.1"
 [[ "$(upstream "$v_openmpt")" == 0.6.* ]] || die "libopenmpt $v_openmpt is not 0.6; this script configures 0.6"
@@ -78,22 +82,25 @@ emcc_id=${emcc_id%%$'\n'*}
 # with exception catching (the program that links it must link with the same setting).
 openmpt_flags="-sDISABLE_EXCEPTION_CATCHING=0"
 
-hash=$( { cat "$self"; echo "$cflags|$openmpt_flags|$emcc_id"; } | sha256sum | cut -c1-10)
-key="bzip2-$(no_epoch "$v_bzip2")_zlib-$(no_epoch "$v_zlib")_libopenmpt-$(no_epoch "$v_openmpt")"
-key+="_ffmpeg-$(no_epoch "$v_ffmpeg")_emcc-${emcc_version}_${hash}"
+hash=$(echo "$cflags|$openmpt_flags|$emcc_id" | sha256sum | cut -c1-10)
+key="emcc-${emcc_version}_${hash}"
 prefix="$cache_root/$key"
+
+# What a library's stamp holds: its version, its build step and the stamps it builds on.
+stamp_text() {
+  local name=$1 version=$2 dep
+  shift 2
+  echo "$name $version $( { declare -f "build_$name"; declare -p ffmpeg_configure; } | sha256sum | cut -c1-16)"
+  for dep in "$@"; do cat "$prefix/.stamp-$dep" 2>/dev/null || echo "$dep missing"; done
+}
 
 if [[ $print_prefix -eq 1 ]]; then
   echo "$prefix"
   exit 0
 fi
-if [[ -f "$prefix/.stamp-all" ]]; then
-  say "up to date: $prefix"
-  exit 0
-fi
 
 say "prefix $prefix"
-say "sources: bzip2 $v_bzip2, zlib $v_zlib, libopenmpt $v_openmpt, ffmpeg $v_ffmpeg; emcc $emcc_version; CFLAGS $cflags; $jobs jobs"
+say "sources: bzip2 $v_bzip2, zlib $v_zlib, libopenmpt $v_openmpt, ffmpeg $v_ffmpeg, libjpeg-turbo $v_jpeg, libpng $v_png; emcc $emcc_version; CFLAGS $cflags; $jobs jobs"
 mkdir -p "$prefix/include" "$prefix/lib/pkgconfig" "$prefix/log"
 # pkg-config sees only this prefix: never the machine's own (native) libraries.
 export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig"
@@ -120,32 +127,47 @@ run() {
   fi
 }
 
-# Fetches and unpacks (with Debian's patches) a source package; prints the source directory.
+# Fetches and unpacks (with Debian's patches) a source package; prints the source directory. When
+# the installed library's exact source is not to be had (a security update the registry lists
+# without its files, or no longer lists), the other Debian revisions of the same upstream
+# release are tried, newest first.
 fetch() {
-  local src=$1 version=$2
-  (cd "$scratch" && apt-get source -q "$src=$version") >>"$log" 2>&1 || {
+  local src=$1 version=$2 v got=""
+  local candidates=("$version")
+  for v in $(apt-cache showsrc "$src" 2>/dev/null | awk '/^Version:/ { print $2 }' | sort -u -r -V); do
+    [[ "$v" != "$version" && "$(upstream "$v")" == "$(upstream "$version")" ]] && candidates+=("$v")
+  done
+  for v in "${candidates[@]}"; do
+    if (cd "$scratch" && apt-get source -q "$src=$v") >>"$log" 2>&1; then got=$v; break; fi
+  done
+  if [[ -z "$got" ]]; then
     tail -n 20 "$log" >&2
-    die "apt-get source $src=$version failed"
-  }
+    die "apt-get source $src=$version failed (tried ${candidates[*]})"
+  fi
+  [[ "$got" == "$version" ]] || echo "web-deps: $src $version not to be had: built from $got" >>"$log"
   local dir="$scratch/$src-$(upstream "$version")"
   [[ -d "$dir" ]] || die "apt-get source $src=$version did not unpack into $dir"
   echo "$dir"
 }
 
-# Builds library $1 with function build_$1 unless its stamp exists.
+# Builds library $1 (source package $2, version $3; built on the libraries named after it) with
+# function build_$1 unless its stamp says it is built as this script builds it.
 library() {
-  local name=$1 version=$2 start=$SECONDS
-  if [[ -f "$prefix/.stamp-$name" ]]; then
+  local name=$1 src=$2 version=$3 start=$SECONDS want
+  shift 3
+  want=$(stamp_text "$name" "$version" "$@")
+  if [[ -f "$prefix/.stamp-$name" && "$(cat "$prefix/.stamp-$name")" == "$want" ]]; then
     say "$name $version: already built"
     return
   fi
+  rm -f "$prefix/.stamp-$name" "$prefix/.stamp-all"
   log="$prefix/log/$name.log"
   : >"$log"
   say "$name $version: fetching and building (log: $log)"
   local dir
-  dir=$(fetch "$name" "$version")
+  dir=$(fetch "$src" "$version")
   "build_$name" "$dir"
-  touch "$prefix/.stamp-$name"
+  printf '%s\n' "$want" >"$prefix/.stamp-$name"
   say "$name $version: done in $((SECONDS - start)) s"
 }
 
@@ -221,11 +243,57 @@ build_ffmpeg() {
   run emmake make install
 }
 
+build_jpeg() {
+  cd "$1"
+  # The plain C library and TurboJPEG, static; no SIMD code (none for wasm32). CMake's type-size
+  # probe gives nonsense under this emscripten (9 for size_t): wasm32's sizes are given.
+  mkdir -p build && cd build
+  run emcmake cmake .. -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS="$cflags" -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_INSTALL_LIBDIR=lib -DENABLE_SHARED=0 -DENABLE_STATIC=1 -DWITH_SIMD=0 -DWITH_TURBOJPEG=1 -DWITH_JAVA=0 \
+    -DHAVE_SIZE_T=TRUE -DSIZE_T=4 -DHAVE_UNSIGNED_LONG=TRUE -DUNSIGNED_LONG=4
+  run emmake make -j"$jobs" jpeg-static turbojpeg-static
+  install -m 644 ../turbojpeg.h jconfig.h ../jpeglib.h ../jmorecfg.h ../jerror.h "$prefix/include/"
+  install -m 644 libjpeg.a libturbojpeg.a "$prefix/lib/"
+  cat >"$prefix/lib/pkgconfig/libturbojpeg.pc" <<EOF
+prefix=$prefix
+libdir=\${prefix}/lib
+includedir=\${prefix}/include
+
+Name: libturbojpeg
+Description: TurboJPEG (WebAssembly, static)
+Version: $(upstream "$v_jpeg")
+Libs: -L\${libdir} -lturbojpeg
+Cflags: -I\${includedir}
+EOF
+}
+
+build_png() {
+  cd "$1"
+  CFLAGS="$cflags" CPPFLAGS="-I$prefix/include" LDFLAGS="-L$prefix/lib" \
+    run emconfigure ./configure --host=wasm32-unknown-emscripten --prefix="$prefix" \
+      --disable-shared --enable-static --disable-hardware-optimizations
+  run emmake make -j"$jobs" libpng16.la
+  run emmake make install-libLTLIBRARIES install-pkgincludeHEADERS install-nodist_pkgincludeHEADERS \
+    install-pkgconfigDATA
+  ln -sf libpng16.a "$prefix/lib/libpng.a"
+  ln -sf libpng16.pc "$prefix/lib/pkgconfig/libpng.pc"
+  ln -sf libpng16/png.h "$prefix/include/png.h"
+  ln -sf libpng16/pngconf.h "$prefix/include/pngconf.h"
+  ln -sf libpng16/pnglibconf.h "$prefix/include/pnglibconf.h"
+}
+
 total=$SECONDS
-library bzip2 "$v_bzip2"
-library zlib "$v_zlib"
-library libopenmpt "$v_openmpt"
-library ffmpeg "$v_ffmpeg"
+library bzip2 bzip2 "$v_bzip2"
+library zlib zlib "$v_zlib"
+library libopenmpt libopenmpt "$v_openmpt"
+library ffmpeg ffmpeg "$v_ffmpeg" zlib
+library jpeg libjpeg-turbo "$v_jpeg"
+library png libpng1.6 "$v_png" zlib
+all_stamps=$(cat "$prefix"/.stamp-{bzip2,zlib,libopenmpt,ffmpeg,jpeg,png})
+if [[ -f "$prefix/.stamp-all" && "$(cat "$prefix/.stamp-all")" == "$all_stamps" ]]; then
+  say "up to date: $prefix"
+  exit 0
+fi
 
 # What a program linking these libraries needs to know: the upstream versions (as the libraries
 # report them: no Debian repack suffix) and the link flags the libraries' objects require.
@@ -235,6 +303,8 @@ WEB_DEPS_BZIP2=$(report_version "$v_bzip2")
 WEB_DEPS_ZLIB=$(report_version "$v_zlib")
 WEB_DEPS_LIBOPENMPT=$(report_version "$v_openmpt")
 WEB_DEPS_FFMPEG=$(report_version "$v_ffmpeg")
+WEB_DEPS_LIBJPEG_TURBO=$(report_version "$v_jpeg")
+WEB_DEPS_LIBPNG=$(report_version "$v_png")
 WEB_DEPS_LDFLAGS="$openmpt_flags"
 EOF
 
@@ -244,6 +314,6 @@ say "smoke check: linking the libraries into a test program and running it under
 run bash "$(dirname "$self")/check-deps.sh" "$prefix"
 sed 's/^/web-deps:   /' "$log"
 
-touch "$prefix/.stamp-all"
+printf '%s\n' "$all_stamps" >"$prefix/.stamp-all"
 say "all built in $((SECONDS - total)) s: $prefix"
 du -b "$prefix"/lib/*.a | awk '{ printf "web-deps:   %9d  %s\n", $1, $2 }'

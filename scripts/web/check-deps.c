@@ -10,9 +10,17 @@
 #include <libopenmpt/libopenmpt.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
+#include <png.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <jconfig.h> /* LIBJPEG_TURBO_VERSION */
+#include <turbojpeg.h>
 #include <zlib.h>
+
+/* LIBJPEG_TURBO_VERSION is a bare token (2.1.5): made a string. */
+#define TEXT_OF(x) #x
+#define TEXT(x) TEXT_OF(x)
 
 static int failures = 0;
 
@@ -94,10 +102,47 @@ static void check_scale_and_resample(void)
     swr_free(&swr);
 }
 
+/* libpng's simplified interface reads the same 2x1 picture. */
+static void check_libpng(void)
+{
+    png_image image;
+    memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    check(png_image_begin_read_from_memory(&image, png, sizeof png) != 0, "libpng reads the PNG header");
+    image.format = PNG_FORMAT_RGB;
+    unsigned char rgb[6] = {0};
+    check(image.width == 2 && image.height == 1, "libpng: 2x1");
+    check(png_image_finish_read(&image, NULL, rgb, 0, NULL) != 0, "libpng decodes the PNG");
+    check(rgb[0] == 255 && rgb[1] == 0 && rgb[2] == 0 && rgb[3] == 0 && rgb[4] == 0 && rgb[5] == 255,
+          "libpng: a red pixel, then a blue one");
+}
+
+/* TurboJPEG: an 8x8 red square compressed at quality 95 comes back red. */
+static void check_turbojpeg(void)
+{
+    unsigned char square[8 * 8 * 3];
+    for (int i = 0; i < 64; ++i) {
+        square[3 * i] = 255;
+        square[3 * i + 1] = 0;
+        square[3 * i + 2] = 0;
+    }
+    tjhandle c = tjInitCompress(), d = tjInitDecompress();
+    check(c != NULL && d != NULL, "turbojpeg handles");
+    unsigned char* jpeg = NULL;
+    unsigned long size = 0;
+    check(tjCompress2(c, square, 8, 0, 8, TJPF_RGB, &jpeg, &size, TJSAMP_444, 95, 0) == 0, "turbojpeg compresses");
+    unsigned char back[8 * 8 * 3] = {0};
+    check(tjDecompress2(d, jpeg, size, back, 8, 0, 8, TJPF_RGB, 0) == 0, "turbojpeg decompresses");
+    check(back[0] > 240 && back[1] < 16 && back[2] < 16, "turbojpeg: the square stays red");
+    tjFree(jpeg);
+    tjDestroy(c);
+    tjDestroy(d);
+}
+
 int main(int argc, char** argv)
 {
-    if (argc != 5) {
-        fprintf(stderr, "usage: check-deps BZIP2 ZLIB LIBOPENMPT FFMPEG (expected upstream versions)\n");
+    if (argc != 7) {
+        fprintf(stderr, "usage: check-deps BZIP2 ZLIB LIBOPENMPT FFMPEG LIBJPEG-TURBO LIBPNG (expected upstream versions)\n");
         return 2;
     }
     expect_prefix(BZ2_bzlibVersion(), argv[1], "bzip2");
@@ -106,6 +151,8 @@ int main(int argc, char** argv)
     expect_prefix(openmpt, argv[3], "libopenmpt");
     openmpt_free_string(openmpt);
     expect_prefix(av_version_info(), argv[4], "ffmpeg");
+    expect_prefix(TEXT(LIBJPEG_TURBO_VERSION), argv[5], "libjpeg-turbo");
+    expect_prefix(png_get_libpng_ver(NULL), argv[6], "libpng");
     printf("%-12s avformat %u, avcodec %u, avutil %u, swscale %u, swresample %u\n", "", avformat_version(),
            avcodec_version(), avutil_version(), swscale_version(), swresample_version());
     check(openmpt_get_library_version() >> 24 == 0 && (openmpt_get_library_version() >> 16 & 0xff) == 6,
@@ -129,6 +176,8 @@ int main(int argc, char** argv)
 
     check_bzip2();
     check_png();
+    check_libpng();
+    check_turbojpeg();
     check_scale_and_resample();
     printf(failures ? "%d failure(s)\n" : "all checks passed\n", failures);
     return failures ? 1 : 0;

@@ -20,7 +20,7 @@ if ! node -e 'require.resolve("acorn")' >/dev/null 2>&1; then
 fi
 export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig"
 unset PKG_CONFIG_PATH
-modules=(libavformat libavcodec libswscale libswresample libavutil libopenmpt bzip2 zlib)
+modules=(libavformat libavcodec libswscale libswresample libavutil libopenmpt libturbojpeg libpng bzip2 zlib)
 read -r -a cflags <<<"$(pkg-config --cflags "${modules[@]}")"
 read -r -a libs <<<"$(pkg-config --static --libs "${modules[@]}")"
 read -r -a link_flags <<<"$WEB_DEPS_LDFLAGS"
@@ -32,4 +32,5 @@ emcc -O1 -Wall -Werror "${cflags[@]}" -c "$here/check-deps.c" -o "$out/check-dep
 # the .wasm file from a path, which asynchronous instantiation would try.
 em++ -O1 "$out/check-deps.o" "${libs[@]}" "${link_flags[@]}" -sENVIRONMENT=node -sWASM_ASYNC_COMPILATION=0 \
   -sALLOW_MEMORY_GROWTH=1 -o "$out/check-deps.js"
-node "$out/check-deps.js" "$WEB_DEPS_BZIP2" "$WEB_DEPS_ZLIB" "$WEB_DEPS_LIBOPENMPT" "$WEB_DEPS_FFMPEG"
+node "$out/check-deps.js" "$WEB_DEPS_BZIP2" "$WEB_DEPS_ZLIB" "$WEB_DEPS_LIBOPENMPT" "$WEB_DEPS_FFMPEG" \
+  "$WEB_DEPS_LIBJPEG_TURBO" "$WEB_DEPS_LIBPNG"
