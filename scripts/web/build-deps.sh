@@ -171,23 +171,28 @@ library() {
   say "$name $version: done in $((SECONDS - start)) s"
 }
 
+# A pkg-config file for a library installed by hand: name, description, version, -l flag.
+write_pc() {
+  cat >"$prefix/lib/pkgconfig/$1.pc" <<EOF
+prefix=$prefix
+libdir=\${prefix}/lib
+includedir=\${prefix}/include
+
+Name: $1
+Description: $2
+Version: $3
+Libs: -L\${libdir} $4
+Cflags: -I\${includedir}
+EOF
+}
+
 build_bzip2() {
   cd "$1"
   run emmake make -j"$jobs" libbz2.a CC=emcc AR=emar RANLIB="$(command -v emranlib)" \
     CFLAGS="$cflags -D_FILE_OFFSET_BITS=64"
   install -m 644 bzlib.h "$prefix/include/"
   install -m 644 libbz2.a "$prefix/lib/"
-  cat >"$prefix/lib/pkgconfig/bzip2.pc" <<EOF
-prefix=$prefix
-libdir=\${prefix}/lib
-includedir=\${prefix}/include
-
-Name: bzip2
-Description: Lossless, block-sorting data compression library (WebAssembly, static)
-Version: $(upstream "$v_bzip2")
-Libs: -L\${libdir} -lbz2
-Cflags: -I\${includedir}
-EOF
+  write_pc bzip2 "Lossless, block-sorting data compression library (WebAssembly, static)" "$(upstream "$v_bzip2")" -lbz2
 }
 
 build_zlib() {
@@ -254,17 +259,7 @@ build_jpeg() {
   run emmake make -j"$jobs" jpeg-static turbojpeg-static
   install -m 644 ../turbojpeg.h jconfig.h ../jpeglib.h ../jmorecfg.h ../jerror.h "$prefix/include/"
   install -m 644 libjpeg.a libturbojpeg.a "$prefix/lib/"
-  cat >"$prefix/lib/pkgconfig/libturbojpeg.pc" <<EOF
-prefix=$prefix
-libdir=\${prefix}/lib
-includedir=\${prefix}/include
-
-Name: libturbojpeg
-Description: TurboJPEG (WebAssembly, static)
-Version: $(upstream "$v_jpeg")
-Libs: -L\${libdir} -lturbojpeg
-Cflags: -I\${includedir}
-EOF
+  write_pc libturbojpeg "TurboJPEG (WebAssembly, static)" "$(upstream "$v_jpeg")" -lturbojpeg
 }
 
 build_png() {
