@@ -7,11 +7,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 prefix=$(bash "$here/build-deps.sh" --print-prefix)
 [[ -f "$prefix/.stamp-all" ]] || { echo "web: the WebAssembly libraries are not built: make web-deps" >&2; exit 1; }
-# Debian's emscripten on Debian's python3 and with Debian's acorn (see build-deps.sh).
-if [[ -z "${EMSDK_PYTHON:-}" && -x /usr/bin/python3 ]]; then export EMSDK_PYTHON=/usr/bin/python3; fi
-if ! node -e 'require.resolve("acorn")' >/dev/null 2>&1; then
-  export NODE_PATH="/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}"
-fi
+source "$here/env.sh"
 export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig"
 unset PKG_CONFIG_PATH
-emcmake cmake -S "$root" -B "$root/build/web" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@"
+emcmake cmake -S "$root" -B "$root/build/web" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTL_WEB_DEPS_PREFIX="$prefix" "$@"

@@ -85,5 +85,6 @@ void DevicePlayback::render(float* interleaved, int frames)
     // the clock waits for the music instead of running ahead of it.
     const int handed = m_music->isPastEnd(m_frame + static_cast<int64_t>(got)) ? frames : static_cast<int>(got);
     m_frame += handed;
-    m_position.onHanded(interleaved, handed, now);
+    // The buffer counts from when it is heard, not from when it is handed over.
+    m_position.onHanded(interleaved, handed, now, m_output->heardDelayMs());
 }

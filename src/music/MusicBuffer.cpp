@@ -14,7 +14,9 @@ MusicBuffer::MusicBuffer(std::unique_ptr<MusicDecoder> decoder, int64_t limitFra
 {
     m_limit.store(std::clamp<int64_t>(limitFrames, 0, kMaxFrames));
     if (!m_decoder) m_ended.store(true);
+#if TL_MUSIC_DECODE_THREAD
     m_thread = std::thread([this] { decodeLoop(); });
+#endif
 }
 
 MusicBuffer::~MusicBuffer()
@@ -24,7 +26,9 @@ MusicBuffer::~MusicBuffer()
         m_stop = true;
     }
     m_progress.notify_all();
+#if TL_MUSIC_DECODE_THREAD
     m_thread.join();
+#endif
 }
 
 void MusicBuffer::extendTo(int64_t limitFrames)
@@ -48,6 +52,7 @@ bool MusicBuffer::isPastEnd(int64_t frame) const
 
 size_t MusicBuffer::copy(int64_t first, float* interleaved, size_t frames) const
 {
+    if (first >= 0 && frames > 0) decodeOnDemand(first + static_cast<int64_t>(frames) - 1);
     const int64_t decoded = decodedFrames();
     if (first < 0 || first >= decoded) return 0;
     const int64_t count = std::min<int64_t>(static_cast<int64_t>(frames), decoded - first);
@@ -64,6 +69,7 @@ size_t MusicBuffer::copy(int64_t first, float* interleaved, size_t frames) const
 
 bool MusicBuffer::waitFor(int64_t frame) const
 {
+    decodeOnDemand(frame);
     std::unique_lock lock(m_mutex);
     m_progress.wait(lock, [&] { return frame < decodedFrames() || isPastEnd(frame) || m_stop; });
     return frame < decodedFrames();
@@ -74,35 +80,52 @@ size_t MusicBuffer::memoryBytes() const
     return m_blockCount.load() * static_cast<size_t>(kBlockFrames) * 2 * sizeof(float);
 }
 
+void MusicBuffer::decodeOnDemand(int64_t frame) const
+{
+#if TL_MUSIC_DECODE_THREAD
+    (void)frame;
+#else
+    auto* self = const_cast<MusicBuffer*>(this);
+    while (frame >= decodedFrames() && !isPastEnd(frame) && self->decodeSlice()) {
+    }
+#endif
+}
+
 void MusicBuffer::decodeLoop()
 {
     for (;;) {
-        int64_t decoded = 0;
         {
             std::unique_lock lock(m_mutex);
             m_progress.wait(lock, [&] { return m_stop || m_ended.load() || decodedFrames() < m_limit.load(); });
             if (m_stop || m_ended.load()) return;
-            decoded = decodedFrames();
         }
-        const int64_t inBlock = decoded % kBlockFrames;
-        const size_t blockIndex = static_cast<size_t>(decoded / kBlockFrames);
-        if (!m_blocks[blockIndex]) {
-            // Left uninitialised: the decoder writes every sample before it counts as decoded.
-            m_blocks[blockIndex].reset(new float[static_cast<size_t>(2 * kBlockFrames)]);
-            m_blockCount.fetch_add(1);
-        }
-        const int64_t want = std::min({kSliceFrames, kBlockFrames - inBlock, m_limit.load() - decoded});
-        const size_t got = m_decoder->read(m_blocks[blockIndex].get() + 2 * inBlock, static_cast<size_t>(want));
-        {
-            std::lock_guard lock(m_mutex);
-            m_decoded.store(decoded + static_cast<int64_t>(got), std::memory_order_release);
-            if (got < static_cast<size_t>(want)) {
-                m_ended.store(true, std::memory_order_release);
-                m_decoder.reset();  // the file and the library's state are not needed any more
-            }
-        }
-        m_progress.notify_all();
+        decodeSlice();
     }
+}
+
+bool MusicBuffer::decodeSlice()
+{
+    const int64_t decoded = decodedFrames();
+    if (m_ended.load() || decoded >= m_limit.load()) return false;
+    const int64_t inBlock = decoded % kBlockFrames;
+    const size_t blockIndex = static_cast<size_t>(decoded / kBlockFrames);
+    if (!m_blocks[blockIndex]) {
+        // Left uninitialised: the decoder writes every sample before it counts as decoded.
+        m_blocks[blockIndex].reset(new float[static_cast<size_t>(2 * kBlockFrames)]);
+        m_blockCount.fetch_add(1);
+    }
+    const int64_t want = std::min({kSliceFrames, kBlockFrames - inBlock, m_limit.load() - decoded});
+    const size_t got = m_decoder->read(m_blocks[blockIndex].get() + 2 * inBlock, static_cast<size_t>(want));
+    {
+        std::lock_guard lock(m_mutex);
+        m_decoded.store(decoded + static_cast<int64_t>(got), std::memory_order_release);
+        if (got < static_cast<size_t>(want)) {
+            m_ended.store(true, std::memory_order_release);
+            m_decoder.reset();  // the file and the library's state are not needed any more
+        }
+    }
+    m_progress.notify_all();
+    return true;
 }
 
 size_t MusicBufferReader::read(float* interleaved, size_t frames)

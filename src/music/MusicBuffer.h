@@ -1,5 +1,6 @@
 // The music decoded once, from its start, into memory by a thread of its own while the rest
-// of the script loads. Playing, seeking and capturing all read from here: a seek is an index,
+// of the script loads (where there are no threads, as in a browser without them, it is decoded
+// on demand: as far as a reader asks). Playing, seeking and capturing all read from here: a seek is an index,
 // and every sample read is the one a run from the start has at that place, whatever the
 // format, tempo or effects of the music.
 #pragma once
@@ -14,6 +15,14 @@
 #include <vector>
 
 #include "platform/Audio.h"
+
+// Whether the music is decoded by a thread of its own (everywhere but a WebAssembly build
+// without threads).
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+#define TL_MUSIC_DECODE_THREAD 0
+#else
+#define TL_MUSIC_DECODE_THREAD 1
+#endif
 
 class MusicBuffer {
 public:
@@ -38,7 +47,8 @@ public:
     // the limit) before it.
     bool isPastEnd(int64_t frame) const;
     // Copies the decoded frames from `first` on, at most `frames` of them, into `interleaved`;
-    // returns how many (0 when `first` is not decoded yet or negative). Never waits.
+    // returns how many (0 when `first` is not decoded yet or negative). Never waits for the
+    // decoding thread; without one it decodes what it copies first.
     size_t copy(int64_t first, float* interleaved, size_t frames) const;
     // Waits until `frame` is decoded or isPastEnd(frame); true when it is decoded.
     bool waitFor(int64_t frame) const;
@@ -47,6 +57,12 @@ public:
 
 private:
     void decodeLoop();
+    // Decodes one slice from where the decoding stands; false when there is nothing to decode
+    // (the music ended or the limit is reached).
+    bool decodeSlice();
+    // Without a decoding thread: decodes until `frame` is decoded or isPastEnd(frame). The
+    // samples are the music's whatever the order of the questions, so this is a const reading.
+    void decodeOnDemand(int64_t frame) const;
 
     std::unique_ptr<MusicDecoder> m_decoder;  // used by the decoding thread only
     // One pointer per block up to kMaxFrames, set before the frames in it are published.
@@ -58,7 +74,9 @@ private:
     mutable std::mutex m_mutex;        // guards the waits below
     mutable std::condition_variable m_progress;  // decoding moved on, ended or the limit rose
     bool m_stop = false;
+#if TL_MUSIC_DECODE_THREAD
     std::thread m_thread;  // last: starts once everything above is in place
+#endif
 };
 
 // Reads a MusicBuffer from a frame on, as a decoder does (the music of a capture): reads wait

@@ -13,11 +13,13 @@ public:
 
     // Restarts counting at frame `baseFrame` of the music (a seek): nothing handed yet.
     void reset(int64_t baseFrame);
-    // A buffer of `frames` frames was handed to the device at `nowMs`; `interleaved` holds them
-    // (their block peaks become the level while they play).
-    void onHanded(const float* interleaved, int frames, uint32_t nowMs);
+    // A buffer of `frames` frames was handed to the device at `nowMs`, to be heard `delayMs`
+    // later (what the device buffers ahead); `interleaved` holds them (their block peaks become
+    // the level while they play).
+    void onHanded(const float* interleaved, int frames, uint32_t nowMs, uint32_t delayMs = 0);
     // Position in ms at `nowMs`: the start of the last buffer plus the time since it was
-    // handed (none when `nowMs` is before that), never past its end and never below an
+    // heard (none when `nowMs` is before it was handed; less when it was handed but is not
+    // heard yet: the music before it is playing), never past its end and never below an
     // earlier answer.
     int64_t timeMs(uint32_t nowMs);
     // The frame of the music playing at `nowMs` (the frame a pause holds).
@@ -33,6 +35,7 @@ private:
     int64_t m_handed = 0;       // frames handed since the base, the last buffer included
     int m_lastFrames = 0;       // frames of the last buffer
     uint32_t m_lastTick = 0;    // when it was handed
+    uint32_t m_lastDelayMs = 0; // how long after that it is heard
     int64_t m_lastAnswer = 0;   // latest timeMs answer since the base
     std::array<float, kMaxVuBlocks> m_peaks{};
     int m_blockFrames = kMinVuBlockFrames;

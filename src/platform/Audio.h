@@ -41,6 +41,9 @@ public:
     virtual void setSource(AudioSource* source) = 0;
     // Starts or stops pulling from the source.
     virtual void pause(bool paused) = 0;
+    // Asked from inside a render call: how many ms after now the first frame it fills is heard
+    // (what the device buffers ahead and its output latency). 0: at once.
+    virtual uint32_t heardDelayMs() const { return 0; }
 };
 
 enum class AudioOpenStatus {

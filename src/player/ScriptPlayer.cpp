@@ -282,7 +282,7 @@ bool Player::startup(const PlayerOptions& options)
     return true;
 }
 
-int Player::run()
+bool Player::handleMessages()
 {
     PlayerState& s = m_s;
     WindowEvent event;
@@ -292,8 +292,8 @@ int Player::run()
             s.quitPosted = true;
             s.quitCode = 1;
         }
-        if (m_stopRequested && m_stopRequested()) break;
-        if (s.quitPosted) break;
+        if (m_stopRequested && m_stopRequested()) return false;
+        if (s.quitPosted) return false;
         if (s.closePosted) {
             s.closePosted = false;
             wndProc(WindowEvent{WindowEventType::Close, 0, {}});
@@ -303,6 +303,14 @@ int Player::run()
             wndProc(event);
             continue;
         }
+        return true;
+    }
+}
+
+int Player::run()
+{
+    PlayerState& s = m_s;
+    while (handleMessages()) {
         if (!s.active) {
             if (s.window) s.window->waitEvent(10);
             continue;

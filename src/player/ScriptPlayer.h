@@ -106,6 +106,12 @@ public:
     bool startup(const PlayerOptions& options);
     // The message loop; returns the exit code of the quit message.
     int run();
+    // Takes the posted messages and the waiting window events (the loop's part before a frame);
+    // false when the loop ends (quit posted, a fatal error, a stop request). A host that drives
+    // the frames itself (the browser's animation frames) calls it, then renderFrame.
+    bool handleMessages();
+    // The exit code of the quit message.
+    int quitCode() const { return m_s.quitCode; }
     // Ends the script engine, frees the screen and window and gives the platform its clock back.
     void shutdown();
 

@@ -26,6 +26,7 @@ struct FakeDevice {
     int opened = 0;
     int closed = 0;
     std::vector<float> last;
+    uint32_t delayMs = 0;  // how long after a pull its buffer is heard
 
     // Pulls one buffer as the audio thread would; returns its peak.
     float pull(int frames)
@@ -44,6 +45,7 @@ public:
     ~FakeOutput() override { ++m_device.closed; }
     void setSource(AudioSource* source) override { m_device.source = source; }
     void pause(bool paused) override { m_device.paused = paused; }
+    uint32_t heardDelayMs() const override { return m_device.delayMs; }
 
 private:
     FakeDevice& m_device;
@@ -99,6 +101,30 @@ TEST_F(DeviceTest, PositionIsWhatWasHandedSmoothedBetweenCallbacks)
     music.close();
     EXPECT_EQ(m_device.opened, 1);
     EXPECT_EQ(m_device.closed, 1);
+}
+
+TEST_F(DeviceTest, ADeviceThatBuffersAheadIsHeardLater)
+{
+    m_device.delayMs = 50;
+    useDevice(AudioOpenStatus::Opened);
+    SoundManager music;
+    ASSERT_TRUE(music.load(writeWav().c_str()));
+    music.waitUntilDecoded(INT32_MAX);
+    const int start = toneMiddleMs(2);
+    music.setTime(start);
+    music.play();
+    // 100 ms buffers, each heard 50 ms after the device takes it.
+    m_device.pull(4410);
+    m_clock->advance(30);
+    EXPECT_EQ(music.getTime(), start);  // not heard yet
+    m_clock->advance(40);
+    EXPECT_EQ(music.getTime(), start + 20);
+    m_clock->advance(30);
+    m_device.pull(4410);  // taken at 100 ms: the first buffer is still playing until 150 ms
+    m_clock->advance(20);
+    EXPECT_EQ(music.getTime(), start + 70);
+    m_clock->advance(60);
+    EXPECT_EQ(music.getTime(), start + 130);
 }
 
 // A clock that hands out its reading and then, once, lets the audio thread publish a buffer

@@ -1,0 +1,97 @@
+// The engine in a web page: the page (index.html) loads the demo's files into the page's file
+// system, then plays the demo (tl_page_play) or renders listed times as tessaline-render does
+// (tl_page_render, the test hook and the frame-cost bench).
+#include <emscripten.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "RenderApp.h"
+#include "backends/ffmpeg/FfmpegBackend.h"
+#include "backends/openmpt/OpenMptBackend.h"
+#include "backends/web/WebBackend.h"
+#include "foundation/Report.h"
+#include "platform/Platform.h"
+#include "player/ScriptPlayer.h"
+
+namespace {
+
+std::unique_ptr<Player> g_player;
+double g_nextFrameMs = 0.0;  // when the next frame is due, on the page's clock
+
+EM_JS(void, tl_page_ended, (int code), {
+    if (typeof tlPage !== "undefined" && tlPage.ended) tlPage.ended(code);
+});
+
+void endPlay()
+{
+    emscripten_cancel_main_loop();
+    const int code = g_player->quitCode();
+    g_player->shutdown();
+    g_player.reset();
+    setMessageBoxSink(nullptr);
+    tl_page_ended(code);
+}
+
+// One animation frame of the browser: the waiting events, then the frame that is due, if one
+// is. Frames are due every 38.46 ms, so the demo runs at the player's 26 frames per second
+// whatever the display's rate; a page that fell behind (a hidden tab) starts counting anew.
+void animationFrame()
+{
+    if (!g_player->handleMessages()) {
+        endPlay();
+        return;
+    }
+    if (!g_player->state().active) return;
+    const double now = emscripten_get_now();
+    if (now < g_nextFrameMs) return;
+    g_nextFrameMs = now - g_nextFrameMs > kPlayerFrameMs ? now + kPlayerFrameMs : g_nextFrameMs + kPlayerFrameMs;
+    g_player->renderFrame();
+}
+
+} // namespace
+
+// Plays `script` (a path in the page's file system, relative to the current directory) from
+// `startMs`; the page's tlPage.ended(code) is called when the demo ends or is closed.
+extern "C" EMSCRIPTEN_KEEPALIVE int tl_page_play(const char* script, int startMs)
+{
+    if (g_player) return 0;
+    Platform p;
+    installWebBackend(p);
+    installOpenMptBackend(p);
+    installFfmpegBackend(p);
+    installPlatform(std::move(p));
+    setMessageBoxSink(makeWebMessageBoxSink());
+
+    PlayerOptions options;
+    options.fullScreen = false;
+    options.commandLine = script;
+    options.startMs = startMs < 0 ? 0 : startMs;
+    g_player = std::make_unique<Player>();
+    if (!g_player->startup(options)) {
+        g_player.reset();
+        return 0;
+    }
+    g_nextFrameMs = 0.0;
+    emscripten_set_main_loop(animationFrame, 0, 0);
+    return 1;
+}
+
+// Runs tessaline-render with the arguments given one per line; its exit status.
+extern "C" EMSCRIPTEN_KEEPALIVE int tl_page_render(const char* lines)
+{
+    std::vector<std::string> args{"tessaline-render"};
+    std::string text = lines ? lines : "";
+    for (size_t at = 0; at <= text.size();) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        if (end > at) args.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return runRenderer(static_cast<int>(args.size()), argv.data());
+}
+
+int main() { return 0; }
