@@ -1,5 +1,5 @@
 # Set-up: `make run` plays the bundled demo, `make test` builds and runs the tests.
-.PHONY: all deps deps-bench web-deps build build-asan run demo contact-sheet test test-asan bench fuzz fuzz-corpus docs install clean
+.PHONY: all deps deps-bench web-deps web build build-asan run demo contact-sheet test test-asan bench fuzz fuzz-corpus docs install clean
 
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
@@ -20,6 +20,12 @@ deps-bench:
 web-deps:
 	@bash scripts/install-deps.sh --web
 	@WEB_DEPS_JOBS=$(JOBS) bash scripts/web/build-deps.sh
+
+# The bundled demo as a web site in build/web/demo/: the page's engine built for WebAssembly
+# (build/web/), then the demo packed by tessaline-web. Serve it: python3 -m http.server -d build/web/demo
+web: build web-deps
+	@bash scripts/web/build.sh $(JOBS)
+	$(RELEASE)/tools/tessaline-web --engine build/web/apps/tessaline-page $(DEMO_DIR) build/web/demo
 
 build: deps
 	cmake --preset release >/dev/null

@@ -11,6 +11,7 @@
 #include "backends/ffmpeg/FfmpegBackend.h"
 #include "backends/openmpt/OpenMptBackend.h"
 #include "backends/web/WebBackend.h"
+#include "control/LCXController.h"
 #include "foundation/Report.h"
 #include "platform/Platform.h"
 #include "player/ScriptPlayer.h"
@@ -63,6 +64,8 @@ extern "C" EMSCRIPTEN_KEEPALIVE int tl_page_play(const char* script, int startMs
     installFfmpegBackend(p);
     installPlatform(std::move(p));
     setMessageBoxSink(makeWebMessageBoxSink());
+    // The page's files live in memory and go with it: a recording would be lost, so none is made.
+    LCXControllerRecordable::setRecordingsAllowed(false);
 
     PlayerOptions options;
     options.fullScreen = false;

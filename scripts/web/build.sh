@@ -6,5 +6,11 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 source "$here/env.sh"
-[[ -f "$root/build/web/build.ninja" ]] || bash "$here/configure.sh"
+# Configured anew when the libraries' prefix is not the one build/web was configured with.
+prefix=$(bash "$here/build-deps.sh" --print-prefix)
+if ! grep -qxF "TL_WEB_DEPS_PREFIX:UNINITIALIZED=$prefix" "$root/build/web/CMakeCache.txt" 2>/dev/null &&
+   ! grep -qxF "TL_WEB_DEPS_PREFIX:PATH=$prefix" "$root/build/web/CMakeCache.txt" 2>/dev/null; then
+  rm -rf "$root/build/web"
+  bash "$here/configure.sh"
+fi
 cmake --build "$root/build/web" --target tessaline-page -j "${1:-$(nproc)}"
