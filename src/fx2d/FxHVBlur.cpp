@@ -65,7 +65,19 @@ struct SimdLanes {
     {
         const __m128i hi = _mm_mulhi_epu16(s, d.m);
         const __m128i lo = _mm_mullo_epi16(s, d.m);
-        return _mm_srl_epi16(_mm_or_si128(_mm_sll_epi16(hi, d.left), _mm_srl_epi16(lo, d.right)), d.right2);
+        return _mm_srl_epi16(_mm_or_si128(_mm_sll_epi16(hi, inLoop(d.left)), _mm_srl_epi16(lo, inLoop(d.right))),
+                             inLoop(d.right2));
+    }
+    // WebAssembly's shifts take one count for all lanes, but its compiler (LLVM 14) recognises
+    // that only for a count made in the loop's own block: hoisted out of the loop, the count
+    // turns into one per lane and every shift into eight scalar ones. An empty asm statement
+    // keeps the count where it is used; elsewhere it is the count itself.
+    static __m128i inLoop(__m128i count)
+    {
+#if defined(__EMSCRIPTEN__)
+        __asm__ volatile("" : "+r"(count));
+#endif
+        return count;
     }
     // normal: mean; add: min(in + mean, 255); subtract: max(in - mean, 0), per byte
     template <BlendMode Mode>
