@@ -28,9 +28,13 @@ FRAME = re.compile(r'<img class="frame" data-time="([^"]*)" src="data:image/png;
 DONE = re.compile(r'<pre id="done">(.*?)</pre>', re.S)
 
 
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
 def serve(directory):
-    handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=directory)
-    handler.log_message = lambda *args: None
+    handler = functools.partial(QuietHandler, directory=directory)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
@@ -86,6 +90,7 @@ def main():
     ap.add_argument("--video", action="append", default=[])
     ap.add_argument("demos", nargs="*", help="DEMO_DIR=T1,T2,... (the folder's one .lscx)")
     a = ap.parse_args()
+    a.render, a.packer, a.engine = (os.path.abspath(p) for p in (a.render, a.packer, a.engine))
     if not shutil.which(a.chromium):
         print("no Chromium: skipped")
         return SKIP
