@@ -41,7 +41,7 @@ def serve(directory):
 
 
 def page_frames(chromium, url, profile):
-    out = subprocess.run([chromium, "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+    out = subprocess.run([chromium, "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage", "--no-first-run",
                           "--user-data-dir=" + profile, "--virtual-time-budget=600000", "--dump-dom", url],
                          capture_output=True, text=True, timeout=900)
     dom = out.stdout
