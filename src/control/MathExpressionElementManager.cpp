@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "foundation/PortableMath.h"
 #include "foundation/Random.h"  // "rand" draws from the one process-wide generator
 #include "foundation/Report.h"
 
@@ -66,8 +67,8 @@ float MathExpressionFunction::apply(float x) const
 {
     // Computed in double and rounded once to float, as the C library's sin/cos of a float does.
     switch (m_code) {
-    case kCos: return static_cast<float>(std::cos(static_cast<double>(x)));
-    case kSin: return static_cast<float>(std::sin(static_cast<double>(x)));
+    case kCos: return static_cast<float>(pmath::cos(static_cast<double>(x)));
+    case kSin: return static_cast<float>(pmath::sin(static_cast<double>(x)));
     default: return x;
     }
 }

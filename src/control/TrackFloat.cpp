@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "control/TrackInterpolation.h"
+#include "foundation/PortableMath.h"
 
 // --- linear and hermite ----------------------------------------------------------------------
 
@@ -155,14 +156,14 @@ double bezierRoot(double a, double b, double c, double d)
     const double shift = -pa / 3.0;
     if (disc > 1e-9) {
         const double sq = std::sqrt(disc);
-        return std::cbrt(-q / 2.0 + sq) + std::cbrt(-q / 2.0 - sq) + shift;
+        return pmath::cbrt(-q / 2.0 + sq) + pmath::cbrt(-q / 2.0 - sq) + shift;
     }
     if (p >= 0.0) return pick({shift});
     const double m = 2.0 * std::sqrt(-p / 3.0);
     const double arg = std::clamp(3.0 * q / (p * m), -1.0, 1.0);
-    const double phi = std::acos(arg) / 3.0;
+    const double phi = pmath::acos(arg) / 3.0;
     const double third = 2.0943951023931953;  // 2 pi / 3
-    return pick({m * std::cos(phi) + shift, m * std::cos(phi - third) + shift, m * std::cos(phi - 2.0 * third) + shift});
+    return pick({m * pmath::cos(phi) + shift, m * pmath::cos(phi - third) + shift, m * pmath::cos(phi - 2.0 * third) + shift});
 }
 } // namespace
 

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "foundation/PortableMath.h"
+
 Matrix Matrix::identity() { return scaling(1.0f, 1.0f, 1.0f); }
 
 Matrix Matrix::translation(float tx, float ty, float tz)
@@ -28,7 +30,7 @@ namespace {
 Matrix planeRotation(float a, int i, int j)
 {
     Matrix r = Matrix::identity();
-    const float c = std::cos(a), s = std::sin(a);
+    const float c = pmath::cos(a), s = pmath::sin(a);
     r.m[i][i] = c;
     r.m[i][j] = s;
     r.m[j][i] = -s;
@@ -58,8 +60,8 @@ Matrix Matrix::lookAt(const Point3D& eye, const Point3D& target, float roll)
     const Point3D n = d / len;
     // The general formula for every direction, the exact ±z axis included: there it gives
     // pitch 0 and yaw 0 (or ±pi), i.e. a view straight along the axis.
-    const float pitch = std::asin(n.y);
-    const float yaw = -std::atan2(n.x, n.z);
+    const float pitch = pmath::asin(n.y);
+    const float yaw = -pmath::atan2(n.x, n.z);
     Matrix r = translation(-eye.x, -eye.y, -eye.z);
     r.multiply(euler(pitch, yaw, -roll));
     return r;

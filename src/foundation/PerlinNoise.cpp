@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "foundation/PerlinNoiseSse2.h"
+#include "foundation/PortableMath.h"
 #include "foundation/Random.h"
 
 // Precision: lattice coordinates, gradients and blends are single-precision floats, as in the
@@ -226,7 +227,7 @@ void FractalNoise::computeWeights(double H, double lacunarity, double octaves)
     if (m_nbWeight == count && m_H == H && m_lacunarity == lacunarity) return;
     double frequency = 1.0;
     for (int i = 0; i < count; ++i) {
-        m_weights[size_t(i)] = std::pow(frequency, -H);
+        m_weights[size_t(i)] = pmath::pow(frequency, -H);
         frequency *= lacunarity;
     }
     m_H = H;

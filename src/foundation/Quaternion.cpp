@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "foundation/PortableMath.h"
+
 Quaternion Quaternion::fromAngleAxis(float ax, float ay, float az, float angle)
 {
-    const float s = std::sin(angle * 0.5f);
-    return {ax * s, ay * s, az * s, std::cos(angle * 0.5f)};
+    const float s = pmath::sin(angle * 0.5f);
+    return {ax * s, ay * s, az * s, pmath::cos(angle * 0.5f)};
 }
 
 AngleAxis Quaternion::toAngleAxis() const
@@ -15,14 +17,14 @@ AngleAxis Quaternion::toAngleAxis() const
     if (sq < 0.0001f) return {1.0f, 0.0f, 0.0f, 0.0f};
     const float len = std::sqrt(sq);
     // acos is clamped so that a slightly denormalised quaternion does not give NaN.
-    return {x / len, y / len, z / len, 2.0f * std::acos(std::clamp(w, -1.0f, 1.0f))};
+    return {x / len, y / len, z / len, 2.0f * pmath::acos(std::clamp(w, -1.0f, 1.0f))};
 }
 
 void Quaternion::exponential()
 {
     const float theta = std::sqrt(x * x + y * y + z * z);
-    const float s = std::sin(theta);
-    w = std::cos(theta);
+    const float s = pmath::sin(theta);
+    w = pmath::cos(theta);
     if (std::fabs(s) >= 0.001f) {
         const float f = s / theta;
         x *= f;
@@ -110,8 +112,8 @@ Point3D Quaternion::toEuler() const
     float c = std::sqrt(1.0f - s * s);
     if (m[0][0] < 0.0f && m[2][2] < 0.0f) c = -c;
     if (std::fabs(c) > 0.001f)
-        return {std::atan2(m[1][2] / c, m[2][2] / c), -std::atan2(s, c), std::atan2(m[0][1] / c, m[0][0] / c)};
-    return {std::atan2(-m[2][1], m[1][1]), -std::asin(s), 0.0f};
+        return {pmath::atan2(m[1][2] / c, m[2][2] / c), -pmath::atan2(s, c), pmath::atan2(m[0][1] / c, m[0][0] / c)};
+    return {pmath::atan2(-m[2][1], m[1][1]), -pmath::asin(s), 0.0f};
 }
 
 namespace {
@@ -130,11 +132,11 @@ Quaternion Quaternion::slerp(const Quaternion& a, const Quaternion& b, float t)
         wb = t;
     } else {
         // c may lie a rounding step below -1; acos of it would be NaN.
-        const float theta = std::acos(std::max(c, -1.0f));
-        float s = std::sin(theta);
+        const float theta = pmath::acos(std::max(c, -1.0f));
+        float s = pmath::sin(theta);
         if (s == 0.0f) s = 0.0001f;
-        wa = std::sin(theta - t * theta) / s;
-        wb = std::sin(t * theta) / s;
+        wa = pmath::sin(theta - t * theta) / s;
+        wb = pmath::sin(t * theta) / s;
     }
     return blend(a, wa, b, wb);
 }
@@ -148,10 +150,10 @@ Quaternion Quaternion::slerpShortest(const Quaternion& a, const Quaternion& b, f
         wa = 1.0f - t;
         wb = t;
     } else {
-        const float theta = std::acos(ac);
-        const float s = std::sin(theta);
-        wa = std::sin(theta - t * theta) / s;
-        wb = std::sin(t * theta) / s;
+        const float theta = pmath::acos(ac);
+        const float s = pmath::sin(theta);
+        wa = pmath::sin(theta - t * theta) / s;
+        wb = pmath::sin(t * theta) / s;
     }
     if (c < 0.0f) wb = -wb;
     return blend(a, wa, b, wb);

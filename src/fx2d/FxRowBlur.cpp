@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "foundation/PortableMath.h"
 #include "foundation/Saturate.h"
 #include "image/CImage32.h"
 
@@ -27,7 +28,7 @@ void FxRowBlur::applyWave(uint32_t tickMs)
     const double t = tickMs;
     for (int i = 0; i < rows; ++i) {
         const int radius =
-            static_cast<int>(std::cos(t * 0.001 * 3.1415927 + double(i) / rows * 25.132742) * 33.0 + 14.0);
+            static_cast<int>(pmath::cos(t * 0.001 * 3.1415927 + double(i) / rows * 25.132742) * 33.0 + 14.0);
         if (radius > 1) m_blur.blurRow(i, radius);
     }
 }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "foundation/FileTools.h"
+#include "foundation/PortableMath.h"
 #include "foundation/Report.h"
 #include "foundation/Saturate.h"
 #include "fx2d/S2DFormat.h"
@@ -257,7 +258,7 @@ void S2DScene::render(CImage32* image)
     S2DCamera& camera = *m_cameras[size_t(m_camera)];
 
     const float halfW = image->m_width / 2.0f, halfH = image->m_height / 2.0f;
-    const float f = 1.0f / std::tan(camera.m_fov * kDegreesToRadians / 2.0f);
+    const float f = 1.0f / pmath::tan(camera.m_fov * kDegreesToRadians / 2.0f);
     const float factorX = image->m_width * f / 2.0f, factorY = image->m_height * f;
 
     // Looking (almost) straight up or down the y axis leaves lookAt no heading: such a view is

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 
+#include "foundation/PortableMath.h"
 #include "image/BlitInternal.h"
 #include "image/CImage32.h"
 
@@ -120,7 +121,7 @@ void CImage32::blitRotation(CImage32* dest, float angle, float centreX, float ce
     // Quadrilateral: offsets from the centre turned by -angle, with their source corners.
     const double W = m_width, H = m_height;
     const double hw = W * scaleX / 2, hh = H * scaleY / 2;
-    const double c = std::cos(-double(angle)), s = std::sin(-double(angle));
+    const double c = pmath::cos(-double(angle)), s = pmath::sin(-double(angle));
     auto corner = [&](double dx, double dy, double u, double v) {
         return Vertex{centreX + dx * c - dy * s, centreY + dx * s + dy * c, u, v};
     };
@@ -187,7 +188,7 @@ void CImage32::blitRotationAnchored(CImage32* dest, float angle, float anchorX, 
 {
     const float dx = float(m_width) * anchorX * scaleX;
     const float dy = float(m_height) * anchorY * scaleY;
-    const float c = std::cos(angle), s = std::sin(angle);
+    const float c = pmath::cos(angle), s = pmath::sin(angle);
     blitRotation(dest, angle, posX - dx * c - dy * s, posY + dx * s - dy * c, scaleX, scaleY, mode, alphaMap, opacity,
                  filter);
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "foundation/PortableMath.h"
 #include "s3d/L3xFormat.h"
 #include "s3d/L3xRead.h"
 
@@ -61,15 +62,15 @@ void S3DCamera::setScreen(float width, float height)
 // square on the 2:1 layer) and the frustum planes through the eye, nudged inwards a little.
 void S3DCamera::setupProjection()
 {
-    const float cot = 1.0f / std::tan(m_fov * 0.5f);
+    const float cot = 1.0f / pmath::tan(m_fov * 0.5f);
     m_scaleX = cot * m_screenWidth * 0.5f;
     m_scaleY = cot * m_screenHeight;
-    const float hx = std::atan2(m_screenWidth * 0.5f, m_scaleX) - 0.0001f;
-    const float hy = std::atan2(m_screenHeight * 0.5f, m_scaleY) - 0.0001f;
-    m_frustum[kLeft] = {{std::cos(hx), 0.0f, std::sin(hx)}, 0.0f};
-    m_frustum[kRight] = {{-std::cos(hx), 0.0f, std::sin(hx)}, 0.0f};
-    m_frustum[kTop] = {{0.0f, std::cos(hy), std::sin(hy)}, 0.0f};
-    m_frustum[kBottom] = {{0.0f, -std::cos(hy), std::sin(hy)}, 0.0f};
+    const float hx = pmath::atan2(m_screenWidth * 0.5f, m_scaleX) - 0.0001f;
+    const float hy = pmath::atan2(m_screenHeight * 0.5f, m_scaleY) - 0.0001f;
+    m_frustum[kLeft] = {{pmath::cos(hx), 0.0f, pmath::sin(hx)}, 0.0f};
+    m_frustum[kRight] = {{-pmath::cos(hx), 0.0f, pmath::sin(hx)}, 0.0f};
+    m_frustum[kTop] = {{0.0f, pmath::cos(hy), pmath::sin(hy)}, 0.0f};
+    m_frustum[kBottom] = {{0.0f, -pmath::cos(hy), pmath::sin(hy)}, 0.0f};
     m_frustum[kNear] = {{0.0f, 0.0f, 1.0f}, m_near};
     m_frustum[kFar] = {{0.0f, 0.0f, -1.0f}, m_far};
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "foundation/FileTools.h"
+#include "foundation/PortableMath.h"
 #include "foundation/Saturate.h"
 #include "s3d/L3xFormat.h"
 #include "s3d/L3xRead.h"
@@ -51,7 +52,7 @@ void S3DTextureMap::prepare()
     // With a = -angle the rows are (tileU cos a, tileU sin a), (-tileV sin a, tileV cos a);
     // the offset moves (offsetU + 0.5, offsetV + 0.5) onto (0.5, 0.5).
     const float a = -m_angle;
-    const float c = std::cos(a), s = std::sin(a);
+    const float c = pmath::cos(a), s = pmath::sin(a);
     const float m00 = m_tileU * c, m01 = m_tileU * s, m10 = -m_tileV * s, m11 = m_tileV * c;
     const float cu = m_offsetU + 0.5f, cv = m_offsetV + 0.5f;
     m_uv[0] = m00;
@@ -213,8 +214,8 @@ uint32_t S3DSubMaterial::shade(float b, float s) const
 void S3DSubMaterial::buildPalette()
 {
     for (int n = 0; n < 256; ++n) {
-        const float b = std::cos(float(n) * 0.0061359233f);  // n pi / 512
-        const uint32_t entry = shade(b, std::pow(b, m_specularPower));
+        const float b = pmath::cos(float(n) * 0.0061359233f);  // n pi / 512
+        const uint32_t entry = shade(b, pmath::pow(b, m_specularPower));
         m_palette[255 - n] = m_negative ? 0xFFFFFFu - entry : entry;
     }
     m_paletteDirty = 0;

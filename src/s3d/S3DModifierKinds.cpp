@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "foundation/PortableMath.h"
 #include "foundation/Random.h"
 #include "s3d/S3DNoiseRows.h"
 
@@ -69,7 +70,7 @@ void S3DModifierBend::deformGizmo(Point3D* g, int n) const
     for (int i = 0; i < n; ++i) {
         const float theta = kPi - g[i].y / radius;
         const float r = radius - g[i].x;
-        g[i] = {radius + r * std::cos(theta), r * std::sin(theta), g[i].z};
+        g[i] = {radius + r * pmath::cos(theta), r * pmath::sin(theta), g[i].z};
     }
 }
 
@@ -111,7 +112,7 @@ void S3DModifierTwist::prepareKind()
     m_exponent = 1.0f;
     if (m_biased) {
         m_k = std::clamp(1.0f - (bias() + 100.0f) * 0.005f, 0.00001f, 0.99999f);
-        m_exponent = std::log(m_k) / std::log(0.5f);
+        m_exponent = pmath::log(m_k) / pmath::log(0.5f);
     }
     m_extent = extent();
     m_angle = m_extent != 0.0f ? angle() : 0.0f;
@@ -126,12 +127,12 @@ void S3DModifierTwist::deformGizmo(Point3D* g, int n) const
         float theta;
         if (biased) {
             const float t = g[i].y / extent;
-            theta = std::pow(std::fabs(t), exponent) * angle;
+            theta = pmath::pow(std::fabs(t), exponent) * angle;
             if (t < 0.0f) theta = -theta;
         } else {
             theta = g[i].y * perUnit;
         }
-        const float c = std::cos(theta), s = std::sin(theta);
+        const float c = pmath::cos(theta), s = pmath::sin(theta);
         const float x = g[i].z * s + g[i].x * c;
         g[i].z = g[i].z * c - g[i].x * s;
         g[i].x = x;
@@ -244,19 +245,19 @@ void S3DModifierWave::deformGizmo(Point3D* points, int n) const
             float a = a1;
             const float norm = g.length();
             if (a1 != a2 && norm != 0.0f) {
-                float t = std::acos(std::clamp(g.x / norm, -1.0f, 1.0f)) / kPi;
+                float t = pmath::acos(std::clamp(g.x / norm, -1.0f, 1.0f)) / kPi;
                 if (t > 0.5f) t = 1.0f - t;
                 float u = std::clamp(2.0f * t, 0.0f, 1.0f);
                 u = u * u * (3.0f - 2.0f * u);
                 a = (1.0f - u) * a1 + u * a2;
             }
             const float rho = std::sqrt(g.x * g.x + g.z * g.z);
-            g.y += a * std::exp(-k * rho) * std::sin(2.0f * kPi * (phi + rho / length));
+            g.y += a * pmath::exp(-k * rho) * pmath::sin(2.0f * kPi * (phi + rho / length));
         } else {
             const float q = g.x / length;
             const float big = q * q;
             const float a = (1.0f - big) * a1 + big * a2;
-            g.y += a * std::exp(-k * std::fabs(g.z)) * std::sin(2.0f * kPi * (phi + g.z / length));
+            g.y += a * pmath::exp(-k * std::fabs(g.z)) * pmath::sin(2.0f * kPi * (phi + g.z / length));
         }
     }
 }
@@ -393,7 +394,7 @@ Point3D S3DModifierRipple::ripple(const Point3D& g, const Point3D& centroid) con
     const float rho = d.length();
     Point3D out = g;
     if (rho > 0.0f) {
-        const float s = amplitude() * std::exp(-decay() * rho) * std::sin(2.0f * kPi * (phase() + rho / length));
+        const float s = amplitude() * pmath::exp(-decay() * rho) * pmath::sin(2.0f * kPi * (phase() + rho / length));
         out += d * (s / rho);
     }
     const auto jitter = [] { return float(tlRand() % 10000) * 0.0002f; };

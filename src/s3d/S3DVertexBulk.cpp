@@ -2,6 +2,7 @@
 
 #include <emmintrin.h>
 
+#include "foundation/PortableMath.h"
 #include "s3d/S3DTriObject.h"
 
 namespace {
@@ -96,7 +97,7 @@ __m128 spotCone(const S3DObjectLight& l, __m128 value, __m128 cosine, __m128 dar
     for (int k = 0; k < 4; ++k) {
         out[k] = 0.0f;
         if (skip >> k & 1) continue;
-        const float alpha = std::acos(c[k]);
+        const float alpha = pmath::acos(c[k]);
         if (alpha >= l.falloff) continue;
         float lit = v[k];
         if (alpha >= l.hotspot) lit *= 1.0f - (alpha - l.hotspot) / (l.falloff - l.hotspot);
@@ -225,7 +226,7 @@ float lightValue(const S3DObjectLight& l, const Point3D& p, const Point3D& n)
         value *= r;
     }
     const float c = dot(l.direction, lv);
-    const float alpha = std::acos(c < -1.0f ? -1.0f : c > 1.0f ? 1.0f : c);
+    const float alpha = pmath::acos(c < -1.0f ? -1.0f : c > 1.0f ? 1.0f : c);
     if (alpha >= l.falloff) return 0.0f;
     if (alpha >= l.hotspot) value *= 1.0f - (alpha - l.hotspot) / (l.falloff - l.hotspot);
     return value * l.intensity;
