@@ -65,6 +65,7 @@ public:
         if (!m_codec) return false;
         if (avcodec_parameters_to_context(m_codec, m_stream->codecpar) < 0) return false;
         m_codec->thread_count = 1;
+        m_codec->flags |= AV_CODEC_FLAG_BITEXACT;  // the same inverse transforms on every machine
         if (avcodec_open2(m_codec, codec, nullptr) < 0) return false;
         m_packet = av_packet_alloc();
         m_frame = av_frame_alloc();
@@ -128,14 +129,16 @@ private:
     }
 
     // Converts m_frame to BGR24 at the stream's declared size (a damaged stream may change its
-    // size midway), then stores its rows bottom first.
+    // size midway), then stores its rows bottom first. Bit-exact: the scaler's portable code on
+    // every machine, not the processor's own fast paths, so that every build (the web page's
+    // among them) shows the same pixels.
     bool convert()
     {
         if (m_frame->width <= 0 || m_frame->height <= 0 || m_frame->format < 0) return false;
         const int w = width(), h = height();
         m_scaler = sws_getCachedContext(m_scaler, m_frame->width, m_frame->height,
                                         static_cast<AVPixelFormat>(m_frame->format), w, h, AV_PIX_FMT_BGR24,
-                                        SWS_BILINEAR, nullptr, nullptr, nullptr);
+                                        SWS_BILINEAR | SWS_ACCURATE_RND | SWS_BITEXACT, nullptr, nullptr, nullptr);
         if (!m_scaler) return false;
         uint8_t* dst[4] = {m_top.data(), nullptr, nullptr, nullptr};
         int dstStride[4] = {m_rowBytes, 0, 0, 0};
