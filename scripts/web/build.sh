@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the web page's engine (tessaline.js, tessaline.wasm, index.html in
-# build/web/apps/tessaline-page/), configuring build/web first when needed.
+# build/web/apps/tessaline-page/) and the SIMD loops' checks (build/web/tests/wasm/), configuring build/web first when needed.
 # Usage: build.sh [JOBS]
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -13,4 +13,4 @@ if ! grep -qxF "TL_WEB_DEPS_PREFIX:UNINITIALIZED=$prefix" "$root/build/web/CMake
   rm -rf "$root/build/web"
   bash "$here/configure.sh"
 fi
-cmake --build "$root/build/web" --target tessaline-page -j "${1:-$(nproc)}"
+cmake --build "$root/build/web" --target tessaline-page kernel-tests -j "${1:-$(nproc)}"
