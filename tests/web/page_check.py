@@ -102,8 +102,8 @@ def main():
         demos = list(a.demos)
         if a.video_demo:
             demos += video_demos(a, tmp)
-        for n, spec in enumerate(demos):
-            demo, times = spec.rsplit("=", 1)
+        for n, entry in enumerate(demos):
+            demo, times = entry.rsplit("=", 1)
             times = times.split(",")
             scripts = [f for f in os.listdir(demo) if f.endswith(".lscx")]
             site = os.path.join(tmp, "site%d" % n)
