@@ -39,19 +39,31 @@ constexpr float kWorkScaleX = 1.24f;
 constexpr float kWorkScaleY = 1.3f;
 } // namespace
 
-void Player::loadInScriptDirectory(const StringC& path, const std::function<void(const StringC& file)>& load)
+void Player::enterScriptDirectory(const StringC& path, StringC& file)
 {
-    SaveWatch* saveWatch = m_s.saveWatch.get();
     // The files opened while the script loads are the ones whose saves reload it; the watch
     // takes the script's path as the caller names it, before the directory changes.
-    if (saveWatch) saveWatch->beginLoad(path.getName());
-    StringC previousDirectory, directory, file;
-    FileTools::getCurrentDirectory(previousDirectory);
+    if (m_s.saveWatch) m_s.saveWatch->beginLoad(path.getName());
+    StringC directory;
+    FileTools::getCurrentDirectory(m_load.previousDirectory);
     path.splitPath(directory, file);
-    const bool changeDirectory = directory.length() > 0;
-    if (changeDirectory) FileTools::setCurrentDirectory(directory);
+    m_load.changedDirectory = directory.length() > 0;
+    if (m_load.changedDirectory) FileTools::setCurrentDirectory(directory);
+}
+
+void Player::leaveScriptDirectory()
+{
+    if (m_load.changedDirectory && !m_load.previousDirectory.isNull())
+        FileTools::setCurrentDirectory(m_load.previousDirectory);
+    m_load.changedDirectory = false;
+}
+
+void Player::loadInScriptDirectory(const StringC& path, const std::function<void(const StringC& file)>& load)
+{
+    StringC file;
+    enterScriptDirectory(path, file);
     load(file);
-    if (changeDirectory && !previousDirectory.isNull()) FileTools::setCurrentDirectory(previousDirectory);
+    leaveScriptDirectory();
 }
 
 Player::~Player() { shutdown(); }
@@ -78,7 +90,7 @@ void Player::restorePlatformClock()
     m_s.demoClock.reset();
 }
 
-bool Player::loadScript(const StringC& path)
+bool Player::beginScriptLoad(const StringC& path)
 {
     if (path.isNull() || path.length() == 0) return false;
     PlayerState& s = m_s;
@@ -86,22 +98,67 @@ bool Player::loadScript(const StringC& path)
     // same file (a reload, the same script dropped again).
     if (s.scriptEngine && s.scriptEngine->getSoundManager()) s.scriptEngine->getSoundManager()->keepMusicForNextLoads();
     s.scriptEngine.reset();
+    // The directory stays entered until the last step: the engine opens the script's files
+    // relative to it.
+    StringC file;
+    enterScriptDirectory(path, file);
+    s.scriptEngine = std::make_unique<ScriptEngine>();
+    s.scriptEngine->m_hWnd = s.window.get();
+    s.scriptEngine->beginLoad(file);
+    m_load.path = path;
+    m_load.active = true;
+    return true;
+}
 
-    loadInScriptDirectory(path, [&](const StringC& file) {
-        s.scriptEngine = std::make_unique<ScriptEngine>();
-        s.scriptEngine->m_hWnd = s.window.get();
-        s.scriptEngine->load(file);
-    });
-    if (s.saveWatch) s.saveWatch->endLoad(true);
+void Player::endScriptLoad()
+{
+    leaveScriptDirectory();
+    if (m_s.saveWatch) m_s.saveWatch->endLoad(true);
     SoundManager::dropKeptMusic();
+    m_load.active = false;
+}
+
+bool Player::loadStep()
+{
+    if (!m_load.active) return false;
+    if (m_s.scriptEngine->loadStep()) return true;
+    endScriptLoad();
+    return false;
+}
+
+double Player::loadProgress() const
+{
+    return m_load.active ? m_s.scriptEngine->loadProgress() : 1.0;
+}
+
+void Player::startScript()
+{
+    PlayerState& s = m_s;
     s.scriptEngine->start();
     s.startTick = playerClock().tickCount();
-    s.scriptPath = path.getName();
+    s.scriptPath = m_load.path.getName();
     if (s.dev) {
         s.beats = findBeats(*s.scriptEngine);
         // A paused demo stays paused across a new script.
         if (s.paused && s.scriptEngine->getSoundManager()) s.scriptEngine->getSoundManager()->pause(true);
     }
+}
+
+void Player::startDemo()
+{
+    while (loadStep()) {
+    }
+    if (!m_s.scriptEngine) return;
+    startScript();
+    if (m_load.startMs > 0) seekDemo(m_load.startMs);
+}
+
+bool Player::loadScript(const StringC& path)
+{
+    if (!beginScriptLoad(path)) return false;
+    while (loadStep()) {
+    }
+    startScript();
     return true;
 }
 
@@ -276,6 +333,11 @@ bool Player::startup(const PlayerOptions& options)
         std::string root = dir.string();
         if (!root.empty() && root.back() != '/') root += '/';
         showBuildErrors(std::move(errors), root);
+    }
+    if (options.loadInSteps) {
+        m_load.startMs = options.startMs;
+        beginScriptLoad(path);
+        return true;
     }
     if (!path.isNull()) loadScript(path);
     if (options.startMs > 0) seekDemo(options.startMs);

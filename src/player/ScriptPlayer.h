@@ -90,6 +90,9 @@ struct PlayerOptions {
     // Asked before every frame and event: true ends the loop (a termination signal).
     std::function<bool()> stopRequested;
     TextSourceBuilder sourceBuilder;  // dev mode: saved text sources are rebuilt and reloaded
+    // The script is loaded by loadStep calls and started by startDemo (a host that shows the
+    // load's progress: the web page); otherwise start-up loads and starts it.
+    bool loadInSteps = false;
 };
 
 // The player: one object owns the window, the screen, the engine and the authoring state. The
@@ -121,6 +124,12 @@ public:
     const CImage32Buffered& workImage() const { return m_s.workImage; }
 
     bool loadScript(const StringC& path);
+    // The load that start-up began with PlayerOptions::loadInSteps: one step of it (a section
+    // collected or an entry read); false once the script is loaded. Its progress, 0 to 1.
+    bool loadStep();
+    [[nodiscard]] double loadProgress() const;
+    // Starts the script loaded in steps: the music and the clock, at the start-up's start time.
+    void startDemo();
     // Handles a drop: only the first file of a drop reaches here.
     void onDropFiles(const std::string& firstPath);
     // One frame onto the screen: the fps count, the composition, the present.
@@ -175,6 +184,26 @@ private:
     // watched for reload on save (begun, not ended: the caller says whether they replace the
     // watched ones), and the current directory put back after.
     void loadInScriptDirectory(const StringC& path, const std::function<void(const StringC& file)>& load);
+    // The parts of loadInScriptDirectory around its load: the watch begun and the directory
+    // entered (the script's file name in `file`), then the directory put back.
+    void enterScriptDirectory(const StringC& path, StringC& file);
+    void leaveScriptDirectory();
+    // A load's first and last parts around the engine's steps: the old engine gone, the watch
+    // begun and the script's directory entered; then the directory left and the watch ended.
+    bool beginScriptLoad(const StringC& path);
+    void endScriptLoad();
+    // Starts the loaded script's music and clock.
+    void startScript();
+
+    // The load under way (begun, not ended) and what start-up left for startDemo.
+    struct ScriptLoad {
+        bool active = false;
+        StringC path;
+        StringC previousDirectory;
+        bool changedDirectory = false;
+        int startMs = 0;
+    };
+    ScriptLoad m_load;
 
     PlayerState m_s;
     std::function<bool()> m_stopRequested;

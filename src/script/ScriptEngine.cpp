@@ -1,5 +1,6 @@
 #include "script/ScriptEngine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <string>
@@ -144,26 +145,92 @@ ScriptEngine::~ScriptEngine()
     m_layerDims.clear();
 }
 
+// A load under way: the script's file, the section reached and the entry lines collected of it.
+struct ScriptEngine::LoadState {
+    struct Closer {
+        void operator()(FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<FILE, Closer> file;
+    ScriptLineReader reader;
+    long size = 0;
+    size_t section = 0;
+    bool collected = false;  // the section's lines are in `lines`
+    std::vector<std::string> lines;
+    size_t nextLine = 0;
+    long sectionStart = 0, sectionEnd = 0;  // file offsets around the section's lines
+    bool missingTold = false;
+
+    explicit LoadState(FILE* f) : file(f), reader(f)
+    {
+        if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+        std::rewind(f);
+    }
+};
+
 void ScriptEngine::load(const StringC& path)
 {
+    if (beginLoad(path))
+        while (loadStep()) {
+        }
+}
+
+bool ScriptEngine::beginLoad(const StringC& path)
+{
+    m_load.reset();
     FILE* file = FileTools::openFile(path.getName(), "rt");
-    if (!file) return warnScript("Can't open file : ", path);
-    ScriptLineReader reader(file);
-    std::vector<std::string> lines;
-    bool missingTold = false;
-    for (const ScriptSection& section : ScriptSection::kTable) {
-        const bool found = reader.collect(section.name, section.key, section.capacity, section.limitMessage, lines);
+    if (!file) {
+        warnScript("Can't open file : ", path);
+        return false;
+    }
+    m_load = std::make_unique<LoadState>(file);
+    return true;
+}
+
+bool ScriptEngine::loadStep()
+{
+    if (!m_load) return false;
+    LoadState& l = *m_load;
+    const ScriptSection& section = ScriptSection::kTable[l.section];
+    if (!l.collected) {
+        l.sectionStart = std::ftell(l.file.get());
+        const bool found =
+            l.reader.collect(section.name, section.key, section.capacity, section.limitMessage, l.lines);
         // The first section not found is told; those after it are lost with it. An empty file
         // is the empty script (black frames) and a section cut short has been told already.
-        if (!found && !missingTold && reader.linesRead() > 0 && !reader.endedInSection()) {
-            reportMissingSection(reader, size_t(&section - ScriptSection::kTable));
-            missingTold = true;
+        if (!found && !l.missingTold && l.reader.linesRead() > 0 && !l.reader.endedInSection()) {
+            reportMissingSection(l.reader, l.section);
+            l.missingTold = true;
         }
-        for (const std::string& line : lines)
-            if (!section.key || firstWord(line) == section.key) (this->*section.readEntry)(line);
-        if (section.step) (this->*section.step)();
+        l.sectionEnd = std::ftell(l.file.get());
+        l.nextLine = 0;
+        l.collected = true;
+        return true;
     }
-    std::fclose(file);
+    while (l.nextLine < l.lines.size()) {
+        const std::string& line = l.lines[l.nextLine++];
+        if (!section.key || firstWord(line) == section.key) {
+            (this->*section.readEntry)(line);
+            return true;
+        }
+    }
+    if (section.step) (this->*section.step)();
+    l.collected = false;
+    l.sectionStart = l.sectionEnd;
+    if (++l.section < std::size(ScriptSection::kTable)) return true;
+    m_load.reset();
+    return false;
+}
+
+double ScriptEngine::loadProgress() const
+{
+    if (!m_load) return 1.0;
+    const LoadState& l = *m_load;
+    if (l.size <= 0) return 0.0;
+    double at = double(l.sectionStart);
+    if (l.collected && !l.lines.empty())
+        at += double(l.sectionEnd - l.sectionStart) * double(l.nextLine) / double(l.lines.size());
+    // 1 only once the load is complete.
+    return std::min(0.999, std::max(0.0, at / double(l.size)));
 }
 
 void ScriptEngine::start()

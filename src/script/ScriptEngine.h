@@ -49,6 +49,15 @@ public:
     // Reads the script at `path` (relative to the current directory). Problems are reported and
     // loading goes on; a missing file leaves the engine empty.
     void load(const StringC& path);
+    // The same load in steps, for a host that shows its progress between them (the web page):
+    // beginLoad opens the script (false when it cannot be opened: reported, the engine stays
+    // empty); each loadStep collects the next section or reads one of its entry lines, and
+    // says false once the load is complete. Reports come in the order load() gives them.
+    bool beginLoad(const StringC& path);
+    bool loadStep();
+    // How far the load has come, 0 to 1: the script's bytes read, a section's entries counted
+    // evenly over its lines.
+    [[nodiscard]] double loadProgress() const;
     // Starts the music at the script's offset and takes the start tick.
     void start();
     // Demo time in ms: the music position, or the ticks since start without music.
@@ -86,6 +95,7 @@ public:
 
 private:
     friend struct ScriptSection;
+    struct LoadState;
 
     // Entry readers, one per section (ScriptEngineEntries.cpp): each reads one entry line.
     void readMusic(const std::string& line);
@@ -128,6 +138,7 @@ private:
 
     // Declared first so that it goes last: everything else may point into its controllers.
     ScriptControllerManager m_controllerManager;
+    std::unique_ptr<LoadState> m_load;  // a load under way in steps
 
     int m_startOffset = 0;
     std::unique_ptr<SoundManager> m_pSoundManager;  // null when the script names no music

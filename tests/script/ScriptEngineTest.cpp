@@ -394,3 +394,38 @@ TEST_F(ScriptEngineTest, MusicDrivesTheClock)
 }
 
 } // namespace
+
+// The load in steps (the web page's, with its progress bar): a step is a section or one entry,
+// the progress never goes back and ends at 1, and the engine is the one load() makes.
+TEST_F(ScriptEngineTest, LoadInStepsIsOneEntryAStepWithProgressToTheEnd)
+{
+    ReportCapture cap;
+    const std::string text = makeScript({{"LAYER_DIMENSION", {"desc: full 512 256", "desc: half 256 128"}},
+                                          {"SCREEN_LAYER", {"desc: s full", "desc: t half"}},
+                                          {"MIX", {"desc: m BLIT", "desc: n NOSUCHMIX"}}});
+    m_dir.write("steps.lscx", text);
+    ScriptEngine engine;
+    ASSERT_TRUE(engine.beginLoad("steps.lscx"));
+    int steps = 1;
+    double last = engine.loadProgress();
+    EXPECT_EQ(last, 0.0);
+    while (engine.loadStep()) {
+        ++steps;
+        EXPECT_GE(engine.loadProgress(), last);
+        last = engine.loadProgress();
+        EXPECT_LT(last, 1.0);
+    }
+    EXPECT_EQ(engine.loadProgress(), 1.0);
+    // One step per section collected and per section ended, and one per entry: six, and the
+    // two lines of the music section, whose every line is an entry.
+    EXPECT_EQ(steps, 2 * int(scriptSectionNames().size()) + 8);
+    EXPECT_NE(engine.findScreenLayer("t"), nullptr);
+    EXPECT_NE(engine.findMix("m"), nullptr);
+    const size_t stepReports = cap.count();
+    EXPECT_GT(stepReports, 0u);  // the unknown mix type
+    cap.clear();
+    load(text);
+    EXPECT_EQ(cap.count(), stepReports);
+    EXPECT_FALSE(engine.beginLoad("no-such.lscx"));
+    EXPECT_FALSE(engine.loadStep());
+}
