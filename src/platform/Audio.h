@@ -19,6 +19,8 @@ public:
     // -1..1); returns the frames written, fewer than asked only at the end of the music. The
     // music is read from its start to its end, once: seeking is done in the decoded samples.
     virtual size_t read(float* interleaved, size_t frames) = 0;
+    // The name the back end's library gives the music's codec ("" where it gives none).
+    virtual std::string codecName() const { return {}; }
 };
 
 // Opens a file by its resolved path; null when the back end does not read it.

@@ -30,6 +30,8 @@ public:
     // Whether the data met so far was damaged (a cut or corrupt packet, one the decoder refused,
     // a read error): missing pictures are then losses, not frames the encoder dropped.
     virtual bool damaged() const { return false; }
+    // The name the back end's library gives the stream's codec ("" where it gives none).
+    virtual std::string codecName() const { return {}; }
 };
 
 // Bytes of one padded 24-bit row of the frames nextFrame() gives.

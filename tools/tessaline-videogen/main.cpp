@@ -1,7 +1,7 @@
 // tessaline-videogen: renders a short animation of our own and encodes it as an AVI file through
 // FFmpeg's encoders (for the bundled demo, the tests' and the fuzzers' inputs).
 //
-//   tessaline-videogen [--codec raw|mjpeg|mpeg4] [--size WxH] [--frames N] [--fps F] [--quality Q]
+//   tessaline-videogen [--codec raw|mjpeg|mpeg4|ffv1] [--size WxH] [--frames N] [--fps F] [--quality Q]
 //                      [--keep-every K] OUTPUT.avi
 //
 // --keep-every K encodes only the frames whose index is a multiple of K and drops the others the
@@ -23,7 +23,7 @@
 
 namespace {
 const char* const kUsage =
-    "usage: tessaline-videogen [--codec raw|mjpeg|mpeg4] [--size WxH] [--frames N] [--fps F] [--quality Q]\n"
+    "usage: tessaline-videogen [--codec raw|mjpeg|mpeg4|ffv1] [--size WxH] [--frames N] [--fps F] [--quality Q]\n"
     "                          [--keep-every K] OUTPUT.avi\n"
     "defaults: --codec mjpeg --size 64x64 --frames 30 --fps 30 --quality 2 (1 best .. 31 smallest)\n"
     "--keep-every K: encode frames 0, K, 2K ... only; the others are dropped (declared, empty)\n";
@@ -103,6 +103,7 @@ int main(int argc, char** argv)
     if (codecName == "raw") codec = VideoCodecKind::Raw;
     else if (codecName == "mjpeg") codec = VideoCodecKind::Mjpeg;
     else if (codecName == "mpeg4") codec = VideoCodecKind::Mpeg4;
+    else if (codecName == "ffv1") codec = VideoCodecKind::Ffv1;
     else return usage();
 
     FfmpegVideoWriter writer;

@@ -30,6 +30,12 @@ bool librariesUsable()
 
 } // namespace
 
+std::string ffmpegCodecOfDecoder(const std::string& decoder)
+{
+    const AVCodec* codec = avcodec_find_decoder_by_name(decoder.c_str());
+    return codec ? avcodec_get_name(codec->id) : "";
+}
+
 void installFfmpegBackend(Platform& platform)
 {
     // Failures come back as our own reports; FFmpeg's log would only repeat them.

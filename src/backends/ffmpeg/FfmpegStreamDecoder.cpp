@@ -33,6 +33,8 @@ public:
         avformat_close_input(&m_format);
     }
 
+    std::string codecName() const override { return avcodec_get_name(m_codec->codec_id); }
+
     size_t read(float* interleaved, size_t frames) override
     {
         size_t done = 0;

@@ -79,6 +79,7 @@ public:
 
     int64_t frameIndex() const override { return m_frameIndex; }
     bool damaged() const override { return m_damaged; }
+    std::string codecName() const override { return avcodec_get_name(m_stream->codecpar->codec_id); }
 
     const uint8_t* nextFrame() override
     {

@@ -56,6 +56,7 @@ bool FfmpegVideoWriter::open(const std::string& path, VideoCodecKind kind, int w
     if (avformat_alloc_output_context2(&s.format, nullptr, "avi", path.c_str()) < 0) return failed("no avi muxer");
     const AVCodecID id = kind == VideoCodecKind::Raw     ? AV_CODEC_ID_RAWVIDEO
                          : kind == VideoCodecKind::Mjpeg ? AV_CODEC_ID_MJPEG
+                         : kind == VideoCodecKind::Ffv1  ? AV_CODEC_ID_FFV1
                                                          : AV_CODEC_ID_MPEG4;
     const AVCodec* codec = avcodec_find_encoder(id);
     if (!codec) return failed("no encoder for the codec");
@@ -70,7 +71,7 @@ bool FfmpegVideoWriter::open(const std::string& path, VideoCodecKind kind, int w
                        : kind == VideoCodecKind::Mjpeg ? AV_PIX_FMT_YUVJ420P
                                                        : AV_PIX_FMT_YUV420P;
     s.codec->thread_count = 1;
-    if (kind != VideoCodecKind::Raw) {
+    if (kind == VideoCodecKind::Mjpeg || kind == VideoCodecKind::Mpeg4) {
         // A fixed quantiser: 2 keeps decoded pixels close to the source.
         s.codec->flags |= AV_CODEC_FLAG_QSCALE;
         s.codec->global_quality = FF_QP2LAMBDA * quality;

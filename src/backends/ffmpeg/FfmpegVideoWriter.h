@@ -10,6 +10,7 @@ enum class VideoCodecKind {
     Raw,    // uncompressed 24-bit rows
     Mjpeg,  // motion JPEG
     Mpeg4,  // MPEG-4 part 2
+    Ffv1,   // lossless FFV1 (one the web page cannot decode)
 };
 
 class FfmpegVideoWriter {
