@@ -246,7 +246,8 @@ bool decodeRows(const DecodeContext& ctx, BmpLayout& b, DecodedImage& out)
 // RLE8 and RLE4, bottom row first. Pairs (count, value) give count pixels of the value (RLE4:
 // its two nibbles in turn); (0, 0) ends a row, (0, 1) the picture, (0, 2, dx, dy) moves ahead,
 // (0, n >= 3) is followed by n literal pixels padded to an even number of bytes. Pixels never
-// written stay black. Runs past a row's end or the top are dropped and reported.
+// written (skipped by a move or an early row end) show the palette's first colour, as other
+// decoders give them. Runs past a row's end or the top are dropped and reported.
 bool decodeRle(const DecodeContext& ctx, BmpLayout& b, DecodedImage& out)
 {
     const bool rle4 = b.compression == kRle4;
@@ -254,6 +255,7 @@ bool decodeRle(const DecodeContext& ctx, BmpLayout& b, DecodedImage& out)
     if (!dimensionsAllowed(b.width, b.height)) return ctx.warning(kBadDimensions, false);
     if (b.width * b.height > (available + 1) * kMaxRlePixelsPerByte) return ctx.warning(kTruncated, false);
     if (!allocate(ctx, b.width, b.height, out)) return false;
+    if (b.paletteCount > 0) std::fill_n(out.allocation.pixels, b.width * b.height, b.palette[0]);
     const uint8_t* d = ctx.data + b.dataOffset;
     uint64_t x = 0, y = 0, at = 0;
     auto put = [&](unsigned index) {
