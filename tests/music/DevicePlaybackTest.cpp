@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -383,4 +385,61 @@ TEST_F(MusicTest, SeekMovesModulesAsWellAndPauseHoldsTheClockedTime)
     music.pause(false);
     m_clock->advance(10);
     EXPECT_EQ(music.getTime(), 5260);
+}
+
+namespace {
+
+// A stream whose decoding stands still until the test lets it go on: constant 0.25, 3 minutes.
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false;
+};
+
+class GatedStream : public MusicDecoder {
+public:
+    explicit GatedStream(std::shared_ptr<Gate> gate) : m_gate(std::move(gate)) {}
+    size_t read(float* interleaved, size_t frames) override
+    {
+        std::unique_lock<std::mutex> lock(m_gate->mutex);
+        m_gate->opened.wait(lock, [this] { return m_gate->open; });
+        const size_t n = std::min<size_t>(frames, size_t(180 * kMusicRate) - m_done);
+        std::fill_n(interleaved, 2 * n, 0.25f);
+        m_done += n;
+        return n;
+    }
+
+private:
+    std::shared_ptr<Gate> m_gate;
+    size_t m_done = 0;
+};
+
+} // namespace
+
+TEST_F(DeviceTest, ASeekAheadOfTheDecodingPlaysSilenceAndHoldsTheTimeWithoutWaiting)
+{
+    // The decoding is held at its first read: a seek a minute ahead returns at once, the device
+    // is handed silence and the time stays where the seek put it; once the decoding reaches
+    // there, the music plays from there.
+    useDevice(AudioOpenStatus::Opened);
+    auto gate = std::make_shared<Gate>();
+    platform().openModule = nullptr;
+    platform().openStream = [gate](const std::string&) { return std::make_unique<GatedStream>(gate); };
+    const std::string path = writeWav();
+    SoundManager music;
+    ASSERT_TRUE(music.load(path.c_str()));
+    music.play();
+    music.seek(60000);
+    EXPECT_EQ(m_device.pull(441), 0.0f);
+    EXPECT_EQ(m_device.pull(441), 0.0f);
+    EXPECT_EQ(music.getTime(), 60000);
+    {
+        std::lock_guard<std::mutex> lock(gate->mutex);
+        gate->open = true;
+    }
+    gate->opened.notify_all();
+    music.waitUntilDecoded(61000);
+    EXPECT_EQ(m_device.pull(441), 0.25f);
+    EXPECT_EQ(m_device.pull(441), 0.25f);
+    EXPECT_GT(music.getTime(), 60000);  // the first buffer handed on has been heard
 }
