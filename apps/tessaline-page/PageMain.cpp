@@ -4,6 +4,7 @@
 #include <emscripten.h>
 
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -20,15 +21,33 @@ namespace {
 
 std::unique_ptr<Player> g_player;
 double g_nextFrameMs = 0.0;  // when the next frame is due, on the page's clock
+bool g_framesShown = false;  // a frame of this play has been shown
+
+EM_JS(void, tl_page_first_frame, (), {
+    if (typeof tlPage !== "undefined" && tlPage.firstFrame) tlPage.firstFrame();
+});
 
 EM_JS(void, tl_page_ended, (int code), {
     if (typeof tlPage !== "undefined" && tlPage.ended) tlPage.ended(code);
 });
 
-void endPlay()
+// Runs `work`; memory that cannot be had where the engine does not check for it ends the demo
+// with the fatal report the desktop programs would give, never a dead page. False then.
+template <class Work>
+bool guarded(Work&& work)
+{
+    try {
+        work();
+        return true;
+    } catch (const std::bad_alloc&) {
+        reportError("Tessaline", "out of memory");
+        return false;
+    }
+}
+
+void endPlay(int code)
 {
     emscripten_cancel_main_loop();
-    const int code = g_player->quitCode();
     g_player->shutdown();
     g_player.reset();
     setMessageBoxSink(nullptr);
@@ -40,22 +59,27 @@ void endPlay()
 // whatever the display's rate; a page that fell behind (a hidden tab) starts counting anew.
 void animationFrame()
 {
-    if (!g_player->handleMessages()) {
-        endPlay();
-        return;
-    }
-    if (!g_player->state().active) return;
-    const double now = emscripten_get_now();
-    if (now < g_nextFrameMs) return;
-    g_nextFrameMs = now - g_nextFrameMs > kPlayerFrameMs ? now + kPlayerFrameMs : g_nextFrameMs + kPlayerFrameMs;
-    g_player->renderFrame();
+    bool more = true;
+    const bool fine = guarded([&] {
+        if (!(more = g_player->handleMessages())) return;
+        if (!g_player->state().active) return;
+        const double now = emscripten_get_now();
+        if (now < g_nextFrameMs) return;
+        g_nextFrameMs = now - g_nextFrameMs > kPlayerFrameMs ? now + kPlayerFrameMs : g_nextFrameMs + kPlayerFrameMs;
+        g_player->renderFrame();
+        if (!g_framesShown) tl_page_first_frame();
+        g_framesShown = true;
+    });
+    if (!fine || !more) endPlay(fine ? g_player->quitCode() : 1);
 }
 
 } // namespace
 
-// Plays `script` (a path in the page's file system, relative to the current directory) from
-// `startMs`; the page's tlPage.ended(code) is called when the demo ends or is closed.
-extern "C" EMSCRIPTEN_KEEPALIVE int tl_page_play(const char* script, int startMs)
+// Loads `script` (a path in the page's file system, relative to the current directory) to be
+// played from `startMs`: the load itself is left to tl_page_load_step, so that the page can
+// show its progress; tl_page_start then plays it, and the page's tlPage.ended(code) is called
+// when the demo ends or is closed.
+extern "C" EMSCRIPTEN_KEEPALIVE int tl_page_load(const char* script, int startMs)
 {
     if (g_player) return 0;
     Platform p;
@@ -71,12 +95,39 @@ extern "C" EMSCRIPTEN_KEEPALIVE int tl_page_play(const char* script, int startMs
     options.fullScreen = false;
     options.commandLine = script;
     options.startMs = startMs < 0 ? 0 : startMs;
-    g_player = std::make_unique<Player>();
-    if (!g_player->startup(options)) {
-        g_player.reset();
-        return 0;
+    options.loadInSteps = true;
+    return guarded([&] {
+        g_player = std::make_unique<Player>();
+        if (!g_player->startup(options)) g_player.reset();
+    }) && g_player;
+}
+
+// Loads for about `budgetMs`, a step at a time; the load's progress in thousandths, 1000 once the
+// script is loaded (or when there is nothing to load). -1 when the load ended the demo, as a
+// fatal report ends the desktop player after its load: tlPage.ended(1) has been called.
+extern "C" EMSCRIPTEN_KEEPALIVE int tl_page_load_step(double budgetMs)
+{
+    if (!g_player) return -1;
+    const double until = emscripten_get_now() + budgetMs;
+    bool more = true;
+    const bool fine = guarded([&] {
+        while ((more = g_player->loadStep()) && emscripten_get_now() < until) {
+        }
+    });
+    if (!fine || (!more && fatalErrorPosted())) {
+        endPlay(1);
+        return -1;
     }
+    return more ? static_cast<int>(g_player->loadProgress() * 999.0) : 1000;
+}
+
+// Plays the loaded demo: its music and clock start now, its frames come with the browser's.
+extern "C" EMSCRIPTEN_KEEPALIVE int tl_page_start()
+{
+    if (!g_player) return 0;
+    if (!guarded([] { g_player->startDemo(); })) return 0;
     g_nextFrameMs = 0.0;
+    g_framesShown = false;
     emscripten_set_main_loop(animationFrame, 0, 0);
     return 1;
 }
@@ -94,7 +145,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE int tl_page_render(const char* lines)
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    return runRenderer(static_cast<int>(args.size()), argv.data());
+    int status = 1;
+    guarded([&] { status = runRenderer(static_cast<int>(args.size()), argv.data()); });
+    return status;
 }
 
 int main() { return 0; }

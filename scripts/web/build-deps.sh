@@ -220,9 +220,9 @@ build_libopenmpt() {
 
 # What the player reads: AVI (video), MP3/Ogg Vorbis/WAV (audio), through the file protocol.
 ffmpeg_demuxers=avi,mp3,ogg,wav
-ffmpeg_decoders=mjpeg,mpeg4,msmpeg4v1,msmpeg4v2,msmpeg4v3,rawvideo,cinepak,msvideo1,png
-ffmpeg_decoders+=,mp3float,vorbis
-ffmpeg_decoders+=,pcm_u8,pcm_s8,pcm_s16le,pcm_s16be,pcm_s24le,pcm_s32le,pcm_f32le,pcm_f64le,pcm_alaw,pcm_mulaw
+# The decoders are listed in one file, which the page also carries (decoders.txt) so that
+# tessaline-web can tell a demo's maker which files the page cannot decode.
+ffmpeg_decoders=$(grep -v '^#' "$(dirname "$self")/ffmpeg-decoders.txt" | paste -sd, -)
 ffmpeg_parsers=mpeg4video,mjpeg,mpegaudio,vorbis,png
 # No threads (they would need a SharedArrayBuffer build), no assembly: plain C for wasm32.
 ffmpeg_configure=(

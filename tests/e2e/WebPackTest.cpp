@@ -91,4 +91,66 @@ TEST(WebPack, PacksTheDemosFilesAndLeavesOutWhatThePageNeverReads)
     EXPECT_FALSE(std::filesystem::exists(dir.path() + "site2/demo.pack"));
 }
 
+// Base64 read back by the test's own table, white space skipped.
+std::string fromBase64(const std::string& text)
+{
+    const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    unsigned bits = 0;
+    int held = 0;
+    for (const char c : text) {
+        const size_t v = digits.find(c);
+        if (v == std::string::npos) continue;  // line ends, padding
+        bits = bits << 6 | unsigned(v);
+        if ((held += 6) >= 8) {
+            held -= 8;
+            out += char(bits >> held & 0xFF);
+        }
+    }
+    return out;
+}
+
+// The text of the data element `id` of a single-file page.
+std::string part(const std::string& page, const std::string& id)
+{
+    const std::string open = "<script type=\"application/octet-stream\" id=\"" + id + "\">";
+    const size_t at = page.find(open);
+    if (at == std::string::npos) return "missing";
+    const size_t start = at + open.size();
+    return page.substr(start, page.find("</script>", start) - start);
+}
+
+TEST(WebPack, OneFileHoldsThePageTheEngineAndThePackage)
+{
+    ScratchDir dir;
+    const std::string before = "<html><script>page()</script>\n", after = "\n<script>read()</script></html>\n";
+    dir.write("engine/index.html", before + "<!-- tessaline-web puts a single-file page's parts here -->" + after);
+    dir.write("engine/tessaline.js", "js");                         // 2 bytes: one padding digit
+    dir.write("engine/tessaline.wasm", std::string("\0asm\x01", 5)); // 5 bytes: one
+    dir.write("demo/party.lscx", "[script]\n");
+    dir.write("demo/pics/logo.tga", std::string(1000, '\xA5'));   // a run longer than one line
+    RenderResult r = runWeb(dir, "--engine engine --quiet demo site");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = runWeb(dir, "--engine engine --quiet --single-file demo demo.html");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string page = readAll(dir.path() + "demo.html");
+    EXPECT_EQ(page.compare(0, before.size(), before), 0);
+    EXPECT_EQ(page.substr(page.size() - after.size()), after);
+    EXPECT_EQ(fromBase64(part(page, "tl-wasm")), std::string("\0asm\x01", 5));
+    EXPECT_EQ(fromBase64(part(page, "tl-js")), "js");
+    EXPECT_EQ(fromBase64(part(page, "tl-pack")), readAll(dir.path() + "site/demo.pack"));
+    for (const char* id : {"tl-wasm", "tl-js", "tl-pack"}) {
+        const std::string text = part(page, id);
+        EXPECT_EQ(text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\n"),
+                  std::string::npos) << id;
+    }
+
+    // An engine page without the place for the parts is refused, and nothing is written.
+    dir.write("engine/index.html", "<html></html>");
+    r = runWeb(dir, "--engine engine --quiet --single-file demo other.html");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no place for a single file's parts"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "other.html"));
+}
+
 } // namespace

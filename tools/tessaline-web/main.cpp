@@ -1,7 +1,9 @@
 // tessaline-web: makes a demo folder a static web site that plays it in a browser: the page
-// (index.html, tessaline.js, tessaline.wasm) and demo.pack, one package of the demo's files.
+// (index.html, tessaline.js, tessaline.wasm) and demo.pack, one package of the demo's files;
+// or one HTML file holding all of them.
 //
 //   tessaline-web DEMO_DIR OUT_DIR [--script NAME.lscx] [--engine DIR] [--quiet]
+//   tessaline-web --single-file DEMO_DIR OUT.html [--script NAME.lscx] [--engine DIR] [--quiet]
 //
 // Exit status: 0 when the site is written, 1 on an error, 2 for bad usage.
 #include <cstdint>
@@ -14,6 +16,8 @@
 #include <system_error>
 #include <vector>
 
+#include "PageCheck.h"
+#include "foundation/FileTools.h"
 #include "text/TextBuild.h"
 
 namespace fs = std::filesystem;
@@ -21,12 +25,17 @@ namespace fs = std::filesystem;
 namespace {
 const char* const kUsage =
     "usage: tessaline-web DEMO_DIR OUT_DIR [--script NAME.lscx] [--engine DIR] [--quiet]\n"
+    "       tessaline-web --single-file DEMO_DIR OUT.html [--script NAME.lscx] [--engine DIR] [--quiet]\n"
     "\n"
     "Writes a static web site into OUT_DIR that plays the demo of DEMO_DIR in a browser:\n"
     "index.html, the engine (tessaline.js, tessaline.wasm) and demo.pack, every file of the\n"
     "folder but hidden ones, text sources and other scripts. Serve it with any web server\n"
-    "(python3 -m http.server -d OUT_DIR). The page's switches: ?autostart=1, ?start=MS,\n"
+    "(python3 -m http.server -d OUT_DIR). With --single-file, one HTML file holds them all: it\n"
+    "plays opened from disk too. The demo is loaded here first: what its load reports, and every\n"
+    "video or music file whose codec the page cannot decode, is told as a warning.\n"
+    "The page's switches: ?autostart=1, ?start=MS,\n"
     "?times=T1,T2&image=work|screen (renders those times as tessaline-render does), ?bench=1.\n"
+    "  --single-file  write OUT.html, one self-contained page\n"
     "  --script NAME  the script to play (default: the folder's one .lscx)\n"
     "  --engine DIR   where the page's engine files are (default: those installed or built)\n"
     "  --quiet        no summary line\n";
@@ -163,7 +172,8 @@ bool writeFile(const fs::path& path, Write write)
     return !ec;
 }
 
-bool copyInto(std::ostream& out, const fs::path& file, uintmax_t size)
+template <class Out>
+bool copyInto(Out& out, const fs::path& file, uintmax_t size)
 {
     std::ifstream in(file, std::ios::binary);
     std::vector<char> buffer(1 << 16);
@@ -179,7 +189,8 @@ bool copyInto(std::ostream& out, const fs::path& file, uintmax_t size)
 
 // demo.pack: "TLPACK1\n", the index's length (uint32, little-endian), the index (JSON: the
 // script and each file's path and size), then the files' bytes in the index's order.
-bool writePack(const fs::path& path, const std::string& script, const std::vector<Packed>& files)
+template <class Out>
+bool writePack(Out& out, const std::string& script, const std::vector<Packed>& files)
 {
     std::string index = cat("{\"script\":", jsonString(script), ",\"files\":[");
     for (size_t i = 0; i < files.size(); ++i) {
@@ -187,16 +198,109 @@ bool writePack(const fs::path& path, const std::string& script, const std::vecto
         index += cat("{\"path\":", jsonString(files[i].path), ",\"size\":", std::to_string(files[i].size), "}");
     }
     index += "]}";
+    const uint32_t n = uint32_t(index.size());
+    const unsigned char length[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
+    out.write("TLPACK1\n", 8);
+    out.write(reinterpret_cast<const char*>(length), 4);
+    out.write(index.data(), std::streamsize(index.size()));
+    for (const Packed& f : files)
+        if (!copyInto(out, f.file, f.size)) return false;
+    return bool(out);
+}
+
+// Base64 of what is written, onto `out` in lines of 76 characters.
+class Base64Out {
+public:
+    explicit Base64Out(std::ostream& out) : m_out(out) {}
+    Base64Out& write(const char* data, std::streamsize n)
+    {
+        for (std::streamsize i = 0; i < n; ++i) {
+            m_group[m_held++] = static_cast<unsigned char>(data[i]);
+            if (m_held == 3) put(3);
+        }
+        return *this;
+    }
+    // Writes the last group, padded.
+    void finish()
+    {
+        if (m_held) put(m_held);
+    }
+    explicit operator bool() const { return bool(m_out); }
+
+private:
+    void put(int held)
+    {
+        static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        const unsigned v = unsigned(m_group[0]) << 16 | (held > 1 ? unsigned(m_group[1]) << 8 : 0u) |
+                           (held > 2 ? unsigned(m_group[2]) : 0u);
+        const char quad[4] = {kDigits[v >> 18 & 63], kDigits[v >> 12 & 63], held > 1 ? kDigits[v >> 6 & 63] : '=',
+                              held > 2 ? kDigits[v & 63] : '='};
+        m_out.write(quad, 4);
+        if ((m_column += 4) >= 76) {
+            m_out.put('\n');
+            m_column = 0;
+        }
+        m_held = 0;
+        m_group[1] = m_group[2] = 0;
+    }
+    std::ostream& m_out;
+    unsigned char m_group[3] = {0, 0, 0};
+    int m_held = 0;
+    int m_column = 0;
+};
+
+// Where the page's parts go in a single-file page: the comment that holds this text, in the
+// page's index.html.
+constexpr const char* kPartsMark = "<!-- tessaline-web puts a single-file page's parts here";
+
+// One HTML file: the page with the engine, its code and the demo's package in data elements
+// (base64), which the page reads in place of the files beside it.
+bool writeSingleFile(const fs::path& path, const fs::path& engineDir, const std::string& script,
+                     const std::vector<Packed>& files)
+{
+    std::error_code ec;
+    std::vector<unsigned char> page;
+    if (!FileTools::readFile((engineDir / "index.html").string().c_str(), page, size_t(1) << 20)) return false;
+    const std::string html(page.begin(), page.end());
+    const size_t mark = html.find(kPartsMark);
+    const size_t markEnd = mark == std::string::npos ? mark : html.find("-->", mark);
+    if (markEnd == std::string::npos) {
+        fail(cat((engineDir / "index.html").string(), " has no place for a single file's parts"));
+        return false;
+    }
     return writeFile(path, [&](std::ostream& out) {
-        const uint32_t n = uint32_t(index.size());
-        const unsigned char length[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
-        out.write("TLPACK1\n", 8);
-        out.write(reinterpret_cast<const char*>(length), 4);
-        out.write(index.data(), std::streamsize(index.size()));
-        for (const Packed& f : files)
-            if (!copyInto(out, f.file, f.size)) return false;
+        out.write(html.data(), std::streamsize(mark));
+        const auto part = [&](const char* id, auto writeBytes) {
+            out << "<script type=\"application/octet-stream\" id=\"" << id << "\">\n";
+            Base64Out b64(out);
+            if (!writeBytes(b64)) return false;
+            b64.finish();
+            out << "\n</script>\n";
+            return bool(out);
+        };
+        const auto engineFile = [&](const char* name) {
+            return [&, name](Base64Out& b64) {
+                return copyInto(b64, engineDir / name, fs::file_size(engineDir / name, ec));
+            };
+        };
+        if (!part("tl-wasm", engineFile("tessaline.wasm")) ||
+            !part("tl-pack", [&](Base64Out& b64) { return writePack(b64, script, files); }) ||
+            !part("tl-js", engineFile("tessaline.js")))
+            return false;
+        const size_t after = markEnd + 3;
+        out.write(html.data() + after, std::streamsize(html.size() - after));
         return bool(out);
     });
+}
+
+// The FFmpeg decoders the page holds (decoders.txt beside its engine); none when it is missing.
+std::vector<std::string> pageDecoders(const fs::path& engineDir)
+{
+    std::vector<std::string> names;
+    std::ifstream in(engineDir / "decoders.txt");
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#') names.push_back(line);
+    return names;
 }
 
 // The script: --script inside the folder, else the folder's one .lscx.
@@ -229,7 +333,7 @@ int main(int argc, char** argv)
     std::vector<std::string> places;
     std::optional<std::string> script;
     std::optional<fs::path> engine;
-    bool quiet = false;
+    bool quiet = false, singleFile = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help" || a == "-h") {
@@ -245,6 +349,8 @@ int main(int argc, char** argv)
             else engine = fs::path(argv[++i]);
         } else if (a == "--quiet") {
             quiet = true;
+        } else if (a == "--single-file") {
+            singleFile = true;
         } else if (!a.empty() && a[0] != '-') {
             places.push_back(a);
         } else {
@@ -264,24 +370,52 @@ int main(int argc, char** argv)
         return fail(cat("the page's engine files are not in ", engineDir.string(), " (make web builds them)"));
     const std::optional<fs::path> chosen = chooseScript(root, script);
     if (!chosen) return 1;
-    fs::create_directories(places[1], ec);
-    if (!fs::is_directory(places[1], ec)) return fail(cat("cannot create ", places[1]));
-    const fs::path out = fs::canonical(places[1], ec);
-    if (out == root) return fail("OUT_DIR must not be the demo's folder");
+    fs::path out;
+    if (singleFile) {
+        out = fs::weakly_canonical(fs::absolute(places[1], ec), ec);
+        if (ec || !fs::is_directory(out.parent_path(), ec) || fs::is_directory(out, ec))
+            return fail(cat("cannot write ", places[1]));
+    } else {
+        fs::create_directories(places[1], ec);
+        if (!fs::is_directory(places[1], ec)) return fail(cat("cannot create ", places[1]));
+        out = fs::canonical(places[1], ec);
+        if (out == root) return fail("OUT_DIR must not be the demo's folder");
+    }
 
     const std::optional<std::vector<Packed>> files = collect(root, *chosen, out);
     if (!files) return 1;
-    for (const char* f : kEngineFiles) {
-        const bool ok = writeFile(out / f, [&](std::ostream& o) {
-            return copyInto(o, engineDir / f, fs::file_size(engineDir / f, ec));
-        });
-        if (!ok) return fail(cat("cannot write ", (out / f).string()));
+    // What the page will meet: the load's reports, and the files its FFmpeg cannot decode.
+    const std::vector<std::string> decoders = pageDecoders(engineDir);
+    const PageCheck check = checkForPage(root, *chosen, decoders);
+    const std::string scriptName = fs::relative(*chosen, root).generic_string();
+    for (const std::string& r : check.reports)
+        std::fprintf(stderr, "tessaline-web: warning: loading %s reports \"%s\"; the page reports it too\n",
+                     scriptName.c_str(), r.c_str());
+    for (const std::string& u : check.undecodable) {
+        const size_t colon = u.rfind(": ");
+        std::fprintf(stderr, "tessaline-web: warning: %s: the page cannot decode its codec %s (not among its decoders)\n",
+                     u.substr(0, colon).c_str(), u.substr(colon + 2).c_str());
     }
-    if (!writePack(out / "demo.pack", fs::relative(*chosen, root).generic_string(), *files))
-        return fail(cat("cannot write ", (out / "demo.pack").string()));
+    if (decoders.empty())
+        std::fprintf(stderr, "tessaline-web: warning: %s lists no decoders: the codecs of video and music were not checked\n",
+                     (engineDir / "decoders.txt").string().c_str());
+
+    if (singleFile) {
+        if (!writeSingleFile(out, engineDir, scriptName, *files)) return fail(cat("cannot write ", places[1]));
+    } else {
+        for (const char* f : kEngineFiles) {
+            const bool ok = writeFile(out / f, [&](std::ostream& o) {
+                return copyInto(o, engineDir / f, fs::file_size(engineDir / f, ec));
+            });
+            if (!ok) return fail(cat("cannot write ", (out / f).string()));
+        }
+        const bool ok = writeFile(out / "demo.pack", [&](std::ostream& o) { return writePack(o, scriptName, *files); });
+        if (!ok) return fail(cat("cannot write ", (out / "demo.pack").string()));
+    }
     uintmax_t bytes = 0;
     for (const Packed& f : *files) bytes += f.size;
     if (!quiet)
-        std::printf("tessaline-web: wrote %s (%zu files, %ju bytes packed)\n", places[1].c_str(), files->size(), bytes);
+        std::printf("tessaline-web: wrote %s (%zu files, %ju bytes packed%s)\n", places[1].c_str(), files->size(), bytes,
+                    singleFile ? cat(", ", std::to_string(fs::file_size(out, ec)), " bytes in all").c_str() : "");
     return 0;
 }
