@@ -206,6 +206,28 @@ std::string FileTools::resolveInsideTree(const char* root, const char* name)
     return target.string();
 }
 
+std::string FileTools::resolveTargetInsideTree(const char* root, const char* name)
+{
+    namespace fs = std::filesystem;
+    // What the name leads to, links followed, lies below root (this also checks both arguments)...
+    if (resolveInsideTree(root, name).empty()) return std::string();
+    // ...and so does the folder where the name itself is.
+    std::error_code ec;
+    const fs::path base = fs::canonical(resolvePath(root), ec);
+    if (ec) return std::string();
+    std::string p(name);
+    std::replace(p.begin(), p.end(), '\\', '/');
+    if (p[0] != '/') p = base.string() + '/' + p;
+    const fs::path written(resolveWritePath(p.c_str()));
+    const fs::path leaf = written.filename();
+    if (leaf.empty() || leaf == "." || leaf == "..") return std::string();
+    const fs::path folder = fs::weakly_canonical(written.parent_path(), ec);
+    if (ec) return std::string();
+    const fs::path relative = folder.lexically_relative(base);
+    if (relative.empty() || *relative.begin() == "..") return std::string();
+    return (folder / leaf).string();
+}
+
 std::string FileTools::temporaryPathBeside(const std::string& finalPath)
 {
     const std::filesystem::path p(finalPath);
@@ -215,6 +237,14 @@ std::string FileTools::temporaryPathBeside(const std::string& finalPath)
     name += p.filename();
     name += suffix;
     return (p.parent_path() / name).string();
+}
+
+bool FileTools::clearForWriting(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::remove(path, ec);
+    return !fs::exists(fs::symlink_status(path, ec)) && resolvePath(path.c_str()) == path;
 }
 
 bool FileTools::hasExtension(const char* path, const char* extension)

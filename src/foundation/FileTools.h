@@ -39,9 +39,19 @@ public:
     // (parts that do not exist yet are folded as written). Empty when that file would not lie
     // below root, or root does not exist.
     [[nodiscard]] static std::string resolveInsideTree(const char* root, const char* name);
+    // Where a finished file takes the name `name` inside the folder tree of `root` (by renaming
+    // it there): the folder resolved as above, the name itself kept, so that a link of that name
+    // is replaced, never written through. Empty when the folder, or what a link of that name
+    // leads to, would not lie below root.
+    [[nodiscard]] static std::string resolveTargetInsideTree(const char* root, const char* name);
     // Beside `finalPath`, hidden, named after it and this process: where a file is written
     // before it takes its final name, so an interrupted write leaves the old file whole.
     [[nodiscard]] static std::string temporaryPathBeside(const std::string& finalPath);
+    // Makes way for a new file at `path` that the writers (openFile, which also matches names
+    // ignoring case) open as it is: removes whatever is there, a link itself and never what it
+    // points to. False when something is still there, or another entry's name differs from it
+    // only in letter case.
+    [[nodiscard]] static bool clearForWriting(const std::string& path);
     // Whether the path's name ends in "." + extension, ignoring letter case.
     static bool hasExtension(const char* path, const char* extension);
     // Reads a whole file; false when it cannot be opened or read, or is larger than maxBytes.

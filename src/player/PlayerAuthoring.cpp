@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "control/LCXControllerKeyFramer.h"
+#include "foundation/FileTools.h"
 #include "foundation/Report.h"
 #include "image/PngWriter.h"
 #include "music/SoundManager.h"
@@ -15,6 +16,30 @@ namespace {
 // The overlay's two lines in the band below the picture: the last action's note, then the status.
 constexpr int kNoteLineY = 442;
 constexpr int kStatusLineY = 456;
+
+// Writes `image` as the PNG file `name` of the folder tree of `folder`: only inside that tree,
+// and only over a file.
+bool writeImageInsideTree(const CImage32& image, const std::string& folder, const std::string& name)
+{
+    namespace fs = std::filesystem;
+    // Written under a temporary name beside the target (whatever the tree holds there removed
+    // first) and renamed when complete, which replaces a link of that name rather than writing
+    // through it.
+    const std::string target = FileTools::resolveTargetInsideTree(folder.c_str(), name.c_str());
+    if (target.empty()) return false;
+    std::error_code ec;
+    const fs::file_status existing = fs::status(target, ec);
+    if (fs::exists(existing) && !fs::is_regular_file(existing)) return false;
+    const std::string temporary = FileTools::temporaryPathBeside(target);
+    if (!FileTools::clearForWriting(temporary)) return false;
+    std::vector<uint8_t> rgb;
+    if (writePngRgb(temporary.c_str(), image.m_pPixels, image.m_width, image.m_height, image.m_width, rgb)) {
+        fs::rename(temporary, target, ec);
+        if (!ec) return true;
+    }
+    fs::remove(temporary, ec);
+    return false;
+}
 } // namespace
 
 int Player::demoTime() const
@@ -150,13 +175,12 @@ std::string Player::saveWorkImage()
     std::snprintf(suffix, sizeof suffix, "-%06d.png", std::max(demoTime(), 0));
     std::filesystem::path out = p.parent_path() / p.stem();
     out += suffix;
-    std::vector<uint8_t> rgb;
-    if (!writePngRgb(out.string().c_str(), s.workImage.m_pPixels, s.workImage.m_width, s.workImage.m_height,
-                     s.workImage.m_width, rgb)) {
-        s.note = "cannot write " + out.filename().string();
+    const std::string name = out.filename().string();
+    if (!writeImageInsideTree(s.workImage, p.has_parent_path() ? p.parent_path().string() : ".", name)) {
+        s.note = "cannot write " + name;
         return {};
     }
-    s.note = "saved " + out.filename().string();
+    s.note = "saved " + name;
     std::fprintf(stderr, "tessaline: saved %s\n", out.string().c_str());
     return out.string();
 }

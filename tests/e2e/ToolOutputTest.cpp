@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "RenderRunner.h"
 #include "control/LCXControllerManager.h"
@@ -161,13 +162,15 @@ TEST(ToolOutput, BuildRebuildsWhatIsOutOfDateByEachRule)
     std::string town = "# A town. Build with:\n#   tessaline-lcx town.txt city.lcx\n";
     dir.write("sub/town.txt", town.append(framer));  // by its comment
     dir.write("pulse.txt", framer);                                      // by the binary beside it
-    dir.write("pulse.lcx", "stale");
+    ASSERT_EQ(runTool(dir, "tessaline-lcx", "pulse.txt pulse.lcx").status, 0);  // an older build
     dir.write("notes.txt", "not a source\n");
     std::string escape = "# Build: tessaline-lcx esc.txt ../../escape.lcx\n";
     dir.write("sub/esc.txt", escape.append(framer));  // names a file outside its folder: not a source
     dir.write(".hidden/skip.lcx.txt", framer);
+    dir.write("bad.lecx.txt", "type blit\nOpacity | 0.5\n");
+    ASSERT_EQ(runTool(dir, "tessaline-lcx", "bad.lecx.txt bad.lecx").status, 0);
+    const std::string oldLecx = readAll(dir.path() + "bad.lecx");
     dir.write("bad.lecx.txt", "type blit\nOpacity | ( 1 +\n");
-    dir.write("bad.lecx", "old");
     const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
     fs::last_write_time(dir.path() + "pulse.lcx", old);
     fs::last_write_time(dir.path() + "bad.lecx", old);
@@ -178,7 +181,7 @@ TEST(ToolOutput, BuildRebuildsWhatIsOutOfDateByEachRule)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("\nbad.lecx.txt:2: the expression does not evaluate: ( 1 +\n"), std::string::npos) << r.err;
     EXPECT_EQ(readAll(dir.path() + "listing.out"), "built pulse.lcx\nbuilt ramp.lcx\nbuilt sub/city.lcx\n");
-    EXPECT_EQ(readAll(dir.path() + "bad.lecx"), "old");
+    EXPECT_EQ(readAll(dir.path() + "bad.lecx"), oldLecx);
     EXPECT_FALSE(fs::exists(dir.path() + ".hidden/skip.lcx"));
     for (const char* built : {"pulse.lcx", "ramp.lcx", "sub/city.lcx"}) {
         ReportCapture cap;
@@ -203,6 +206,63 @@ TEST(ToolOutput, BuildRebuildsWhatIsOutOfDateByEachRule)
     r = runCommand(dir, build);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot read /dev/zero"), std::string::npos) << r.err;
+}
+
+// tessaline-build writes only inside a text's folder tree and replaces only a file of the kind it
+// builds: a folder link leading out, links planted at the temporary names and files of another
+// kind at the target leave every file as it was, each refusal naming the target.
+TEST(ToolOutput, BuildWritesOnlyInsideTheTextsFolderOverItsOwnKind)
+{
+    namespace fs = std::filesystem;
+    ScratchDir dir;
+    const std::string framer = "beats-every 1000 0 4000\nkey 0 0\nkey 1000 1\n";
+    dir.write("outside/secret", "mine\n");
+    dir.write("demo/a.txt", "# A ramp.\n# Build: tessaline-lcx a.txt out/new.lcx\n" + framer);
+    dir.write("demo/b.lcx.txt", framer);
+    dir.write("demo/c.lcx.txt", framer);
+    dir.write("demo/c.lcx", "my notes\n");
+    dir.write("demo/e.l2d.txt", "frames 10\ncamera cam cam.target\n  fov linear 0 90\n");
+    dir.write("demo/e.l2d", "my notes\n");
+    fs::create_directory_symlink("../outside", dir.path() + "demo/out");
+    // The temporary names beside b.lcx, of the build's process (the shell's, which exec keeps).
+    std::string build = "echo $$ >pid && ln -s ../outside/secret \"demo/.b.lcx.$$.part\" && ln -s ../outside/secret "
+                        "\"demo/.b.lcx.$$.part_tmp\" && { exec '";
+    build.append(TL_BINARY_DIR).append("/tools/tessaline-build' --all demo >listing.out; }");
+
+    const RenderResult r = runCommand(dir, build);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "demo/a.txt:2: out/new.lcx lies outside the text's folder: not written\n"
+                     "demo/c.lcx.txt:1: c.lcx is not a controller file: left as it is\n"
+                     "demo/e.l2d.txt:1: e.l2d is not a 2D scene file: left as it is\n");
+    EXPECT_EQ(readAll(dir.path() + "listing.out"), "built demo/b.lcx\n");
+    std::vector<std::string> outside;
+    for (const auto& e : fs::directory_iterator(dir.path() + "outside")) outside.push_back(e.path().filename().string());
+    EXPECT_EQ(outside, std::vector<std::string>{"secret"});
+    EXPECT_EQ(readAll(dir.path() + "outside/secret"), "mine\n");
+    // The planted links were taken away, not written through.
+    std::string pid = readAll(dir.path() + "pid");
+    pid.pop_back();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir.path() + "demo/.b.lcx." + pid + ".part")));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir.path() + "demo/.b.lcx." + pid + ".part_tmp")));
+    EXPECT_EQ(readAll(dir.path() + "demo/c.lcx"), "my notes\n");
+    EXPECT_EQ(readAll(dir.path() + "demo/e.l2d"), "my notes\n");
+    ReportCapture cap;
+    LCXControllerManager m;
+    m.load((dir.path() + "demo/b.lcx").c_str());
+    EXPECT_NE(m.getController(), nullptr);
+    EXPECT_EQ(cap.count(), 0u);
+
+    // What the tools built is of its kind: built again, every kind is replaced.
+    fs::copy(std::string(TL_SOURCE_DIR) + "/docs/examples/controllers", dir.path() + "example", fs::copy_options::recursive);
+    const std::string again = "{ '" + std::string(TL_BINARY_DIR) + "/tools/tessaline-build' --all example >listing.out; }";
+    for (int run = 0; run < 2; ++run) {
+        const RenderResult built = runCommand(dir, again);
+        EXPECT_EQ(built.status, 0) << built.err;
+        EXPECT_EQ(readAll(dir.path() + "listing.out"), "built example/cube.l3x\nbuilt example/cubemove.lecx\n"
+                                                       "built example/data/lcx/beat.lcx\nbuilt example/glow.lecx\n"
+                                                       "built example/orbs.l2d\n")
+            << run;
+    }
 }
 
 } // namespace

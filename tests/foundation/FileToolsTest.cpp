@@ -85,3 +85,32 @@ TEST(FileTools, InsideATreeMeansBelowItsRoot)
         EXPECT_EQ(FileTools::resolveInsideTree(root.c_str(), name.c_str()), "") << name;
     EXPECT_EQ(FileTools::resolveInsideTree((dir.path() + "none").c_str(), "x.lcx"), "");
 }
+
+// A file renamed into place needs its folder in the tree as well as what a link of its name
+// leads to; clearing a name for a writer takes links away and refuses a name the writer's
+// case-blind lookup would take for another entry.
+TEST(FileTools, TargetsAndTheirFoldersStayInTheTree)
+{
+    namespace fs = std::filesystem;
+    ScratchDir dir;
+    dir.makeDir("demo/sub");
+    dir.write("outside/back.png", "x");
+    fs::create_directory_symlink("../outside", dir.path() + "demo/out");
+    fs::create_symlink("../demo/sub/x.png", dir.path() + "outside/back.png.link");
+    fs::create_symlink("../outside/back.png", dir.path() + "demo/leads-out.png");
+    fs::create_symlink("sub/x.png", dir.path() + "demo/leads-in.png");
+    const std::string root = dir.path() + "demo";
+    const std::string canonical = fs::canonical(root).string();
+    // The link's own path, not what it leads to; a new name in a folder of the tree.
+    EXPECT_EQ(FileTools::resolveTargetInsideTree(root.c_str(), "leads-in.png"), canonical + "/leads-in.png");
+    EXPECT_EQ(FileTools::resolveTargetInsideTree(root.c_str(), "SUB\\new.png"), canonical + "/sub/new.png");
+    for (const char* name : {"leads-out.png", "out/new.png", "out/back.png.link", "sub/..", "../demo/sub/"})
+        EXPECT_EQ(FileTools::resolveTargetInsideTree(root.c_str(), name), "") << name;
+
+    EXPECT_TRUE(FileTools::clearForWriting(canonical + "/leads-out.png"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(canonical + "/leads-out.png")));
+    EXPECT_TRUE(fs::exists(dir.path() + "outside/back.png"));
+    dir.write("demo/Taken.png", "x");
+    EXPECT_FALSE(FileTools::clearForWriting(canonical + "/taken.png"));
+    EXPECT_TRUE(FileTools::clearForWriting(canonical + "/free.png"));
+}

@@ -1,10 +1,15 @@
 // The player's logic against the headless platform: keys, drops, script choice, the end of the
-// demo, fps counting, lock failures and the absence of per-frame allocations.
+// demo, fps counting, lock failures, the absence of per-frame allocations and where S saves.
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "../script/ScriptTestUtil.h"
@@ -494,6 +499,49 @@ TEST_F(PlayerTest, ASeeksFirstFrameShowsTheValuesOfTheFrameBeforeIt)
     player().renderFrame();
     EXPECT_EQ(player().demoTime(), 7040);
     EXPECT_EQ(grey(), expected(0.7001f));
+}
+
+} // namespace
+
+namespace {
+
+std::string fileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// S saves the work image only inside the script's folder tree and never through a link: a link of
+// the picture's name leading out is refused with the overlay note, one leading inside is replaced,
+// and so is a link planted at the temporary name beside it.
+TEST_F(PlayerTest, SavedWorkImageNeverGoesThroughALink)
+{
+    namespace fs = std::filesystem;
+    m_dir.write("demo/demo.lscx", makeScript({}));
+    m_dir.write("outside/secret.png", "mine\n");
+    fs::create_symlink("../outside/secret.png", m_dir.path() + "demo/demo-000000.png");
+    PlayerOptions o;
+    o.dev = true;
+    o.scriptPath = m_dir.path() + "demo/demo.lscx";
+    ASSERT_TRUE(player().startup(o));
+    ASSERT_EQ(player().demoTime(), 0);
+    auto saveKey = [] { player().wndProc(WindowEvent{WindowEventType::KeyDown, kKeyS, {}}); };
+    saveKey();
+    EXPECT_EQ(player().state().note, "cannot write demo-000000.png");
+    EXPECT_TRUE(fileText(m_dir.path() + "outside/secret.png") == "mine\n");
+
+    const std::string script = fileText(m_dir.path() + "demo/demo.lscx");
+    fs::remove(m_dir.path() + "demo/demo-000000.png");
+    fs::create_symlink("demo.lscx", m_dir.path() + "demo/demo-000000.png");
+    const std::string temporary = m_dir.path() + "demo/.demo-000000.png." + std::to_string(::getpid()) + ".part";
+    fs::create_symlink("../outside/secret.png", temporary);
+    saveKey();
+    EXPECT_EQ(player().state().note, "saved demo-000000.png");
+    EXPECT_TRUE(fileText(m_dir.path() + "outside/secret.png") == "mine\n");
+    EXPECT_TRUE(fileText(m_dir.path() + "demo/demo.lscx") == script);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(m_dir.path() + "demo/demo-000000.png")));
+    EXPECT_EQ(fileText(m_dir.path() + "demo/demo-000000.png").substr(0, 4), "\x89PNG");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(temporary)));
 }
 
 } // namespace

@@ -2,11 +2,17 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <fstream>
 #include <cstring>
 #include <sstream>
 #include <system_error>
 
+#include "foundation/ChunkFile.h"
+#include "foundation/FileTools.h"
+#include "fx2d/S2DFormat.h"
+#include "fx2d/S2DStream.h"
+#include "s3d/L3xFormat.h"
 #include "text/L2dText.h"
 #include "text/L3xText.h"
 #include "text/TextFiles.h"
@@ -18,6 +24,9 @@ namespace {
 
 // A build comment is looked for in the first lines only: it belongs to the heading.
 constexpr int kHeadingLines = 30;
+// The root chunks of the controller files (LCXControllerManager's and LECXControllerManager's).
+constexpr uint16_t kLcxRoot = 1;
+constexpr uint16_t kLecxRoot = 10;
 
 std::string lower(std::string s)
 {
@@ -43,9 +52,12 @@ std::optional<TextSource> fromComment(const fs::path& sourcePath)
     std::string error;
     if (!openTextFile(sourcePath.string(), in, error)) return std::nullopt;
     std::string comments, line;
+    std::vector<std::pair<size_t, int>> lineAt;  // where each line's comment begins in `comments`
     for (int n = 0; n < kHeadingLines && std::getline(in, line); ++n) {
         const size_t hash = line.find('#');
-        if (hash != std::string::npos) comments += line.substr(hash + 1) + ' ';
+        if (hash == std::string::npos) continue;
+        lineAt.emplace_back(comments.size(), n + 1);
+        comments += line.substr(hash + 1) + ' ';
     }
     // "Build:" or "Build with:" (either case of the B), then "tessaline-TOOL [--compress] SOURCE OUTPUT".
     for (size_t at = comments.find("uild"); at != std::string::npos; at = comments.find("uild", at + 1)) {
@@ -75,6 +87,9 @@ std::optional<TextSource> fromComment(const fs::path& sourcePath)
         s.target = sourcePath.parent_path() / target;
         s.kind = *kind;
         s.compress = compress;
+        // The line of the "Build" word: the command it begins names the target.
+        for (const auto& [offset, number] : lineAt)
+            if (offset <= at) s.line = number;
         return s;
     }
     return std::nullopt;
@@ -131,6 +146,106 @@ bool buildInto(const TextSource& s, const fs::path& into, std::vector<std::strin
     case TextSource::Kind::ControllerExpressions: return lcxtool::writeLecx(text, out, messages) == 0;
     }
     return false;
+}
+
+// The root identifier of a chunk file that the chunk reader takes without a report: the
+// conditions of its own checks on the flag byte and the compressed header (change together with
+// ChunkFileReaderManager's loading and LCXControllerManager::isControllerFile). A compressed
+// stream must also open as bzip2 data ("BZh").
+std::optional<uint16_t> chunkRoot(const std::vector<unsigned char>& data)
+{
+    if (data.empty()) return std::nullopt;
+    if (data[0] != 0) {
+        if (data.size() < 8) return std::nullopt;
+        const uint32_t length =
+            uint32_t(data[1]) | uint32_t(data[2]) << 8 | uint32_t(data[3]) << 16 | uint32_t(data[4]) << 24;
+        if (length > chunkUncompressedBound(data.size() - 5) || data[5] != 'B' || data[6] != 'Z' || data[7] != 'h')
+            return std::nullopt;
+    }
+    ChunkFileReaderManager reader("", data.data(), data.size());
+    if (!reader.hasBuffer()) return std::nullopt;
+    return ChunkFileReader(&reader).getIdentifier();
+}
+
+// Whether the bytes walk as a 2D scene stream (S2DFormat.h) from the first byte to the last, with
+// the scene loader's own cursor. The format has no magic: the whole layout is its mark.
+bool walksAsL2d(const std::vector<unsigned char>& data)
+{
+    s2d::ByteStream s(data.data(), data.size());
+    const auto skip = [&s](size_t count, size_t bytes) {
+        if (!s.fits(count, bytes)) return;
+        for (size_t i = 0; i < count * bytes; ++i) s.u8();
+    };
+    // u8 kind, u16 key count, the keys (their sizes those of the loader's track forms). A float
+    // track names one of the four kinds the track manager makes.
+    const auto track = [&s, &skip](int minKind, int maxKind, size_t (*keyBytes)(int)) {
+        const int kind = s.u8();
+        const int count = s.u16();
+        if (kind < minKind || kind > maxKind) s.fail();
+        else skip(size_t(count), keyBytes(kind));
+    };
+    const auto floatTrack = [&] { track(1, 4, s2d::FloatTrackForm::keyBytes); };
+    const auto pointTrack = [&] { track(0, s2d::PointTrackForm::kMaxKind, s2d::PointTrackForm::keyBytes); };
+    const auto rotationTrack = [&] { track(0, s2d::RotationTrackForm::kMaxKind, s2d::RotationTrackForm::keyBytes); };
+    s.u16();
+    const int nodes = s.u16();
+    skip(size_t(nodes), 2);
+    const int cameras = s.u16();
+    for (int i = 0; i < cameras && !s.overrun(); ++i) {
+        floatTrack();
+        floatTrack();
+    }
+    const int sprites = s.u16();
+    for (int i = 0; i < sprites && !s.overrun(); ++i) {
+        s.str();
+        s.u8();
+        s.str();
+        s.u8();
+        s.str();
+        s.u8();
+        floatTrack();
+    }
+    if (s.tag(kS2DTransformTag)) {
+        for (int i = 0; i < nodes && !s.overrun(); ++i) {
+            s.str();
+            s.str();
+            pointTrack();
+            pointTrack();
+            rotationTrack();
+        }
+        for (int i = 0; i < cameras && !s.overrun(); ++i) {
+            s.str();
+            s.str();
+            pointTrack();
+            pointTrack();
+        }
+    }
+    return !s.overrun() && s.remaining() == 0;
+}
+
+// Whether `path` holds a file of the kind a text builds, as its loader reads it.
+bool holdsKind(const std::string& path, TextSource::Kind kind)
+{
+    std::vector<unsigned char> data;
+    if (!FileTools::readFile(path.c_str(), data, size_t(kChunkMaxStream) + 1)) return false;
+    switch (kind) {
+    case TextSource::Kind::Scene3D: return chunkRoot(data) == kL3xRoot;
+    case TextSource::Kind::Scene2D: return walksAsL2d(data);
+    case TextSource::Kind::Controller: return chunkRoot(data) == kLcxRoot;
+    case TextSource::Kind::ControllerExpressions: return chunkRoot(data) == kLecxRoot;
+    }
+    return false;
+}
+
+const char* kindName(TextSource::Kind kind)
+{
+    switch (kind) {
+    case TextSource::Kind::Scene3D: return "a 3D scene";
+    case TextSource::Kind::Scene2D: return "a 2D scene";
+    case TextSource::Kind::Controller: return "a controller";
+    case TextSource::Kind::ControllerExpressions: return "an expression controller";
+    }
+    return "a binary";
 }
 
 } // namespace
@@ -198,19 +313,48 @@ bool isOutOfDate(const TextSource& s)
 
 bool buildTextSource(const TextSource& s, std::vector<std::string>& messages)
 {
-    // Built beside the target under a hidden name and renamed when complete: a failed build
-    // leaves the old file whole, and a watching player never reads half a file.
-    std::string hidden(1, '.');
-    hidden.append(s.target.filename().string()).append(".building");
-    const fs::path partial = s.target.parent_path() / hidden;
-    std::error_code ec;
-    if (!buildInto(s, partial, messages)) {
-        fs::remove(partial, ec);
+    // Errors about the target name it as the text does, relative to the text's folder.
+    const fs::path folder = s.source.has_parent_path() ? s.source.parent_path() : fs::path(".");
+    const std::string output =
+        s.source.has_parent_path() ? s.target.lexically_relative(folder).string() : s.target.string();
+    const std::string at = s.source.string() + ":" + std::to_string(s.line) + ": " + output;
+
+    // The binary goes only where the text's folder tree holds it, links followed: a link to a
+    // folder elsewhere cannot lead the write out.
+    const std::string target = FileTools::resolveTargetInsideTree(folder.string().c_str(), output.c_str());
+    if (target.empty()) {
+        messages.push_back(at + " lies outside the text's folder: not written");
         return false;
     }
-    fs::rename(partial, s.target, ec);
+    // Built beside the target under a temporary name and renamed when complete: a failed build
+    // leaves the old file whole, and a watching player never reads half a file. The writers open
+    // that name (the chunk writer also its "_tmp" beside it) following links: whatever the tree
+    // already holds there is removed first, so a planted link cannot lead the write out.
+    const std::string partial = FileTools::temporaryPathBeside(target);
+    const auto clear = [&partial] {
+        const bool first = FileTools::clearForWriting(partial);
+        return FileTools::clearForWriting(partial + "_tmp") && first;
+    };
+    std::error_code ec;
+    if (!clear()) {
+        messages.push_back("cannot write " + s.target.string());
+        return false;
+    }
+    if (!buildInto(s, partial, messages)) {
+        clear();
+        return false;
+    }
+    // What is already there is replaced only by a file of its own kind: a text never destroys
+    // another file by naming it.
+    const fs::file_status existing = fs::status(target, ec);
+    if (fs::exists(existing) && (!fs::is_regular_file(existing) || !holdsKind(target, s.kind))) {
+        clear();
+        messages.push_back(at + " is not " + kindName(s.kind) + " file: left as it is");
+        return false;
+    }
+    fs::rename(partial, target, ec);
     if (ec) {
-        fs::remove(partial, ec);
+        clear();
         messages.push_back("cannot write " + s.target.string());
         return false;
     }

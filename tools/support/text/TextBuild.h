@@ -22,6 +22,7 @@ struct TextSource {
     std::filesystem::path target;  // the binary it builds
     Kind kind = Kind::Scene3D;
     bool compress = false;         // scenes: bzip2-compressed (the command's --compress)
+    int line = 1;                  // errors about the target point here: the build comment's line, else 1
 };
 
 // What `source` builds, when it is a text source.
@@ -31,7 +32,8 @@ std::vector<TextSource> findTextSources(const std::filesystem::path& dir);
 // The binary is missing or older than its text (or than an OBJ file a scene text names).
 bool isOutOfDate(const TextSource& s);
 // Builds the binary. Errors are appended to `messages` as "FILE:LINE: message" (or "cannot read
-// FILE"); false when anything failed (the binary is then left as it was).
+// FILE"); false when anything failed (the binary is then left as it was). The binary is written
+// only inside the text's folder tree (links followed), and replaces only a file of its own kind.
 bool buildTextSource(const TextSource& s, std::vector<std::string>& messages);
 // The player's authoring mode rebuilds saved text sources through these.
 TextSourceBuilder makeTextSourceBuilder();
