@@ -210,10 +210,8 @@ void LCXControllerRecordable::writeRecording()
     // "_tmp" beside it, following links: whatever the tree already holds there is removed first
     // (a link itself, not what it points to), so a planted link cannot lead the write out.
     const std::string temporary = FileTools::temporaryPathBeside(target);
-    for (const std::string& path : {temporary, temporary + "_tmp"}) {
-        fs::remove(path, ec);
-        if (fs::exists(fs::symlink_status(path, ec))) return notWritten();
-    }
+    for (const std::string& path : {temporary, temporary + "_tmp"})
+        if (!FileTools::clearForWriting(path)) return notWritten();
     const unsigned long reportsBefore = reportCount();
     manager.save(temporary.c_str());
     std::error_code renamed;

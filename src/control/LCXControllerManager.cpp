@@ -11,19 +11,6 @@
 namespace {
 const char* const kCaption = "LCXControllerManager";
 const ControllerFileKind kFile = {1, 2, kCaption, "not a lcx file"};
-
-// Whether the chunk reader takes these bytes without a report: the conditions of its own
-// checks on the flag byte and the compressed header (change together with
-// ChunkFileReaderManager's loading). A compressed stream must also open as bzip2 data ("BZh"),
-// so that only a damaged chunk file can still make the reader speak.
-bool readsQuietly(const std::vector<unsigned char>& data)
-{
-    if (data.empty()) return false;
-    if (data[0] == 0) return data.size() - 1 <= kChunkMaxStream;
-    if (data.size() < 8) return false;
-    const uint32_t length = uint32_t(data[1]) | uint32_t(data[2]) << 8 | uint32_t(data[3]) << 16 | uint32_t(data[4]) << 24;
-    return length <= chunkUncompressedBound(data.size() - 5) && data[5] == 'B' && data[6] == 'Z' && data[7] == 'h';
-}
 } // namespace
 
 LCXControllerManager::~LCXControllerManager() = default;
@@ -66,12 +53,8 @@ void LCXControllerManager::read(ChunkFileReaderManager& manager)
 bool LCXControllerManager::isControllerFile(const char* fileName)
 {
     std::vector<unsigned char> data;
-    if (!fileName || !FileTools::readFile(fileName, data, size_t(kChunkMaxStream) + 1) || !readsQuietly(data))
-        return false;
-    ChunkFileReaderManager reader(fileName, data.data(), data.size());
-    if (!reader.hasBuffer()) return false;
-    const ChunkFileReader root(&reader);
-    return root.getIdentifier() == kFile.rootId;
+    return fileName && FileTools::readFile(fileName, data, size_t(kChunkMaxStream) + 1) &&
+           quietChunkRoot(data) == kFile.rootId;
 }
 
 void LCXControllerManager::save(const StringC& fileName) const

@@ -389,3 +389,20 @@ bool ChunkFileReader::nextChild(ChunkFileReader& child)
     child = ChunkFileReader();
     return false;
 }
+
+std::optional<uint16_t> quietChunkRoot(const std::vector<unsigned char>& data)
+{
+    if (data.empty()) return std::nullopt;
+    if (data[0] == 0) {
+        if (data.size() - 1 > kChunkMaxStream) return std::nullopt;
+    } else {
+        if (data.size() < 8) return std::nullopt;
+        const uint32_t length =
+            uint32_t(data[1]) | uint32_t(data[2]) << 8 | uint32_t(data[3]) << 16 | uint32_t(data[4]) << 24;
+        if (length > chunkUncompressedBound(data.size() - 5) || data[5] != 'B' || data[6] != 'Z' || data[7] != 'h')
+            return std::nullopt;
+    }
+    ChunkFileReaderManager reader("", data.data(), data.size());
+    if (!reader.hasBuffer()) return std::nullopt;
+    return ChunkFileReader(&reader).getIdentifier();
+}

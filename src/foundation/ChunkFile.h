@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "foundation/Point3D.h"
@@ -214,3 +215,9 @@ private:
     uint32_t m_cursor = 0;
     bool m_walkEnded = false;
 };
+
+// The root identifier of chunk-file bytes that the reader takes without a report: the conditions
+// of its own checks on the flag byte and the compressed header, and a compressed stream must open
+// as bzip2 data ("BZh"), so that only a damaged file can still make the reader speak. None for
+// any other bytes. (Whether a file at a name may be replaced by a chunk file of that kind.)
+std::optional<uint16_t> quietChunkRoot(const std::vector<unsigned char>& data);

@@ -148,25 +148,6 @@ bool buildInto(const TextSource& s, const fs::path& into, std::vector<std::strin
     return false;
 }
 
-// The root identifier of a chunk file that the chunk reader takes without a report: the
-// conditions of its own checks on the flag byte and the compressed header (change together with
-// ChunkFileReaderManager's loading and LCXControllerManager::isControllerFile). A compressed
-// stream must also open as bzip2 data ("BZh").
-std::optional<uint16_t> chunkRoot(const std::vector<unsigned char>& data)
-{
-    if (data.empty()) return std::nullopt;
-    if (data[0] != 0) {
-        if (data.size() < 8) return std::nullopt;
-        const uint32_t length =
-            uint32_t(data[1]) | uint32_t(data[2]) << 8 | uint32_t(data[3]) << 16 | uint32_t(data[4]) << 24;
-        if (length > chunkUncompressedBound(data.size() - 5) || data[5] != 'B' || data[6] != 'Z' || data[7] != 'h')
-            return std::nullopt;
-    }
-    ChunkFileReaderManager reader("", data.data(), data.size());
-    if (!reader.hasBuffer()) return std::nullopt;
-    return ChunkFileReader(&reader).getIdentifier();
-}
-
 // Whether the bytes walk as a 2D scene stream (S2DFormat.h) from the first byte to the last, with
 // the scene loader's own cursor. The format has no magic: the whole layout is its mark.
 bool walksAsL2d(const std::vector<unsigned char>& data)
@@ -229,10 +210,10 @@ bool holdsKind(const std::string& path, TextSource::Kind kind)
     std::vector<unsigned char> data;
     if (!FileTools::readFile(path.c_str(), data, size_t(kChunkMaxStream) + 1)) return false;
     switch (kind) {
-    case TextSource::Kind::Scene3D: return chunkRoot(data) == kL3xRoot;
+    case TextSource::Kind::Scene3D: return quietChunkRoot(data) == kL3xRoot;
     case TextSource::Kind::Scene2D: return walksAsL2d(data);
-    case TextSource::Kind::Controller: return chunkRoot(data) == kLcxRoot;
-    case TextSource::Kind::ControllerExpressions: return chunkRoot(data) == kLecxRoot;
+    case TextSource::Kind::Controller: return quietChunkRoot(data) == kLcxRoot;
+    case TextSource::Kind::ControllerExpressions: return quietChunkRoot(data) == kLecxRoot;
     }
     return false;
 }
