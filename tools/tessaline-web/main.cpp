@@ -158,7 +158,10 @@ std::optional<std::vector<Packed>> collect(const fs::path& root, const fs::path&
 template <class Write>
 bool writeFile(const fs::path& path, Write write)
 {
-    const fs::path temporary = path.parent_path() / cat(".", path.filename().string(), ".writing");
+    // The temporary name the project's writers share, cleared first: a link planted there is
+    // removed, never written through.
+    const fs::path temporary = FileTools::temporaryPathBeside(path.string());
+    if (!FileTools::clearForWriting(temporary.string())) return false;
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out || !write(out) || !out.flush()) {
