@@ -31,8 +31,8 @@ EM_JS(void, tl_page_ended, (int code), {
     if (typeof tlPage !== "undefined" && tlPage.ended) tlPage.ended(code);
 });
 
-// Runs `work`; memory that cannot be had where the engine does not check for it ends the demo
-// with the fatal report the desktop programs would give, never a dead page. False then.
+// Runs `work`; memory that cannot be had where the engine has no report of its own for it gives
+// a fatal report and false, so that the page ends the demo and says why, never a dead page.
 template <class Work>
 bool guarded(Work&& work)
 {
@@ -122,10 +122,14 @@ extern "C" EMSCRIPTEN_KEEPALIVE int tl_page_load_step(double budgetMs)
 }
 
 // Plays the loaded demo: its music and clock start now, its frames come with the browser's.
+// 0 when no demo is loaded; a start that fails ends the demo (tlPage.ended(1)).
 extern "C" EMSCRIPTEN_KEEPALIVE int tl_page_start()
 {
     if (!g_player) return 0;
-    if (!guarded([] { g_player->startDemo(); })) return 0;
+    if (!guarded([] { g_player->startDemo(); })) {
+        endPlay(1);
+        return 1;
+    }
     g_nextFrameMs = 0.0;
     g_framesShown = false;
     emscripten_set_main_loop(animationFrame, 0, 0);
