@@ -1,5 +1,5 @@
 # Set-up: `make run` plays the bundled demo, `make test` builds and runs the tests.
-.PHONY: all deps deps-bench web-deps web build build-asan run demo contact-sheet test test-asan bench fuzz fuzz-corpus docs install clean
+.PHONY: all deps deps-bench deps-deb web-deps web build build-asan run demo contact-sheet test test-asan bench fuzz fuzz-corpus docs install deb test-deb clean
 
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
@@ -14,6 +14,9 @@ deps:
 
 deps-bench:
 	@bash scripts/install-deps.sh --bench
+
+deps-deb:
+	@bash scripts/install-deps.sh --deb
 
 # The emscripten toolchain and the WebAssembly libraries of the browser build, built from Debian's
 # sources into ~/.cache/tessaline/web/<key>/ (scripts/web/build-deps.sh --print-prefix names it).
@@ -89,6 +92,17 @@ docs: build
 # Installs into PREFIX (default /usr/local); DESTDIR=DIR stages the tree under DIR.
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(RELEASE) --prefix "$(PREFIX)"
+
+# The Debian package build/tessaline_VERSION_ARCH.deb: cpack over the release build's install
+# rules (cmake/Package.cmake), installed under /usr.
+deb: deps-deb build
+	rm -f build/tessaline_*.deb
+	cd $(RELEASE) && cpack -B $(CURDIR)/build
+
+# The package checked, installed with apt-get, its showcase played and the package removed
+# again (scripts/test-deb.sh; installs on this machine, as root or through sudo).
+test-deb: deb
+	@bash scripts/test-deb.sh
 
 clean:
 	rm -rf build out

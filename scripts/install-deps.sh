@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project builds, tests and runs with.
 # Idempotent: checks each package with dpkg and only calls apt-get for missing ones.
-# Usage: install-deps.sh [--bench | --web]
+# Usage: install-deps.sh [--bench | --web | --deb]
 #   --bench adds the benchmark-only comparison libraries;
+#   --deb adds what builds and checks the Debian package (make deb, make test-deb);
 #   --web adds the WebAssembly toolchain and enables deb-src entries so that
 #         scripts/web/build-deps.sh can fetch Debian's library sources with apt-get source.
 set -euo pipefail
@@ -30,8 +31,12 @@ elif [[ "$mode" == "--web" ]]; then
   # not Debian's does not look in /usr/share/nodejs: build-deps.sh sets NODE_PATH for it);
   # dpkg-dev for apt-get source; chromium for the headless browser tests.
   packages+=(emscripten node-acorn dpkg-dev chromium)
+elif [[ "$mode" == "--deb" ]]; then
+  # dpkg-dev's dpkg-shlibdeps (and file) for the package's dependencies; lintian and appstreamcli
+  # check the package and its metainfo (desktop-file-validate is in the base list).
+  packages+=(dpkg-dev file lintian appstream)
 elif [[ -n "$mode" ]]; then
-  echo "usage: install-deps.sh [--bench | --web]" >&2
+  echo "usage: install-deps.sh [--bench | --web | --deb]" >&2
   exit 2
 fi
 

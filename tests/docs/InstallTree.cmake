@@ -1,6 +1,7 @@
 # Installs the build into a staging directory (DESTDIR, prefix /usr) and checks the tree: the
-# programs, the man pages, the guide, the demo, a valid desktop entry, a .lscx file type that
-# the MIME database takes, the icon; then the installed renderer renders the installed demo.
+# programs and their version, the man pages, the guide, the demo, a valid desktop entry, a .lscx
+# file type that the MIME database takes, the icon, the metainfo; then the installed renderer
+# renders the installed demo.
 set(dest "${WORK}/root")
 set(prefix "${dest}/usr")
 file(REMOVE_RECURSE "${WORK}")
@@ -18,18 +19,25 @@ set(expected
     share/man/man1/tessaline.1 share/man/man1/tessaline-render.1 share/man/man1/tessaline-tools.1
     share/doc/tessaline/README.md share/doc/tessaline/03-script.md share/doc/tessaline/08-how-it-works.md
     share/tessaline/demo/demo.lscx
+    share/man/man1/tessaline-l3x.1
+    share/doc/tessaline/copyright
     share/applications/tessaline.desktop
     share/mime/packages/tessaline.xml
-    share/icons/hicolor/scalable/apps/tessaline.svg)
+    share/icons/hicolor/scalable/apps/tessaline.svg
+    share/metainfo/org.tessaline.Tessaline.metainfo.xml)
 foreach(f ${expected})
   if(NOT EXISTS "${prefix}/${f}")
     message(FATAL_ERROR "not installed: ${f}")
   endif()
 endforeach()
-foreach(program tessaline tessaline-render)
-  execute_process(COMMAND "${prefix}/bin/${program}" --version RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+# Each program says the project's version (the one the package and the metainfo carry).
+foreach(program tessaline tessaline-render tessaline-web)
+  execute_process(COMMAND "${prefix}/bin/${program}" --version RESULT_VARIABLE rc OUTPUT_VARIABLE said ERROR_QUIET)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "bin/${program} --version does not run (${rc})")
+  endif()
+  if(NOT said MATCHES "^${program} ${VERSION}[ \n]")
+    message(FATAL_ERROR "bin/${program} --version says '${said}', not ${VERSION}")
   endif()
 endforeach()
 
