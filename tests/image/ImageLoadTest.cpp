@@ -195,7 +195,7 @@ TEST(ImageLoad, RunLengthPacketsStopAtTheLastPixel)
     EXPECT_EQ(cap.count(), 0u);
 }
 
-TEST(ImageLoad, JpgAndPngDecodeThroughStb)
+TEST(ImageLoad, JpgAndPngDecode)
 {
     ScratchDir dir;
     ReportCapture cap;
