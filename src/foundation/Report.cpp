@@ -21,6 +21,16 @@ const char* kindWord(ReportKind kind)
 }
 } // namespace
 
+std::string reportLine(ReportKind kind, const char* caption, const char* text)
+{
+    if (!caption) caption = "";
+    size_t n = std::strlen(caption);
+    while (n > 0 && (caption[n - 1] == ' ' || caption[n - 1] == '\t')) --n;
+    std::string line = kindWord(kind);
+    line.append(": [").append(caption, n).append("] ").append(text ? text : "");
+    return line;
+}
+
 void report(ReportKind kind, const char* caption, const char* text)
 {
     if (!caption) caption = "";
@@ -28,9 +38,7 @@ void report(ReportKind kind, const char* caption, const char* text)
     ++g_count;
     if (kind == ReportKind::Error) g_fatal = true;
     if (g_echo) {
-        size_t n = std::strlen(caption);
-        while (n > 0 && (caption[n - 1] == ' ' || caption[n - 1] == '\t')) --n;
-        std::fprintf(stderr, "%s: [%.*s] %s\n", kindWord(kind), static_cast<int>(n), caption, text);
+        std::fprintf(stderr, "%s\n", reportLine(kind, caption, text).c_str());
         std::fflush(stderr);
     }
     if (g_observer) g_observer(kind, caption, text);

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/MessageBoxSink.h"
 
@@ -11,6 +12,8 @@
 // blanks, passes the report to the installed sink and box, and for errors records the fatal exit
 // code 1 that the main loop picks up.
 void report(ReportKind kind, const char* caption, const char* text);
+// The stderr line of a report, without its line end: "warning: [CAPTION] TEXT".
+std::string reportLine(ReportKind kind, const char* caption, const char* text);
 
 inline void reportWarning(const char* caption, const char* text) { report(ReportKind::Warning, caption, text); }
 inline void reportError(const char* caption, const char* text) { report(ReportKind::Error, caption, text); }

@@ -18,22 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* kindWord(ReportKind kind)
-{
-    switch (kind) {
-    case ReportKind::Error: return "error";
-    case ReportKind::Message: return "message";
-    default: return "warning";
-    }
-}
-
-std::string trimmed(const char* caption)
-{
-    std::string c = caption ? caption : "";
-    while (!c.empty() && c.back() == ' ') c.pop_back();
-    return c;
-}
-
 // The path as the engine opened it (relative to the directory of the script), made absolute
 // while that directory is current.
 std::string absolute(const std::string& path)
@@ -74,7 +58,7 @@ PageCheck checkForPage(const fs::path& root, const fs::path& script, const std::
 
     setReportEcho(false);
     setReportObserver([&](ReportKind kind, const char* caption, const char* text) {
-        check.reports.push_back(std::string(kindWord(kind)) + ": [" + trimmed(caption) + "] " + (text ? text : ""));
+        check.reports.push_back(reportLine(kind, caption, text));
     });
     const bool recordings = LCXControllerRecordable::recordingsAllowed();
     LCXControllerRecordable::setRecordingsAllowed(false);  // the page writes none
